@@ -1,0 +1,25 @@
+#pragma once
+// How the program joins folders and names, takes extensions and leaves system folders alone.
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace kolvik {
+
+// X:\\rest becomes X:\rest: drops the fourth character when it is a backslash.
+std::string FixRootPath(std::string_view path);
+// The text after the first "." of a name, or the empty text.
+std::string GetExtension(std::string_view name);
+// folder + "/" + name, without doubling the slash of the root folder.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+inline constexpr std::array<std::string_view, 4> SkipWords = {
+    "RECYCLED", "RECYCLER", "System Volume Information", "_RESTORE"};
+// The path test: the folder path contains a skip word anywhere, letter case ignored.
+bool PathHasSkipWord(std::string_view folderPath);
+// The name test: the folder name equals a skip word as a whole, letter case ignored.
+bool NameIsSkipWord(std::string_view folderName);
+
+std::string UpperCase(std::string_view text);
+
+}  // namespace kolvik

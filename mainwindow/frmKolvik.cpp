@@ -1,0 +1,115 @@
+#include "mainwindow/frmKolvik.h"
+
+namespace kolvik {
+
+namespace {
+constexpr Rgb kRed{255, 0, 0};
+constexpr int kBlockTop = 3300, kBlockSize = 240;
+}  // namespace
+
+frmKolvik::frmKolvik(Services services) : svc(std::move(services)) {
+    caption = "Kolvik";
+    clientWidth = 5835;
+    clientHeight = 3570;
+    txtPassword_1.passwordChar = txtPassword_2.passwordChar = true;
+    lblPassword_1.face = lblPassword_2.face = Label1.face = FontFace::Script;
+    lblPercentage.bold = true;
+    lblCapsLock.bold = true;
+    lblCapsLock.foreColor = kRed;
+    lblCapsLock.tooltip = "CapsLock ACTIEF";
+    cmdExit.picture = "exit";
+    for (int i = 0; i < kBlocks; ++i) {
+        element[i] = Control("element(" + std::to_string(i) + ")", ControlKind::Picture, "",
+                             {0, kBlockTop, kBlockSize, kBlockSize});
+        element[i].picture = "block";
+        element[i].visible = false;
+    }
+    // An upper frame around the entry controls, and a lower one around the statistics
+    // whose top edge stays open where Label1 stands.
+    lines = {Control::Line("Line1", 120, 150, 5640, 150, 2),
+             Control::Line("Line2", 120, 1650, 5640, 1650, 2),
+             Control::Line("Line3", 120, 150, 120, 1650, 2),
+             Control::Line("Line4", 5640, 150, 5640, 1650, 2),
+             Control::Line("Line5", 150, 2400, 1920, 2400, 2),
+             Control::Line("Line6", 3960, 2400, 5550, 2400, 2),
+             Control::Line("Line7", 150, 3150, 5550, 3150, 2),
+             Control::Line("Line8", 150, 2400, 150, 3150, 2),
+             Control::Line("Line9", 5550, 2400, 5550, 3150, 2)};
+    focus = txtPassword_1.name;
+}
+
+std::vector<Control*> frmKolvik::Controls() {
+    std::vector<Control*> all = {&lblPassword_1, &txtPassword_1, &lblPassword_2, &txtPassword_2,
+                                 &cmdExit,       &cmdGoEncrypt,  &cmdGoDecrypt,  &cmdEncrypt,
+                                 &cmdDecrypt,    &lblLoggen,     &chkLoggen,     &lblFiles,
+                                 &Label1,        &lblTotalFiles, &lblPercentage, &lblTijd,
+                                 &lblCopyright,  &lblCapsLock};
+    for (auto& block : element) all.push_back(&block);
+    for (auto& line : lines) all.push_back(&line);
+    return all;
+}
+
+void frmKolvik::OnClick(Control& c) {
+    if (&c == &cmdEncrypt) cmdEncrypt_Click();
+    else if (&c == &cmdDecrypt) cmdDecrypt_Click();
+    else if (&c == &cmdExit) cmdExit_Click();
+    else if (&c == &chkLoggen) chkLoggen_Click();
+    else if (&c == &cmdGoEncrypt) cmdGoEncrypt_Click();
+    else if (&c == &cmdGoDecrypt) cmdGoDecrypt_Click();
+}
+
+void frmKolvik::OnKeyUp(int, int) { UpdateCapsLockNotice(); }
+void frmKolvik::OnResize() { UpdateCapsLockNotice(); }
+
+void frmKolvik::cmdEncrypt_Click() {
+    ModeTime = svc.clock.Now();
+    if (txtPassword_1.text != txtPassword_2.text) {
+        MsgBox("Ongelijke invoer");
+        txtPassword_1.text.clear();
+        txtPassword_2.text.clear();
+        SetFocus(txtPassword_1);
+        return;
+    }
+    DecryptMode = false;
+    cmdGoEncrypt.text = "Encrypt";
+    cmdGoEncrypt.visible = true;
+    cmdGoDecrypt.visible = false;
+    cmdEncrypt.enabled = cmdDecrypt.enabled = false;
+    txtPassword_1.enabled = txtPassword_2.enabled = false;
+    cmdGoEncrypt.enabled = true;
+    SetFocus(cmdGoEncrypt);
+}
+
+void frmKolvik::cmdDecrypt_Click() {
+    ModeTime = svc.clock.Now();
+    if (txtPassword_1.text != txtPassword_2.text) {
+        // Unlike encryption, only the confirmation is asked for again.
+        MsgBox("Ongelijke invoer");
+        txtPassword_2.text.clear();
+        SetFocus(txtPassword_2);
+        return;
+    }
+    DecryptMode = true;
+    cmdGoDecrypt.text = "Decrypt";
+    cmdGoEncrypt.visible = false;
+    cmdGoDecrypt.visible = true;
+    cmdDecrypt.enabled = cmdEncrypt.enabled = false;
+    txtPassword_1.enabled = txtPassword_2.enabled = false;
+    cmdGoDecrypt.enabled = true;
+    SetFocus(cmdGoDecrypt);
+}
+
+void frmKolvik::cmdExit_Click() {
+    ExitRequested = true;
+    Unload();
+}
+
+void frmKolvik::UpdateCapsLockNotice() { lblCapsLock.visible = svc.keys.CapsLockOn(); }
+
+void frmKolvik::DoEvents() { svc.screen.Yield(); }
+
+MsgAnswer frmKolvik::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    return svc.dialogs.MsgBox(text, buttons, icon);
+}
+
+}  // namespace kolvik

@@ -1,0 +1,132 @@
+#pragma once
+// The main window as a form model: its controls, the program's shared state and the
+// procedures that every subsystem calls. Each subsystem defines its members in its own
+// folder (cipher/, run/, shell/, mainwindow/); nothing here touches Qt.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Form.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+
+namespace kolvik {
+
+struct Services {
+    Dialogs& dialogs;
+    Screen& screen;
+    KeyState& keys;
+    Clock& clock;
+    Regional& regional;
+    Launcher& launcher;
+    Registry& registry;
+    ProcessFacts process;
+};
+
+class frmKolvik : public Form {
+public:
+    explicit frmKolvik(Services services);
+
+    // Controls, with their design-time text and place in twips.
+    Control lblPassword_1{"lblPassword_1", ControlKind::Label, "Password :", {240, 240, 1455, 495}};
+    Control txtPassword_1{"txtPassword_1", ControlKind::TextBox, "", {1800, 240, 2895, 375}, 0};
+    Control lblPassword_2{"lblPassword_2", ControlKind::Label, "Confirm :", {240, 720, 1335, 270}};
+    Control txtPassword_2{"txtPassword_2", ControlKind::TextBox, "", {1800, 720, 2895, 405}, 1};
+    Control cmdExit{"cmdExit", ControlKind::Button, "E x i t", {4800, 240, 735, 855}, 4};
+    Control cmdGoEncrypt{"cmdGoEncrypt", ControlKind::Button, ">-------->>>", {1800, 1200, 2055, 375}, 2};
+    Control cmdGoDecrypt{"cmdGoDecrypt", ControlKind::Button, ">-------->>>", {1800, 1200, 2055, 375}, 5};
+    Control cmdEncrypt{"cmdEncrypt", ControlKind::Button, "Encrypt", {3960, 1200, 735, 375}, 3};
+    Control cmdDecrypt{"cmdDecrypt", ControlKind::Button, "Decrypt", {4800, 1200, 735, 375}, 6};
+    Control lblLoggen{"lblLoggen", ControlKind::Label, "Loggen", {300, 1275, 735, 255}};
+    Control chkLoggen{"chkLoggen", ControlKind::CheckBox, "", {1560, 1320, 255, 255}, 7};
+    Control lblFiles{"lblFiles", ControlKind::Label, "", {150, 1800, 5535, 375}};
+    Control Label1{"Label1", ControlKind::Label, "              S t a t s ", {1920, 2175, 1935, 285}};
+    Control lblTotalFiles{"lblTotalFiles", ControlKind::Label, "", {240, 2550, 1935, 495}};
+    Control lblPercentage{"lblPercentage", ControlKind::Label, "", {2250, 2550, 1575, 495}};
+    Control lblTijd{"lblTijd", ControlKind::Label, "", {3960, 2550, 1335, 495}};
+    Control lblCopyright{"lblCopyright", ControlKind::Label, "\xC2\xA9 2026 Kolvik", {3900, 3000, 1785, 375}};
+    Control lblCapsLock{"lblCapsLock", ControlKind::Label, " CapsLock ", {150, 3300, 1215, 315}};
+    static constexpr int kBlocks = 39;
+    std::array<Control, kBlocks> element;
+    std::array<Control, 9> lines;
+
+    // Shared state of the program (fields of the main window).
+    std::string CipherKey;
+    bool DecryptMode = false;
+    WallClock::time_point ModeTime{};
+    bool HasFileTarget = false;
+    std::string TargetFile;  // full path
+    bool HasFolderTarget = false;
+    std::string TargetFolder;  // full path
+    std::string LastDecryptName, LastDecryptFolder;
+    bool FileReached = false;
+    bool StopRequested = false;
+    bool ExitRequested = false;
+    bool LoggingOn = false;
+    std::int64_t FilesDone = 0, FilesSkipped = 0, BytesDone = 0;
+    std::int64_t TotalBytes = 0, FileBytes = 0;
+    int NextBlock = 0;
+    std::string VersionMajor, VersionMinor, VersionRevision;
+    bool KolRegisterd = false;
+    std::string RegKolExtension, RegContextMenu, RegChecksum;
+    std::string SystemRootPath, SystemFolder, Wow64Folder;
+    bool Is64Bit = false;
+
+    Services svc;
+
+    std::vector<Control*> Controls() override;
+    void OnClick(Control& c) override;
+    void OnKeyUp(int keyCode, int shift) override;
+    void OnResize() override;
+
+    // Main window behaviour (mainwindow/frmKolvik.cpp).
+    void cmdEncrypt_Click();
+    void cmdDecrypt_Click();
+    void cmdExit_Click();
+    void UpdateCapsLockNotice();
+    void DoEvents();
+    MsgAnswer MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK,
+                     MsgIcon icon = MsgIcon::None);
+
+    // Progress display (mainwindow/Progress.cpp).
+    void BuildProgressBar();
+    void ResetFileProgress();
+    void ShowFileProgress(std::int64_t position);
+    void ShowTotalFiles();
+    void ShowPercentage();
+
+    // Activity log (run/ActivityLog.cpp).
+    void chkLoggen_Click();
+    std::string LogFilePath() const;
+    // Appends one line; false when the log cannot be written (callers skip that line).
+    bool gLog(const std::string& text);
+
+    // Per-file operations (cipher/). name is the file name; on success it becomes the new name.
+    bool EncryptFile(std::string& name, const std::string& folder);
+    bool DecryptFile(std::string& name, const std::string& folder);
+
+    // Target walk and viewer (mainwindow/Walk.cpp, mainwindow/Viewer.cpp).
+    void ProcessTarget(const std::string& target);
+    void WalkFolder(const std::string& folder);
+    std::int64_t MeasureTarget(const std::string& folder);
+    void OpenInViewer(const std::string& path);
+
+    // Start-up and the two runs (run/).
+    void Form_Load();
+    void cmdGoEncrypt_Click();
+    void cmdGoDecrypt_Click();
+
+    // Shell integration and the PIN code (shell/).
+    void FindSystemFolders();
+    void REG_Create();
+    void REG_Check();
+    void REG_Delete();
+    std::string EncodePin();
+    bool PinMatches(const std::string& stored);
+};
+
+// Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".
+std::string PercentageText(std::int64_t done, std::int64_t total, const std::string& decimalSeparator);
+
+}  // namespace kolvik

@@ -1,0 +1,35 @@
+#pragma once
+// The services that a Linux desktop gives without any window system.
+#include "platform/Services.h"
+
+namespace kolvik {
+
+class SystemClock : public Clock {
+public:
+    WallClock::time_point Now() override { return WallClock::now(); }
+    std::chrono::steady_clock::time_point Monotonic() override { return std::chrono::steady_clock::now(); }
+};
+
+// Times, dates and the decimal separator from the process locale (LC_TIME, LC_NUMERIC).
+class LocaleRegional : public Regional {
+public:
+    std::string TimeOfDay(WallClock::time_point t) override;
+    std::string ShortDate(WallClock::time_point t) override;
+    std::string DecimalSeparator() override;
+};
+
+// xdg-open, started detached so that the viewer outlives nothing of ours.
+class XdgLauncher : public Launcher {
+public:
+    bool OpenDocument(const std::string& path) override;
+};
+
+class NoKeyState : public KeyState {
+public:
+    bool CapsLockOn() override { return false; }
+};
+
+// argv[0] and the rest of the command line, as the program was started.
+ProcessFacts ReadProcessFacts(int argc, char** argv);
+
+}  // namespace kolvik

@@ -1,0 +1,46 @@
+#include "support/Fakes.h"
+
+namespace kolvik::test {
+
+MsgAnswer FakeDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    shown.push_back({text, buttons, icon});
+    if (answers.empty()) return MsgAnswer::OK;
+    const MsgAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+void FakeDialogs::ShowModal(Form& form) {
+    modalForms.push_back(form.caption);
+    if (onShowModal) onShowModal(form);
+}
+
+void FakeScreen::Yield() {
+    ++yields;
+    if (onYield) onYield();
+}
+
+std::optional<std::string> MapRegistry::RegRead(const std::string& name) {
+    const auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
+bool MapRegistry::RegWrite(const std::string& name, const std::string& value) {
+    values[name] = value;
+    return true;
+}
+
+bool MapRegistry::RegDelete(const std::string& name) { return values.erase(name) > 0; }
+
+TestWindow::TestWindow(const std::string& programFolder, const std::string& commandLine) {
+    ProcessFacts facts;
+    facts.commandLine = commandLine;
+    facts.programFolder = programFolder;
+    facts.dataFolder = programFolder;
+    facts.exeName = "kolvik";
+    form = std::make_unique<frmKolvik>(
+        Services{dialogs, screen, keys, clock, regional, launcher, registry, facts});
+}
+
+}  // namespace kolvik::test

@@ -1,0 +1,96 @@
+#pragma once
+// Services that answer from a script, so tests can drive form models without a window.
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mainwindow/frmKolvik.h"
+
+namespace kolvik::test {
+
+struct ShownMessage {
+    std::string text;
+    MsgButtons buttons;
+    MsgIcon icon;
+};
+
+class FakeDialogs : public Dialogs {
+public:
+    std::deque<MsgAnswer> answers;  // next answers; OK when empty
+    std::vector<ShownMessage> shown;
+    std::vector<std::string> modalForms;  // captions of forms shown modally
+    std::function<void(Form&)> onShowModal;
+    MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    void ShowModal(Form& form) override;
+};
+
+class FakeScreen : public Screen {
+public:
+    int yields = 0;
+    std::vector<MousePointer> pointers;
+    std::function<void()> onYield;  // runs inside a yield, as a click would
+    void Yield() override;
+    void SetMousePointer(MousePointer p) override { pointers.push_back(p); }
+};
+
+class FakeKeyState : public KeyState {
+public:
+    bool capsLock = false;
+    bool CapsLockOn() override { return capsLock; }
+};
+
+class FakeClock : public Clock {
+public:
+    WallClock::time_point now = WallClock::now();
+    std::chrono::steady_clock::time_point monotonic{};
+    WallClock::time_point Now() override { return now; }
+    std::chrono::steady_clock::time_point Monotonic() override { return monotonic; }
+};
+
+class FakeRegional : public Regional {
+public:
+    std::string separator = ",";
+    std::string TimeOfDay(WallClock::time_point) override { return "12:34:56"; }
+    std::string ShortDate(WallClock::time_point) override { return "06-12-2026"; }
+    std::string DecimalSeparator() override { return separator; }
+};
+
+class FakeLauncher : public Launcher {
+public:
+    std::vector<std::string> opened;
+    bool OpenDocument(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+};
+
+// Keys as a flat map of full value names; enough for tests that only read and write values.
+class MapRegistry : public Registry {
+public:
+    std::map<std::string, std::string> values;
+    std::optional<std::string> RegRead(const std::string& name) override;
+    bool RegWrite(const std::string& name, const std::string& value) override;
+    bool RegDelete(const std::string& name) override;
+    void Import(const std::string&) override {}
+};
+
+// A main window with fake services, its program folder set to a test folder.
+struct TestWindow {
+    FakeDialogs dialogs;
+    FakeScreen screen;
+    FakeKeyState keys;
+    FakeClock clock;
+    FakeRegional regional;
+    FakeLauncher launcher;
+    MapRegistry registry;
+    std::unique_ptr<frmKolvik> form;
+
+    explicit TestWindow(const std::string& programFolder = "/nonexistent/kolvik",
+                        const std::string& commandLine = "");
+    frmKolvik* operator->() { return form.get(); }
+};
+
+}  // namespace kolvik::test
