@@ -112,8 +112,9 @@ public:
     std::int64_t MeasureTarget(const std::string& folder);
     void OpenInViewer(const std::string& path);
 
-    // Start-up and the two runs (run/).
+    // Start-up, the two runs and the PIN gate (run/).
     void Form_Load();
+    bool PinGate();  // false: the password was refused and the window reset
     void cmdGoEncrypt_Click();
     void cmdGoDecrypt_Click();
 
@@ -124,6 +125,10 @@ public:
     void REG_Delete();
     std::string EncodePin();
     bool PinMatches(const std::string& stored);
+
+    // --- members added by the per-file operations (cipher/, mainwindow/Walk.cpp) ---
+
+    // --- members added by the shell integration (shell/) ---
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".
