@@ -115,6 +115,9 @@ public:
     // Start-up, the two runs and the PIN gate (run/).
     void Form_Load();
     bool PinGate();  // false: the password was refused and the window reset
+    std::vector<std::string> LastSummary;  // the summary block of the last folder run
+    // A run without a target works on the program's folder; never when it holds installed programs.
+    bool GuardInstalledFolder();
     void cmdGoEncrypt_Click();
     void cmdGoDecrypt_Click();
 
@@ -127,8 +130,40 @@ public:
     bool PinMatches(const std::string& stored);
 
     // --- members added by the per-file operations (cipher/, mainwindow/Walk.cpp) ---
+    ~frmKolvik() override;  // completes the deletions still pending
+    frmKolvik(const frmKolvik&) = delete;
+    frmKolvik& operator=(const frmKolvik&) = delete;
+    // The last error of a file step or listing: 61 disk full, 70 permission denied,
+    // 76 path not found, 92 a folder that cannot be listed; 0 when none.
+    int LastError = 0;
+    // Deletes the originals whose copies are named, once those copies are on disk. The runs
+    // call it at the end of each pass and on Exit; the walk calls it as it leaves a folder.
+    void FlushPendingOriginals();
+    struct FileWork;  // the folder in work, its originals awaiting deletion, the block buffer
+    FileWork* fileWork = nullptr;
+    FileWork& Work();
+    // The pass-over tests that both directions share; true when the file is left alone.
+    bool PassedOver(const std::string& name, const std::string& folder, WallClock::time_point modified);
+    // Counts a file that could not be transformed safely; always false.
+    bool SkipFile(const std::string& name, int errorCode);
+    // Streams the open source into newName through the safe publish sequence (header first
+    // when given); false when the file was skipped or Exit was pressed.
+    bool TransformInto(const std::string& name, const std::string& newName, int extLength,
+                       const std::string& header, bool encrypting);
 
     // --- members added by the shell integration (shell/) ---
+    static bool HostIsWindows();
+    // Windows folders, file names and "\" in paths; otherwise the Linux equivalents.
+    bool WindowsShell = HostIsWindows();
+    std::string IconFolder;  // where REG_Create puts the icon; the scripts name it
+    Form* registrationDialog = nullptr;  // unloaded by REG_Delete when set
+    std::string ProgId() const;          // kolvik10.0.2
+    std::string ScriptFolder() const;    // where the registration scripts are written
+    std::string ScriptTargetFolder() const;  // the folder the scripts' command names
+    void CreateKol_REG();
+    void CreateKolvik_REG();
+    void CreateContexMenu_REG();
+    void CreateBesleutelMap_REG();
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".

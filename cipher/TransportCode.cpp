@@ -1,0 +1,43 @@
+#include "cipher/TransportCode.h"
+
+#include "cipher/Ansi.h"
+#include "cipher/Keystream.h"
+#include "mainwindow/frmKolvik.h"
+
+namespace kolvik {
+
+std::string PinBytes(std::string_view passwordUtf8) {
+    const std::u32string chars = DecodeUtf8(passwordUtf8);
+    std::string bytes;
+    for (std::size_t i = 0; i < chars.size() && i < 3; ++i) {
+        bytes.push_back(static_cast<char>(AnsiCode(chars[i])));
+    }
+    return bytes;
+}
+
+std::string TransportCode(std::string_view bytes, std::string_view cipherKeyUtf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const KeyTable table = BuildKeyTable(cipherKeyUtf8);
+    std::string code;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        const auto b = static_cast<std::uint8_t>(bytes[k]);
+        const std::uint8_t x = b ^ TransportKeyByte(table, static_cast<std::int64_t>(k) + 1);
+        code.push_back(kHex[x >> 4]);
+        code.push_back(kHex[x & 0x0F]);
+    }
+    return code;
+}
+
+// The scratch file these codes were once computed through would have been written just
+// now, after the mode button, and so passed over under any key but the fixed one: the
+// code is then empty.
+std::string frmKolvik::EncodePin() {
+    if (CipherKey != kTransportKey) return {};
+    const std::string pin = PinBytes(txtPassword_1.text);
+    for (std::size_t k = 0; k < pin.size(); ++k) DoEvents();
+    return TransportCode(pin, CipherKey);
+}
+
+bool frmKolvik::PinMatches(const std::string& stored) { return EncodePin() == stored; }
+
+}  // namespace kolvik

@@ -1,0 +1,33 @@
+#include "cipher/TransportCode.h"
+#include "mainwindow/frmKolvik.h"
+
+namespace kolvik {
+
+// While the context-menu entries are installed, anyone who can right-click a file could
+// encrypt it; the first three characters of the first password guard every later run.
+bool frmKolvik::PinGate() {
+    if (RegContextMenu != "ja") return true;
+    if (!RegChecksum.empty()) {
+        CipherKey = std::string(kTransportKey);
+        if (PinMatches(RegChecksum)) return true;
+        MsgBox("Foute PIN-code", MsgButtons::OK, MsgIcon::Exclamation);
+        txtPassword_1.text.clear();
+        txtPassword_2.text.clear();
+        txtPassword_1.enabled = txtPassword_2.enabled = true;
+        cmdEncrypt.enabled = cmdDecrypt.enabled = true;
+        cmdGoEncrypt.text = cmdGoDecrypt.text = ">-------->>>";
+        cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
+        SetFocus(txtPassword_1);
+        return false;
+    }
+    MsgBox(
+        "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
+        "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)",
+        MsgButtons::OK, MsgIcon::None);
+    CipherKey = std::string(kTransportKey);
+    // RegChecksum stays as read at start-up: the new code is demanded from the next start on.
+    svc.registry.RegWrite("HKEY_CLASSES_ROOT\\" + ProgId() + "\\Checksum\\", EncodePin());
+    return true;
+}
+
+}  // namespace kolvik

@@ -1,0 +1,231 @@
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "mainwindow/PathHelpers.h"
+#include "mainwindow/frmKolvik.h"
+#include "shell/KolvikIcon.h"
+#include "shell/RegistrationScripts.h"
+
+namespace kolvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kPermissionDenied = 70;
+
+// Our texts are UTF-8 on every platform.
+fs::path U8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+
+// The numbers the procedures test: 61 disk full, 70 permission denied, 76 path not found.
+int ErrorNumber(const std::error_code& ec) {
+    if (!ec) return 0;
+    switch (ec.default_error_condition().value()) {
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return 61;
+        case EACCES:
+        case EPERM:
+            return kPermissionDenied;
+        case ENOENT:
+        case ENOTDIR:
+            return 76;
+        default:
+            return 1000 + ec.value();
+    }
+}
+
+// Both installers write beside the target first, so a running copy there is never
+// truncated and a failed write leaves the earlier file as it was.
+int ReplaceFrom(const std::string& temp, const std::string& target, std::error_code ec) {
+    if (!ec) fs::rename(U8(temp), U8(target), ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(U8(temp), ignored);
+    }
+    return ErrorNumber(ec);
+}
+
+int CopyReplacing(const std::string& from, const std::string& to) {
+    const std::string temp = to + ".kolvik-nieuw";
+    std::error_code ec;
+    fs::copy_file(U8(from), U8(temp), fs::copy_options::overwrite_existing, ec);
+    return ReplaceFrom(temp, to, ec);
+}
+
+int WriteReplacing(const std::string& path, const std::string& bytes) {
+    const std::string temp = path + ".kolvik-nieuw";
+    std::error_code ec;
+    errno = 0;
+    std::ofstream out(U8(temp), std::ios::binary | std::ios::trunc);
+    if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (out) out.close();
+    if (!out) ec = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+    return ReplaceFrom(temp, path, ec);
+}
+
+bool StartsWith(const std::string& text, std::string_view prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+bool frmKolvik::HostIsWindows() { return HostFlavor() == Flavor::Windows; }
+
+std::string frmKolvik::ProgId() const {
+    return MakeProgId(VersionMajor, VersionMinor, VersionRevision);
+}
+
+std::string frmKolvik::ScriptFolder() const {
+    return svc.process.dataFolder.empty() ? svc.process.programFolder : svc.process.dataFolder;
+}
+
+std::string frmKolvik::ScriptTargetFolder() const { return Is64Bit ? Wow64Folder : SystemFolder; }
+
+namespace {
+
+// Files are reached the host's way, whichever system the names and scripts are for.
+std::string FilePath(const std::string& folder, const std::string& name) {
+    return HostFlavor() == Flavor::Windows ? FixRootPath(folder + "\\" + name)
+                                           : JoinPath(folder, name);
+}
+
+ScriptTarget TargetOf(const frmKolvik& f) {
+    const std::string folder = f.ScriptTargetFolder();
+    return {f.WindowsShell ? Flavor::Windows : Flavor::Linux, folder,
+            f.WindowsShell ? folder : f.IconFolder};
+}
+
+}  // namespace
+
+void frmKolvik::CreateKol_REG() {
+    WriteScriptFile(FilePath(ScriptFolder(), "Kol.reg"), KolReg(ProgId()));
+}
+
+void frmKolvik::CreateKolvik_REG() {
+    WriteScriptFile(FilePath(ScriptFolder(), "kolvik.reg"),
+                    KolvikReg(ProgId(), TargetOf(*this), RegKolExtension, RegContextMenu));
+}
+
+void frmKolvik::CreateContexMenu_REG() {
+    WriteScriptFile(FilePath(ScriptFolder(), "ContextMenu.reg"), ContextMenuReg(TargetOf(*this)));
+}
+
+void frmKolvik::CreateBesleutelMap_REG() {
+    WriteScriptFile(FilePath(ScriptFolder(), "BesleutelMap.reg"), BesleutelMapReg(TargetOf(*this)));
+}
+
+void frmKolvik::FindSystemFolders() {
+    const auto& environment = svc.process.environment;
+    if (WindowsShell) {
+        for (const std::string& entry : environment) {
+            if (entry.empty()) break;
+            if (StartsWith(entry, "SystemRoot=")) {
+                SystemRootPath = entry.substr(11);
+                SystemFolder = SystemRootPath + "\\SYSTEM32";
+            }
+            if (StartsWith(entry, "PROCESSOR_IDENTIFIER=Intel64")) Is64Bit = true;
+        }
+        if (Is64Bit) Wow64Folder = SystemRootPath + "\\SysWOW64";
+        IconFolder = SystemFolder;
+        return;
+    }
+    std::string home, dataHome;
+    for (const std::string& entry : environment) {
+        if (entry.empty()) break;
+        if (StartsWith(entry, "HOME=")) home = entry.substr(5);
+        if (StartsWith(entry, "XDG_DATA_HOME=")) dataHome = entry.substr(14);
+    }
+    // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules say.
+    if (!StartsWith(dataHome, "/")) dataHome = home + "/.local/share";
+    SystemFolder = home + "/.local/bin";
+    IconFolder = dataHome + "/icons/hicolor/256x256/apps";
+    Is64Bit = false;
+}
+
+void frmKolvik::REG_Create() {
+    const bool windows = WindowsShell;
+    const std::string& program = svc.process.programFolder;
+    const std::string exeName = windows ? "Kolvik.exe" : "kolvik";
+    const std::string iconName = windows ? "Kolvik.ico" : "kolvik.png";
+    const std::string icon = windows ? KolvikIconIco() : KolvikIconPng();
+    if (windows) IconFolder = SystemFolder;
+
+    // The Windows system folder always exists; its Linux stand-ins may not yet.
+    if (!windows) {
+        std::error_code ignored;
+        fs::create_directories(U8(SystemFolder), ignored);
+        fs::create_directories(U8(IconFolder), ignored);
+    }
+
+    int lastError = 0;
+    if (int e = CopyReplacing(FilePath(program, exeName), FilePath(SystemFolder, exeName))) {
+        lastError = e;
+    }
+    if (int e = WriteReplacing(FilePath(IconFolder, iconName), icon)) lastError = e;
+    if (lastError == kPermissionDenied) {
+        WriteReplacing(FilePath(program, iconName), icon);
+        SystemFolder = program;
+        IconFolder = program;
+    }
+
+    const auto importScripts = [&](const char* first, const char* second) {
+        const std::string a = FilePath(ScriptFolder(), first);
+        const std::string b = FilePath(ScriptFolder(), second);
+        svc.registry.Import(a);
+        svc.registry.Import(b);
+        std::error_code ignored;
+        fs::remove(U8(a), ignored);
+        fs::remove(U8(b), ignored);
+    };
+    if (RegKolExtension == "ja") {
+        CreateKol_REG();
+        CreateKolvik_REG();
+        importScripts("Kol.reg", "kolvik.reg");
+    }
+    if (RegContextMenu == "ja") {
+        CreateContexMenu_REG();
+        CreateBesleutelMap_REG();
+        importScripts("ContextMenu.reg", "BesleutelMap.reg");
+    }
+}
+
+void frmKolvik::REG_Check() {
+    const std::string key = "HKEY_CLASSES_ROOT\\" + ProgId();
+    std::string kol;
+    if (auto v = svc.registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\")) kol = *v;
+    if (auto v = svc.registry.RegRead(key + "\\Options\\addtocontext")) RegContextMenu = *v;
+    if (auto v = svc.registry.RegRead(key + "\\Options\\associatewithkol")) RegKolExtension = *v;
+    if (auto v = svc.registry.RegRead(key + "\\Checksum\\")) RegChecksum = *v;
+    KolRegisterd = kol == ProgId();
+}
+
+void frmKolvik::REG_Delete() {
+    const std::string key = "HKEY_CLASSES_ROOT\\" + ProgId();
+    // Children before their parents: a key that still has subkeys is not removed.
+    const std::string keys[] = {
+        "HKEY_CLASSES_ROOT\\.kol\\",
+        key + "\\Checksum\\",
+        key + "\\DefaultIcon\\",
+        key + "\\Options\\",
+        key + "\\shell\\Open\\command\\",
+        key + "\\shell\\Open\\ddeexec\\Application\\",
+        key + "\\shell\\Open\\ddeexec\\Topic\\",
+        key + "\\shell\\Open\\ddeexec\\",
+        key + "\\shell\\Open\\",
+        key + "\\shell\\",
+        key + "\\",
+        "HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\",
+        "HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\",
+        "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\command\\",
+        "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\",
+    };
+    for (const auto& name : keys) svc.registry.RegDelete(name);
+    if (registrationDialog) registrationDialog->Unload();
+    Unload();
+}
+
+}  // namespace kolvik

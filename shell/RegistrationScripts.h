@@ -1,0 +1,37 @@
+#pragma once
+// The four registry scripts that join the program to the shell, as exact bytes:
+// Windows-1252, CR LF after every line, regedit quoting.
+#include <string>
+#include <string_view>
+
+namespace kolvik {
+
+enum class Flavor { Windows, Linux };
+
+// The platform the program was built for; each platform layer defines it.
+Flavor HostFlavor();
+
+// What the scripts name: the installed program and its icon.
+struct ScriptTarget {
+    Flavor flavor = Flavor::Windows;
+    std::string folder;      // holds the installed program
+    std::string iconFolder;  // holds the icon; Windows keeps it beside the program
+};
+
+// "kolvik" + major + "." + minor + "." + revision.
+std::string MakeProgId(std::string_view major, std::string_view minor, std::string_view revision);
+
+// Quoted-value escaping of regedit: "\" doubled; on Linux also "\"" escaped, a character
+// that Windows paths cannot hold.
+std::string EscapeRegPath(std::string_view path, Flavor flavor);
+
+std::string KolReg(std::string_view progId);
+std::string KolvikReg(std::string_view progId, const ScriptTarget& target,
+                      std::string_view kolExtension, std::string_view contextMenu);
+std::string ContextMenuReg(const ScriptTarget& target);
+std::string BesleutelMapReg(const ScriptTarget& target);
+
+// Replaces the file with exactly these bytes; false when it cannot be written.
+bool WriteScriptFile(const std::string& path, std::string_view bytes);
+
+}  // namespace kolvik
