@@ -1,0 +1,42 @@
+// kolvik: the main window on the desktop. Its command line is at most one path.
+#include <QApplication>
+#include <clocale>
+
+#include "app/NullRegistry.h"
+#include "mainwindow/frmKolvik.h"
+#include "platform/posix/PosixServices.h"
+#include "platform/qt/FormBinder.h"
+#include "platform/qt/QtServices.h"
+#include "platform/qt/ViewHelpers.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    // Before QApplication, which takes options such as -platform out of argv: the
+    // command line belongs to the program, unchanged.
+    kolvik::ProcessFacts facts = kolvik::ReadProcessFacts(argc, argv);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kolvik"));
+    QApplication::setWindowIcon(kolvik::qt::ProgramIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    kolvik::qt::QtDialogs dialogs;
+    kolvik::qt::QtScreen screen;
+    kolvik::qt::X11KeyState keys;
+    kolvik::SystemClock clock;
+    kolvik::LocaleRegional regional;
+    kolvik::XdgLauncher launcher;
+    kolvik::NullRegistry registry;
+    kolvik::frmKolvik form(kolvik::Services{dialogs, screen, keys, clock, regional, launcher,
+                                            registry, std::move(facts)});
+
+    form.Form_Load();
+    if (form.unloaded) return 0;
+
+    kolvik::qt::FormBinder view(form);
+    // Closing from the frame stops a run in progress, as the exit button does.
+    view.SetCloseHandler([&form] { form.cmdExit_Click(); });
+    QObject::connect(&view, &kolvik::qt::FormBinder::Unloaded, &app, &QCoreApplication::quit);
+    view.Show();
+    return app.exec();
+}

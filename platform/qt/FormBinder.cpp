@@ -1,0 +1,312 @@
+#include "platform/qt/FormBinder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <algorithm>
+
+#include "platform/qt/ControlWidgets.h"
+#include "platform/qt/ViewHelpers.h"
+
+namespace kolvik::qt {
+
+namespace {
+
+std::vector<FormBinder*>& LiveBinders() {
+    static std::vector<FormBinder*> live;
+    return live;
+}
+
+bool SamePlace(const Twips& a, const Twips& b) {
+    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
+}
+
+// The point size the twips layout was drawn for; a larger desktop font would not fit.
+constexpr double kBasePointSize = 8.25;
+
+}  // namespace
+
+FormBinder::FormBinder(Form& form, QWidget* parent) : form_(form) {
+    window_ = new QWidget(parent, parent ? Qt::Dialog : Qt::Window);
+    window_->setMouseTracking(true);
+    QFont base = window_->font();
+    if (!SansFamily().isEmpty()) base.setFamily(SansFamily());
+    base.setPointSizeF(kBasePointSize);
+    window_->setFont(base);
+
+    const std::vector<Control*> controls = form_.Controls();
+    bindings_.reserve(controls.size());
+    for (Control* control : controls) {
+        QWidget* widget = CreateWidget(*control);
+        widget->setMouseTracking(true);
+        byWidget_.insert(widget, bindings_.size());
+        bindings_.push_back({control, widget, *control});
+    }
+    ApplyTabOrder();
+
+    // One application-wide filter: key events reach the window before its focused control,
+    // whichever control that is, and mouse events of every control come past here too.
+    qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    LiveBinders().push_back(this);
+    Sync();
+}
+
+FormBinder::~FormBinder() {
+    auto& live = LiveBinders();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    if (qApp) qApp->removeEventFilter(this);
+    delete window_.data();
+}
+
+QWidget* FormBinder::Widget(const std::string& controlName) const {
+    for (const Binding& b : bindings_)
+        if (b.control->name == controlName) return b.widget;
+    return nullptr;
+}
+
+QWidget* FormBinder::CreateWidget(Control& control) {
+    switch (control.kind) {
+        case ControlKind::Label: {
+            auto* label = new QLabel(window_);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case ControlKind::TextBox: {
+            auto* edit = new QLineEdit(window_);
+            if (control.passwordChar) {
+                auto* style = new StarPasswordStyle;
+                style->setParent(edit);
+                edit->setStyle(style);
+                edit->setEchoMode(QLineEdit::Password);
+            }
+            connect(edit, &QLineEdit::textEdited, this,
+                    [&control](const QString& text) { control.text = text.toStdString(); });
+            return edit;
+        }
+        case ControlKind::Button: {
+            QAbstractButton* button = nullptr;
+            if (control.picture.empty()) {
+                auto* push = new QPushButton(window_);
+                push->setAutoDefault(true);  // Enter presses the focused button
+                button = push;
+            } else {
+                // Picture above caption: a push button would put them side by side.
+                auto* tool = new QToolButton(window_);
+                tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+                tool->setIcon(QIcon(LoadPicture(control.picture)));
+                tool->setIconSize(QSize(24, 24));
+                button = tool;
+            }
+            connect(button, &QAbstractButton::clicked, this, [this, &control] {
+                form_.OnClick(control);
+                AfterEvent();
+            });
+            return button;
+        }
+        case ControlKind::CheckBox: {
+            auto* box = new QCheckBox(window_);
+            connect(box, &QCheckBox::clicked, this, [this, &control](bool checked) {
+                control.value = checked ? 1 : 0;
+                form_.OnClick(control);
+                AfterEvent();
+            });
+            return box;
+        }
+        case ControlKind::Picture: {
+            auto* picture = new QLabel(window_);
+            picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // shown at its own size, clipped
+            return picture;
+        }
+        case ControlKind::Line: {
+            // Lines are drawn on the form itself, under every control.
+            auto* line = new LineWidget(window_);
+            line->lower();
+            return line;
+        }
+    }
+    return new QWidget(window_);
+}
+
+void FormBinder::ApplyTabOrder() {
+    std::vector<const Binding*> chain;
+    for (const Binding& b : bindings_) {
+        if (b.control->kind == ControlKind::Line) continue;
+        if (b.control->tabIndex >= 0)
+            chain.push_back(&b);
+        else if (b.control->kind != ControlKind::Label && b.control->kind != ControlKind::Picture)
+            b.widget->setFocusPolicy(Qt::NoFocus);
+    }
+    std::stable_sort(chain.begin(), chain.end(), [](const Binding* a, const Binding* b) {
+        return a->control->tabIndex < b->control->tabIndex;
+    });
+    for (const Binding* b : chain) b->widget->setFocusPolicy(Qt::StrongFocus);
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1]->widget, chain[i]->widget);
+}
+
+void FormBinder::Show() {
+    Sync();
+    if (form_.unloaded) return;
+    QScreen* screen = window_->parentWidget() ? window_->parentWidget()->screen()
+                                              : QGuiApplication::primaryScreen();
+    if (screen) {
+        // The client area is centred; setGeometry places it without the frame.
+        QRect area(QPoint(), window_->size());
+        area.moveCenter(screen->availableGeometry().center());
+        window_->setGeometry(area);
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void FormBinder::SyncAll() {
+    // By index: a slot of Unloaded may open or close another binder.
+    auto& live = LiveBinders();
+    for (std::size_t i = 0; i < live.size(); ++i) live[i]->Sync();
+}
+
+void FormBinder::AfterEvent() { SyncAll(); }
+
+void FormBinder::Sync() {
+    if (!window_) return;
+    const bool all = !synced_;
+    synced_ = true;
+    if (all || form_.caption != shownCaption_) {
+        window_->setWindowTitle(ToQString(form_.caption));
+        shownCaption_ = form_.caption;
+    }
+    if (all || form_.clientWidth != shownWidth_ || form_.clientHeight != shownHeight_) {
+        window_->setFixedSize(TwipsToPixels(form_.clientWidth), TwipsToPixels(form_.clientHeight));
+        shownWidth_ = form_.clientWidth;
+        shownHeight_ = form_.clientHeight;
+    }
+    if (all) {
+        if (form_.backColor) {
+            QPalette palette = window_->palette();
+            palette.setColor(QPalette::Window,
+                             QColor(form_.backColor->r, form_.backColor->g, form_.backColor->b));
+            window_->setPalette(palette);
+            window_->setAutoFillBackground(true);
+        }
+    }
+    if (all || form_.pointer != shownPointer_) {
+        switch (form_.pointer) {
+            case MousePointer::Default:
+                window_->unsetCursor();
+                break;
+            case MousePointer::Hourglass:
+                window_->setCursor(Qt::WaitCursor);
+                break;
+            case MousePointer::QuestionArrow:
+                window_->setCursor(Qt::WhatsThisCursor);
+                break;
+        }
+        shownPointer_ = form_.pointer;
+    }
+    for (Binding& b : bindings_) Apply(b, all);
+    // Focus last: the control that gets it may just have been enabled or shown.
+    if (form_.focus != shownFocus_) {
+        shownFocus_ = form_.focus;
+        if (QWidget* target = Widget(form_.focus)) target->setFocus(Qt::OtherFocusReason);
+    }
+    if (form_.unloaded && !unloadReported_) {
+        unloadReported_ = true;
+        closingFromModel_ = true;
+        window_->close();
+        emit Unloaded();
+    }
+}
+
+void FormBinder::Apply(Binding& b, bool all) {
+    const Control& c = *b.control;
+    Control& s = b.shown;
+    if (c.kind == ControlKind::Line) {
+        if (all || !SamePlace(c.place, s.place) || c.lineWidth != s.lineWidth) {
+            const LineShape shape = LineGeometry(c);
+            b.widget->setGeometry(shape.rect);
+            static_cast<LineWidget*>(b.widget)->SetLine(shape.line, c.lineWidth);
+            s.place = c.place;
+            s.lineWidth = c.lineWidth;
+        }
+    } else if (all || !SamePlace(c.place, s.place)) {
+        b.widget->setGeometry(ControlRect(c.place));
+        s.place = c.place;
+    }
+    if (c.kind == ControlKind::TextBox) {
+        // Against the widget itself: what the user typed is already in the model.
+        auto* edit = static_cast<QLineEdit*>(b.widget);
+        const QString text = ToQString(c.text);
+        if (edit->text() != text) edit->setText(text);
+        s.text = c.text;
+    } else if (all || c.text != s.text) {
+        if (auto* label = qobject_cast<QLabel*>(b.widget); label && c.kind == ControlKind::Label)
+            label->setText(ToQString(c.text));
+        else if (auto* button = qobject_cast<QAbstractButton*>(b.widget);
+                 button && c.kind == ControlKind::Button)
+            button->setText(ToQString(c.text));
+        s.text = c.text;
+    }
+    if (all || c.picture != s.picture) {
+        if (c.kind == ControlKind::Picture)
+            static_cast<QLabel*>(b.widget)->setPixmap(LoadPicture(c.picture));
+        else if (c.kind == ControlKind::Button && !c.picture.empty())
+            static_cast<QAbstractButton*>(b.widget)->setIcon(QIcon(LoadPicture(c.picture)));
+        s.picture = c.picture;
+    }
+    if (c.kind == ControlKind::CheckBox && (all || c.value != s.value)) {
+        static_cast<QCheckBox*>(b.widget)->setChecked(c.value == 1);
+        s.value = c.value;
+    }
+    if (all || c.tooltip != s.tooltip) {
+        b.widget->setToolTip(ToQString(c.tooltip));
+        s.tooltip = c.tooltip;
+    }
+    if (all || c.bold != s.bold || c.face != s.face || c.foreColor != s.foreColor ||
+        c.backColor != s.backColor) {
+        s.bold = c.bold;
+        s.face = c.face;
+        s.foreColor = c.foreColor;
+        s.backColor = c.backColor;
+        ApplyStyle(b);
+    }
+    if (all || c.enabled != s.enabled) {
+        b.widget->setEnabled(c.enabled);
+        s.enabled = c.enabled;
+    }
+    if (all || c.visible != s.visible) {
+        b.widget->setVisible(c.visible);
+        s.visible = c.visible;
+    }
+}
+
+void FormBinder::ApplyStyle(Binding& b) {
+    const Control& c = *b.control;
+    b.widget->setFont(ControlFont(c, window_->font()));
+    QPalette palette = window_->palette();
+    if (c.foreColor) {
+        const QColor fore(c.foreColor->r, c.foreColor->g, c.foreColor->b);
+        // Active and inactive only: a disabled control still greys out.
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                palette.setColor(group, role, fore);
+    }
+    if (c.backColor) {
+        const QColor back(c.backColor->r, c.backColor->g, c.backColor->b);
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            palette.setColor(role, back);
+    }
+    b.widget->setPalette(palette);
+    b.widget->setAutoFillBackground(c.backColor.has_value());
+}
+
+}  // namespace kolvik::qt

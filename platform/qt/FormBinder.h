@@ -1,0 +1,81 @@
+#pragma once
+// Turns a form model into a window of widgets and keeps the two in step: the model's
+// state is copied into the widgets after every handler and at every yield, and the
+// widgets' events call the model. One binder per open window, for any form.
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Form.h"
+
+namespace kolvik::qt {
+
+class FormBinder : public QObject {
+    Q_OBJECT
+
+  public:
+    // With a parent the window becomes a dialog over it.
+    explicit FormBinder(Form& form, QWidget* parent = nullptr);
+    ~FormBinder() override;
+    FormBinder(const FormBinder&) = delete;
+    FormBinder& operator=(const FormBinder&) = delete;
+
+    Form& Model() const { return form_; }
+    QWidget* Window() const { return window_; }
+    // The widget that shows the named control, or nullptr.
+    QWidget* Widget(const std::string& controlName) const;
+
+    // What closing the window from its frame does; by default the form unloads.
+    void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
+
+    // Shows the window centred on its screen.
+    void Show();
+
+    // Copies the model into the widgets, touching only what changed, so that typing,
+    // the cursor and the selection are never disturbed.
+    void Sync();
+    // A handler of one window may change another, so every event ends with this.
+    static void SyncAll();
+
+  signals:
+    // The model unloaded the form and the window has been closed.
+    void Unloaded();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    struct Binding {
+        Control* control;
+        QWidget* widget;
+        Control shown;  // what the widget shows now
+    };
+
+    QWidget* CreateWidget(Control& control);
+    void Apply(Binding& b, bool all);
+    void ApplyStyle(Binding& b);
+    void ApplyTabOrder();
+    void AfterEvent();
+    bool HandleKey(QEvent* event);
+    bool HandleMouse(QObject* watched, QEvent* event);
+    void OnFocusChanged(QWidget* now);
+
+    Form& form_;
+    QPointer<QWidget> window_;
+    std::vector<Binding> bindings_;
+    QHash<const QObject*, std::size_t> byWidget_;
+    std::function<void()> onClose_;
+    bool synced_ = false;
+    std::string shownCaption_, shownFocus_;
+    int shownWidth_ = -1, shownHeight_ = -1;
+    MousePointer shownPointer_ = MousePointer::Default;
+    bool closingFromModel_ = false;
+    bool unloadReported_ = false;
+    QPointer<QWidget> pressed_;
+};
+
+}  // namespace kolvik::qt

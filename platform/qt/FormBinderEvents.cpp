@@ -1,0 +1,122 @@
+// How the widgets' events reach the form model.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWindow>
+
+#include "platform/qt/FormBinder.h"
+#include "platform/qt/ViewHelpers.h"
+
+namespace kolvik::qt {
+
+void FormBinder::OnFocusChanged(QWidget* now) {
+    const auto it = byWidget_.constFind(now);
+    if (it == byWidget_.constEnd()) return;
+    // The model learns where the user moved the focus, so that a handler that puts it
+    // back where the model last had it still moves it.
+    form_.focus = shownFocus_ = bindings_[*it].control->name;
+}
+
+bool FormBinder::eventFilter(QObject* watched, QEvent* event) {
+    if (!window_) return false;
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            if (watched == window_->windowHandle()) return HandleKey(event);
+            if (event->type() == QEvent::KeyPress) {
+                const auto it = byWidget_.constFind(watched);
+                if (it == byWidget_.constEnd()) return false;
+                const auto* key = static_cast<QKeyEvent*>(event);
+                form_.OnControlKeyDown(*bindings_[*it].control, WindowsKeyCode(key->key()),
+                                       ShiftState(key->modifiers()));
+                AfterEvent();
+                return form_.unloaded;
+            }
+            return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            return HandleMouse(watched, event);
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+            if (watched == window_.data()) {
+                form_.OnResize();
+                AfterEvent();
+            }
+            return false;
+        case QEvent::Close:
+            if (watched != window_.data() || closingFromModel_) return false;
+            // Closing from the frame goes through the model, which decides; the window
+            // closes when the model unloads the form.
+            event->ignore();
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (onClose_)
+                        onClose_();
+                    else
+                        form_.Unload();
+                    SyncAll();
+                },
+                Qt::QueuedConnection);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool FormBinder::HandleKey(QEvent* event) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const int code = WindowsKeyCode(key->key()), shift = ShiftState(key->modifiers());
+    if (event->type() == QEvent::KeyPress) {
+        form_.OnKeyDown(code, shift);
+    } else {
+        if (key->isAutoRepeat()) return false;  // the key is still held down
+        form_.OnKeyUp(code, shift);
+    }
+    AfterEvent();
+    // A closed form's controls get nothing more.
+    return form_.unloaded;
+}
+
+bool FormBinder::HandleMouse(QObject* watched, QEvent* event) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    Control* control = nullptr;
+    if (watched == window_.data()) {
+        // An event that a control passed on to its window was handled at that control.
+        QWidget* child = window_->childAt(mouse->position().toPoint());
+        const auto it = byWidget_.constFind(child);
+        if (it != byWidget_.constEnd() && bindings_[*it].control->kind != ControlKind::Line)
+            return false;
+    } else {
+        const auto it = byWidget_.constFind(watched);
+        if (it == byWidget_.constEnd()) return false;
+        // A disabled control's mouse events belong to its form.
+        if (bindings_[*it].widget->isEnabled()) control = bindings_[*it].control;
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            pressed_ = static_cast<QWidget*>(watched);
+            form_.OnMouseDown(control);
+            break;
+        case QEvent::MouseMove:
+            form_.OnMouseMove(control);
+            break;
+        default: {
+            // Labels and pictures click when the button comes up over the control it went down on.
+            const bool clicks =
+                control &&
+                (control->kind == ControlKind::Label || control->kind == ControlKind::Picture) &&
+                mouse->button() == Qt::LeftButton && pressed_ == watched &&
+                static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+            pressed_ = nullptr;
+            if (!clicks) return false;
+            form_.OnClick(*control);
+            break;
+        }
+    }
+    AfterEvent();
+    return form_.unloaded;
+}
+
+}  // namespace kolvik::qt

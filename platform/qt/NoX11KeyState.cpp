@@ -1,0 +1,8 @@
+#include "platform/qt/QtServices.h"
+
+namespace kolvik::qt {
+
+// Built without X11: the notice stays hidden.
+bool X11KeyState::CapsLockOn() { return false; }
+
+}  // namespace kolvik::qt
