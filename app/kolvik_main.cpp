@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <clocale>
 
-#include "app/NullRegistry.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/posix/PosixServices.h"
+#include "platform/posix/RegistryStore.h"
 #include "platform/qt/FormBinder.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/ViewHelpers.h"
@@ -26,7 +26,10 @@ int main(int argc, char** argv) {
     kolvik::SystemClock clock;
     kolvik::LocaleRegional regional;
     kolvik::XdgLauncher launcher;
-    kolvik::NullRegistry registry;
+    kolvik::FileRegistry registry(kolvik::DefaultRegistryPath());
+    registry.onNotice = [&dialogs](const std::string& text) {
+        dialogs.MsgBox(text, kolvik::MsgButtons::OK, kolvik::MsgIcon::Exclamation);
+    };
     kolvik::frmKolvik form(kolvik::Services{dialogs, screen, keys, clock, regional, launcher,
                                             registry, std::move(facts)});
 

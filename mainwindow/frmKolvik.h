@@ -146,6 +146,8 @@ public:
     bool PassedOver(const std::string& name, const std::string& folder, WallClock::time_point modified);
     // Counts a file that could not be transformed safely; always false.
     bool SkipFile(const std::string& name, int errorCode);
+    // A file of the other kind: counted as skipped, its size counted as done.
+    bool SkipOtherKind(const std::string& name, std::int64_t size);
     // Streams the open source into newName through the safe publish sequence (header first
     // when given); false when the file was skipped or Exit was pressed.
     bool TransformInto(const std::string& name, const std::string& newName, int extLength,

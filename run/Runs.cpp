@@ -1,9 +1,180 @@
+#include <filesystem>
+
 #include "mainwindow/frmKolvik.h"
+#include "run/InstalledFolders.h"
 
 namespace kolvik {
+namespace {
 
-// Placeholder until the encryption and decryption runs are built.
-void frmKolvik::cmdGoEncrypt_Click() {}
-void frmKolvik::cmdGoDecrypt_Click() {}
+struct Elapsed {
+    std::int64_t minutes = 0, seconds = 0;
+};
+
+Elapsed Since(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::time_point end) {
+    const auto total = std::chrono::duration_cast<std::chrono::seconds>(end - start).count();
+    return {total / 60, total % 60};
+}
+
+std::string ElapsedText(Elapsed e) {
+    return std::to_string(e.minutes) + " min " + std::to_string(e.seconds) + " sec";
+}
+
+}  // namespace
+
+bool frmKolvik::GuardInstalledFolder() {
+    if (HasFolderTarget || !HoldsInstalledPrograms(svc.process.programFolder, svc.process.environment))
+        return true;
+    MsgBox("Kolvik is gestart zonder map of bestand en zou dan de programmamap " +
+               svc.process.programFolder +
+               " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet aangeraakt.\r\n"
+               "Gebruik \"Besleutel met Kolvik\" op een map of een bestand.",
+           MsgButtons::OK, MsgIcon::Exclamation);
+    // Back to entering: the user can only start again with another target.
+    txtPassword_1.enabled = txtPassword_2.enabled = true;
+    cmdEncrypt.enabled = cmdDecrypt.enabled = true;
+    cmdGoEncrypt.text = cmdGoDecrypt.text = ">-------->>>";
+    cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
+    return false;
+}
+
+namespace {
+
+// The two folder passes and what follows them, shared by both runs.
+class FolderRun {
+public:
+    FolderRun(frmKolvik& f, bool decrypt) : f_(f), decrypt_(decrypt) {}
+
+    std::string Target() const {
+        return f_.HasFolderTarget ? f_.TargetFolder : f_.svc.process.programFolder;
+    }
+
+    // The access question after a pass: asked while no file has been reached at all.
+    bool AccessQuestionAllowsGoingOn() {
+        if (!f_.HasFolderTarget || f_.FileReached) return true;
+        if (f_.MsgBox("Kan geen toegang krijgen tot: " + f_.TargetFolder, MsgButtons::OKCancel) ==
+            MsgAnswer::OK)
+            return true;
+        CloseProgram();
+        return false;
+    }
+
+    void CloseProgram() {
+        if (f_.registrationDialog) f_.registrationDialog->Unload();
+        f_.Unload();
+    }
+
+    void Begin() {
+        f_.lblCopyright.visible = false;
+        f_.FilesDone = f_.FilesSkipped = f_.BytesDone = 0;
+        f_.LoggingOn = f_.chkLoggen.value == 1;
+        f_.chkLoggen.enabled = false;
+        if (f_.LoggingOn) {
+            const std::string bar(25, '-');
+            (void)f_.gLog(bar + f_.svc.regional.ShortDate(f_.svc.clock.Now()) + bar);
+        }
+        f_.svc.screen.SetMousePointer(MousePointer::Hourglass);
+        start_ = f_.svc.clock.Monotonic();
+    }
+
+    void Finish() {
+        const Elapsed e = Since(start_, f_.svc.clock.Monotonic());
+        f_.lblTijd.text = ElapsedText(e);
+        f_.lblPercentage.text = "       Klaar !";
+        f_.cmdExit.enabled = f_.cmdEncrypt.enabled = f_.cmdDecrypt.enabled = f_.chkLoggen.enabled = true;
+        if (decrypt_ && f_.StopRequested) CloseProgram();
+        f_.svc.screen.SetMousePointer(MousePointer::Default);
+        f_.LastSummary = {"  ",
+                          "Map: " + f_.svc.process.programFolder,
+                          std::string(decrypt_ ? "Ontsleuteld: " : "Versleuteld: ") +
+                              std::to_string(f_.FilesDone) + " bestanden",
+                          "Overgeslagen: " + std::to_string(f_.FilesSkipped) + " bestanden",
+                          "Totaal: " + std::to_string(f_.BytesDone) + " bytes",
+                          "Verstreken tijd: " + ElapsedText(e)};
+        if (f_.LoggingOn)
+            for (const auto& line : f_.LastSummary) (void)f_.gLog(line);
+        f_.ResetFileProgress();
+        f_.UpdateCapsLockNotice();
+        f_.lblCopyright.visible = true;
+    }
+
+    // Runs a pass; false when the run must end here.
+    template <typename Walk>
+    bool Pass(Walk pass) {
+        pass(Target());
+        f_.FlushPendingOriginals();
+        if (!AccessQuestionAllowsGoingOn()) {
+            f_.svc.screen.SetMousePointer(MousePointer::Default);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    frmKolvik& f_;
+    bool decrypt_;
+    std::chrono::steady_clock::time_point start_{};
+};
+
+}  // namespace
+
+void frmKolvik::cmdGoEncrypt_Click() {
+    lblCapsLock.visible = false;
+    if (!HasFileTarget && !GuardInstalledFolder()) return;
+    if (!PinGate()) return;
+    CipherKey = txtPassword_1.text;
+
+    if (HasFileTarget) {
+        const std::filesystem::path target(TargetFile);
+        std::string name = LastDecryptName.empty() ? target.filename().string() : LastDecryptName;
+        const std::string folder =
+            LastDecryptFolder.empty() ? target.parent_path().string() : LastDecryptFolder;
+        EncryptFile(name, folder);
+        FlushPendingOriginals();
+        Unload();
+        if (registrationDialog) registrationDialog->Unload();
+        StopRequested = true;
+        return;
+    }
+
+    FolderRun run(*this, false);
+    run.Begin();
+    cmdGoEncrypt.enabled = false;
+    if (!run.Pass([this](const std::string& t) { ProcessTarget(t); })) return;
+    if (ExitRequested) return run.CloseProgram();
+    if (!run.Pass([this](const std::string& t) { WalkFolder(t); })) return;
+    if (ExitRequested) return run.CloseProgram();
+    run.Finish();
+}
+
+void frmKolvik::cmdGoDecrypt_Click() {
+    lblCapsLock.visible = false;
+    cmdGoDecrypt.enabled = false;
+    if (!HasFileTarget && !GuardInstalledFolder()) return;
+    lblCopyright.visible = false;
+    CipherKey = txtPassword_1.text;
+
+    if (HasFileTarget) {
+        const std::filesystem::path target(TargetFile);
+        std::string name = target.filename().string();
+        if (DecryptFile(name, target.parent_path().string())) {
+            ResetFileProgress();
+            lblCopyright.visible = true;
+            cmdGoEncrypt.enabled = false;
+            cmdEncrypt.enabled = cmdEncrypt.visible = true;
+            cmdGoDecrypt.visible = false;
+            cmdGoEncrypt.visible = true;
+        }
+        FlushPendingOriginals();
+        return;
+    }
+
+    FolderRun run(*this, true);
+    DecryptMode = true;
+    run.Begin();
+    if (!run.Pass([this](const std::string& t) { ProcessTarget(t); })) return;
+    if (ExitRequested || StopRequested) return run.CloseProgram();
+    if (!run.Pass([this](const std::string& t) { WalkFolder(t); })) return;
+    run.Finish();
+}
 
 }  // namespace kolvik

@@ -1,0 +1,36 @@
+#pragma once
+// The encrypted file: its header, its name, and the plain name it gives back.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cipher/Keystream.h"
+
+namespace kolvik {
+
+// L, the extension's Windows-1252 bytes and the eight check bytes: L + 9 bytes.
+std::string EncryptedHeader(const KeyTable& table, std::string_view extAnsi);
+// True when bytes (at least L + 9 of them, L = bytes[0]) carry the check bytes of table.
+bool HeaderMatches(const KeyTable& table, std::string_view bytes);
+
+// The extension as the header stores it, or nullopt when the header cannot hold it faithfully
+// (more than 255 bytes, or a character Windows-1252 lacks).
+std::optional<std::string> StorableExtension(std::string_view extUtf8);
+
+// report.txt gives report_txt.kol, README gives README_.kol, notes. gives notes._.kol.
+std::string EncryptedName(std::string_view name);
+// Everything before the last "_" ahead of the four-character ending, or the name without
+// that ending when there is no "_".
+std::string BaseOfEncryptedName(std::string_view name);
+// The plain name of an encrypted file holding extUtf8; empty when none can be made safely.
+std::string PlainName(std::string_view encryptedName, std::string_view extUtf8);
+
+// The last three characters are "kol", letter case included.
+bool EndsInKol(std::string_view name);
+
+// Progress falls after passes 1001, 2001, ... of the per-byte loop. The first such pass at or
+// after pass, or 0 when there is none below limit + 1.
+std::int64_t NextProgressPass(std::int64_t pass, std::int64_t limit);
+
+}  // namespace kolvik

@@ -1,0 +1,31 @@
+#pragma once
+// What the per-file operations keep between files of one window: the folder in work, the
+// originals whose deletion waits for one sync, the source of the file in work and one buffer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cipher/SafeFile.h"
+#include "mainwindow/frmKolvik.h"
+
+namespace kolvik {
+
+struct frmKolvik::FileWork {
+    safefile::Folder folder;
+    std::vector<safefile::PendingOriginal> pending;
+    std::int64_t pendingBytes = 0;
+    safefile::FileFacts facts;  // of the file in work
+    safefile::Source source;
+    std::vector<std::uint8_t> buffer;
+};
+
+// Pending deletions are completed in groups this large at most.
+inline constexpr std::size_t kPendingFiles = 256;
+inline constexpr std::int64_t kPendingBytes = std::int64_t{64} << 20;
+// A copy this large is synced on its own; the group sync is for many small ones.
+inline constexpr std::int64_t kSyncAlone = std::int64_t{8} << 20;
+
+// Opens folder for work, completing what is pending in another folder first.
+safefile::Fault EnterFolder(frmKolvik& form, const std::string& folder);
+
+}  // namespace kolvik

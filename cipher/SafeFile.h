@@ -1,0 +1,124 @@
+#pragma once
+// Files as the per-file operations see them: a source read once, its transformed copy written
+// beside it and published under a new name without ever replacing a file, and the original
+// deleted only once that copy is on disk. Nothing here knows of the window.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Services.h"
+
+namespace kolvik::safefile {
+
+enum class Fault { None, NotFound, Access, DiskFull, NotRegular, Exists, NameTooLong, Io };
+
+// The run's error code of a fault: 61 disk full, 70 permission denied, 76 path not found,
+// 57 for any other input/output failure; 0 for none.
+int ErrorCode(Fault fault);
+
+struct FileFacts {
+    std::int64_t size = 0;
+    WallClock::time_point modified{};
+    bool regular = false;
+    bool directory = false;
+    bool multiplyLinked = false;  // other names would keep the old content
+    std::uint64_t device = 0, inode = 0;
+    unsigned mode = 0;  // permission bits
+    unsigned owner = 0, group = 0;
+};
+
+// An open folder; every file operation is made relative to it, so a renamed or replaced path
+// cannot redirect work outside the target.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    Fault Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return handle_ >= 0; }
+    const std::string& Path() const { return path_; }
+    int Handle() const { return handle_; }
+
+    // Facts of a directory entry; a symbolic link is described, never followed.
+    Fault Stat(const std::string& name, FileFacts& facts) const;
+    bool Exists(const std::string& name) const;
+    std::size_t MaxNameBytes() const;
+    // Makes the folder's entries durable.
+    Fault Sync() const;
+    // Makes everything written on this file system durable (one sync for many files).
+    Fault SyncFileSystem() const;
+    // Unlinks name only while it is still the file described by inode.
+    Fault Remove(const std::string& name, std::uint64_t inode) const;
+
+private:
+    int handle_ = -1;
+    std::string path_;
+};
+
+class Source {
+public:
+    Source() = default;
+    ~Source();
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+
+    // Opens a regular file without following a link and without blocking on a FIFO;
+    // fails when the entry is no longer the file that facts describe.
+    Fault Open(const Folder& folder, const std::string& name, const FileFacts& facts);
+    // Fills buf up to size; got is smaller only at the end of the file.
+    Fault Read(void* buf, std::size_t size, std::size_t& got);
+
+private:
+    int handle_ = -1;
+};
+
+// The transformed copy: an unnamed temporary file until it is published.
+class Copy {
+public:
+    Copy() = default;
+    ~Copy() { Discard(); }
+    Copy(const Copy&) = delete;
+    Copy& operator=(const Copy&) = delete;
+
+    // newName is never used as the scratch name, so publishing cannot collide with it.
+    Fault Create(const Folder& folder, const std::string& newName);
+    Fault Write(const void* data, std::size_t size);
+    // Gives the copy the owner, permission bits and modification time of like, makes it durable
+    // first when asked, then names it; an existing file of that name is never replaced.
+    Fault Publish(const std::string& newName, const FileFacts& like, bool durable);
+    std::uint64_t Inode() const { return inode_; }
+    // Removes the temporary file; a published copy stays.
+    void Discard();
+
+private:
+    const Folder* folder_ = nullptr;
+    int handle_ = -1;
+    std::string tempName_;  // empty for an unnamed temporary file
+    std::uint64_t inode_ = 0;
+};
+
+// An original whose copy is named but not yet known to be on disk.
+struct PendingOriginal {
+    std::string original, copy;
+    std::uint64_t originalInode = 0, copyInode = 0;
+    std::int64_t countedBytes = 0;  // what the run added to its byte count for this file
+    bool copyDurable = false;
+};
+
+// Makes the copies durable with one sync, then deletes their originals. An entry whose step
+// fails keeps its original and loses its copy; those entries are returned.
+std::vector<PendingOriginal> CompletePending(const Folder& folder, std::vector<PendingOriginal>& pending);
+
+// The entries directly in a folder, by name in byte order: folders are real directories,
+// files everything else (links are never followed).
+Fault ListFolder(const std::string& path, std::vector<std::string>& files,
+                 std::vector<std::string>& folders);
+// Bytes of the regular files in a folder and everything below it.
+Fault FolderSize(const std::string& path, std::int64_t& bytes);
+Fault EntryFacts(const std::string& path, FileFacts& facts);
+
+}  // namespace kolvik::safefile

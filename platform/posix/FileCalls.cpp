@@ -1,0 +1,33 @@
+#include "platform/posix/FileCalls.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/syscall.h>
+
+namespace kolvik::posix {
+namespace {
+
+int OpenAt(int dirfd, const char* path, int flags, mode_t mode) { return ::openat(dirfd, path, flags, mode); }
+int FstatAt(int dirfd, const char* path, struct stat* st, int flags) { return ::fstatat(dirfd, path, st, flags); }
+
+int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, unsigned flags) {
+#ifdef SYS_renameat2
+    return static_cast<int>(::syscall(SYS_renameat2, olddirfd, oldpath, newdirfd, newpath, flags));
+#else
+    (void)olddirfd, (void)oldpath, (void)newdirfd, (void)newpath, (void)flags;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+const FileCalls kReal{OpenAt,  ::close,  ::read,   ::write,    ::fstat,   FstatAt,   ::fsync,
+                      ::syncfs, ::fchown, ::fchmod, ::futimens, ::linkat, RenameAt2, ::unlinkat};
+const FileCalls* gActive = &kReal;
+
+}  // namespace
+
+const FileCalls& Sys() { return *gActive; }
+const FileCalls& RealFileCalls() { return kReal; }
+void SetFileCalls(const FileCalls* calls) { gActive = calls ? calls : &kReal; }
+
+}  // namespace kolvik::posix

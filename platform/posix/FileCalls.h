@@ -1,0 +1,35 @@
+#pragma once
+// The system calls behind every per-file operation, gathered in one table so that a test
+// can make any single write, sync, link or unlink fail and check that nothing was lost.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace kolvik::posix {
+
+struct FileCalls {
+    int (*openat)(int dirfd, const char* path, int flags, mode_t mode);
+    int (*close)(int fd);
+    ssize_t (*read)(int fd, void* buf, size_t count);
+    ssize_t (*write)(int fd, const void* buf, size_t count);
+    int (*fstat)(int fd, struct stat* st);
+    int (*fstatat)(int dirfd, const char* path, struct stat* st, int flags);
+    int (*fsync)(int fd);
+    int (*syncfs)(int fd);
+    int (*fchown)(int fd, uid_t uid, gid_t gid);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*futimens)(int fd, const struct timespec times[2]);
+    int (*linkat)(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags);
+    int (*renameat2)(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+                     unsigned flags);
+    int (*unlinkat)(int dirfd, const char* path, int flags);
+};
+
+// The table in use: the real calls unless a test has put its own in place.
+const FileCalls& Sys();
+const FileCalls& RealFileCalls();
+// nullptr restores the real calls.
+void SetFileCalls(const FileCalls* calls);
+
+}  // namespace kolvik::posix

@@ -1,0 +1,278 @@
+// What must never happen: a wrong key that writes, a file replaced, a link followed, a hang.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "FaultCalls.h"
+#include "Helpers.h"
+#include "Reference.h"
+
+namespace kolvik::test {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr int kCreates = static_cast<int>(Call::Create);
+constexpr int kLinks = static_cast<int>(Call::Link);
+
+std::string EncryptedTree(TempDir& target) {
+    WriteFile(target / "a.txt", Bytes(3000, 1));
+    WriteFile(target / "b.txt", Bytes(10, 2));
+    fs::create_directory(target / "sub");
+    WriteFile(target / "sub/c.doc", Bytes(5000, 3));
+    Window w("goed");
+    w.Encrypt(target.path());
+    return target.path();
+}
+
+TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
+    for (const bool cancelFirst : {false, true}) {
+        TempDir target;
+        EncryptedTree(target);
+        const auto before = Snapshot(target.path());
+        Window w("fout");
+        w->LoggingOn = true;
+        if (cancelFirst) w.dialogs.answers = {MsgAnswer::Cancel};
+        FaultPlan plan;
+        {
+            FaultInjection watch(plan);
+            w.Decrypt(target.path());
+        }
+        EXPECT_EQ(plan.seen[kCreates], 0);
+        EXPECT_EQ(plan.seen[kLinks], 0);
+        EXPECT_TRUE(Snapshot(target.path()) == before);
+        const std::size_t expectedMessages = cancelFirst ? 1 : 3;
+        ASSERT_EQ(w.dialogs.shown.size(), expectedMessages);
+        EXPECT_EQ(w.dialogs.shown[0].text, target / "a_txt.kol: Onjuiste sleutel");
+        EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
+        if (!cancelFirst) {
+            EXPECT_EQ(w.dialogs.shown[2].text, target / "sub/c_doc.kol: Onjuiste sleutel");
+        }
+        EXPECT_EQ(w->StopRequested, cancelFirst);
+        EXPECT_EQ(w->FilesSkipped, static_cast<std::int64_t>(expectedMessages));
+        EXPECT_EQ(w->BytesDone, 0);
+        EXPECT_NE(w.Log().find("SKIP a_txt.kol"), std::string::npos);
+    }
+}
+
+TEST(WrongKey, SingleFileAsksAgain) {
+    TempDir target;
+    EncryptedTree(target);
+    Window w("fout");
+    w->HasFileTarget = true;
+    w->txtPassword_1.enabled = w->txtPassword_2.enabled = false;
+    std::string name = "b_txt.kol";
+    EXPECT_FALSE(w->DecryptFile(name, target.path()));
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.dialogs.shown[0].text, target / "b_txt.kol: Onjuiste sleutel");
+    EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(w->txtPassword_1.text, "");
+    EXPECT_EQ(w->txtPassword_2.text, "");
+    EXPECT_TRUE(w->txtPassword_1.enabled && w->txtPassword_2.enabled && w->cmdDecrypt.enabled);
+    EXPECT_FALSE(w->cmdEncrypt.enabled);
+    EXPECT_EQ(w->focus, "txtPassword_1");
+    EXPECT_EQ(w->FilesSkipped, 0);
+    EXPECT_TRUE(fs::exists(target / "b_txt.kol"));
+}
+
+TEST(WrongKey, ShortFilesAreWrongKeysButAHeaderAloneIsEmpty) {
+    TempDir target;
+    const std::string full = RefEncrypted("k", "txt", "");
+    WriteFile(target / "none_txt.kol", "");
+    WriteFile(target / "short_txt.kol", full.substr(0, 11));   // L + 8 bytes
+    WriteFile(target / "header_txt.kol", full.substr(0, 12));  // L + 9 bytes
+    Window w("k");
+    w.Decrypt(target.path());
+    EXPECT_EQ(w.dialogs.shown.size(), 2u);
+    EXPECT_TRUE(fs::exists(target / "none_txt.kol") && fs::exists(target / "short_txt.kol"));
+    EXPECT_TRUE(fs::exists(target / "header.txt") && ReadFile(target / "header.txt").empty());
+}
+
+TEST(SingleFile, DecryptOpensTheViewerAndOffersEncryption) {
+    TempDir target;
+    EncryptedTree(target);
+    Window w("goed");
+    w->HasFileTarget = true;
+    std::string name = "a_txt.kol";
+    EXPECT_TRUE(w->DecryptFile(name, target.path()));
+    EXPECT_EQ(name, "a.txt");
+    EXPECT_EQ(w->LastDecryptName, "a.txt");
+    EXPECT_EQ(w->LastDecryptFolder, target.path());
+    EXPECT_EQ(w.launcher.opened, std::vector<std::string>{target / "a.txt"});
+    EXPECT_EQ(w->cmdEncrypt.tooltip, target / "a.txt");
+    EXPECT_TRUE(w->cmdEncrypt.enabled && w->cmdEncrypt.visible && w->cmdGoEncrypt.visible);
+    EXPECT_FALSE(w->cmdGoDecrypt.visible);
+    EXPECT_EQ(ReadFile(target / "a.txt"), Bytes(3000, 1));
+    EXPECT_FALSE(fs::exists(target / "a_txt.kol"));
+}
+
+TEST(NoReplace, EitherDirectionLeavesBothFiles) {
+    TempDir target;
+    WriteFile(target / "report.txt", "plain");
+    WriteFile(target / "report_txt.kol", "somebody else's");
+    WriteFile(target / "data.a_b", "keep");
+    Window w;
+    w->LoggingOn = true;
+    w.Encrypt(target.path());
+    EXPECT_EQ(ReadFile(target / "report.txt"), "plain");
+    EXPECT_EQ(ReadFile(target / "report_txt.kol"), "somebody else's");
+    EXPECT_EQ(w->FilesDone, 1);     // data.a_b
+    EXPECT_EQ(w->FilesSkipped, 2);  // the .kol file, and report.txt whose name is taken
+    EXPECT_NE(w.Log().find("SKIP report.txt"), std::string::npos);
+
+    // Decrypting: data_a_b.kol would become data.a_b, which now exists again.
+    WriteFile(target / "data.a_b", "new plain");
+    const auto before = Snapshot(target.path());
+    Window back;
+    back.Decrypt(target.path());
+    EXPECT_TRUE(Snapshot(target.path()) == before);
+}
+
+TEST(OnlyRegularFiles, LinksFifosAndHardLinksStayAsTheyAre) {
+    TempDir outside, target;
+    WriteFile(outside / "secret.txt", "outside");
+    fs::create_directory(outside / "dir");
+    WriteFile(outside / "dir/inner.txt", "inner");
+    fs::create_symlink(outside / "secret.txt", target / "link.txt");
+    fs::create_directory_symlink(outside / "dir", target / "dirlink");
+    ASSERT_EQ(::mkfifo((target / "pipe.txt").c_str(), 0600), 0);  // no writer: opening would block
+    WriteFile(target / "h1.txt", "shared");
+    fs::create_hard_link(target / "h1.txt", target / "h2.txt");
+    WriteFile(target / "ok.txt", "ok");
+    const auto outsideBefore = Snapshot(outside.path());
+    Window w;
+    w->LoggingOn = true;
+    w.Encrypt(target.path());
+    EXPECT_TRUE(Snapshot(outside.path()) == outsideBefore);
+    EXPECT_TRUE(fs::is_symlink(target / "link.txt") && fs::is_symlink(target / "dirlink"));
+    EXPECT_TRUE(fs::is_fifo(target / "pipe.txt"));
+    EXPECT_EQ(ReadFile(target / "h1.txt"), "shared");
+    EXPECT_EQ(ReadFile(target / "h2.txt"), "shared");
+    EXPECT_TRUE(fs::exists(target / "ok_txt.kol"));
+    EXPECT_EQ(w->FilesDone, 1);
+    EXPECT_EQ(w->FilesSkipped, 2);  // the two names of the hard-linked file
+    EXPECT_NE(w.Log().find("SKIP h2.txt"), std::string::npos);
+    EXPECT_EQ(w.Log().find("link.txt"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.path()), fs::directory_iterator()), 6);
+}
+
+TEST(TemporaryName, FallbackNeverTakesAUsersFile) {
+    TempDir target;
+    WriteFile(target / "a.txt", Bytes(4000, 5));
+    WriteFile(target / "tijdel.enc", "mine");
+    const auto before = Snapshot(target.path());
+    FaultPlan plan;
+    plan.tmpfileUnsupported = true;
+    FaultInjection inject(plan);
+    Window w;
+    w.Encrypt(target.path());
+    EXPECT_EQ(w->FilesDone, 2);
+    EXPECT_TRUE(fs::exists(target / "tijdel_enc.kol") && fs::exists(target / "a_txt.kol"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.path()), fs::directory_iterator()), 2);
+    Window back;
+    back.Decrypt(target.path());
+    const auto after = Snapshot(target.path());
+    EXPECT_TRUE(after == before);
+}
+
+TEST(ModeTime, FilesChangedSinceTheModeButtonAreLeftAlone) {
+    TempDir target;
+    WriteFile(target / "at.txt", "x");
+    WriteFile(target / "before.txt", "y");
+    Window w;
+    SetMtime(target / "at.txt", w->ModeTime);
+    SetMtime(target / "before.txt", w->ModeTime - std::chrono::nanoseconds(1));
+    w.Encrypt(target.path());
+    EXPECT_TRUE(fs::exists(target / "at.txt"));
+    EXPECT_TRUE(fs::exists(target / "before_txt.kol"));
+    EXPECT_EQ(w->FilesDone + w->FilesSkipped, 1);
+}
+
+TEST(PassOver, ProgramFilesAndKolNames) {
+    TempDir target;
+    for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "kolvik-cli", "mykol", "x_txt.KOL"}) {
+        WriteFile(target / n, "12345");
+    }
+    Window w;
+    w->LoggingOn = true;
+    w.Encrypt(target.path());
+    for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "kolvik-cli", "mykol"}) {
+        EXPECT_TRUE(fs::exists(target / n)) << n;
+    }
+    EXPECT_TRUE(fs::exists(target / "x_txt_KOL.kol"));  // encrypted again: "KOL" is not "kol"
+    EXPECT_EQ(w->FilesDone, 1);
+    EXPECT_EQ(w->FilesSkipped, 2);  // Kolvik.log and mykol
+    EXPECT_EQ(w->BytesDone, 10);    // x_txt.KOL and mykol, not Kolvik.log
+    const std::string log = w.Log();
+    EXPECT_NE(log.find("SKIP Kolvik.log"), std::string::npos);
+    EXPECT_NE(log.find("SKIP mykol"), std::string::npos);
+    EXPECT_EQ(log.find("SKIP kolvik"), std::string::npos);
+}
+
+TEST(Exit, MidFileLeavesTheOriginalAndNoTemporaryFile) {
+    TempDir target;
+    WriteFile(target / "big.bin", Bytes(3 << 20, 4));
+    const auto before = Snapshot(target.path());
+    Window w;
+    int yields = 0;
+    // Measuring, showing the file, block 1, then Exit before block 2.
+    w.screen.onYield = [&] {
+        if (++yields == 4) w->cmdExit_Click();
+    };
+    w.Encrypt(target.path());
+    EXPECT_TRUE(Snapshot(target.path()) == before);
+    EXPECT_TRUE(w->unloaded);
+    EXPECT_EQ(w->FilesDone, 0);
+}
+
+// Runs body as the unprivileged user nobody in a child process; its result is the exit code.
+int AsNobody(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+TEST(Permissions, ReadOnlyFolderAndUnlistableFolder) {
+    TempDir target;
+    ::chmod(target.path().c_str(), 0777);
+    fs::create_directory(target / "ro");
+    WriteFile(target / "ro/a.txt", "read only folder");
+    ::chmod((target / "ro").c_str(), 0555);
+    fs::create_directory(target / "locked");
+    WriteFile(target / "locked/b.txt", "cannot be listed");
+    fs::create_directory(target / "locked/inner");
+    WriteFile(target / "locked/inner/c.txt", "below it");
+    fs::create_directory(target / "open");
+    WriteFile(target / "open/d.txt", "fine");
+    for (const char* p : {"", "/open", "/open/d.txt", "/locked/inner", "/locked/inner/c.txt"}) {
+        ::chown((target.path() + p).c_str(), 65534, 65534);
+    }
+    ::chmod((target / "locked").c_str(), 0711);  // enterable, not listable
+    const auto before = Snapshot(target.path());
+    const int rc = AsNobody([&] {
+        Window w;
+        w->LoggingOn = true;
+        w.Encrypt(target.path());
+        // ro/a.txt is skipped; locked/ is neither listed nor descended into.
+        if (w->FilesDone != 1 || w->FilesSkipped != 1) return 1;
+        if (w.Log().find("SKIP a.txt") == std::string::npos) return 2;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+    auto after = Snapshot(target.path());
+    EXPECT_EQ(after.count("open/d_txt.kol"), 1u);
+    after.erase("open/d_txt.kol");
+    auto expected = before;
+    expected.erase("open/d.txt");
+    EXPECT_TRUE(after == expected);
+}
+
+}  // namespace
+}  // namespace kolvik::test
