@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Times whole encrypt and decrypt runs against `cp -r` + `sync` of the same data, side by side
 # in one run on one file system, and prints the ratios and the peak memory.
-#   bench/run_bench.sh [path/to/walk_bench] [scratch folder]
+#   bench/run_bench.sh [path/to/kolvik-cli] [scratch folder]
 set -euo pipefail
-BENCH=${1:-build/release/bench/walk_bench}
+CLI=${1:-build/release/app/kolvik-cli}
 BASE=${2:-${TMPDIR:-/tmp}}
 WORK=$(mktemp -d "$BASE/kolvik-bench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
+# A store of its own, so a PIN code of the user's never stops the runs.
+export XDG_CONFIG_HOME=$WORK/config XDG_STATE_HOME=$WORK/state
+echo 'bench-wachtwoord' >"$WORK/pw"
+kolvik() { "$CLI" "$1" "$2" --password-file "$WORK/pw"; }
 
 now() { date +%s.%N; }
 # Seconds taken by a command, after the page cache has been flushed of earlier writes.
@@ -26,13 +30,15 @@ report() {  # name folder
     local cp_s enc_s dec_s
     cp_s=$(timed bash -c "cp -r '$dir' '$WORK/copy' && sync")
     rm -rf "$WORK/copy"
-    enc_s=$(timed "$BENCH" encrypt "$dir")
-    dec_s=$(timed "$BENCH" decrypt "$dir")
+    enc_s=$(timed kolvik encrypt "$dir")
+    dec_s=$(timed kolvik decrypt "$dir")
     printf '%-22s cp+sync %6.2fs  encrypt %6.2fs (%.2fx)  decrypt %6.2fs (%.2fx)\n' "$name" \
         "$cp_s" "$enc_s" "$(echo "$enc_s / $cp_s" | bc -l)" "$dec_s" "$(echo "$dec_s / $cp_s" | bc -l)"
 }
 
 report "512 MiB file" "$WORK/large"
 report "2000 x 4 KiB, 20 maps" "$WORK/small"
-printf 'peak memory: encrypt %s KiB, decrypt %s KiB (512 MiB file)\n' \
-    "$(peak_kib "$BENCH" encrypt "$WORK/large")" "$(peak_kib "$BENCH" decrypt "$WORK/large")"
+pw=(--password-file "$WORK/pw")
+printf 'peak memory (512 MiB file): encrypt %s KiB, decrypt %s KiB, cp %s KiB\n' \
+    "$(peak_kib "$CLI" encrypt "$WORK/large" "${pw[@]}")" "$(peak_kib "$CLI" decrypt "$WORK/large" "${pw[@]}")" \
+    "$(peak_kib cp -r "$WORK/large" "$WORK/copy")"
