@@ -1,10 +1,8 @@
 // Registering, checking and removing the shell integration against the real store.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -57,39 +55,6 @@ std::vector<std::string> OurKeys(const std::string& store) {
     return keys;
 }
 
-TEST(REG_Create, InstallsCopiesImportsAndDeletesTheScripts) {
-    Install in;
-    ShellSession s(in.home, in.program);
-    Register(s, "ja", "ja");
-
-    EXPECT_EQ(s->SystemFolder, in.bin());
-    EXPECT_EQ(ReadFile(in.bin() + "/kolvik"), ReadFile(in.program + "/kolvik"));
-    EXPECT_NE(fs::status(in.bin() + "/kolvik").permissions() & fs::perms::owner_exec,
-              fs::perms::none);
-    EXPECT_EQ(ReadFile(in.icons() + "/kolvik.png"), KolvikIconPng());
-    for (const char* script : {"Kol.reg", "kolvik.reg", "ContextMenu.reg", "BesleutelMap.reg"}) {
-        EXPECT_FALSE(fs::exists(in.program + "/" + script)) << script;
-    }
-    const std::string command = "\"" + in.bin() + "/kolvik\" %1";
-    const struct {
-        std::string name;
-        std::string expected;
-    } reads[] = {
-        {"HKEY_CLASSES_ROOT\\.kol\\", "kolvik10.0.2"},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\", "Kolvik"},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\EditFlags", "0"},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\BrowserFlags", "8"},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\", ""},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\DefaultIcon\\", in.icons() + "/kolvik.png,0"},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\shell\\Open\\command\\", command},
-        {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\shell\\Open\\ddeexec\\Topic\\", "System"},
-        {"HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\", command},
-        {"HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\", "Besleutel met Kolvik"},
-        {"HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\command\\", command},
-    };
-    for (const auto& r : reads) EXPECT_EQ(s.registry.RegRead(r.name), r.expected) << r.name;
-}
-
 // The four scripts imported, then a fresh window checks: each case a different store.
 struct CheckCase {
     const char* what;
@@ -133,20 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"registered", "ja", "ja", nullptr, true, "ja", "ja", ""},
         CheckCase{"another version's ProgID in .kol", "ja", "ja", "kolvik9.0.0", false, "ja", "ja",
                   ""},
-        CheckCase{".kol in other letter case", "ja", "nee", "Kolvik10.0.2", false, "ja", "nee", ""},
         // "JA" is not "ja": the context-menu scripts are not imported, the option is kept.
         CheckCase{"an option stored as JA", "ja", "JA", nullptr, true, "ja", "JA", ""},
         CheckCase{"nothing registered", nullptr, nullptr, nullptr, false, "vooraf-ext",
                   "vooraf-ctx", "vooraf-pin"}));
-
-TEST(REG_Create, AnOptionInCapitalsWritesNoScriptsForIt) {
-    Install in;
-    ShellSession s(in.home, in.program);
-    Register(s, "JA", "ja");
-    EXPECT_FALSE(s.registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"));
-    EXPECT_FALSE(s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext"));
-    EXPECT_TRUE(s.registry.RegRead("HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\"));
-}
 
 TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
     Install in;
@@ -170,110 +125,7 @@ TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
     EXPECT_EQ(s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext"), "ja");
     EXPECT_TRUE(registration.unloaded);
     EXPECT_TRUE(s->unloaded);
-    EXPECT_TRUE(s.dialogs.shown.empty()) << "removal is silent";
     EXPECT_TRUE(fs::exists(in.bin() + "/kolvik")) << "the installed copy stays";
-}
-
-TEST(REG_Delete, WithNothingRegisteredStillCloses) {
-    Install in;
-    ShellSession s(in.home, in.program);
-    s->REG_Delete();
-    EXPECT_TRUE(s->unloaded);
-    EXPECT_TRUE(s.dialogs.shown.empty());
-}
-
-struct FolderCase {
-    const char* what;
-    std::vector<std::string> environment;
-    const char* systemRoot;
-    const char* systemFolder;
-    bool is64;
-    const char* wow64;
-};
-
-void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.what; }
-
-class FindSystemFoldersOnWindows : public ::testing::TestWithParam<FolderCase> {};
-
-TEST_P(FindSystemFoldersOnWindows, ReadsTheEnvironment) {
-    const FolderCase& c = GetParam();
-    TestWindow w;
-    w->WindowsShell = true;
-    w->svc.process.environment = c.environment;
-    w->FindSystemFolders();
-    EXPECT_EQ(w->SystemRootPath, c.systemRoot) << c.what;
-    EXPECT_EQ(w->SystemFolder, c.systemFolder) << c.what;
-    EXPECT_EQ(w->Is64Bit, c.is64) << c.what;
-    EXPECT_EQ(w->Wow64Folder, c.wow64) << c.what;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Environments, FindSystemFoldersOnWindows,
-    ::testing::Values(
-        FolderCase{"64-bit Intel",
-                   {"ALLUSERSPROFILE=C:\\ProgramData", "PROCESSOR_IDENTIFIER=Intel64 Family 6",
-                    "SystemRoot=C:\\WINDOWS"},
-                   "C:\\WINDOWS",
-                   "C:\\WINDOWS\\SYSTEM32",
-                   true,
-                   "C:\\WINDOWS\\SysWOW64"},
-        FolderCase{"AMD",
-                   {"SystemRoot=D:\\Win", "PROCESSOR_IDENTIFIER=AMD64 Family 23"},
-                   "D:\\Win",
-                   "D:\\Win\\SYSTEM32",
-                   false,
-                   ""},
-        FolderCase{"names compare with letter case",
-                   {"SYSTEMROOT=C:\\X", "processor_identifier=Intel64"},
-                   "",
-                   "",
-                   false,
-                   ""},
-        FolderCase{"Intel64 must follow the = directly",
-                   {"PROCESSOR_IDENTIFIER= Intel64", "SystemRoot=C:\\W"},
-                   "C:\\W",
-                   "C:\\W\\SYSTEM32",
-                   false,
-                   ""},
-        FolderCase{"stops at the first empty entry",
-                   {"SystemRoot=C:\\A", "", "SystemRoot=C:\\B", "PROCESSOR_IDENTIFIER=Intel64"},
-                   "C:\\A",
-                   "C:\\A\\SYSTEM32",
-                   false,
-                   ""},
-        FolderCase{"a later entry overwrites an earlier one",
-                   {"SystemRoot=C:\\A", "SystemRoot=C:\\B"},
-                   "C:\\B",
-                   "C:\\B\\SYSTEM32",
-                   false,
-                   ""},
-        FolderCase{"no environment", {}, "", "", false, ""}));
-
-TEST(FindSystemFoldersOnLinux, UsesHomeAndXdgDataHome) {
-    const struct {
-        std::vector<std::string> environment;
-        const char* systemFolder;
-        const char* iconFolder;
-    } cases[] = {
-        {{"HOME=/home/anna"},
-         "/home/anna/.local/bin",
-         "/home/anna/.local/share/icons/hicolor/256x256/apps"},
-        {{"XDG_DATA_HOME=/data", "HOME=/home/anna"},
-         "/home/anna/.local/bin",
-         "/data/icons/hicolor/256x256/apps"},
-        {{"HOME=/home/anna", "XDG_DATA_HOME=relatief"},
-         "/home/anna/.local/bin",
-         "/home/anna/.local/share/icons/hicolor/256x256/apps"},
-    };
-    for (const auto& c : cases) {
-        TestWindow w;
-        w->WindowsShell = false;
-        w->svc.process.environment = c.environment;
-        w->FindSystemFolders();
-        EXPECT_EQ(w->SystemFolder, c.systemFolder);
-        EXPECT_EQ(w->IconFolder, c.iconFolder);
-        EXPECT_FALSE(w->Is64Bit);
-    }
 }
 
 // Runs body in a child process without root's privileges; the child's exit code is the result.
