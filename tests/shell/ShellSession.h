@@ -2,7 +2,6 @@
 // A main window whose registry is the real per-user store in a test folder, so that a
 // second window opened on the same store sees what the first one left behind, as a
 // restart of the program would.
-#include <memory>
 #include <string>
 
 #include "platform/posix/RegistryStore.h"
@@ -11,32 +10,23 @@
 
 namespace kolvik::test {
 
-struct ShellSession {
-    FakeDialogs dialogs;
-    FakeScreen screen;
-    FakeKeyState keys;
-    FakeClock clock;
-    FakeRegional regional;
-    FakeLauncher launcher;
+struct StoreFile {
     FileRegistry registry;
-    std::unique_ptr<frmKolvik> form;
+};
+
+struct ShellSession : StoreFile, TestWindow {
+    using StoreFile::registry;
 
     // home holds the store and the installed copies; program is where kolvik runs from.
     ShellSession(const std::string& home, const std::string& program)
-        : registry(home + "/.config/kolvik/registry.reg") {
-        ProcessFacts facts;
-        facts.programFolder = program;
-        facts.dataFolder = program;
-        facts.exeName = "kolvik";
-        facts.environment = {"HOME=" + home, "PATH=/usr/bin"};
-        form = std::make_unique<frmKolvik>(
-            Services{dialogs, screen, keys, clock, regional, launcher, registry, facts});
+        : StoreFile{FileRegistry(home + "/.config/kolvik/registry.reg")},
+          TestWindow(program, "", &static_cast<StoreFile&>(*this).registry,
+                     std::vector<std::string>{"HOME=" + home, "PATH=/usr/bin"}) {
         form->WindowsShell = false;
         form->VersionMajor = "10";
         form->VersionMinor = "0";
         form->VersionRevision = "2";
     }
-    frmKolvik* operator->() { return form.get(); }
 };
 
 }  // namespace kolvik::test

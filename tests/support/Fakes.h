@@ -88,8 +88,10 @@ struct TestWindow {
     MapRegistry registry;
     std::unique_ptr<frmKolvik> form;
 
+    // store: a registry to use instead of the map, such as the real per-user store.
     explicit TestWindow(const std::string& programFolder = "/nonexistent/kolvik",
-                        const std::string& commandLine = "");
+                        const std::string& commandLine = "", Registry* store = nullptr,
+                        std::vector<std::string> environment = {});
     frmKolvik* operator->() { return form.get(); }
 };
 
