@@ -85,23 +85,49 @@ Rgba Pixel(int x, int y) {
     return ring || shaft || teeth ? gold : plate;
 }
 
+// Each pixel of a smaller icon averages the block of the 256 drawing it covers, weighted
+// by opacity, so that the edges stay smooth and the transparent corners keep no colour.
+Rgba Averaged(int x, int y, int size) {
+    const int x0 = x * kSize / size, x1 = (x + 1) * kSize / size;
+    const int y0 = y * kSize / size, y1 = (y + 1) * kSize / size;
+    std::uint64_t r = 0, g = 0, b = 0, a = 0, n = 0;
+    for (int sy = y0; sy < y1; ++sy) {
+        for (int sx = x0; sx < x1; ++sx) {
+            const Rgba p = Pixel(sx, sy);
+            r += std::uint64_t{p.r} * p.a;
+            g += std::uint64_t{p.g} * p.a;
+            b += std::uint64_t{p.b} * p.a;
+            a += p.a;
+            ++n;
+        }
+    }
+    if (a == 0) return {0, 0, 0, 0};
+    const auto channel = [&](std::uint64_t sum) {
+        return static_cast<std::uint8_t>((sum + a / 2) / a);
+    };
+    return {channel(r), channel(g), channel(b), static_cast<std::uint8_t>((a + n / 2) / n)};
+}
+
 }  // namespace
 
-std::string KolvikIconPng() {
+std::string KolvikIconPng() { return KolvikIconPng(kSize); }
+
+std::string KolvikIconPng(int size) {
+    size = std::clamp(size, 1, kSize);
     std::string raw;
-    raw.reserve(kSize * (1 + 4 * kSize));
-    for (int y = 0; y < kSize; ++y) {
+    raw.reserve(static_cast<std::size_t>(size) * (1 + 4 * size));
+    for (int y = 0; y < size; ++y) {
         raw.push_back(0);  // filter: none
-        for (int x = 0; x < kSize; ++x) {
-            const Rgba p = Pixel(x, y);
+        for (int x = 0; x < size; ++x) {
+            const Rgba p = size == kSize ? Pixel(x, y) : Averaged(x, y, size);
             raw += {static_cast<char>(p.r), static_cast<char>(p.g), static_cast<char>(p.b),
                     static_cast<char>(p.a)};
         }
     }
     std::string png = "\x89PNG\r\n\x1A\n";
     std::string header;
-    PutBE32(header, kSize);
-    PutBE32(header, kSize);
+    PutBE32(header, static_cast<std::uint32_t>(size));
+    PutBE32(header, static_cast<std::uint32_t>(size));
     header += {8, 6, 0, 0, 0};  // 8 bits, RGBA, deflate, adaptive filters, no interlace
     Chunk(png, "IHDR", header);
     Chunk(png, "IDAT", StoredZlib(raw));

@@ -6,6 +6,8 @@ namespace kolvik {
 
 // A 256 x 256 RGBA PNG.
 std::string KolvikIconPng();
+// The same picture size x size (1 to 256), for the icon theme's smaller sizes.
+std::string KolvikIconPng(int size);
 // The same picture as a Windows icon file (one PNG-compressed image).
 std::string KolvikIconIco();
 

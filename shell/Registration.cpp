@@ -5,6 +5,8 @@
 
 #include "mainwindow/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
+#include "platform/DesktopIntegration.h"
+#include "shell/DesktopFiles.h"
 #include "shell/KolvikIcon.h"
 #include "shell/RegistrationScripts.h"
 
@@ -99,6 +101,14 @@ ScriptTarget TargetOf(const frmKolvik& f) {
             f.WindowsShell ? folder : f.IconFolder};
 }
 
+// The desktop files name the installed copy, and the icon where REG_Create put it.
+DesktopSetup DesktopSetupOf(const frmKolvik& f) {
+    const auto& environment = f.svc.process.environment;
+    const UserFolders folders = UserFoldersFrom(environment);
+    return {folders, JoinPath(f.SystemFolder, "kolvik"), DesktopIconFor(folders, f.IconFolder),
+            environment};
+}
+
 }  // namespace
 
 void frmKolvik::CreateKol_REG() {
@@ -133,16 +143,9 @@ void frmKolvik::FindSystemFolders() {
         IconFolder = SystemFolder;
         return;
     }
-    std::string home, dataHome;
-    for (const std::string& entry : environment) {
-        if (entry.empty()) break;
-        if (StartsWith(entry, "HOME=")) home = entry.substr(5);
-        if (StartsWith(entry, "XDG_DATA_HOME=")) dataHome = entry.substr(14);
-    }
-    // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules say.
-    if (!StartsWith(dataHome, "/")) dataHome = home + "/.local/share";
-    SystemFolder = home + "/.local/bin";
-    IconFolder = dataHome + "/icons/hicolor/256x256/apps";
+    const UserFolders folders = UserFoldersFrom(environment);
+    SystemFolder = folders.home + "/.local/bin";
+    IconFolder = folders.dataHome + "/icons/hicolor/256x256/apps";
     Is64Bit = false;
 }
 
@@ -191,6 +194,11 @@ void frmKolvik::REG_Create() {
         CreateBesleutelMap_REG();
         importScripts("ContextMenu.reg", "BesleutelMap.reg");
     }
+    if (!windows) {
+        const DesktopSetup setup = DesktopSetupOf(*this);
+        if (RegKolExtension == "ja") InstallFileAssociation(setup);
+        if (RegContextMenu == "ja") InstallContextMenus(setup);
+    }
 }
 
 void frmKolvik::REG_Check() {
@@ -224,6 +232,7 @@ void frmKolvik::REG_Delete() {
         "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\",
     };
     for (const auto& name : keys) svc.registry.RegDelete(name);
+    if (!WindowsShell) RemoveDesktopIntegration(DesktopSetupOf(*this));
     if (registrationDialog) registrationDialog->Unload();
     Unload();
 }

@@ -1,0 +1,251 @@
+// The desktop texts as strings: quoting, the edits of the user's own files, the icon sizes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "shell/DesktopFiles.h"
+#include "shell/KolvikIcon.h"
+
+namespace kolvik::test {
+namespace {
+
+struct FoldersCase {
+    const char* what;
+    std::vector<std::string> environment;
+    const char* home;
+    const char* data;
+    const char* config;
+};
+
+void PrintTo(const FoldersCase& c, std::ostream* os) { *os << c.what; }
+
+class UserFoldersFromEnvironment : public ::testing::TestWithParam<FoldersCase> {};
+
+TEST_P(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
+    const FoldersCase& c = GetParam();
+    const UserFolders f = UserFoldersFrom(c.environment);
+    EXPECT_EQ(f.home, c.home);
+    EXPECT_EQ(f.dataHome, c.data);
+    EXPECT_EQ(f.configHome, c.config);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, UserFoldersFromEnvironment,
+    ::testing::Values(
+        FoldersCase{
+            "defaults under HOME", {"PATH=/bin", "HOME=/h"}, "/h", "/h/.local/share", "/h/.config"},
+        FoldersCase{"absolute XDG folders win",
+                    {"XDG_CONFIG_HOME=/c", "HOME=/h", "XDG_DATA_HOME=/d"},
+                    "/h",
+                    "/d",
+                    "/c"},
+        FoldersCase{"relative XDG folders are ignored",
+                    {"HOME=/h", "XDG_DATA_HOME=d", "XDG_CONFIG_HOME=~/c"},
+                    "/h",
+                    "/h/.local/share",
+                    "/h/.config"},
+        FoldersCase{"nothing after an empty entry counts",
+                    {"HOME=/h", "", "HOME=/x", "XDG_DATA_HOME=/d"},
+                    "/h",
+                    "/h/.local/share",
+                    "/h/.config"},
+        FoldersCase{"a later entry overrides",
+                    {"HOME=/a", "HOME=/b"},
+                    "/b",
+                    "/b/.local/share",
+                    "/b/.config"},
+        FoldersCase{"a name that only begins alike",
+                    {"HOMEPAGE=/x", "HOME=/h"},
+                    "/h",
+                    "/h/.local/share",
+                    "/h/.config"}));
+
+// Desktop-entry quoting, then the key-file escapes on top of it.
+struct ExecCase {
+    const char* program;
+    const char* exec;
+};
+
+class DesktopExec : public ::testing::TestWithParam<ExecCase> {};
+
+TEST_P(DesktopExec, QuotesWhatTheFormatReserves) {
+    EXPECT_EQ(DesktopExecProgram(GetParam().program), GetParam().exec);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, DesktopExec,
+    ::testing::Values(ExecCase{"kolvik", "kolvik"},
+                      ExecCase{"/home/an/.local/bin/kolvik", "/home/an/.local/bin/kolvik"},
+                      ExecCase{"/home/an de/kolvik", R"("/home/an de/kolvik")"},
+                      ExecCase{"/opt/100%/kolvik", "/opt/100%%/kolvik"},
+                      ExecCase{"/opt/a$b/kolvik", R"("/opt/a\\$b/kolvik")"},
+                      ExecCase{R"(/opt/a"b/kolvik)", R"("/opt/a\\"b/kolvik")"},
+                      ExecCase{R"(/opt/a\b/kolvik)", R"("/opt/a\\\\b/kolvik")"},
+                      ExecCase{"/opt/it's/kolvik", R"("/opt/it's/kolvik")"}));
+
+TEST(ShellQuote, ClosesReopensAroundASingleQuote) {
+    EXPECT_EQ(ShellQuote("/a b/kolvik"), "'/a b/kolvik'");
+    EXPECT_EQ(ShellQuote("it's"), R"('it'\''s')");
+    EXPECT_EQ(ShellQuote(""), "''");
+}
+
+TEST(DesktopIcon, ThemeNameOnlyForTheUsersHicolorFolder) {
+    const UserFolders f{"/h", "/h/.local/share", "/h/.config"};
+    EXPECT_EQ(DesktopIconFor(f, "/h/.local/share/icons/hicolor/256x256/apps"), "kolvik");
+    EXPECT_EQ(DesktopIconFor(f, "/opt/kolvik"), "/opt/kolvik/kolvik.png");
+}
+
+// mimeapps.list: each case is set, then unset again.
+struct MimeappsCase {
+    const char* what;
+    const char* before;
+    const char* afterSet;
+    const char* afterUnset;
+};
+
+void PrintTo(const MimeappsCase& c, std::ostream* os) { *os << c.what; }
+
+class MimeappsList : public ::testing::TestWithParam<MimeappsCase> {};
+
+TEST_P(MimeappsList, KeepsEveryOtherLine) {
+    const MimeappsCase& c = GetParam();
+    const std::string set = SetDefaultApplication(c.before);
+    EXPECT_EQ(set, c.afterSet);
+    EXPECT_EQ(SetDefaultApplication(set), set) << "a second registration changes nothing";
+    EXPECT_EQ(UnsetDefaultApplication(set), c.afterUnset);
+}
+
+constexpr const char* kOurs = "application/x-kolvik=kolvik.desktop\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MimeappsList,
+    ::testing::Values(
+        MimeappsCase{"no file yet", "",
+                     "[Default Applications]\napplication/x-kolvik=kolvik.desktop\n", ""},
+        MimeappsCase{"another section only", "[Added Associations]\ntext/plain=ed.desktop;\n",
+                     "[Added Associations]\ntext/plain=ed.desktop;\n\n[Default Applications]\n"
+                     "application/x-kolvik=kolvik.desktop\n",
+                     "[Added Associations]\ntext/plain=ed.desktop;\n"},
+        MimeappsCase{
+            "an existing defaults section",
+            "# mine\n[Default Applications]\ntext/plain=ed.desktop\n\n[Added Associations]\n"
+            "application/x-kolvik=kolvik.desktop;\n",
+            "# mine\n[Default Applications]\napplication/x-kolvik=kolvik.desktop\n"
+            "text/plain=ed.desktop\n\n[Added Associations]\n"
+            "application/x-kolvik=kolvik.desktop;\n",
+            "# mine\n[Default Applications]\ntext/plain=ed.desktop\n\n[Added Associations]\n"
+            "application/x-kolvik=kolvik.desktop;\n"},
+        MimeappsCase{"another default for the type is replaced in its place",
+                     "[Default Applications]\na/b=x.desktop\napplication/x-kolvik = other.desktop\n"
+                     "c/d=y.desktop\napplication/x-kolvik=third.desktop\n",
+                     "[Default Applications]\na/b=x.desktop\napplication/x-kolvik=kolvik.desktop\n"
+                     "c/d=y.desktop\n",
+                     "[Default Applications]\na/b=x.desktop\nc/d=y.desktop\n"},
+        MimeappsCase{"no line end at the end", "[Added Associations]\na/b=x.desktop;",
+                     "[Added Associations]\na/b=x.desktop;\n\n[Default Applications]\n"
+                     "application/x-kolvik=kolvik.desktop\n",
+                     "[Added Associations]\na/b=x.desktop;\n"}));
+
+TEST(MimeappsList, UnsetLeavesTheUsersOwnChoice) {
+    const std::string theirs = "[Default Applications]\napplication/x-kolvik=other.desktop\n";
+    EXPECT_EQ(UnsetDefaultApplication(theirs), theirs);
+    // A prefix of our type is another type.
+    const std::string longer =
+        std::string("[Default Applications]\napplication/x-kolvik2=") + kOurs;
+    EXPECT_EQ(UnsetDefaultApplication(longer), longer);
+}
+
+constexpr const char* kUserActions =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<actions>\n"
+    "<action>\n"
+    "\t<icon>utilities-terminal</icon>\n"
+    "\t<name>Terminal hier</name>\n"
+    "\t<unique-id>1600000000000000-1</unique-id>\n"
+    "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
+    "\t<patterns>*</patterns>\n"
+    "\t<directories/>\n"
+    "</action>\n"
+    "</actions>\n";
+
+int Count(const std::string& text, const std::string& piece) {
+    int n = 0;
+    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+TEST(ThunarActions, MergeKeepsTheUsersActionAndUnmergeRestoresTheFile) {
+    const auto merged = MergeThunarAction(kUserActions, "/opt/a&b/kolvik", "kolvik");
+    ASSERT_TRUE(merged);
+    const std::string users(kUserActions);
+    const auto from = users.find("<action>"), to = users.find("</action>\n") + 10;
+    EXPECT_NE(merged->find(users.substr(from, to - from)), std::string::npos);
+    EXPECT_EQ(Count(*merged, "<action>"), 2);
+    EXPECT_EQ(Count(*merged, "<command>'/opt/a&amp;b/kolvik' %f</command>"), 1);
+    EXPECT_EQ(Count(*merged, "<name>Besleutel met Kolvik</name>"), 1);
+    EXPECT_EQ(merged->substr(merged->size() - 11), "</actions>\n");
+
+    const auto again = MergeThunarAction(*merged, "/opt/a&b/kolvik", "kolvik");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *merged) << "merging twice keeps one copy";
+    EXPECT_EQ(UnmergeThunarAction(*merged), kUserActions);
+}
+
+TEST(ThunarActions, AFileOfOursAloneIsRemovedWhole) {
+    const auto merged = MergeThunarAction("", "/k", "kolvik");
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(Count(*merged, "<action>"), 1);
+    EXPECT_EQ(UnmergeThunarAction(*merged), "");
+    // An empty list that was never ours stays.
+    const std::string empty = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
+    EXPECT_EQ(UnmergeThunarAction(empty), empty);
+}
+
+TEST(ThunarActions, RefusesATextThatIsNoActionsList) {
+    EXPECT_FALSE(MergeThunarAction("<?xml version=\"1.0\"?>\n<menu>\n</menu>\n", "/k", "k"));
+    EXPECT_FALSE(MergeThunarAction("<actions>\n<action>", "/k", "k"));
+}
+
+// Pixels read back from the PNG's first stored deflate block (icons up to 127 x 127 fit
+// in one): RGBA after a filter byte per row.
+struct Rgba {
+    int r, g, b, a;
+    bool operator==(const Rgba&) const = default;
+};
+
+Rgba PixelOf(const std::string& png, int size, int x, int y) {
+    const auto idat = png.find("IDAT");
+    const std::size_t raw = idat + 4 + 2 + 5;  // zlib header, stored-block header
+    const std::size_t at = raw + static_cast<std::size_t>(y) * (1 + 4 * size) + 1 + 4 * x;
+    const auto byte = [&](std::size_t i) {
+        return static_cast<int>(static_cast<std::uint8_t>(png[i]));
+    };
+    return {byte(at), byte(at + 1), byte(at + 2), byte(at + 3)};
+}
+
+TEST(KolvikIcon, SmallerSizesAverageTheDrawingByOpacity) {
+    for (int size : kIconThemeSizes) {
+        const std::string png = KolvikIconPng(size);
+        // IHDR: width and height, big-endian, right after the chunk type.
+        const auto be32 = [&](std::size_t i) {
+            return (static_cast<std::uint8_t>(png[i]) << 24) |
+                   (static_cast<std::uint8_t>(png[i + 1]) << 16) |
+                   (static_cast<std::uint8_t>(png[i + 2]) << 8) |
+                   static_cast<std::uint8_t>(png[i + 3]);
+        };
+        EXPECT_EQ(be32(16), static_cast<unsigned>(size));
+        EXPECT_EQ(be32(20), static_cast<unsigned>(size));
+    }
+    EXPECT_EQ(KolvikIconPng(256), KolvikIconPng());
+
+    // At 16 pixels each one covers a 16 x 16 block of the 256 drawing: a corner outside the
+    // tile; a block of plate only; one inside the key's ring; one half plate, half outside.
+    const std::string png = KolvikIconPng(16);
+    EXPECT_EQ(PixelOf(png, 16, 0, 0), (Rgba{0, 0, 0, 0}));
+    EXPECT_EQ(PixelOf(png, 16, 7, 12), (Rgba{24, 58, 82, 255}));
+    EXPECT_EQ(PixelOf(png, 16, 3, 8), (Rgba{232, 178, 40, 255}));
+    EXPECT_EQ(PixelOf(png, 16, 0, 7), (Rgba{24, 58, 82, 128}));
+}
+
+}  // namespace
+}  // namespace kolvik::test

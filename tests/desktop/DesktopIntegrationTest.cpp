@@ -1,0 +1,230 @@
+// Registering and removing on a temporary home, checked with the desktop's own tools.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "support/Fakes.h"
+#include "support/TempDir.h"
+
+namespace kolvik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }  // our temp paths hold no '
+
+struct Output {
+    int rc;
+    std::string text;
+};
+
+Output Shell(const std::string& command) {
+    std::string text;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, ""};
+    char buffer[512];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    const int status = ::pclose(pipe);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+constexpr const char* kUserMimeapps =
+    "[Default Applications]\ntext/plain=ed.desktop\n\n[Added "
+    "Associations]\ntext/plain=ed.desktop;\n";
+constexpr const char* kUserActions =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
+    "\t<icon>utilities-terminal</icon>\n\t<name>Terminal hier</name>\n"
+    "\t<unique-id>1600000000000000-1</unique-id>\n"
+    "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
+    "\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n";
+constexpr const char* kUserEntry =
+    "[Desktop Entry]\nType=Application\nName=Ed\nExec=ed %f\nMimeType=text/plain;\n";
+
+// A home whose data and configuration folders are named by XDG variables.
+struct Desktop {
+    TempDir dir;
+    std::string home = dir / "home", data = dir / "data", config = dir / "config";
+    std::string program = dir / "opt";
+    std::vector<std::string> environment{"HOME=" + home, "XDG_DATA_HOME=" + data,
+                                         "XDG_CONFIG_HOME=" + config, "PATH=/usr/bin:/bin"};
+    Desktop() {
+        for (const auto& d : {home, data, config, program}) fs::create_directories(d);
+        WriteFile(program + "/kolvik", "#!/bin/sh\n");
+        fs::permissions(program + "/kolvik", fs::perms(0755));
+    }
+    void Register() {
+        TestWindow w(program, "", nullptr, environment);
+        w->WindowsShell = false;
+        w->FindSystemFolders();
+        w->RegKolExtension = "ja";
+        w->RegContextMenu = "ja";
+        w->REG_Create();
+    }
+    void Remove() {
+        TestWindow w(program, "", nullptr, environment);
+        w->WindowsShell = false;
+        w->FindSystemFolders();
+        w->REG_Delete();
+    }
+    // xdg-mime answers through gio on a GNOME desktop; elsewhere it asks file(1), which
+    // knows nothing of the user's MIME database.
+    std::string XdgMime(const std::string& args) const {
+        return Shell("env -i HOME=" + Quoted(home) + " XDG_DATA_HOME=" + Quoted(data) +
+                     " XDG_CONFIG_HOME=" + Quoted(config) + " XDG_DATA_DIRS=" + Quoted(data) +
+                     ":/usr/share XDG_CURRENT_DESKTOP=GNOME PATH=/usr/bin:/bin xdg-mime " + args)
+            .text;
+    }
+    std::vector<std::string> OurFiles() const {
+        std::vector<std::string> files = {
+            data + "/applications/kolvik.desktop",
+            data + "/mime/packages/kolvik.xml",
+            data + "/nautilus/scripts/Besleutel met Kolvik",
+            data + "/kio/servicemenus/kolvik-besleutel.desktop",
+            data + "/nemo/actions/kolvik-besleutel.nemo_action",
+        };
+        for (const char* size : {"16", "24", "32", "48", "64", "128"})
+            files.push_back(data + "/icons/hicolor/" + size + "x" + size + "/apps/kolvik.png");
+        return files;
+    }
+};
+
+bool Executable(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR);
+}
+
+TEST(DesktopIntegration, InstallsWhereTheDesktopFindsItAndRemovesOnlyOurs) {
+    Desktop d;
+    // The user's own files: a linked mimeapps.list, a Thunar action, an entry, a script.
+    const std::string dotfile = d.dir / "dotfiles/mimeapps.list";
+    fs::create_directories(d.dir / "dotfiles");
+    WriteFile(dotfile, kUserMimeapps);
+    fs::create_symlink(dotfile, d.config + "/mimeapps.list");
+    fs::create_directories(d.config + "/Thunar");
+    WriteFile(d.config + "/Thunar/uca.xml", kUserActions);
+    fs::create_directories(d.data + "/applications");
+    WriteFile(d.data + "/applications/ed.desktop", kUserEntry);
+    fs::create_directories(d.data + "/nautilus/scripts");
+    WriteFile(d.data + "/nautilus/scripts/Mijn script", "#!/bin/sh\n");
+    WriteFile(d.dir / "brief_txt.kol", std::string("\x01\x02versleuteld\xff", 14));
+
+    d.Register();
+    for (const auto& f : d.OurFiles()) EXPECT_TRUE(fs::exists(f)) << f;
+    const std::string entry = d.data + "/applications/kolvik.desktop";
+    const Output valid = Shell("desktop-file-validate " + Quoted(entry));
+    EXPECT_EQ(valid.rc, 0) << valid.text;
+    EXPECT_EQ(valid.text.find("error"), std::string::npos) << valid.text;
+    EXPECT_NE(ReadFile(entry).find("\nExec=" + d.home + "/.local/bin/kolvik %f\n"),
+              std::string::npos);
+    EXPECT_EQ(d.XdgMime("query filetype " + Quoted(d.dir / "brief_txt.kol")),
+              "application/x-kolvik");
+    EXPECT_EQ(d.XdgMime("query default application/x-kolvik"), "kolvik.desktop");
+    EXPECT_TRUE(Executable(d.data + "/nautilus/scripts/Besleutel met Kolvik"));
+    EXPECT_TRUE(Executable(d.data + "/kio/servicemenus/kolvik-besleutel.desktop"));
+    EXPECT_TRUE(fs::is_symlink(d.config + "/mimeapps.list")) << "the dotfile stays linked";
+    EXPECT_EQ(ReadFile(dotfile),
+              "[Default Applications]\napplication/x-kolvik=kolvik.desktop\ntext/plain=ed.desktop\n"
+              "\n[Added Associations]\ntext/plain=ed.desktop;\n");
+    const std::string actions = ReadFile(d.config + "/Thunar/uca.xml");
+    EXPECT_NE(actions.find("<name>Terminal hier</name>"), std::string::npos);
+    EXPECT_NE(actions.find("<name>Besleutel met Kolvik</name>"), std::string::npos);
+
+    d.Remove();
+    for (const auto& f : d.OurFiles()) EXPECT_FALSE(fs::exists(f)) << f;
+    EXPECT_EQ(ReadFile(dotfile), kUserMimeapps);
+    EXPECT_TRUE(fs::is_symlink(d.config + "/mimeapps.list"));
+    EXPECT_EQ(ReadFile(d.config + "/Thunar/uca.xml"), kUserActions);
+    EXPECT_EQ(ReadFile(d.data + "/applications/ed.desktop"), kUserEntry);
+    EXPECT_TRUE(fs::exists(d.data + "/nautilus/scripts/Mijn script"));
+    EXPECT_NE(d.XdgMime("query filetype " + Quoted(d.dir / "brief_txt.kol")),
+              "application/x-kolvik");
+    // As on Windows, the installed copy and its icon stay.
+    EXPECT_TRUE(fs::exists(d.home + "/.local/bin/kolvik"));
+    EXPECT_TRUE(fs::exists(d.data + "/icons/hicolor/256x256/apps/kolvik.png"));
+}
+
+TEST(DesktopIntegration, AFileOfTheSameNameThatIsNotOursIsNeverTouched) {
+    Desktop d;
+    const std::vector<std::pair<std::string, std::string>> theirs = {
+        {d.data + "/applications/kolvik.desktop", "[Desktop Entry]\nName=Mijn eigen\n"},
+        {d.data + "/nemo/actions/kolvik-besleutel.nemo_action", "[Nemo Action]\nName=Eigen\n"},
+    };
+    for (const auto& [path, text] : theirs) {
+        fs::create_directories(fs::path(path).parent_path());
+        WriteFile(path, text);
+    }
+    d.Register();
+    for (const auto& [path, text] : theirs) EXPECT_EQ(ReadFile(path), text) << path;
+    EXPECT_TRUE(fs::exists(d.data + "/mime/packages/kolvik.xml"));
+    // An icon is known by its picture: one the user has changed since is theirs.
+    const std::string icon = d.data + "/icons/hicolor/16x16/apps/kolvik.png";
+    WriteFile(icon, "een ander plaatje");
+    d.Remove();
+    for (const auto& [path, text] : theirs) EXPECT_EQ(ReadFile(path), text) << path;
+    EXPECT_EQ(ReadFile(icon), "een ander plaatje");
+    EXPECT_FALSE(fs::exists(d.data + "/mime/packages/kolvik.xml"));
+}
+
+TEST(DesktopIntegration, WithoutTheDatabaseToolsTheFilesStillComeAndGo) {
+    Desktop d;
+    d.environment.back() = "PATH=" + (d.dir / "leeg");
+    const auto start = std::chrono::steady_clock::now();
+    d.Register();
+    EXPECT_TRUE(fs::exists(d.data + "/applications/kolvik.desktop"));
+    EXPECT_FALSE(fs::exists(d.data + "/applications/mimeinfo.cache")) << "no tool ran";
+    d.Remove();
+    EXPECT_FALSE(fs::exists(d.data + "/applications/kolvik.desktop"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// The Nautilus script, run as Nautilus runs it: one program per selected item, each with
+// that item's absolute path as its only argument.
+TEST(DesktopIntegration, NautilusScriptStartsOneProgramPerSelectedItem) {
+    Desktop d;
+    const std::string odd = d.dir / "it's here";  // a quote and a blank in the program's path
+    fs::create_directories(odd);
+    const std::string log = d.dir / "log";
+    WriteFile(odd + "/kolvik", "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> " +
+                                   std::string("\"$KOLVIK_LOG\"") + "\n");
+    fs::permissions(odd + "/kolvik", fs::perms(0755));
+    TestWindow w(odd, "", nullptr, {"HOME=" + d.home, "XDG_DATA_HOME=" + d.data});
+    w->WindowsShell = false;
+    w->FindSystemFolders();
+    w->SystemFolder = odd;  // the script names the program where it lies
+    w->RegContextMenu = "ja";
+    w->REG_Create();
+    const std::string script = d.data + "/nautilus/scripts/Besleutel met Kolvik";
+    ASSERT_TRUE(fs::exists(script));
+
+    // The programs run in the background: wait for both lines, then compare them sorted.
+    const auto runAndCollect = [&](const std::string& command) {
+        fs::remove(log);
+        Shell("cd " + Quoted(d.dir.path()) + " && KOLVIK_LOG=" + Quoted(log) + " " + command);
+        std::vector<std::string> lines;
+        for (int i = 0; i < 500 && lines.size() < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            lines.clear();
+            std::ifstream in(log);
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    std::vector<std::string> fromArguments = {"1|" + d.dir.path() + "/a b.txt", "1|/abs/c'd"};
+    std::sort(fromArguments.begin(), fromArguments.end());
+    EXPECT_EQ(runAndCollect("sh " + Quoted(script) + " 'a b.txt' \"/abs/c'd\""), fromArguments);
+    const std::vector<std::string> fromVariable = {"1|/p/een", "1|/p/twee drie"};
+    EXPECT_EQ(runAndCollect("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS='/p/een\n/p/twee drie\n' sh " +
+                            Quoted(script)),
+              fromVariable);
+}
+
+}  // namespace
+}  // namespace kolvik::test

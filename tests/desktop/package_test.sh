@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The Debian package: built with cpack from the build tree, its contents and fields
+# checked, then unpacked into a scratch root. Usage: package_test.sh BUILD_DIR
+#
+# dpkg -x, not dpkg --root: --root wants a dpkg database in the scratch root, would refuse
+# the package for dependencies that root does not hold (Qt, libc) and would run the
+# triggers inside it without their tools. Unpacking checks the files and their modes
+# without any of that; installing with apt is done by hand (see the README).
+set -u
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() {  # check NAME CONDITION...
+    local name=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
+}
+
+if ! (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1); then
+    cat "$work/cpack.log" >&2
+    echo "FAILED: cpack" >&2
+    exit 1
+fi
+deb="$work/out/kolvik_10.0.2_amd64.deb"
+check "package file name" [ -f "$deb" ]
+
+dpkg-deb --contents "$deb" | awk '{print $1, $6}' | sed 's|^\(..........\) \./|\1 /|' >"$work/contents"
+has() { grep -qx -- "$1 $2" "$work/contents"; }
+check "kolvik executable" has -rwxr-xr-x /usr/bin/kolvik
+check "kolvik-cli executable" has -rwxr-xr-x /usr/bin/kolvik-cli
+check "desktop entry" has -rw-r--r-- /usr/share/applications/kolvik.desktop
+check "MIME type" has -rw-r--r-- /usr/share/mime/packages/kolvik.xml
+check "manual page" has -rw-r--r-- /usr/share/man/man1/kolvik-cli.1.gz
+for size in 16 24 32 48 64 128 256; do
+    check "icon $size" has -rw-r--r-- /usr/share/icons/hicolor/${size}x${size}/apps/kolvik.png
+done
+check "nothing outside /usr" bash -c "! awk '{print \$2}' '$work/contents' | grep -v '^/usr/\?'"
+check "no maintainer scripts" bash -c "! dpkg-deb --ctrl-tarfile '$deb' | tar -t | grep -E 'postinst|postrm|preinst|prerm'"
+
+field() { dpkg-deb --field "$deb" "$1"; }
+check "package name" [ "$(field Package)" = kolvik ]
+check "version" [ "$(field Version)" = 10.0.2 ]
+check "architecture" [ "$(field Architecture)" = amd64 ]
+depends=$(field Depends)
+check "depends on libc" grep -q 'libc6 (>= ' <<<"$depends"
+check "depends on Qt widgets" grep -q 'libqt6widgets6' <<<"$depends"
+
+root="$work/root"
+dpkg -x "$deb" "$root"
+check "unpacked cli runs" bash -c "'$root/usr/bin/kolvik-cli' --version | grep -qx 'kolvik-cli 10.0.2'"
+check "desktop entry validates" desktop-file-validate "$root/usr/share/applications/kolvik.desktop"
+check "desktop entry runs kolvik" grep -qx 'Exec=kolvik %f' "$root/usr/share/applications/kolvik.desktop"
+check "icons are PNGs of their size" bash -c "
+    for s in 16 24 32 48 64 128 256; do
+        file '$root/usr/share/icons/hicolor/'\$s'x'\$s'/apps/kolvik.png' | grep -q \"PNG image data, \$s x \$s\" || exit 1
+    done"
+check "manual page reads" bash -c "man -l '$root/usr/share/man/man1/kolvik-cli.1.gz' 2>/dev/null | grep -q -- '--stop-on-wrong-key'"
+# The MIME type of the package is one that update-mime-database accepts.
+mkdir -p "$work/mime/packages"
+cp "$root/usr/share/mime/packages/kolvik.xml" "$work/mime/packages/"
+check "MIME database builds" bash -c "update-mime-database '$work/mime' 2>/dev/null && grep -q '\*\.kol' '$work/mime/globs2'"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
