@@ -77,6 +77,7 @@ public:
 
     std::vector<Control*> Controls() override;
     void OnClick(Control& c) override;
+    bool OnKeyDown(int keyCode, int shift) override;
     void OnKeyUp(int keyCode, int shift) override;
     void OnResize() override;
 
@@ -88,6 +89,10 @@ public:
     void DoEvents();
     MsgAnswer MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK,
                      MsgIcon icon = MsgIcon::None);
+
+    // Key commands F1, Ctrl+R and Ctrl+U (mainwindow/KeyCommands.cpp); true when the key
+    // is one of them, whatever it then did.
+    bool Form_KeyDown(int keyCode, int shift);
 
     // Progress display (mainwindow/Progress.cpp).
     void BuildProgressBar();

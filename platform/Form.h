@@ -39,6 +39,9 @@ struct Control {
     std::optional<Rgb> backColor;
     int lineWidth = 1;
     std::string picture;  // resource name of a picture control or button picture
+    // A label whose wrapped text would be cut off at the bottom gets a smaller font instead:
+    // the layout was drawn for a narrower face than the desktop may have.
+    bool fitText = false;
 
     Control() = default;
     Control(std::string n, ControlKind k, std::string t, Twips p, int tab = -1)
@@ -53,7 +56,7 @@ struct Control {
 // Shift state bits of key events, as the window system reports them.
 constexpr int kShift = 1, kCtrl = 2, kAlt = 4;
 // Key codes used by the handlers.
-constexpr int kKeyEscape = 27, kKeyF1 = 112;
+constexpr int kKeyEscape = 27, kKeyF1 = 112, kKeyR = 82, kKeyU = 85;
 
 class Form {
 public:
@@ -69,7 +72,10 @@ public:
 
     // Events routed from the view; each form dispatches them to its named handlers.
     virtual void OnClick(Control&) {}
-    virtual void OnKeyDown(int /*keyCode*/, int /*shift*/) {}
+    // The window sees a key before its focused control does. True when the key was one of
+    // the window's own commands: the control then does not get it, so that a text box
+    // cannot act on it as well (Ctrl+U would empty it).
+    virtual bool OnKeyDown(int /*keyCode*/, int /*shift*/) { return false; }
     virtual void OnControlKeyDown(Control&, int /*keyCode*/, int /*shift*/) {}
     virtual void OnKeyUp(int /*keyCode*/, int /*shift*/) {}
     virtual void OnResize() {}

@@ -22,6 +22,26 @@ std::vector<FormBinder*>& LiveBinders() {
     return live;
 }
 
+// One application-wide filter for every binder, installed once. A filter per binder would
+// be installed and removed while a modal window runs inside another filter's call, and
+// Qt's filter list shifts under that call: the event in hand then reached a filter twice.
+class BinderDispatch : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        return FormBinder::Dispatch(watched, event);
+    }
+};
+
+void EnsureDispatch() {
+    static QPointer<BinderDispatch> dispatch;
+    if (dispatch) return;
+    dispatch = new BinderDispatch(qApp);
+    qApp->installEventFilter(dispatch);
+}
+
 bool SamePlace(const Twips& a, const Twips& b) {
     return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
 }
@@ -34,6 +54,7 @@ constexpr double kBasePointSize = 8.25;
 FormBinder::FormBinder(Form& form, QWidget* parent) : form_(form) {
     window_ = new QWidget(parent, parent ? Qt::Dialog : Qt::Window);
     window_->setMouseTracking(true);
+    window_->setWindowIcon(ProgramIcon());
     QFont base = window_->font();
     if (!SansFamily().isEmpty()) base.setFamily(SansFamily());
     base.setPointSizeF(kBasePointSize);
@@ -49,9 +70,9 @@ FormBinder::FormBinder(Form& form, QWidget* parent) : form_(form) {
     }
     ApplyTabOrder();
 
-    // One application-wide filter: key events reach the window before its focused control,
-    // whichever control that is, and mouse events of every control come past here too.
-    qApp->installEventFilter(this);
+    // Through the application-wide filter, key events reach the window before its focused
+    // control, whichever control that is, and mouse events of every control come past too.
+    EnsureDispatch();
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
     LiveBinders().push_back(this);
@@ -61,7 +82,6 @@ FormBinder::FormBinder(Form& form, QWidget* parent) : form_(form) {
 FormBinder::~FormBinder() {
     auto& live = LiveBinders();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
-    if (qApp) qApp->removeEventFilter(this);
     delete window_.data();
 }
 
@@ -139,10 +159,13 @@ QWidget* FormBinder::CreateWidget(Control& control) {
 void FormBinder::ApplyTabOrder() {
     std::vector<const Binding*> chain;
     for (const Binding& b : bindings_) {
-        if (b.control->kind == ControlKind::Line) continue;
+        // Labels and pictures keep their place in the tab order but never take the focus.
+        const ControlKind kind = b.control->kind;
+        if (kind == ControlKind::Line || kind == ControlKind::Label || kind == ControlKind::Picture)
+            continue;
         if (b.control->tabIndex >= 0)
             chain.push_back(&b);
-        else if (b.control->kind != ControlKind::Label && b.control->kind != ControlKind::Picture)
+        else
             b.widget->setFocusPolicy(Qt::NoFocus);
     }
     std::stable_sort(chain.begin(), chain.end(), [](const Binding* a, const Binding* b) {
@@ -176,6 +199,15 @@ void FormBinder::SyncAll() {
 }
 
 void FormBinder::AfterEvent() { SyncAll(); }
+
+bool FormBinder::Dispatch(QObject* watched, QEvent* event) {
+    if (!Handles(event->type())) return false;  // paints and timers, the bulk of all events
+    // The newest window first; a binder that a handler closes meanwhile is skipped.
+    std::vector<QPointer<FormBinder>> binders(LiveBinders().rbegin(), LiveBinders().rend());
+    for (const QPointer<FormBinder>& binder : binders)
+        if (binder && binder->eventFilter(watched, event)) return true;
+    return false;
+}
 
 void FormBinder::Sync() {
     if (!window_) return;
@@ -230,6 +262,10 @@ void FormBinder::Sync() {
 void FormBinder::Apply(Binding& b, bool all) {
     const Control& c = *b.control;
     Control& s = b.shown;
+    // A label that fits its text to its size is refitted whenever either changes.
+    const bool refit = c.fitText && c.kind == ControlKind::Label &&
+                       (all || c.text != s.text || !SamePlace(c.place, s.place) ||
+                        c.bold != s.bold || c.face != s.face);
     if (c.kind == ControlKind::Line) {
         if (all || !SamePlace(c.place, s.place) || c.lineWidth != s.lineWidth) {
             const LineShape shape = LineGeometry(c);
@@ -279,6 +315,7 @@ void FormBinder::Apply(Binding& b, bool all) {
         s.backColor = c.backColor;
         ApplyStyle(b);
     }
+    if (refit) FitLabelFont(*static_cast<QLabel*>(b.widget), ControlFont(c, window_->font()));
     if (all || c.enabled != s.enabled) {
         b.widget->setEnabled(c.enabled);
         s.enabled = c.enabled;

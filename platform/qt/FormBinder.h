@@ -2,6 +2,7 @@
 // Turns a form model into a window of widgets and keeps the two in step: the model's
 // state is copied into the widgets after every handler and at every yield, and the
 // widgets' events call the model. One binder per open window, for any form.
+#include <QEvent>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -40,6 +41,8 @@ class FormBinder : public QObject {
     void Sync();
     // A handler of one window may change another, so every event ends with this.
     static void SyncAll();
+    // Hands an application event to every open window's filter until one takes it.
+    static bool Dispatch(QObject* watched, QEvent* event);
 
   signals:
     // The model unloaded the form and the window has been closed.
@@ -60,6 +63,8 @@ class FormBinder : public QObject {
     void ApplyStyle(Binding& b);
     void ApplyTabOrder();
     void AfterEvent();
+    // The event types the filter acts on.
+    static bool Handles(QEvent::Type type);
     bool HandleKey(QEvent* event);
     bool HandleMouse(QObject* watched, QEvent* event);
     void OnFocusChanged(QWidget* now);

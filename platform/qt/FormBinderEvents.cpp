@@ -17,6 +17,22 @@ void FormBinder::OnFocusChanged(QWidget* now) {
     form_.focus = shownFocus_ = bindings_[*it].control->name;
 }
 
+bool FormBinder::Handles(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool FormBinder::eventFilter(QObject* watched, QEvent* event) {
     if (!window_) return false;
     switch (event->type()) {
@@ -68,15 +84,16 @@ bool FormBinder::eventFilter(QObject* watched, QEvent* event) {
 bool FormBinder::HandleKey(QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const int code = WindowsKeyCode(key->key()), shift = ShiftState(key->modifiers());
+    bool windowsOwn = false;
     if (event->type() == QEvent::KeyPress) {
-        form_.OnKeyDown(code, shift);
+        windowsOwn = form_.OnKeyDown(code, shift);
     } else {
         if (key->isAutoRepeat()) return false;  // the key is still held down
         form_.OnKeyUp(code, shift);
     }
     AfterEvent();
-    // A closed form's controls get nothing more.
-    return form_.unloaded;
+    // A closed form's controls get nothing more, nor does a control get the window's command.
+    return windowsOwn || form_.unloaded;
 }
 
 bool FormBinder::HandleMouse(QObject* watched, QEvent* event) {

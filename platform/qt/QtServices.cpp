@@ -50,7 +50,11 @@ MsgAnswer QtDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon
 void QtDialogs::ShowModal(Form& form) {
     if (form.unloaded) return;
     FormBinder::SyncAll();
-    FormBinder binder(form, QApplication::activeWindow());
+    // Over the window that opened it; a window that has just closed itself to make room
+    // (the help window opening the registration dialog) is no parent.
+    QWidget* parent = QApplication::activeWindow();
+    if (parent && !parent->isVisible()) parent = nullptr;
+    FormBinder binder(form, parent);
     binder.Window()->setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     QObject::connect(&binder, &FormBinder::Unloaded, &loop, &QEventLoop::quit);

@@ -99,6 +99,16 @@ QFont ControlFont(const Control& control, const QFont& base) {
     return font;
 }
 
+void FitLabelFont(QLabel& label, QFont font) {
+    constexpr double kSmallest = 6.0, kStep = 0.25;
+    label.setFont(font);
+    while (label.heightForWidth(label.width()) > label.height() &&
+           font.pointSizeF() - kStep >= kSmallest) {
+        font.setPointSizeF(font.pointSizeF() - kStep);
+        label.setFont(font);
+    }
+}
+
 namespace {
 void EnsurePictures() {
     static const bool ready = (InitPictureResources(), true);
@@ -115,7 +125,7 @@ QPixmap LoadPicture(const std::string& name) {
 QIcon ProgramIcon() {
     EnsurePictures();
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
+    for (int size : {16, 24, 32, 48, 64, 128, 256, 512})
         icon.addFile(QStringLiteral(":/kolvik/kolvik-%1.png").arg(size), QSize(size, size));
     return icon;
 }

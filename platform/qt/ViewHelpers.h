@@ -3,6 +3,7 @@
 // tested without a window.
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QLine>
 #include <QPixmap>
 #include <QRect>
@@ -41,6 +42,9 @@ QString ScriptFamily();
 // The plain face of the windows, or an empty name to keep the desktop's own.
 QString SansFamily();
 QFont ControlFont(const Control& control, const QFont& base);
+// Sets font on a word-wrapping label, made smaller step by step (not below 6 points) while
+// the label's text needs more height than the label has.
+void FitLabelFont(QLabel& label, QFont font);
 
 // A picture resource by name ("block", "exit"); a null pixmap for an unknown name.
 QPixmap LoadPicture(const std::string& name);

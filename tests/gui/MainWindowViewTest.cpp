@@ -131,7 +131,10 @@ struct KeyForm : Form {
     std::vector<std::pair<int, int>> keys;
     KeyForm() { clientWidth = clientHeight = 3000; focus = "txtName"; }
     std::vector<Control*> Controls() override { return {&txtName}; }
-    void OnKeyDown(int key, int shift) override { keys.emplace_back(key, shift); }
+    bool OnKeyDown(int key, int shift) override {
+        keys.emplace_back(key, shift);
+        return false;
+    }
 };
 
 TEST(FormKeys, ReachOnKeyDownWithTheWindowsKeyCodeAndShiftState) {

@@ -1,0 +1,35 @@
+// The main window's keyboard commands; the window sees a key before its focused control.
+#include "mainwindow/frmKolvik.h"
+#include "shell/frmHelp.h"
+#include "shell/frmRegistreren.h"
+
+namespace kolvik {
+
+bool frmKolvik::OnKeyDown(int keyCode, int shift) { return Form_KeyDown(keyCode, shift); }
+
+bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
+    if (keyCode == kKeyF1 && shift == 0) {
+        frmHelp::ShowModal(*this);
+        return true;
+    }
+    if (keyCode == kKeyR && shift == kCtrl) {
+        if (RegContextMenu == "ja")
+            MsgBox("Kolvik is al geregistreerd.");
+        else
+            frmRegistreren::ShowModal(*this);
+        return true;
+    }
+    if (keyCode == kKeyU && shift == kCtrl) {
+        if (KolRegisterd &&
+            MsgBox("U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te "
+                   "verwijderen !",
+                   MsgButtons::OKCancel) == MsgAnswer::OK) {
+            REG_Delete();
+            REG_Check();
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace kolvik

@@ -1,0 +1,189 @@
+// The registration dialog, the help window and the PIN notice on screen, and the main
+// window's key commands reaching it whichever control has the focus.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/qt/FormBinder.h"
+#include "platform/qt/QtServices.h"
+#include "shell/frmHelp.h"
+#include "shell/frmRegistreren.h"
+#include "shell/frmTooltip.h"
+#include "support/Fakes.h"
+
+namespace kolvik::qt {
+namespace {
+
+const QColor kFrameRed(255, 128, 128);
+
+void Shoot(FormBinder& v, const char* name) {
+    const QString path = QStringLiteral(KOLVIK_SCREENSHOT_DIR "/%1").arg(QLatin1String(name));
+    QFile::remove(path);
+    EXPECT_TRUE(v.Window()->grab().save(path)) << name;
+}
+
+void MoveOver(QWidget* w, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+}
+
+struct Shown {
+    explicit Shown(Form& form) : view(form) {
+        view.Show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.Window()));
+    }
+    QWidget* W(const Control& c) const { return view.Widget(c.name); }
+    QImage Picture() const { return view.Window()->grab().toImage(); }
+    FormBinder view;
+};
+
+TEST(RegistrationView, LaysOutDrawsAndRoutesMouseAndClicksToTheModel) {
+    test::TestWindow w;
+    frmRegistreren d(*w.form);
+    d.Form_Load();  // nothing registered yet: both boxes checked
+    Shown s(d);
+    EXPECT_EQ(s.view.Window()->size(), QSize(243, 179));                   // 3645 x 2685 twips
+    EXPECT_EQ(s.W(d.cmdOK)->geometry(), QRect(165, 80, 61, 21));           // 2475,1200 915x315
+    EXPECT_EQ(s.W(d.chkKolExtension)->geometry(), QRect(30, 33, 16, 16));  // 450,495 240x240
+    EXPECT_EQ(static_cast<QLabel*>(s.W(d.Image1))->pixmap().size(), QSize(65, 61));
+    EXPECT_EQ(s.W(d.lblKolExtension)->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(s.view.Window()->windowIcon().isNull());
+
+    QTest::mouseClick(s.W(d.chkKolExtension), Qt::LeftButton);
+    EXPECT_EQ(d.chkContextMenu.value, 0);
+    EXPECT_TRUE(s.W(d.lblRemoveFromRegister)->isVisibleTo(s.view.Window()));
+    QTest::mousePress(s.W(d.lblContextMenu), Qt::LeftButton);
+    QTest::mouseRelease(s.W(d.lblContextMenu), Qt::LeftButton);
+    EXPECT_TRUE(w.dialogs.modalForms.empty()) << "no notice while the box is unchecked";
+
+    MoveOver(s.W(d.lblToolTipActivate), QPoint(5, 5));
+    EXPECT_EQ(s.view.Window()->cursor().shape(), Qt::WhatsThisCursor);
+    const QImage shot = s.Picture();
+    Shoot(s.view, "kolvik-registreren.png");
+    EXPECT_EQ(shot.pixelColor(100, 10), kFrameRed);             // Line1 at 150 twips down
+    EXPECT_EQ(shot.pixelColor(230, 100), kFrameRed);            // Line4 at 3450 across
+    EXPECT_EQ(shot.pixelColor(100, 3), QColor(255, 255, 192));  // the form outside it
+    MoveOver(s.view.Window(), QPoint(238, 5));
+    EXPECT_EQ(s.view.Window()->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(HelpView, ShowsTheQuestionMarkAsksOnTheRemovalLineAndClosesOnEscape) {
+    test::TestWindow w;
+    w.dialogs.answers = {MsgAnswer::Cancel};
+    frmHelp h(*w.form);
+    h.Form_Load();
+    Shown s(h);
+    EXPECT_EQ(s.view.Window()->windowTitle(), QStringLiteral("Help"));
+    EXPECT_EQ(s.W(h.imQuestionmark)->geometry(), QRect(190, 10, 51, 52));  // 2850,150 765x780
+    EXPECT_EQ(static_cast<QLabel*>(s.W(h.imQuestionmark))->pixmap().size(), QSize(51, 52));
+    EXPECT_EQ(s.W(h.imQuestionmark)->toolTip(),
+              QStringLiteral(" deze versie van Kolvik is NIET geregistreerd "));
+    EXPECT_EQ(s.W(h.cmdOK)->geometry(), QRect(180, 80, 52, 31));  // 2700,1200 780x465
+    const QImage shot = s.Picture();
+    Shoot(s.view, "kolvik-help.png");
+    EXPECT_EQ(shot.pixelColor(100, 135), kFrameRed);  // the frame round the syntax, 2025 down
+
+    QTest::mouseClick(s.W(h.lblDERegistreren), Qt::LeftButton);
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_TRUE(s.view.Window()->isVisible()) << "Cancel keeps the help window";
+    QTest::keyClick(s.W(h.cmdOK), Qt::Key_Escape);
+    EXPECT_TRUE(h.unloaded);
+    EXPECT_FALSE(s.view.Window()->isVisible());
+}
+
+TEST(NoticeView, FitsItsTextAndClosesOnAPress) {
+    frmTooltip t;
+    t.Form_Load();
+    Shown s(t);
+    EXPECT_EQ(s.view.Window()->size(), QSize(312, 153));  // 4680 x 2295 twips
+    auto* text = static_cast<QLabel*>(s.W(t.lblTooltip));
+    EXPECT_EQ(text->geometry(), QRect(10, 10, 291, 131));
+    EXPECT_LE(text->heightForWidth(291), 131) << "the notice text is cut off";
+    const QImage shot = s.Picture();
+    Shoot(s.view, "kolvik-tooltip.png");
+    EXPECT_EQ(shot.pixelColor(5, 100), QColor(255, 255, 225));
+    EXPECT_LT(shot.pixelColor(100, 0).lightness(), 100) << "the edge line";
+    QTest::mouseClick(s.view.Window(), Qt::LeftButton, {}, QPoint(4, 75));  // closes on the press
+    EXPECT_TRUE(t.unloaded);
+    EXPECT_FALSE(s.view.Window()->isVisible());
+}
+
+void PressOn(QWidget* w, QPoint at) {
+    // Straight to the widget: the application's record of pressed buttons stays as it was.
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+}
+
+// The notice opens modally from a press inside another window's event handling; closing it
+// returns to that window, and the press that opened it is not handled a second time.
+TEST(ModalShowing, OpensTheNoticeOnceAndReturnsWhenItCloses) {
+    test::TestWindow w;
+    w->RegContextMenu = "ja";
+    QtDialogs dialogs;
+    w.dialogs.onShowModal = [&dialogs](Form& f) { dialogs.ShowModal(f); };
+    frmRegistreren d(*w.form);
+    d.Form_Load();
+    Shown s(d);
+    QTimer closer, rescue;  // stopped with the test, whatever happens
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+            PressOn(modal, QPoint(4, 75));  // beside the text, on the notice itself
+    });
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isModal()) top->close();
+    });
+    closer.start(50);
+    rescue.start(5000);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    PressOn(s.W(d.lblContextMenu), QPoint(5, 5));
+    EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>{"Kolvik"});
+    EXPECT_LT(elapsed.elapsed(), 4000) << "the press did not close the modal notice";
+    EXPECT_FALSE(d.unloaded);
+}
+
+// Counts the keys other than Shift, Ctrl and Alt that reach a widget.
+struct KeySpy : QObject {
+    int keys = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt) ++keys;
+        }
+        return false;
+    }
+};
+
+TEST(MainWindowKeys, ReachTheWindowWhicheverControlHasTheFocusAndStopThere) {
+    test::TestWindow w;
+    w->KolRegisterd = true;
+    w.dialogs.answers = {MsgAnswer::Cancel};
+    Shown s(*w.form);
+    QWidget* box = s.W(w->txtPassword_1);
+    box->setFocus();
+    KeySpy spy;
+    box->installEventFilter(&spy);
+    QWindow* window = s.view.Window()->windowHandle();
+    QTest::keyClick(window, Qt::Key_X);
+    EXPECT_EQ(spy.keys, 1) << "an ordinary key goes on to the text box";
+    QTest::keyClick(window, Qt::Key_U, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_F1);
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(spy.keys, 1) << "a text box would act on a command as well (Ctrl+U empties it)";
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.dialogs.modalForms, (std::vector<std::string>{"Help", "Kolvik registreren"}));
+}
+
+}  // namespace
+}  // namespace kolvik::qt
