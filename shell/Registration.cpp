@@ -233,6 +233,9 @@ void frmKolvik::REG_Delete() {
     };
     for (const auto& name : keys) svc.registry.RegDelete(name);
     if (!WindowsShell) RemoveDesktopIntegration(DesktopSetupOf(*this));
+    // The program ends here: a run still in progress stops between two blocks, as on Exit,
+    // instead of going on without a window.
+    ExitRequested = true;
     if (registrationDialog) registrationDialog->Unload();
     Unload();
 }

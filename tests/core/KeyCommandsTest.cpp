@@ -1,7 +1,10 @@
 // The main window's key commands: which key and shift state does what.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/Fakes.h"
+#include "support/TempDir.h"
 
 namespace kolvik {
 namespace {
@@ -96,6 +99,29 @@ TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {
     EXPECT_TRUE(w.registry.values.empty());
     EXPECT_FALSE(w->KolRegisterd) << "checked again after the removal";
     EXPECT_TRUE(w->unloaded);
+}
+
+TEST(KeyCommandsCtrlU, ConfirmedDuringARunStopsItWithNothingLost) {
+    test::TempDir tree;
+    const std::string big(3 << 20, 'x');  // three blocks, so the run yields inside it
+    test::WriteFile(tree / "a.txt", big);
+    test::WriteFile(tree / "b.txt", "bravo");
+    TestWindow w("/nonexistent/kolvik", tree.path());
+    w->Form_Load();
+    w->KolRegisterd = true;
+    w.dialogs.answers = {MsgAnswer::OK};
+    w.screen.onYield = [&] {
+        if (!w->unloaded) w->OnKeyDown(U, Ctrl);
+    };
+    w->txtPassword_1.text = w->txtPassword_2.text = "pw";
+    w.clock.now = WallClock::now();
+    w->OnClick(w->cmdEncrypt);
+    w->OnClick(w->cmdGoEncrypt);
+    EXPECT_TRUE(w->unloaded);
+    // The file in work stays as it was, and the run went no further.
+    EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
+    EXPECT_EQ(test::ReadFile(tree / "b.txt"), "bravo");
+    EXPECT_FALSE(std::filesystem::exists(tree / "a_txt.kol"));
 }
 
 }  // namespace
