@@ -36,10 +36,10 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
         LastError = safefile::ErrorCode(fault);
         return false;
     }
-    if (!work.facts.regular) return false;
     FileBytes = work.facts.size;
 
     if (PassedOver(name, folder, work.facts.modified)) return false;
+    if (!work.facts.regular) return SkipFile(name, 0);  // never opened or followed, but counted
     if (!EndsInKol(name)) return SkipOtherKind(name, work.facts.size);
 
     const std::string path = JoinPath(folder, name);

@@ -28,12 +28,13 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
         LastError = safefile::ErrorCode(fault);
         return false;
     }
-    // Links, FIFOs, sockets and devices hold no data of their own to protect.
-    if (!work.facts.regular) return false;
     FileBytes = work.facts.size;
     const std::string ext = GetExtension(name);
 
     if (PassedOver(name, folder, work.facts.modified)) return false;
+    // Links, FIFOs, sockets and devices are never opened or followed; the user still learns
+    // that they were left alone.
+    if (!work.facts.regular) return SkipFile(name, 0);
     if (EndsInKol(name)) return SkipOtherKind(name, work.facts.size);
 
     const std::string path = JoinPath(folder, name);

@@ -9,9 +9,12 @@ const posix::FileCalls& Real() { return posix::RealFileCalls(); }
 // True when this call is the one to fail; errno is then set.
 bool Fail(Call kind) {
     if (gPlan == nullptr) return false;
-    const int n = ++gPlan->seen[static_cast<int>(kind)];
-    if (kind != gPlan->kind || n != gPlan->failAt) return false;
+    const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
+    const int ofAll = ++gPlan->total;
+    const bool anyKind = gPlan->kind == Call::Count;
+    if ((anyKind ? ofAll : ofKind) != gPlan->failAt || (!anyKind && kind != gPlan->kind)) return false;
     gPlan->fired = true;
+    gPlan->firedAt = kind;
     errno = gPlan->error;
     return true;
 }
@@ -26,8 +29,8 @@ int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
     return Real().openat(dirfd, path, flags, mode);
 }
 ssize_t Write(int fd, const void* buf, size_t n) { return Fail(Call::Write) ? -1 : Real().write(fd, buf, n); }
-int Fsync(int fd) { return Fail(Call::Fsync) ? -1 : Real().fsync(fd); }
-int Syncfs(int fd) { return Fail(Call::Syncfs) ? -1 : Real().syncfs(fd); }
+int Fsync(int fd) { return Fail(Call::Fsync) ? -1 : gPlan && gPlan->syncsFree ? 0 : Real().fsync(fd); }
+int Syncfs(int fd) { return Fail(Call::Syncfs) ? -1 : gPlan && gPlan->syncsFree ? 0 : Real().syncfs(fd); }
 int Fchmod(int fd, mode_t m) { return Fail(Call::Fchmod) ? -1 : Real().fchmod(fd, m); }
 int Futimens(int fd, const struct timespec t[2]) { return Fail(Call::Futimens) ? -1 : Real().futimens(fd, t); }
 int LinkAt(int a, const char* b, int c, const char* d, int e) { return Fail(Call::Link) ? -1 : Real().linkat(a, b, c, d, e); }

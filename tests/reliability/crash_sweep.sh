@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# kill -9 of kolvik-cli at random moments of folder runs, encrypting and decrypting in turn.
+# After each kill a rerun of the same mode must finish the tree, and a full decryption must give
+# back every original byte for byte: no file lost. A file found in both forms after the rerun is
+# allowed only when both are complete; they are counted.
+# Usage: crash_sweep.sh PATH/TO/kolvik-cli COUNT [SEED]
+set -u
+cli=$1 count=$2
+RANDOM=${3:-$$}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_STATE_HOME=$work/home/state
+mkdir -p "$HOME" "$work/bin"
+cp "$cli" "$work/bin/kolvik-cli"
+printf 'Geheim123\n' > "$work/pw"
+failed=0 pairs=0 late=0
+fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
+kcli() { "$work/bin/kolvik-cli" "$1" "$2" --password-file "$work/pw" >/dev/null 2>&1; }
+now_us() { echo $(($(date +%s%N) / 1000)); }
+encrypted_name() {  # report.txt -> report_txt.kol, README -> README_.kol
+    local n=${1##*/} d=${1%/*}
+    if [[ $n == *.* ]]; then echo "$d/${n%%.*}_${n#*.}.kol"; else echo "$d/${n}_.kol"; fi
+}
+hashes() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
+
+# A few hundred small files in folders, and a few of a few MiB.
+plain=$work/plain
+for d in a b c d e f g h; do
+    mkdir -p "$plain/$d/sub"
+    for i in $(seq 1 20); do head -c $((RANDOM % 4000)) /dev/urandom > "$plain/$d/f$i.txt"; done
+    for i in $(seq 1 15); do head -c $((RANDOM % 300)) /dev/urandom > "$plain/$d/sub/g$i"; done
+done
+for i in 1 2 3; do head -c $(((i << 20) + RANDOM)) /dev/urandom > "$plain/c/groot$i.bin"; done
+hashes "$plain" > "$work/plain.sums"
+files=$(wc -l < "$work/plain.sums")
+
+# A clean run each way sets the window the kills are spread over.
+cp -a "$plain" "$work/tree"
+start=$(now_us); kcli encrypt "$work/tree" || fail "clean encryption"; spread_encrypt=$(($(now_us) - start))
+cp -a "$work/tree" "$work/encrypted"
+start=$(now_us); kcli decrypt "$work/tree" || fail "clean decryption"; spread_decrypt=$(($(now_us) - start))
+[ "$(hashes "$work/tree")" = "$(cat "$work/plain.sums")" ] || fail "clean round trip"
+echo "clean runs: encryption $spread_encrypt us, decryption $spread_decrypt us"
+
+# After the final decryption every original is back; anything else must be a complete
+# encrypted twin of a plain file beside it, which a decryption of its own shows.
+verify_tree() {  # verify_tree LABEL
+    local label=$1 rel
+    if grep -vxFf <(hashes "$work/tree") "$work/plain.sums" | grep -q .; then
+        fail "$label: originals missing or changed"
+    fi
+    rm -rf "$work/twins"; mkdir "$work/twins"
+    while read -r _ rel; do
+        [ -n "$rel" ] || continue
+        [[ $rel == *.kol ]] || { fail "$label: unexpected $rel"; continue; }
+        mkdir -p "$work/twins/${rel%/*}"; cp -p "$work/tree/$rel" "$work/twins/$rel"
+        pairs=$((pairs + 1))
+    done < <(hashes "$work/tree" | grep -vxFf "$work/plain.sums")
+    kcli decrypt "$work/twins"
+    if hashes "$work/twins" | grep -vxFf "$work/plain.sums" | grep -q .; then
+        fail "$label: an encrypted twin is not complete"
+    fi
+}
+
+for k in $(seq 1 "$count"); do
+    if ((k % 2)); then mode=encrypt from=$plain spread=$spread_encrypt
+    else mode=decrypt from=$work/encrypted spread=$spread_decrypt; fi
+    rm -rf "$work/tree"; cp -a "$from" "$work/tree"
+    delay=$(((RANDOM * 32768 + RANDOM) % spread))
+    "$work/bin/kolvik-cli" $mode "$work/tree" --password-file "$work/pw" >/dev/null 2>&1 &
+    pid=$!
+    sleep "$(printf '%d.%06d' $((delay / 1000000)) $((delay % 1000000)))"
+    kill -9 $pid 2>/dev/null
+    { wait $pid; } 2>/dev/null; [ $? -eq 137 ] || late=$((late + 1))
+    label="kill $k ($mode after ${delay} us)"
+    kcli $mode "$work/tree" || fail "$label: rerun"
+    if [ $mode = encrypt ]; then
+        # The rerun finished the tree: no plain file is left without its encrypted twin.
+        while IFS= read -r -d '' f; do
+            [ -e "$(encrypted_name "$f")" ] || fail "$label: not encrypted: $f"
+        done < <(find "$work/tree" -type f ! -name '*.kol' -print0)
+        kcli decrypt "$work/tree" || fail "$label: final decryption"
+    fi
+    verify_tree "$label"
+    if find "$work/tree" -name 'tijdel*' | grep -q .; then fail "$label: temporary file left"; fi
+done
+
+echo "crash sweep: $count kills over $files files ($((count - late)) during a run)," \
+     "both forms kept after $pairs, $failed failures"
+[ $failed -eq 0 ]
