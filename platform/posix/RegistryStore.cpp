@@ -351,8 +351,9 @@ FileRegistry::Load FileRegistry::LoadTree(RegTree& tree) {
     int error = 0;
     const auto bytes = ReadWholeFile(path_, error);
     if (!bytes) return error == ENOENT ? Load::Ok : Load::Unavailable;
-    // An empty file holds nothing that could be lost.
-    if (Trim(*bytes).empty() || MergeScript(*bytes, tree, true)) return Load::Ok;
+    // A file of nothing but blanks and line ends holds nothing that could be lost.
+    if (bytes->find_first_not_of(" \t\r\n") == std::string::npos || MergeScript(*bytes, tree, true))
+        return Load::Ok;
     tree = RegTree{};
     // Never overwrite what we cannot read: keep it aside under a free name.
     const std::string base = path_ + ".kapot-" + Timestamp();
