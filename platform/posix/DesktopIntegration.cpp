@@ -16,12 +16,14 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/posix/AtomicFile.h"
 #include "shell/KolvikIcon.h"
 
 namespace kolvik {
 namespace {
 
 namespace fs = std::filesystem;
+using posix::WriteFileAtomically;
 
 // A database tool that has not finished by then is stopped: registration never hangs.
 constexpr auto kToolTimeout = std::chrono::seconds(20);
@@ -65,37 +67,6 @@ std::optional<std::string> ReadText(const std::string& path, bool& unreadable) {
     return bytes.str();
 }
 
-// A temporary file beside the target, synced, then renamed over it: a reader sees the old
-// file or the new one, never a part.
-bool WriteAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
-    const fs::path target(path);
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"));
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
-}
-
 bool CarriesOurMark(const std::string& path) {
     bool unreadable = false;
     const auto text = ReadText(path, unreadable);
@@ -109,7 +80,7 @@ void WriteUnlessSame(const std::string& path, const std::string& bytes, mode_t m
     if (ReadText(path, unreadable) == bytes && ::stat(path.c_str(), &st) == 0 &&
         (st.st_mode & 07777) == mode)
         return;
-    WriteAtomically(path, bytes, mode);
+    WriteFileAtomically(path, bytes, mode);
 }
 
 // A file of the same name that is not ours is the user's, and stays as it is.
@@ -143,7 +114,7 @@ void Edit(std::string path, const std::function<std::optional<std::string>(std::
     }
     struct stat st {};
     const mode_t mode = before && ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
-    WriteAtomically(path, *after, mode);
+    WriteFileAtomically(path, *after, mode);
 }
 
 std::string FindTool(const std::string& name, const std::vector<std::string>& environment) {

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "cipher/Ansi.h"
+#include "platform/posix/AtomicFile.h"
 #include "shell/RegistrationScripts.h"
 
 namespace kolvik {
@@ -373,31 +374,7 @@ FileRegistry::Load FileRegistry::LoadTree(RegTree& tree) {
 }
 
 bool FileRegistry::SaveTree(const RegTree& tree) {
-    const std::string folder = FolderOf(path_);
-    std::string temp = path_ + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    const std::string bytes = tree.Serialize();
-    bool ok = ::fchmod(fd, 0600) == 0;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return posix::WriteFileAtomically(path_, tree.Serialize(), 0600);
 }
 
 std::optional<std::string> FileRegistry::RegRead(const std::string& name) {

@@ -1,0 +1,14 @@
+#pragma once
+// Small files that must never be seen half-written: the store, desktop entries, actions.
+#include <sys/types.h>
+
+#include <string>
+
+namespace kolvik::posix {
+
+// Writes bytes to a temporary file beside path, syncs it, renames it over path and syncs the
+// folder: a reader sees the old file or the new one, never a part. On failure the old file
+// stays and no temporary file is left; the folder is created when missing.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode);
+
+}  // namespace kolvik::posix
