@@ -82,7 +82,7 @@ public:
     void Yield() override {
         if (!form) return;
         if (gInterrupted && !form->ExitRequested) form->cmdExit_Click();
-        if (!isatty(STDERR_FILENO)) return;
+        if (!terminal_) return;
         const auto now = std::chrono::steady_clock::now();
         if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
         lastDraw_ = now;
@@ -100,6 +100,8 @@ public:
     void SetMousePointer(MousePointer) override {}
 
 private:
+    // Asked once: a yield comes with every block of every file.
+    const bool terminal_ = isatty(STDERR_FILENO) != 0;
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 

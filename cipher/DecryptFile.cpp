@@ -31,7 +31,7 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
 
     auto& work = Work();
     Fault fault = EnterFolder(*this, folder);
-    if (fault == Fault::None) fault = work.folder.Stat(name, work.facts);
+    if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
     if (fault != Fault::None) {
         LastError = safefile::ErrorCode(fault);
         return false;
@@ -48,7 +48,7 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
     const KeyTable table = BuildKeyTable(CipherKey);
 
     if (work.facts.multiplyLinked) return SkipFile(name, 57);
-    fault = work.source.Open(work.folder, name, work.facts);
+    fault = work.source.Open(*work.folder, name, work.facts);
     if (fault == Fault::NotRegular) return false;
     if (fault != Fault::None) return SkipFile(name, safefile::ErrorCode(fault));
 
@@ -97,8 +97,7 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
 
     const int extLength = static_cast<unsigned char>(header[0]);
     const std::string plain = PlainName(name, AnsiToUtf8(header.substr(1, extLength)));
-    if (plain.empty() || plain.size() > work.folder.MaxNameBytes()) return SkipFile(name, 57);
-    if (work.folder.Exists(plain)) return SkipFile(name, 58);
+    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) return SkipFile(name, 57);
     if (!TransformInto(name, plain, extLength, {}, false)) return false;
 
     name = plain;

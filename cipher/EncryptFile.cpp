@@ -15,7 +15,7 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
 
     auto& work = Work();
     Fault fault = EnterFolder(*this, folder);
-    if (fault == Fault::None) fault = work.folder.Stat(name, work.facts);
+    if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
     if (fault == Fault::Access) {
         if (MsgBox("Kan geen toegang krijgen tot: " + TargetFolder, MsgButtons::OKCancel) == MsgAnswer::Cancel) {
             if (registrationDialog != nullptr) registrationDialog->Unload();
@@ -44,11 +44,10 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
 
     const auto extAnsi = StorableExtension(ext);
     const std::string newName = EncryptedName(name);
-    if (!extAnsi || newName.size() > work.folder.MaxNameBytes()) return SkipFile(name, 57);
+    if (!extAnsi || newName.size() > work.folder->MaxNameBytes()) return SkipFile(name, 57);
     // Another name of the same file would keep the plain text.
     if (work.facts.multiplyLinked) return SkipFile(name, 57);
-    if (work.folder.Exists(newName)) return SkipFile(name, 58);
-    fault = work.source.Open(work.folder, name, work.facts);
+    fault = work.source.Open(*work.folder, name, work.facts);
     if (fault == Fault::NotRegular) return false;  // no longer the file that was listed
     if (fault != Fault::None) return SkipFile(name, safefile::ErrorCode(fault));
 

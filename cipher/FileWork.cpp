@@ -2,6 +2,9 @@
 // publish sequence with its grouped deletion of originals.
 #include "cipher/FileWork.h"
 
+#include <algorithm>
+
+#include "cipher/EarlierCopy.h"
 #include "cipher/Transform.h"
 #include "mainwindow/PathHelpers.h"
 
@@ -19,15 +22,18 @@ frmKolvik::FileWork& frmKolvik::Work() {
 
 safefile::Fault EnterFolder(frmKolvik& form, const std::string& folder) {
     auto& work = form.Work();
-    if (work.folder.IsOpen() && work.folder.Path() == folder) return safefile::Fault::None;
-    form.FlushPendingOriginals();
-    return work.folder.Open(folder);
+    if (work.folder->IsOpen() && work.folder->Path() == folder) return safefile::Fault::None;
+    if (work.pendingFolders >= kPendingFolders) form.FlushPendingOriginals();
+    // A fresh folder object: the pending entries keep the one they were made in.
+    work.folder = std::make_shared<safefile::Folder>();
+    return work.folder->Open(folder);
 }
 
 void frmKolvik::FlushPendingOriginals() {
     if (fileWork == nullptr || fileWork->pending.empty()) return;
-    const auto failed = safefile::CompletePending(fileWork->folder, fileWork->pending);
+    const auto failed = safefile::CompletePending(fileWork->pending);
     fileWork->pendingBytes = 0;
+    fileWork->pendingFolders = 0;
     // Those originals stay and their copies are gone: the files count as skipped after all.
     for (const auto& entry : failed) {
         --FilesDone;
@@ -80,11 +86,32 @@ bool frmKolvik::TransformInto(const std::string& name, const std::string& newNam
                               const std::string& header, bool encrypting) {
     using safefile::Fault;
     auto& work = Work();
-    const auto skip = [&](Fault f) { return SkipFile(name, safefile::ErrorCode(f)); };
+    const std::int64_t size = work.facts.size;
+    // The name may hold the finished copy of an interrupted run: then the bytes this run would
+    // write are compared with it instead, and any difference leaves both files as they are.
+    const bool nameTaken = work.folder->Exists(newName);
+    const auto skip = [&](Fault f) {
+        return SkipFile(name, nameTaken ? 58 : safefile::ErrorCode(f));
+    };
     safefile::Copy copy;
-    if (const Fault f = copy.Create(work.folder, newName); f != Fault::None) return skip(f);
+    EarlierCopy earlier;
+    BlockSink sink;
+    if (nameTaken) {
+        const std::int64_t copySize = encrypting
+                                          ? static_cast<std::int64_t>(header.size()) + size + 1
+                                          : std::max<std::int64_t>(0, size - extLength - 10);
+        const Fault f = earlier.Open(*work.folder, newName, copySize);
+        if (f != Fault::None) return skip(f);
+        sink = [&earlier](const std::uint8_t* data, std::size_t n) {
+            return earlier.Match(data, n);
+        };
+    } else {
+        if (const Fault f = copy.Create(*work.folder, newName); f != Fault::None) return skip(f);
+        sink = [&copy](const std::uint8_t* data, std::size_t n) { return copy.Write(data, n); };
+    }
     if (!header.empty()) {
-        if (const Fault f = copy.Write(header.data(), header.size()); f != Fault::None) return skip(f);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(header.data());
+        if (const Fault f = sink(bytes, header.size()); f != Fault::None) return skip(f);
     }
     StreamHooks hooks;
     hooks.proceed = [this] {
@@ -93,8 +120,8 @@ bool frmKolvik::TransformInto(const std::string& name, const std::string& newNam
     };
     hooks.progress = [this](std::int64_t position) { ShowFileProgress(position); };
     Fault fault = Fault::None;
-    const StreamEnd end = StreamData(work.source, copy, Keystream(BuildKeyTable(CipherKey)), extLength,
-                                     encrypting, work.buffer, hooks, fault);
+    const StreamEnd end = StreamData(work.source, sink, Keystream(BuildKeyTable(CipherKey)),
+                                     extLength, encrypting, work.buffer, hooks, fault);
     if (end == StreamEnd::Stopped) {
         copy.Discard();
         LastError = 0;
@@ -103,15 +130,18 @@ bool frmKolvik::TransformInto(const std::string& name, const std::string& newNam
         return false;
     }
     if (end == StreamEnd::Failed) return skip(fault);
-    const std::int64_t size = work.facts.size;
-    const bool durableNow = HasFileTarget || size >= kSyncAlone;
-    if (const Fault f = copy.Publish(newName, work.facts, durableNow); f != Fault::None) return skip(f);
+    const bool durableNow = nameTaken || HasFileTarget || size >= kSyncAlone;
+    const Fault done = nameTaken ? earlier.Finish() : copy.Publish(newName, work.facts, durableNow);
+    if (done != Fault::None) return skip(done);
 
     ++FilesDone;
     BytesDone += size;
     ShowTotalFiles();
     ShowPercentage();
-    work.pending.push_back({name, newName, work.facts.inode, copy.Inode(), size, durableNow});
+    const std::uint64_t copyInode = nameTaken ? earlier.Inode() : copy.Inode();
+    if (work.pending.empty() || work.pending.back().folder != work.folder) ++work.pendingFolders;
+    work.pending.push_back(
+        {work.folder, name, newName, work.facts.inode, copyInode, size, durableNow, nameTaken});
     work.pendingBytes += size;
     if (HasFileTarget || work.pending.size() >= kPendingFiles || work.pendingBytes >= kPendingBytes) {
         const std::int64_t skippedBefore = FilesSkipped;

@@ -1,7 +1,9 @@
 #pragma once
 // What the per-file operations keep between files of one window: the folder in work, the
-// originals whose deletion waits for one sync, the source of the file in work and one buffer.
+// originals whose deletion waits for one sync (with their folders), the source of the file in
+// work and one buffer.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,10 @@
 namespace kolvik {
 
 struct frmKolvik::FileWork {
-    safefile::Folder folder;
+    std::shared_ptr<safefile::Folder> folder = std::make_shared<safefile::Folder>();
     std::vector<safefile::PendingOriginal> pending;
     std::int64_t pendingBytes = 0;
+    std::size_t pendingFolders = 0;
     safefile::FileFacts facts;  // of the file in work
     safefile::Source source;
     std::vector<std::uint8_t> buffer;
@@ -22,10 +25,12 @@ struct frmKolvik::FileWork {
 // Pending deletions are completed in groups this large at most.
 inline constexpr std::size_t kPendingFiles = 256;
 inline constexpr std::int64_t kPendingBytes = std::int64_t{64} << 20;
+// A group may span folders; each keeps a handle open until the group's sync.
+inline constexpr std::size_t kPendingFolders = 64;
 // A copy this large is synced on its own; the group sync is for many small ones.
 inline constexpr std::int64_t kSyncAlone = std::int64_t{8} << 20;
 
-// Opens folder for work, completing what is pending in another folder first.
+// Opens folder for work; what is pending elsewhere waits for the group's sync.
 safefile::Fault EnterFolder(frmKolvik& form, const std::string& folder);
 
 }  // namespace kolvik

@@ -4,6 +4,7 @@
 // deleted only once that copy is on disk. Nothing here knows of the window.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ public:
     bool IsOpen() const { return handle_ >= 0; }
     const std::string& Path() const { return path_; }
     int Handle() const { return handle_; }
+    std::uint64_t Device() const { return device_; }
 
     // Facts of a directory entry; a symbolic link is described, never followed.
     Fault Stat(const std::string& name, FileFacts& facts) const;
@@ -57,6 +59,8 @@ public:
 private:
     int handle_ = -1;
     std::string path_;
+    std::uint64_t device_ = 0;
+    mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
 };
 
 class Source {
@@ -71,6 +75,8 @@ public:
     Fault Open(const Folder& folder, const std::string& name, const FileFacts& facts);
     // Fills buf up to size; got is smaller only at the end of the file.
     Fault Read(void* buf, std::size_t size, std::size_t& got);
+    // Makes the file's content durable.
+    Fault Sync();
 
 private:
     int handle_ = -1;
@@ -95,23 +101,32 @@ public:
     void Discard();
 
 private:
+    void StartWriteback();
+
     const Folder* folder_ = nullptr;
     int handle_ = -1;
     std::string tempName_;  // empty for an unnamed temporary file
     std::uint64_t inode_ = 0;
+    // A large copy goes to disk chunk by chunk while it is written: [waited, started) is under
+    // way, [started, written) still only in memory.
+    std::int64_t written_ = 0, started_ = 0, waited_ = 0;
 };
 
-// An original whose copy is named but not yet known to be on disk.
+// An original whose copy is named but not yet known to be on disk. Its folder stays open with
+// it, so that one sync can serve the originals of many folders.
 struct PendingOriginal {
+    std::shared_ptr<const Folder> folder;
     std::string original, copy;
     std::uint64_t originalInode = 0, copyInode = 0;
     std::int64_t countedBytes = 0;  // what the run added to its byte count for this file
     bool copyDurable = false;
+    // The copy was finished by an interrupted run, not written by this one: it is never removed.
+    bool earlierCopy = false;
 };
 
-// Makes the copies durable with one sync, then deletes their originals. An entry whose step
-// fails keeps its original and loses its copy; those entries are returned.
-std::vector<PendingOriginal> CompletePending(const Folder& folder, std::vector<PendingOriginal>& pending);
+// Makes the copies durable with one sync per file system, then deletes their originals. An
+// entry whose step fails keeps its original and loses its copy; those entries are returned.
+std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pending);
 
 // The entries directly in a folder, by name in byte order: folders are real directories,
 // files everything else (links are never followed).

@@ -15,7 +15,7 @@ void ReportProgress(const StreamHooks& hooks, std::int64_t firstPass, std::int64
 
 }  // namespace
 
-StreamEnd StreamData(safefile::Source& source, safefile::Copy& copy, const Keystream& keystream,
+StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keystream& keystream,
                      int extLength, bool encrypting, std::vector<std::uint8_t>& buffer,
                      const StreamHooks& hooks, safefile::Fault& fault) {
     using safefile::Fault;
@@ -37,7 +37,7 @@ StreamEnd StreamData(safefile::Source& source, safefile::Copy& copy, const Keyst
         const std::size_t data = encrypting ? available : (got == 0 ? 0 : available - 1);
         if (data > 0) {
             keystream.Apply(buffer.data(), data, firstPosition + passes);
-            if ((fault = copy.Write(buffer.data(), data)) != Fault::None) return StreamEnd::Failed;
+            if ((fault = sink(buffer.data(), data)) != Fault::None) return StreamEnd::Failed;
             ReportProgress(hooks, passes + 1, passes + static_cast<std::int64_t>(data), passOffset);
             passes += static_cast<std::int64_t>(data);
         }
@@ -53,7 +53,7 @@ StreamEnd StreamData(safefile::Source& source, safefile::Copy& copy, const Keyst
     if (!hooks.proceed()) return StreamEnd::Stopped;
     std::uint8_t trailing = 0;
     keystream.Apply(&trailing, 1, firstPosition + passes);
-    if ((fault = copy.Write(&trailing, 1)) != Fault::None) return StreamEnd::Failed;
+    if ((fault = sink(&trailing, 1)) != Fault::None) return StreamEnd::Failed;
     ReportProgress(hooks, passes + 1, passes + 1, passOffset);
     return StreamEnd::Done;
 }

@@ -19,6 +19,9 @@ struct StreamHooks {
     std::function<void(std::int64_t)> progress;
 };
 
+// Where the transformed blocks go: the copy being written, or a comparison with an earlier copy.
+using BlockSink = std::function<safefile::Fault(const std::uint8_t* data, std::size_t size)>;
+
 // Blocks are this large: one buffer per window, and a yield between blocks.
 inline constexpr std::size_t kStreamBlock = 1 << 20;
 
@@ -26,8 +29,18 @@ inline constexpr std::size_t kStreamBlock = 1 << 20;
 // keystream byte of its position). Decrypting: the source's last byte is that trailing byte
 // and is dropped. The source stands just after the header; data byte q sits at position
 // q + extLength + 9 of the encrypted file.
-StreamEnd StreamData(safefile::Source& source, safefile::Copy& copy, const Keystream& keystream,
+StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keystream& keystream,
                      int extLength, bool encrypting, std::vector<std::uint8_t>& buffer,
                      const StreamHooks& hooks, safefile::Fault& fault);
+
+inline StreamEnd StreamData(safefile::Source& source, safefile::Copy& copy,
+                            const Keystream& keystream, int extLength, bool encrypting,
+                            std::vector<std::uint8_t>& buffer, const StreamHooks& hooks,
+                            safefile::Fault& fault) {
+    const BlockSink write = [&copy](const std::uint8_t* data, std::size_t size) {
+        return copy.Write(data, size);
+    };
+    return StreamData(source, write, keystream, extLength, encrypting, buffer, hooks, fault);
+}
 
 }  // namespace kolvik

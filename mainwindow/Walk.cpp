@@ -95,7 +95,8 @@ void frmKolvik::WalkFolder(const std::string& folder) {
                         return;
                     }
                 }
-                FlushPendingOriginals();
+                // The folder's pending originals wait for the group's sync, which may serve
+                // the folders after it too.
             }
             WalkFolder(path);
         }

@@ -142,7 +142,7 @@ public:
     // 76 path not found, 92 a folder that cannot be listed; 0 when none.
     int LastError = 0;
     // Deletes the originals whose copies are named, once those copies are on disk. The runs
-    // call it at the end of each pass and on Exit; the walk calls it as it leaves a folder.
+    // call it at the end of each pass and on Exit; a group fills up across folders.
     void FlushPendingOriginals();
     struct FileWork;  // the folder in work, its originals awaiting deletion, the block buffer
     FileWork* fileWork = nullptr;

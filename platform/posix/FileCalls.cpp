@@ -20,8 +20,9 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 #endif
 }
 
-const FileCalls kReal{OpenAt,  ::close,  ::read,   ::write,    ::fstat,   FstatAt,   ::fsync,
-                      ::syncfs, ::fchown, ::fchmod, ::futimens, ::linkat, RenameAt2, ::unlinkat};
+const FileCalls kReal{OpenAt,  ::close,  ::read,   ::write,    ::fstat,  FstatAt,   ::fsync,
+                      ::syncfs, ::fchown, ::fchmod, ::futimens, ::linkat, RenameAt2, ::unlinkat,
+                      ::sync_file_range};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

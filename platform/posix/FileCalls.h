@@ -24,6 +24,8 @@ struct FileCalls {
     int (*renameat2)(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
                      unsigned flags);
     int (*unlinkat)(int dirfd, const char* path, int flags);
+    // Only a hint to start or wait for writeback; durability still comes from fsync.
+    int (*sync_file_range)(int fd, off_t offset, off_t nbytes, unsigned flags);
 };
 
 // The table in use: the real calls unless a test has put its own in place.

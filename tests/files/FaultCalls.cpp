@@ -1,13 +1,17 @@
 #include "FaultCalls.h"
 
+#include <mutex>
+
 namespace kolvik::test {
 namespace {
 
 FaultPlan* gPlan = nullptr;
+std::mutex gCounting;  // originals are deleted from several threads at once
 const posix::FileCalls& Real() { return posix::RealFileCalls(); }
 
 // True when this call is the one to fail; errno is then set.
 bool Fail(Call kind) {
+    const std::lock_guard<std::mutex> lock(gCounting);
     if (gPlan == nullptr) return false;
     const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
     const int ofAll = ++gPlan->total;
@@ -39,8 +43,9 @@ int Rename2(int a, const char* b, int c, const char* d, unsigned e) {
 }
 int UnlinkAt(int a, const char* b, int c) { return Fail(Call::Unlink) ? -1 : Real().unlinkat(a, b, c); }
 
-const posix::FileCalls kCounting{OpenAt,   ::close, ::read,  Write,   ::fstat, ::fstatat, Fsync,
-                                 Syncfs,   ::fchown, Fchmod, Futimens, LinkAt, Rename2,   UnlinkAt};
+const posix::FileCalls kCounting{OpenAt,  ::close,  ::read,  Write,    ::fstat, ::fstatat, Fsync,
+                                 Syncfs,  ::fchown, Fchmod,  Futimens, LinkAt,  Rename2,   UnlinkAt,
+                                 ::sync_file_range};
 
 }  // namespace
 

@@ -7,7 +7,9 @@
 #       before the original's unlink.
 # Small copies are named before their group's syncfs: a crash in between leaves the original
 # beside a copy that may be incomplete, never a lost file, because the original is unlinked
-# strictly after that sync. Usage: durability_order.sh PATH/TO/kolvik-cli
+# strictly after that sync. An original whose finished copy an interrupted run left beside it is
+# deleted without a new copy; then that copy must have been synced (fsync of it, or a syncfs), and
+# its folder synced, before the unlink. Usage: durability_order.sh PATH/TO/kolvik-cli
 set -u
 cli=$1
 command -v strace >/dev/null || { echo "strace is missing" >&2; exit 1; }
@@ -23,28 +25,44 @@ t=$work/tree
 mkdir -p "$t/sub" "$t/alone"
 for i in $(seq 1 12); do head -c $((i * 300)) /dev/urandom > "$t/f$i.txt"; done
 for i in $(seq 1 5); do head -c $((i * 7)) /dev/urandom > "$t/sub/g$i"; done
+# Enough small files in one group for their originals to be deleted by several threads.
+mkdir -p "$t/many"
+for i in $(seq 1 60); do head -c $((i * 50)) /dev/urandom > "$t/many/m$i.txt"; done
 # At least 8 MiB: synced on its own, in a folder of its own and in one with small files.
 head -c $((9 << 20)) /dev/urandom > "$t/alone/big.bin"
 head -c $((9 << 20)) /dev/urandom > "$t/big.iso"
 printf 'los' > "$work/single.txt"
 
-# check_order LABEL EXPECTED-DELETIONS ARGS...: runs kolvik-cli under strace and checks (a), (b).
+# check_order LABEL EXPECTED-DELETIONS EXPECTED-RESUMED ARGS...: runs kolvik-cli under strace
+# and checks (a), (b).
 check_order() {
-    local label=$1 expected=$2; shift 2
+    local label=$1 expected=$2 resumedExpected=$3; shift 3
     strace -f -qq -o "$work/trace" -y \
         -e trace=openat,write,fsync,fdatasync,syncfs,linkat,renameat2,unlinkat,close \
         "$work/bin/kolvik-cli" "$@" --password-file "$work/pw" >/dev/null 2>&1 || {
         echo "FAILED: $label: kolvik-cli failed" >&2; failed=$((failed + 1)); return; }
-    awk -v label="$label" -v expected="$expected" '
+    awk -v label="$label" -v expected="$expected" -v resumedExpected="$resumedExpected" '
         function fd(s) { sub(/^[a-z0-9_]+\(/, "", s); return s + 0 }
         function inside(s) { s = substr(s, index(s, "<") + 1); return substr(s, 1, index(s, ">") - 1) }
         function bad(msg) { print "FAILED: " label ": " msg > "/dev/stderr"; failures++ }
-        { sub(/^[0-9]+ +/, "") }
+        # The other form of a name in this tree: f1.txt <-> f1_txt.kol, g1 <-> g1_.kol.
+        function otherForm(path,   dir, n) {
+            dir = path; sub(/\/[^\/]*$/, "", dir); n = substr(path, length(dir) + 2)
+            if (n ~ /_\.kol$/) return dir "/" substr(n, 1, length(n) - 5)
+            if (n ~ /\.kol$/) { n = substr(n, 1, length(n) - 4); sub(/_[^_]*$/, ".&", n); sub(/\._/, ".", n); return dir "/" n }
+            if (n ~ /\./) { sub(/\./, "_", n); return dir "/" n ".kol" }
+            return dir "/" n "_.kol"
+        }
+        # Calls of threads running at once come in two pieces; they are joined again.
+        { pid = $1; sub(/^[0-9]+ +/, "") }
+        / <unfinished \.\.\.>$/ { sub(/ <unfinished \.\.\.>$/, ""); held[pid] = $0; next }
+        /^<\.\.\. [a-z0-9_]+ resumed>/ { sub(/^<\.\.\. [a-z0-9_]+ resumed>/, ""); $0 = held[pid] $0 }
         /^openat\([0-9]/ && / = [0-9]/ {
             split($0, q, "\"")
             if (q[3] ~ /O_TMPFILE/) { f = fd(substr(q[3], index(q[3], " = ") + 3)); copyFd[f] = 1
                 lastWrite[f] = 0; synced[f] = 0; source[f] = current[inside(q[1])] }
-            else if (q[3] ~ /O_NOFOLLOW/ && q[3] !~ /O_DIRECTORY/) current[inside(q[1])] = inside(q[1]) "/" q[2]
+            else if (q[3] ~ /O_NOFOLLOW/ && q[3] !~ /O_DIRECTORY/) {
+                current[inside(q[1])] = inside(q[1]) "/" q[2]; opened[inside(q[1]) "/" q[2]] = NR }
             next
         }
         /^(write|fdatasync|fsync)\(/ {
@@ -65,7 +83,16 @@ check_order() {
         /^renameat2\(/ { bad("a named temporary file; this check follows unnamed ones only"); next }
         /^unlinkat\(/ && / = 0$/ {
             split($0, q, "\""); o = inside(q[1]) "/" q[2]
-            if (!(o in named)) { bad("deleted without a named copy: " o); next }
+            if (!(o in named)) {
+                c = otherForm(o); d = c; sub(/\/[^\/]*$/, "", d)
+                if (!(c in opened)) bad("deleted without a copy: " o)
+                else if (folderSync[c] < opened[c] && lastSyncfs < opened[c])
+                    bad("deleted before its earlier copy was synced: " o)
+                else if (folderSync[d] < opened[c] && lastSyncfs < opened[c])
+                    bad("deleted before the earlier copy'"'"'s name was synced: " o)
+                else resumed++
+                deleted++; next
+            }
             if (copySynced[o] > copyWrite[o]) byFsync++
             else if (lastSyncfs > copyWrite[o]) bySyncfs++
             else bad("deleted before its copy was synced: " o)
@@ -75,15 +102,26 @@ check_order() {
         }
         END {
             if (deleted != expected) bad("deleted " deleted + 0 " originals, expected " expected)
-            printf "%s: %d originals, data synced by fsync %d, by syncfs %d; named before synced %d\n",
-                label, deleted, byFsync, bySyncfs, namedFirst
+            if (resumed != resumedExpected) bad("finished " resumed + 0 " earlier copies, expected " resumedExpected)
+            printf "%s: %d originals, data synced by fsync %d, by syncfs %d; named before synced %d; earlier copies %d\n",
+                label, deleted, byFsync, bySyncfs, namedFirst, resumed
             exit failures > 0
         }' "$work/trace" || failed=$((failed + 1))
 }
 
-check_order "encrypt folder" 19 encrypt "$t"
-check_order "decrypt folder" 19 decrypt "$t"
-check_order "encrypt single file" 1 encrypt "$work/single.txt"
-check_order "decrypt single file" 1 decrypt "$work/single_txt.kol"
+check_order "encrypt folder" 79 0 encrypt "$t"
+cp -a "$t" "$work/encrypted"
+check_order "decrypt folder" 79 0 decrypt "$t"
+check_order "encrypt single file" 1 0 encrypt "$work/single.txt"
+check_order "decrypt single file" 1 0 decrypt "$work/single_txt.kol"
+
+# Interrupted runs: some originals still stand beside their finished copies, the large one too.
+earlier="f1_txt.kol f2_txt.kol f7_txt.kol sub/g1_.kol big_iso.kol alone/big_bin.kol many/m9_txt.kol"
+cp -a "$t" "$work/half-encrypted"
+for f in $earlier; do cp -p "$work/encrypted/$f" "$work/half-encrypted/$f"; done
+check_order "encrypt after an interrupted run" 79 7 encrypt "$work/half-encrypted"
+cp -a "$work/encrypted" "$work/half-decrypted"
+for f in f1.txt f2.txt f7.txt sub/g1 big.iso alone/big.bin many/m9.txt; do cp -p "$t/$f" "$work/half-decrypted/$f"; done
+check_order "decrypt after an interrupted run" 79 7 decrypt "$work/half-decrypted"
 [ $failed -eq 0 ] && echo "durability order: all runs pass"
 [ $failed -eq 0 ]

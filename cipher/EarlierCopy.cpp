@@ -1,0 +1,38 @@
+#include "cipher/EarlierCopy.h"
+
+#include <cstring>
+
+namespace kolvik {
+
+using safefile::Fault;
+
+Fault EarlierCopy::Open(const safefile::Folder& folder, const std::string& name,
+                        std::int64_t size) {
+    safefile::FileFacts facts;
+    if (const Fault f = folder.Stat(name, facts); f != Fault::None) return f;
+    // A link would make us delete an original for a copy that can change under another name.
+    if (!facts.regular || facts.multiplyLinked) return Fault::NotRegular;
+    if (facts.size != size) return Fault::Exists;
+    if (const Fault f = file_.Open(folder, name, facts); f != Fault::None) return f;
+    inode_ = facts.inode;
+    return Fault::None;
+}
+
+Fault EarlierCopy::Match(const void* data, std::size_t size) {
+    if (buffer_.size() < size) buffer_.resize(size);
+    std::size_t got = 0;
+    if (const Fault f = file_.Read(buffer_.data(), size, got); f != Fault::None) return f;
+    return got == size && std::memcmp(buffer_.data(), data, size) == 0 ? Fault::None
+                                                                       : Fault::Exists;
+}
+
+Fault EarlierCopy::Finish() {
+    std::uint8_t extra = 0;
+    std::size_t got = 0;
+    if (const Fault f = file_.Read(&extra, 1, got); f != Fault::None) return f;
+    if (got != 0) return Fault::Exists;  // it grew while we read it
+    // The crash may have come before its data reached the disk.
+    return file_.Sync();
+}
+
+}  // namespace kolvik

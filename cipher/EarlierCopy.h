@@ -1,0 +1,31 @@
+#pragma once
+// A run killed between naming its copies and deleting their originals leaves both behind. The
+// next run recognises such a copy by its bytes, so that it can finish the work instead of
+// keeping the original beside it for ever.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cipher/SafeFile.h"
+
+namespace kolvik {
+
+class EarlierCopy {
+  public:
+    // Opens name when it is a regular file with a single name and exactly size bytes; it is
+    // only ever read.
+    safefile::Fault Open(const safefile::Folder& folder, const std::string& name,
+                         std::int64_t size);
+    // Compares the file's next bytes with data; Fault::Exists at the first difference.
+    safefile::Fault Match(const void* data, std::size_t size);
+    // After the last block: nothing may follow, and the file is then made durable.
+    safefile::Fault Finish();
+    std::uint64_t Inode() const { return inode_; }
+
+  private:
+    safefile::Source file_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t inode_ = 0;
+};
+
+}  // namespace kolvik
