@@ -14,73 +14,56 @@ using test::TestWindow;
 const char* const kRemoveQuestion =
     "U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te verwijderen !";
 
-struct KeyCase {
-    const char* what;
-    int key, shift;
-    const char* ctx;      // RegContextMenu
-    bool registered;      // KolRegisterd
-    const char* window;   // caption of the window shown modally, or ""
-    const char* message;  // text of the message shown, or ""
-    bool own;             // kept from the focused control
-};
-
-void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.what; }
-
-class KeyCommands : public testing::TestWithParam<KeyCase> {};
-
-TEST_P(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
-    const KeyCase c = GetParam();
-    TestWindow w;
-    w->RegContextMenu = c.ctx;
-    w->KolRegisterd = c.registered;
-    w.dialogs.answers = {MsgAnswer::Cancel};
-    EXPECT_EQ(w->OnKeyDown(c.key, c.shift), c.own);
-    const std::vector<std::string> windows =
-        *c.window ? std::vector<std::string>{c.window} : std::vector<std::string>{};
-    EXPECT_EQ(w.dialogs.modalForms, windows);
-    ASSERT_EQ(w.dialogs.shown.size(), *c.message ? 1u : 0u);
-    if (*c.message) {
-        EXPECT_EQ(w.dialogs.shown[0].text, c.message);
-    }
-    EXPECT_FALSE(w->unloaded);
-    EXPECT_EQ(w->registrationDialog, nullptr);
-}
-
 constexpr int F1 = 112, R = 82, U = 85, D = 68, K = 75, M = 77, C = 67;
 constexpr int Shift = 1, Ctrl = 2, Alt = 4;
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, KeyCommands,
-    testing::Values(
-        KeyCase{"F1", F1, 0, "", false, "Help", "", true},
-        KeyCase{"Shift+F1", F1, Shift, "", false, "", "", false},
-        KeyCase{"Alt+F1", F1, Alt, "", false, "", "", false},
-        KeyCase{"Ctrl+F1", F1, Ctrl, "", false, "", "", false},
-        KeyCase{"Ctrl+R, nothing registered", R, Ctrl, "", false, "Kolvik registreren", "", true},
-        KeyCase{"Ctrl+R, context menu nee", R, Ctrl, "nee", true, "Kolvik registreren", "", true},
-        KeyCase{"Ctrl+R, context menu ja", R, Ctrl, "ja", true, "", "Kolvik is al geregistreerd.",
-                true},
-        KeyCase{"Ctrl+Shift+R", R, Ctrl | Shift, "", false, "", "", false},
-        KeyCase{"R alone", R, 0, "", false, "", "", false},
-        KeyCase{"Ctrl+U, registered, Cancel", U, Ctrl, "ja", true, "", kRemoveQuestion, true},
-        KeyCase{"Ctrl+U, not registered", U, Ctrl, "ja", false, "", "", true},
-        KeyCase{"Ctrl+Alt+U", U, Ctrl | Alt, "ja", true, "", "", false},
-        KeyCase{"Ctrl+D", D, Ctrl, "ja", true, "", "", false},
-        KeyCase{"Ctrl+K", K, Ctrl, "ja", true, "", "", false},
-        KeyCase{"Ctrl+M", M, Ctrl, "ja", true, "", "", false},
-        KeyCase{"Ctrl+C", C, Ctrl, "ja", true, "", "", false},
-        KeyCase{"Escape", 27, 0, "ja", true, "", "", false}));
-
-TEST(KeyCommandsCtrlR, OpensTheDialogKnownToTheMainWindowWhileShown) {
-    TestWindow w;
-    Form* shown = nullptr;
-    w.dialogs.onShowModal = [&](Form& f) {
-        shown = &f;
-        EXPECT_EQ(w->registrationDialog, &f);
+TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
+    const struct {
+        const char* what;
+        int key, shift;
+        const char* ctx;      // RegContextMenu
+        bool registered;      // KolRegisterd
+        const char* window;   // caption of the window shown modally, or ""
+        const char* message;  // text of the message shown, or ""
+        bool own;             // kept from the focused control
+    } cases[] = {
+        {"F1", F1, 0, "", false, "Help", "", true},
+        {"Shift+F1", F1, Shift, "", false, "", "", false},
+        {"Alt+F1", F1, Alt, "", false, "", "", false},
+        {"Ctrl+F1", F1, Ctrl, "", false, "", "", false},
+        {"Ctrl+R, nothing registered", R, Ctrl, "", false, "Kolvik registreren", "", true},
+        {"Ctrl+R, context menu nee", R, Ctrl, "nee", true, "Kolvik registreren", "", true},
+        {"Ctrl+R, context menu ja", R, Ctrl, "ja", true, "", "Kolvik is al geregistreerd.", true},
+        {"Ctrl+Shift+R", R, Ctrl | Shift, "", false, "", "", false},
+        {"R alone", R, 0, "", false, "", "", false},
+        {"Ctrl+U, registered, Cancel", U, Ctrl, "ja", true, "", kRemoveQuestion, true},
+        {"Ctrl+U, not registered", U, Ctrl, "ja", false, "", "", true},
+        {"Ctrl+Alt+U", U, Ctrl | Alt, "ja", true, "", "", false},
+        {"Ctrl+D", D, Ctrl, "ja", true, "", "", false},
+        {"Ctrl+K", K, Ctrl, "ja", true, "", "", false},
+        {"Ctrl+M", M, Ctrl, "ja", true, "", "", false},
+        {"Ctrl+C", C, Ctrl, "ja", true, "", "", false},
+        {"Escape", 27, 0, "ja", true, "", "", false},
     };
-    w->OnKeyDown(R, Ctrl);
-    ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(w->registrationDialog, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestWindow w;
+        w->RegContextMenu = c.ctx;
+        w->KolRegisterd = c.registered;
+        w.dialogs.answers = {MsgAnswer::Cancel};
+        // The main window knows the registration dialog only while it is shown.
+        w.dialogs.onShowModal = [&](Form& f) {
+            EXPECT_EQ(w->registrationDialog == &f, f.caption == "Kolvik registreren");
+        };
+        EXPECT_EQ(w->OnKeyDown(c.key, c.shift), c.own);
+        const std::vector<std::string> windows =
+            *c.window ? std::vector<std::string>{c.window} : std::vector<std::string>{};
+        EXPECT_EQ(w.dialogs.modalForms, windows);
+        ASSERT_EQ(w.dialogs.shown.size(), *c.message ? 1u : 0u);
+        for (const auto& shown : w.dialogs.shown) EXPECT_EQ(shown.text, c.message);
+        EXPECT_FALSE(w->unloaded);
+        EXPECT_EQ(w->registrationDialog, nullptr);
+    }
 }
 
 TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {

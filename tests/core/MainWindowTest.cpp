@@ -83,103 +83,97 @@ TEST(MainWindow, CapsLockNoticeFollowsKeyOnReleaseAndResize) {
     EXPECT_FALSE(w->lblCapsLock.visible);
 }
 
-std::vector<int> ShownBlocks(frmKolvik& f) {
-    std::vector<int> shown;
-    for (int i = 0; i < frmKolvik::kBlocks; ++i)
-        if (f.element[i].visible) shown.push_back(i);
-    return shown;
-}
+// A built bar: the tests read which blocks show.
+struct ProgressBar : testing::Test {
+    TestWindow w;
+    ProgressBar() { w->BuildProgressBar(); }
+    std::vector<int> Shown() {
+        std::vector<int> shown;
+        for (int i = 0; i < frmKolvik::kBlocks; ++i)
+            if (w->element[i].visible) shown.push_back(i);
+        return shown;
+    }
+};
 
-std::vector<int> Range(int from, int to) {
+// Blocks 0 to last; none for -1.
+std::vector<int> UpTo(int last) {
     std::vector<int> r;
-    for (int i = from; i <= to; ++i) r.push_back(i);
+    for (int i = 0; i <= last; ++i) r.push_back(i);
     return r;
 }
 
-TEST(ProgressBar, BuiltBlocksStand150TwipsApartHidden) {
-    TestWindow w;
-    w->BuildProgressBar();
+TEST_F(ProgressBar, BuiltBlocksStand150TwipsApartHidden) {
     EXPECT_EQ(w->element[38].place.left, 38 * 150);
     EXPECT_EQ(w->element[38].place.top, 3300);
     EXPECT_EQ(w->element[38].place.width, 240);
-    EXPECT_TRUE(ShownBlocks(*w.form).empty());
+    EXPECT_EQ(Shown(), UpTo(-1));
 }
 
-TEST(ProgressBar, FillsInOrderAndRestartsForNextFile) {
-    TestWindow w;
-    w->BuildProgressBar();
+TEST_F(ProgressBar, FillsInOrderAndRestartsForNextFile) {
     w->FileBytes = 3800;
     w->ShowFileProgress(1001);  // 1001 / 3800 * 38 = 10.01
-    EXPECT_EQ(ShownBlocks(*w.form), Range(0, 10));
+    EXPECT_EQ(Shown(), UpTo(10));
     w->ShowFileProgress(3800);
-    EXPECT_EQ(ShownBlocks(*w.form), Range(0, 38));
+    EXPECT_EQ(Shown(), UpTo(38));
 
     // A smaller file after a larger one: the first update finds n below NextBlock.
     w->ResetFileProgress();
-    EXPECT_TRUE(ShownBlocks(*w.form).empty());
+    EXPECT_EQ(Shown(), UpTo(-1));
     w->FileBytes = 2000;
     w->ShowFileProgress(1001);  // 19.019
-    EXPECT_EQ(ShownBlocks(*w.form), Range(0, 19));
+    EXPECT_EQ(Shown(), UpTo(19));
     EXPECT_EQ(w->NextBlock, 20);
 }
 
-TEST(ProgressBar, PastTheLastBlockStopsAndKeepsNextBlock) {
-    TestWindow w;
-    w->BuildProgressBar();
+TEST_F(ProgressBar, PastTheLastBlockStopsAndKeepsNextBlock) {
     w->FileBytes = 1001;
     w->ShowFileProgress(1014);  // header included: 1014 / 1001 * 38 = 38.49, n = 38
     EXPECT_EQ(w->NextBlock, 39);
     w->FileBytes = 1000;
     w->NextBlock = 30;
     w->ShowFileProgress(1265);  // n = 48
-    EXPECT_EQ(ShownBlocks(*w.form), Range(0, 38));
+    EXPECT_EQ(Shown(), UpTo(38));
     EXPECT_EQ(w->NextBlock, 30);
 }
 
-TEST(ProgressBar, StoppedRunKeepsItsBlocks) {
-    TestWindow w;
-    w->BuildProgressBar();
+TEST_F(ProgressBar, StoppedRunKeepsItsBlocks) {
     w->FileBytes = 3800;
     w->ShowFileProgress(1001);
     w->StopRequested = true;
     w->ResetFileProgress();
-    EXPECT_EQ(ShownBlocks(*w.form), Range(0, 10));
+    EXPECT_EQ(Shown(), UpTo(10));
 }
 
-TEST(ProgressBar, EmptyFileShowsNothing) {
-    TestWindow w;
-    w->BuildProgressBar();
+TEST_F(ProgressBar, EmptyFileShowsNothing) {
     w->FileBytes = 0;
     w->ShowFileProgress(1001);
-    EXPECT_TRUE(ShownBlocks(*w.form).empty());
+    EXPECT_EQ(Shown(), UpTo(-1));
 }
 
-struct PercentCase {
-    std::int64_t done, total;
-    const char* separator;
-    const char* text;
-};
-class Percentage : public testing::TestWithParam<PercentCase> {};
-TEST_P(Percentage, SevenSpacesTenthsAndPercentSign) {
-    const PercentCase c = GetParam();
-    TestWindow w;
-    w.regional.separator = c.separator;
-    w->lblPercentage.text = "vorige";
-    w->BytesDone = c.done;
-    w->TotalBytes = c.total;
-    w->ShowPercentage();
-    EXPECT_EQ(w->lblPercentage.text, c.text);
+TEST(Percentage, SevenSpacesTenthsAndPercentSign) {
+    const struct {
+        std::int64_t done, total;
+        const char* separator;
+        const char* text;
+    } cases[] = {
+        {123, 1000, ",", "       12,3 %"},
+        {500, 1000, ",", "       50 %"},
+        {1, 3, ".", "       33.3 %"},
+        {999, 1000, ",", "       99,9 %"},
+        {3, 4000, ",", "       0 %"},
+        {6'000'000'000, 8'000'000'000, ",", "       75 %"},
+        {5, 0, ",", "vorige"},  // a total of 0 leaves the label as it was
+    };
+    for (const auto& c : cases) {
+        TestWindow w;
+        w.regional.separator = c.separator;
+        w->lblPercentage.text = "vorige";
+        w->BytesDone = c.done;
+        w->TotalBytes = c.total;
+        w->ShowPercentage();
+        EXPECT_EQ(w->lblPercentage.text, c.text) << c.done << "/" << c.total;
+    }
 }
-INSTANTIATE_TEST_SUITE_P(Cases, Percentage,
-                         testing::Values(PercentCase{123, 1000, ",", "       12,3 %"},
-                                         PercentCase{500, 1000, ",", "       50 %"},
-                                         PercentCase{1, 3, ".", "       33.3 %"},
-                                         PercentCase{999, 1000, ",", "       99,9 %"},
-                                         PercentCase{3, 4000, ",", "       0 %"},
-                                         PercentCase{6'000'000'000, 8'000'000'000, ",", "       75 %"},
-                                         // A total of 0 leaves the label as it was.
-                                         PercentCase{5, 0, ",", "vorige"}));
-
 TEST(Counts, TotalFilesLabelHasTwoLines) {
     TestWindow w;
     w->FilesDone = 40000;  // past the 16-bit range
@@ -188,20 +182,16 @@ TEST(Counts, TotalFilesLabelHasTwoLines) {
     EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 40000\r\nOvergeslagen: 2");
 }
 
-TEST(ActivityLog, LineBytesInWindows1252WithCrLf) {
-    TempDir dir;
-    TestWindow w(dir.path());
-    ASSERT_TRUE(w->gLog("SKIP caf\xC3\xA9 \"x\".txt"));
-    ASSERT_TRUE(w->gLog("  "));
-    EXPECT_EQ(test::ReadFile(dir / "Kolvik.log"), "\"12:34:56 SKIP caf\xE9 \"x\".txt\"\r\n\"12:34:56   \"\r\n");
-}
-
-TEST(ActivityLog, EmptyTextCreatesFileAndWritesNothing) {
+TEST(ActivityLog, CreatedEmptyThenLineBytesInWindows1252WithCrLf) {
     TempDir dir;
     TestWindow w(dir.path());
     ASSERT_TRUE(w->gLog(""));
-    EXPECT_TRUE(std::filesystem::exists(dir / "Kolvik.log"));
+    ASSERT_TRUE(std::filesystem::exists(dir / "Kolvik.log"));
     EXPECT_EQ(test::ReadFile(dir / "Kolvik.log"), "");
+    ASSERT_TRUE(w->gLog("SKIP caf\xC3\xA9 \"x\".txt"));
+    ASSERT_TRUE(w->gLog("  "));
+    EXPECT_EQ(test::ReadFile(dir / "Kolvik.log"),
+              "\"12:34:56 SKIP caf\xE9 \"x\".txt\"\r\n\"12:34:56   \"\r\n");
 }
 
 TEST(ActivityLog, UnwritableLogReportsFailure) {
@@ -212,14 +202,13 @@ TEST(ActivityLog, UnwritableLogReportsFailure) {
 TEST(ActivityLog, SwitchTooltipsNameTheLogFile) {
     TempDir dir;
     TestWindow w(dir.path());
-    w->chkLoggen.value = 1;
-    w->OnClick(w->chkLoggen);
-    EXPECT_EQ(w->chkLoggen.tooltip, dir / "Kolvik.log");
-    EXPECT_EQ(w->lblLoggen.tooltip, dir / "Kolvik.log");
-    w->chkLoggen.value = 0;
-    w->OnClick(w->chkLoggen);
-    EXPECT_EQ(w->chkLoggen.tooltip, "Loggen uitgeschakeld");
-    EXPECT_EQ(w->lblLoggen.tooltip, "Loggen uitgeschakeld");
+    for (const int on : {1, 0}) {
+        w->chkLoggen.value = on;
+        w->OnClick(w->chkLoggen);
+        const std::string tip = on ? dir / "Kolvik.log" : "Loggen uitgeschakeld";
+        EXPECT_EQ(w->chkLoggen.tooltip, tip);
+        EXPECT_EQ(w->lblLoggen.tooltip, tip);
+    }
 }
 
 }  // namespace

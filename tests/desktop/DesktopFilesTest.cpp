@@ -1,6 +1,7 @@
 // The desktop texts as strings: quoting, the edits of the user's own files, the icon sizes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 
 #include "shell/DesktopFiles.h"
@@ -9,79 +10,40 @@
 namespace kolvik::test {
 namespace {
 
-struct FoldersCase {
-    const char* what;
-    std::vector<std::string> environment;
-    const char* home;
-    const char* data;
-    const char* config;
-};
-
-void PrintTo(const FoldersCase& c, std::ostream* os) { *os << c.what; }
-
-class UserFoldersFromEnvironment : public ::testing::TestWithParam<FoldersCase> {};
-
-TEST_P(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
-    const FoldersCase& c = GetParam();
-    const UserFolders f = UserFoldersFrom(c.environment);
-    EXPECT_EQ(f.home, c.home);
-    EXPECT_EQ(f.dataHome, c.data);
-    EXPECT_EQ(f.configHome, c.config);
+// Expected: home, data and configuration folders.
+TEST(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
+    const struct {
+        std::vector<std::string> environment;
+        const char* folders;
+    } cases[] = {
+        {{"PATH=/bin", "HOME=/h"}, "/h /h/.local/share /h/.config"},
+        {{"XDG_CONFIG_HOME=/c", "HOME=/h", "XDG_DATA_HOME=/d"}, "/h /d /c"},
+        {{"HOME=/h", "XDG_DATA_HOME=d", "XDG_CONFIG_HOME=~/c"}, "/h /h/.local/share /h/.config"},
+        {{"HOME=/h", "", "HOME=/x", "XDG_DATA_HOME=/d"}, "/h /h/.local/share /h/.config"},
+        {{"HOME=/a", "HOME=/b"}, "/b /b/.local/share /b/.config"},
+        {{"HOMEPAGE=/x", "HOME=/h"}, "/h /h/.local/share /h/.config"},
+    };
+    for (const auto& c : cases) {
+        const UserFolders f = UserFoldersFrom(c.environment);
+        EXPECT_EQ(f.home + " " + f.dataHome + " " + f.configHome, c.folders)
+            << testing::PrintToString(c.environment);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Environments, UserFoldersFromEnvironment,
-    ::testing::Values(
-        FoldersCase{
-            "defaults under HOME", {"PATH=/bin", "HOME=/h"}, "/h", "/h/.local/share", "/h/.config"},
-        FoldersCase{"absolute XDG folders win",
-                    {"XDG_CONFIG_HOME=/c", "HOME=/h", "XDG_DATA_HOME=/d"},
-                    "/h",
-                    "/d",
-                    "/c"},
-        FoldersCase{"relative XDG folders are ignored",
-                    {"HOME=/h", "XDG_DATA_HOME=d", "XDG_CONFIG_HOME=~/c"},
-                    "/h",
-                    "/h/.local/share",
-                    "/h/.config"},
-        FoldersCase{"nothing after an empty entry counts",
-                    {"HOME=/h", "", "HOME=/x", "XDG_DATA_HOME=/d"},
-                    "/h",
-                    "/h/.local/share",
-                    "/h/.config"},
-        FoldersCase{"a later entry overrides",
-                    {"HOME=/a", "HOME=/b"},
-                    "/b",
-                    "/b/.local/share",
-                    "/b/.config"},
-        FoldersCase{"a name that only begins alike",
-                    {"HOMEPAGE=/x", "HOME=/h"},
-                    "/h",
-                    "/h/.local/share",
-                    "/h/.config"}));
 
 // Desktop-entry quoting, then the key-file escapes on top of it.
-struct ExecCase {
-    const char* program;
-    const char* exec;
-};
-
-class DesktopExec : public ::testing::TestWithParam<ExecCase> {};
-
-TEST_P(DesktopExec, QuotesWhatTheFormatReserves) {
-    EXPECT_EQ(DesktopExecProgram(GetParam().program), GetParam().exec);
+TEST(DesktopExec, QuotesWhatTheFormatReserves) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"kolvik", "kolvik"},
+        {"/home/an/.local/bin/kolvik", "/home/an/.local/bin/kolvik"},
+        {"/home/an de/kolvik", R"("/home/an de/kolvik")"},
+        {"/opt/100%/kolvik", "/opt/100%%/kolvik"},
+        {"/opt/a$b/kolvik", R"("/opt/a\\$b/kolvik")"},
+        {R"(/opt/a"b/kolvik)", R"("/opt/a\\"b/kolvik")"},
+        {R"(/opt/a\b/kolvik)", R"("/opt/a\\\\b/kolvik")"},
+        {"/opt/it's/kolvik", R"("/opt/it's/kolvik")"},
+    };
+    for (const auto& [program, exec] : cases) EXPECT_EQ(DesktopExecProgram(program), exec);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Programs, DesktopExec,
-    ::testing::Values(ExecCase{"kolvik", "kolvik"},
-                      ExecCase{"/home/an/.local/bin/kolvik", "/home/an/.local/bin/kolvik"},
-                      ExecCase{"/home/an de/kolvik", R"("/home/an de/kolvik")"},
-                      ExecCase{"/opt/100%/kolvik", "/opt/100%%/kolvik"},
-                      ExecCase{"/opt/a$b/kolvik", R"("/opt/a\\$b/kolvik")"},
-                      ExecCase{R"(/opt/a"b/kolvik)", R"("/opt/a\\"b/kolvik")"},
-                      ExecCase{R"(/opt/a\b/kolvik)", R"("/opt/a\\\\b/kolvik")"},
-                      ExecCase{"/opt/it's/kolvik", R"("/opt/it's/kolvik")"}));
 
 TEST(ShellQuote, ClosesReopensAroundASingleQuote) {
     EXPECT_EQ(ShellQuote("/a b/kolvik"), "'/a b/kolvik'");
@@ -96,77 +58,60 @@ TEST(DesktopIcon, ThemeNameOnlyForTheUsersHicolorFolder) {
 }
 
 // mimeapps.list: each case is set, then unset again.
-struct MimeappsCase {
-    const char* what;
-    const char* before;
-    const char* afterSet;
-    const char* afterUnset;
-};
-
-void PrintTo(const MimeappsCase& c, std::ostream* os) { *os << c.what; }
-
-class MimeappsList : public ::testing::TestWithParam<MimeappsCase> {};
-
-TEST_P(MimeappsList, KeepsEveryOtherLine) {
-    const MimeappsCase& c = GetParam();
-    const std::string set = SetDefaultApplication(c.before);
-    EXPECT_EQ(set, c.afterSet);
-    EXPECT_EQ(SetDefaultApplication(set), set) << "a second registration changes nothing";
-    EXPECT_EQ(UnsetDefaultApplication(set), c.afterUnset);
+TEST(MimeappsList, KeepsEveryOtherLine) {
+    const struct {
+        const char* what;
+        const char* before;
+        const char* afterSet;
+        const char* afterUnset;
+    } cases[] = {
+        {"no file yet", "", "[Default Applications]\napplication/x-kolvik=kolvik.desktop\n", ""},
+        {"another section only", "[Added Associations]\ntext/plain=ed.desktop;\n",
+         "[Added Associations]\ntext/plain=ed.desktop;\n\n[Default Applications]\n"
+         "application/x-kolvik=kolvik.desktop\n",
+         "[Added Associations]\ntext/plain=ed.desktop;\n"},
+        {"an existing defaults section",
+         "# mine\n[Default Applications]\ntext/plain=ed.desktop\n\n[Added Associations]\n"
+         "application/x-kolvik=kolvik.desktop;\n",
+         "# mine\n[Default Applications]\napplication/x-kolvik=kolvik.desktop\n"
+         "text/plain=ed.desktop\n\n[Added Associations]\n"
+         "application/x-kolvik=kolvik.desktop;\n",
+         "# mine\n[Default Applications]\ntext/plain=ed.desktop\n\n[Added Associations]\n"
+         "application/x-kolvik=kolvik.desktop;\n"},
+        {"another default for the type is replaced in its place",
+         "[Default Applications]\na/b=x.desktop\napplication/x-kolvik = other.desktop\n"
+         "c/d=y.desktop\napplication/x-kolvik=third.desktop\n",
+         "[Default Applications]\na/b=x.desktop\napplication/x-kolvik=kolvik.desktop\n"
+         "c/d=y.desktop\n",
+         "[Default Applications]\na/b=x.desktop\nc/d=y.desktop\n"},
+        {"no line end at the end", "[Added Associations]\na/b=x.desktop;",
+         "[Added Associations]\na/b=x.desktop;\n\n[Default Applications]\n"
+         "application/x-kolvik=kolvik.desktop\n",
+         "[Added Associations]\na/b=x.desktop;\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string set = SetDefaultApplication(c.before);
+        EXPECT_EQ(set, c.afterSet);
+        EXPECT_EQ(SetDefaultApplication(set), set) << "a second registration changes nothing";
+        EXPECT_EQ(UnsetDefaultApplication(set), c.afterUnset);
+    }
 }
 
-constexpr const char* kOurs = "application/x-kolvik=kolvik.desktop\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, MimeappsList,
-    ::testing::Values(
-        MimeappsCase{"no file yet", "",
-                     "[Default Applications]\napplication/x-kolvik=kolvik.desktop\n", ""},
-        MimeappsCase{"another section only", "[Added Associations]\ntext/plain=ed.desktop;\n",
-                     "[Added Associations]\ntext/plain=ed.desktop;\n\n[Default Applications]\n"
-                     "application/x-kolvik=kolvik.desktop\n",
-                     "[Added Associations]\ntext/plain=ed.desktop;\n"},
-        MimeappsCase{
-            "an existing defaults section",
-            "# mine\n[Default Applications]\ntext/plain=ed.desktop\n\n[Added Associations]\n"
-            "application/x-kolvik=kolvik.desktop;\n",
-            "# mine\n[Default Applications]\napplication/x-kolvik=kolvik.desktop\n"
-            "text/plain=ed.desktop\n\n[Added Associations]\n"
-            "application/x-kolvik=kolvik.desktop;\n",
-            "# mine\n[Default Applications]\ntext/plain=ed.desktop\n\n[Added Associations]\n"
-            "application/x-kolvik=kolvik.desktop;\n"},
-        MimeappsCase{"another default for the type is replaced in its place",
-                     "[Default Applications]\na/b=x.desktop\napplication/x-kolvik = other.desktop\n"
-                     "c/d=y.desktop\napplication/x-kolvik=third.desktop\n",
-                     "[Default Applications]\na/b=x.desktop\napplication/x-kolvik=kolvik.desktop\n"
-                     "c/d=y.desktop\n",
-                     "[Default Applications]\na/b=x.desktop\nc/d=y.desktop\n"},
-        MimeappsCase{"no line end at the end", "[Added Associations]\na/b=x.desktop;",
-                     "[Added Associations]\na/b=x.desktop;\n\n[Default Applications]\n"
-                     "application/x-kolvik=kolvik.desktop\n",
-                     "[Added Associations]\na/b=x.desktop;\n"}));
-
+// A prefix of our type is another type.
 TEST(MimeappsList, UnsetLeavesTheUsersOwnChoice) {
-    const std::string theirs = "[Default Applications]\napplication/x-kolvik=other.desktop\n";
-    EXPECT_EQ(UnsetDefaultApplication(theirs), theirs);
-    // A prefix of our type is another type.
-    const std::string longer =
-        std::string("[Default Applications]\napplication/x-kolvik2=") + kOurs;
-    EXPECT_EQ(UnsetDefaultApplication(longer), longer);
+    for (const std::string theirs :
+         {"[Default Applications]\napplication/x-kolvik=other.desktop\n",
+          "[Default Applications]\napplication/x-kolvik2=kolvik.desktop\n"})
+        EXPECT_EQ(UnsetDefaultApplication(theirs), theirs);
 }
 
 constexpr const char* kUserActions =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<actions>\n"
-    "<action>\n"
-    "\t<icon>utilities-terminal</icon>\n"
-    "\t<name>Terminal hier</name>\n"
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
+    "\t<icon>utilities-terminal</icon>\n\t<name>Terminal hier</name>\n"
     "\t<unique-id>1600000000000000-1</unique-id>\n"
     "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
-    "\t<patterns>*</patterns>\n"
-    "\t<directories/>\n"
-    "</action>\n"
-    "</actions>\n";
+    "\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n";
 
 int Count(const std::string& text, const std::string& piece) {
     int n = 0;
@@ -208,10 +153,7 @@ TEST(ThunarActions, RefusesATextThatIsNoActionsList) {
 
 // Pixels read back from the PNG's first stored deflate block (icons up to 127 x 127 fit
 // in one): RGBA after a filter byte per row.
-struct Rgba {
-    int r, g, b, a;
-    bool operator==(const Rgba&) const = default;
-};
+using Rgba = std::array<int, 4>;
 
 Rgba PixelOf(const std::string& png, int size, int x, int y) {
     const auto idat = png.find("IDAT");
@@ -225,16 +167,9 @@ Rgba PixelOf(const std::string& png, int size, int x, int y) {
 
 TEST(KolvikIcon, SmallerSizesAverageTheDrawingByOpacity) {
     for (int size : kIconThemeSizes) {
-        const std::string png = KolvikIconPng(size);
         // IHDR: width and height, big-endian, right after the chunk type.
-        const auto be32 = [&](std::size_t i) {
-            return (static_cast<std::uint8_t>(png[i]) << 24) |
-                   (static_cast<std::uint8_t>(png[i + 1]) << 16) |
-                   (static_cast<std::uint8_t>(png[i + 2]) << 8) |
-                   static_cast<std::uint8_t>(png[i + 3]);
-        };
-        EXPECT_EQ(be32(16), static_cast<unsigned>(size));
-        EXPECT_EQ(be32(20), static_cast<unsigned>(size));
+        const std::string side = {0, 0, static_cast<char>(size >> 8), static_cast<char>(size)};
+        EXPECT_EQ(KolvikIconPng(size).substr(16, 8), side + side) << size;
     }
     EXPECT_EQ(KolvikIconPng(256), KolvikIconPng());
 

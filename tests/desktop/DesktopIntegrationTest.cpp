@@ -52,6 +52,7 @@ struct Desktop {
     TempDir dir;
     std::string home = dir / "home", data = dir / "data", config = dir / "config";
     std::string program = dir / "opt";
+    bool programInPlace = false;  // the scripts name the program where it lies
     std::vector<std::string> environment{"HOME=" + home, "XDG_DATA_HOME=" + data,
                                          "XDG_CONFIG_HOME=" + config, "PATH=/usr/bin:/bin"};
     Desktop() {
@@ -59,19 +60,15 @@ struct Desktop {
         WriteFile(program + "/kolvik", "#!/bin/sh\n");
         fs::permissions(program + "/kolvik", fs::perms(0755));
     }
-    void Register() {
+    void Register() { Run(true); }
+    void Remove() { Run(false); }
+    void Run(bool create) {
         TestWindow w(program, "", nullptr, environment);
         w->WindowsShell = false;
         w->FindSystemFolders();
-        w->RegKolExtension = "ja";
-        w->RegContextMenu = "ja";
-        w->REG_Create();
-    }
-    void Remove() {
-        TestWindow w(program, "", nullptr, environment);
-        w->WindowsShell = false;
-        w->FindSystemFolders();
-        w->REG_Delete();
+        if (programInPlace) w->SystemFolder = program;
+        w->RegKolExtension = w->RegContextMenu = "ja";
+        create ? w->REG_Create() : w->REG_Delete();
     }
     // xdg-mime answers through gio on a GNOME desktop; elsewhere it asks file(1), which
     // knows nothing of the user's MIME database.
@@ -95,6 +92,11 @@ struct Desktop {
     }
 };
 
+void Put(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    WriteFile(path, text);
+}
+
 bool Executable(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR);
@@ -104,15 +106,11 @@ TEST(DesktopIntegration, InstallsWhereTheDesktopFindsItAndRemovesOnlyOurs) {
     Desktop d;
     // The user's own files: a linked mimeapps.list, a Thunar action, an entry, a script.
     const std::string dotfile = d.dir / "dotfiles/mimeapps.list";
-    fs::create_directories(d.dir / "dotfiles");
-    WriteFile(dotfile, kUserMimeapps);
+    Put(dotfile, kUserMimeapps);
     fs::create_symlink(dotfile, d.config + "/mimeapps.list");
-    fs::create_directories(d.config + "/Thunar");
-    WriteFile(d.config + "/Thunar/uca.xml", kUserActions);
-    fs::create_directories(d.data + "/applications");
-    WriteFile(d.data + "/applications/ed.desktop", kUserEntry);
-    fs::create_directories(d.data + "/nautilus/scripts");
-    WriteFile(d.data + "/nautilus/scripts/Mijn script", "#!/bin/sh\n");
+    Put(d.config + "/Thunar/uca.xml", kUserActions);
+    Put(d.data + "/applications/ed.desktop", kUserEntry);
+    Put(d.data + "/nautilus/scripts/Mijn script", "#!/bin/sh\n");
     WriteFile(d.dir / "brief_txt.kol", std::string("\x01\x02versleuteld\xff", 14));
 
     d.Register();
@@ -156,10 +154,7 @@ TEST(DesktopIntegration, AFileOfTheSameNameThatIsNotOursIsNeverTouched) {
         {d.data + "/applications/kolvik.desktop", "[Desktop Entry]\nName=Mijn eigen\n"},
         {d.data + "/nemo/actions/kolvik-besleutel.nemo_action", "[Nemo Action]\nName=Eigen\n"},
     };
-    for (const auto& [path, text] : theirs) {
-        fs::create_directories(fs::path(path).parent_path());
-        WriteFile(path, text);
-    }
+    for (const auto& [path, text] : theirs) Put(path, text);
     d.Register();
     for (const auto& [path, text] : theirs) EXPECT_EQ(ReadFile(path), text) << path;
     EXPECT_TRUE(fs::exists(d.data + "/mime/packages/kolvik.xml"));
@@ -188,18 +183,12 @@ TEST(DesktopIntegration, WithoutTheDatabaseToolsTheFilesStillComeAndGo) {
 // that item's absolute path as its only argument.
 TEST(DesktopIntegration, NautilusScriptStartsOneProgramPerSelectedItem) {
     Desktop d;
-    const std::string odd = d.dir / "it's here";  // a quote and a blank in the program's path
-    fs::create_directories(odd);
+    d.program = d.dir / "it's here";  // a quote and a blank in the program's path
+    d.programInPlace = true;
     const std::string log = d.dir / "log";
-    WriteFile(odd + "/kolvik", "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> " +
-                                   std::string("\"$KOLVIK_LOG\"") + "\n");
-    fs::permissions(odd + "/kolvik", fs::perms(0755));
-    TestWindow w(odd, "", nullptr, {"HOME=" + d.home, "XDG_DATA_HOME=" + d.data});
-    w->WindowsShell = false;
-    w->FindSystemFolders();
-    w->SystemFolder = odd;  // the script names the program where it lies
-    w->RegContextMenu = "ja";
-    w->REG_Create();
+    Put(d.program + "/kolvik", "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> \"$KOLVIK_LOG\"\n");
+    fs::permissions(d.program + "/kolvik", fs::perms(0755));
+    d.Register();
     const std::string script = d.data + "/nautilus/scripts/Besleutel met Kolvik";
     ASSERT_TRUE(fs::exists(script));
 

@@ -23,16 +23,11 @@ namespace {
 
 const QColor kFrameRed(255, 128, 128);
 
-void Shoot(FormBinder& v, const char* name) {
-    const QString path = QStringLiteral(KOLVIK_SCREENSHOT_DIR "/%1").arg(QLatin1String(name));
-    QFile::remove(path);
-    EXPECT_TRUE(v.Window()->grab().save(path)) << name;
-}
-
-void MoveOver(QWidget* w, QPoint at) {
-    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
+// Straight to the widget: the application's record of pressed buttons stays as it was.
+void Send(QEvent::Type type, QWidget* w, QPoint at) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
 }
 
 struct Shown {
@@ -41,7 +36,14 @@ struct Shown {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view.Window()));
     }
     QWidget* W(const Control& c) const { return view.Widget(c.name); }
-    QImage Picture() const { return view.Window()->grab().toImage(); }
+    // Saves the window for a person to look at and returns it for the pixel checks.
+    QImage Shoot(const char* name) {
+        const QString path = QStringLiteral(KOLVIK_SCREENSHOT_DIR "/%1").arg(QLatin1String(name));
+        QFile::remove(path);
+        const QPixmap shot = view.Window()->grab();
+        EXPECT_TRUE(shot.save(path)) << name;
+        return shot.toImage();
+    }
     FormBinder view;
 };
 
@@ -64,14 +66,13 @@ TEST(RegistrationView, LaysOutDrawsAndRoutesMouseAndClicksToTheModel) {
     QTest::mouseRelease(s.W(d.lblContextMenu), Qt::LeftButton);
     EXPECT_TRUE(w.dialogs.modalForms.empty()) << "no notice while the box is unchecked";
 
-    MoveOver(s.W(d.lblToolTipActivate), QPoint(5, 5));
+    Send(QEvent::MouseMove, s.W(d.lblToolTipActivate), QPoint(5, 5));
     EXPECT_EQ(s.view.Window()->cursor().shape(), Qt::WhatsThisCursor);
-    const QImage shot = s.Picture();
-    Shoot(s.view, "kolvik-registreren.png");
+    const QImage shot = s.Shoot("kolvik-registreren.png");
     EXPECT_EQ(shot.pixelColor(100, 10), kFrameRed);             // Line1 at 150 twips down
     EXPECT_EQ(shot.pixelColor(230, 100), kFrameRed);            // Line4 at 3450 across
     EXPECT_EQ(shot.pixelColor(100, 3), QColor(255, 255, 192));  // the form outside it
-    MoveOver(s.view.Window(), QPoint(238, 5));
+    Send(QEvent::MouseMove, s.view.Window(), QPoint(238, 5));
     EXPECT_EQ(s.view.Window()->cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -87,8 +88,7 @@ TEST(HelpView, ShowsTheQuestionMarkAsksOnTheRemovalLineAndClosesOnEscape) {
     EXPECT_EQ(s.W(h.imQuestionmark)->toolTip(),
               QStringLiteral(" deze versie van Kolvik is NIET geregistreerd "));
     EXPECT_EQ(s.W(h.cmdOK)->geometry(), QRect(180, 80, 52, 31));  // 2700,1200 780x465
-    const QImage shot = s.Picture();
-    Shoot(s.view, "kolvik-help.png");
+    const QImage shot = s.Shoot("kolvik-help.png");
     EXPECT_EQ(shot.pixelColor(100, 135), kFrameRed);  // the frame round the syntax, 2025 down
 
     QTest::mouseClick(s.W(h.lblDERegistreren), Qt::LeftButton);
@@ -107,20 +107,12 @@ TEST(NoticeView, FitsItsTextAndClosesOnAPress) {
     auto* text = static_cast<QLabel*>(s.W(t.lblTooltip));
     EXPECT_EQ(text->geometry(), QRect(10, 10, 291, 131));
     EXPECT_LE(text->heightForWidth(291), 131) << "the notice text is cut off";
-    const QImage shot = s.Picture();
-    Shoot(s.view, "kolvik-tooltip.png");
+    const QImage shot = s.Shoot("kolvik-tooltip.png");
     EXPECT_EQ(shot.pixelColor(5, 100), QColor(255, 255, 225));
     EXPECT_LT(shot.pixelColor(100, 0).lightness(), 100) << "the edge line";
     QTest::mouseClick(s.view.Window(), Qt::LeftButton, {}, QPoint(4, 75));  // closes on the press
     EXPECT_TRUE(t.unloaded);
     EXPECT_FALSE(s.view.Window()->isVisible());
-}
-
-void PressOn(QWidget* w, QPoint at) {
-    // Straight to the widget: the application's record of pressed buttons stays as it was.
-    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
 }
 
 // The notice opens modally from a press inside another window's event handling; closing it
@@ -136,7 +128,8 @@ TEST(ModalShowing, OpensTheNoticeOnceAndReturnsWhenItCloses) {
     QTimer closer, rescue;  // stopped with the test, whatever happens
     QObject::connect(&closer, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
-            PressOn(modal, QPoint(4, 75));  // beside the text, on the notice itself
+            Send(QEvent::MouseButtonPress, modal,
+                 QPoint(4, 75));  // beside the text, on the notice itself
     });
     rescue.setSingleShot(true);
     QObject::connect(&rescue, &QTimer::timeout, [&] {
@@ -147,7 +140,7 @@ TEST(ModalShowing, OpensTheNoticeOnceAndReturnsWhenItCloses) {
     rescue.start(5000);
     QElapsedTimer elapsed;
     elapsed.start();
-    PressOn(s.W(d.lblContextMenu), QPoint(5, 5));
+    Send(QEvent::MouseButtonPress, s.W(d.lblContextMenu), QPoint(5, 5));
     EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>{"Kolvik"});
     EXPECT_LT(elapsed.elapsed(), 4000) << "the press did not close the modal notice";
     EXPECT_FALSE(d.unloaded);

@@ -43,7 +43,8 @@ struct RunFixture : testing::Test {
             line.pop_back();
             // Every line: quote, time of day, space, message, quote.
             std::smatch m;
-            EXPECT_TRUE(std::regex_match(line, m, std::regex("\"[0-9]{2}:[0-9]{2}:[0-9]{2} (.*)\"")))
+            EXPECT_TRUE(
+                std::regex_match(line, m, std::regex("\"[0-9]{2}:[0-9]{2}:[0-9]{2} (.*)\"")))
                 << line;
             lines.push_back(m[1]);
         }
@@ -76,23 +77,14 @@ TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
     EXPECT_EQ(ReadFile(tree / "sub/deeper/d"), "delta");
 
     const std::vector<std::string> expected = {
-        "-------------------------06-12-2026-------------------------",
-        "  ", "Map: " + program.path(), "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
+        "-------------------------06-12-2026-------------------------", "  ",
+        "Map: " + program.path(), "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
         "Totaal: 5015 bytes", "Verstreken tijd: 0 min 0 sec",
-        "-------------------------06-12-2026-------------------------",
-        "  ", "Map: " + program.path(), "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
+        "-------------------------06-12-2026-------------------------", "  ",
+        "Map: " + program.path(), "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
         // Decryption counts the encrypted sizes: 5015 + 4 files * 10 + extensions 3 + 3 + 3 + 0.
         "Totaal: 5064 bytes", "Verstreken tijd: 0 min 0 sec"};
     EXPECT_EQ(LogLines(), expected);
-}
-
-TEST_F(RunFixture, LoggingOffLeavesNoLogFile) {
-    MakeTree();
-    Start(tree.path());
-    Run(false, "x", false);
-    EXPECT_TRUE(fs::exists(tree / "a_txt.kol"));
-    EXPECT_FALSE(fs::exists(program / "Kolvik.log"));
-    EXPECT_EQ((*w)->LastSummary[2], "Versleuteld: 4 bestanden");
 }
 
 TEST_F(RunFixture, AccessQuestionOnlyWhileNoFileReached) {
@@ -120,8 +112,7 @@ TEST_F(RunFixture, CancelInAccessQuestionEndsRunWithoutSummary) {
     Run(false, "pw");
     EXPECT_TRUE((*w)->unloaded);
     EXPECT_TRUE(fs::exists(tree / "sub/x.txt"));
-    const auto lines = LogLines();
-    ASSERT_EQ(lines.size(), 1u);  // the header only
+    EXPECT_EQ(LogLines().size(), 1u);  // the header only
 }
 
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
@@ -147,8 +138,7 @@ TEST_F(RunFixture, CancelOnWrongKeyInFirstPassEndsProgramWithoutSummary) {
     ASSERT_GE(w->dialogs.shown.size(), 1u);
     EXPECT_EQ(w->dialogs.shown[0].text, tree.path() + "/a_txt.kol: Onjuiste sleutel");
     EXPECT_TRUE(fs::exists(tree / "b_doc.kol"));
-    const auto lines = LogLines();
-    EXPECT_EQ(lines.back(), "SKIP a_txt.kol");  // no summary after it
+    EXPECT_EQ(LogLines().back(), "SKIP a_txt.kol");  // no summary after it
 }
 
 TEST_F(RunFixture, CancelOnWrongKeyInSecondPassStillWritesSummary) {
@@ -166,7 +156,9 @@ TEST_F(RunFixture, CancelOnWrongKeyInSecondPassStillWritesSummary) {
     EXPECT_EQ(lines[lines.size() - 4], "Ontsleuteld: 0 bestanden");
 }
 
-TEST_F(RunFixture, SingleFileEncryptionEndsProgramWithoutLog) {
+// One file: encrypting ends the program; decrypting lets a wrong key be tried again, opens
+// the file and offers to encrypt it once more in the same window.
+TEST_F(RunFixture, SingleFileRoundTrip) {
     WriteFile(tree / "brief.txt", "hallo");
     Start(tree / "brief.txt");
     Run(false, "pw", true);
@@ -174,17 +166,25 @@ TEST_F(RunFixture, SingleFileEncryptionEndsProgramWithoutLog) {
     EXPECT_TRUE((*w)->StopRequested);
     EXPECT_TRUE(fs::exists(tree / "brief_txt.kol"));
     EXPECT_FALSE(fs::exists(program / "Kolvik.log"));
-}
 
-TEST_F(RunFixture, SingleFileDecryptThenEncryptAgainInOneWindow) {
-    WriteFile(tree / "brief.txt", "hallo");
-    Start(tree / "brief.txt");
-    Run(false, "pw");
     Start(tree / "brief_txt.kol");
+    Run(true, "fout");
+    ASSERT_EQ(w->dialogs.shown.size(), 1u);
+    EXPECT_EQ(w->dialogs.shown[0].text, tree / "brief_txt.kol: Onjuiste sleutel");
+    EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OK);
+    EXPECT_TRUE((*w)->txtPassword_1.enabled && (*w)->txtPassword_1.text.empty());
+    EXPECT_TRUE((*w)->txtPassword_2.enabled && (*w)->txtPassword_2.text.empty());
+    EXPECT_TRUE((*w)->cmdDecrypt.enabled && !(*w)->cmdEncrypt.enabled);
+    EXPECT_EQ((*w)->focus, "txtPassword_1");
+    EXPECT_EQ((*w)->FilesSkipped, 0) << "a file target asks again instead of skipping";
+    EXPECT_TRUE(fs::exists(tree / "brief_txt.kol") && w->launcher.opened.empty());
+
     Run(true, "pw");
     EXPECT_EQ(ReadFile(tree / "brief.txt"), "hallo");
     ASSERT_EQ(w->launcher.opened.size(), 1u);
     EXPECT_EQ(w->launcher.opened[0], tree / "brief.txt");
+    EXPECT_FALSE(fs::exists(tree / "brief_txt.kol"));
+    EXPECT_EQ((*w)->cmdEncrypt.tooltip, tree / "brief.txt");
     EXPECT_TRUE((*w)->cmdGoEncrypt.visible && !(*w)->cmdGoEncrypt.enabled);
     EXPECT_FALSE((*w)->cmdGoDecrypt.visible);
     EXPECT_TRUE((*w)->cmdEncrypt.enabled);
@@ -194,19 +194,6 @@ TEST_F(RunFixture, SingleFileDecryptThenEncryptAgainInOneWindow) {
     EXPECT_TRUE(fs::exists(tree / "brief_txt.kol"));
     EXPECT_FALSE(fs::exists(tree / "brief.txt"));
     EXPECT_TRUE((*w)->unloaded);
-}
-
-TEST_F(RunFixture, SingleFileWrongKeyLetsUserTryAgain) {
-    WriteFile(tree / "brief.txt", "hallo");
-    Start(tree / "brief.txt");
-    Run(false, "pw");
-    Start(tree / "brief_txt.kol");
-    Run(true, "fout");
-    ASSERT_EQ(w->dialogs.shown.size(), 1u);
-    EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OK);
-    EXPECT_TRUE((*w)->txtPassword_1.enabled && (*w)->txtPassword_1.text.empty());
-    Run(true, "pw");
-    EXPECT_EQ(ReadFile(tree / "brief.txt"), "hallo");
 }
 
 TEST_F(RunFixture, NoTargetRunNeverTouchesAFolderOfInstalledPrograms) {
@@ -246,6 +233,9 @@ TEST_F(RunFixture, ElapsedTimeComesFromTheMonotonicClock) {
     Run(false, "pw", false);
     EXPECT_EQ((*w)->lblTijd.text, "2 min 5 sec");
     EXPECT_EQ((*w)->LastSummary[5], "Verstreken tijd: 2 min 5 sec");
+    EXPECT_EQ((*w)->LastSummary[2], "Versleuteld: 4 bestanden");
+    EXPECT_TRUE(fs::exists(tree / "a_txt.kol"));
+    EXPECT_FALSE(fs::exists(program / "Kolvik.log")) << "logging was off";
 }
 
 TEST_F(RunFixture, PinGuardsEncryptionButNeverDecryption) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "ShellSession.h"
 #include "shell/frmHelp.h"
@@ -17,58 +19,63 @@ const char* const kRemoval =
     "Kolvik wordt uit het Windows-register verwijderd.\r\nHierna wordt het programma afgesloten.";
 const char* const kKolKey = "HKEY_CLASSES_ROOT\\.kol\\";
 
-// A home with the store and a program folder holding the window program to install.
-struct Install {
+std::string Made(const std::string& folder) {
+    fs::create_directories(folder);
+    return folder;
+}
+
+// A session on the real store in a test home, with a window program to install.
+struct Installed {
     TempDir dir;
-    std::string home = dir / "home";
-    std::string program = dir / "opt";
-    Install() {
-        fs::create_directories(home);
-        fs::create_directories(program);
-        WriteFile(program + "/kolvik", "#!/bin/sh\n");
-    }
+    std::string home = Made(dir / "home"), program = Made(dir / "opt");
+    ShellSession s{home, program};
+    Installed() { WriteFile(program + "/kolvik", "#!/bin/sh\n"); }
     std::string store() const { return home + "/.config/kolvik/registry.reg"; }
+    void Register(const char* kolExt, const char* ctx) {
+        s->FindSystemFolders();
+        s->RegKolExtension = kolExt;
+        s->RegContextMenu = ctx;
+        s->REG_Create();
+    }
 };
 
-void Register(ShellSession& s, const char* kolExt, const char* ctx) {
-    s->FindSystemFolders();
-    s->RegKolExtension = kolExt;
-    s->RegContextMenu = ctx;
-    s->REG_Create();
-}
-
-struct LoadCase {
-    const char *kolExt, *ctx;
-    int extBox, ctxBox;
-    bool okEnabled, removalShown;
-};
-
-class RegistrationLoad : public testing::TestWithParam<LoadCase> {};
-
-TEST_P(RegistrationLoad, SetsTheBoxesThroughTheirHandlers) {
-    const LoadCase c = GetParam();
+// The dialog loaded over a main window whose fields say what is registered.
+struct Loaded {
     TestWindow w;
-    w->RegKolExtension = c.kolExt;
-    w->RegContextMenu = c.ctx;
-    frmRegistreren d(*w.form);
-    d.Form_Load();
-    EXPECT_EQ(d.chkKolExtension.value, c.extBox);
-    EXPECT_EQ(d.chkContextMenu.value, c.ctxBox);
-    EXPECT_EQ(d.cmdOK.enabled, c.okEnabled);
-    EXPECT_EQ(d.lblRemoveFromRegister.visible, c.removalShown);
-    EXPECT_FALSE(d.Busy);
-    EXPECT_EQ(d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
-}
+    frmRegistreren d{*w.form};
+    Loaded(const char* kolExt, const char* ctx) {
+        w->RegKolExtension = kolExt;
+        w->RegContextMenu = ctx;
+        d.Form_Load();
+    }
+};
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, RegistrationLoad,
-    testing::Values(LoadCase{"ja", "ja", 1, 1, false, false},
-                    LoadCase{"nee", "nee", 0, 0, true, true},
-                    // The context menu needs the association: its handler checks that box too.
-                    LoadCase{"nee", "ja", 1, 1, false, false}, LoadCase{"", "", 1, 1, true, false},
-                    // Only "nee" unchecks and only "ja" disables OK; JA is neither.
-                    LoadCase{"JA", "nee", 1, 0, true, false},
-                    LoadCase{"nee", "JA", 1, 1, true, false}));
+TEST(RegistrationLoad, SetsTheBoxesThroughTheirHandlers) {
+    const struct {
+        const char *kolExt, *ctx;
+        int extBox, ctxBox;
+        bool okEnabled, removalShown;
+    } cases[] = {
+        {"ja", "ja", 1, 1, false, false},
+        {"nee", "nee", 0, 0, true, true},
+        // The context menu needs the association: its handler checks that box too.
+        {"nee", "ja", 1, 1, false, false},
+        {"", "", 1, 1, true, false},
+        // Only "nee" unchecks and only "ja" disables OK; JA is neither.
+        {"JA", "nee", 1, 0, true, false},
+        {"nee", "JA", 1, 1, true, false},
+    };
+    for (const auto& c : cases) {
+        Loaded l(c.kolExt, c.ctx);
+        SCOPED_TRACE(std::string(c.kolExt) + "/" + c.ctx);
+        EXPECT_EQ(l.d.chkKolExtension.value, c.extBox);
+        EXPECT_EQ(l.d.chkContextMenu.value, c.ctxBox);
+        EXPECT_EQ(l.d.cmdOK.enabled, c.okEnabled);
+        EXPECT_EQ(l.d.lblRemoveFromRegister.visible, c.removalShown);
+        EXPECT_FALSE(l.d.Busy);
+        EXPECT_EQ(l.d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
+    }
+}
 
 TEST(RegistrationBoxes, KeepTheContextMenuWithinTheAssociation) {
     const struct {
@@ -83,25 +90,21 @@ TEST(RegistrationBoxes, KeepTheContextMenuWithinTheAssociation) {
         {"nee", "nee", false, 1, 0, false},  // association on leaves the context menu off
     };
     for (const auto& c : cases) {
-        TestWindow w;
-        w->RegKolExtension = c.kolExt;
-        w->RegContextMenu = c.ctx;
-        frmRegistreren d(*w.form);
-        d.Form_Load();
-        Control& box = c.clickContextMenu ? d.chkContextMenu : d.chkKolExtension;
+        Loaded l(c.kolExt, c.ctx);
+        Control& box = c.clickContextMenu ? l.d.chkContextMenu : l.d.chkKolExtension;
         box.value = 1 - box.value;  // as the check box widget does before its click
-        d.OnClick(box);
-        const std::string label = std::string(c.kolExt) + (c.clickContextMenu ? " ctx" : " ext");
-        EXPECT_EQ(d.chkKolExtension.value, c.ext) << label;
-        EXPECT_EQ(d.chkContextMenu.value, c.ctxAfter) << label;
-        EXPECT_EQ(d.lblRemoveFromRegister.visible, c.removalShown) << label;
-        EXPECT_FALSE(d.Busy) << label;  // else the next click would be swallowed
+        l.d.OnClick(box);
+        SCOPED_TRACE(std::string(c.kolExt) + (c.clickContextMenu ? " ctx" : " ext"));
+        EXPECT_EQ(l.d.chkKolExtension.value, c.ext);
+        EXPECT_EQ(l.d.chkContextMenu.value, c.ctxAfter);
+        EXPECT_EQ(l.d.lblRemoveFromRegister.visible, c.removalShown);
+        EXPECT_FALSE(l.d.Busy);  // else the next click would be swallowed
     }
 }
 
 TEST(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
-    Install in;
-    ShellSession s(in.home, in.program);
+    Installed in;
+    ShellSession& s = in.s;
     s->FindSystemFolders();
     bool knownWhileShown = false;
     s.dialogs.onShowModal = [&](Form& f) {
@@ -128,25 +131,43 @@ TEST(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
               std::nullopt);
 }
 
-TEST(RegistrationOK, WithBothOffAsksAndRemovesOnlyOnOK) {
-    for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::OK}) {
-        const bool removes = answer == MsgAnswer::OK;
-        TestWindow w;
-        w->RegKolExtension = w->RegContextMenu = "nee";
-        w.registry.values[kKolKey] = "kolvik10.0.2";
-        w.dialogs.answers = {answer};
-        frmRegistreren d(*w.form);
-        w->registrationDialog = &d;
-        d.Form_Load();
-        d.OnClick(d.cmdOK);
-        ASSERT_EQ(w.dialogs.shown.size(), 1u);
-        EXPECT_EQ(w.dialogs.shown[0].text, kRemoval);
-        EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-        EXPECT_EQ(d.unloaded, removes);
-        EXPECT_EQ(w->unloaded, removes);
-        EXPECT_EQ(w.registry.values.count(kKolKey), removes ? 0u : 1u);
-        EXPECT_EQ(w->RegKolExtension, "nee");
-        EXPECT_EQ(w->RegContextMenu, "nee");
+// OK in the dialog with both boxes off, and the removal line in the help window, both ask.
+TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
+    for (const bool fromHelp : {false, true}) {
+        for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::OK}) {
+            Installed in;
+            ShellSession& s = in.s;
+            in.Register("ja", "ja");
+            const std::string before = ReadFile(in.store());
+            s.dialogs.answers = {answer};
+            frmRegistreren d(*s.form);
+            frmHelp h(*s.form);
+            if (fromHelp) {
+                h.Form_Load();
+                h.OnClick(h.lblDERegistreren);
+            } else {
+                s->RegKolExtension = s->RegContextMenu = "nee";
+                s->registrationDialog = &d;
+                d.Form_Load();
+                d.OnClick(d.cmdOK);
+            }
+            const bool removes = answer == MsgAnswer::OK;
+            SCOPED_TRACE(std::string(fromHelp ? "help " : "dialog ") + (removes ? "OK" : "Cancel"));
+            ASSERT_EQ(s.dialogs.shown.size(), 1u);
+            EXPECT_EQ(s.dialogs.shown[0].text, kRemoval);
+            EXPECT_EQ(s.dialogs.shown[0].buttons, MsgButtons::OKCancel);
+            EXPECT_EQ(fromHelp ? h.unloaded : d.unloaded, removes);
+            EXPECT_EQ(s->unloaded, removes);
+            if (removes) {
+                EXPECT_EQ(s.registry.RegRead(kKolKey), std::nullopt);
+            } else {
+                EXPECT_EQ(ReadFile(in.store()), before);
+            }
+            if (!fromHelp) {
+                EXPECT_EQ(s->RegKolExtension, "nee");
+                EXPECT_EQ(s->RegContextMenu, "nee");
+            }
+        }
     }
 }
 
@@ -161,18 +182,15 @@ TEST(RegistrationNotice, ShowsOnlyWhileTheContextMenuIsChecked) {
         {"ja", "lblKolExtension", false},
     };
     for (const auto& c : cases) {
-        TestWindow w;
-        w->RegContextMenu = c.ctx;
+        Loaded l("", c.ctx);
         std::string text;
-        w.dialogs.onShowModal = [&](Form& f) {
+        l.w.dialogs.onShowModal = [&](Form& f) {
             text = dynamic_cast<frmTooltip&>(f).lblTooltip.text;
         };
-        frmRegistreren d(*w.form);
-        d.Form_Load();
-        for (Control* ctl : d.Controls())
-            if (ctl->name == c.control) d.OnMouseDown(ctl);
-        const std::string label = std::string(c.ctx) + " " + c.control;
-        EXPECT_EQ(w.dialogs.modalForms.size(), c.shown ? 1u : 0u) << label;
+        for (Control* ctl : l.d.Controls())
+            if (ctl->name == c.control) l.d.OnMouseDown(ctl);
+        SCOPED_TRACE(std::string(c.ctx) + " " + c.control);
+        EXPECT_EQ(l.w.dialogs.modalForms.size(), c.shown ? 1u : 0u);
         if (c.shown) {
             EXPECT_EQ(text.rfind("NB!   U werkt in dit geval met een PIN-code.\r\nDeze ", 0), 0u);
             EXPECT_TRUE(
@@ -182,15 +200,13 @@ TEST(RegistrationNotice, ShowsOnlyWhileTheContextMenuIsChecked) {
 }
 
 TEST(RegistrationPointer, IsTheQuestionArrowOverTheClickAreaOnly) {
-    TestWindow w;
-    frmRegistreren d(*w.form);
-    d.Form_Load();
-    d.OnMouseMove(&d.lblToolTipActivate);
-    EXPECT_EQ(d.pointer, MousePointer::QuestionArrow);
-    d.OnMouseMove(&d.lblContextMenu);  // a neighbour keeps what the pointer is
-    EXPECT_EQ(d.pointer, MousePointer::QuestionArrow);
-    d.OnMouseMove(nullptr);
-    EXPECT_EQ(d.pointer, MousePointer::Default);
+    Loaded l("", "");
+    l.d.OnMouseMove(&l.d.lblToolTipActivate);
+    EXPECT_EQ(l.d.pointer, MousePointer::QuestionArrow);
+    l.d.OnMouseMove(&l.d.lblContextMenu);  // a neighbour keeps what the pointer is
+    EXPECT_EQ(l.d.pointer, MousePointer::QuestionArrow);
+    l.d.OnMouseMove(nullptr);
+    EXPECT_EQ(l.d.pointer, MousePointer::Default);
 }
 
 TEST(EscapeOnOK, ClosesTheDialogAndTheHelpWindowWithoutShiftKeys) {
@@ -227,39 +243,14 @@ TEST(HelpLoad, ReadsTheStoreAndSaysWhetherThisVersionIsRegistered) {
          " deze versie van Kolvik is NIET geregistreerd "},
     };
     for (const auto& c : cases) {
-        Install in;
-        ShellSession s(in.home, in.program);
-        if (c.registerFirst) Register(s, "ja", "nee");
-        if (c.kolValue) s.registry.RegWrite(kKolKey, c.kolValue);
-        s->KolRegisterd = !c.registered;  // the load must read the store afresh
-        frmHelp h(*s.form);
+        Installed in;
+        if (c.registerFirst) in.Register("ja", "nee");
+        if (c.kolValue) in.s.registry.RegWrite(kKolKey, c.kolValue);
+        in.s->KolRegisterd = !c.registered;  // the load must read the store afresh
+        frmHelp h(*in.s.form);
         h.Form_Load();
         EXPECT_EQ(h.imQuestionmark.tooltip, c.tooltip) << c.what;
-        EXPECT_EQ(s->KolRegisterd, c.registered) << c.what;
-    }
-}
-
-TEST(HelpRemoval, CancelLeavesTheStoreByteForByteAndOKRemoves) {
-    for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::OK}) {
-        Install in;
-        ShellSession s(in.home, in.program);
-        Register(s, "ja", "ja");
-        const std::string before = ReadFile(in.store());
-        s.dialogs.answers = {answer};
-        frmHelp h(*s.form);
-        h.Form_Load();
-        h.OnClick(h.lblDERegistreren);
-        ASSERT_EQ(s.dialogs.shown.size(), 1u);
-        EXPECT_EQ(s.dialogs.shown[0].text, kRemoval);
-        EXPECT_EQ(s.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-        const bool removes = answer == MsgAnswer::OK;
-        EXPECT_EQ(h.unloaded, removes);
-        EXPECT_EQ(s->unloaded, removes);
-        if (removes) {
-            EXPECT_EQ(s.registry.RegRead(kKolKey), std::nullopt);
-        } else {
-            EXPECT_EQ(ReadFile(in.store()), before);
-        }
+        EXPECT_EQ(in.s->KolRegisterd, c.registered) << c.what;
     }
 }
 
@@ -277,10 +268,17 @@ TEST(HelpRegister, ClosesTheHelpWindowBeforeTheDialogOpens) {
 }
 
 TEST(Notice, ClosesOnTheSecondMoveOverTheTextOrOnAnyPress) {
+    using Event = std::function<void(frmTooltip&)>;
+    const std::map<char, Event> events = {
+        {'m', [](frmTooltip& t) { t.OnMouseMove(&t.lblTooltip); }},  // move over the text
+        {'f', [](frmTooltip& t) { t.OnMouseMove(nullptr); }},        // move over the frame
+        {'p', [](frmTooltip& t) { t.OnMouseDown(&t.lblTooltip); }},  // press on the text
+        {'P', [](frmTooltip& t) { t.OnMouseDown(nullptr); }},        // press on the window
+        {'c', [](frmTooltip& t) { t.OnClick(t.lblTooltip); }},       // click on the text
+    };
     const struct {
-        const char* events;  // m: move over the text, f: move over the frame, p/P: press on
-                             // the text / the window, c: click on the text
-        int closesAt;        // index of the event that closes; -1: stays open
+        const char* events;
+        int closesAt;  // index of the event that closes; -1: stays open
     } cases[] = {{"m", -1}, {"mm", 1}, {"fmf", -1}, {"fmfm", 3},
                  {"p", 0},  {"P", 0},  {"c", 0},    {"mP", 1}};
     for (const auto& c : cases) {
@@ -288,23 +286,7 @@ TEST(Notice, ClosesOnTheSecondMoveOverTheTextOrOnAnyPress) {
         t.Form_Load();
         int closedAt = -1;
         for (int i = 0; c.events[i] && closedAt < 0; ++i) {
-            switch (c.events[i]) {
-                case 'm':
-                    t.OnMouseMove(&t.lblTooltip);
-                    break;
-                case 'f':
-                    t.OnMouseMove(nullptr);
-                    break;
-                case 'p':
-                    t.OnMouseDown(&t.lblTooltip);
-                    break;
-                case 'P':
-                    t.OnMouseDown(nullptr);
-                    break;
-                case 'c':
-                    t.OnClick(t.lblTooltip);
-                    break;
-            }
+            events.at(c.events[i])(t);
             if (t.unloaded) closedAt = i;
         }
         EXPECT_EQ(closedAt, c.closesAt) << c.events;
