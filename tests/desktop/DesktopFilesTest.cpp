@@ -6,6 +6,7 @@
 
 #include "shell/DesktopFiles.h"
 #include "shell/KolvikIcon.h"
+#include "UserActions.h"
 
 namespace kolvik::test {
 namespace {
@@ -106,12 +107,6 @@ TEST(MimeappsList, UnsetLeavesTheUsersOwnChoice) {
         EXPECT_EQ(UnsetDefaultApplication(theirs), theirs);
 }
 
-constexpr const char* kUserActions =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
-    "\t<icon>utilities-terminal</icon>\n\t<name>Terminal hier</name>\n"
-    "\t<unique-id>1600000000000000-1</unique-id>\n"
-    "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
-    "\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n";
 
 int Count(const std::string& text, const std::string& piece) {
     int n = 0;

@@ -11,6 +11,7 @@
 
 #include "support/Fakes.h"
 #include "support/TempDir.h"
+#include "UserActions.h"
 
 namespace kolvik::test {
 namespace {
@@ -38,12 +39,6 @@ Output Shell(const std::string& command) {
 constexpr const char* kUserMimeapps =
     "[Default Applications]\ntext/plain=ed.desktop\n\n[Added "
     "Associations]\ntext/plain=ed.desktop;\n";
-constexpr const char* kUserActions =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
-    "\t<icon>utilities-terminal</icon>\n\t<name>Terminal hier</name>\n"
-    "\t<unique-id>1600000000000000-1</unique-id>\n"
-    "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
-    "\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n";
 constexpr const char* kUserEntry =
     "[Desktop Entry]\nType=Application\nName=Ed\nExec=ed %f\nMimeType=text/plain;\n";
 

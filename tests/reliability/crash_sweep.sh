@@ -7,12 +7,7 @@
 set -u
 cli=$1 count=$2
 RANDOM=${3:-$$}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_STATE_HOME=$work/home/state
-mkdir -p "$HOME" "$work/bin"
-cp "$cli" "$work/bin/kolvik-cli"
-printf 'Geheim123\n' > "$work/pw"
+source "$(dirname "$0")/sandbox.sh"
 failed=0 pairs=0 late=0
 fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
 kcli() { "$work/bin/kolvik-cli" "$1" "$2" --password-file "$work/pw" >/dev/null 2>&1; }

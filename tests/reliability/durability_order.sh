@@ -13,12 +13,7 @@
 set -u
 cli=$1
 command -v strace >/dev/null || { echo "strace is missing" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_STATE_HOME=$work/home/state
-mkdir -p "$HOME" "$work/bin"
-cp "$cli" "$work/bin/kolvik-cli"
-printf 'Geheim123\n' > "$work/pw"
+source "$(dirname "$0")/sandbox.sh"
 failed=0
 
 t=$work/tree

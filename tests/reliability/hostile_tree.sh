@@ -5,9 +5,7 @@
 # Usage: hostile_tree.sh PATH/TO/kolvik-cli
 set -u
 cli=$1
-work=$(mktemp -d)
-chmod 755 "$work"
-trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+source "$(dirname "$0")/sandbox.sh"
 passed=0 failed=0
 check() {  # check NAME CONDITION...
     local name=$1; shift
@@ -19,11 +17,6 @@ check() {  # check NAME CONDITION...
 runner=()
 if [ "$(id -u)" = 0 ]; then runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups --); fi
 
-# The program's folder must be writable for the runner: Kolvik.log is written beside it.
-mkdir "$work/bin" "$work/home"
-cp "$cli" "$work/bin/kolvik-cli"
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_STATE_HOME=$work/home/state
-printf 'Geheim123\n' > "$work/pw"
 
 t=$work/tree o=$work/outside
 mkdir -p "$t/ro" "$o/dir"
@@ -54,6 +47,7 @@ left_alone=(link_in.txt link_out.txt dirlink dangling loop_a loop_b fifo socket 
 # Bytes worked by hand: encrypting counts the three plain files; decrypting their encrypted sizes
 # (N + L + 10 each) and the sizes of the regular files it leaves alone.
 total_encrypt=$((6 + 5 + 5)) total_decrypt=$((19 + 18 + 18 + 7 + 7 + 7 + 12 + 4))
+# The runner owns the tree, and the program's folder too: Kolvik.log is written beside it.
 if [ ${#runner[@]} -gt 0 ]; then chown -R -h nobody:nogroup "$work/bin" "$work/home" "$t" "$work/pw"; fi
 chmod 000 "$t/locked.txt"
 chmod 555 "$t/ro"
