@@ -37,9 +37,11 @@ std::string Fold(std::string_view s) {
         else if (c == '\\')
             out[i] = '\x01';
         else if (c == 0xC3 && i + 1 < out.size()) {
+            // Only a continuation byte belongs to the letter: a stray lead byte in a damaged
+            // store must not swallow the "\\" after it.
             const auto d = static_cast<unsigned char>(out[i + 1]);
             if (d >= 0x80 && d <= 0x9E && d != 0x97) out[i + 1] = static_cast<char>(d + 0x20);
-            ++i;
+            if (d >= 0x80 && d <= 0xBF) ++i;
         }
     }
     return out;
@@ -239,9 +241,18 @@ const RegValue* RegTree::Find(std::string_view keyPath, std::string_view valueNa
 }
 
 void RegTree::CreateKey(std::string_view keyPath) {
-    if (keyPath.empty() || HasKey(keyPath)) return;
-    CreateKey(Parent(keyPath));
-    keys_.emplace(Fold(keyPath), Key{std::string(keyPath), {}});
+    // Folding keeps every "\\" in place, so the folded parents are prefixes of the folded
+    // path: a deep key costs one fold, not one per level.
+    const std::string folded = Fold(keyPath);
+    std::vector<std::size_t> missing;  // lengths of the missing keys, deepest first
+    std::size_t len = keyPath.size();
+    while (len > 0 && !keys_.contains(std::string_view(folded).substr(0, len))) {
+        missing.push_back(len);
+        const std::size_t cut = keyPath.substr(0, len).rfind('\\');
+        len = cut == std::string_view::npos ? 0 : cut;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        keys_.emplace(folded.substr(0, *it), Key{std::string(keyPath.substr(0, *it)), {}});
 }
 
 void RegTree::SetValue(std::string_view keyPath, RegValue value) {

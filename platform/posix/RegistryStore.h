@@ -39,7 +39,7 @@ class RegTree {
         std::string path;
         std::vector<RegValue> values;
     };
-    std::map<std::string, Key> keys_;  // by folded path, parents before their subkeys
+    std::map<std::string, Key, std::less<>> keys_;  // by folded path, parents before their subkeys
 };
 
 // Merges a registry script (already UTF-8) into tree. Strict: false at the first line it

@@ -38,9 +38,8 @@ TEST(RegistryStore, DefaultValueAndNamedValueAreApart) {
         const char* name;
         std::optional<std::string> expected;
     } reads[] = {
-        {"HKEY_CLASSES_ROOT\\k\\", "standaard"},
-        {"HKEY_CLASSES_ROOT\\k\\naam", "benoemd"},
-        {"hkey_classes_root\\K\\NAAM", "benoemd"},  // keys and values ignore letter case
+        {"HKEY_CLASSES_ROOT\\k\\", "standaard"},        {"HKEY_CLASSES_ROOT\\k\\naam", "benoemd"},
+        {"hkey_classes_root\\K\\NAAM", "benoemd"},       // keys and values ignore letter case
         {"HKEY_CLASSES_ROOT\\k\\naam\\", std::nullopt},  // a key naam does not exist
         {"HKEY_CLASSES_ROOT\\k\\ander", std::nullopt},
     };
@@ -63,14 +62,17 @@ TEST(RegistryStore, DeletingAKeyWithSubkeysFails) {
     ASSERT_TRUE(s.reg.RegWrite("HKEY_CLASSES_ROOT\\a\\", "ouder"));
     ASSERT_TRUE(s.reg.RegWrite("HKEY_CLASSES_ROOT\\a\\b\\", "kind"));
     ASSERT_TRUE(s.reg.RegWrite("HKEY_CLASSES_ROOT\\ab\\", "buur"));  // not a subkey of a
+    // A stray UTF-8 lead byte before the "\\" must not hide the subkey.
+    ASSERT_TRUE(s.reg.RegWrite("HKEY_CLASSES_ROOT\\c\xC3\\d\\", "kind"));
     const struct {
         const char* name;
         bool succeeds;
     } steps[] = {
-        {"HKEY_CLASSES_ROOT\\a\\", false},      // still has b
-        {"HKEY_CLASSES_ROOT\\a\\x\\", false},   // missing key
+        {"HKEY_CLASSES_ROOT\\a\\", false},     // still has b
+        {"HKEY_CLASSES_ROOT\\a\\x\\", false},  // missing key
         {"HKEY_CLASSES_ROOT\\a\\B\\", true},   {"HKEY_CLASSES_ROOT\\a\\", true},
-        {"HKEY_CLASSES_ROOT\\a\\", false},  // gone already
+        {"HKEY_CLASSES_ROOT\\a\\", false},      // gone already
+        {"HKEY_CLASSES_ROOT\\c\xC3\\", false},  // still has d
     };
     for (const auto& step : steps)
         EXPECT_EQ(s.reg.RegDelete(step.name), step.succeeds) << step.name;
@@ -80,7 +82,8 @@ TEST(RegistryStore, DeletingAKeyWithSubkeysFails) {
 
 TEST(RegistryStore, ValuesSurviveASaveAndALoad) {
     Store s;
-    const std::string values[] = {"", "a\"b", "\\", "C:\\pad\\", "\\\"", "caf\xC3\xA9 \xE2\x82\xAC"};
+    const std::string values[] = {"",          "a\"b", "\\",
+                                  "C:\\pad\\", "\\\"", "caf\xC3\xA9 \xE2\x82\xAC"};
     for (std::size_t i = 0; i < std::size(values); ++i) {
         ASSERT_TRUE(s.reg.RegWrite(std::string(kHkcr) + "k\\v" + std::to_string(i), values[i]));
     }
@@ -129,13 +132,12 @@ TEST_P(DamagedStore, IsKeptAsideAndNeverLost) {
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, DamagedStore,
-    ::testing::Values(
-        std::string("geen register\n"),
-        std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\k]\n"
-                    "\"v\"=\"afgebroken\n"),
-        std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\k]\n"
-                    "\"v\"=hex:01,02\n"),
-        std::string("\x00\x01\x02 binair", 10)),
+    ::testing::Values(std::string("geen register\n"),
+                      std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\k]\n"
+                                  "\"v\"=\"afgebroken\n"),
+                      std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\k]\n"
+                                  "\"v\"=hex:01,02\n"),
+                      std::string("\x00\x01\x02 binair", 10)),
     PrintDamaged);
 
 }  // namespace
