@@ -190,8 +190,10 @@ TEST(ActivityLog, CreatedEmptyThenLineBytesInWindows1252WithCrLf) {
     EXPECT_EQ(test::ReadFile(dir / "Kolvik.log"), "");
     ASSERT_TRUE(w->gLog("SKIP caf\xC3\xA9 \"x\".txt"));
     ASSERT_TRUE(w->gLog("  "));
+    ASSERT_TRUE(w->gLog("SKIP nieuwe\nregel\r.txt"));  // one entry stays one line
     EXPECT_EQ(test::ReadFile(dir / "Kolvik.log"),
-              "\"12:34:56 SKIP caf\xE9 \"x\".txt\"\r\n\"12:34:56   \"\r\n");
+              "\"12:34:56 SKIP caf\xE9 \"x\".txt\"\r\n\"12:34:56   \"\r\n"
+              "\"12:34:56 SKIP nieuwe?regel?.txt\"\r\n");
 }
 
 TEST(ActivityLog, UnwritableLogReportsFailure) {
