@@ -33,14 +33,4 @@ StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keys
                      int extLength, bool encrypting, std::vector<std::uint8_t>& buffer,
                      const StreamHooks& hooks, safefile::Fault& fault);
 
-inline StreamEnd StreamData(safefile::Source& source, safefile::Copy& copy,
-                            const Keystream& keystream, int extLength, bool encrypting,
-                            std::vector<std::uint8_t>& buffer, const StreamHooks& hooks,
-                            safefile::Fault& fault) {
-    const BlockSink write = [&copy](const std::uint8_t* data, std::size_t size) {
-        return copy.Write(data, size);
-    };
-    return StreamData(source, write, keystream, extLength, encrypting, buffer, hooks, fault);
-}
-
 }  // namespace kolvik
