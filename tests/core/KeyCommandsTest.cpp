@@ -56,9 +56,7 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
             EXPECT_EQ(w->registrationDialog == &f, f.caption == "Kolvik registreren");
         };
         EXPECT_EQ(w->OnKeyDown(c.key, c.shift), c.own);
-        const std::vector<std::string> windows =
-            *c.window ? std::vector<std::string>{c.window} : std::vector<std::string>{};
-        EXPECT_EQ(w.dialogs.modalForms, windows);
+        EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>(*c.window ? 1 : 0, c.window));
         ASSERT_EQ(w.dialogs.shown.size(), *c.message ? 1u : 0u);
         for (const auto& shown : w.dialogs.shown) EXPECT_EQ(shown.text, c.message);
         EXPECT_FALSE(w->unloaded);
@@ -68,12 +66,9 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
 
 TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {
     TestWindow w;
-    w->VersionMajor = "10";
-    w->VersionMinor = "0";
-    w->VersionRevision = "2";
     w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = "kolvik10.0.2";
     w.registry.values["HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\"] = "0A1B2C";
-    w->REG_Check();
+    w->Form_Load();  // the build's version, 10.0.2, and the registration read from the store
     ASSERT_TRUE(w->KolRegisterd);
     w.dialogs.answers = {MsgAnswer::OK};
     EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
@@ -97,7 +92,6 @@ TEST(KeyCommandsCtrlU, ConfirmedDuringARunStopsItWithNothingLost) {
         if (!w->unloaded) w->OnKeyDown(U, Ctrl);
     };
     w->txtPassword_1.text = w->txtPassword_2.text = "pw";
-    w.clock.now = WallClock::now();
     w->OnClick(w->cmdEncrypt);
     w->OnClick(w->cmdGoEncrypt);
     EXPECT_TRUE(w->unloaded);

@@ -1,22 +1,20 @@
 // The desktop texts as strings: quoting, the edits of the user's own files, the icon sizes.
+// Shell quoting is tried for real, by running the Nautilus script in the desktop tests.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 
+#include "UserActions.h"
 #include "shell/DesktopFiles.h"
 #include "shell/KolvikIcon.h"
-#include "UserActions.h"
 
 namespace kolvik::test {
 namespace {
 
 // Expected: home, data and configuration folders.
 TEST(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
-    const struct {
-        std::vector<std::string> environment;
-        const char* folders;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"PATH=/bin", "HOME=/h"}, "/h /h/.local/share /h/.config"},
         {{"XDG_CONFIG_HOME=/c", "HOME=/h", "XDG_DATA_HOME=/d"}, "/h /d /c"},
         {{"HOME=/h", "XDG_DATA_HOME=d", "XDG_CONFIG_HOME=~/c"}, "/h /h/.local/share /h/.config"},
@@ -24,32 +22,26 @@ TEST(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
         {{"HOME=/a", "HOME=/b"}, "/b /b/.local/share /b/.config"},
         {{"HOMEPAGE=/x", "HOME=/h"}, "/h /h/.local/share /h/.config"},
     };
-    for (const auto& c : cases) {
-        const UserFolders f = UserFoldersFrom(c.environment);
-        EXPECT_EQ(f.home + " " + f.dataHome + " " + f.configHome, c.folders)
-            << testing::PrintToString(c.environment);
+    for (const auto& [environment, folders] : cases) {
+        const UserFolders f = UserFoldersFrom(environment);
+        EXPECT_EQ(f.home + " " + f.dataHome + " " + f.configHome, folders)
+            << testing::PrintToString(environment);
     }
 }
 
 // Desktop-entry quoting, then the key-file escapes on top of it.
 TEST(DesktopExec, QuotesWhatTheFormatReserves) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"kolvik", "kolvik"},
-        {"/home/an/.local/bin/kolvik", "/home/an/.local/bin/kolvik"},
-        {"/home/an de/kolvik", R"("/home/an de/kolvik")"},
-        {"/opt/100%/kolvik", "/opt/100%%/kolvik"},
-        {"/opt/a$b/kolvik", R"("/opt/a\\$b/kolvik")"},
-        {R"(/opt/a"b/kolvik)", R"("/opt/a\\"b/kolvik")"},
-        {R"(/opt/a\b/kolvik)", R"("/opt/a\\\\b/kolvik")"},
-        {"/opt/it's/kolvik", R"("/opt/it's/kolvik")"},
-    };
-    for (const auto& [program, exec] : cases) EXPECT_EQ(DesktopExecProgram(program), exec);
-}
-
-TEST(ShellQuote, ClosesReopensAroundASingleQuote) {
-    EXPECT_EQ(ShellQuote("/a b/kolvik"), "'/a b/kolvik'");
-    EXPECT_EQ(ShellQuote("it's"), R"('it'\''s')");
-    EXPECT_EQ(ShellQuote(""), "''");
+    using Exec = std::pair<const char*, const char*>;
+    for (const auto& [program, exec] :
+         {Exec{"kolvik", "kolvik"},
+          Exec{"/home/an/.local/bin/kolvik", "/home/an/.local/bin/kolvik"},
+          Exec{"/home/an de/kolvik", R"("/home/an de/kolvik")"},
+          Exec{"/opt/100%/kolvik", "/opt/100%%/kolvik"},
+          Exec{"/opt/a$b/kolvik", R"("/opt/a\\$b/kolvik")"},
+          Exec{R"(/opt/a"b/kolvik)", R"("/opt/a\\"b/kolvik")"},
+          Exec{R"(/opt/a\b/kolvik)", R"("/opt/a\\\\b/kolvik")"},
+          Exec{"/opt/it's/kolvik", R"("/opt/it's/kolvik")"}})
+        EXPECT_EQ(DesktopExecProgram(program), exec);
 }
 
 TEST(DesktopIcon, ThemeNameOnlyForTheUsersHicolorFolder) {
@@ -107,7 +99,6 @@ TEST(MimeappsList, UnsetLeavesTheUsersOwnChoice) {
         EXPECT_EQ(UnsetDefaultApplication(theirs), theirs);
 }
 
-
 int Count(const std::string& text, const std::string& piece) {
     int n = 0;
     for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
@@ -115,12 +106,9 @@ int Count(const std::string& text, const std::string& piece) {
 }
 
 TEST(ThunarActions, MergeKeepsTheUsersActionAndUnmergeRestoresTheFile) {
+    // Unmerging gives the file back byte for byte, so the user's action was kept.
     const auto merged = MergeThunarAction(kUserActions, "/opt/a&b/kolvik", "kolvik");
     ASSERT_TRUE(merged);
-    const std::string users(kUserActions);
-    const auto from = users.find("<action>"), to = users.find("</action>\n") + 10;
-    EXPECT_NE(merged->find(users.substr(from, to - from)), std::string::npos);
-    EXPECT_EQ(Count(*merged, "<action>"), 2);
     EXPECT_EQ(Count(*merged, "<command>'/opt/a&amp;b/kolvik' %f</command>"), 1);
     EXPECT_EQ(Count(*merged, "<name>Besleutel met Kolvik</name>"), 1);
     EXPECT_EQ(merged->substr(merged->size() - 11), "</actions>\n");
@@ -151,13 +139,11 @@ TEST(ThunarActions, RefusesATextThatIsNoActionsList) {
 using Rgba = std::array<int, 4>;
 
 Rgba PixelOf(const std::string& png, int size, int x, int y) {
-    const auto idat = png.find("IDAT");
-    const std::size_t raw = idat + 4 + 2 + 5;  // zlib header, stored-block header
-    const std::size_t at = raw + static_cast<std::size_t>(y) * (1 + 4 * size) + 1 + 4 * x;
-    const auto byte = [&](std::size_t i) {
-        return static_cast<int>(static_cast<std::uint8_t>(png[i]));
-    };
-    return {byte(at), byte(at + 1), byte(at + 2), byte(at + 3)};
+    // After the chunk type come the zlib header and the stored-block header.
+    const std::size_t at = png.find("IDAT") + 4 + 2 + 5 + y * (1 + 4 * size) + 1 + 4 * x;
+    Rgba rgba;
+    for (std::size_t k = 0; k < 4; ++k) rgba[k] = static_cast<std::uint8_t>(png[at + k]);
+    return rgba;
 }
 
 TEST(KolvikIcon, SmallerSizesAverageTheDrawingByOpacity) {

@@ -5,9 +5,11 @@
 namespace kolvik::test {
 namespace {
 
+using posix::FileCalls;
+
 FaultPlan* gPlan = nullptr;
 std::mutex gCounting;  // originals are deleted from several threads at once
-const posix::FileCalls& Real() { return posix::RealFileCalls(); }
+const FileCalls& real = posix::RealFileCalls();
 
 // True when this call is the one to fail; errno is then set.
 bool Fail(Call kind) {
@@ -15,12 +17,19 @@ bool Fail(Call kind) {
     if (gPlan == nullptr) return false;
     const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
     const int ofAll = ++gPlan->total;
-    const bool anyKind = gPlan->kind == Call::Count;
-    if ((anyKind ? ofAll : ofKind) != gPlan->failAt || (!anyKind && kind != gPlan->kind)) return false;
-    gPlan->fired = true;
+    const int n = gPlan->kind == Call::Count ? ofAll : kind == gPlan->kind ? ofKind : 0;
+    if (n == 0 || n != gPlan->failAt) return false;
     gPlan->firedAt = kind;
     errno = gPlan->error;
     return true;
+}
+
+// The real call, unless it is the one to fail or a sync the plan lets pass at once.
+template <Call kind, auto call, typename... Args>
+auto Counted(Args... args) -> decltype((real.*call)(args...)) {
+    if (Fail(kind)) return -1;
+    const bool sync = kind == Call::Fsync || kind == Call::Syncfs;
+    return sync && gPlan && gPlan->syncsFree ? 0 : (real.*call)(args...);
 }
 
 int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
@@ -30,22 +39,23 @@ int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
         return -1;
     }
     if ((tmpfile || (flags & O_CREAT)) && Fail(Call::Create)) return -1;
-    return Real().openat(dirfd, path, flags, mode);
+    return real.openat(dirfd, path, flags, mode);
 }
-ssize_t Write(int fd, const void* buf, size_t n) { return Fail(Call::Write) ? -1 : Real().write(fd, buf, n); }
-int Fsync(int fd) { return Fail(Call::Fsync) ? -1 : gPlan && gPlan->syncsFree ? 0 : Real().fsync(fd); }
-int Syncfs(int fd) { return Fail(Call::Syncfs) ? -1 : gPlan && gPlan->syncsFree ? 0 : Real().syncfs(fd); }
-int Fchmod(int fd, mode_t m) { return Fail(Call::Fchmod) ? -1 : Real().fchmod(fd, m); }
-int Futimens(int fd, const struct timespec t[2]) { return Fail(Call::Futimens) ? -1 : Real().futimens(fd, t); }
-int LinkAt(int a, const char* b, int c, const char* d, int e) { return Fail(Call::Link) ? -1 : Real().linkat(a, b, c, d, e); }
-int Rename2(int a, const char* b, int c, const char* d, unsigned e) {
-    return Fail(Call::Rename) ? -1 : Real().renameat2(a, b, c, d, e);
-}
-int UnlinkAt(int a, const char* b, int c) { return Fail(Call::Unlink) ? -1 : Real().unlinkat(a, b, c); }
 
-const posix::FileCalls kCounting{OpenAt,  ::close,  ::read,  Write,    ::fstat, ::fstatat, Fsync,
-                                 Syncfs,  ::fchown, Fchmod,  Futimens, LinkAt,  Rename2,   UnlinkAt,
-                                 ::sync_file_range};
+// The real table, with the calls that change a disk counted.
+const FileCalls kCounting = [] {
+    FileCalls c = real;
+    c.openat = OpenAt;
+    c.write = Counted<Call::Write, &FileCalls::write>;
+    c.fsync = Counted<Call::Fsync, &FileCalls::fsync>;
+    c.syncfs = Counted<Call::Syncfs, &FileCalls::syncfs>;
+    c.fchmod = Counted<Call::Fchmod, &FileCalls::fchmod>;
+    c.futimens = Counted<Call::Futimens, &FileCalls::futimens>;
+    c.linkat = Counted<Call::Link, &FileCalls::linkat>;
+    c.renameat2 = Counted<Call::Rename, &FileCalls::renameat2>;
+    c.unlinkat = Counted<Call::Unlink, &FileCalls::unlinkat>;
+    return c;
+}();
 
 }  // namespace
 

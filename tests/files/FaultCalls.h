@@ -2,7 +2,6 @@
 // A file-call table that counts the calls that change a disk, and makes the n-th call of one
 // kind, or the n-th of them all, fail with a chosen error.
 #include <cerrno>
-#include <string>
 
 #include "platform/posix/FileCalls.h"
 
@@ -16,8 +15,7 @@ struct FaultPlan {
     int error = EIO;
     int seen[static_cast<int>(Call::Count)] = {};
     int total = 0;
-    Call firedAt = Call::Count;
-    bool fired = false;
+    Call firedAt = Call::Count;       // Count: none failed
     bool tmpfileUnsupported = false;  // as on a file system without O_TMPFILE
     // Syncs succeed at once: a sweep of thousands of runs checks what a failure leaves, not
     // what reaches the platters.
@@ -25,12 +23,9 @@ struct FaultPlan {
 };
 
 // Installs the counting table for as long as it lives.
-class FaultInjection {
-public:
+struct FaultInjection {
     explicit FaultInjection(FaultPlan& plan);
     ~FaultInjection();
-    FaultInjection(const FaultInjection&) = delete;
-    FaultInjection& operator=(const FaultInjection&) = delete;
 };
 
 }  // namespace kolvik::test

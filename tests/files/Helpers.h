@@ -1,9 +1,6 @@
 #pragma once
 // Trees on disk, their snapshots, and a window ready to run over them.
-#include <sys/stat.h>
-
 #include <chrono>
-#include <cstdint>
 #include <map>
 #include <random>
 #include <string>
@@ -30,9 +27,13 @@ struct ProgramFolder {
 };
 struct Window : ProgramFolder, TestWindow {
     explicit Window(const std::string& key = "geheim");
-    void Encrypt(const std::string& target);
-    void Decrypt(const std::string& target);
-    std::string Log() const;
+    // A folder run: the target's own files, then every folder below it.
+    void Run(const std::string& target, bool decrypting);
+    void Encrypt(const std::string& target) { Run(target, false); }
+    void Decrypt(const std::string& target) { Run(target, true); }
+    // One file as the target, as when it is named on the command line.
+    void RunFile(const std::string& folder, std::string name, bool decrypting);
+    std::string Log() const { return ReadFile(programFolder / "Kolvik.log"); }
 };
 
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t);

@@ -7,65 +7,65 @@
 #include "Helpers.h"
 #include "Reference.h"
 #include "cipher/Transform.h"
-#include "mainwindow/PathHelpers.h"
 
 namespace kolvik::test {
 namespace {
 namespace fs = std::filesystem;
 
+// Names and stored extensions worked out by hand: the extension is what follows the first dot,
+// held in Windows-1252.
 struct Planted {
-    const char* path;      // relative to the target
+    const char* path;  // relative to the target
     std::size_t size;
-    const char* encrypted;  // the name it must get, worked out by hand
+    const char* encrypted;
+    const char* ext;
 };
 
 const std::size_t kBlock = kStreamBlock;
 const Planted kTree[] = {
-    {"empty.txt", 0, "empty_txt.kol"},
-    {"one.bin", 1, "one_bin.kol"},
-    {"a.b.c", 999, "a_b.c.kol"},
-    {".hidden", 1000, "_hidden.kol"},
-    {"trail.", 1001, "trail._.kol"},
-    {"nodot", 2001, "nodot_.kol"},
-    {"with space.t xt", kBlock - 1, "with space_t xt.kol"},
-    {"caf\xC3\xA9.txt", kBlock, "caf\xC3\xA9_txt.kol"},
-    {"data.a_b", kBlock + 1, "data_a_b.kol"},
-    {"sub dir/big.dat", 3 * kBlock + 17, "sub dir/big_dat.kol"},
-    {"sub dir/deeper/x.y", 5, "sub dir/deeper/x_y.kol"},
-    {"\xC3\xA9/README", 12, "\xC3\xA9/README_.kol"},
+    {"empty.txt", 0, "empty_txt.kol", "txt"},
+    {"one.bin", 1, "one_bin.kol", "bin"},
+    {"a.b.c", 999, "a_b.c.kol", "b.c"},
+    {".hidden", 1000, "_hidden.kol", "hidden"},
+    {"trail.", 1001, "trail._.kol", ""},
+    {"nodot", 2001, "nodot_.kol", ""},
+    {"with space.t xt", kBlock - 1, "with space_t xt.kol", "t xt"},
+    {"caf\xC3\xA9.txt", kBlock, "caf\xC3\xA9_txt.kol", "txt"},
+    {"data.a_b", kBlock + 1, "data_a_b.kol", "a_b"},
+    {"sub dir/big.dat", 3 * kBlock + 17, "sub dir/big_dat.kol", "dat"},
+    {"sub dir/deeper/x.y", 5, "sub dir/deeper/x_y.kol", "y"},
+    {"\xC3\xA9/README", 12, "\xC3\xA9/README_.kol", ""},
+    {"x.\xC3\xA9", 7, "x_\xC3\xA9.kol", "\xE9"},
+    {"two..dots", 3, "two_.dots.kol", ".dots"},
 };
 
 TEST(RoundTrip, TreeComesBackByteForByte) {
     TempDir target;
     std::int64_t total = 0;
     unsigned seed = 1;
+    // Exactly the encrypted files and the folders they were in, nothing else.
+    std::map<std::string, std::string> encrypted = {
+        {"sub dir", "dir"}, {"sub dir/deeper", "dir"}, {"\xC3\xA9", "dir"}};
     for (const auto& f : kTree) {
+        const std::string content = Bytes(f.size, seed++);
         fs::create_directories(fs::path(target / f.path).parent_path());
-        WriteFile(target / f.path, Bytes(f.size, seed++));
+        WriteFile(target / f.path, content);
+        encrypted[f.encrypted] = "file:" + RefEncrypted("geheim", f.ext, content);
         total += static_cast<std::int64_t>(f.size);
     }
     ::chmod((target / "nodot").c_str(), 0640);
-    const auto mtime = std::chrono::system_clock::time_point(std::chrono::seconds(1600000000) +
-                                                             std::chrono::nanoseconds(123456789));
-    SetMtime(target / "nodot", mtime);
+    SetMtime(target / "nodot",
+             std::chrono::system_clock::time_point(std::chrono::seconds(1600000000) +
+                                                   std::chrono::nanoseconds(123456789)));
     const auto before = Snapshot(target.path());
 
     Window w;
     w.Encrypt(target.path());
+    EXPECT_TRUE(Snapshot(target.path()) == encrypted);
     EXPECT_EQ(w->TotalBytes, total);
-    EXPECT_EQ(w->FilesDone, static_cast<std::int64_t>(std::size(kTree)));
-    EXPECT_EQ(w->FilesSkipped, 0);
     EXPECT_EQ(w->BytesDone, total);
-    EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 12\r\nOvergeslagen: 0");
+    EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 14\r\nOvergeslagen: 0");
     EXPECT_EQ(w->lblPercentage.text, "       100 %");
-    std::size_t entries = 0;
-    for (const auto& e : fs::recursive_directory_iterator(target.path())) entries += e.is_regular_file();
-    EXPECT_EQ(entries, std::size(kTree));
-    for (const auto& f : kTree) {
-        ASSERT_FALSE(fs::exists(target / f.path)) << f.path;
-        const std::string enc = ReadFile(target / f.encrypted);
-        EXPECT_EQ(enc.size(), f.size + 10 + GetExtension(fs::path(f.path).filename().string()).size()) << f.encrypted;
-    }
     // The copy keeps its original's permission bits and modification time, to the nanosecond.
     struct stat st {};
     ASSERT_EQ(::stat((target / "nodot_.kol").c_str(), &st), 0);
@@ -73,36 +73,8 @@ TEST(RoundTrip, TreeComesBackByteForByte) {
     EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
 
-    Window back;
-    back.Decrypt(target.path());
-    EXPECT_EQ(back->FilesDone, static_cast<std::int64_t>(std::size(kTree)));
-    EXPECT_EQ(back->FilesSkipped, 0);
+    Window().Decrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == before);
-}
-
-TEST(RoundTrip, EncryptedBytesMatchTheFormat) {
-    struct Case {
-        const char* name;
-        const char* ext;
-        std::string content;
-        const char* key;
-        const char* encrypted;
-    };
-    const Case cases[] = {
-        {"report.txt", "txt", "Hallo wereld\n", "geheim", "report_txt.kol"},
-        {"README", "", "", "", "README_.kol"},
-        {"archive.tar.gz", "tar.gz", Bytes(2500, 9), "abcdefghij", "archive_tar.gz.kol"},
-        {"x.\xC3\xA9", "\xE9", "e", "k", "x_\xC3\xA9.kol"},  // the extension byte is its Windows-1252 code
-    };
-    for (const auto& c : cases) {
-        TempDir target;
-        WriteFile(target / c.name, c.content);
-        Window w(c.key);
-        w.Encrypt(target.path());
-        const std::string expected = RefEncrypted(c.key, c.ext, c.content);
-        EXPECT_TRUE(ReadFile(target / c.encrypted) == expected) << c.name;
-        EXPECT_EQ(expected.size(), c.content.size() + std::string(c.ext).size() + 10);
-    }
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 // The registration dialog, the help window and the PIN notice, driven through their handlers.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <functional>
-#include <map>
-
 #include "ShellSession.h"
 #include "shell/frmHelp.h"
 #include "shell/frmRegistreren.h"
@@ -13,31 +9,13 @@
 namespace kolvik::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-const char* const kRemoval =
-    "Kolvik wordt uit het Windows-register verwijderd.\r\nHierna wordt het programma afgesloten.";
 const char* const kKolKey = "HKEY_CLASSES_ROOT\\.kol\\";
 
-std::string Made(const std::string& folder) {
-    fs::create_directories(folder);
-    return folder;
-}
-
-// A session on the real store in a test home, with a window program to install.
-struct Installed {
-    TempDir dir;
-    std::string home = Made(dir / "home"), program = Made(dir / "opt");
+// A session on the real store in a test home.
+struct Installed : Install {
     ShellSession s{home, program};
-    Installed() { WriteFile(program + "/kolvik", "#!/bin/sh\n"); }
-    std::string store() const { return home + "/.config/kolvik/registry.reg"; }
-    void Register(const char* kolExt, const char* ctx) {
-        s->FindSystemFolders();
-        s->RegKolExtension = kolExt;
-        s->RegContextMenu = ctx;
-        s->REG_Create();
-    }
 };
+struct RegistrationOK : testing::Test, Installed {};
 
 // The dialog loaded over a main window whose fields say what is registered.
 struct Loaded {
@@ -50,122 +28,93 @@ struct Loaded {
     }
 };
 
-TEST(RegistrationLoad, SetsTheBoxesThroughTheirHandlers) {
-    const struct {
-        const char *kolExt, *ctx;
-        int extBox, ctxBox;
-        bool okEnabled, removalShown;
-    } cases[] = {
-        {"ja", "ja", 1, 1, false, false},
-        {"nee", "nee", 0, 0, true, true},
-        // The context menu needs the association: its handler checks that box too.
-        {"nee", "ja", 1, 1, false, false},
-        {"", "", 1, 1, true, false},
-        // Only "nee" unchecks and only "ja" disables OK; JA is neither.
-        {"JA", "nee", 1, 0, true, false},
-        {"nee", "JA", 1, 1, true, false},
-    };
-    for (const auto& c : cases) {
-        Loaded l(c.kolExt, c.ctx);
-        SCOPED_TRACE(std::string(c.kolExt) + "/" + c.ctx);
-        EXPECT_EQ(l.d.chkKolExtension.value, c.extBox);
-        EXPECT_EQ(l.d.chkContextMenu.value, c.ctxBox);
-        EXPECT_EQ(l.d.cmdOK.enabled, c.okEnabled);
-        EXPECT_EQ(l.d.lblRemoveFromRegister.visible, c.removalShown);
-        EXPECT_FALSE(l.d.Busy);
-        EXPECT_EQ(l.d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
-    }
-}
-
-TEST(RegistrationBoxes, KeepTheContextMenuWithinTheAssociation) {
+TEST(RegistrationBoxes, FollowTheFieldsAtLoadAndKeepTheContextMenuWithinTheAssociation) {
     const struct {
         const char *kolExt, *ctx;  // fields at load
-        bool clickContextMenu;     // else the association box
-        int ext, ctxAfter;
-        bool removalShown;
+        char click;                // then a click: 'e' association, 'c' context menu, 0 none
+        int ext, ctxBox;
+        bool removalShown, okEnabled;
     } cases[] = {
-        {"ja", "ja", false, 0, 0, true},     // association off takes the context menu along
-        {"nee", "nee", true, 1, 1, false},   // context menu on brings the association
-        {"ja", "ja", true, 1, 0, false},     // context menu off leaves the association
-        {"nee", "nee", false, 1, 0, false},  // association on leaves the context menu off
+        {"ja", "ja", 0, 1, 1, false, false},
+        {"nee", "nee", 0, 0, 0, true, true},
+        // The context menu needs the association: its handler checks that box too.
+        {"nee", "ja", 0, 1, 1, false, false},
+        {"", "", 0, 1, 1, false, true},
+        // Only "nee" unchecks and only "ja" disables OK; JA is neither.
+        {"JA", "nee", 0, 1, 0, false, true},
+        {"nee", "JA", 0, 1, 1, false, true},
+        {"ja", "ja", 'e', 0, 0, true, false},    // association off takes the context menu along
+        {"nee", "nee", 'c', 1, 1, false, true},  // context menu on brings the association
+        {"ja", "ja", 'c', 1, 0, false, false},   // context menu off leaves the association
+        {"nee", "nee", 'e', 1, 0, false, true},  // association on leaves the context menu off
+        {"JA", "nee", 'e', 0, 0, true, true},    // association off, the context menu already off
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kolExt) + "/" + c.ctx + " " + (c.click ? c.click : '-'));
         Loaded l(c.kolExt, c.ctx);
-        Control& box = c.clickContextMenu ? l.d.chkContextMenu : l.d.chkKolExtension;
-        box.value = 1 - box.value;  // as the check box widget does before its click
-        l.d.OnClick(box);
-        SCOPED_TRACE(std::string(c.kolExt) + (c.clickContextMenu ? " ctx" : " ext"));
+        if (c.click) {
+            Control& box = c.click == 'c' ? l.d.chkContextMenu : l.d.chkKolExtension;
+            box.value = 1 - box.value;  // as the check box widget does before its click
+            l.d.OnClick(box);
+        }
         EXPECT_EQ(l.d.chkKolExtension.value, c.ext);
-        EXPECT_EQ(l.d.chkContextMenu.value, c.ctxAfter);
+        EXPECT_EQ(l.d.chkContextMenu.value, c.ctxBox);
         EXPECT_EQ(l.d.lblRemoveFromRegister.visible, c.removalShown);
+        EXPECT_EQ(l.d.cmdOK.enabled, c.okEnabled);
+        EXPECT_EQ(l.d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
         EXPECT_FALSE(l.d.Busy);  // else the next click would be swallowed
     }
 }
 
-TEST(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
-    Installed in;
-    ShellSession& s = in.s;
+TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
     s->FindSystemFolders();
-    bool knownWhileShown = false;
-    s.dialogs.onShowModal = [&](Form& f) {
+    s.dialogs.onShowModal = [](Form& f) {
         auto& d = dynamic_cast<frmRegistreren&>(f);
-        knownWhileShown = s->registrationDialog == &d;
         d.chkContextMenu.value = 0;
         d.OnClick(d.chkContextMenu);
         d.OnClick(d.cmdOK);
         EXPECT_TRUE(d.unloaded);
     };
     frmRegistreren::ShowModal(*s.form);
-    EXPECT_EQ(s.dialogs.modalForms, std::vector<std::string>{"Kolvik registreren"});
-    EXPECT_TRUE(knownWhileShown);
-    EXPECT_EQ(s->registrationDialog, nullptr);
-    EXPECT_EQ(s->RegKolExtension, "ja");
-    EXPECT_EQ(s->RegContextMenu, "nee");
     EXPECT_TRUE(s->KolRegisterd);
     EXPECT_FALSE(s->unloaded);
     EXPECT_EQ(s.registry.RegRead(kKolKey), "kolvik10.0.2");
     EXPECT_EQ(s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext"), "nee");
-    EXPECT_EQ(s.registry.RegRead("HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\"),
-              std::nullopt);
-    EXPECT_EQ(s.registry.RegRead("HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\"),
-              std::nullopt);
+    for (const char* key : {"HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\",
+                            "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\"})
+        EXPECT_EQ(s.registry.RegRead(key), std::nullopt) << key;
 }
 
 // OK in the dialog with both boxes off, and the removal line in the help window, both ask.
 TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
     for (const bool fromHelp : {false, true}) {
-        for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::OK}) {
+        for (const bool removes : {false, true}) {
             Installed in;
             ShellSession& s = in.s;
-            in.Register("ja", "ja");
+            Register(s, "ja", "ja");
             const std::string before = ReadFile(in.store());
-            s.dialogs.answers = {answer};
-            frmRegistreren d(*s.form);
+            s.dialogs.answers = {removes ? MsgAnswer::OK : MsgAnswer::Cancel};
+            frmRegistreren d(*s.form);  // not known to the main window: OK must close it itself
             frmHelp h(*s.form);
             if (fromHelp) {
                 h.Form_Load();
                 h.OnClick(h.lblDERegistreren);
             } else {
                 s->RegKolExtension = s->RegContextMenu = "nee";
-                s->registrationDialog = &d;
                 d.Form_Load();
                 d.OnClick(d.cmdOK);
             }
-            const bool removes = answer == MsgAnswer::OK;
             SCOPED_TRACE(std::string(fromHelp ? "help " : "dialog ") + (removes ? "OK" : "Cancel"));
             ASSERT_EQ(s.dialogs.shown.size(), 1u);
-            EXPECT_EQ(s.dialogs.shown[0].text, kRemoval);
+            EXPECT_EQ(s.dialogs.shown[0].text,
+                      "Kolvik wordt uit het Windows-register verwijderd.\r\n"
+                      "Hierna wordt het programma afgesloten.");
             EXPECT_EQ(s.dialogs.shown[0].buttons, MsgButtons::OKCancel);
             EXPECT_EQ(fromHelp ? h.unloaded : d.unloaded, removes);
             EXPECT_EQ(s->unloaded, removes);
-            if (removes) {
-                EXPECT_EQ(s.registry.RegRead(kKolKey), std::nullopt);
-            } else {
+            EXPECT_EQ(s.registry.RegRead(kKolKey).has_value(), !removes);
+            if (!removes) {
                 EXPECT_EQ(ReadFile(in.store()), before);
-            }
-            if (!fromHelp) {
-                EXPECT_EQ(s->RegKolExtension, "nee");
-                EXPECT_EQ(s->RegContextMenu, "nee");
             }
         }
     }
@@ -199,58 +148,35 @@ TEST(RegistrationNotice, ShowsOnlyWhileTheContextMenuIsChecked) {
     }
 }
 
-TEST(RegistrationPointer, IsTheQuestionArrowOverTheClickAreaOnly) {
-    Loaded l("", "");
-    l.d.OnMouseMove(&l.d.lblToolTipActivate);
-    EXPECT_EQ(l.d.pointer, MousePointer::QuestionArrow);
-    l.d.OnMouseMove(&l.d.lblContextMenu);  // a neighbour keeps what the pointer is
-    EXPECT_EQ(l.d.pointer, MousePointer::QuestionArrow);
-    l.d.OnMouseMove(nullptr);
-    EXPECT_EQ(l.d.pointer, MousePointer::Default);
-}
-
 TEST(EscapeOnOK, ClosesTheDialogAndTheHelpWindowWithoutShiftKeys) {
-    const struct {
-        int key, shift;
-        bool closes;
-    } cases[] = {{27, 0, true}, {27, kShift, false}, {27, kCtrl, false}, {13, 0, false}};
-    for (const auto& c : cases) {
+    const std::pair<int, int> keys[] = {{27, 0}, {27, kShift}, {27, kCtrl}, {13, 0}};
+    for (const auto& [key, shift] : keys) {
+        const bool closes = key == 27 && shift == 0;
         TestWindow w;
         frmRegistreren d(*w.form);
         frmHelp h(*w.form);
-        d.OnControlKeyDown(d.cmdOK, c.key, c.shift);
-        h.OnControlKeyDown(h.cmdOK, c.key, c.shift);
-        EXPECT_EQ(d.unloaded, c.closes) << c.key << "/" << c.shift;
-        EXPECT_EQ(h.unloaded, c.closes) << c.key << "/" << c.shift;
+        d.OnControlKeyDown(d.cmdOK, key, shift);
+        h.OnControlKeyDown(h.cmdOK, key, shift);
+        EXPECT_EQ(d.unloaded, closes) << key << "/" << shift;
+        EXPECT_EQ(h.unloaded, closes) << key << "/" << shift;
         d.OnControlKeyDown(d.cmdCancel, kKeyEscape, 0);
         h.OnControlKeyDown(h.lblRegistreren, kKeyEscape, 0);
-        EXPECT_EQ(d.unloaded, c.closes) << "Escape elsewhere";
-        EXPECT_EQ(h.unloaded, c.closes) << "Escape elsewhere";
+        EXPECT_EQ(d.unloaded, closes) << "Escape elsewhere";
+        EXPECT_EQ(h.unloaded, closes) << "Escape elsewhere";
     }
 }
 
-TEST(HelpLoad, ReadsTheStoreAndSaysWhetherThisVersionIsRegistered) {
-    const struct {
-        const char* what;
-        bool registerFirst;
-        const char* kolValue;  // written over HKEY_CLASSES_ROOT\.kol afterwards
-        bool registered;
-        const char* tooltip;
-    } cases[] = {
-        {"registered", true, nullptr, true, " deze versie van Kolvik is geregistreerd "},
-        {"nothing", false, nullptr, false, " deze versie van Kolvik is NIET geregistreerd "},
-        {"another version", true, "kolvik9.0.0", false,
-         " deze versie van Kolvik is NIET geregistreerd "},
-    };
-    for (const auto& c : cases) {
+TEST(HelpLoad, ReadsTheStoreAfreshAndSaysWhetherThisVersionIsRegistered) {
+    for (const bool registered : {false, true}) {
         Installed in;
-        if (c.registerFirst) in.Register("ja", "nee");
-        if (c.kolValue) in.s.registry.RegWrite(kKolKey, c.kolValue);
-        in.s->KolRegisterd = !c.registered;  // the load must read the store afresh
+        if (registered) Register(in.s, "ja", "nee");
+        in.s->KolRegisterd = !registered;  // the load must read the store afresh
         frmHelp h(*in.s.form);
         h.Form_Load();
-        EXPECT_EQ(h.imQuestionmark.tooltip, c.tooltip) << c.what;
-        EXPECT_EQ(in.s->KolRegisterd, c.registered) << c.what;
+        EXPECT_EQ(in.s->KolRegisterd, registered);
+        EXPECT_EQ(h.imQuestionmark.tooltip, registered
+                                                ? " deze versie van Kolvik is geregistreerd "
+                                                : " deze versie van Kolvik is NIET geregistreerd ");
     }
 }
 
@@ -258,24 +184,15 @@ TEST(HelpRegister, ClosesTheHelpWindowBeforeTheDialogOpens) {
     TestWindow w;
     frmHelp h(*w.form);
     bool helpClosedFirst = false;
-    w.dialogs.onShowModal = [&](Form& f) {
-        helpClosedFirst = h.unloaded;
-        EXPECT_EQ(w->registrationDialog, &f);
-    };
+    w.dialogs.onShowModal = [&](Form&) { helpClosedFirst = h.unloaded; };
     h.OnClick(h.lblRegistreren);
     EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>{"Kolvik registreren"});
     EXPECT_TRUE(helpClosedFirst);
 }
 
+// Events: m move over the text, f move over the frame, p press on the text, P press on the
+// window, c click on the text.
 TEST(Notice, ClosesOnTheSecondMoveOverTheTextOrOnAnyPress) {
-    using Event = std::function<void(frmTooltip&)>;
-    const std::map<char, Event> events = {
-        {'m', [](frmTooltip& t) { t.OnMouseMove(&t.lblTooltip); }},  // move over the text
-        {'f', [](frmTooltip& t) { t.OnMouseMove(nullptr); }},        // move over the frame
-        {'p', [](frmTooltip& t) { t.OnMouseDown(&t.lblTooltip); }},  // press on the text
-        {'P', [](frmTooltip& t) { t.OnMouseDown(nullptr); }},        // press on the window
-        {'c', [](frmTooltip& t) { t.OnClick(t.lblTooltip); }},       // click on the text
-    };
     const struct {
         const char* events;
         int closesAt;  // index of the event that closes; -1: stays open
@@ -286,7 +203,13 @@ TEST(Notice, ClosesOnTheSecondMoveOverTheTextOrOnAnyPress) {
         t.Form_Load();
         int closedAt = -1;
         for (int i = 0; c.events[i] && closedAt < 0; ++i) {
-            events.at(c.events[i])(t);
+            const char e = c.events[i];
+            if (e == 'm' || e == 'f')
+                t.OnMouseMove(e == 'm' ? &t.lblTooltip : nullptr);
+            else if (e == 'p' || e == 'P')
+                t.OnMouseDown(e == 'p' ? &t.lblTooltip : nullptr);
+            else
+                t.OnClick(t.lblTooltip);
             if (t.unloaded) closedAt = i;
         }
         EXPECT_EQ(closedAt, c.closesAt) << c.events;

@@ -2,6 +2,7 @@
 // A main window whose registry is the real per-user store in a test folder, so that a
 // second window opened on the same store sees what the first one left behind, as a
 // restart of the program would.
+#include <filesystem>
 #include <string>
 
 #include "platform/posix/RegistryStore.h"
@@ -28,5 +29,23 @@ struct ShellSession : StoreFile, TestWindow {
         form->VersionRevision = "2";
     }
 };
+
+// A test home, and a program folder that holds the window program to install.
+struct Install {
+    TempDir dir;
+    std::string home = dir / "home", program = dir / "opt";
+    Install() {
+        for (const auto& folder : {home, program}) std::filesystem::create_directories(folder);
+        WriteFile(program + "/kolvik", "#!/bin/sh\necho kolvik\n");
+    }
+    std::string store() const { return home + "/.config/kolvik/registry.reg"; }
+};
+
+inline void Register(ShellSession& s, const std::string& kolExt, const std::string& ctx) {
+    s->FindSystemFolders();
+    s->RegKolExtension = kolExt;
+    s->RegContextMenu = ctx;
+    s->REG_Create();
+}
 
 }  // namespace kolvik::test
