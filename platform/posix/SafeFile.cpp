@@ -315,17 +315,19 @@ std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pendi
     if (pending.empty()) return failed;
     const bool needSync = std::any_of(pending.begin(), pending.end(),
                                       [](const PendingOriginal& p) { return !p.copyDurable; });
-    std::vector<const Folder*> folders;  // each once; the entries come folder by folder
+    // Each folder once. Held here, not borrowed: once the entries are cleared below, a folder
+    // the walk has left has no other owner, and its deletions still need syncing.
+    std::vector<std::shared_ptr<const Folder>> folders;
     for (const auto& p : pending) {
-        if (std::find(folders.begin(), folders.end(), p.folder.get()) == folders.end()) {
-            folders.push_back(p.folder.get());
+        if (std::find(folders.begin(), folders.end(), p.folder) == folders.end()) {
+            folders.push_back(p.folder);
         }
     }
     // A file-system sync also commits the new entries of every folder on it; copies synced one
     // by one still need their folders synced for their names.
     bool durable = true;
     std::vector<std::uint64_t> synced;
-    for (const Folder* f : folders) {
+    for (const auto& f : folders) {
         if (!needSync) {
             durable = f->Sync() == Fault::None && durable;
         } else if (std::find(synced.begin(), synced.end(), f->Device()) == synced.end()) {
@@ -352,7 +354,7 @@ std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pendi
     // sync carries them, and a lost deletion merely brings an original back beside its copy,
     // which the next run finishes.
     if (removed && !needSync) {
-        for (const Folder* f : folders) (void)f->Sync();
+        for (const auto& f : folders) (void)f->Sync();
     }
     return failed;
 }

@@ -93,6 +93,25 @@ INSTANTIATE_TEST_SUITE_P(Pairs, EarlierCopy,
                                     std::get<0>(info.param).name;
                          });
 
+// Pairs in folders the walk has already left are finished after the pass, when nothing but
+// the pending originals holds those folders open any more.
+TEST(EarlierCopyInLeftFolders, AreFinishedAfterThePass) {
+    TempDir target;
+    const std::string plain = Bytes(700, 5), encrypted = RefEncrypted("geheim", "txt", plain);
+    std::map<std::string, std::string> expected;
+    for (const std::string sub : {"een", "twee"}) {
+        fs::create_directory(target / sub);
+        WriteFile(target / (sub + "/a.txt"), plain);
+        WriteFile(target / (sub + "/a_txt.kol"), encrypted);
+        expected[sub] = "dir";
+        expected[sub + "/a_txt.kol"] = "file:" + encrypted;
+    }
+    Window w;
+    w.Encrypt(target.path());
+    EXPECT_TRUE(Snapshot(target.path()) == expected);
+    EXPECT_EQ(w->FilesDone, 2);
+}
+
 // The key is checked before the plain name is looked at: a wrong key still writes nothing.
 TEST(EarlierCopyWrongKey, LeavesThePairAndAsks) {
     TempDir target;
