@@ -127,7 +127,7 @@ const char* CallName(Call c) {
 
 // Thousands of runs create and delete files: a memory-backed folder keeps that fast, and the
 // calls under test are the same there.
-const bool kMemoryBacked =
+[[maybe_unused]] const bool kMemoryBacked =
     ::access("/dev/shm", W_OK) == 0 && ::setenv("TMPDIR", "/dev/shm", 1) == 0;
 
 class FaultSweep : public testing::TestWithParam<Scene> {};

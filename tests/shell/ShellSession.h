@@ -11,6 +11,10 @@
 
 namespace kolvik::test {
 
+inline std::string StorePath(const std::string& home) {
+    return home + "/.config/kolvik/registry.reg";
+}
+
 struct StoreFile {
     FileRegistry registry;
 };
@@ -20,7 +24,7 @@ struct ShellSession : StoreFile, TestWindow {
 
     // home holds the store and the installed copies; program is where kolvik runs from.
     ShellSession(const std::string& home, const std::string& program)
-        : StoreFile{FileRegistry(home + "/.config/kolvik/registry.reg")},
+        : StoreFile{FileRegistry(StorePath(home))},
           TestWindow(program, "", &static_cast<StoreFile&>(*this).registry,
                      std::vector<std::string>{"HOME=" + home, "PATH=/usr/bin"}) {
         form->WindowsShell = false;
@@ -38,7 +42,7 @@ struct Install {
         for (const auto& folder : {home, program}) std::filesystem::create_directories(folder);
         WriteFile(program + "/kolvik", "#!/bin/sh\necho kolvik\n");
     }
-    std::string store() const { return home + "/.config/kolvik/registry.reg"; }
+    std::string store() const { return StorePath(home); }
 };
 
 inline void Register(ShellSession& s, const std::string& kolExt, const std::string& ctx) {
