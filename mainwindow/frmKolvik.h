@@ -4,9 +4,11 @@
 // folder (cipher/, run/, shell/, mainwindow/); nothing here touches Qt.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "cipher/LeftReason.h"
 #include "platform/Form.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
@@ -22,6 +24,17 @@ struct Services {
     Launcher& launcher;
     Registry& registry;
     ProcessFacts process;
+};
+
+// What one run left undone, for a caller that must tell success from failure without reading
+// message texts.
+struct RunReport {
+    std::int64_t left = 0;       // files (and skip-word folders) left in their old form
+    std::int64_t wrongKeys = 0;  // files the password did not open
+    bool pinRefused = false;
+    bool passwordRefused = false;    // empty, unequal or not storable: nothing ran
+    bool stoppedOnWrongKey = false;  // a wrong-key question answered with Cancel
+    bool diskFull = false;           // the run stopped on a full disk
 };
 
 class frmKolvik : public Form {
@@ -121,6 +134,13 @@ public:
     void Form_Load();
     bool PinGate();  // false: the password was refused and the window reset
     std::vector<std::string> LastSummary;  // the summary block of the last folder run
+    RunReport Report;  // reset when a run starts
+    // Told of every file or folder that a run set out to transform and left as it was, with
+    // its full path.
+    std::function<void(const std::string& path, LeftReason reason)> FileLeft;
+    // From the start button until the run has ended: windows that the key commands open
+    // would stand the run still, so they wait.
+    bool RunBusy = false;
     // A run without a target works on the program's folder; never when it holds installed programs.
     bool GuardInstalledFolder();
     void cmdGoEncrypt_Click();

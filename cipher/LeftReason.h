@@ -1,0 +1,30 @@
+#pragma once
+// Why a run left a file (or a folder) in its old form. Every such file is counted as skipped,
+// logged with "SKIP " when logging is on, and handed to the run's listener with its reason.
+#include <string_view>
+
+namespace kolvik {
+
+enum class LeftReason {
+    ModifiedAfterModePress,  // dated at or after the press of the mode button
+    ChangedDuringRun,        // another program changed it while it was transformed
+    InUse,                   // another program holds it open for writing
+    NotRegularFile,          // a link, FIFO, socket or device
+    SeveralNames,            // hard links: the other names would keep the old content
+    NameTaken,               // the new name exists and is not this file's finished copy
+    NameUnusable,            // the new name would be empty, too long or unsafe
+    WrongKey,
+    Damaged,                 // too short for its header
+    DiskFull,
+    AccessDenied,
+    NotFound,
+    ReadWriteError,
+    SkipWordFolder,          // a folder whose path holds one of the skip words
+    FolderBecameLink,        // a folder replaced by a link while the run was busy
+    FolderUnreadable,
+};
+
+// The reason in Dutch, as kolvik-cli prints it after the path.
+std::string_view LeftReasonText(LeftReason reason);
+
+}  // namespace kolvik
