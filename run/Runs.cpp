@@ -117,7 +117,25 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Marks the window busy for as long as a run lasts, however it ends.
+class BusyWhileRunning {
+public:
+    explicit BusyWhileRunning(frmKolvik& f) : f_(f) { f_.RunBusy = true; }
+    ~BusyWhileRunning() { f_.RunBusy = false; }
+    BusyWhileRunning(const BusyWhileRunning&) = delete;
+    BusyWhileRunning& operator=(const BusyWhileRunning&) = delete;
+
+private:
+    frmKolvik& f_;
+};
+
+}  // namespace
+
 void frmKolvik::cmdGoEncrypt_Click() {
+    const BusyWhileRunning busy(*this);
+    Report = {};
     lblCapsLock.visible = false;
     if (!HasFileTarget && !GuardInstalledFolder()) return;
     if (!PinGate()) return;
@@ -147,6 +165,8 @@ void frmKolvik::cmdGoEncrypt_Click() {
 }
 
 void frmKolvik::cmdGoDecrypt_Click() {
+    const BusyWhileRunning busy(*this);
+    Report = {};
     lblCapsLock.visible = false;
     cmdGoDecrypt.enabled = false;
     if (!HasFileTarget && !GuardInstalledFolder()) return;
