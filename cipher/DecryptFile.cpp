@@ -32,14 +32,16 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
     auto& work = Work();
     Fault fault = EnterFolder(*this, folder);
     if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
-    if (fault != Fault::None) {
+    // Gone since the folder was listed: nothing is left behind.
+    if (fault == Fault::NotFound) {
         LastError = safefile::ErrorCode(fault);
         return false;
     }
+    if (fault != Fault::None) return LeaveFile(name, folder, ReasonOf(fault));
     FileBytes = work.facts.size;
 
     if (PassedOver(name, folder, work.facts.modified)) return false;
-    if (!work.facts.regular) return SkipFile(name, 0);  // never opened or followed, but counted
+    if (!work.facts.regular) return LeaveFile(name, folder, LeftReason::NotRegularFile);
     if (!EndsInKol(name)) return SkipOtherKind(name, work.facts.size);
 
     const std::string path = JoinPath(folder, name);
@@ -47,10 +49,10 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
     DoEvents();
     const KeyTable table = BuildKeyTable(CipherKey);
 
-    if (work.facts.multiplyLinked) return SkipFile(name, 57);
-    fault = work.source.Open(*work.folder, name, work.facts);
-    if (fault == Fault::NotRegular) return false;
-    if (fault != Fault::None) return SkipFile(name, safefile::ErrorCode(fault));
+    if (work.facts.multiplyLinked) return LeaveFile(name, folder, LeftReason::SeveralNames);
+    fault = work.source.Open(*work.folder, name, work.facts, true);
+    if (fault == Fault::NotRegular) return LeaveFile(name, folder, LeftReason::ChangedDuringRun);
+    if (fault != Fault::None) return LeaveFile(name, folder, ReasonOf(fault));
 
     // The key is checked before anything is created: a wrong key writes nothing at all.
     std::string header(1, '\0');
@@ -62,12 +64,25 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
         fault = work.source.Read(header.data() + 1, rest, got);
         if (got < rest) header.resize(1 + got);
     }
-    if (fault != Fault::None) return SkipFile(name, safefile::ErrorCode(fault));
+    if (fault != Fault::None) {
+        work.source.Close();
+        return LeaveFile(name, folder, ReasonOf(fault));
+    }
+    // Too short to hold even its header: no password could open it.
+    if (header.size() < 9 + std::size_t{static_cast<unsigned char>(header[0])}) {
+        work.source.Close();
+        if (HasFileTarget) MsgBox(path + ": " + std::string(LeftReasonText(LeftReason::Damaged)));
+        return LeaveFile(name, folder, LeftReason::Damaged);
+    }
 
     if (!HeaderMatches(table, header)) {
+        work.source.Close();
+        ++Report.wrongKeys;
         const std::string text = path + ": Onjuiste sleutel";
         if (HasFileTarget) {
             MsgBox(text, MsgButtons::OK);
+            ++Report.left;
+            if (FileLeft) FileLeft(path, LeftReason::WrongKey);
             cmdDecrypt.enabled = true;
             txtPassword_1.text.clear();
             txtPassword_2.text.clear();
@@ -85,19 +100,20 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
         }
         svc.screen.SetMousePointer(MousePointer::Default);
         const MsgAnswer answer = MsgBox(text, MsgButtons::OKCancel);
-        if (LoggingOn) gLog("SKIP " + name);
-        if (answer == MsgAnswer::Cancel) StopRequested = true;
+        if (answer == MsgAnswer::Cancel) StopRequested = Report.stoppedOnWrongKey = true;
         svc.screen.SetMousePointer(MousePointer::Hourglass);
-        ++FilesSkipped;
-        ShowPercentage();
-        ShowTotalFiles();
+        LeaveFile(name, folder, LeftReason::WrongKey);
+        LastError = 0;
         DoEvents();
         return false;
     }
 
     const int extLength = static_cast<unsigned char>(header[0]);
     const std::string plain = PlainName(name, AnsiToUtf8(header.substr(1, extLength)));
-    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) return SkipFile(name, 57);
+    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) {
+        work.source.Close();
+        return LeaveFile(name, folder, LeftReason::NameUnusable);
+    }
     if (!TransformInto(name, plain, extLength, {}, false)) return false;
 
     name = plain;

@@ -22,19 +22,20 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
             cmdExit_Click();
             return false;
         }
-        return SkipFile(name, safefile::ErrorCode(fault));
+        return LeaveFile(name, folder, LeftReason::AccessDenied);
     }
-    if (fault != Fault::None) {
+    // Gone since the folder was listed: nothing is left behind.
+    if (fault == Fault::NotFound) {
         LastError = safefile::ErrorCode(fault);
         return false;
     }
+    if (fault != Fault::None) return LeaveFile(name, folder, ReasonOf(fault));
     FileBytes = work.facts.size;
     const std::string ext = GetExtension(name);
 
     if (PassedOver(name, folder, work.facts.modified)) return false;
-    // Links, FIFOs, sockets and devices are never opened or followed; the user still learns
-    // that they were left alone.
-    if (!work.facts.regular) return SkipFile(name, 0);
+    // Links, FIFOs, sockets and devices are never opened or followed.
+    if (!work.facts.regular) return LeaveFile(name, folder, LeftReason::NotRegularFile);
     if (EndsInKol(name)) return SkipOtherKind(name, work.facts.size);
 
     const std::string path = JoinPath(folder, name);
@@ -44,12 +45,15 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
 
     const auto extAnsi = StorableExtension(ext);
     const std::string newName = EncryptedName(name);
-    if (!extAnsi || newName.size() > work.folder->MaxNameBytes()) return SkipFile(name, 57);
+    if (!extAnsi || newName.size() > work.folder->MaxNameBytes()) {
+        return LeaveFile(name, folder, LeftReason::NameUnusable);
+    }
     // Another name of the same file would keep the plain text.
-    if (work.facts.multiplyLinked) return SkipFile(name, 57);
-    fault = work.source.Open(*work.folder, name, work.facts);
-    if (fault == Fault::NotRegular) return false;  // no longer the file that was listed
-    if (fault != Fault::None) return SkipFile(name, safefile::ErrorCode(fault));
+    if (work.facts.multiplyLinked) return LeaveFile(name, folder, LeftReason::SeveralNames);
+    fault = work.source.Open(*work.folder, name, work.facts, true);
+    // No longer the file that was listed: someone replaced it meanwhile.
+    if (fault == Fault::NotRegular) return LeaveFile(name, folder, LeftReason::ChangedDuringRun);
+    if (fault != Fault::None) return LeaveFile(name, folder, ReasonOf(fault));
 
     const int extLength = static_cast<int>(extAnsi->size());
     if (!TransformInto(name, newName, extLength, EncryptedHeader(BuildKeyTable(CipherKey), *extAnsi), true)) {

@@ -14,6 +14,9 @@ namespace kolvik {
 
 struct frmKolvik::FileWork {
     std::shared_ptr<safefile::Folder> folder = std::make_shared<safefile::Folder>();
+    // The open folder whose files the walk hands over now: a file is reached through it,
+    // never again through its path.
+    std::shared_ptr<safefile::Folder> walked;
     std::vector<safefile::PendingOriginal> pending;
     std::int64_t pendingBytes = 0;
     std::size_t pendingFolders = 0;
@@ -32,5 +35,8 @@ inline constexpr std::int64_t kSyncAlone = std::int64_t{8} << 20;
 
 // Opens folder for work; what is pending elsewhere waits for the group's sync.
 safefile::Fault EnterFolder(frmKolvik& form, const std::string& folder);
+
+// Why a file is left as it is, from what the file layer said.
+LeftReason ReasonOf(safefile::Fault fault);
 
 }  // namespace kolvik

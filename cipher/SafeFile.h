@@ -6,21 +6,38 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Services.h"
 
 namespace kolvik::safefile {
 
-enum class Fault { None, NotFound, Access, DiskFull, NotRegular, Exists, NameTooLong, Io };
+enum class Fault {
+    None,
+    NotFound,
+    Access,
+    DiskFull,
+    NotRegular,
+    Exists,
+    NameTooLong,
+    Io,
+    IsLink,   // a folder became a symbolic link: never entered
+    InUse,    // another program holds the file open for writing
+    Changed,  // the file changed after it was read: it must not be deleted
+};
 
 // The run's error code of a fault: 61 disk full, 70 permission denied, 76 path not found,
 // 57 for any other input/output failure; 0 for none.
 int ErrorCode(Fault fault);
 
+// Kolvik's own scratch copies start with this; a run removes those that a killed run left.
+inline constexpr std::string_view kScratchPrefix = ".kolvik-tijdel-";
+
 struct FileFacts {
     std::int64_t size = 0;
     WallClock::time_point modified{};
+    WallClock::time_point changed{};  // status change: links, permissions, content
     bool regular = false;
     bool directory = false;
     bool multiplyLinked = false;  // other names would keep the old content
@@ -38,7 +55,12 @@ public:
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
+    // The target, by its path; every folder below it is opened with OpenChild.
     Fault Open(const std::string& path);
+    // A folder relative to its open parent, never following a link, so that a folder swapped
+    // for a link cannot lead the run outside its tree and no path length limits the depth.
+    // Fault::IsLink when name is now a symbolic link.
+    Fault OpenChild(const Folder& parent, const std::string& name);
     void Close();
     bool IsOpen() const { return handle_ >= 0; }
     const std::string& Path() const { return path_; }
@@ -49,37 +71,63 @@ public:
     Fault Stat(const std::string& name, FileFacts& facts) const;
     bool Exists(const std::string& name) const;
     std::size_t MaxNameBytes() const;
+    // False on the file systems whose renames and links always let a copy be named without
+    // claiming the name first (ext4, XFS, Btrfs, tmpfs and the like).
+    bool MayHoldClaims() const;
     // Makes the folder's entries durable.
     Fault Sync() const;
     // Makes everything written on this file system durable (one sync for many files).
     Fault SyncFileSystem() const;
     // Unlinks name only while it is still the file described by inode.
     Fault Remove(const std::string& name, std::uint64_t inode) const;
+    // The entries, by name in byte order: folders are real directories, files everything else
+    // (links are never followed). Kolvik's scratch copies go to scratch, not to files.
+    Fault List(std::vector<std::string>& files, std::vector<std::string>& folders,
+               std::vector<std::string>* scratch = nullptr) const;
+    // Removes a scratch copy that a killed run left; one of a live run is left alone.
+    void RemoveLeftoverScratch(const std::string& name) const;
+    // Bytes of the regular files here and in every folder below.
+    Fault Size(std::int64_t& bytes) const;
 
 private:
     int handle_ = -1;
     std::string path_;
     std::uint64_t device_ = 0;
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
+    mutable int claims_ = -1;          // MayHoldClaims, once asked
 };
 
 class Source {
 public:
     Source() = default;
     ~Source();
+    Source(Source&& other) noexcept;
+    Source& operator=(Source&& other) noexcept;
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
 
     // Opens a regular file without following a link and without blocking on a FIFO;
-    // fails when the entry is no longer the file that facts describe.
-    Fault Open(const Folder& folder, const std::string& name, const FileFacts& facts);
+    // fails when the entry is no longer the file that facts describe, and refreshes facts
+    // from the open file. With lease, a read lease is taken where the system grants one, so
+    // that any later writer is noticed; Fault::InUse when a writer already has it open.
+    Fault Open(const Folder& folder, const std::string& name, FileFacts& facts,
+               bool lease = false);
     // Fills buf up to size; got is smaller only at the end of the file.
     Fault Read(void* buf, std::size_t size, std::size_t& got);
+    // Reads on from offset again.
+    Fault Seek(std::int64_t offset);
     // Makes the file's content durable.
     Fault Sync();
+    bool IsOpen() const { return handle_ >= 0; }
+    // False once another program opened the file for writing or truncated it (or when no
+    // lease was granted).
+    bool LeaseHeld() const;
+    bool Leased() const { return leased_; }
+    void Close();
 
 private:
     int handle_ = -1;
+    bool leased_ = false;
 };
 
 // The transformed copy: an unnamed temporary file until it is published.
@@ -102,6 +150,8 @@ public:
 
 private:
     void StartWriteback();
+    Fault LinkUnnamed(const std::string& newName);
+    Fault RenameScratch(const std::string& newName);
 
     const Folder* folder_ = nullptr;
     int handle_ = -1;
@@ -113,27 +163,32 @@ private:
 };
 
 // An original whose copy is named but not yet known to be on disk. Its folder stays open with
-// it, so that one sync can serve the originals of many folders.
+// it, so that one sync can serve the originals of many folders; so does the original itself
+// while it is leased, so that the lease can tell whether anyone wrote to it since.
 struct PendingOriginal {
     std::shared_ptr<const Folder> folder;
     std::string original, copy;
-    std::uint64_t originalInode = 0, copyInode = 0;
+    FileFacts originalFacts;  // as the copy was made from it
+    Source leased;
+    std::uint64_t copyInode = 0;
     std::int64_t countedBytes = 0;  // what the run added to its byte count for this file
     bool copyDurable = false;
     // The copy was finished by an interrupted run, not written by this one: it is never removed.
     bool earlierCopy = false;
 };
 
-// Makes the copies durable with one sync per file system, then deletes their originals. An
-// entry whose step fails keeps its original and loses its copy; those entries are returned.
-std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pending);
+struct FailedOriginal {
+    PendingOriginal entry;
+    Fault fault = Fault::Io;  // Fault::Changed: the original changed after it was read
+};
 
-// The entries directly in a folder, by name in byte order: folders are real directories,
-// files everything else (links are never followed).
-Fault ListFolder(const std::string& path, std::vector<std::string>& files,
-                 std::vector<std::string>& folders);
-// Bytes of the regular files in a folder and everything below it.
-Fault FolderSize(const std::string& path, std::int64_t& bytes);
-Fault EntryFacts(const std::string& path, FileFacts& facts);
+// Makes the copies durable with one sync per file system, then deletes their originals, each
+// only while it is unchanged since it was read. An entry whose step fails keeps its original
+// and loses its copy; those entries are returned with the reason.
+std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending);
+
+// Unlinks name only while it is still the file that facts describe, unchanged.
+Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
+                      const Source& leased);
 
 }  // namespace kolvik::safefile

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 #include "platform/Services.h"
 
 namespace kolvik {
+
+namespace safefile {
+class Folder;
+}
 
 struct Services {
     Dialogs& dialogs;
@@ -35,6 +40,7 @@ struct RunReport {
     bool passwordRefused = false;    // empty, unequal or not storable: nothing ran
     bool stoppedOnWrongKey = false;  // a wrong-key question answered with Cancel
     bool diskFull = false;           // the run stopped on a full disk
+    bool targetUnreadable = false;   // the target folder itself could not be opened or listed
 };
 
 class frmKolvik : public Form {
@@ -128,6 +134,11 @@ public:
     void ProcessTarget(const std::string& target);
     void WalkFolder(const std::string& folder);
     std::int64_t MeasureTarget(const std::string& folder);
+    // The walk below one open folder: each subfolder is opened from it, never by its path.
+    void WalkBelow(const std::shared_ptr<safefile::Folder>& folder);
+    // Hands the files of an open folder to the per-file operation of the mode; false once
+    // the run must stop.
+    bool TransformFilesOf(const std::shared_ptr<safefile::Folder>& folder);
     void OpenInViewer(const std::string& path);
 
     // Start-up, the two runs and the PIN gate (run/).
@@ -165,12 +176,20 @@ public:
     // call it at the end of each pass and on Exit; a group fills up across folders.
     void FlushPendingOriginals();
     struct FileWork;  // the folder in work, its originals awaiting deletion, the block buffer
-    FileWork* fileWork = nullptr;
+    struct FileWorkDeleter {
+        void operator()(FileWork* work) const;
+    };
+    std::unique_ptr<FileWork, FileWorkDeleter> fileWork;
     FileWork& Work();
+    // Completes what is pending and closes every file and folder of the run, so that the
+    // space of deleted originals comes back at once.
+    void ReleaseFiles();
     // The pass-over tests that both directions share; true when the file is left alone.
     bool PassedOver(const std::string& name, const std::string& folder, WallClock::time_point modified);
-    // Counts a file that could not be transformed safely; always false.
-    bool SkipFile(const std::string& name, int errorCode);
+    // Counts and reports a file that the run left in its old form; always false.
+    bool LeaveFile(const std::string& name, const std::string& folder, LeftReason reason);
+    // Reports a folder that the run did not enter; its files are not counted one by one.
+    void LeaveFolder(const std::string& path, LeftReason reason);
     // A file of the other kind: counted as skipped, its size counted as done.
     bool SkipOtherKind(const std::string& name, std::int64_t size);
     // Streams the open source into newName through the safe publish sequence (header first

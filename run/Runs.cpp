@@ -48,9 +48,11 @@ public:
         return f_.HasFolderTarget ? f_.TargetFolder : f_.svc.process.programFolder;
     }
 
-    // The access question after a pass: asked while no file has been reached at all.
+    // The access question after a pass: asked once, and only when the target folder itself
+    // could not be opened or listed (a folder of nothing but folders is no reason to ask).
     bool AccessQuestionAllowsGoingOn() {
-        if (!f_.HasFolderTarget || f_.FileReached) return true;
+        if (!f_.HasFolderTarget || !f_.Report.targetUnreadable || asked_) return true;
+        asked_ = true;
         if (f_.MsgBox("Kan geen toegang krijgen tot: " + f_.TargetFolder, MsgButtons::OKCancel) ==
             MsgAnswer::OK)
             return true;
@@ -84,7 +86,7 @@ public:
         if (decrypt_ && f_.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
         f_.LastSummary = {"  ",
-                          "Map: " + f_.svc.process.programFolder,
+                          "Map: " + Target(),
                           std::string(decrypt_ ? "Ontsleuteld: " : "Versleuteld: ") +
                               std::to_string(f_.FilesDone) + " bestanden",
                           "Overgeslagen: " + std::to_string(f_.FilesSkipped) + " bestanden",
@@ -101,7 +103,9 @@ public:
     template <typename Walk>
     bool Pass(Walk pass) {
         pass(Target());
-        f_.FlushPendingOriginals();
+        // Every file and folder is closed when the pass ends: the space of a deleted original
+        // comes back now, not when the program quits.
+        f_.ReleaseFiles();
         if (!AccessQuestionAllowsGoingOn()) {
             f_.svc.screen.SetMousePointer(MousePointer::Default);
             return false;
@@ -113,6 +117,7 @@ private:
     frmKolvik& f_;
     bool decrypt_;
     std::chrono::steady_clock::time_point start_{};
+    bool asked_ = false;
 };
 
 }  // namespace
@@ -138,7 +143,10 @@ void frmKolvik::cmdGoEncrypt_Click() {
     Report = {};
     lblCapsLock.visible = false;
     if (!HasFileTarget && !GuardInstalledFolder()) return;
-    if (!PinGate()) return;
+    if (!PinGate()) {
+        Report.pinRefused = true;
+        return;
+    }
     CipherKey = txtPassword_1.text;
 
     if (HasFileTarget) {
@@ -147,7 +155,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
         const std::string folder =
             LastDecryptFolder.empty() ? target.parent_path().string() : LastDecryptFolder;
         EncryptFile(name, folder);
-        FlushPendingOriginals();
+        ReleaseFiles();
         Unload();
         if (registrationDialog) registrationDialog->Unload();
         StopRequested = true;
@@ -184,7 +192,7 @@ void frmKolvik::cmdGoDecrypt_Click() {
             cmdGoDecrypt.visible = false;
             cmdGoEncrypt.visible = true;
         }
-        FlushPendingOriginals();
+        ReleaseFiles();
         return;
     }
 

@@ -8,6 +8,7 @@ namespace kolvik::posix {
 namespace {
 
 int OpenAt(int dirfd, const char* path, int flags, mode_t mode) { return ::openat(dirfd, path, flags, mode); }
+int Fcntl(int fd, int cmd, int arg) { return ::fcntl(fd, cmd, arg); }
 int FstatAt(int dirfd, const char* path, struct stat* st, int flags) { return ::fstatat(dirfd, path, st, flags); }
 
 int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, unsigned flags) {
@@ -22,7 +23,7 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 
 const FileCalls kReal{OpenAt,  ::close,  ::read,   ::write,    ::fstat,  FstatAt,   ::fsync,
                       ::syncfs, ::fchown, ::fchmod, ::futimens, ::linkat, RenameAt2, ::unlinkat,
-                      ::sync_file_range};
+                      ::sync_file_range, Fcntl};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

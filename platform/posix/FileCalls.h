@@ -26,6 +26,8 @@ struct FileCalls {
     int (*unlinkat)(int dirfd, const char* path, int flags);
     // Only a hint to start or wait for writeback; durability still comes from fsync.
     int (*sync_file_range)(int fd, off_t offset, off_t nbytes, unsigned flags);
+    // Leases only: F_SETSIG, F_SETLEASE and F_GETLEASE.
+    int (*fcntl)(int fd, int cmd, int arg);
 };
 
 // The table in use: the real calls unless a test has put its own in place.

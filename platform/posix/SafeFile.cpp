@@ -2,14 +2,20 @@
 #include "cipher/SafeFile.h"
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
+#include <string>
+#include <utility>
 
 #include "platform/posix/FileCalls.h"
 
@@ -32,6 +38,7 @@ Fault FromErrno(int e) {
     case EEXIST: return Fault::Exists;
     case ENAMETOOLONG: return Fault::NameTooLong;
     case ELOOP: return Fault::NotRegular;  // the entry is a symbolic link
+    case EWOULDBLOCK: return Fault::InUse;  // a write lease elsewhere
     default: return Fault::Io;
     }
 }
@@ -42,10 +49,15 @@ constexpr off_t kLargeFile = off_t{4} << 20;
 // A large copy is handed to the disk in chunks of this size while the next one is transformed.
 constexpr std::int64_t kWritebackChunk = std::int64_t{8} << 20;
 
+WallClock::time_point FromTimespec(const timespec& t) {
+    return WallClock::time_point(std::chrono::duration_cast<WallClock::duration>(
+        std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec)));
+}
+
 void FillFacts(const struct stat& st, FileFacts& facts) {
     facts.size = static_cast<std::int64_t>(st.st_size);
-    facts.modified = WallClock::time_point(std::chrono::duration_cast<WallClock::duration>(
-        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    facts.modified = FromTimespec(st.st_mtim);
+    facts.changed = FromTimespec(st.st_ctim);
     facts.regular = S_ISREG(st.st_mode);
     facts.directory = S_ISDIR(st.st_mode);
     facts.multiplyLinked = facts.regular && st.st_nlink > 1;
@@ -73,6 +85,54 @@ void CloseHandle(int& handle) {
     handle = -1;
 }
 
+// A deep tree keeps one folder open per level, and a group of pending originals one file
+// each: the usual soft limit of 1024 would cut a tree of a few hundred levels short.
+void RaiseOpenFileLimit() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
+        (void)::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+}
+
+// A writer that opens a leased file waits until the lease is given up. Giving it up at once
+// lets the writer go on; the lease is then gone, and the original is kept (LeaseHeld).
+int LeaseBreakSignal() { return SIGRTMIN + 1; }
+
+extern "C" void OnLeaseBreak(int, siginfo_t* info, void*) {
+    const int saved = errno;
+    (void)::fcntl(info->si_fd, F_SETLEASE, F_UNLCK);
+    errno = saved;
+}
+
+void InstallLeaseBreakHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnLeaseBreak;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        (void)::sigaction(LeaseBreakSignal(), &action, nullptr);
+    });
+}
+
+bool IsScratchName(const std::string& name) { return name.rfind(kScratchPrefix, 0) == 0; }
+
+// ".kolvik-tijdel-PID-N": the process that made it, or 0 when the name says none.
+pid_t ScratchOwner(const std::string& name) {
+    const std::string rest = name.substr(kScratchPrefix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos) return 0;
+    pid_t pid = 0;
+    for (std::size_t i = 0; i < dash; ++i) {
+        if (rest[i] < '0' || rest[i] > '9' || pid > 100000000) return 0;
+        pid = pid * 10 + (rest[i] - '0');
+    }
+    return pid;
+}
+
 }  // namespace
 
 int ErrorCode(Fault fault) {
@@ -90,6 +150,7 @@ int ErrorCode(Fault fault) {
 Folder::~Folder() { Close(); }
 
 Fault Folder::Open(const std::string& path) {
+    RaiseOpenFileLimit();
     Close();
     handle_ = Sys().openat(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (handle_ < 0) return LastFault();
@@ -104,10 +165,27 @@ Fault Folder::Open(const std::string& path) {
     return Fault::None;
 }
 
+Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
+    Close();
+    handle_ = Sys().openat(parent.Handle(), name.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+    if (handle_ < 0) return errno == ELOOP ? Fault::IsLink : LastFault();
+    struct stat st {};
+    if (Sys().fstat(handle_, &st) != 0) {
+        const Fault f = LastFault();
+        CloseHandle(handle_);
+        return f;
+    }
+    device_ = st.st_dev;
+    path_ = parent.Path() == "/" ? "/" + name : parent.Path() + "/" + name;
+    return Fault::None;
+}
+
 void Folder::Close() {
     CloseHandle(handle_);
     path_.clear();
     nameMax_ = 0;
+    claims_ = -1;
 }
 
 Fault Folder::Stat(const std::string& name, FileFacts& facts) const {
@@ -131,6 +209,19 @@ std::size_t Folder::MaxNameBytes() const {
     return nameMax_;
 }
 
+bool Folder::MayHoldClaims() const {
+    if (claims_ < 0) {
+        struct statfs fs {};
+        constexpr long kNative[] = {0xEF53 /* ext2-4 */, 0x58465342 /* xfs */,
+                                    static_cast<long>(0x9123683E) /* btrfs */,
+                                    0x01021994 /* tmpfs */, static_cast<long>(0xF2F52010) /* f2fs */};
+        claims_ = ::fstatfs(handle_, &fs) != 0 ||
+                  std::find(std::begin(kNative), std::end(kNative), static_cast<long>(fs.f_type)) ==
+                      std::end(kNative);
+    }
+    return claims_ != 0;
+}
+
 Fault Folder::Sync() const { return Sys().fsync(handle_) == 0 ? Fault::None : LastFault(); }
 
 Fault Folder::SyncFileSystem() const { return Sys().syncfs(handle_) == 0 ? Fault::None : LastFault(); }
@@ -144,18 +235,56 @@ Fault Folder::Remove(const std::string& name, std::uint64_t inode) const {
 
 // --- Source ---
 
-Source::~Source() { CloseHandle(handle_); }
+Source::~Source() { Close(); }
 
-Fault Source::Open(const Folder& folder, const std::string& name, const FileFacts& facts) {
+Source::Source(Source&& other) noexcept : handle_(other.handle_), leased_(other.leased_) {
+    other.handle_ = -1;
+    other.leased_ = false;
+}
+
+Source& Source::operator=(Source&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, -1);
+        leased_ = std::exchange(other.leased_, false);
+    }
+    return *this;
+}
+
+void Source::Close() {
     CloseHandle(handle_);
+    leased_ = false;
+}
+
+Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease) {
+    Close();
     handle_ = Sys().openat(folder.Handle(), name.c_str(),
                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
     if (handle_ < 0) return LastFault();
     struct stat st {};
-    if (Sys().fstat(handle_, &st) != 0) return LastFault();
+    if (Sys().fstat(handle_, &st) != 0) {
+        const Fault f = LastFault();
+        Close();
+        return f;
+    }
     if (!S_ISREG(st.st_mode) || st.st_ino != facts.inode || st.st_dev != facts.device) {
-        CloseHandle(handle_);
+        Close();
         return Fault::NotRegular;
+    }
+    FillFacts(st, facts);
+    if (lease) {
+        InstallLeaseBreakHandler();
+        const auto& sys = Sys();
+        if (sys.fcntl(handle_, F_SETSIG, LeaseBreakSignal()) == 0 &&
+            sys.fcntl(handle_, F_SETLEASE, F_RDLCK) == 0) {
+            leased_ = true;
+        } else if (errno == EAGAIN) {
+            // Open for writing elsewhere: whatever that program writes next would be lost.
+            Close();
+            return Fault::InUse;
+        }
+        // Otherwise no lease here (not the owner, or a file system without leases): the
+        // facts compared before the deletion still catch a change.
     }
 #ifdef POSIX_FADV_SEQUENTIAL
     // Worth a call only where read-ahead has room to grow.
@@ -179,7 +308,15 @@ Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
     return Fault::None;
 }
 
+Fault Source::Seek(std::int64_t offset) {
+    return ::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) == offset ? Fault::None : LastFault();
+}
+
 Fault Source::Sync() { return Sys().fsync(handle_) == 0 ? Fault::None : LastFault(); }
+
+bool Source::LeaseHeld() const {
+    return leased_ && handle_ >= 0 && Sys().fcntl(handle_, F_GETLEASE, 0) == F_RDLCK;
+}
 
 // --- Copy ---
 
@@ -190,11 +327,13 @@ Fault Copy::Create(const Folder& folder, const std::string& newName) {
     handle_ = Sys().openat(folder.Handle(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
     if (handle_ >= 0) return Fault::None;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return LastFault();
-    // No unnamed files here: a scratch name of our own, created exclusively so that an
-    // existing file (a user's tijdel.enc, the source itself) is never opened.
-    for (int variant = 0; variant < 1000; ++variant) {
-        const std::string name =
-            variant == 0 ? "tijdel.enc" : "tijdel" + std::to_string(variant) + ".enc";
+    // No unnamed files here: a scratch name that is unmistakably ours, created exclusively so
+    // that an existing file is never opened, and carrying our process id so that a later run
+    // can tell a killed run's leftover from a live run's copy.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = std::string(kScratchPrefix) + std::to_string(::getpid()) + "-" +
+                                 std::to_string(++counter);
         if (name == newName) continue;
         handle_ = Sys().openat(folder.Handle(), name.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -251,29 +390,62 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     const timespec times[2] = {{0, UTIME_OMIT}, ToTimespec(like.modified)};
     if (sys.futimens(handle_, times) != 0) return LastFault();
     if (durable && sys.fsync(handle_) != 0) return LastFault();
-    const int dir = folder_->Handle();
-    if (tempName_.empty()) {
-        if (sys.linkat(handle_, "", dir, newName.c_str(), AT_EMPTY_PATH) != 0) {
-            if (errno != ENOENT && errno != EPERM) return LastFault();
-            // Without the privilege for AT_EMPTY_PATH the descriptor is linked through /proc.
-            const std::string self = "/proc/self/fd/" + std::to_string(handle_);
-            if (sys.linkat(AT_FDCWD, self.c_str(), dir, newName.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-                return LastFault();
-            }
-        }
-    } else {
-        if (sys.renameat2(dir, tempName_.c_str(), dir, newName.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno != EINVAL && errno != ENOSYS) return LastFault();
-            // A file system without renameat2: a hard link also refuses to replace.
-            if (sys.linkat(dir, tempName_.c_str(), dir, newName.c_str(), 0) != 0) return LastFault();
-            (void)sys.unlinkat(dir, tempName_.c_str(), 0);
-        }
-        tempName_.clear();
-    }
+    const Fault named = tempName_.empty() ? LinkUnnamed(newName) : RenameScratch(newName);
+    if (named != Fault::None) return named;
     inode_ = st.st_ino;
     CloseHandle(handle_);
     // The folder entry is made durable with the deletion of the original, never later.
     return Fault::None;
+}
+
+Fault Copy::LinkUnnamed(const std::string& newName) {
+    const auto& sys = Sys();
+    const int dir = folder_->Handle();
+    if (sys.linkat(handle_, "", dir, newName.c_str(), AT_EMPTY_PATH) == 0) return Fault::None;
+    if (errno != ENOENT && errno != EPERM) return LastFault();
+    // Without the privilege for AT_EMPTY_PATH the descriptor is linked through /proc.
+    const std::string self = "/proc/self/fd/" + std::to_string(handle_);
+    if (sys.linkat(AT_FDCWD, self.c_str(), dir, newName.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        return LastFault();
+    }
+    return Fault::None;
+}
+
+Fault Copy::RenameScratch(const std::string& newName) {
+    const auto& sys = Sys();
+    const int dir = folder_->Handle();
+    const char* from = tempName_.c_str();
+    const char* to = newName.c_str();
+    if (sys.renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) {
+        tempName_.clear();
+        return Fault::None;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return LastFault();
+    // No rename that refuses to replace here; a hard link refuses too.
+    if (sys.linkat(dir, from, dir, to, 0) == 0) {
+        (void)sys.unlinkat(dir, from, 0);
+        tempName_.clear();
+        return Fault::None;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return LastFault();
+    // Nor hard links (FAT, exFAT and NTFS through FUSE, many network shares): the new name is
+    // claimed by an empty file of our own, created exclusively, and the copy renamed over it.
+    const int claim = sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (claim < 0) return LastFault();
+    struct stat claimed {};
+    const bool statted = sys.fstat(claim, &claimed) == 0;
+    sys.close(claim);
+    FileFacts now;
+    // Still our empty claim: nobody put a file of their own there meanwhile.
+    const bool ours = statted && folder_->Stat(newName, now) == Fault::None &&
+                      now.inode == claimed.st_ino && now.size == 0;
+    if (ours && sys.renameat2(dir, from, dir, to, 0) == 0) {
+        tempName_.clear();
+        return Fault::None;
+    }
+    const Fault f = ours ? LastFault() : Fault::Exists;
+    if (statted) (void)folder_->Remove(newName, claimed.st_ino);
+    return f;
 }
 
 void Copy::Discard() {
@@ -286,6 +458,21 @@ void Copy::Discard() {
 
 // --- Pending originals ---
 
+Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
+                      const Source& leased) {
+    // A broken lease means a writer opened it: what it writes must not go with the file.
+    if (leased.Leased() && !leased.LeaseHeld()) return Fault::Changed;
+    FileFacts now;
+    if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
+    // Replaced (an editor saving under the same name), appended to, truncated or rewritten:
+    // the copy no longer holds what the name holds.
+    if (now.inode != facts.inode || now.device != facts.device || now.size != facts.size ||
+        now.modified != facts.modified || now.changed != facts.changed) {
+        return Fault::Changed;
+    }
+    return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
+}
+
 // Deletes every original still described by its inode. On a journalling file system each
 // deletion may wait for the journal; several in flight share those waits, which makes a group
 // of small files many times quicker to finish.
@@ -296,7 +483,8 @@ std::vector<Fault> RemoveOriginals(const std::vector<PendingOriginal>& pending) 
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         for (std::size_t i = next++; i < pending.size(); i = next++) {
-            result[i] = pending[i].folder->Remove(pending[i].original, pending[i].originalInode);
+            const auto& p = pending[i];
+            result[i] = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
         }
     };
     std::vector<std::thread> helpers;
@@ -310,8 +498,8 @@ std::vector<Fault> RemoveOriginals(const std::vector<PendingOriginal>& pending) 
     return result;
 }
 
-std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pending) {
-    std::vector<PendingOriginal> failed;
+std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending) {
+    std::vector<FailedOriginal> failed;
     if (pending.empty()) return failed;
     const bool needSync = std::any_of(pending.begin(), pending.end(),
                                       [](const PendingOriginal& p) { return !p.copyDurable; });
@@ -347,7 +535,7 @@ std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pendi
         // The original stays; its copy is then redundant, and may not even be complete. A copy
         // that this run did not write is not ours to take away.
         if (!p.earlierCopy) (void)p.folder->Remove(p.copy, p.copyInode);
-        failed.push_back(std::move(p));
+        failed.push_back({std::move(p), removals[i]});
     }
     pending.clear();
     // Only single-file runs wait for the deletions to be on disk too; elsewhere the next group's
@@ -361,19 +549,20 @@ std::vector<PendingOriginal> CompletePending(std::vector<PendingOriginal>& pendi
 
 // --- Listing ---
 
-Fault EntryFacts(const std::string& path, FileFacts& facts) {
-    struct stat st {};
-    if (Sys().fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return LastFault();
-    FillFacts(st, facts);
-    return Fault::None;
-}
-
-Fault ListFolder(const std::string& path, std::vector<std::string>& files,
-                 std::vector<std::string>& folders) {
+Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& folders,
+                   std::vector<std::string>* scratch) const {
     files.clear();
     folders.clear();
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr) return LastFault();
+    if (scratch != nullptr) scratch->clear();
+    // A descriptor of its own: closedir closes it, and the folder stays open.
+    const int listing = Sys().openat(handle_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (listing < 0) return LastFault();
+    DIR* dir = ::fdopendir(listing);
+    if (dir == nullptr) {
+        const Fault f = LastFault();
+        Sys().close(listing);
+        return f;
+    }
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
@@ -381,10 +570,14 @@ Fault ListFolder(const std::string& path, std::vector<std::string>& files,
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            isFolder = ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            isFolder = Sys().fstatat(handle_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                        S_ISDIR(st.st_mode);
         }
-        (isFolder ? folders : files).push_back(name);
+        if (!isFolder && IsScratchName(name)) {
+            if (scratch != nullptr) scratch->push_back(name);
+        } else {
+            (isFolder ? folders : files).push_back(name);
+        }
         errno = 0;
     }
     const int readError = errno;
@@ -395,17 +588,31 @@ Fault ListFolder(const std::string& path, std::vector<std::string>& files,
     return Fault::None;
 }
 
-Fault FolderSize(const std::string& path, std::int64_t& bytes) {
+void Folder::RemoveLeftoverScratch(const std::string& name) const {
+    if (!IsScratchName(name)) return;
+    const pid_t owner = ScratchOwner(name);
+    // A copy in the making of another live run is that run's to finish or discard.
+    if (owner != 0 && owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
+    FileFacts facts;
+    if (Stat(name, facts) != Fault::None || !facts.regular || facts.multiplyLinked) return;
+    (void)Remove(name, facts.inode);
+}
+
+Fault Folder::Size(std::int64_t& bytes) const {
     std::vector<std::string> files, folders;
-    if (const Fault f = ListFolder(path, files, folders); f != Fault::None) return f;
+    if (const Fault f = List(files, folders); f != Fault::None) return f;
     std::int64_t total = 0;
     for (const auto& name : files) {
         FileFacts facts;
-        if (EntryFacts(path + "/" + name, facts) == Fault::None && facts.regular) total += facts.size;
+        if (Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
     }
     for (const auto& name : folders) {
+        Folder child;
         std::int64_t below = 0;
-        if (const Fault f = FolderSize(path + "/" + name, below); f != Fault::None) return f;
+        Fault f = child.OpenChild(*this, name);
+        if (f == Fault::None) f = child.Size(below);
+        if (f == Fault::IsLink) continue;  // never followed, so never counted
+        if (f != Fault::None) return f;
         total += below;
     }
     bytes = total;

@@ -39,16 +39,26 @@ TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     EXPECT_NE(w.Log().find("SKIP a_txt.kol"), std::string::npos);
 }
 
-TEST(WrongKey, ShortFilesAreWrongKeysButAHeaderAloneIsEmpty) {
+// Too short for its header is damaged, whatever the password: no wrong-key question for it.
+TEST(Damaged, TooShortForItsHeaderIsDamagedButAHeaderAloneIsEmpty) {
     TempDir target;
     const std::string full = RefEncrypted("k", "txt", "");
     WriteFile(target / "none_txt.kol", "");
+    WriteFile(target / "three_txt.kol", full.substr(0, 3));
     WriteFile(target / "short_txt.kol", full.substr(0, 11));   // L + 8 bytes
     WriteFile(target / "header_txt.kol", full.substr(0, 12));  // L + 9 bytes
     Window w("k");
+    std::vector<std::pair<std::string, LeftReason>> left;
+    w->FileLeft = [&](const std::string& path, LeftReason r) { left.emplace_back(path, r); };
     w.Decrypt(target.path());
-    EXPECT_EQ(w.dialogs.shown.size(), 2u);
-    EXPECT_TRUE(fs::exists(target / "none_txt.kol") && fs::exists(target / "short_txt.kol"));
+    EXPECT_TRUE(w.dialogs.shown.empty());
+    const std::vector<std::pair<std::string, LeftReason>> expected = {
+        {target / "none_txt.kol", LeftReason::Damaged},
+        {target / "short_txt.kol", LeftReason::Damaged},
+        {target / "three_txt.kol", LeftReason::Damaged}};
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(w->FilesSkipped, 3);
+    EXPECT_EQ(w->Report.wrongKeys, 0);
     EXPECT_TRUE(fs::exists(target / "header.txt") && ReadFile(target / "header.txt").empty());
 }
 
@@ -74,10 +84,15 @@ TEST(ModeTime, FilesChangedSinceTheModeButtonAreLeftAlone) {
     Window w;
     SetMtime(target / "at.txt", w->ModeTime);
     SetMtime(target / "before.txt", w->ModeTime - std::chrono::nanoseconds(1));
+    w->LoggingOn = true;
     w.Encrypt(target.path());
     EXPECT_TRUE(fs::exists(target / "at.txt"));
     EXPECT_TRUE(fs::exists(target / "before_txt.kol"));
-    EXPECT_EQ(w->FilesDone + w->FilesSkipped, 1);
+    // Left alone, but counted and logged: the user learns that it is still plain.
+    EXPECT_EQ(w->FilesDone, 1);
+    EXPECT_EQ(w->FilesSkipped, 1);
+    EXPECT_EQ(w->Report.left, 1);
+    EXPECT_NE(w.Log().find("SKIP at.txt"), std::string::npos);
 }
 
 TEST(PassOver, ProgramFilesAndKolNames) {

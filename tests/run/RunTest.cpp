@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/posix/FileCalls.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
@@ -60,36 +61,48 @@ TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
     Run(true, "Geheim12");
     const std::vector<std::string> expected = {
         "-------------------------06-12-2026-------------------------", "  ",
-        "Map: " + program.path(), "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
+        "Map: " + tree.path(), "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
         "Totaal: 5015 bytes", "Verstreken tijd: 0 min 0 sec",
         "-------------------------06-12-2026-------------------------", "  ",
-        "Map: " + program.path(), "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
+        "Map: " + tree.path(), "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
         // Decryption counts the encrypted sizes: 5015 + 4 files * 10 + extensions 3 + 3 + 3 + 0.
         "Totaal: 5064 bytes", "Verstreken tijd: 0 min 0 sec"};
     EXPECT_EQ(LogLines(), expected);
 }
 
-// The top level holds no file: asked after the first pass, while no file has been reached.
-TEST_F(RunFixture, AccessQuestionOnlyWhileNoFileReached) {
+// Folders of nothing but folders, or nothing at all, are no reason to ask; a target that
+// cannot be listed is, once per run.
+TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
     fs::create_directories(tree / "only/sub");
     WriteFile(tree / "only/sub/x.txt", "x");
     Start(tree.path());
-    w->dialogs.answers = {MsgAnswer::Cancel};
     Run(false, "pw");
-    EXPECT_TRUE(f->unloaded);
-    EXPECT_TRUE(fs::exists(tree / "only/sub/x.txt"));
-    EXPECT_EQ(LogLines().size(), 1u);  // the header only
-
-    Start(tree.path());
-    Run(false, "pw");
-    ASSERT_EQ(w->dialogs.shown.size(), 1u);
-    EXPECT_EQ(w->dialogs.shown[0].text, "Kan geen toegang krijgen tot: " + tree.path());
-    EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OKCancel);
+    EXPECT_TRUE(w->dialogs.shown.empty());
     EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
-    // A second run in the same window: a file has been reached, no question any more.
-    Run(true, "pw");
-    EXPECT_EQ(w->dialogs.shown.size(), 1u);
-    EXPECT_TRUE(fs::exists(tree / "only/sub/x.txt"));
+
+    TempDir empty;
+    Start(empty.path());
+    Run(false, "pw");
+    EXPECT_TRUE(w->dialogs.shown.empty());
+
+    // Listing the target fails: asked after the first pass only; Cancel ends the program.
+    for (const MsgAnswer answer : {MsgAnswer::OK, MsgAnswer::Cancel}) {
+        Start(tree.path());
+        w->dialogs.answers = {answer};
+        posix::FileCalls failing = posix::RealFileCalls();
+        failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
+            if (std::string(path) == ".") return errno = EACCES, -1;
+            return posix::RealFileCalls().openat(dirfd, path, flags, mode);
+        };
+        posix::SetFileCalls(&failing);
+        Run(true, "pw");
+        posix::SetFileCalls(nullptr);
+        ASSERT_EQ(w->dialogs.shown.size(), 1u);
+        EXPECT_EQ(w->dialogs.shown[0].text, "Kan geen toegang krijgen tot: " + tree.path());
+        EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OKCancel);
+        EXPECT_EQ(f->unloaded, answer == MsgAnswer::Cancel);
+        EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
+    }
 }
 
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
