@@ -1,19 +1,19 @@
 // kolvik-cli: the main window's model driven from a script. It types the password,
 // presses the buttons and answers the questions; everything else is the window's own.
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <csignal>
-#include <cstring>
-#include <fstream>
-#include <functional>
 #include <iostream>
 #include <optional>
-#include <termios.h>
 
 #include "Version.h"
+#include "app/CliExitStatus.h"
+#include "app/CliTerminal.h"
+#include "app/PasswordLine.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/posix/PosixServices.h"
 #include "platform/posix/RegistryStore.h"
@@ -21,12 +21,13 @@
 namespace {
 
 using namespace kolvik;
+using namespace kolvik::cli;
 
-volatile std::sig_atomic_t gInterrupted = 0;
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
-
-constexpr int kExitUsage = 2, kExitPinRefused = 3, kExitWrongKey = 4, kExitInterrupted = 130;
-const char* const kWrongKeyEnding = ": Onjuiste sleutel";
+// The first of SIGINT and SIGTERM that came; the exit status tells them apart.
+volatile std::sig_atomic_t gSignal = 0;
+extern "C" void OnSignal(int signal) {
+    if (gSignal == 0) gSignal = signal;
+}
 
 const char* const kUsage =
     "Gebruik: kolvik-cli encrypt PAD [--password-file BESTAND] [--log]\n"
@@ -39,75 +40,14 @@ const char* const kUsage =
     "als standaardinvoer een terminal is, of gelezen uit de eerste regel van BESTAND\n"
     "(\"-\" leest standaardinvoer). Met --log wordt het activiteitenlogboek bijgehouden.\n";
 
-bool EndsWith(const std::string& s, const std::string& end) {
-    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
-}
-
-std::string ForTerminal(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
-    return text;
-}
-
 struct Options {
     std::string command, path, passwordFile;
     bool log = false, stopOnWrongKey = false, noContextMenu = false;
 };
 
-class CliDialogs : public Dialogs {
-public:
-    explicit CliDialogs(bool stopOnWrongKey) : stopOnWrongKey_(stopOnWrongKey) {}
-    bool pinRefused = false, wrongKeyOnSingleFile = false;
-    std::function<void()> beforeMessage;
-
-    MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon) override {
-        if (beforeMessage) beforeMessage();
-        std::cerr << ForTerminal(text) << '\n';
-        pinRefused |= text == "Foute PIN-code";
-        const bool wrongKey = EndsWith(text, kWrongKeyEnding);
-        wrongKeyOnSingleFile |= wrongKey && buttons == MsgButtons::OK;
-        return wrongKey && stopOnWrongKey_ ? MsgAnswer::Cancel : MsgAnswer::OK;
-    }
-    void ShowModal(Form& form) override { form.Unload(); }
-
-private:
-    bool stopOnWrongKey_;
-};
-
-// Yields become the moments to notice Ctrl+C and to redraw the progress line.
-class CliScreen : public Screen {
-public:
-    frmKolvik* form = nullptr;
-    bool progressShown = false;
-
-    void Yield() override {
-        if (!form) return;
-        if (gInterrupted && !form->ExitRequested) form->cmdExit_Click();
-        if (!terminal_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
-        lastDraw_ = now;
-        std::string file = form->lblFiles.text;
-        if (file.size() > 60) file = "..." + file.substr(file.size() - 57);
-        std::string percent = form->lblPercentage.text;
-        percent.erase(0, percent.find_first_not_of(' '));
-        std::cerr << "\r\033[K" << file << "  " << percent << std::flush;
-        progressShown = true;
-    }
-    void EndProgressLine() {
-        if (progressShown) std::cerr << "\r\033[K" << std::flush;
-        progressShown = false;
-    }
-    void SetMousePointer(MousePointer) override {}
-
-private:
-    // Asked once: a yield comes with every block of every file.
-    const bool terminal_ = isatty(STDERR_FILENO) != 0;
-    std::chrono::steady_clock::time_point lastDraw_{};
-};
-
 // A headless run opens no viewer; it names the file instead.
 class CliLauncher : public Launcher {
-public:
+  public:
     bool OpenDocument(const std::string& path) override {
         std::cerr << "Ontsleuteld: " << path << '\n';
         return true;
@@ -129,27 +69,23 @@ std::optional<std::string> PromptHidden(const char* prompt) {
     return line;
 }
 
-std::optional<std::string> FirstLine(std::istream& in) {
-    std::string line;
-    if (!std::getline(in, line)) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
-int UsageError(const std::string& message) {
+void PrintUsageError(const std::string& message) {
     std::cerr << "kolvik-cli: " << message << "\n\n" << kUsage;
-    return kExitUsage;
 }
 
 std::optional<Options> Parse(int argc, char** argv, std::string& error) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--log") o.log = true;
-        else if (a == "--stop-on-wrong-key") o.stopOnWrongKey = true;
-        else if (a == "--no-context-menu") o.noContextMenu = true;
+        if (a == "--log")
+            o.log = true;
+        else if (a == "--stop-on-wrong-key")
+            o.stopOnWrongKey = true;
+        else if (a == "--no-context-menu")
+            o.noContextMenu = true;
         else if (a == "--password-file") {
-            if (++i == argc) return error = "--password-file verwacht een bestandsnaam.", std::nullopt;
+            if (++i == argc)
+                return error = "--password-file verwacht een bestandsnaam.", std::nullopt;
             o.passwordFile = argv[i];
         } else if (a == "--help" || a == "--version") {
             o.command = a;
@@ -178,16 +114,22 @@ struct Entries {
 };
 
 std::optional<Entries> ReadPassword(const Options& o, std::string& error) {
-    if (o.passwordFile == "-") {
-        auto line = FirstLine(std::cin);
-        if (!line) error = "geen wachtwoord op standaardinvoer.";
-        return line ? std::optional<Entries>({*line, *line}) : std::nullopt;
-    }
     if (!o.passwordFile.empty()) {
-        std::ifstream in(o.passwordFile, std::ios::binary);
-        auto line = in ? FirstLine(in) : std::nullopt;
-        if (!line) error = "kan het wachtwoord niet lezen uit " + o.passwordFile;
-        return line ? std::optional<Entries>({*line, *line}) : std::nullopt;
+        PasswordLine line;
+        if (o.passwordFile == "-") {
+            line = ReadPasswordLine(STDIN_FILENO, "standaardinvoer");
+        } else {
+            const int fd = open(o.passwordFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+            if (fd < 0) {
+                error = "kan het wachtwoordbestand " + o.passwordFile + " niet openen.";
+                return std::nullopt;
+            }
+            line = ReadPasswordLine(fd, o.passwordFile);
+            close(fd);
+        }
+        if (!line.password) error = line.error;
+        return line.password ? std::optional<Entries>({*line.password, *line.password})
+                             : std::nullopt;
     }
     if (!isatty(STDIN_FILENO)) {
         error = "geen wachtwoord: gebruik --password-file BESTAND, of start vanaf een terminal.";
@@ -203,60 +145,80 @@ std::optional<Entries> ReadPassword(const Options& o, std::string& error) {
     return Entries{*first, *second};
 }
 
-int RunTransform(frmKolvik& form, const Options& o, CliDialogs& dialogs, CliScreen& screen) {
+CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
+    CliOutcome outcome;
+    outcome.decryptRun = o.command == "decrypt";
+    const auto refuse = [&outcome](const std::string& message) {
+        // After Ctrl+C the failed read is no news.
+        if (gSignal == 0) std::cerr << "kolvik-cli: " << message << '\n';
+        outcome.unusableInput = true;
+        return outcome;
+    };
     if (!form.HasFileTarget && !form.HasFolderTarget)
-        return UsageError("geen map en geen bestand met een extensie: " + o.path);
-    const bool decrypt = o.command == "decrypt";
-    Control& modeButton = decrypt ? form.cmdDecrypt : form.cmdEncrypt;
+        return refuse("geen map en geen bestand met een extensie: " + o.path);
+    Control& modeButton = outcome.decryptRun ? form.cmdDecrypt : form.cmdEncrypt;
     if (!modeButton.enabled)
-        return UsageError(decrypt ? "dit bestand kan alleen worden versleuteld: " + o.path
-                                  : "dit bestand kan alleen worden ontsleuteld: " + o.path);
+        return refuse(outcome.decryptRun ? "dit bestand kan alleen worden versleuteld: " + o.path
+                                         : "dit bestand kan alleen worden ontsleuteld: " + o.path);
     std::string error;
     const auto entries = ReadPassword(o, error);
-    if (!entries) return UsageError(error);
+    if (!entries) return refuse(error);
     form.txtPassword_1.text = entries->password;
     form.txtPassword_2.text = entries->confirmation;
     form.chkLoggen.value = o.log ? 1 : 0;
     form.OnClick(form.chkLoggen);
     form.OnClick(modeButton);
-    Control& go = decrypt ? form.cmdGoDecrypt : form.cmdGoEncrypt;
-    if (!go.enabled) return kExitUsage;  // "Ongelijke invoer" has been shown
+    Control& go = outcome.decryptRun ? form.cmdGoDecrypt : form.cmdGoEncrypt;
+    if (!go.enabled) {  // "Ongelijke invoer" has been shown
+        outcome.unusableInput = true;
+        return outcome;
+    }
+    const auto start = std::chrono::steady_clock::now();
     form.OnClick(go);
     screen.EndProgressLine();
-    if (form.ExitRequested) return kExitInterrupted;
-    if (dialogs.pinRefused) return kExitPinRefused;
-    if (dialogs.wrongKeyOnSingleFile) return kExitWrongKey;
-    if (!form.HasFileTarget)
-        for (const auto& line : form.LastSummary) std::cout << line << '\n';
-    return 0;
+    outcome.report = form.Report;
+    outcome.filesDone = form.FilesDone;
+
+    const bool ran = gSignal == 0 && !form.Report.pinRefused && !form.Report.passwordRefused;
+    if (ran && !form.HasFileTarget) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - start);
+        for (const auto& line : SummaryLines(form, outcome.decryptRun, elapsed))
+            std::cout << line << '\n';
+    }
+    return outcome;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::string error;
     const auto options = Parse(argc, argv, error);
-    if (!options) return UsageError(error);
+    if (!options) {
+        PrintUsageError(error);
+        CliOutcome usage;
+        usage.unusableInput = true;
+        return ExitStatus(usage);
+    }
     if (options->command == "--help") {
         std::cout << kUsage;
-        return 0;
+        return kExitDone;
     }
     if (options->command == "--version") {
         std::cout << "kolvik-cli " << KOLVIK_VERSION << '\n';
-        return 0;
+        return kExitDone;
     }
 
+    // No SA_RESTART: a password read that waits on a pipe or a terminal ends at once.
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
     ProcessFacts facts = ReadProcessFacts(argc, argv);
     facts.commandLine = options->path;
-    CliDialogs dialogs(options->stopOnWrongKey);
-    CliScreen screen;
-    dialogs.beforeMessage = [&screen] { screen.EndProgressLine(); };
+    CliScreen screen([] { return gSignal != 0; });
+    ErrorLines errors(screen);
+    CliDialogs dialogs(errors, options->stopOnWrongKey);
     NoKeyState keys;
     SystemClock clock;
     LocaleRegional regional;
@@ -267,20 +229,29 @@ int main(int argc, char** argv) {
     };
     frmKolvik form(Services{dialogs, screen, keys, clock, regional, launcher, registry, facts});
     screen.form = &form;
+    form.FileLeft = [&errors](const std::string& path, LeftReason reason) {
+        errors.FileLeft(path, reason);
+    };
 
     form.Form_Load();
-    if (form.unloaded) return 0;
+    if (form.unloaded) return kExitDone;
     if (options->command == "register") {
         form.RegKolExtension = "ja";
         form.RegContextMenu = options->noContextMenu ? "nee" : "ja";
         form.REG_Create();
         form.KolRegisterd = true;
-        return 0;
+        return kExitDone;
     }
     if (options->command == "unregister") {
         form.REG_Delete();
         form.REG_Check();
-        return 0;
+        return kExitDone;
     }
-    return RunTransform(form, *options, dialogs, screen);
+    CliOutcome outcome = RunTransform(form, *options, screen);
+    outcome.signal = gSignal;
+    return ExitStatus(outcome);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return Main(argc, argv); }

@@ -1,0 +1,100 @@
+// The first line of a password file: what is taken as the password and what is refused.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "app/PasswordLine.h"
+
+namespace kolvik::cli {
+namespace {
+
+using namespace std::string_literals;
+
+struct Case {
+    const char* name;
+    std::string bytes;
+    bool ended;
+    std::optional<std::string> password;  // nullopt: refused
+    const char* errorPart = "";
+};
+
+const std::string a4096(4096, 'a');
+
+TEST(PasswordLine, JudgeTable) {
+    const Case cases[] = {
+        {"first line only", "Geheim123\nrest\0"s, false, "Geheim123"},
+        {"CR before LF dropped", "Geheim123\r\n", false, "Geheim123"},
+        {"no line end at the end of the file", "Geheim123", true, "Geheim123"},
+        {"empty line is a password for the window to judge", "\n", false, ""},
+        {"empty file", "", true, std::nullopt, "leeg"},
+        {"4096 bytes with CR LF: the whole read", a4096 + "\r\n", false, a4096},
+        {"4096 bytes at the end of the file", a4096, true, a4096},
+        {"4097 bytes and LF", a4096 + "a\n", false, std::nullopt, "langer dan 4096 bytes"},
+        {"4097 bytes at the end of the file", a4096 + "a", true, std::nullopt,
+         "langer dan 4096 bytes"},
+        {"limit reached without a line end", a4096 + "aa", false, std::nullopt,
+         "langer dan 4096 bytes"},
+        {"long line whose last byte read is CR", a4096 + "a\r", false, std::nullopt,
+         "langer dan 4096 bytes"},
+        {"4094 bytes and a two-byte character", std::string(4094, 'a') + "\xC3\xA9\n", false,
+         std::string(4094, 'a') + "\xC3\xA9"},
+        {"4095 bytes and a two-byte character", std::string(4095, 'a') + "\xC3\xA9\n", false,
+         std::nullopt, "langer dan 4096 bytes"},
+        {"NUL byte", "ab\0cd\n"s, false, std::nullopt, "stuurteken"},
+        {"zeros only", std::string(4098, '\0'), false, std::nullopt, "stuurteken"},
+        {"CR inside the line", "a\rb\n", false, std::nullopt, "stuurteken"},
+        {"CR at the end of the file", "ab\r", true, std::nullopt, "stuurteken"},
+        {"tab", "a\tb\n", false, std::nullopt, "stuurteken"},
+        {"DEL", "ab\x7F\n", false, std::nullopt, "stuurteken"},
+        {"C1 control NEL",
+         "a\xC2\x85"
+         "b\n",
+         false, std::nullopt, "stuurteken"},
+        {"first character after the C1 block", "\xC2\xA0\n", false, "\xC2\xA0"},
+        {"accented letter", "wachtw\xC3\xB6ord\n", false, "wachtw\xC3\xB6ord"},
+        {"four-byte character", "\xF0\x9F\x94\x91\n", false, "\xF0\x9F\x94\x91"},
+        {"highest code point", "\xF4\x8F\xBF\xBF\n", false, "\xF4\x8F\xBF\xBF"},
+        {"above the highest code point", "\xF4\x90\x80\x80\n", false, std::nullopt, "UTF-8"},
+        {"overlong slash", "\xC0\xAF\n", false, std::nullopt, "UTF-8"},
+        {"overlong three-byte form", "\xE0\x80\xAF\n", false, std::nullopt, "UTF-8"},
+        {"surrogate", "\xED\xA0\x80\n", false, std::nullopt, "UTF-8"},
+        {"Latin-1 byte", "caf\xE9\n", false, std::nullopt, "UTF-8"},
+        {"character cut off by the line end", "ab\xE2\x82\n", false, std::nullopt, "UTF-8"},
+        {"stray continuation byte",
+         "\x80"
+         "ab\n",
+         false, std::nullopt, "UTF-8"},
+    };
+    for (const auto& c : cases) {
+        const PasswordLine got = JudgeFirstLine(c.bytes, c.ended, "pw");
+        if (!c.password) {
+            EXPECT_FALSE(got.password.has_value()) << c.name;
+            EXPECT_NE(got.error.find(c.errorPart), std::string::npos)
+                << c.name << ": " << got.error;
+        } else {
+            ASSERT_TRUE(got.password.has_value()) << c.name << ": " << got.error;
+            EXPECT_EQ(*got.password, c.password) << c.name;
+        }
+    }
+}
+
+// A writer that never stops must not keep the reader busy: it takes the limit and no more.
+TEST(PasswordLine, ReadStopsAtTheLimit) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const std::string stream(kPasswordReadLimit + 100, 'a');
+    ASSERT_EQ(write(fds[1], stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+    const PasswordLine got = ReadPasswordLine(fds[0], "standaardinvoer");  // fds[1] stays open
+    EXPECT_FALSE(got.password.has_value());
+    ASSERT_EQ(fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
+    char rest[512];
+    EXPECT_EQ(read(fds[0], rest, sizeof rest), 100);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+}  // namespace
+}  // namespace kolvik::cli
