@@ -54,13 +54,14 @@ if ((failed > 0)); then
 fi
 
 # Scratch files of Kolvik's: "tijdel*" of older versions (never the user's own file) and hidden
-# ".kolvik-tijdel-*" of this one, which a rerun clears away.
+# ".kolvik-tijdel-*" of this one, which a rerun clears away; also in the encrypted form a rerun
+# would give either if it took it for a user's file.
 scratch_left() {  # scratch_left LABEL
     local rel
     while IFS= read -r rel; do
         fail "$1: scratch file $rel left"
     done < <(cd "$work/tree" && find . \( -name 'tijdel*' ! -path ./a/tijdel.enc \
-             ! -path ./a/tijdel_enc.kol \) -o -name '.kolvik-tijdel-*')
+             ! -path ./a/tijdel_enc.kol \) -o -name '*kolvik-tijdel-*')
 }
 
 # After the final decryption every original is back, byte for byte, and nothing else is there.
