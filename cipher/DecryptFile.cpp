@@ -40,7 +40,7 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
     if (fault != Fault::None) return LeaveFile(name, folder, ReasonOf(fault));
     FileBytes = work.facts.size;
 
-    if (PassedOver(name, folder, work.facts.modified)) return false;
+    if (PassedOver(name, folder, work.facts.modified, EndsInKol(name))) return false;
     if (!work.facts.regular) return LeaveFile(name, folder, LeftReason::NotRegularFile);
     if (!EndsInKol(name)) return SkipOtherKind(name, work.facts.size);
 

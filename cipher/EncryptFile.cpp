@@ -33,7 +33,7 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
     FileBytes = work.facts.size;
     const std::string ext = GetExtension(name);
 
-    if (PassedOver(name, folder, work.facts.modified)) return false;
+    if (PassedOver(name, folder, work.facts.modified, !EndsInKol(name))) return false;
     // Links, FIFOs, sockets and devices are never opened or followed.
     if (!work.facts.regular) return LeaveFile(name, folder, LeftReason::NotRegularFile);
     if (EndsInKol(name)) return SkipOtherKind(name, work.facts.size);

@@ -109,7 +109,7 @@ void frmKolvik::LeaveFolder(const std::string& path, LeftReason reason) {
 }
 
 bool frmKolvik::PassedOver(const std::string& name, const std::string& folder,
-                           WallClock::time_point modified) {
+                           WallClock::time_point modified, bool ofThisKind) {
     if (name == "Kolvik.exe") return true;
     if (name == "Kolvik.log") {
         ++FilesSkipped;
@@ -121,7 +121,10 @@ bool frmKolvik::PassedOver(const std::string& name, const std::string& folder,
     if (PathHasSkipWord(folder)) return !LeaveFile(name, folder, LeftReason::SkipWordFolder);
     // The copies this run writes keep their originals' times and are never listed again, so
     // whatever is this new was changed by someone after the mode was chosen.
-    if (modified >= ModeTime) return !LeaveFile(name, folder, LeftReason::ModifiedAfterModePress);
+    // A file of the other kind was never to be transformed: nothing to report.
+    if (modified >= ModeTime) {
+        return !ofThisKind || !LeaveFile(name, folder, LeftReason::ModifiedAfterModePress);
+    }
     return false;
 }
 

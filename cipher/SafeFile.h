@@ -38,6 +38,7 @@ struct FileFacts {
     std::int64_t size = 0;
     WallClock::time_point modified{};
     WallClock::time_point changed{};  // status change: links, permissions, content
+    WallClock::time_point accessed{};
     bool regular = false;
     bool directory = false;
     bool multiplyLinked = false;  // other names would keep the old content

@@ -22,7 +22,7 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 }
 
 const FileCalls kReal{OpenAt,  ::close,  ::read,   ::write,    ::fstat,  FstatAt,   ::fsync,
-                      ::syncfs, ::fchown, ::fchmod, ::futimens, ::linkat, RenameAt2, ::unlinkat,
+                      ::syncfs, ::fchown, ::fchmod, ::futimens, ::utimensat, ::linkat, RenameAt2, ::unlinkat,
                       ::sync_file_range, Fcntl};
 const FileCalls* gActive = &kReal;
 

@@ -20,6 +20,7 @@ struct FileCalls {
     int (*fchown)(int fd, uid_t uid, gid_t gid);
     int (*fchmod)(int fd, mode_t mode);
     int (*futimens)(int fd, const struct timespec times[2]);
+    int (*utimensat)(int dirfd, const char* path, const struct timespec times[2], int flags);
     int (*linkat)(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags);
     int (*renameat2)(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
                      unsigned flags);

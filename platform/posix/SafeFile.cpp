@@ -58,6 +58,7 @@ void FillFacts(const struct stat& st, FileFacts& facts) {
     facts.size = static_cast<std::int64_t>(st.st_size);
     facts.modified = FromTimespec(st.st_mtim);
     facts.changed = FromTimespec(st.st_ctim);
+    facts.accessed = FromTimespec(st.st_atim);
     facts.regular = S_ISREG(st.st_mode);
     facts.directory = S_ISDIR(st.st_mode);
     facts.multiplyLinked = facts.regular && st.st_nlink > 1;
@@ -387,9 +388,21 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     if ((st.st_mode & 07777) != like.mode && sys.fchmod(handle_, like.mode) != 0) {
         return LastFault();
     }
-    const timespec times[2] = {{0, UTIME_OMIT}, ToTimespec(like.modified)};
-    if (sys.futimens(handle_, times) != 0) return LastFault();
-    if (durable && sys.fsync(handle_) != 0) return LastFault();
+    // Both times given: some FUSE drivers (exfat-fuse) drop the modification time when the
+    // access time is left out.
+    const timespec times[2] = {ToTimespec(like.accessed), ToTimespec(like.modified)};
+    if (tempName_.empty()) {
+        if (sys.futimens(handle_, times) != 0) return LastFault();
+        if (durable && sys.fsync(handle_) != 0) return LastFault();
+    } else {
+        // A FUSE file system may hand the cached writes on only when the file is closed, and
+        // stamp it with that moment: the time is set by name once it is closed.
+        if (durable && sys.fsync(handle_) != 0) return LastFault();
+        CloseHandle(handle_);
+        if (sys.utimensat(folder_->Handle(), tempName_.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+            return LastFault();
+        }
+    }
     const Fault named = tempName_.empty() ? LinkUnnamed(newName) : RenameScratch(newName);
     if (named != Fault::None) return named;
     inode_ = st.st_ino;
@@ -593,8 +606,10 @@ void Folder::RemoveLeftoverScratch(const std::string& name) const {
     const pid_t owner = ScratchOwner(name);
     // A copy in the making of another live run is that run's to finish or discard.
     if (owner != 0 && owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
+    // A second name is the copy it was published as, where a kill came between the link and
+    // the unlink of the scratch name: that name keeps the data.
     FileFacts facts;
-    if (Stat(name, facts) != Fault::None || !facts.regular || facts.multiplyLinked) return;
+    if (Stat(name, facts) != Fault::None || !facts.regular) return;
     (void)Remove(name, facts.inode);
 }
 

@@ -51,6 +51,7 @@ const FileCalls kCounting = [] {
     c.syncfs = Counted<Call::Syncfs, &FileCalls::syncfs>;
     c.fchmod = Counted<Call::Fchmod, &FileCalls::fchmod>;
     c.futimens = Counted<Call::Futimens, &FileCalls::futimens>;
+    c.utimensat = Counted<Call::Futimens, &FileCalls::utimensat>;
     c.linkat = Counted<Call::Link, &FileCalls::linkat>;
     c.renameat2 = Counted<Call::Rename, &FileCalls::renameat2>;
     c.unlinkat = Counted<Call::Unlink, &FileCalls::unlinkat>;
