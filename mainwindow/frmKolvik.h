@@ -185,7 +185,9 @@ public:
     // space of deleted originals comes back at once.
     void ReleaseFiles();
     // The pass-over tests that both directions share; true when the file is left alone.
-    bool PassedOver(const std::string& name, const std::string& folder, WallClock::time_point modified);
+    // ofThisKind: a file the run would transform (plain when encrypting, .kol when decrypting).
+    bool PassedOver(const std::string& name, const std::string& folder, WallClock::time_point modified,
+                    bool ofThisKind);
     // Counts and reports a file that the run left in its old form; always false.
     bool LeaveFile(const std::string& name, const std::string& folder, LeftReason reason);
     // Reports a folder that the run did not enter; its files are not counted one by one.
