@@ -79,8 +79,9 @@ const char* EncryptionPasswordFault(const std::string& password) {
 
 void frmKolvik::cmdEncrypt_Click() {
     ModeTime = svc.clock.Now();
-    const char* fault = txtPassword_1.text != txtPassword_2.text ? "Ongelijke invoer"
-                                                                 : EncryptionPasswordFault(txtPassword_1.text);
+    const char* fault = txtPassword_1.text != txtPassword_2.text
+                            ? "Ongelijke invoer"
+                            : EncryptionPasswordFault(txtPassword_1.text);
     Report.passwordRefused = fault != nullptr;
     if (fault) {
         MsgBox(fault);

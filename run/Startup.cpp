@@ -39,7 +39,8 @@ void frmKolvik::Form_Load() {
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
     chkLoggen.tooltip = lblLoggen.tooltip = "Loggen uitgeschakeld";
 
-    const std::string refusal = commandLine.empty() ? std::string() : TakeTarget(commandLine, captionStart);
+    const std::string refusal =
+        commandLine.empty() ? std::string() : TakeTarget(commandLine, captionStart);
     if (!refusal.empty()) {
         // Without a target a run falls back to the program's folder, which is not what the
         // user pointed at (a portable copy may stand beside the user's own files): nothing runs.
@@ -49,8 +50,8 @@ void frmKolvik::Form_Load() {
     UpdateCapsLockNotice();
     if (!refusal.empty()) {
         Show();
-        MsgBox("Kolvik kan dit pad niet gebruiken: " + commandLine + "\r\n" + refusal, MsgButtons::OK,
-               MsgIcon::Exclamation);
+        MsgBox("Kolvik kan dit pad niet gebruiken: " + commandLine + "\r\n" + refusal,
+               MsgButtons::OK, MsgIcon::Exclamation);
     }
 }
 

@@ -1,11 +1,11 @@
 #include "platform/qt/FormBinder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAbstractButton>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>

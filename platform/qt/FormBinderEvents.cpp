@@ -85,7 +85,8 @@ bool FormBinder::eventFilter(QObject* watched, QEvent* event) {
                     QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
                 // Judged once this event is over: a native window that Qt makes anew at once
                 // is no loss.
-                QMetaObject::invokeMethod(this, [this] { CheckNativeWindow(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { CheckNativeWindow(); }, Qt::QueuedConnection);
             return false;
         default:
             return false;

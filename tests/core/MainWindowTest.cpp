@@ -35,17 +35,21 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {false, "abc", "abc", nullptr, "abc", "abc", "cmdGoEncrypt"},
         {false, "?", "?", nullptr, "?", "?", "cmdGoEncrypt"},
         {false, "\xC3\xA9", "\xC3\xA9", nullptr, "\xC3\xA9", "\xC3\xA9", "cmdGoEncrypt"},
-        {false, "\xE2\x82\xAC", "\xE2\x82\xAC", nullptr, "\xE2\x82\xAC", "\xE2\x82\xAC", "cmdGoEncrypt"},
+        {false, "\xE2\x82\xAC", "\xE2\x82\xAC", nullptr, "\xE2\x82\xAC", "\xE2\x82\xAC",
+         "cmdGoEncrypt"},
         {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1"},
         {false, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", kNotCp1252, "", "", "txtPassword_1"},
-        {false, "ab\xE4\xB8\xAD\xC3\xA9", "ab\xE4\xB8\xAD\xC3\xA9", kNotCp1252, "", "", "txtPassword_1"},
+        {false, "ab\xE4\xB8\xAD\xC3\xA9", "ab\xE4\xB8\xAD\xC3\xA9", kNotCp1252, "", "",
+         "txtPassword_1"},
         {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
         // An unequal pair is told as such, whatever it holds.
         {false, "\xE4\xB8\xAD", "", kUnequal, "", "", "txtPassword_1"},
         // Decryption takes any password: files made with one by earlier versions must open.
         {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
-        {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD", "cmdGoDecrypt"},
-        {true, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", nullptr, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", "cmdGoDecrypt"},
+        {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
+         "cmdGoDecrypt"},
+        {true, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", nullptr, "\xF0\x9F\x98\x80",
+         "\xF0\x9F\x98\x80", "cmdGoDecrypt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);

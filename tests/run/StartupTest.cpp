@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,13 +92,15 @@ TEST(StartupRefusal, APathBelowAFolderThatMayNotBeSearchedIsNotCalledMissing) {
     const std::string path = dir / "dicht/brief.txt";
     EXPECT_EXIT(
         {
-            if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            if (geteuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
                 std::_Exit(2);
             TestWindow w("/nonexistent/kolvik", path);
             w->Form_Load();
-            const bool told = w.dialogs.shown.size() == 1 &&
-                              w.dialogs.shown[0].text == "Kolvik kan dit pad niet gebruiken: " + path +
-                                                             "\r\nKolvik heeft er geen toegang toe.";
+            const bool told =
+                w.dialogs.shown.size() == 1 &&
+                w.dialogs.shown[0].text == "Kolvik kan dit pad niet gebruiken: " + path +
+                                               "\r\nKolvik heeft er geen toegang toe.";
             std::_Exit(told && !w->cmdEncrypt.enabled && !w->cmdDecrypt.enabled ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

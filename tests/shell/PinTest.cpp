@@ -91,7 +91,7 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
     auto s = Start();
     const struct {
         const char* password;
-        const char* file;     // written into the program folder, where a run without target works
+        const char* file;  // written into the program folder, where a run without target works
         bool encrypted;
         const char* message;  // shown by this run, or nullptr
     } runs[] = {
