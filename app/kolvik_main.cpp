@@ -33,13 +33,15 @@ int main(int argc, char** argv) {
     kolvik::frmKolvik form(kolvik::Services{dialogs, screen, keys, clock, regional, launcher,
                                             registry, std::move(facts)});
 
-    form.Form_Load();
-    if (form.unloaded) return 0;
-
+    // The view exists before start-up runs, so that a message of start-up can stand over the
+    // window in its first state.
     kolvik::qt::FormBinder view(form);
-    // Closing from the frame stops a run in progress, as the exit button does.
+    // Closing from the frame stops a run in progress, as the exit button does; so does a
+    // window that is destroyed instead of closed.
     view.SetCloseHandler([&form] { form.cmdExit_Click(); });
     QObject::connect(&view, &kolvik::qt::FormBinder::Unloaded, &app, &QCoreApplication::quit);
+    form.Form_Load();
+    if (form.unloaded) return 0;
     view.Show();
     return app.exec();
 }

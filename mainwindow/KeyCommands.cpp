@@ -8,11 +8,14 @@ namespace kolvik {
 bool frmKolvik::OnKeyDown(int keyCode, int shift) { return Form_KeyDown(keyCode, shift); }
 
 bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
+    // During a run the help window and the registration dialog wait: a modal window would
+    // stand the run still and keep Exit from being pressed. The key is still the window's.
     if (keyCode == kKeyF1 && shift == 0) {
-        frmHelp::ShowModal(*this);
+        if (!RunBusy) frmHelp::ShowModal(*this);
         return true;
     }
     if (keyCode == kKeyR && shift == kCtrl) {
+        if (RunBusy) return true;
         if (RegContextMenu == "ja")
             MsgBox("Kolvik is al geregistreerd.");
         else

@@ -1,5 +1,7 @@
 #include "mainwindow/frmKolvik.h"
 
+#include "cipher/Ansi.h"
+
 namespace kolvik {
 
 namespace {
@@ -61,12 +63,33 @@ void frmKolvik::OnClick(Control& c) {
 void frmKolvik::OnKeyUp(int, int) { UpdateCapsLockNotice(); }
 void frmKolvik::OnResize() { UpdateCapsLockNotice(); }
 
+namespace {
+
+// The cipher takes the key as Windows-1252 bytes: a character outside that code page would
+// become "?", and passwords that differ only there would give the same key.
+const char* EncryptionPasswordFault(const std::string& password) {
+    if (password.empty()) return "Geef een wachtwoord op.";
+    if (!ToAnsiExact(password))
+        return "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit "
+               "Windows-1252).";
+    return nullptr;
+}
+
+}  // namespace
+
 void frmKolvik::cmdEncrypt_Click() {
     ModeTime = svc.clock.Now();
-    if (txtPassword_1.text != txtPassword_2.text) {
-        MsgBox("Ongelijke invoer");
+    const char* fault = txtPassword_1.text != txtPassword_2.text
+                            ? "Ongelijke invoer"
+                            : EncryptionPasswordFault(txtPassword_1.text);
+    Report.passwordRefused = fault != nullptr;
+    if (fault) {
+        MsgBox(fault);
         txtPassword_1.text.clear();
         txtPassword_2.text.clear();
+        // After one file was decrypted the boxes stay locked with its password; a password
+        // refused here must be typable anew.
+        txtPassword_1.enabled = txtPassword_2.enabled = true;
         SetFocus(txtPassword_1);
         return;
     }
@@ -82,7 +105,9 @@ void frmKolvik::cmdEncrypt_Click() {
 
 void frmKolvik::cmdDecrypt_Click() {
     ModeTime = svc.clock.Now();
-    if (txtPassword_1.text != txtPassword_2.text) {
+    // Any password is taken: files made with one outside Windows-1252 must still open.
+    Report.passwordRefused = txtPassword_1.text != txtPassword_2.text;
+    if (Report.passwordRefused) {
         // Unlike encryption, only the confirmation is asked for again.
         MsgBox("Ongelijke invoer");
         txtPassword_2.text.clear();

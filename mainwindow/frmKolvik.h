@@ -143,6 +143,8 @@ public:
 
     // Start-up, the two runs and the PIN gate (run/).
     void Form_Load();
+    // Takes the command line's path as the target; the reason it cannot, or empty.
+    std::string TakeTarget(const std::string& path, const std::string& captionStart);
     bool PinGate();  // false: the password was refused and the window reset
     std::vector<std::string> LastSummary;  // the summary block of the last folder run
     RunReport Report;  // reset when a run starts

@@ -67,6 +67,9 @@ public:
     std::string focus;  // name of the control that has the focus
     MousePointer pointer = MousePointer::Default;
     bool unloaded = false;
+    // Set by a handler that needs its window on screen at once, before the view would show
+    // it: a message box then stands over the window instead of alone.
+    bool shown = false;
 
     virtual std::vector<Control*> Controls() = 0;
 
@@ -83,6 +86,7 @@ public:
     virtual void OnMouseMove(Control*) {}
 
     void SetFocus(const Control& c) { focus = c.name; }
+    void Show() { shown = true; }
     void Unload() { unloaded = true; }
 };
 

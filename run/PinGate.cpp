@@ -11,6 +11,7 @@ bool frmKolvik::PinGate() {
         CipherKey = std::string(kTransportKey);
         if (PinMatches(RegChecksum)) return true;
         MsgBox("Foute PIN-code", MsgButtons::OK, MsgIcon::Exclamation);
+        Report.pinRefused = true;
         txtPassword_1.text.clear();
         txtPassword_2.text.clear();
         txtPassword_1.enabled = txtPassword_2.enabled = true;
@@ -25,8 +26,11 @@ bool frmKolvik::PinGate() {
         "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)",
         MsgButtons::OK, MsgIcon::None);
     CipherKey = std::string(kTransportKey);
-    // RegChecksum stays as read at start-up: the new code is demanded from the next start on.
-    svc.registry.RegWrite("HKEY_CLASSES_ROOT\\" + ProgId() + "\\Checksum\\", EncodePin());
+    const std::string code = EncodePin();
+    svc.registry.RegWrite("HKEY_CLASSES_ROOT\\" + ProgId() + "\\Checksum\\", code);
+    // The PIN holds from this run on, in this window too; else the next run here would take
+    // whatever is typed as a new PIN.
+    RegChecksum = code;
     return true;
 }
 

@@ -17,7 +17,6 @@ std::string LastCharacters(const std::string& text, std::size_t count) {
 }  // namespace
 
 void frmKolvik::Form_Load() {
-    namespace fs = std::filesystem;
     VersionMajor = KOLVIK_VERSION_MAJOR;
     VersionMinor = KOLVIK_VERSION_MINOR;
     VersionRevision = KOLVIK_VERSION_REVISION;
@@ -40,26 +39,47 @@ void frmKolvik::Form_Load() {
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
     chkLoggen.tooltip = lblLoggen.tooltip = "Loggen uitgeschakeld";
 
-    std::error_code ec;
-    if (!commandLine.empty() && fs::is_regular_file(commandLine, ec)) {
-        const std::string name = fs::path(commandLine).filename().string();
-        const bool encrypted = name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
-        if (encrypted || !GetExtension(name).empty()) {
-            TargetFile = fs::absolute(commandLine, ec).lexically_normal().string();
-            (encrypted ? cmdEncrypt : cmdDecrypt).enabled = false;
-            HasFileTarget = true;
-            cmdEncrypt.tooltip = cmdDecrypt.tooltip = commandLine;
-        }
+    const std::string refusal =
+        commandLine.empty() ? std::string() : TakeTarget(commandLine, captionStart);
+    if (!refusal.empty()) {
+        // Without a target a run falls back to the program's folder, which is not what the
+        // user pointed at (a portable copy may stand beside the user's own files): nothing runs.
+        cmdEncrypt.enabled = cmdDecrypt.enabled = false;
+        cmdEncrypt.tooltip = cmdDecrypt.tooltip = commandLine;
     }
-    if (!commandLine.empty() && fs::is_directory(commandLine, ec)) {
-        fs::path folder = fs::absolute(commandLine, ec).lexically_normal();
+    UpdateCapsLockNotice();
+    if (!refusal.empty()) {
+        Show();
+        MsgBox("Kolvik kan dit pad niet gebruiken: " + commandLine + "\r\n" + refusal,
+               MsgButtons::OK, MsgIcon::Exclamation);
+    }
+}
+
+std::string frmKolvik::TakeTarget(const std::string& path, const std::string& captionStart) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_type type = fs::status(path, ec).type();
+    if (type == fs::file_type::not_found) return "het bestaat niet.";
+    if (ec) return "Kolvik heeft er geen toegang toe.";  // a folder on the way may not be searched
+    if (type == fs::file_type::directory) {
+        fs::path folder = fs::absolute(path, ec).lexically_normal();
         if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
         TargetFolder = folder.string();
         HasFolderTarget = true;
         caption = captionStart + LastCharacters(TargetFolder, 25);
-        cmdEncrypt.tooltip = cmdDecrypt.tooltip = commandLine;
+        cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
+        return {};
     }
-    UpdateCapsLockNotice();
+    if (type != fs::file_type::regular) return "het is geen gewoon bestand of map.";
+    const std::string name = fs::path(path).filename().string();
+    const bool encrypted = name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
+    if (!encrypted && GetExtension(name).empty())
+        return "een bestand zonder extensie kan niet worden versleuteld.";
+    TargetFile = fs::absolute(path, ec).lexically_normal().string();
+    (encrypted ? cmdEncrypt : cmdDecrypt).enabled = false;
+    HasFileTarget = true;
+    cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
+    return {};
 }
 
 }  // namespace kolvik

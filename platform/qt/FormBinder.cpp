@@ -1,5 +1,6 @@
 #include "platform/qt/FormBinder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -75,6 +76,8 @@ FormBinder::FormBinder(Form& form, QWidget* parent) : form_(form) {
     EnsureDispatch();
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    // A window that goes without being closed must still stop a run and end the program.
+    connect(window_, &QObject::destroyed, this, [this] { OnWindowDestroyed(); });
     LiveBinders().push_back(this);
     Sync();
 }
@@ -82,6 +85,7 @@ FormBinder::FormBinder(Form& form, QWidget* parent) : form_(form) {
 FormBinder::~FormBinder() {
     auto& live = LiveBinders();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    if (window_) disconnect(window_, nullptr, this, nullptr);
     delete window_.data();
 }
 
@@ -178,7 +182,12 @@ void FormBinder::ApplyTabOrder() {
 
 void FormBinder::Show() {
     Sync();
-    if (form_.unloaded) return;
+    if (form_.unloaded || !window_ || placed_) return;
+    Place();
+}
+
+void FormBinder::Place() {
+    placed_ = true;
     QScreen* screen = window_->parentWidget() ? window_->parentWidget()->screen()
                                               : QGuiApplication::primaryScreen();
     if (screen) {
@@ -199,6 +208,13 @@ void FormBinder::SyncAll() {
 }
 
 void FormBinder::AfterEvent() { SyncAll(); }
+
+QWidget* FormBinder::NewestWindow() {
+    const auto& live = LiveBinders();
+    for (auto it = live.rbegin(); it != live.rend(); ++it)
+        if ((*it)->window_ && (*it)->window_->isVisible()) return (*it)->window_;
+    return nullptr;
+}
 
 bool FormBinder::Dispatch(QObject* watched, QEvent* event) {
     if (!Handles(event->type())) return false;  // paints and timers, the bulk of all events
@@ -246,8 +262,11 @@ void FormBinder::Sync() {
         shownPointer_ = form_.pointer;
     }
     for (Binding& b : bindings_) Apply(b, all);
-    // Focus last: the control that gets it may just have been enabled or shown.
-    if (form_.focus != shownFocus_) {
+    // Focus last: the control that gets it may just have been enabled or shown. A button held
+    // down keeps it until it is released: losing the focus cancels its press, and Exit pressed
+    // while a run moves the focus would never click.
+    const auto* held = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
+    if (form_.focus != shownFocus_ && !(held && held->isDown())) {
         shownFocus_ = form_.focus;
         if (QWidget* target = Widget(form_.focus)) target->setFocus(Qt::OtherFocusReason);
     }
@@ -256,6 +275,8 @@ void FormBinder::Sync() {
         closingFromModel_ = true;
         window_->close();
         emit Unloaded();
+    } else if (form_.shown && !placed_ && !form_.unloaded) {
+        Place();
     }
 }
 

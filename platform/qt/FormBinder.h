@@ -33,7 +33,8 @@ class FormBinder : public QObject {
     // What closing the window from its frame does; by default the form unloads.
     void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
 
-    // Shows the window centred on its screen.
+    // Shows the window centred on its screen. A form that asks to be shown (Form::Show) is
+    // shown at the next sync.
     void Show();
 
     // Copies the model into the widgets, touching only what changed, so that typing,
@@ -43,6 +44,8 @@ class FormBinder : public QObject {
     static void SyncAll();
     // Hands an application event to every open window's filter until one takes it.
     static bool Dispatch(QObject* watched, QEvent* event);
+    // The newest window on screen, or nullptr: a message box stands over it.
+    static QWidget* NewestWindow();
 
   signals:
     // The model unloaded the form and the window has been closed.
@@ -68,6 +71,11 @@ class FormBinder : public QObject {
     bool HandleKey(QEvent* event);
     bool HandleMouse(QObject* watched, QEvent* event);
     void OnFocusChanged(QWidget* now);
+    void Place();
+    // The window went without being closed (its widget deleted or its native window destroyed).
+    void OnWindowDestroyed();
+    void CheckNativeWindow();
+    void WindowLost();
 
     Form& form_;
     QPointer<QWidget> window_;
@@ -80,6 +88,7 @@ class FormBinder : public QObject {
     MousePointer shownPointer_ = MousePointer::Default;
     bool closingFromModel_ = false;
     bool unloadReported_ = false;
+    bool placed_ = false;
     QPointer<QWidget> pressed_;
 };
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPlatformSurfaceEvent>
 #include <QWindow>
 
 #include "platform/qt/FormBinder.h"
@@ -10,6 +11,7 @@
 namespace kolvik::qt {
 
 void FormBinder::OnFocusChanged(QWidget* now) {
+    if (!window_) return;  // a new widget may have the address of one deleted with the window
     const auto it = byWidget_.constFind(now);
     if (it == byWidget_.constEnd()) return;
     // The model learns where the user moved the focus, so that a handler that puts it
@@ -27,6 +29,7 @@ bool FormBinder::Handles(QEvent::Type type) {
         case QEvent::Resize:
         case QEvent::WindowStateChange:
         case QEvent::Close:
+        case QEvent::PlatformSurface:
             return true;
         default:
             return false;
@@ -76,9 +79,47 @@ bool FormBinder::eventFilter(QObject* watched, QEvent* event) {
                 },
                 Qt::QueuedConnection);
             return true;
+        case QEvent::PlatformSurface:
+            if (watched == window_->windowHandle() && !closingFromModel_ &&
+                static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                    QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+                // Judged once this event is over: a native window that Qt makes anew at once
+                // is no loss.
+                QMetaObject::invokeMethod(
+                    this, [this] { CheckNativeWindow(); }, Qt::QueuedConnection);
+            return false;
         default:
             return false;
     }
+}
+
+void FormBinder::OnWindowDestroyed() {
+    // Called while the widget is being deleted: neither it nor its controls may be touched.
+    window_ = nullptr;
+    for (Binding& b : bindings_) b.widget = nullptr;
+    byWidget_.clear();
+    WindowLost();
+}
+
+void FormBinder::CheckNativeWindow() {
+    if (!window_ || closingFromModel_) return;
+    const QWindow* native = window_->windowHandle();
+    if (!native || !native->handle()) WindowLost();
+}
+
+void FormBinder::WindowLost() {
+    if (unloadReported_) return;
+    unloadReported_ = true;
+    // Nobody can press Exit on a window that is gone: close as the frame's close button
+    // would, which stops a run as Exit does, and let the program end.
+    if (onClose_) onClose_();
+    form_.Unload();
+    if (window_) {
+        closingFromModel_ = true;
+        window_->close();
+    }
+    emit Unloaded();
+    SyncAll();
 }
 
 bool FormBinder::HandleKey(QEvent* event) {

@@ -14,7 +14,10 @@ namespace kolvik::qt {
 MsgAnswer QtDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
     // What the handler changed so far is on screen behind the question.
     FormBinder::SyncAll();
-    QMessageBox box(QApplication::activeWindow());
+    // Over the window that asks; a window shown a moment ago may not be active yet.
+    QWidget* parent = QApplication::activeWindow();
+    if (!parent) parent = FormBinder::NewestWindow();
+    QMessageBox box(parent);
     box.setWindowTitle(QStringLiteral("Kolvik"));
     box.setText(ToQString(text));
     box.setTextFormat(Qt::PlainText);

@@ -26,6 +26,7 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         const char* window;   // caption of the window shown modally, or ""
         const char* message;  // text of the message shown, or ""
         bool own;             // kept from the focused control
+        bool busy = false;    // a run is going on
     } cases[] = {
         {"F1", F1, 0, "", false, "Help", "", true},
         {"Shift+F1", F1, Shift, "", false, "", "", false},
@@ -44,12 +45,19 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         {"Ctrl+M", M, Ctrl, "ja", true, "", "", false},
         {"Ctrl+C", C, Ctrl, "ja", true, "", "", false},
         {"Escape", 27, 0, "ja", true, "", "", false},
+        // A modal window would stand a run still and keep Exit from being pressed; the key
+        // still goes no further. Ctrl+U asks first and stops the run on OK.
+        {"F1 during a run", F1, 0, "", false, "", "", true, true},
+        {"Ctrl+R during a run", R, Ctrl, "", false, "", "", true, true},
+        {"Ctrl+R during a run, context menu ja", R, Ctrl, "ja", true, "", "", true, true},
+        {"Ctrl+U during a run, Cancel", U, Ctrl, "ja", true, "", kRemoveQuestion, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TestWindow w;
         w->RegContextMenu = c.ctx;
         w->KolRegisterd = c.registered;
+        w->RunBusy = c.busy;
         w.dialogs.answers = {MsgAnswer::Cancel};
         // The main window knows the registration dialog only while it is shown.
         w.dialogs.onShowModal = [&](Form& f) {

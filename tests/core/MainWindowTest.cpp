@@ -10,22 +10,46 @@ namespace {
 
 using test::TestWindow;
 
-TEST(ModeButtons, CompareEntriesExactly) {
+const char* const kUnequal = "Ongelijke invoer";
+const char* const kEmpty = "Geef een wachtwoord op.";
+const char* const kNotCp1252 =
+    "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit Windows-1252).";
+
+TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) {
     const struct {
         bool decrypt;
         const char *first, *second;
-        bool accepted;
+        const char* refusal;  // the message, or nullptr when the mode is chosen
         const char *firstAfter, *secondAfter, *focusAfter;  // the boxes' texts, the focus
     } cases[] = {
-        {false, "Geheim", "Geheim", true, "Geheim", "Geheim", "cmdGoEncrypt"},
-        {true, "Geheim", "Geheim", true, "Geheim", "Geheim", "cmdGoDecrypt"},
+        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt"},
+        {true, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt"},
         // Letter case counts.
-        {false, "Geheim", "geheim", false, "", "", "txtPassword_1"},
+        {false, "Geheim", "geheim", kUnequal, "", "", "txtPassword_1"},
         // Decryption asks only for the confirmation again.
-        {true, "Geheim", "GEHEIM", false, "Geheim", "", "txtPassword_2"},
-        // Two empty entries are equal.
-        {false, "", "", true, "", "", "cmdGoEncrypt"},
-        {true, "", "", true, "", "", "cmdGoDecrypt"},
+        {true, "Geheim", "GEHEIM", kUnequal, "Geheim", "", "txtPassword_2"},
+        // The key is the password in Windows-1252: é is E9 and € is 80 there; 中 (U+4E2D)
+        // and 😀 (U+1F600) have no code, nor has a byte that is no UTF-8, and each would
+        // become "?". A "?" typed as such is a character like any other.
+        {false, "", "", kEmpty, "", "", "txtPassword_1"},
+        {false, "abc", "abc", nullptr, "abc", "abc", "cmdGoEncrypt"},
+        {false, "?", "?", nullptr, "?", "?", "cmdGoEncrypt"},
+        {false, "\xC3\xA9", "\xC3\xA9", nullptr, "\xC3\xA9", "\xC3\xA9", "cmdGoEncrypt"},
+        {false, "\xE2\x82\xAC", "\xE2\x82\xAC", nullptr, "\xE2\x82\xAC", "\xE2\x82\xAC",
+         "cmdGoEncrypt"},
+        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1"},
+        {false, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", kNotCp1252, "", "", "txtPassword_1"},
+        {false, "ab\xE4\xB8\xAD\xC3\xA9", "ab\xE4\xB8\xAD\xC3\xA9", kNotCp1252, "", "",
+         "txtPassword_1"},
+        {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
+        // An unequal pair is told as such, whatever it holds.
+        {false, "\xE4\xB8\xAD", "", kUnequal, "", "", "txtPassword_1"},
+        // Decryption takes any password: files made with one by earlier versions must open.
+        {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
+        {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
+         "cmdGoDecrypt"},
+        {true, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", nullptr, "\xF0\x9F\x98\x80",
+         "\xF0\x9F\x98\x80", "cmdGoDecrypt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
@@ -40,11 +64,12 @@ TEST(ModeButtons, CompareEntriesExactly) {
         EXPECT_EQ(w->txtPassword_1.text, c.firstAfter);
         EXPECT_EQ(w->txtPassword_2.text, c.secondAfter);
         EXPECT_EQ(w->focus, c.focusAfter);
-        ASSERT_EQ(w.dialogs.shown.size(), c.accepted ? 0u : 1u);
-        if (!c.accepted) {
-            EXPECT_EQ(w.dialogs.shown[0].text, "Ongelijke invoer");
+        EXPECT_EQ(w->Report.passwordRefused, c.refusal != nullptr);
+        ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
+        if (c.refusal) {
+            EXPECT_EQ(w.dialogs.shown[0].text, c.refusal);
             EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OK);
-            EXPECT_TRUE(w->txtPassword_1.enabled);
+            EXPECT_TRUE(w->txtPassword_1.enabled && w->cmdEncrypt.enabled && w->cmdDecrypt.enabled);
             EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
             continue;
         }

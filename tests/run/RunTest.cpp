@@ -172,6 +172,30 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     EXPECT_TRUE(f->unloaded);
 }
 
+// An earlier version took 😀 and turned it into the key "?". Such a file still opens, but the
+// window will not make it again with that password, and the boxes it had locked open again.
+TEST_F(RunFixture, APasswordOutsideWindows1252OpensOldFilesButMakesNoNewOnes) {
+    WriteFile(tree / "brief.txt", "hallo");
+    Start(tree / "brief.txt");
+    Run(false, "?", false);
+    Start(tree / "brief_txt.kol");
+    Run(true, "\xF0\x9F\x98\x80", false);
+    ASSERT_EQ(ReadFile(tree / "brief.txt"), "hallo");
+    ASSERT_TRUE(w->dialogs.shown.empty());
+
+    f->OnClick(f->cmdEncrypt);  // the window offers to encrypt it again, with the same password
+    ASSERT_EQ(w->dialogs.shown.size(), 1u);
+    EXPECT_FALSE(f->cmdGoEncrypt.enabled);
+    EXPECT_TRUE(f->Report.passwordRefused);
+    EXPECT_TRUE(f->txtPassword_1.enabled && f->txtPassword_1.text.empty());
+    EXPECT_TRUE(f->txtPassword_2.enabled && f->txtPassword_2.text.empty());
+    EXPECT_FALSE(f->unloaded);
+    EXPECT_EQ(ReadFile(tree / "brief.txt"), "hallo");
+
+    Run(false, "nieuw", false);
+    EXPECT_TRUE(fs::exists(tree / "brief_txt.kol") && !fs::exists(tree / "brief.txt"));
+}
+
 TEST_F(RunFixture, NoTargetRunNeverTouchesAFolderOfInstalledPrograms) {
     WriteFile(program / "tool", "binary");
     Start("", {"PATH=/usr/bin:" + program.path()});

@@ -1,4 +1,7 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -10,11 +13,16 @@ namespace {
 
 enum class Target { None, File, Folder };
 
+const char* const kMissing = "het bestaat niet.";
+const char* const kNoExtension = "een bestand zonder extensie kan niet worden versleuteld.";
+const char* const kNotPlain = "het is geen gewoon bestand of map.";
+
 struct StartCase {
     const char* name;
     const char* argument;  // relative to the test folder; "" for none; "@" prefix: taken as given
     Target target;
     bool encryptEnabled, decryptEnabled;
+    const char* refusal = nullptr;  // why the path cannot be used: nothing may run then
 };
 
 class Startup : public testing::TestWithParam<StartCase> {};
@@ -22,9 +30,10 @@ class Startup : public testing::TestWithParam<StartCase> {};
 TEST_P(Startup, AcceptsTargetAsDescribed) {
     const StartCase c = GetParam();
     TempDir dir;
-    for (const char* file : {"rapport.kol", "RAPPORT.KOL", "brief.txt", "LEESMIJ"})
+    for (const char* file : {"rapport.kol", "RAPPORT.KOL", "brief.txt", "LEESMIJ", "notities."})
         WriteFile(dir / file, "x");
     std::filesystem::create_directory(dir / "map");
+    ASSERT_EQ(mkfifo((dir / "pijp.txt").c_str(), 0600), 0);
     std::string argument = c.argument;
     if (argument.rfind("@", 0) == 0)
         argument = argument.substr(1);
@@ -43,9 +52,15 @@ TEST_P(Startup, AcceptsTargetAsDescribed) {
     const std::string shown = argument.empty() ? dir.path() : argument;
     const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
     EXPECT_EQ(w->caption, "kolvik v10.0.2: ... " + tail);
-    const std::string tip = c.target == Target::None ? dir.path() : argument;
+    // The tooltips name what a run would work on, or the path that was refused.
+    const std::string tip = argument.empty() ? dir.path() : argument;
     EXPECT_EQ(w->cmdEncrypt.tooltip, tip);
     EXPECT_EQ(w->cmdDecrypt.tooltip, tip);
+    ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
+    if (!c.refusal) return;
+    EXPECT_EQ(w.dialogs.shown[0].text,
+              "Kolvik kan dit pad niet gebruiken: " + argument + "\r\n" + c.refusal);
+    EXPECT_TRUE(w->shown) << "the message stands over the window";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,11 +70,42 @@ INSTANTIATE_TEST_SUITE_P(
                     // The .kol test is case-sensitive: .KOL is a plain file with an extension.
                     StartCase{"UpperCaseKol", "RAPPORT.KOL", Target::File, true, false},
                     StartCase{"PlainFile", "brief.txt", Target::File, true, false},
-                    StartCase{"NoDot", "LEESMIJ", Target::None, true, true},
-                    StartCase{"NamesNothing", "bestaat-niet", Target::None, true, true},
-                    StartCase{"Quoted", "@\"/tmp\"", Target::None, true, true},
-                    StartCase{"Folder", "map", Target::Folder, true, true}),
+                    StartCase{"Folder", "map", Target::Folder, true, true},
+                    StartCase{"NoDot", "LEESMIJ", Target::None, false, false, kNoExtension},
+                    // A dot with nothing after it is no extension either.
+                    StartCase{"TrailingDot", "notities.", Target::None, false, false, kNoExtension},
+                    StartCase{"NamesNothing", "bestaat-niet", Target::None, false, false, kMissing},
+                    StartCase{"Quoted", "@\"/tmp\"", Target::None, false, false, kMissing},
+                    // A name with an extension is not enough: reading a pipe or a device
+                    // would never end.
+                    StartCase{"Fifo", "pijp.txt", Target::None, false, false, kNotPlain},
+                    StartCase{"Device", "@/dev/null", Target::None, false, false, kNotPlain}),
     [](const testing::TestParamInfo<StartCase>& i) { return std::string(i.param.name); });
+
+// Root may look everywhere, so the child process runs as nobody. A path that cannot be looked
+// at may well exist: calling it missing would mislead.
+TEST(StartupRefusal, APathBelowAFolderThatMayNotBeSearchedIsNotCalledMissing) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "dicht");
+    WriteFile(dir / "dicht/brief.txt", "x");
+    std::filesystem::permissions(dir / "dicht", std::filesystem::perms::none);
+    const std::string path = dir / "dicht/brief.txt";
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                std::_Exit(2);
+            TestWindow w("/nonexistent/kolvik", path);
+            w->Form_Load();
+            const bool told =
+                w.dialogs.shown.size() == 1 &&
+                w.dialogs.shown[0].text == "Kolvik kan dit pad niet gebruiken: " + path +
+                                               "\r\nKolvik heeft er geen toegang toe.";
+            std::_Exit(told && !w->cmdEncrypt.enabled && !w->cmdDecrypt.enabled ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    std::filesystem::permissions(dir / "dicht", std::filesystem::perms::owner_all);  // to clean up
+}
 
 TEST(StartupWindow, ShowsTheCapsLockNoticeAtOnceOrClosesWhenAStopIsRequested) {
     TestWindow caps;

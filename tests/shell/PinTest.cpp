@@ -1,6 +1,8 @@
 // The PIN code: its transport code worked out by hand, and the gate across restarts.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "ShellSession.h"
 
 namespace kolvik::test {
@@ -81,6 +83,38 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
         EXPECT_EQ(s->dialogs.shown[0].icon, MsgIcon::Exclamation);
         EXPECT_EQ((*s)->txtPassword_1.text, "");
         EXPECT_EQ((*s)->focus, "txtPassword_1");
+    }
+}
+
+// Within one start too: the PIN stored by the first run is demanded by the runs after it.
+TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
+    auto s = Start();
+    const struct {
+        const char* password;
+        const char* file;  // written into the program folder, where a run without target works
+        bool encrypted;
+        const char* message;  // shown by this run, or nullptr
+    } runs[] = {
+        {"abcdef", "a.txt", true, "Onthoud de eerste drie tekens"},
+        {"xyz123", "b.txt", false, "Foute PIN-code"},
+        {"abc999", "b.txt", true, nullptr},  // the control: only the PIN kept b.txt as it was
+    };
+    std::size_t messages = 0;
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.password);
+        const std::string plain = in.program + "/" + r.file;
+        if (!std::filesystem::exists(plain)) WriteFile(plain, "data");
+        s->clock.now = WallClock::now();  // files written before the mode press are fair game
+        (*s)->txtPassword_1.text = (*s)->txtPassword_2.text = r.password;
+        (*s)->OnClick((*s)->cmdEncrypt);
+        (*s)->OnClick((*s)->cmdGoEncrypt);
+        EXPECT_EQ(std::filesystem::exists(plain), !r.encrypted);
+        EXPECT_EQ((*s)->Report.pinRefused, !r.encrypted);
+        ASSERT_EQ(s->dialogs.shown.size(), messages + (r.message ? 1 : 0));
+        if (r.message) {
+            EXPECT_EQ(s->dialogs.shown[messages++].text.rfind(r.message, 0), 0u);
+        }
+        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\"), "07E42A");
     }
 }
 

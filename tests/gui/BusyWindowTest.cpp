@@ -1,0 +1,142 @@
+// The main window on screen while start-up speaks and while a run works: a message stands
+// over the window, and every way the window can go stops the run between two blocks.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "platform/qt/FormBinder.h"
+#include "platform/qt/QtServices.h"
+#include "support/Fakes.h"
+#include "support/TempDir.h"
+
+namespace kolvik::qt {
+namespace {
+
+TEST(StartRefusalView, TheMessageStandsOverTheWindowInItsStartUpState) {
+    test::TestWindow fakes;
+    QtDialogs dialogs;
+    ProcessFacts facts;
+    facts.commandLine = "/bestaat/niet/brief.txt";
+    facts.programFolder = facts.dataFolder = "/nonexistent/kolvik";
+    facts.exeName = "kolvik";
+    frmKolvik form(Services{dialogs, fakes.screen, fakes.keys, fakes.clock, fakes.regional,
+                            fakes.launcher, fakes.registry, facts});
+    FormBinder view(form);  // before start-up, as the program has it
+
+    bool seen = false;
+    QTimer answer;  // stopped with the test, whatever happens
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        seen = true;
+        EXPECT_EQ(box->text(), QStringLiteral("Kolvik kan dit pad niet gebruiken: "
+                                              "/bestaat/niet/brief.txt\nhet bestaat niet."));
+        EXPECT_EQ(box->parentWidget(), view.Window());
+        EXPECT_TRUE(view.Window()->isVisible());
+        EXPECT_EQ(view.Window()->windowTitle(),
+                  QStringLiteral("kolvik v10.0.2: ... /bestaat/niet/brief.txt"));
+        EXPECT_FALSE(view.Widget("cmdEncrypt")->isEnabled() ||
+                     view.Widget("cmdDecrypt")->isEnabled());
+        EXPECT_TRUE(view.Window()->grab().save(
+            QStringLiteral(KOLVIK_SCREENSHOT_DIR "/kolvik-start-refused.png")));
+        box->accept();
+    });
+    answer.start(10);
+    form.Form_Load();
+    EXPECT_TRUE(seen);
+}
+
+// A folder run on screen whose yields are the program's own. Once the first file shows
+// progress, each later yield is a step at which the test acts as a user or the system would.
+struct BusyWindow {
+    test::TempDir tree;
+    std::string big = std::string(6 << 20, 'x');  // six blocks, a yield after each
+    std::unique_ptr<test::TestWindow> w;
+    std::unique_ptr<FormBinder> view;
+    QtScreen screen{0};
+    bool ended = false;
+
+    BusyWindow() {
+        test::WriteFile(tree / "a.txt", big);
+        test::WriteFile(tree / "b.txt", "bravo");
+        w = std::make_unique<test::TestWindow>("/nonexistent/kolvik", tree.path());
+        (*w)->Form_Load();
+        view = std::make_unique<FormBinder>(*w->form);
+        view->SetCloseHandler([this] { (*w)->cmdExit_Click(); });  // as the program has it
+        QObject::connect(view.get(), &FormBinder::Unloaded, [this] { ended = true; });
+        view->Show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view->Window()));
+    }
+    QPoint At(const Control& c) const { return view->Widget(c.name)->geometry().center(); }
+    QWindow* Native() const { return view->Window()->windowHandle(); }
+
+    void Run(const std::function<void(int step)>& act) {
+        int step = 0;
+        w->screen.onYield = [&] {
+            if ((*w)->NextBlock > 0 && step < 5) act(++step);
+            screen.Yield();
+        };
+        w->clock.now = WallClock::now();
+        (*w)->txtPassword_1.text = (*w)->txtPassword_2.text = "pw";
+        (*w)->OnClick((*w)->cmdEncrypt);
+        view->Sync();
+        QTest::mouseClick(Native(), Qt::LeftButton, {}, At((*w)->cmdGoEncrypt));
+    }
+};
+
+TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheProgram) {
+    const struct {
+        const char* what;
+        std::function<void(BusyWindow&, int step)> act;
+    } cases[] = {
+        {"Exit clicked",
+         [](BusyWindow& t, int step) {
+             if (step == 1) {
+                 t.view->Sync();
+                 EXPECT_TRUE(t.view->Window()->grab().save(
+                     QStringLiteral(KOLVIK_SCREENSHOT_DIR "/kolvik-busy.png")));
+             }
+             if (step == 2)
+                 QTest::mouseClick(t.Native(), Qt::LeftButton, {}, t.At((*t.w)->cmdExit));
+         }},
+        // Losing the focus cancels a button's press, and the click with it. The run opens a
+        // box and puts the focus there, as a wrong key on one file does.
+        {"Exit held while the run moves the focus",
+         [](BusyWindow& t, int step) {
+             const QPoint exit = t.At((*t.w)->cmdExit);
+             if (step == 1) QTest::mousePress(t.Native(), Qt::LeftButton, {}, exit);
+             if (step == 2) {
+                 (*t.w)->txtPassword_1.enabled = true;
+                 (*t.w)->SetFocus((*t.w)->txtPassword_1);
+             }
+             if (step == 3) QTest::mouseRelease(t.Native(), Qt::LeftButton, {}, exit);
+         }},
+        {"window widget deleted",
+         [](BusyWindow& t, int step) {
+             if (step == 1) delete t.view->Window();
+         }},
+        {"native window destroyed",
+         [](BusyWindow& t, int step) {
+             if (step == 1) t.Native()->destroy();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BusyWindow t;
+        t.Run([&](int step) { c.act(t, step); });
+        EXPECT_TRUE((*t.w)->ExitRequested && (*t.w)->unloaded);
+        EXPECT_TRUE(t.ended) << "the program would go on without a window";
+        EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
+        EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
+        EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
+    }
+}
+
+}  // namespace
+}  // namespace kolvik::qt
