@@ -139,6 +139,8 @@ private:
 }  // namespace
 
 void frmKolvik::cmdGoEncrypt_Click() {
+    // Only a mode press enables it: a click from elsewhere must not run on emptied boxes.
+    if (!cmdGoEncrypt.enabled) return;
     const BusyWhileRunning busy(*this);
     Report = {};
     lblCapsLock.visible = false;
@@ -173,6 +175,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
 }
 
 void frmKolvik::cmdGoDecrypt_Click() {
+    if (!cmdGoDecrypt.enabled) return;
     const BusyWhileRunning busy(*this);
     Report = {};
     lblCapsLock.visible = false;
