@@ -169,7 +169,17 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
     Close();
     handle_ = Sys().openat(parent.Handle(), name.c_str(),
                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
-    if (handle_ < 0) return errno == ELOOP ? Fault::IsLink : LastFault();
+    if (handle_ < 0) {
+        const int error = errno;
+        // With O_DIRECTORY, Linux answers a link with ENOTDIR rather than ELOOP.
+        struct stat entry {};
+        const bool link = error == ELOOP ||
+                          (error == ENOTDIR &&
+                           Sys().fstatat(parent.Handle(), name.c_str(), &entry,
+                                         AT_SYMLINK_NOFOLLOW) == 0 &&
+                           S_ISLNK(entry.st_mode));
+        return link ? Fault::IsLink : FromErrno(error);
+    }
     struct stat st {};
     if (Sys().fstat(handle_, &st) != 0) {
         const Fault f = LastFault();
