@@ -118,20 +118,25 @@ void InstallLeaseBreakHandler() {
     });
 }
 
-bool IsScratchName(const std::string& name) { return name.rfind(kScratchPrefix, 0) == 0; }
-
-// ".kolvik-tijdel-PID-N": the process that made it, or 0 when the name says none.
+// ".kolvik-tijdel-PID-N", as Copy::Create names its scratch copies: the process that made it.
+// 0 for any other name, even one that starts alike: that file is the user's.
 pid_t ScratchOwner(const std::string& name) {
-    const std::string rest = name.substr(kScratchPrefix.size());
+    if (name.rfind(kScratchPrefix, 0) != 0) return 0;
+    const std::string_view rest = std::string_view(name).substr(kScratchPrefix.size());
     const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string::npos) return 0;
-    pid_t pid = 0;
-    for (std::size_t i = 0; i < dash; ++i) {
-        if (rest[i] < '0' || rest[i] > '9' || pid > 100000000) return 0;
-        pid = pid * 10 + (rest[i] - '0');
+    const auto number = [](std::string_view digits) {
+        return !digits.empty() && digits.size() <= 10 &&
+               digits.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dash == std::string_view::npos || !number(rest.substr(0, dash)) ||
+        !number(rest.substr(dash + 1))) {
+        return 0;
     }
-    return pid;
+    const long long pid = std::stoll(std::string(rest.substr(0, dash)));
+    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
 }
+
+bool IsScratchName(const std::string& name) { return ScratchOwner(name) != 0; }
 
 }  // namespace
 
@@ -599,10 +604,10 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
 }
 
 void Folder::RemoveLeftoverScratch(const std::string& name) const {
-    if (!IsScratchName(name)) return;
     const pid_t owner = ScratchOwner(name);
+    if (owner == 0) return;
     // A copy in the making of another live run is that run's to finish or discard.
-    if (owner != 0 && owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
+    if (owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
     FileFacts facts;
     if (Stat(name, facts) != Fault::None || !facts.regular || facts.multiplyLinked) return;
     (void)Remove(name, facts.inode);
