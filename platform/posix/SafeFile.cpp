@@ -475,8 +475,6 @@ void Copy::Discard() {
 
 Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
                       const Source& leased) {
-    // A broken lease means a writer opened it: what it writes must not go with the file.
-    if (leased.Leased() && !leased.LeaseHeld()) return Fault::Changed;
     FileFacts now;
     if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
     // Replaced (an editor saving under the same name), appended to, truncated or rewritten:
@@ -485,6 +483,10 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
         now.modified != facts.modified || now.changed != facts.changed) {
         return Fault::Changed;
     }
+    // A broken lease means a writer opened it: what it writes must not go with the file. Asked
+    // last, right before the unlink, so that a writer that opened it during the look above and
+    // has not written yet is noticed too.
+    if (leased.Leased() && !leased.LeaseHeld()) return Fault::Changed;
     return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
 }
 
