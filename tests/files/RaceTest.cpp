@@ -186,14 +186,16 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
     EXPECT_NE(log.find("SKIP " + top + "/b\""), std::string::npos) << log;
 }
 
-// Appended to after it was read and before its deletion. Without a lease the writer comes at
-// the last moment, the look before the deletion; with one, as soon as the copy is read, and
+// Appended to after it was read and before its deletion: as soon as the copy is read, or at the
+// last look before the deletion. Without a lease only a writer that has written can be noticed;
 // one writer only opens the file then and writes after the run: only the lease can tell.
 enum class Writes { Here, Elsewhere, ElsewhereAfterTheRun };
+enum class When { CopyRead, LastLook };
 struct Change {
     const char* name;
     bool decrypting, singleFile, lease;
     Writes writes;
+    When when;
 };
 
 class ChangedDuringTheRun : public testing::TestWithParam<Change> {};
@@ -224,7 +226,7 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     };
     Moments m;
     m.leasesRefused = !c.lease;
-    if (c.lease) {
+    if (c.when == When::CopyRead) {
         m.readToEnd = [&](int fd) {
             if (Named(fd) == path) write();
         };
@@ -252,14 +254,18 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     EXPECT_EQ(w->FilesDone, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Race, ChangedDuringTheRun,
-                         testing::Values(Change{"NoLease", false, false, false, Writes::Here},
-                                         Change{"Lease", false, false, true, Writes::Elsewhere},
-                                         Change{"LeaseWriterStillOpen", false, false, true,
-                                                Writes::ElsewhereAfterTheRun},
-                                         Change{"SingleFile", false, true, true, Writes::Elsewhere},
-                                         Change{"Decrypting", true, false, false, Writes::Here}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Race, ChangedDuringTheRun,
+    testing::Values(
+        Change{"NoLease", false, false, false, Writes::Here, When::LastLook},
+        Change{"Lease", false, false, true, Writes::Elsewhere, When::CopyRead},
+        Change{"LeaseWriterStillOpen", false, false, true, Writes::ElsewhereAfterTheRun,
+               When::CopyRead},
+        Change{"LeaseWriterOpensAtTheLastLook", false, false, true, Writes::ElsewhereAfterTheRun,
+               When::LastLook},
+        Change{"SingleFile", false, true, true, Writes::Elsewhere, When::CopyRead},
+        Change{"Decrypting", true, false, false, Writes::Here, When::LastLook}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Kept open for writing by another program (here this one) all through the run: whatever it
 // writes next would be lost with a deleted original.
