@@ -256,15 +256,14 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Race, ChangedDuringTheRun,
-    testing::Values(
-        Change{"NoLease", false, false, false, Writes::Here, When::LastLook},
-        Change{"Lease", false, false, true, Writes::Elsewhere, When::CopyRead},
-        Change{"LeaseWriterStillOpen", false, false, true, Writes::ElsewhereAfterTheRun,
-               When::CopyRead},
-        Change{"LeaseWriterOpensAtTheLastLook", false, false, true, Writes::ElsewhereAfterTheRun,
-               When::LastLook},
-        Change{"SingleFile", false, true, true, Writes::Elsewhere, When::CopyRead},
-        Change{"Decrypting", true, false, false, Writes::Here, When::LastLook}),
+    testing::Values(Change{"NoLease", false, false, false, Writes::Here, When::LastLook},
+                    Change{"Lease", false, false, true, Writes::Elsewhere, When::CopyRead},
+                    Change{"LeaseWriterStillOpen", false, false, true, Writes::ElsewhereAfterTheRun,
+                           When::CopyRead},
+                    Change{"LeaseWriterOpensAtTheLastLook", false, false, true,
+                           Writes::ElsewhereAfterTheRun, When::LastLook},
+                    Change{"SingleFile", false, true, true, Writes::Elsewhere, When::CopyRead},
+                    Change{"Decrypting", true, false, false, Writes::Here, When::LastLook}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Kept open for writing by another program (here this one) all through the run: whatever it
@@ -483,29 +482,48 @@ TEST(Race, AKilledRunsScratchCopiesGoAndALiveRunsStay) {
     EXPECT_TRUE(left.list.empty());
 }
 
-// Five files of 1000 bytes: each copy takes three writes (header, data, trailing byte).
-void PlantFive(const TempDir& target, const std::string& folder) {
+// Five files of 1000 bytes. Each encrypted copy takes three writes (header, data, trailing
+// byte), each decrypted one a single write of the data.
+void PlantFive(const TempDir& target, const std::string& folder, bool encrypted = false) {
     fs::create_directories(target / folder);
-    for (const char* stem : {"f1", "f2", "f3", "f4", "f5"})
-        WriteFile(target / (folder + stem + ".txt"), Bytes(1000, stem[1]));
+    for (const char* stem : {"f1", "f2", "f3", "f4", "f5"}) {
+        const std::string plain = Bytes(1000, stem[1]);
+        if (encrypted)
+            WriteFile(target / (folder + stem + "_txt.kol"), RefEncrypted("geheim", "txt", plain));
+        else
+            WriteFile(target / (folder + stem + ".txt"), plain);
+    }
 }
 
 // The third file's copy fails for want of space while the first two wait for their group's
 // sync: once their originals are gone it fits.
-class DiskFullOnce : public testing::TestWithParam<int> {};
+struct FullOnce {
+    const char* name;
+    bool decrypting;
+    int write;  // of the third file's copy
+};
+
+class DiskFullOnce : public testing::TestWithParam<FullOnce> {};
 
 TEST_P(DiskFullOnce, ThePendingGroupMakesRoomAndTheFileIsTriedOnceMore) {
+    const FullOnce f = GetParam();
     TempDir target;
-    PlantFive(target, "");
+    PlantFive(target, "", f.decrypting);
     std::map<std::string, std::string> expected;
-    for (const char* stem : {"f1", "f2", "f3", "f4", "f5"})
-        expected[std::string(stem) + "_txt.kol"] =
-            "file:" + RefEncrypted("geheim", "txt", Bytes(1000, stem[1]));
-    FaultPlan plan{.kind = Call::Write, .failAt = 2 * 3 + GetParam(), .error = ENOSPC};
+    for (const char* stem : {"f1", "f2", "f3", "f4", "f5"}) {
+        const std::string plain = Bytes(1000, stem[1]);
+        if (f.decrypting)
+            expected[std::string(stem) + ".txt"] = "file:" + plain;
+        else
+            expected[std::string(stem) + "_txt.kol"] =
+                "file:" + RefEncrypted("geheim", "txt", plain);
+    }
+    const int writesPerFile = f.decrypting ? 1 : 3;
+    FaultPlan plan{.kind = Call::Write, .failAt = 2 * writesPerFile + f.write, .error = ENOSPC};
     FaultInjection inject(plan);
     Window w;
     LeftFiles left(w);
-    w.Encrypt(target.path());
+    w.Run(target.path(), f.decrypting);
     EXPECT_EQ(plan.firedAt, Call::Write);
     EXPECT_TRUE(Snapshot(target.path()) == expected);
     EXPECT_EQ(w->FilesDone, 5);
@@ -515,9 +533,11 @@ TEST_P(DiskFullOnce, ThePendingGroupMakesRoomAndTheFileIsTriedOnceMore) {
     EXPECT_FALSE(w->Report.diskFull);
 }
 
-INSTANTIATE_TEST_SUITE_P(Race, DiskFullOnce, testing::Values(1, 2, 3), [](const auto& info) {
-    return std::string(info.param == 1 ? "Header" : info.param == 2 ? "Data" : "TrailingByte");
-});
+INSTANTIATE_TEST_SUITE_P(Race, DiskFullOnce,
+                         testing::Values(FullOnce{"Header", false, 1}, FullOnce{"Data", false, 2},
+                                         FullOnce{"TrailingByte", false, 3},
+                                         FullOnce{"Decrypting", true, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Race, ADiskThatStaysFullStopsTheRunAtTheFileThatDoesNotFit) {
     TempDir target;
