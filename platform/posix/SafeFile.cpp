@@ -119,20 +119,25 @@ void InstallLeaseBreakHandler() {
     });
 }
 
-bool IsScratchName(const std::string& name) { return name.rfind(kScratchPrefix, 0) == 0; }
-
-// ".kolvik-tijdel-PID-N": the process that made it, or 0 when the name says none.
+// ".kolvik-tijdel-PID-N", as Copy::Create names its scratch copies: the process that made it.
+// 0 for any other name, even one that starts alike: that file is the user's.
 pid_t ScratchOwner(const std::string& name) {
-    const std::string rest = name.substr(kScratchPrefix.size());
+    if (name.rfind(kScratchPrefix, 0) != 0) return 0;
+    const std::string_view rest = std::string_view(name).substr(kScratchPrefix.size());
     const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string::npos) return 0;
-    pid_t pid = 0;
-    for (std::size_t i = 0; i < dash; ++i) {
-        if (rest[i] < '0' || rest[i] > '9' || pid > 100000000) return 0;
-        pid = pid * 10 + (rest[i] - '0');
+    const auto number = [](std::string_view digits) {
+        return !digits.empty() && digits.size() <= 10 &&
+               digits.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dash == std::string_view::npos || !number(rest.substr(0, dash)) ||
+        !number(rest.substr(dash + 1))) {
+        return 0;
     }
-    return pid;
+    const long long pid = std::stoll(std::string(rest.substr(0, dash)));
+    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
 }
+
+bool IsScratchName(const std::string& name) { return ScratchOwner(name) != 0; }
 
 }  // namespace
 
@@ -170,7 +175,17 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
     Close();
     handle_ = Sys().openat(parent.Handle(), name.c_str(),
                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
-    if (handle_ < 0) return errno == ELOOP ? Fault::IsLink : LastFault();
+    if (handle_ < 0) {
+        const int error = errno;
+        // With O_DIRECTORY, Linux answers a link with ENOTDIR rather than ELOOP.
+        struct stat entry {};
+        const bool link = error == ELOOP ||
+                          (error == ENOTDIR &&
+                           Sys().fstatat(parent.Handle(), name.c_str(), &entry,
+                                         AT_SYMLINK_NOFOLLOW) == 0 &&
+                           S_ISLNK(entry.st_mode));
+        return link ? Fault::IsLink : FromErrno(error);
+    }
     struct stat st {};
     if (Sys().fstat(handle_, &st) != 0) {
         const Fault f = LastFault();
@@ -473,8 +488,6 @@ void Copy::Discard() {
 
 Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
                       const Source& leased) {
-    // A broken lease means a writer opened it: what it writes must not go with the file.
-    if (leased.Leased() && !leased.LeaseHeld()) return Fault::Changed;
     FileFacts now;
     if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
     // Replaced (an editor saving under the same name), appended to, truncated or rewritten:
@@ -483,6 +496,10 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
         now.modified != facts.modified || now.changed != facts.changed) {
         return Fault::Changed;
     }
+    // A broken lease means a writer opened it: what it writes must not go with the file. Asked
+    // last, right before the unlink, so that a writer that opened it during the look above and
+    // has not written yet is noticed too.
+    if (leased.Leased() && !leased.LeaseHeld()) return Fault::Changed;
     return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
 }
 
@@ -602,10 +619,10 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
 }
 
 void Folder::RemoveLeftoverScratch(const std::string& name) const {
-    if (!IsScratchName(name)) return;
     const pid_t owner = ScratchOwner(name);
+    if (owner == 0) return;
     // A copy in the making of another live run is that run's to finish or discard.
-    if (owner != 0 && owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
+    if (owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
     // A second name is the copy it was published as, where a kill came between the link and
     // the unlink of the scratch name: that name keeps the data.
     FileFacts facts;

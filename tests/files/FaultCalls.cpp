@@ -1,5 +1,6 @@
 #include "FaultCalls.h"
 
+#include <cstdio>  // RENAME_NOREPLACE
 #include <mutex>
 
 namespace kolvik::test {
@@ -18,7 +19,8 @@ bool Fail(Call kind) {
     const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
     const int ofAll = ++gPlan->total;
     const int n = gPlan->kind == Call::Count ? ofAll : kind == gPlan->kind ? ofKind : 0;
-    if (n == 0 || n != gPlan->failAt) return false;
+    if (n == 0 || gPlan->failAt == 0 || n < gPlan->failAt) return false;
+    if (n > gPlan->failAt && !gPlan->failOnward) return false;
     gPlan->firedAt = kind;
     errno = gPlan->error;
     return true;
@@ -42,6 +44,24 @@ int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
     return real.openat(dirfd, path, flags, mode);
 }
 
+int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
+    if (gPlan && gPlan->hardLinksUnsupported) {
+        errno = EPERM;
+        return -1;
+    }
+    return Counted<Call::Link, &FileCalls::linkat>(olddirfd, oldpath, newdirfd, newpath, flags);
+}
+
+int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+              unsigned flags) {
+    if ((flags & RENAME_NOREPLACE) != 0 && gPlan && gPlan->noReplaceUnsupported) {
+        errno = EINVAL;
+        return -1;
+    }
+    return Counted<Call::Rename, &FileCalls::renameat2>(olddirfd, oldpath, newdirfd, newpath,
+                                                        flags);
+}
+
 // The real table, with the calls that change a disk counted.
 const FileCalls kCounting = [] {
     FileCalls c = real;
@@ -52,8 +72,8 @@ const FileCalls kCounting = [] {
     c.fchmod = Counted<Call::Fchmod, &FileCalls::fchmod>;
     c.futimens = Counted<Call::Futimens, &FileCalls::futimens>;
     c.utimensat = Counted<Call::Futimens, &FileCalls::utimensat>;
-    c.linkat = Counted<Call::Link, &FileCalls::linkat>;
-    c.renameat2 = Counted<Call::Rename, &FileCalls::renameat2>;
+    c.linkat = LinkAt;
+    c.renameat2 = RenameAt2;
     c.unlinkat = Counted<Call::Unlink, &FileCalls::unlinkat>;
     return c;
 }();

@@ -66,6 +66,9 @@ std::string Contents(const std::string& path) {
 struct Scene {
     bool decrypting, noTmpfile, singleFiles;
     std::size_t files;  // the first files of Tree()
+    // Nor a rename that refuses to replace, nor hard links (exFAT through FUSE): each name is
+    // claimed with an empty file first and the copy renamed over it.
+    bool noLinks = false;
 };
 
 struct Sweep {
@@ -86,7 +89,8 @@ struct Sweep {
             fs::create_directories(paths.back().parent_path());
             WriteFile(paths.back(), s_.decrypting ? f.encryptedContent : f.content);
         }
-        plan.tmpfileUnsupported = s_.noTmpfile;
+        plan.tmpfileUnsupported = s_.noTmpfile || s_.noLinks;
+        plan.noReplaceUnsupported = plan.hardLinksUnsupported = s_.noLinks;
         plan.syncsFree = true;
         FaultInjection inject(plan);
         Window w;
@@ -143,6 +147,12 @@ TEST_P(FaultSweep, EveryCallFailsOnceWithEachError) {
             << CallName(c);
     EXPECT_GT(
         clean.seen[static_cast<int>(Call::Fsync)] + clean.seen[static_cast<int>(Call::Syncfs)], 0);
+    if (GetParam().noLinks) {
+        // Per file a scratch copy, a claim of its new name, and the rename over that claim.
+        const int files = static_cast<int>(GetParam().files);
+        EXPECT_EQ(clean.seen[static_cast<int>(Call::Create)], 2 * files);
+        EXPECT_EQ(clean.seen[static_cast<int>(Call::Rename)], files);
+    }
     for (int at = 1; at <= clean.total; ++at) {
         for (const int error : {ENOSPC, EIO, EACCES}) {
             FaultPlan plan{.failAt = at, .error = error};
@@ -160,12 +170,16 @@ INSTANTIATE_TEST_SUITE_P(Runs, FaultSweep,
                                          Scene{true, false, false, 50},
                                          Scene{false, true, false, 12},
                                          Scene{true, true, false, 12}, Scene{false, false, true, 8},
-                                         Scene{true, true, true, 8}),
+                                         Scene{true, true, true, 8},
+                                         Scene{false, true, false, 12, true},
+                                         Scene{true, true, false, 12, true}),
                          [](const auto& info) {
                              const Scene& s = info.param;
                              return std::string(s.decrypting ? "Decrypt" : "Encrypt") +
                                     (s.singleFiles ? "SingleFiles" : "Folder") +
-                                    (s.noTmpfile ? "NamedTemporary" : "");
+                                    (s.noLinks     ? "ClaimedNames"
+                                     : s.noTmpfile ? "NamedTemporary"
+                                                   : "");
                          });
 
 TEST(FaultSweepStop, DiskFullAtTheTargetLevelStopsTheWalk) {
