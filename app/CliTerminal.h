@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/LeftReason.h"
+#include "engine/LeftReason.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik::cli {

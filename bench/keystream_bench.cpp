@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cipher/Keystream.h"
+#include "engine/Keystream.h"
 
 namespace {
 

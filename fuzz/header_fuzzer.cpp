@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cipher/Ansi.h"
-#include "cipher/FileFormat.h"
-#include "cipher/Keystream.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/Ansi.h"
+#include "engine/FileFormat.h"
+#include "engine/Keystream.h"
+#include "engine/PathHelpers.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // Only the target is opened by its path; every folder below it is opened from its open parent
 // without following links, so that a folder swapped for a link during the run cannot lead the
 // run outside its tree.
-#include "cipher/FileWork.h"
-#include "cipher/SafeFile.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/FileWork.h"
+#include "platform/SafeFile.h"
+#include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik {

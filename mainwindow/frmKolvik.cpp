@@ -1,6 +1,6 @@
 #include "mainwindow/frmKolvik.h"
 
-#include "cipher/Ansi.h"
+#include "engine/Ansi.h"
 
 namespace kolvik {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/LeftReason.h"
+#include "engine/LeftReason.h"
 #include "platform/Form.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"

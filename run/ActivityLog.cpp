@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <fstream>
 
-#include "cipher/Ansi.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/Ansi.h"
+#include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik {

@@ -1,4 +1,4 @@
-#include "cipher/TransportCode.h"
+#include "engine/TransportCode.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik {

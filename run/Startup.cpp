@@ -1,8 +1,8 @@
 #include <filesystem>
 
 #include "Version.h"
-#include "cipher/Ansi.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/Ansi.h"
+#include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik {

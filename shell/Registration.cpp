@@ -3,7 +3,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "mainwindow/PathHelpers.h"
+#include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/DesktopIntegration.h"
 #include "shell/DesktopFiles.h"

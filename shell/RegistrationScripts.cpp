@@ -3,7 +3,7 @@
 #include <fstream>
 #include <initializer_list>
 
-#include "cipher/Ansi.h"
+#include "engine/Ansi.h"
 
 namespace kolvik {
 namespace {

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <utility>
 
-#include "cipher/Ansi.h"
+#include "engine/Ansi.h"
 #include "platform/posix/AtomicFile.h"
 #include "shell/RegistrationScripts.h"
 

@@ -1,5 +1,5 @@
 // The POSIX side of the safe publish sequence; every call goes through the FileCalls table.
-#include "cipher/SafeFile.h"
+#include "platform/SafeFile.h"
 
 #include <dirent.h>
 #include <signal.h>

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "cipher/Keystream.h"
+#include "engine/Keystream.h"
 
 namespace kolvik {
 namespace {

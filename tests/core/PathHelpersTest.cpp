@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "cipher/Ansi.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/Ansi.h"
+#include "engine/PathHelpers.h"
 
 namespace kolvik {
 namespace {

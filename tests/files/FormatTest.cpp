@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "Reference.h"
-#include "cipher/FileFormat.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/FileFormat.h"
+#include "engine/PathHelpers.h"
 
 namespace kolvik::test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "Helpers.h"
 #include "Reference.h"
-#include "cipher/Transform.h"
+#include "engine/Transform.h"
 
 namespace kolvik::test {
 namespace {

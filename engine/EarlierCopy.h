@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/SafeFile.h"
+#include "platform/SafeFile.h"
 
 namespace kolvik {
 

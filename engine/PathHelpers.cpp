@@ -1,4 +1,4 @@
-#include "mainwindow/PathHelpers.h"
+#include "engine/PathHelpers.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "cipher/Ansi.h"
+#include "engine/Ansi.h"
 
 #include <array>
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "cipher/Keystream.h"
-#include "cipher/SafeFile.h"
+#include "engine/Keystream.h"
+#include "platform/SafeFile.h"
 
 namespace kolvik {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/SafeFile.h"
+#include "platform/SafeFile.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik {

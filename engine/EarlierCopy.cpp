@@ -1,4 +1,4 @@
-#include "cipher/EarlierCopy.h"
+#include "engine/EarlierCopy.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "cipher/Ansi.h"
-#include "cipher/FileFormat.h"
-#include "cipher/FileWork.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/Ansi.h"
+#include "engine/FileFormat.h"
+#include "engine/FileWork.h"
+#include "engine/PathHelpers.h"
 
 namespace kolvik {
 namespace {

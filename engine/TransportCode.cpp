@@ -1,7 +1,7 @@
-#include "cipher/TransportCode.h"
+#include "engine/TransportCode.h"
 
-#include "cipher/Ansi.h"
-#include "cipher/Keystream.h"
+#include "engine/Ansi.h"
+#include "engine/Keystream.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace kolvik {

@@ -1,6 +1,6 @@
-#include "cipher/FileFormat.h"
-#include "cipher/FileWork.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/FileFormat.h"
+#include "engine/FileWork.h"
+#include "engine/PathHelpers.h"
 
 namespace kolvik {
 

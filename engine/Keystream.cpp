@@ -1,9 +1,9 @@
-#include "cipher/Keystream.h"
+#include "engine/Keystream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "cipher/Ansi.h"
+#include "engine/Ansi.h"
 
 namespace kolvik {
 namespace {

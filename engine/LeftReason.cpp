@@ -1,4 +1,4 @@
-#include "cipher/LeftReason.h"
+#include "engine/LeftReason.h"
 
 namespace kolvik {
 

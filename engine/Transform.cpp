@@ -1,6 +1,6 @@
-#include "cipher/Transform.h"
+#include "engine/Transform.h"
 
-#include "cipher/FileFormat.h"
+#include "engine/FileFormat.h"
 
 namespace kolvik {
 namespace {

@@ -1,12 +1,12 @@
 // The parts that encryption and decryption share: the pass-over tests, leaving a file as it
 // is, and the publish sequence with its grouped deletion of originals.
-#include "cipher/FileWork.h"
+#include "engine/FileWork.h"
 
 #include <algorithm>
 
-#include "cipher/EarlierCopy.h"
-#include "cipher/Transform.h"
-#include "mainwindow/PathHelpers.h"
+#include "engine/EarlierCopy.h"
+#include "engine/Transform.h"
+#include "engine/PathHelpers.h"
 
 namespace kolvik {
 

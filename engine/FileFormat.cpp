@@ -1,6 +1,6 @@
-#include "cipher/FileFormat.h"
+#include "engine/FileFormat.h"
 
-#include "cipher/Ansi.h"
+#include "engine/Ansi.h"
 
 namespace kolvik {
 namespace {

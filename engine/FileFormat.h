@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "cipher/Keystream.h"
+#include "engine/Keystream.h"
 
 namespace kolvik {
 
