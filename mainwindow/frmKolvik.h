@@ -1,7 +1,8 @@
 #pragma once
 // The main window as a form model: its controls, the program's shared state and the
-// procedures that every subsystem calls. Each subsystem defines its members in its own
-// folder (cipher/, run/, shell/, mainwindow/); nothing here touches Qt.
+// procedures that the other windows call. The runs (run/) and the shell integration (shell/)
+// add their handlers; the files are the engine's (engine/), driven from here and reported
+// back through RunEvents. Nothing here touches Qt.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -9,16 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/LeftReason.h"
+#include "engine/FileTransformer.h"
+#include "engine/RunEvents.h"
+#include "engine/TreeWalk.h"
 #include "platform/Form.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
 
 namespace kolvik {
-
-namespace safefile {
-class Folder;
-}
 
 struct Services {
     Dialogs& dialogs;
@@ -31,19 +30,9 @@ struct Services {
     ProcessFacts process;
 };
 
-// What one run left undone, for a caller that must tell success from failure without reading
-// message texts.
-struct RunReport {
-    std::int64_t left = 0;       // files (and skip-word folders) left in their old form
-    std::int64_t wrongKeys = 0;  // files the password did not open
-    bool pinRefused = false;
-    bool passwordRefused = false;    // empty, unequal or not storable: nothing ran
-    bool stoppedOnWrongKey = false;  // a wrong-key question answered with Cancel
-    bool diskFull = false;           // the run stopped on a full disk
-    bool targetUnreadable = false;   // the target folder itself could not be opened or listed
-};
-
-class frmKolvik : public Form {
+// The counters (RunStats) and the stop flags are fields of the window, as the engine's runs
+// report into them.
+class frmKolvik : public Form, public RunStats, public StopFlags, private RunEvents {
 public:
     explicit frmKolvik(Services services);
 
@@ -80,11 +69,7 @@ public:
     std::string TargetFolder;  // full path
     std::string LastDecryptName, LastDecryptFolder;
     bool FileReached = false;
-    bool StopRequested = false;
-    bool ExitRequested = false;
     bool LoggingOn = false;
-    std::int64_t FilesDone = 0, FilesSkipped = 0, BytesDone = 0;
-    std::int64_t TotalBytes = 0, FileBytes = 0;
     int NextBlock = 0;
     std::string VersionMajor, VersionMinor, VersionRevision;
     bool KolRegisterd = false;
@@ -126,19 +111,15 @@ public:
     // Appends one line; false when the log cannot be written (callers skip that line).
     bool gLog(const std::string& text);
 
-    // Per-file operations (cipher/). name is the file name; on success it becomes the new name.
+    // Per-file operations (mainwindow/FileSteps.cpp). name is the file name; on success it
+    // becomes the new name.
     bool EncryptFile(std::string& name, const std::string& folder);
     bool DecryptFile(std::string& name, const std::string& folder);
 
-    // Target walk and viewer (mainwindow/Walk.cpp, mainwindow/Viewer.cpp).
+    // Target walk (mainwindow/FileSteps.cpp) and viewer (mainwindow/Viewer.cpp).
     void ProcessTarget(const std::string& target);
     void WalkFolder(const std::string& folder);
     std::int64_t MeasureTarget(const std::string& folder);
-    // The walk below one open folder: each subfolder is opened from it, never by its path.
-    void WalkBelow(const std::shared_ptr<safefile::Folder>& folder);
-    // Hands the files of an open folder to the per-file operation of the mode; false once
-    // the run must stop.
-    bool TransformFilesOf(const std::shared_ptr<safefile::Folder>& folder);
     void OpenInViewer(const std::string& path);
 
     // Start-up, the two runs and the PIN gate (run/).
@@ -167,39 +148,15 @@ public:
     std::string EncodePin();
     bool PinMatches(const std::string& stored);
 
-    // --- members added by the per-file operations (cipher/, mainwindow/Walk.cpp) ---
     ~frmKolvik() override;  // completes the deletions still pending
     frmKolvik(const frmKolvik&) = delete;
     frmKolvik& operator=(const frmKolvik&) = delete;
-    // The last error of a file step or listing: 61 disk full, 70 permission denied,
-    // 76 path not found, 92 a folder that cannot be listed; 0 when none.
-    int LastError = 0;
     // Deletes the originals whose copies are named, once those copies are on disk. The runs
     // call it at the end of each pass and on Exit; a group fills up across folders.
     void FlushPendingOriginals();
-    struct FileWork;  // the folder in work, its originals awaiting deletion, the block buffer
-    struct FileWorkDeleter {
-        void operator()(FileWork* work) const;
-    };
-    std::unique_ptr<FileWork, FileWorkDeleter> fileWork;
-    FileWork& Work();
     // Completes what is pending and closes every file and folder of the run, so that the
     // space of deleted originals comes back at once.
     void ReleaseFiles();
-    // The pass-over tests that both directions share; true when the file is left alone.
-    // ofThisKind: a file the run would transform (plain when encrypting, .kol when decrypting).
-    bool PassedOver(const std::string& name, const std::string& folder, WallClock::time_point modified,
-                    bool ofThisKind);
-    // Counts and reports a file that the run left in its old form; always false.
-    bool LeaveFile(const std::string& name, const std::string& folder, LeftReason reason);
-    // Reports a folder that the run did not enter; its files are not counted one by one.
-    void LeaveFolder(const std::string& path, LeftReason reason);
-    // A file of the other kind: counted as skipped, its size counted as done.
-    bool SkipOtherKind(const std::string& name, std::int64_t size);
-    // Streams the open source into newName through the safe publish sequence (header first
-    // when given); false when the file was skipped or Exit was pressed.
-    bool TransformInto(const std::string& name, const std::string& newName, int extLength,
-                       const std::string& header, bool encrypting);
 
     // --- members added by the shell integration (shell/) ---
     static bool HostIsWindows();
@@ -214,6 +171,30 @@ public:
     void CreateKolvik_REG();
     void CreateContexMenu_REG();
     void CreateBesleutelMap_REG();
+
+private:
+    // What the engine reports, turned into the window's labels, log lines and questions.
+    void Yield() override;
+    void FileStepBegins() override;
+    void FileStarted(const std::string& path) override;
+    void Progress(std::int64_t position) override;
+    void CountsChanged() override;
+    void Skipped(const std::string& nameOrPath) override;
+    void Left(const std::string& path, LeftReason reason) override;
+    void Transformed(const std::string& newName, bool decrypted) override;
+    bool GoOnWithoutAccess() override;
+    WrongKeyAnswer AskWrongKey(const std::string& path) override;
+    void TellUnopenable(const std::string& path, LeftReason reason) override;
+    void DiskFull(const std::string& folder) override;
+    void Exited() override;
+    void StoppedAtTargetFiles() override;
+    void StoppedBetweenFolders() override;
+    void Measuring(bool busy) override;
+    // Brings the engine's settings in line with the window before a file step.
+    void PrepareFiles();
+
+    FileTransformer files_{*this, *this, Report, *this};
+    TreeWalk walk_{files_, *this, *this, Report, *this};
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".

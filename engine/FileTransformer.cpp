@@ -1,0 +1,381 @@
+// The per-file operations, shared by both directions: the pass-over tests, leaving a file as
+// it is, and the publish sequence with its grouped deletion of originals.
+#include "engine/FileTransformer.h"
+
+#include <algorithm>
+
+#include "engine/Ansi.h"
+#include "engine/EarlierCopy.h"
+#include "engine/FileFormat.h"
+#include "engine/PathHelpers.h"
+#include "engine/Transform.h"
+
+namespace kolvik {
+
+using safefile::Fault;
+
+struct FileTransformer::Work {
+    std::shared_ptr<safefile::Folder> folder = std::make_shared<safefile::Folder>();
+    std::shared_ptr<safefile::Folder> walked;  // handed over by the walk
+    std::vector<safefile::PendingOriginal> pending;
+    std::int64_t pendingBytes = 0;
+    std::size_t pendingFolders = 0;
+    safefile::FileFacts facts;  // of the file in work
+    safefile::Source source;
+    std::vector<std::uint8_t> buffer;
+};
+
+LeftReason ReasonOf(Fault fault) {
+    switch (fault) {
+    case Fault::NotFound: return LeftReason::NotFound;
+    case Fault::Access: return LeftReason::AccessDenied;
+    case Fault::DiskFull: return LeftReason::DiskFull;
+    case Fault::NotRegular: return LeftReason::NotRegularFile;
+    case Fault::Exists: return LeftReason::NameTaken;
+    case Fault::NameTooLong: return LeftReason::NameUnusable;
+    case Fault::IsLink: return LeftReason::FolderBecameLink;
+    case Fault::InUse: return LeftReason::InUse;
+    case Fault::Changed: return LeftReason::ChangedDuringRun;
+    case Fault::None:
+    case Fault::Io: break;
+    }
+    return LeftReason::ReadWriteError;
+}
+
+namespace {
+
+int ErrorCodeOf(LeftReason reason) {
+    switch (reason) {
+    case LeftReason::DiskFull: return kDiskFull;
+    case LeftReason::AccessDenied: return 70;
+    case LeftReason::NotFound: return 76;
+    default: return 57;
+    }
+}
+
+// One attempt at writing the copy; the caller decides whether to try again.
+struct Attempt {
+    Fault fault = Fault::None;
+    bool stopped = false;    // Exit was pressed: the copy is gone, the original untouched
+    bool nameTaken = false;  // the new name held a file that is not this one's copy
+    bool earlier = false;    // the new name holds this file's copy, finished by an earlier run
+    std::uint64_t copyInode = 0;
+};
+
+// An empty file where the copy goes is what a run killed between claiming a name and filling
+// it leaves on file systems without hard links. It holds no byte, so it is taken over there;
+// elsewhere it can only be the user's, and stays.
+void TakeOverEmptyClaim(const safefile::Folder& folder, const std::string& newName,
+                        std::int64_t copySize) {
+    safefile::FileFacts facts;
+    if (copySize == 0 || !folder.MayHoldClaims() || folder.Stat(newName, facts) != Fault::None) {
+        return;
+    }
+    if (facts.regular && !facts.multiplyLinked && facts.size == 0) {
+        (void)folder.Remove(newName, facts.inode);
+    }
+}
+
+}  // namespace
+
+FileTransformer::FileTransformer(RunStats& stats, StopFlags& flags, RunReport& report,
+                                 RunEvents& events)
+    : stats_(stats), flags_(flags), report_(report), events_(events), work_(std::make_unique<Work>()) {}
+
+FileTransformer::~FileTransformer() { CompletePending(); }
+
+void FileTransformer::UseFolder(std::shared_ptr<safefile::Folder> folder) {
+    work_->walked = std::move(folder);
+}
+
+void FileTransformer::Release() {
+    CompletePending();
+    work_->source.Close();
+    work_->walked.reset();
+    work_->folder = std::make_shared<safefile::Folder>();
+}
+
+Fault FileTransformer::EnterFolder(const std::string& folder) {
+    auto& work = *work_;
+    if (work.folder->IsOpen() && work.folder->Path() == folder) return Fault::None;
+    if (work.pendingFolders >= kPendingFolders) CompletePending();
+    if (work.walked && work.walked->Path() == folder) {
+        work.folder = work.walked;
+        return Fault::None;
+    }
+    // A fresh folder object: the pending entries keep the one they were made in.
+    work.folder = std::make_shared<safefile::Folder>();
+    return work.folder->Open(folder);
+}
+
+void FileTransformer::CompletePending() {
+    auto& work = *work_;
+    if (work.pending.empty()) return;
+    const auto failed = safefile::CompletePending(work.pending);
+    work.pendingBytes = 0;
+    work.pendingFolders = 0;
+    // Those originals stay and their copies are gone: the files count as skipped after all.
+    for (const auto& [entry, fault] : failed) {
+        --stats_.FilesDone;
+        stats_.BytesDone -= entry.countedBytes;
+        Leave(entry.folder->Path(), entry.original, ReasonOf(fault));
+    }
+}
+
+void FileTransformer::Leave(const std::string& folder, const std::string& name, LeftReason reason) {
+    ++stats_.FilesSkipped;
+    events_.Skipped(name);
+    ++report_.left;
+    events_.Left(JoinPath(folder, name), reason);
+    LastError = ErrorCodeOf(reason);
+    events_.CountsChanged();
+    if (reason == LeftReason::DiskFull && !report_.diskFull) {
+        // Nothing more fits: the run stops here rather than fail on every file after this.
+        report_.diskFull = true;
+        flags_.StopRequested = true;
+        events_.DiskFull(folder);
+    }
+}
+
+void FileTransformer::LeaveFolder(const std::string& path, LeftReason reason) {
+    events_.Skipped(path);
+    ++report_.left;
+    events_.Left(path, reason);
+}
+
+bool FileTransformer::PassedOver(const std::string& name, const std::string& folder,
+                                 bool ofThisKind) {
+    if (name == "Kolvik.exe") return true;
+    if (name == "Kolvik.log") {
+        ++stats_.FilesSkipped;
+        events_.Skipped(name);
+        return true;
+    }
+    if (name == settings.exeName || name == "kolvik" || name == "kolvik-cli") return true;
+    // The walk leaves such folders whole; a file named on its own lands here.
+    if (PathHasSkipWord(folder)) {
+        Leave(folder, name, LeftReason::SkipWordFolder);
+        return true;
+    }
+    // The copies this run writes keep their originals' times and are never listed again, so
+    // whatever is this new was changed by someone after the mode was chosen. A file of the
+    // other kind was never to be transformed: nothing to report.
+    if (work_->facts.modified >= settings.modeTime) {
+        if (ofThisKind) Leave(folder, name, LeftReason::ModifiedAfterModePress);
+        return true;
+    }
+    return false;
+}
+
+void FileTransformer::SkipOtherKind(const std::string& name) {
+    ++stats_.FilesSkipped;
+    events_.Skipped(name);
+    stats_.BytesDone += work_->facts.size;
+    events_.CountsChanged();
+    events_.Yield();
+}
+
+FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::string& name) {
+    events_.FileStepBegins();
+    auto& work = *work_;
+    Fault fault = EnterFolder(folder);
+    if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
+    if (fault == Fault::Access) {
+        if (events_.GoOnWithoutAccess()) Leave(folder, name, LeftReason::AccessDenied);
+        return {};
+    }
+    // Gone since the folder was listed: nothing is left behind.
+    if (fault == Fault::NotFound) {
+        LastError = safefile::ErrorCode(fault);
+        return {};
+    }
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    stats_.FileBytes = work.facts.size;
+    const bool plain = !EndsInKol(name);
+    if (PassedOver(name, folder, plain)) return {};
+    // Links, FIFOs, sockets and devices are never opened or followed.
+    if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), FileOutcome{};
+    if (!plain) return SkipOtherKind(name), FileOutcome{};
+
+    events_.FileStarted(JoinPath(folder, name));
+    const auto extAnsi = StorableExtension(GetExtension(name));
+    const std::string newName = EncryptedName(name);
+    if (!extAnsi || newName.size() > work.folder->MaxNameBytes()) {
+        return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
+    }
+    // Another name of the same file would keep the plain text.
+    if (work.facts.multiplyLinked) return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
+    fault = work.source.Open(*work.folder, name, work.facts, true);
+    // No longer the file that was listed: someone replaced it meanwhile.
+    if (fault == Fault::NotRegular) fault = Fault::Changed;
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    const int extLength = static_cast<int>(extAnsi->size());
+    return Transform(name, newName, extLength, EncryptedHeader(BuildKeyTable(settings.key), *extAnsi), true);
+}
+
+FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name) {
+    events_.FileStepBegins();
+    auto& work = *work_;
+    Fault fault = EnterFolder(folder);
+    if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
+    // Gone since the folder was listed: nothing is left behind.
+    if (fault == Fault::NotFound) {
+        LastError = safefile::ErrorCode(fault);
+        return {};
+    }
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    stats_.FileBytes = work.facts.size;
+    const bool encrypted = EndsInKol(name);
+    if (PassedOver(name, folder, encrypted)) return {};
+    if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), FileOutcome{};
+    if (!encrypted) return SkipOtherKind(name), FileOutcome{};
+
+    const std::string path = JoinPath(folder, name);
+    events_.FileStarted(path);
+    const KeyTable table = BuildKeyTable(settings.key);
+    if (work.facts.multiplyLinked) return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
+    fault = work.source.Open(*work.folder, name, work.facts, true);
+    if (fault == Fault::NotRegular) fault = Fault::Changed;
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+
+    // The key is checked before anything is created: a wrong key writes nothing at all.
+    std::string header(1, '\0');
+    std::size_t got = 0;
+    fault = work.source.Read(header.data(), 1, got);
+    if (fault == Fault::None && got == 1) {
+        const std::size_t rest = static_cast<unsigned char>(header[0]) + std::size_t{8};
+        header.resize(1 + rest);
+        fault = work.source.Read(header.data() + 1, rest, got);
+        if (got < rest) header.resize(1 + got);
+    }
+    const bool damaged =
+        fault == Fault::None && header.size() < 9 + std::size_t{static_cast<unsigned char>(header[0])};
+    if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    const LeftReason unopenable = damaged ? LeftReason::Damaged : LeftReason::WrongKey;
+    if (damaged || !HeaderMatches(table, header)) {
+        // Too short to hold even its header, no password could open it: damaged.
+        if (!damaged) ++report_.wrongKeys;
+        if (settings.singleFile) {
+            // Said once, in the window's own words; not counted or logged.
+            events_.TellUnopenable(path, unopenable);
+            ++report_.left;
+            events_.Left(path, unopenable);
+            return {FileResult::Unopenable, {}};
+        }
+        if (damaged) return Leave(folder, name, LeftReason::Damaged), FileOutcome{};
+        events_.Yield();
+        if (flags_.ExitRequested) {
+            LastError = 0;
+            CompletePending();
+            events_.Exited();
+            return {FileResult::Stopped, {}};
+        }
+        if (events_.AskWrongKey(path) == WrongKeyAnswer::Stop) {
+            flags_.StopRequested = report_.stoppedOnWrongKey = true;
+        }
+        Leave(folder, name, LeftReason::WrongKey);
+        LastError = 0;
+        events_.Yield();
+        return {};
+    }
+
+    const int extLength = static_cast<unsigned char>(header[0]);
+    const std::string plain = PlainName(name, AnsiToUtf8(header.substr(1, extLength)));
+    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) {
+        work.source.Close();
+        return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
+    }
+    return Transform(name, plain, extLength, {}, false);
+}
+
+FileOutcome FileTransformer::Transform(const std::string& name, const std::string& newName,
+                                       int extLength, const std::string& header, bool encrypting) {
+    auto& work = *work_;
+    const std::int64_t size = work.facts.size;
+    const std::int64_t copySize = encrypting ? static_cast<std::int64_t>(header.size()) + size + 1
+                                             : std::max<std::int64_t>(0, size - extLength - 10);
+    const std::int64_t dataStart = encrypting ? 0 : extLength + 9;
+    const bool durableNow = settings.singleFile || size >= kSyncAlone;
+
+    const auto attempt = [&]() {
+        Attempt a;
+        TakeOverEmptyClaim(*work.folder, newName, copySize);
+        // The name may hold the finished copy of an interrupted run: then the bytes this run
+        // would write are compared with it instead, and any difference leaves both files.
+        a.earlier = work.folder->Exists(newName);
+        safefile::Copy copy;
+        EarlierCopy earlier;
+        BlockSink sink;
+        if (a.earlier) {
+            a.fault = earlier.Open(*work.folder, newName, copySize);
+            sink = [&earlier](const std::uint8_t* data, std::size_t n) { return earlier.Match(data, n); };
+        } else {
+            a.fault = copy.Create(*work.folder, newName);
+            sink = [&copy](const std::uint8_t* data, std::size_t n) { return copy.Write(data, n); };
+        }
+        if (a.fault == Fault::None && !header.empty()) {
+            a.fault = sink(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+        }
+        if (a.fault == Fault::None) {
+            StreamHooks hooks;
+            hooks.proceed = [this] {
+                events_.Yield();
+                return !flags_.ExitRequested;
+            };
+            hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
+            const StreamEnd end = StreamData(work.source, sink, Keystream(BuildKeyTable(settings.key)),
+                                             extLength, encrypting, work.buffer, hooks, a.fault);
+            a.stopped = end == StreamEnd::Stopped;
+            if (end == StreamEnd::Done) {
+                a.fault = a.earlier ? earlier.Finish() : copy.Publish(newName, work.facts, durableNow);
+                a.copyInode = a.earlier ? earlier.Inode() : copy.Inode();
+            }
+        }
+        a.nameTaken = a.earlier && (a.fault == Fault::Exists || a.fault == Fault::NotRegular);
+        return a;
+    };
+
+    Attempt a = attempt();
+    if (a.fault == Fault::DiskFull && !a.stopped && !work.pending.empty()) {
+        // The originals waiting for their group's sync hold space that their copies need no
+        // more: once they are gone, this file may fit.
+        CompletePending();
+        if (work.source.Seek(dataStart) == Fault::None) a = attempt();
+    }
+    if (a.stopped) {
+        work.source.Close();
+        LastError = 0;
+        CompletePending();
+        events_.Exited();
+        return {FileResult::Stopped, {}};
+    }
+    if (a.fault != Fault::None) {
+        work.source.Close();
+        Leave(work.folder->Path(), name, a.nameTaken ? LeftReason::NameTaken : ReasonOf(a.fault));
+        return {};
+    }
+
+    ++stats_.FilesDone;
+    stats_.BytesDone += size;
+    events_.CountsChanged();
+    if (work.pending.empty() || work.pending.back().folder != work.folder) ++work.pendingFolders;
+    safefile::PendingOriginal entry{work.folder, name, newName, work.facts, {}, a.copyInode,
+                                    size, durableNow || a.earlier, a.earlier};
+    // A leased original stays open until it is deleted, so that the lease can still tell;
+    // any other is closed now.
+    if (work.source.Leased()) entry.leased = std::move(work.source);
+    work.source.Close();
+    work.pending.push_back(std::move(entry));
+    work.pendingBytes += size;
+    if (settings.singleFile || work.pending.size() >= kPendingFiles || work.pendingBytes >= kPendingBytes) {
+        const std::int64_t skippedBefore = stats_.FilesSkipped;
+        CompletePending();
+        if (stats_.FilesSkipped != skippedBefore && settings.singleFile) return {};
+    }
+    events_.Transformed(newName, !encrypting);
+    events_.Yield();
+    return {FileResult::Done, newName};
+}
+
+}  // namespace kolvik

@@ -1,0 +1,90 @@
+#pragma once
+// The per-file operations: one file encrypted or decrypted in place through the safe publish
+// sequence, its pass-over tests, and the grouped deletion of originals.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/RunEvents.h"
+#include "platform/SafeFile.h"
+
+namespace kolvik {
+
+enum class FileResult {
+    Done,
+    NotDone,      // passed over, skipped or left; already counted and reported
+    Stopped,      // Exit: the file is untouched and the window closes
+    Unopenable,   // a file named on its own that the password (or its damage) did not open
+};
+
+struct FileOutcome {
+    FileResult result = FileResult::NotDone;
+    std::string newName;  // Done: the name in the same folder
+};
+
+// Pending deletions are completed in groups this large at most.
+inline constexpr std::size_t kPendingFiles = 256;
+inline constexpr std::int64_t kPendingBytes = std::int64_t{64} << 20;
+// A group may span folders; each keeps a handle open until the group's sync.
+inline constexpr std::size_t kPendingFolders = 64;
+// A copy this large is synced on its own; the group sync is for many small ones.
+inline constexpr std::int64_t kSyncAlone = std::int64_t{8} << 20;
+
+// The run's error code of the last file step: 61 disk full, 70 permission denied, 76 path not
+// found, 92 a folder that cannot be listed, 57 anything else; 0 when none.
+inline constexpr int kDiskFull = 61, kListingFailed = 92;
+
+class FileTransformer {
+public:
+    struct Settings {
+        std::string key;
+        WallClock::time_point modeTime{};  // files modified at or after it are left alone
+        bool singleFile = false;           // one file named on the command line
+        std::string exeName;               // the running program, passed over without trace
+    };
+
+    FileTransformer(RunStats& stats, StopFlags& flags, RunReport& report, RunEvents& events);
+    ~FileTransformer();
+    FileTransformer(const FileTransformer&) = delete;
+    FileTransformer& operator=(const FileTransformer&) = delete;
+
+    Settings settings;
+    int LastError = 0;
+
+    FileOutcome Encrypt(const std::string& folder, const std::string& name);
+    FileOutcome Decrypt(const std::string& folder, const std::string& name);
+
+    // The walk hands over the open folder whose files follow: they are reached through it,
+    // never again through its path.
+    void UseFolder(std::shared_ptr<safefile::Folder> folder);
+    // Counts and reports a file left in its old form.
+    void Leave(const std::string& folder, const std::string& name, LeftReason reason);
+    // Reports a folder that the run did not enter; its files are not counted one by one.
+    void LeaveFolder(const std::string& path, LeftReason reason);
+    // Deletes the originals whose copies are named, once those copies are on disk.
+    void CompletePending();
+    // Completes what is pending and closes every file and folder, so that the space of
+    // deleted originals comes back at once.
+    void Release();
+
+private:
+    struct Work;
+    safefile::Fault EnterFolder(const std::string& folder);
+    // True when the file is left alone by the tests that both directions share.
+    bool PassedOver(const std::string& name, const std::string& folder, bool ofThisKind);
+    void SkipOtherKind(const std::string& name);
+    FileOutcome Transform(const std::string& name, const std::string& newName, int extLength,
+                          const std::string& header, bool encrypting);
+
+    RunStats& stats_;
+    StopFlags& flags_;
+    RunReport& report_;
+    RunEvents& events_;
+    std::unique_ptr<Work> work_;
+};
+
+// Why a file is left as it is, from what the file layer said.
+LeftReason ReasonOf(safefile::Fault fault);
+
+}  // namespace kolvik

@@ -1,0 +1,153 @@
+#include "engine/TreeWalk.h"
+
+#include "engine/PathHelpers.h"
+
+namespace kolvik {
+
+using safefile::Fault;
+
+bool TreeWalk::TransformFilesOf(const FolderPtr& folder) {
+    std::vector<std::string> files, folders, scratch;
+    if (folder->List(files, folders, &scratch) != Fault::None) {
+        files_.LastError = kListingFailed;
+        return true;
+    }
+    for (const auto& name : scratch) folder->RemoveLeftoverScratch(name);
+    for (const auto& name : files) {
+        if (flags_.StopRequested || flags_.ExitRequested) return false;
+        files_.LastError = 0;
+        files_.UseFolder(folder);
+        if (decrypting) files_.Decrypt(folder->Path(), name);
+        else files_.Encrypt(folder->Path(), name);
+        if (flags_.StopRequested) return false;
+        if (files_.LastError == kDiskFull) {
+            flags_.StopRequested = true;
+            return false;
+        }
+        events_.Yield();
+    }
+    files_.LastError = 0;
+    return true;
+}
+
+void TreeWalk::ProcessTarget(const std::string& target) {
+    files_.LastError = 0;
+    const auto folder = std::make_shared<safefile::Folder>();
+    if (const Fault f = folder->Open(target); f != Fault::None) {
+        files_.LastError = f == Fault::Access ? 70 : 76;
+        report_.targetUnreadable = true;
+        return;
+    }
+    std::int64_t size = 0;
+    const Fault sizeFault = folder->Size(size);
+    if (sizeFault == Fault::None) {
+        stats_.TotalBytes = size;
+    } else {
+        files_.LastError = safefile::ErrorCode(sizeFault);
+        if (sizeFault == Fault::Access || sizeFault == Fault::NotFound) stats_.TotalBytes = MeasureTarget(target);
+    }
+    events_.Yield();
+    if (flags_.StopRequested) {
+        std::vector<std::string> files, folders;
+        if (folder->List(files, folders) == Fault::None && !files.empty()) events_.StoppedAtTargetFiles();
+        return;
+    }
+    if (PathHasSkipWord(target)) {
+        files_.LeaveFolder(target, LeftReason::SkipWordFolder);
+        return;
+    }
+    // Taken once, before any file changes: the copies keep their originals' mtimes.
+    TransformFilesOf(folder);
+    if (files_.LastError == kListingFailed) report_.targetUnreadable = true;
+    files_.CompletePending();
+}
+
+void TreeWalk::WalkFolder(const std::string& folder) {
+    if (flags_.StopRequested) return;
+    // A folder whose files could not be listed is not descended into.
+    if (files_.LastError == kListingFailed) return;
+    const auto open = std::make_shared<safefile::Folder>();
+    std::vector<std::string> files, subfolders;
+    if (open->Open(folder) != Fault::None || open->List(files, subfolders) != Fault::None) {
+        report_.targetUnreadable = true;
+    } else if (!PathHasSkipWord(folder)) {
+        WalkBelow(open);
+        return;
+    }
+    EndOfLevel();
+}
+
+void TreeWalk::WalkBelow(const FolderPtr& folder) {
+    std::vector<std::string> files, subfolders;
+    if (folder->List(files, subfolders) != Fault::None) return;
+    for (const auto& sub : subfolders) {
+        events_.Yield();
+        if (flags_.StopRequested) {
+            events_.StoppedBetweenFolders();
+            return;
+        }
+        const auto child = std::make_shared<safefile::Folder>();
+        if (const Fault opened = child->OpenChild(*folder, sub); opened != Fault::None) {
+            files_.LeaveFolder(JoinPath(folder->Path(), sub), opened == Fault::IsLink
+                                                                  ? LeftReason::FolderBecameLink
+                                                                  : LeftReason::FolderUnreadable);
+            continue;
+        }
+        if (PathHasSkipWord(child->Path())) {
+            files_.LeaveFolder(child->Path(), LeftReason::SkipWordFolder);
+            continue;
+        }
+        if (!TransformFilesOf(child)) {
+            if (flags_.ExitRequested) break;
+            files_.CompletePending();
+            return;
+        }
+        // A folder whose files could not be listed is not descended into; a sibling is.
+        if (files_.LastError == kListingFailed) {
+            files_.LeaveFolder(child->Path(), LeftReason::FolderUnreadable);
+            files_.LastError = 0;
+            continue;
+        }
+        // The folder's pending originals wait for the group's sync, which may serve the
+        // folders after it too.
+        WalkBelow(child);
+        // Exit was pressed below: nothing more is started.
+        if (flags_.ExitRequested) break;
+    }
+    EndOfLevel();
+}
+
+void TreeWalk::EndOfLevel() {
+    events_.Yield();
+    if (flags_.ExitRequested) {
+        files_.LastError = 0;
+        files_.CompletePending();
+        events_.Exited();
+    }
+}
+
+std::int64_t TreeWalk::MeasureTarget(const std::string& folder) {
+    events_.Measuring(true);
+    std::int64_t total = 0;
+    safefile::Folder open;
+    std::vector<std::string> files, subfolders;
+    if (open.Open(folder) == Fault::None && open.List(files, subfolders) == Fault::None) {
+        for (const auto& name : files) {
+            safefile::FileFacts facts;
+            if (open.Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
+        }
+        for (const auto& name : subfolders) {
+            if (NameIsSkipWord(name)) continue;
+            safefile::Folder child;
+            std::int64_t size = 0;
+            // A folder that cannot be measured is left out of the total.
+            if (child.OpenChild(open, name) == Fault::None && child.Size(size) == Fault::None) {
+                total += size;
+            }
+        }
+    }
+    events_.Measuring(false);
+    return total;
+}
+
+}  // namespace kolvik

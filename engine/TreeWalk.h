@@ -1,0 +1,44 @@
+#pragma once
+// The walk over a target folder: its own files first, then every folder below it, depth first.
+// Only the target is opened by its path; every folder below it is opened from its open parent
+// without following links, so that a folder swapped for a link during the run cannot lead the
+// run outside its tree, and no path length limits its depth.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/FileTransformer.h"
+
+namespace kolvik {
+
+class TreeWalk {
+public:
+    TreeWalk(FileTransformer& files, RunStats& stats, StopFlags& flags, RunReport& report,
+             RunEvents& events)
+        : files_(files), stats_(stats), flags_(flags), report_(report), events_(events) {}
+
+    bool decrypting = false;
+
+    // Measures the target and transforms the files directly in it.
+    void ProcessTarget(const std::string& target);
+    // Transforms the files of every folder below it.
+    void WalkFolder(const std::string& folder);
+    // The size scan used when a folder's size cannot be read: the files directly in it and
+    // every subfolder whose name is no skip word.
+    std::int64_t MeasureTarget(const std::string& folder);
+
+private:
+    using FolderPtr = std::shared_ptr<safefile::Folder>;
+    void WalkBelow(const FolderPtr& folder);
+    // False once the run must stop.
+    bool TransformFilesOf(const FolderPtr& folder);
+    void EndOfLevel();
+
+    FileTransformer& files_;
+    RunStats& stats_;
+    StopFlags& flags_;
+    RunReport& report_;
+    RunEvents& events_;
+};
+
+}  // namespace kolvik

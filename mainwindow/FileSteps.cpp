@@ -1,0 +1,166 @@
+// The per-file operations and the walk as the main window runs them: the engine does the
+// files, the window shows what it reports and asks what it asks.
+#include "engine/PathHelpers.h"
+#include "mainwindow/frmKolvik.h"
+
+namespace kolvik {
+namespace {
+
+// The window offers to encrypt the same file again.
+void ReadyToEncryptAgain(frmKolvik& f) {
+    f.ResetFileProgress();
+    f.lblCopyright.visible = true;
+    f.cmdGoEncrypt.enabled = false;
+    f.cmdEncrypt.enabled = true;
+    f.cmdEncrypt.visible = true;
+    f.cmdGoDecrypt.visible = false;
+    f.cmdGoEncrypt.visible = true;
+}
+
+}  // namespace
+
+frmKolvik::~frmKolvik() { FlushPendingOriginals(); }
+
+void frmKolvik::PrepareFiles() {
+    files_.settings.key = CipherKey;
+    files_.settings.modeTime = ModeTime;
+    files_.settings.singleFile = HasFileTarget;
+    files_.settings.exeName = svc.process.exeName;
+    walk_.decrypting = DecryptMode;
+}
+
+bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
+    if (HasFileTarget) {
+        FilesDone = 0;
+        lblCopyright.visible = false;
+    }
+    // The key is the first box's text, read for every file.
+    CipherKey = txtPassword_1.text;
+    PrepareFiles();
+    const FileOutcome out = files_.Encrypt(folder, name);
+    if (out.result != FileResult::Done) return false;
+    name = JoinPath(folder, out.newName);
+    return true;
+}
+
+bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
+    if (HasFileTarget) {
+        ReadyToEncryptAgain(*this);
+        LastDecryptName = name;
+        LastDecryptFolder = folder;
+    }
+    PrepareFiles();
+    const FileOutcome out = files_.Decrypt(folder, name);
+    if (out.result != FileResult::Done) return false;
+    name = out.newName;
+    if (HasFileTarget) {
+        ReadyToEncryptAgain(*this);
+        const std::string plainPath = JoinPath(LastDecryptFolder, LastDecryptName);
+        OpenInViewer(plainPath);
+        cmdEncrypt.tooltip = plainPath;
+    }
+    return true;
+}
+
+void frmKolvik::ProcessTarget(const std::string& target) {
+    PrepareFiles();
+    walk_.ProcessTarget(target);
+}
+
+void frmKolvik::WalkFolder(const std::string& folder) {
+    PrepareFiles();
+    walk_.WalkFolder(folder);
+}
+
+std::int64_t frmKolvik::MeasureTarget(const std::string& folder) { return walk_.MeasureTarget(folder); }
+
+void frmKolvik::FlushPendingOriginals() { files_.CompletePending(); }
+
+void frmKolvik::ReleaseFiles() { files_.Release(); }
+
+// --- what the engine reports ---
+
+void frmKolvik::Yield() { DoEvents(); }
+
+void frmKolvik::FileStepBegins() {
+    FileReached = true;
+    ResetFileProgress();
+}
+
+void frmKolvik::FileStarted(const std::string& path) {
+    lblFiles.text = path;
+    DoEvents();
+}
+
+void frmKolvik::Progress(std::int64_t position) { ShowFileProgress(position); }
+
+void frmKolvik::CountsChanged() {
+    ShowTotalFiles();
+    ShowPercentage();
+}
+
+void frmKolvik::Skipped(const std::string& nameOrPath) {
+    if (LoggingOn) gLog("SKIP " + nameOrPath);
+}
+
+void frmKolvik::Left(const std::string& path, LeftReason reason) {
+    if (FileLeft) FileLeft(path, reason);
+}
+
+void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
+    if (decrypted) LastDecryptName = newName;
+}
+
+bool frmKolvik::GoOnWithoutAccess() {
+    if (MsgBox("Kan geen toegang krijgen tot: " + TargetFolder, MsgButtons::OKCancel) == MsgAnswer::OK) {
+        return true;
+    }
+    if (registrationDialog != nullptr) registrationDialog->Unload();
+    cmdExit_Click();
+    return false;
+}
+
+WrongKeyAnswer frmKolvik::AskWrongKey(const std::string& path) {
+    svc.screen.SetMousePointer(MousePointer::Default);
+    const MsgAnswer answer = MsgBox(path + ": Onjuiste sleutel", MsgButtons::OKCancel);
+    svc.screen.SetMousePointer(MousePointer::Hourglass);
+    return answer == MsgAnswer::Cancel ? WrongKeyAnswer::Stop : WrongKeyAnswer::GoOn;
+}
+
+void frmKolvik::TellUnopenable(const std::string& path, LeftReason reason) {
+    if (reason != LeftReason::WrongKey) {
+        MsgBox(path + ": " + std::string(LeftReasonText(reason)));
+        return;
+    }
+    // The user may type the password again and retry in the same window.
+    MsgBox(path + ": Onjuiste sleutel", MsgButtons::OK);
+    cmdDecrypt.enabled = true;
+    txtPassword_1.text.clear();
+    txtPassword_2.text.clear();
+    txtPassword_1.enabled = txtPassword_2.enabled = true;
+    cmdEncrypt.enabled = false;
+    SetFocus(txtPassword_1);
+}
+
+void frmKolvik::DiskFull(const std::string& folder) {
+    MsgBox("Schijf vol: " + folder, MsgButtons::OK, MsgIcon::Exclamation);
+}
+
+void frmKolvik::Exited() { Unload(); }
+
+void frmKolvik::StoppedAtTargetFiles() {
+    lblTijd.text.clear();
+    lblFiles.text.clear();
+    lblTotalFiles.text.clear();
+}
+
+void frmKolvik::StoppedBetweenFolders() {
+    lblPercentage.text.clear();
+    lblTotalFiles.text.clear();
+}
+
+void frmKolvik::Measuring(bool busy) {
+    lblFiles.text = busy ? "Omvang volume wordt bepaald, momentje ..." : "";
+}
+
+}  // namespace kolvik
