@@ -2,7 +2,6 @@
 
 #include "engine/Ansi.h"
 #include "engine/Keystream.h"
-#include "mainwindow/frmKolvik.h"
 
 namespace kolvik {
 
@@ -27,17 +26,5 @@ std::string TransportCode(std::string_view bytes, std::string_view cipherKeyUtf8
     }
     return code;
 }
-
-// The scratch file these codes were once computed through would have been written just
-// now, after the mode button, and so passed over under any key but the fixed one: the
-// code is then empty.
-std::string frmKolvik::EncodePin() {
-    if (CipherKey != kTransportKey) return {};
-    const std::string pin = PinBytes(txtPassword_1.text);
-    for (std::size_t k = 0; k < pin.size(); ++k) DoEvents();
-    return TransportCode(pin, CipherKey);
-}
-
-bool frmKolvik::PinMatches(const std::string& stored) { return EncodePin() == stored; }
 
 }  // namespace kolvik

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <string>
 
-#include "shell/DesktopFiles.h"
-#include "shell/KolvikIcon.h"
+#include "shellfiles/DesktopFiles.h"
+#include "shellfiles/KolvikIcon.h"
 
 namespace {
 

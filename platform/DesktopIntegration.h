@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "shell/DesktopFiles.h"
-
 namespace kolvik {
+
+// The user's home and XDG base folders.
+struct UserFolders {
+    std::string home, dataHome, configHome;
+};
 
 struct DesktopSetup {
     UserFolders folders;

@@ -6,9 +6,9 @@
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/DesktopIntegration.h"
-#include "shell/DesktopFiles.h"
-#include "shell/KolvikIcon.h"
-#include "shell/RegistrationScripts.h"
+#include "shellfiles/DesktopFiles.h"
+#include "shellfiles/KolvikIcon.h"
+#include "shellfiles/RegistrationScripts.h"
 
 namespace kolvik {
 namespace {

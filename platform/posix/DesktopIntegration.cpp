@@ -17,7 +17,8 @@
 #include <thread>
 
 #include "platform/posix/AtomicFile.h"
-#include "shell/KolvikIcon.h"
+#include "shellfiles/DesktopFiles.h"
+#include "shellfiles/KolvikIcon.h"
 
 namespace kolvik {
 namespace {

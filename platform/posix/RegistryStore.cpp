@@ -15,8 +15,9 @@
 #include <utility>
 
 #include "engine/Ansi.h"
+#include "platform/HostFlavor.h"
 #include "platform/posix/AtomicFile.h"
-#include "shell/RegistrationScripts.h"
+#include "shellfiles/RegistrationScripts.h"
 
 namespace kolvik {
 

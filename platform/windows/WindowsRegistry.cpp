@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/RegistrationScripts.h"
+#include "shellfiles/RegistrationScripts.h"
 
 namespace kolvik {
 

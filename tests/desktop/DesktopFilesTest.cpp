@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "UserActions.h"
-#include "shell/DesktopFiles.h"
-#include "shell/KolvikIcon.h"
+#include "shellfiles/DesktopFiles.h"
+#include "shellfiles/KolvikIcon.h"
 
 namespace kolvik::test {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ShellSession.h"
-#include "shell/RegistrationScripts.h"
+#include "shellfiles/RegistrationScripts.h"
 
 namespace kolvik::test {
 namespace {

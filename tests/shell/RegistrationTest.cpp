@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "ShellSession.h"
-#include "shell/KolvikIcon.h"
+#include "shellfiles/KolvikIcon.h"
 #include "shell/frmTooltip.h"
 
 namespace kolvik::test {

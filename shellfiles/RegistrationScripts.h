@@ -4,12 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/HostFlavor.h"
+
 namespace kolvik {
-
-enum class Flavor { Windows, Linux };
-
-// The platform the program was built for; each platform layer defines it.
-Flavor HostFlavor();
 
 // What the scripts name: the installed program and its icon.
 struct ScriptTarget {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/DesktopIntegration.h"
+
 namespace kolvik {
 
 // Every file we write whole carries this line (as a key or a comment): removal deletes
@@ -23,9 +25,6 @@ inline constexpr int kIconThemeSizes[] = {16, 24, 32, 48, 64, 128, 256};
 // The user's base folders from NAME=value entries, read up to the first empty entry, as
 // FindSystemFolders reads them. A relative XDG folder is ignored, as the base-directory
 // rules say, and the default under HOME takes its place.
-struct UserFolders {
-    std::string home, dataHome, configHome;
-};
 UserFolders UserFoldersFrom(const std::vector<std::string>& environment);
 
 // The icon as desktop files name it: the theme name when the icon lies in the user's

@@ -1,4 +1,4 @@
-#include "shell/DesktopFiles.h"
+#include "shellfiles/DesktopFiles.h"
 
 #include <initializer_list>
 

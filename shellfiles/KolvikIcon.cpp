@@ -1,4 +1,4 @@
-#include "shell/KolvikIcon.h"
+#include "shellfiles/KolvikIcon.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 // The edits of files that the user shares with us: Thunar's actions and mimeapps.list.
 // Whatever is not ours stays byte for byte.
-#include "shell/DesktopFiles.h"
+#include "shellfiles/DesktopFiles.h"
 
 namespace kolvik {
 namespace {

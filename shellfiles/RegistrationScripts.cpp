@@ -1,4 +1,4 @@
-#include "shell/RegistrationScripts.h"
+#include "shellfiles/RegistrationScripts.h"
 
 #include <fstream>
 #include <initializer_list>
