@@ -44,15 +44,6 @@ LeftReason ReasonOf(Fault fault) {
 
 namespace {
 
-int ErrorCodeOf(LeftReason reason) {
-    switch (reason) {
-    case LeftReason::DiskFull: return kDiskFull;
-    case LeftReason::AccessDenied: return 70;
-    case LeftReason::NotFound: return 76;
-    default: return 57;
-    }
-}
-
 // One attempt at writing the copy; the caller decides whether to try again.
 struct Attempt {
     Fault fault = Fault::None;
@@ -127,7 +118,6 @@ void FileTransformer::Leave(const std::string& folder, const std::string& name, 
     events_.Skipped(name);
     ++report_.left;
     events_.Left(JoinPath(folder, name), reason);
-    LastError = ErrorCodeOf(reason);
     events_.CountsChanged();
     if (reason == LeftReason::DiskFull && !report_.diskFull) {
         // Nothing more fits: the run stops here rather than fail on every file after this.
@@ -185,10 +175,7 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
         return {};
     }
     // Gone since the folder was listed: nothing is left behind.
-    if (fault == Fault::NotFound) {
-        LastError = safefile::ErrorCode(fault);
-        return {};
-    }
+    if (fault == Fault::NotFound) return {};
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     stats_.FileBytes = work.facts.size;
     const bool plain = !EndsInKol(name);
@@ -219,10 +206,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     Fault fault = EnterFolder(folder);
     if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
     // Gone since the folder was listed: nothing is left behind.
-    if (fault == Fault::NotFound) {
-        LastError = safefile::ErrorCode(fault);
-        return {};
-    }
+    if (fault == Fault::NotFound) return {};
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     stats_.FileBytes = work.facts.size;
     const bool encrypted = EndsInKol(name);
@@ -266,7 +250,6 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
         if (damaged) return Leave(folder, name, LeftReason::Damaged), FileOutcome{};
         events_.Yield();
         if (flags_.ExitRequested) {
-            LastError = 0;
             CompletePending();
             events_.Exited();
             return {FileResult::Stopped, {}};
@@ -275,7 +258,6 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
             flags_.StopRequested = report_.stoppedOnWrongKey = true;
         }
         Leave(folder, name, LeftReason::WrongKey);
-        LastError = 0;
         events_.Yield();
         return {};
     }
@@ -345,7 +327,6 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     }
     if (a.stopped) {
         work.source.Close();
-        LastError = 0;
         CompletePending();
         events_.Exited();
         return {FileResult::Stopped, {}};

@@ -31,10 +31,6 @@ inline constexpr std::size_t kPendingFolders = 64;
 // A copy this large is synced on its own; the group sync is for many small ones.
 inline constexpr std::int64_t kSyncAlone = std::int64_t{8} << 20;
 
-// The run's error code of the last file step: 61 disk full, 70 permission denied, 76 path not
-// found, 92 a folder that cannot be listed, 57 anything else; 0 when none.
-inline constexpr int kDiskFull = 61, kListingFailed = 92;
-
 class FileTransformer {
 public:
     struct Settings {
@@ -50,7 +46,6 @@ public:
     FileTransformer& operator=(const FileTransformer&) = delete;
 
     Settings settings;
-    int LastError = 0;
 
     FileOutcome Encrypt(const std::string& folder, const std::string& name);
     FileOutcome Decrypt(const std::string& folder, const std::string& name);

@@ -6,35 +6,26 @@ namespace kolvik {
 
 using safefile::Fault;
 
-bool TreeWalk::TransformFilesOf(const FolderPtr& folder) {
+TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
     std::vector<std::string> files, folders, scratch;
-    if (folder->List(files, folders, &scratch) != Fault::None) {
-        files_.LastError = kListingFailed;
-        return true;
-    }
+    if (folder->List(files, folders, &scratch) != Fault::None) return Pass::Unlisted;
     for (const auto& name : scratch) folder->RemoveLeftoverScratch(name);
     for (const auto& name : files) {
-        if (flags_.StopRequested || flags_.ExitRequested) return false;
-        files_.LastError = 0;
+        if (flags_.StopRequested || flags_.ExitRequested) return Pass::Stopped;
         files_.UseFolder(folder);
         if (decrypting) files_.Decrypt(folder->Path(), name);
         else files_.Encrypt(folder->Path(), name);
-        if (flags_.StopRequested) return false;
-        if (files_.LastError == kDiskFull) {
-            flags_.StopRequested = true;
-            return false;
-        }
+        // A full disk, or a wrong-key question answered with Cancel, stops the walk here.
+        if (flags_.StopRequested) return Pass::Stopped;
         events_.Yield();
     }
-    files_.LastError = 0;
-    return true;
+    return Pass::Done;
 }
 
 void TreeWalk::ProcessTarget(const std::string& target) {
-    files_.LastError = 0;
+    targetUnlisted_ = false;
     const auto folder = std::make_shared<safefile::Folder>();
-    if (const Fault f = folder->Open(target); f != Fault::None) {
-        files_.LastError = f == Fault::Access ? 70 : 76;
+    if (folder->Open(target) != Fault::None) {
         report_.targetUnreadable = true;
         return;
     }
@@ -42,9 +33,9 @@ void TreeWalk::ProcessTarget(const std::string& target) {
     const Fault sizeFault = folder->Size(size);
     if (sizeFault == Fault::None) {
         stats_.TotalBytes = size;
-    } else {
-        files_.LastError = safefile::ErrorCode(sizeFault);
-        if (sizeFault == Fault::Access || sizeFault == Fault::NotFound) stats_.TotalBytes = MeasureTarget(target);
+    } else if (sizeFault == Fault::Access || sizeFault == Fault::NotFound) {
+        // Part of the tree cannot be read: the scan counts what it can.
+        stats_.TotalBytes = MeasureTarget(target);
     }
     events_.Yield();
     if (flags_.StopRequested) {
@@ -57,15 +48,14 @@ void TreeWalk::ProcessTarget(const std::string& target) {
         return;
     }
     // Taken once, before any file changes: the copies keep their originals' mtimes.
-    TransformFilesOf(folder);
-    if (files_.LastError == kListingFailed) report_.targetUnreadable = true;
+    if (TransformFilesOf(folder) == Pass::Unlisted) targetUnlisted_ = report_.targetUnreadable = true;
     files_.CompletePending();
 }
 
 void TreeWalk::WalkFolder(const std::string& folder) {
     if (flags_.StopRequested) return;
     // A folder whose files could not be listed is not descended into.
-    if (files_.LastError == kListingFailed) return;
+    if (targetUnlisted_) return;
     const auto open = std::make_shared<safefile::Folder>();
     std::vector<std::string> files, subfolders;
     if (open->Open(folder) != Fault::None || open->List(files, subfolders) != Fault::None) {
@@ -97,15 +87,15 @@ void TreeWalk::WalkBelow(const FolderPtr& folder) {
             files_.LeaveFolder(child->Path(), LeftReason::SkipWordFolder);
             continue;
         }
-        if (!TransformFilesOf(child)) {
+        const Pass pass = TransformFilesOf(child);
+        if (pass == Pass::Stopped) {
             if (flags_.ExitRequested) break;
             files_.CompletePending();
             return;
         }
         // A folder whose files could not be listed is not descended into; a sibling is.
-        if (files_.LastError == kListingFailed) {
+        if (pass == Pass::Unlisted) {
             files_.LeaveFolder(child->Path(), LeftReason::FolderUnreadable);
-            files_.LastError = 0;
             continue;
         }
         // The folder's pending originals wait for the group's sync, which may serve the
@@ -120,7 +110,6 @@ void TreeWalk::WalkBelow(const FolderPtr& folder) {
 void TreeWalk::EndOfLevel() {
     events_.Yield();
     if (flags_.ExitRequested) {
-        files_.LastError = 0;
         files_.CompletePending();
         events_.Exited();
     }

@@ -29,10 +29,14 @@ public:
 
 private:
     using FolderPtr = std::shared_ptr<safefile::Folder>;
+    enum class Pass { Done, Unlisted, Stopped };
     void WalkBelow(const FolderPtr& folder);
-    // False once the run must stop.
-    bool TransformFilesOf(const FolderPtr& folder);
+    // Hands each file of the folder to the per-file operation of the mode.
+    Pass TransformFilesOf(const FolderPtr& folder);
     void EndOfLevel();
+
+    // The target's files could not be listed: the walk below it does not start either.
+    bool targetUnlisted_ = false;
 
     FileTransformer& files_;
     RunStats& stats_;

@@ -27,10 +27,6 @@ enum class Fault {
     Changed,  // the file changed after it was read: it must not be deleted
 };
 
-// The run's error code of a fault: 61 disk full, 70 permission denied, 76 path not found,
-// 57 for any other input/output failure; 0 for none.
-int ErrorCode(Fault fault);
-
 // Kolvik's own scratch copies start with this; a run removes those that a killed run left.
 inline constexpr std::string_view kScratchPrefix = ".kolvik-tijdel-";
 

@@ -141,16 +141,6 @@ bool IsScratchName(const std::string& name) { return ScratchOwner(name) != 0; }
 
 }  // namespace
 
-int ErrorCode(Fault fault) {
-    switch (fault) {
-    case Fault::None: return 0;
-    case Fault::DiskFull: return 61;
-    case Fault::Access: return 70;
-    case Fault::NotFound: return 76;
-    default: return 57;
-    }
-}
-
 // --- Folder ---
 
 Folder::~Folder() { Close(); }
