@@ -22,7 +22,6 @@ std::string OnOneLine(std::string text) {
     return text;
 }
 
-std::string WrongKeyEnding() { return ": " + std::string(LeftReasonText(LeftReason::WrongKey)); }
 
 }  // namespace
 
@@ -66,8 +65,8 @@ void ErrorLines::Write(const std::string& line, Source source) {
 
 MsgAnswer CliDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon) {
     errors_.Message(text);
-    static const std::string wrongKey = WrongKeyEnding();
-    const bool wrongKeyQuestion = buttons == MsgButtons::OKCancel && text.ends_with(wrongKey);
+    (void)buttons;
+    const bool wrongKeyQuestion = form != nullptr && form->Asking == frmKolvik::Question::WrongKey;
     return wrongKeyQuestion && stopOnWrongKey_ ? MsgAnswer::Cancel : MsgAnswer::OK;
 }
 
@@ -77,7 +76,7 @@ std::vector<std::string> SummaryLines(const frmKolvik& form, bool decrypt,
     const auto minutes = elapsed.count() / 60, seconds = elapsed.count() % 60;
     return {
         "  ",
-        "Map: " + form.svc.process.programFolder,
+        "Map: " + (form.HasFolderTarget ? form.TargetFolder : form.svc.process.programFolder),
         std::string(decrypt ? "Ontsleuteld: " : "Versleuteld: ") + std::to_string(form.FilesDone) +
             " bestanden",
         "Overgeslagen: " + std::to_string(form.FilesSkipped) + " bestanden",

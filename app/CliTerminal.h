@@ -59,6 +59,7 @@ class CliDialogs : public Dialogs {
         : errors_(errors), stopOnWrongKey_(stopOnWrongKey) {}
     MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon) override;
     void ShowModal(Form& form) override { form.Unload(); }
+    const frmKolvik* form = nullptr;  // whose questions are answered
 
   private:
     ErrorLines& errors_;

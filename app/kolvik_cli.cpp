@@ -229,6 +229,7 @@ int Main(int argc, char** argv) {
     };
     frmKolvik form(Services{dialogs, screen, keys, clock, regional, launcher, registry, facts});
     screen.form = &form;
+    dialogs.form = &form;
     form.FileLeft = [&errors](const std::string& path, LeftReason reason) {
         errors.FileLeft(path, reason);
     };

@@ -132,6 +132,10 @@ public:
     // Told of every file or folder that a run set out to transform and left as it was, with
     // its full path.
     std::function<void(const std::string& path, LeftReason reason)> FileLeft;
+    // The question that the message box on screen asks, for a front end that answers it
+    // itself rather than reading its text.
+    enum class Question { None, WrongKey };
+    Question Asking = Question::None;
     // From the start button until the run has ended: windows that the key commands open
     // would stand the run still, so they wait.
     bool RunBusy = false;
