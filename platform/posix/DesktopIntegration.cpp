@@ -127,7 +127,8 @@ std::string FindTool(const std::string& name, const std::vector<std::string>& en
     std::istringstream dirs(path);
     for (std::string dir; std::getline(dirs, dir, ':');) {
         if (dir.empty()) continue;
-        const std::string candidate = dir + "/" + name;
+        std::string candidate = dir;
+        candidate.append("/").append(name);
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return {};

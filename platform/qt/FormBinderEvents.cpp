@@ -82,11 +82,12 @@ bool FormBinder::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::PlatformSurface:
             if (watched == window_->windowHandle() && !closingFromModel_ &&
                 static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
-                    QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+                    QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
                 // Judged once this event is over: a native window that Qt makes anew at once
                 // is no loss.
                 QMetaObject::invokeMethod(
                     this, [this] { CheckNativeWindow(); }, Qt::QueuedConnection);
+            }
             return false;
         default:
             return false;
