@@ -22,7 +22,6 @@ std::string OnOneLine(std::string text) {
     return text;
 }
 
-
 }  // namespace
 
 CliScreen::CliScreen(std::function<bool()> signalled)

@@ -49,7 +49,8 @@ void BM_KeystreamByteByByte(benchmark::State& state) {
     std::vector<std::uint8_t> buf(kSize, 0x5A);
     const kolvik::KeyTable table = kolvik::BuildKeyTable("geheim!");
     for (auto _ : state) {
-        for (std::size_t i = 0; i < kSize; ++i) buf[i] ^= kolvik::KeystreamByte(table, 13 + static_cast<std::int64_t>(i));
+        for (std::size_t i = 0; i < kSize; ++i)
+            buf[i] ^= kolvik::KeystreamByte(table, 13 + static_cast<std::int64_t>(i));
         benchmark::DoNotOptimize(buf.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));

@@ -32,7 +32,11 @@ std::u32string DecodeUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const auto b0 = static_cast<unsigned char>(s[i]);
-        int len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+        int len = b0 < 0x80           ? 1
+                  : (b0 >> 5) == 0x6  ? 2
+                  : (b0 >> 4) == 0xE  ? 3
+                  : (b0 >> 3) == 0x1E ? 4
+                                      : 0;
         char32_t c = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
         bool ok = len > 0 && i + len <= s.size();
         for (int k = 1; ok && k < len; ++k) {

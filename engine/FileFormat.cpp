@@ -23,8 +23,8 @@ std::size_t LastCharactersOffset(std::string_view text, std::size_t n) {
 }
 
 bool SafeName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-           name.find('\0') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
 }  // namespace
@@ -35,7 +35,8 @@ std::string EncryptedHeader(const KeyTable& table, std::string_view extAnsi) {
     header.reserve(extAnsi.size() + 9);
     header.push_back(static_cast<char>(L));
     header.append(extAnsi);
-    for (int p = L + 2; p <= L + 9; ++p) header.push_back(static_cast<char>(CheckByte(table, p, L)));
+    for (int p = L + 2; p <= L + 9; ++p)
+        header.push_back(static_cast<char>(CheckByte(table, p, L)));
     return header;
 }
 
@@ -74,9 +75,10 @@ std::string PlainName(std::string_view encryptedName, std::string_view extUtf8) 
     if (!extUtf8.empty()) {
         // The name as encryption made it comes back exactly; any other follows the last "_".
         const std::string made = "_" + std::string(extUtf8) + std::string(kEnding);
-        const std::string base = EndsWith(encryptedName, made)
-                                      ? std::string(encryptedName.substr(0, encryptedName.size() - made.size()))
-                                      : BaseOfEncryptedName(encryptedName);
+        const std::string base =
+            EndsWith(encryptedName, made)
+                ? std::string(encryptedName.substr(0, encryptedName.size() - made.size()))
+                : BaseOfEncryptedName(encryptedName);
         plain = base + "." + std::string(extUtf8);
     } else if (EndsWith(encryptedName, "_.kol")) {
         plain = encryptedName.substr(0, encryptedName.size() - 5);

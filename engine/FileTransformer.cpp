@@ -27,17 +27,27 @@ struct FileTransformer::Work {
 
 LeftReason ReasonOf(Fault fault) {
     switch (fault) {
-    case Fault::NotFound: return LeftReason::NotFound;
-    case Fault::Access: return LeftReason::AccessDenied;
-    case Fault::DiskFull: return LeftReason::DiskFull;
-    case Fault::NotRegular: return LeftReason::NotRegularFile;
-    case Fault::Exists: return LeftReason::NameTaken;
-    case Fault::NameTooLong: return LeftReason::NameUnusable;
-    case Fault::IsLink: return LeftReason::FolderBecameLink;
-    case Fault::InUse: return LeftReason::InUse;
-    case Fault::Changed: return LeftReason::ChangedDuringRun;
-    case Fault::None:
-    case Fault::Io: break;
+        case Fault::NotFound:
+            return LeftReason::NotFound;
+        case Fault::Access:
+            return LeftReason::AccessDenied;
+        case Fault::DiskFull:
+            return LeftReason::DiskFull;
+        case Fault::NotRegular:
+            return LeftReason::NotRegularFile;
+        case Fault::Exists:
+            return LeftReason::NameTaken;
+        case Fault::NameTooLong:
+            return LeftReason::NameUnusable;
+        case Fault::IsLink:
+            return LeftReason::FolderBecameLink;
+        case Fault::InUse:
+            return LeftReason::InUse;
+        case Fault::Changed:
+            return LeftReason::ChangedDuringRun;
+        case Fault::None:
+        case Fault::Io:
+            break;
     }
     return LeftReason::ReadWriteError;
 }
@@ -71,7 +81,11 @@ void TakeOverEmptyClaim(const safefile::Folder& folder, const std::string& newNa
 
 FileTransformer::FileTransformer(RunStats& stats, StopFlags& flags, RunReport& report,
                                  RunEvents& events)
-    : stats_(stats), flags_(flags), report_(report), events_(events), work_(std::make_unique<Work>()) {}
+    : stats_(stats),
+      flags_(flags),
+      report_(report),
+      events_(events),
+      work_(std::make_unique<Work>()) {}
 
 FileTransformer::~FileTransformer() { CompletePending(); }
 
@@ -191,13 +205,15 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
         return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
     }
     // Another name of the same file would keep the plain text.
-    if (work.facts.multiplyLinked) return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
+    if (work.facts.multiplyLinked)
+        return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
     fault = work.source.Open(*work.folder, name, work.facts, true);
     // No longer the file that was listed: someone replaced it meanwhile.
     if (fault == Fault::NotRegular) fault = Fault::Changed;
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     const int extLength = static_cast<int>(extAnsi->size());
-    return Transform(name, newName, extLength, EncryptedHeader(BuildKeyTable(settings.key), *extAnsi), true);
+    return Transform(name, newName, extLength,
+                     EncryptedHeader(BuildKeyTable(settings.key), *extAnsi), true);
 }
 
 FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name) {
@@ -217,7 +233,8 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     const std::string path = JoinPath(folder, name);
     events_.FileStarted(path);
     const KeyTable table = BuildKeyTable(settings.key);
-    if (work.facts.multiplyLinked) return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
+    if (work.facts.multiplyLinked)
+        return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
     fault = work.source.Open(*work.folder, name, work.facts, true);
     if (fault == Fault::NotRegular) fault = Fault::Changed;
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
@@ -232,8 +249,8 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
         fault = work.source.Read(header.data() + 1, rest, got);
         if (got < rest) header.resize(1 + got);
     }
-    const bool damaged =
-        fault == Fault::None && header.size() < 9 + std::size_t{static_cast<unsigned char>(header[0])};
+    const bool damaged = fault == Fault::None &&
+                         header.size() < 9 + std::size_t{static_cast<unsigned char>(header[0])};
     if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     const LeftReason unopenable = damaged ? LeftReason::Damaged : LeftReason::WrongKey;
@@ -291,7 +308,9 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
         BlockSink sink;
         if (a.earlier) {
             a.fault = earlier.Open(*work.folder, newName, copySize);
-            sink = [&earlier](const std::uint8_t* data, std::size_t n) { return earlier.Match(data, n); };
+            sink = [&earlier](const std::uint8_t* data, std::size_t n) {
+                return earlier.Match(data, n);
+            };
         } else {
             a.fault = copy.Create(*work.folder, newName);
             sink = [&copy](const std::uint8_t* data, std::size_t n) { return copy.Write(data, n); };
@@ -306,11 +325,13 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                 return !flags_.ExitRequested;
             };
             hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
-            const StreamEnd end = StreamData(work.source, sink, Keystream(BuildKeyTable(settings.key)),
-                                             extLength, encrypting, work.buffer, hooks, a.fault);
+            const StreamEnd end =
+                StreamData(work.source, sink, Keystream(BuildKeyTable(settings.key)), extLength,
+                           encrypting, work.buffer, hooks, a.fault);
             a.stopped = end == StreamEnd::Stopped;
             if (end == StreamEnd::Done) {
-                a.fault = a.earlier ? earlier.Finish() : copy.Publish(newName, work.facts, durableNow);
+                a.fault =
+                    a.earlier ? earlier.Finish() : copy.Publish(newName, work.facts, durableNow);
                 a.copyInode = a.earlier ? earlier.Inode() : copy.Inode();
             }
         }
@@ -341,15 +362,17 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     stats_.BytesDone += size;
     events_.CountsChanged();
     if (work.pending.empty() || work.pending.back().folder != work.folder) ++work.pendingFolders;
-    safefile::PendingOriginal entry{work.folder, name, newName, work.facts, {}, a.copyInode,
-                                    size, durableNow || a.earlier, a.earlier};
+    safefile::PendingOriginal entry{work.folder, name,        newName, work.facts,
+                                    {},          a.copyInode, size,    durableNow || a.earlier,
+                                    a.earlier};
     // A leased original stays open until it is deleted, so that the lease can still tell;
     // any other is closed now.
     if (work.source.Leased()) entry.leased = std::move(work.source);
     work.source.Close();
     work.pending.push_back(std::move(entry));
     work.pendingBytes += size;
-    if (settings.singleFile || work.pending.size() >= kPendingFiles || work.pendingBytes >= kPendingBytes) {
+    if (settings.singleFile || work.pending.size() >= kPendingFiles ||
+        work.pendingBytes >= kPendingBytes) {
         const std::int64_t skippedBefore = stats_.FilesSkipped;
         CompletePending();
         if (stats_.FilesSkipped != skippedBefore && settings.singleFile) return {};

@@ -13,9 +13,9 @@ namespace kolvik {
 
 enum class FileResult {
     Done,
-    NotDone,      // passed over, skipped or left; already counted and reported
-    Stopped,      // Exit: the file is untouched and the window closes
-    Unopenable,   // a file named on its own that the password (or its damage) did not open
+    NotDone,     // passed over, skipped or left; already counted and reported
+    Stopped,     // Exit: the file is untouched and the window closes
+    Unopenable,  // a file named on its own that the password (or its damage) did not open
 };
 
 struct FileOutcome {
@@ -32,7 +32,7 @@ inline constexpr std::size_t kPendingFolders = 64;
 inline constexpr std::int64_t kSyncAlone = std::int64_t{8} << 20;
 
 class FileTransformer {
-public:
+  public:
     struct Settings {
         std::string key;
         WallClock::time_point modeTime{};  // files modified at or after it are left alone
@@ -63,7 +63,7 @@ public:
     // deleted originals comes back at once.
     void Release();
 
-private:
+  private:
     struct Work;
     safefile::Fault EnterFolder(const std::string& folder);
     // True when the file is left alone by the tests that both directions share.

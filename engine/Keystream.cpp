@@ -37,8 +37,8 @@ KeyTable BuildKeyTable(std::string_view cipherKeyUtf8) {
 
 std::uint8_t CheckByte(const KeyTable& t, std::int64_t p, int extLength) {
     const auto& A = t.code;
-    const std::int64_t v =
-        A[Mod(p - extLength, 8)] * Mod(p, 5) - Power(A[Mod(p - 1, 8)], Mod(p, 4)) + A[Mod(p + 1, 8)] + p;
+    const std::int64_t v = A[Mod(p - extLength, 8)] * Mod(p, 5) -
+                           Power(A[Mod(p - 1, 8)], Mod(p, 4)) + A[Mod(p + 1, 8)] + p;
     return AbsMod256(v);
 }
 

@@ -24,16 +24,16 @@ std::uint8_t TransportKeyByte(const KeyTable& t, std::int64_t i);
 // once p is past every negative c the sign drops out and the bytes repeat every
 // lcm(72, 256) = 2304 positions, so one precomputed period serves the whole file.
 class Keystream {
-public:
+  public:
     explicit Keystream(const KeyTable& table);
     // data[k] ^= KeystreamByte(firstPosition + k) for every k < size.
     void Apply(std::uint8_t* data, std::size_t size, std::int64_t firstPosition) const;
 
     static constexpr std::size_t kPeriod = 2304;
 
-private:
-    std::array<std::int64_t, 72> offset_{};  // c(r)
-    std::int64_t periodicFrom_ = 0;          // from here on c(r) + p >= 0 for every r
+  private:
+    std::array<std::int64_t, 72> offset_{};           // c(r)
+    std::int64_t periodicFrom_ = 0;                   // from here on c(r) + p >= 0 for every r
     std::array<std::uint8_t, 2 * kPeriod> period_{};  // two periods, so any window is contiguous
 };
 

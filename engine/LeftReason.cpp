@@ -4,22 +4,38 @@ namespace kolvik {
 
 std::string_view LeftReasonText(LeftReason reason) {
     switch (reason) {
-    case LeftReason::ModifiedAfterModePress: return "gewijzigd na het kiezen van de modus";
-    case LeftReason::ChangedDuringRun: return "gewijzigd tijdens het bewerken";
-    case LeftReason::InUse: return "in gebruik door een ander programma";
-    case LeftReason::NotRegularFile: return "geen gewoon bestand";
-    case LeftReason::SeveralNames: return "heeft meerdere namen (harde koppelingen)";
-    case LeftReason::NameTaken: return "de nieuwe naam bestaat al";
-    case LeftReason::NameUnusable: return "geen bruikbare nieuwe naam";
-    case LeftReason::WrongKey: return "Onjuiste sleutel";
-    case LeftReason::Damaged: return "beschadigd";
-    case LeftReason::DiskFull: return "schijf vol";
-    case LeftReason::AccessDenied: return "geen toegang";
-    case LeftReason::NotFound: return "niet gevonden";
-    case LeftReason::ReadWriteError: return "lees- of schrijffout";
-    case LeftReason::SkipWordFolder: return "systeemmap, overgeslagen";
-    case LeftReason::FolderBecameLink: return "map is tijdens het bewerken een koppeling geworden";
-    case LeftReason::FolderUnreadable: return "map kan niet worden gelezen";
+        case LeftReason::ModifiedAfterModePress:
+            return "gewijzigd na het kiezen van de modus";
+        case LeftReason::ChangedDuringRun:
+            return "gewijzigd tijdens het bewerken";
+        case LeftReason::InUse:
+            return "in gebruik door een ander programma";
+        case LeftReason::NotRegularFile:
+            return "geen gewoon bestand";
+        case LeftReason::SeveralNames:
+            return "heeft meerdere namen (harde koppelingen)";
+        case LeftReason::NameTaken:
+            return "de nieuwe naam bestaat al";
+        case LeftReason::NameUnusable:
+            return "geen bruikbare nieuwe naam";
+        case LeftReason::WrongKey:
+            return "Onjuiste sleutel";
+        case LeftReason::Damaged:
+            return "beschadigd";
+        case LeftReason::DiskFull:
+            return "schijf vol";
+        case LeftReason::AccessDenied:
+            return "geen toegang";
+        case LeftReason::NotFound:
+            return "niet gevonden";
+        case LeftReason::ReadWriteError:
+            return "lees- of schrijffout";
+        case LeftReason::SkipWordFolder:
+            return "systeemmap, overgeslagen";
+        case LeftReason::FolderBecameLink:
+            return "map is tijdens het bewerken een koppeling geworden";
+        case LeftReason::FolderUnreadable:
+            return "map kan niet worden gelezen";
     }
     return "onbekende reden";
 }

@@ -14,13 +14,13 @@ enum class LeftReason {
     NameTaken,               // the new name exists and is not this file's finished copy
     NameUnusable,            // the new name would be empty, too long or unsafe
     WrongKey,
-    Damaged,                 // too short for its header
+    Damaged,  // too short for its header
     DiskFull,
     AccessDenied,
     NotFound,
     ReadWriteError,
-    SkipWordFolder,          // a folder whose path holds one of the skip words
-    FolderBecameLink,        // a folder replaced by a link while the run was busy
+    SkipWordFolder,    // a folder whose path holds one of the skip words
+    FolderBecameLink,  // a folder replaced by a link while the run was busy
     FolderUnreadable,
 };
 

@@ -38,7 +38,7 @@ struct RunReport {
 enum class WrongKeyAnswer { GoOn, Stop };
 
 class RunEvents {
-public:
+  public:
     virtual ~RunEvents() = default;
     // Lets pending events run; the stop flags may be set afterwards.
     virtual void Yield() = 0;

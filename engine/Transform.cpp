@@ -8,7 +8,8 @@ namespace {
 void ReportProgress(const StreamHooks& hooks, std::int64_t firstPass, std::int64_t lastPass,
                     std::int64_t positionOfPassZero) {
     if (!hooks.progress) return;
-    for (std::int64_t j = NextProgressPass(firstPass, lastPass); j != 0; j = NextProgressPass(j + 1, lastPass)) {
+    for (std::int64_t j = NextProgressPass(firstPass, lastPass); j != 0;
+         j = NextProgressPass(j + 1, lastPass)) {
         hooks.progress(j + positionOfPassZero);
     }
 }

@@ -13,8 +13,10 @@ TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
     for (const auto& name : files) {
         if (flags_.StopRequested || flags_.ExitRequested) return Pass::Stopped;
         files_.UseFolder(folder);
-        if (decrypting) files_.Decrypt(folder->Path(), name);
-        else files_.Encrypt(folder->Path(), name);
+        if (decrypting)
+            files_.Decrypt(folder->Path(), name);
+        else
+            files_.Encrypt(folder->Path(), name);
         // A full disk, or a wrong-key question answered with Cancel, stops the walk here.
         if (flags_.StopRequested) return Pass::Stopped;
         events_.Yield();
@@ -40,7 +42,8 @@ void TreeWalk::ProcessTarget(const std::string& target) {
     events_.Yield();
     if (flags_.StopRequested) {
         std::vector<std::string> files, folders;
-        if (folder->List(files, folders) == Fault::None && !files.empty()) events_.StoppedAtTargetFiles();
+        if (folder->List(files, folders) == Fault::None && !files.empty())
+            events_.StoppedAtTargetFiles();
         return;
     }
     if (PathHasSkipWord(target)) {
@@ -48,7 +51,8 @@ void TreeWalk::ProcessTarget(const std::string& target) {
         return;
     }
     // Taken once, before any file changes: the copies keep their originals' mtimes.
-    if (TransformFilesOf(folder) == Pass::Unlisted) targetUnlisted_ = report_.targetUnreadable = true;
+    if (TransformFilesOf(folder) == Pass::Unlisted)
+        targetUnlisted_ = report_.targetUnreadable = true;
     files_.CompletePending();
 }
 

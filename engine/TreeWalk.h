@@ -12,7 +12,7 @@
 namespace kolvik {
 
 class TreeWalk {
-public:
+  public:
     TreeWalk(FileTransformer& files, RunStats& stats, StopFlags& flags, RunReport& report,
              RunEvents& events)
         : files_(files), stats_(stats), flags_(flags), report_(report), events_(events) {}
@@ -27,7 +27,7 @@ public:
     // every subfolder whose name is no skip word.
     std::int64_t MeasureTarget(const std::string& folder);
 
-private:
+  private:
     using FolderPtr = std::shared_ptr<safefile::Folder>;
     enum class Pass { Done, Unlisted, Stopped };
     void WalkBelow(const FolderPtr& folder);

@@ -72,7 +72,9 @@ void frmKolvik::WalkFolder(const std::string& folder) {
     walk_.WalkFolder(folder);
 }
 
-std::int64_t frmKolvik::MeasureTarget(const std::string& folder) { return walk_.MeasureTarget(folder); }
+std::int64_t frmKolvik::MeasureTarget(const std::string& folder) {
+    return walk_.MeasureTarget(folder);
+}
 
 void frmKolvik::FlushPendingOriginals() { files_.CompletePending(); }
 
@@ -112,7 +114,8 @@ void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
 }
 
 bool frmKolvik::GoOnWithoutAccess() {
-    if (MsgBox("Kan geen toegang krijgen tot: " + TargetFolder, MsgButtons::OKCancel) == MsgAnswer::OK) {
+    if (MsgBox("Kan geen toegang krijgen tot: " + TargetFolder, MsgButtons::OKCancel) ==
+        MsgAnswer::OK) {
         return true;
     }
     if (registrationDialog != nullptr) registrationDialog->Unload();

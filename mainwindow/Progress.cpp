@@ -38,8 +38,8 @@ void frmKolvik::ShowFileProgress(std::int64_t position) {
 }
 
 void frmKolvik::ShowTotalFiles() {
-    lblTotalFiles.text = "Gedaan: " + std::to_string(FilesDone) + "\r\nOvergeslagen: " +
-                         std::to_string(FilesSkipped);
+    lblTotalFiles.text = "Gedaan: " + std::to_string(FilesDone) +
+                         "\r\nOvergeslagen: " + std::to_string(FilesSkipped);
 }
 
 void frmKolvik::ShowPercentage() {
@@ -47,7 +47,8 @@ void frmKolvik::ShowPercentage() {
     lblPercentage.text = PercentageText(BytesDone, TotalBytes, svc.regional.DecimalSeparator());
 }
 
-std::string PercentageText(std::int64_t done, std::int64_t total, const std::string& decimalSeparator) {
+std::string PercentageText(std::int64_t done, std::int64_t total,
+                           const std::string& decimalSeparator) {
     const auto tenths = static_cast<std::int64_t>(
         std::floor(static_cast<double>(done) / static_cast<double>(total) * 1000.0));
     std::string number = std::to_string(tenths / 10);

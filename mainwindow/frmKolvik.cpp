@@ -52,12 +52,18 @@ std::vector<Control*> frmKolvik::Controls() {
 }
 
 void frmKolvik::OnClick(Control& c) {
-    if (&c == &cmdEncrypt) cmdEncrypt_Click();
-    else if (&c == &cmdDecrypt) cmdDecrypt_Click();
-    else if (&c == &cmdExit) cmdExit_Click();
-    else if (&c == &chkLoggen) chkLoggen_Click();
-    else if (&c == &cmdGoEncrypt) cmdGoEncrypt_Click();
-    else if (&c == &cmdGoDecrypt) cmdGoDecrypt_Click();
+    if (&c == &cmdEncrypt)
+        cmdEncrypt_Click();
+    else if (&c == &cmdDecrypt)
+        cmdDecrypt_Click();
+    else if (&c == &cmdExit)
+        cmdExit_Click();
+    else if (&c == &chkLoggen)
+        chkLoggen_Click();
+    else if (&c == &cmdGoEncrypt)
+        cmdGoEncrypt_Click();
+    else if (&c == &cmdGoDecrypt)
+        cmdGoDecrypt_Click();
 }
 
 void frmKolvik::OnKeyUp(int, int) { UpdateCapsLockNotice(); }

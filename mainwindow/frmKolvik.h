@@ -33,7 +33,7 @@ struct Services {
 // The counters (RunStats) and the stop flags are fields of the window, as the engine's runs
 // report into them.
 class frmKolvik : public Form, public RunStats, public StopFlags, private RunEvents {
-public:
+  public:
     explicit frmKolvik(Services services);
 
     // Controls, with their design-time text and place in twips.
@@ -42,18 +42,22 @@ public:
     Control lblPassword_2{"lblPassword_2", ControlKind::Label, "Confirm :", {240, 720, 1335, 270}};
     Control txtPassword_2{"txtPassword_2", ControlKind::TextBox, "", {1800, 720, 2895, 405}, 1};
     Control cmdExit{"cmdExit", ControlKind::Button, "E x i t", {4800, 240, 735, 855}, 4};
-    Control cmdGoEncrypt{"cmdGoEncrypt", ControlKind::Button, ">-------->>>", {1800, 1200, 2055, 375}, 2};
-    Control cmdGoDecrypt{"cmdGoDecrypt", ControlKind::Button, ">-------->>>", {1800, 1200, 2055, 375}, 5};
+    Control cmdGoEncrypt{
+        "cmdGoEncrypt", ControlKind::Button, ">-------->>>", {1800, 1200, 2055, 375}, 2};
+    Control cmdGoDecrypt{
+        "cmdGoDecrypt", ControlKind::Button, ">-------->>>", {1800, 1200, 2055, 375}, 5};
     Control cmdEncrypt{"cmdEncrypt", ControlKind::Button, "Encrypt", {3960, 1200, 735, 375}, 3};
     Control cmdDecrypt{"cmdDecrypt", ControlKind::Button, "Decrypt", {4800, 1200, 735, 375}, 6};
     Control lblLoggen{"lblLoggen", ControlKind::Label, "Loggen", {300, 1275, 735, 255}};
     Control chkLoggen{"chkLoggen", ControlKind::CheckBox, "", {1560, 1320, 255, 255}, 7};
     Control lblFiles{"lblFiles", ControlKind::Label, "", {150, 1800, 5535, 375}};
-    Control Label1{"Label1", ControlKind::Label, "              S t a t s ", {1920, 2175, 1935, 285}};
+    Control Label1{
+        "Label1", ControlKind::Label, "              S t a t s ", {1920, 2175, 1935, 285}};
     Control lblTotalFiles{"lblTotalFiles", ControlKind::Label, "", {240, 2550, 1935, 495}};
     Control lblPercentage{"lblPercentage", ControlKind::Label, "", {2250, 2550, 1575, 495}};
     Control lblTijd{"lblTijd", ControlKind::Label, "", {3960, 2550, 1335, 495}};
-    Control lblCopyright{"lblCopyright", ControlKind::Label, "\xC2\xA9 2026 Kolvik", {3900, 3000, 1785, 375}};
+    Control lblCopyright{
+        "lblCopyright", ControlKind::Label, "\xC2\xA9 2026 Kolvik", {3900, 3000, 1785, 375}};
     Control lblCapsLock{"lblCapsLock", ControlKind::Label, " CapsLock ", {150, 3300, 1215, 315}};
     static constexpr int kBlocks = 39;
     std::array<Control, kBlocks> element;
@@ -126,9 +130,9 @@ public:
     void Form_Load();
     // Takes the command line's path as the target; the reason it cannot, or empty.
     std::string TakeTarget(const std::string& path, const std::string& captionStart);
-    bool PinGate();  // false: the password was refused and the window reset
+    bool PinGate();                        // false: the password was refused and the window reset
     std::vector<std::string> LastSummary;  // the summary block of the last folder run
-    RunReport Report;  // reset when a run starts
+    RunReport Report;                      // reset when a run starts
     // Told of every file or folder that a run set out to transform and left as it was, with
     // its full path.
     std::function<void(const std::string& path, LeftReason reason)> FileLeft;
@@ -166,17 +170,17 @@ public:
     static bool HostIsWindows();
     // Windows folders, file names and "\" in paths; otherwise the Linux equivalents.
     bool WindowsShell = HostIsWindows();
-    std::string IconFolder;  // where REG_Create puts the icon; the scripts name it
-    Form* registrationDialog = nullptr;  // unloaded by REG_Delete when set
-    std::string ProgId() const;          // kolvik10.0.2
-    std::string ScriptFolder() const;    // where the registration scripts are written
+    std::string IconFolder;                  // where REG_Create puts the icon; the scripts name it
+    Form* registrationDialog = nullptr;      // unloaded by REG_Delete when set
+    std::string ProgId() const;              // kolvik10.0.2
+    std::string ScriptFolder() const;        // where the registration scripts are written
     std::string ScriptTargetFolder() const;  // the folder the scripts' command names
     void CreateKol_REG();
     void CreateKolvik_REG();
     void CreateContexMenu_REG();
     void CreateBesleutelMap_REG();
 
-private:
+  private:
     // What the engine reports, turned into the window's labels, log lines and questions.
     void Yield() override;
     void FileStepBegins() override;
@@ -202,6 +206,7 @@ private:
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".
-std::string PercentageText(std::int64_t done, std::int64_t total, const std::string& decimalSeparator);
+std::string PercentageText(std::int64_t done, std::int64_t total,
+                           const std::string& decimalSeparator);
 
 }  // namespace kolvik

@@ -59,7 +59,7 @@ constexpr int kShift = 1, kCtrl = 2, kAlt = 4;
 constexpr int kKeyEscape = 27, kKeyF1 = 112, kKeyR = 82, kKeyU = 85;
 
 class Form {
-public:
+  public:
     virtual ~Form() = default;
     std::string caption;
     int clientWidth = 0, clientHeight = 0;  // twips

@@ -6,7 +6,7 @@
 namespace kolvik {
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     // A name that ends in "\" names a key's default value; otherwise a named value.
     // Reading what is missing gives nullopt.

@@ -46,7 +46,7 @@ struct FileFacts {
 // An open folder; every file operation is made relative to it, so a renamed or replaced path
 // cannot redirect work outside the target.
 class Folder {
-public:
+  public:
     Folder() = default;
     ~Folder();
     Folder(const Folder&) = delete;
@@ -86,7 +86,7 @@ public:
     // Bytes of the regular files here and in every folder below.
     Fault Size(std::int64_t& bytes) const;
 
-private:
+  private:
     int handle_ = -1;
     std::string path_;
     std::uint64_t device_ = 0;
@@ -95,7 +95,7 @@ private:
 };
 
 class Source {
-public:
+  public:
     Source() = default;
     ~Source();
     Source(Source&& other) noexcept;
@@ -107,8 +107,7 @@ public:
     // fails when the entry is no longer the file that facts describe, and refreshes facts
     // from the open file. With lease, a read lease is taken where the system grants one, so
     // that any later writer is noticed; Fault::InUse when a writer already has it open.
-    Fault Open(const Folder& folder, const std::string& name, FileFacts& facts,
-               bool lease = false);
+    Fault Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease = false);
     // Fills buf up to size; got is smaller only at the end of the file.
     Fault Read(void* buf, std::size_t size, std::size_t& got);
     // Reads on from offset again.
@@ -122,14 +121,14 @@ public:
     bool Leased() const { return leased_; }
     void Close();
 
-private:
+  private:
     int handle_ = -1;
     bool leased_ = false;
 };
 
 // The transformed copy: an unnamed temporary file until it is published.
 class Copy {
-public:
+  public:
     Copy() = default;
     ~Copy() { Discard(); }
     Copy(const Copy&) = delete;
@@ -145,7 +144,7 @@ public:
     // Removes the temporary file; a published copy stays.
     void Discard();
 
-private:
+  private:
     void StartWriteback();
     Fault LinkUnnamed(const std::string& newName);
     Fault RenameScratch(const std::string& newName);

@@ -16,7 +16,7 @@ enum class MsgIcon { None, Exclamation, Information, Critical };
 enum class MsgAnswer { OK, Cancel };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // A modal message box with the program's name as its title.
     virtual MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
@@ -25,7 +25,7 @@ public:
 };
 
 class Screen {
-public:
+  public:
     virtual ~Screen() = default;
     // Lets pending window events run; the views mirror every form model first.
     virtual void Yield() = 0;
@@ -33,14 +33,14 @@ public:
 };
 
 class KeyState {
-public:
+  public:
     virtual ~KeyState() = default;
     // True when Caps Lock is toggled on and the key is not held down.
     virtual bool CapsLockOn() = 0;
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual WallClock::time_point Now() = 0;
     // Elapsed-time measurements; never jumps at midnight or when the clock is set.
@@ -49,7 +49,7 @@ public:
 
 // How the user's region writes times, dates and decimals.
 class Regional {
-public:
+  public:
     virtual ~Regional() = default;
     virtual std::string TimeOfDay(WallClock::time_point t) = 0;
     virtual std::string ShortDate(WallClock::time_point t) = 0;
@@ -57,17 +57,17 @@ public:
 };
 
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     // Opens a document in the desktop's viewer for it, detached; false when that fails.
     virtual bool OpenDocument(const std::string& path) = 0;
 };
 
 struct ProcessFacts {
-    std::string commandLine;    // everything after the program's name, unchanged
-    std::string programFolder;  // folder of the running executable, no trailing "/"
-    std::string exeName;        // file name of the running executable, as it stands
-    std::string dataFolder;     // where Kolvik.log and the scratch files go
+    std::string commandLine;               // everything after the program's name, unchanged
+    std::string programFolder;             // folder of the running executable, no trailing "/"
+    std::string exeName;                   // file name of the running executable, as it stands
+    std::string dataFolder;                // where Kolvik.log and the scratch files go
     std::vector<std::string> environment;  // NAME=value entries, in the process's order
 };
 

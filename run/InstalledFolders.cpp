@@ -26,7 +26,8 @@ std::string EnvValue(const std::vector<std::string>& environment, const std::str
 
 }  // namespace
 
-bool HoldsInstalledPrograms(const std::string& folder, const std::vector<std::string>& environment) {
+bool HoldsInstalledPrograms(const std::string& folder,
+                            const std::vector<std::string>& environment) {
     const std::string f = Canonical(folder);
     for (const char* root : {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/opt", "/etc"})
         if (IsSameOrBelow(f, root)) return true;

@@ -10,7 +10,8 @@ struct Elapsed {
     std::int64_t minutes = 0, seconds = 0;
 };
 
-Elapsed Since(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::time_point end) {
+Elapsed Since(std::chrono::steady_clock::time_point start,
+              std::chrono::steady_clock::time_point end) {
     const auto total = std::chrono::duration_cast<std::chrono::seconds>(end - start).count();
     return {total / 60, total % 60};
 }
@@ -22,11 +23,13 @@ std::string ElapsedText(Elapsed e) {
 }  // namespace
 
 bool frmKolvik::GuardInstalledFolder() {
-    if (HasFolderTarget || !HoldsInstalledPrograms(svc.process.programFolder, svc.process.environment))
+    if (HasFolderTarget ||
+        !HoldsInstalledPrograms(svc.process.programFolder, svc.process.environment))
         return true;
     MsgBox("Kolvik is gestart zonder map of bestand en zou dan de programmamap " +
                svc.process.programFolder +
-               " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet aangeraakt.\r\n"
+               " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet "
+               "aangeraakt.\r\n"
                "Gebruik \"Besleutel met Kolvik\" op een map of een bestand.",
            MsgButtons::OK, MsgIcon::Exclamation);
     // Back to entering: the user can only start again with another target.
@@ -41,7 +44,7 @@ namespace {
 
 // The two folder passes and what follows them, shared by both runs.
 class FolderRun {
-public:
+  public:
     FolderRun(frmKolvik& f, bool decrypt) : f_(f), decrypt_(decrypt) {}
 
     std::string Target() const {
@@ -82,7 +85,8 @@ public:
         const Elapsed e = Since(start_, f_.svc.clock.Monotonic());
         f_.lblTijd.text = ElapsedText(e);
         f_.lblPercentage.text = "       Klaar !";
-        f_.cmdExit.enabled = f_.cmdEncrypt.enabled = f_.cmdDecrypt.enabled = f_.chkLoggen.enabled = true;
+        f_.cmdExit.enabled = f_.cmdEncrypt.enabled = f_.cmdDecrypt.enabled = f_.chkLoggen.enabled =
+            true;
         if (decrypt_ && f_.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
         f_.LastSummary = {"  ",
@@ -113,7 +117,7 @@ public:
         return true;
     }
 
-private:
+  private:
     frmKolvik& f_;
     bool decrypt_;
     std::chrono::steady_clock::time_point start_{};
@@ -126,13 +130,13 @@ namespace {
 
 // Marks the window busy for as long as a run lasts, however it ends.
 class BusyWhileRunning {
-public:
+  public:
     explicit BusyWhileRunning(frmKolvik& f) : f_(f) { f_.RunBusy = true; }
     ~BusyWhileRunning() { f_.RunBusy = false; }
     BusyWhileRunning(const BusyWhileRunning&) = delete;
     BusyWhileRunning& operator=(const BusyWhileRunning&) = delete;
 
-private:
+  private:
     frmKolvik& f_;
 };
 

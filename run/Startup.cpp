@@ -33,8 +33,8 @@ void frmKolvik::Form_Load() {
 
     // The command line is one path, taken whole: no quotes removed, no splitting.
     const std::string commandLine = svc.process.commandLine;
-    const std::string captionStart =
-        svc.process.exeName + " v" + VersionMajor + "." + VersionMinor + "." + VersionRevision + ": ... ";
+    const std::string captionStart = svc.process.exeName + " v" + VersionMajor + "." +
+                                     VersionMinor + "." + VersionRevision + ": ... ";
     caption = captionStart + LastCharacters(commandLine.empty() ? programFolder : commandLine, 25);
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
     chkLoggen.tooltip = lblLoggen.tooltip = "Loggen uitgeschakeld";

@@ -1,17 +1,23 @@
 #include "platform/posix/FileCalls.h"
 
+#include <sys/syscall.h>
+
 #include <cerrno>
 #include <cstdio>
-#include <sys/syscall.h>
 
 namespace kolvik::posix {
 namespace {
 
-int OpenAt(int dirfd, const char* path, int flags, mode_t mode) { return ::openat(dirfd, path, flags, mode); }
+int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
+    return ::openat(dirfd, path, flags, mode);
+}
 int Fcntl(int fd, int cmd, int arg) { return ::fcntl(fd, cmd, arg); }
-int FstatAt(int dirfd, const char* path, struct stat* st, int flags) { return ::fstatat(dirfd, path, st, flags); }
+int FstatAt(int dirfd, const char* path, struct stat* st, int flags) {
+    return ::fstatat(dirfd, path, st, flags);
+}
 
-int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, unsigned flags) {
+int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+              unsigned flags) {
 #ifdef SYS_renameat2
     return static_cast<int>(::syscall(SYS_renameat2, olddirfd, oldpath, newdirfd, newpath, flags));
 #else
@@ -21,9 +27,9 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 #endif
 }
 
-const FileCalls kReal{OpenAt,  ::close,  ::read,   ::write,    ::fstat,  FstatAt,   ::fsync,
-                      ::syncfs, ::fchown, ::fchmod, ::futimens, ::utimensat, ::linkat, RenameAt2, ::unlinkat,
-                      ::sync_file_range, Fcntl};
+const FileCalls kReal{OpenAt,   ::close,   ::read,     ::write,           ::fstat,    FstatAt,
+                      ::fsync,  ::syncfs,  ::fchown,   ::fchmod,          ::futimens, ::utimensat,
+                      ::linkat, RenameAt2, ::unlinkat, ::sync_file_range, Fcntl};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "platform/posix/PosixServices.h"
 
-#include <clocale>
-#include <ctime>
-#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <clocale>
+#include <ctime>
+#include <filesystem>
 
 extern char** environ;
 

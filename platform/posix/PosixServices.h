@@ -5,14 +5,16 @@
 namespace kolvik {
 
 class SystemClock : public Clock {
-public:
+  public:
     WallClock::time_point Now() override { return WallClock::now(); }
-    std::chrono::steady_clock::time_point Monotonic() override { return std::chrono::steady_clock::now(); }
+    std::chrono::steady_clock::time_point Monotonic() override {
+        return std::chrono::steady_clock::now();
+    }
 };
 
 // Times, dates and the decimal separator from the process locale (LC_TIME, LC_NUMERIC).
 class LocaleRegional : public Regional {
-public:
+  public:
     std::string TimeOfDay(WallClock::time_point t) override;
     std::string ShortDate(WallClock::time_point t) override;
     std::string DecimalSeparator() override;
@@ -20,12 +22,12 @@ public:
 
 // xdg-open, started detached so that the viewer outlives nothing of ours.
 class XdgLauncher : public Launcher {
-public:
+  public:
     bool OpenDocument(const std::string& path) override;
 };
 
 class NoKeyState : public KeyState {
-public:
+  public:
     bool CapsLockOn() override { return false; }
 };
 

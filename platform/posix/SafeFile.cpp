@@ -12,9 +12,9 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
-#include <string>
 #include <utility>
 
 #include "platform/posix/FileCalls.h"
@@ -26,20 +26,29 @@ using posix::Sys;
 
 Fault FromErrno(int e) {
     switch (e) {
-    case 0: return Fault::None;
-    case ENOENT:
-    case ENOTDIR: return Fault::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS: return Fault::Access;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return Fault::DiskFull;
-    case EEXIST: return Fault::Exists;
-    case ENAMETOOLONG: return Fault::NameTooLong;
-    case ELOOP: return Fault::NotRegular;  // the entry is a symbolic link
-    case EWOULDBLOCK: return Fault::InUse;  // a write lease elsewhere
-    default: return Fault::Io;
+        case 0:
+            return Fault::None;
+        case ENOENT:
+        case ENOTDIR:
+            return Fault::NotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return Fault::Access;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return Fault::DiskFull;
+        case EEXIST:
+            return Fault::Exists;
+        case ENAMETOOLONG:
+            return Fault::NameTooLong;
+        case ELOOP:
+            return Fault::NotRegular;  // the entry is a symbolic link
+        case EWOULDBLOCK:
+            return Fault::InUse;  // a write lease elsewhere
+        default:
+            return Fault::Io;
     }
 }
 
@@ -70,7 +79,8 @@ void FillFacts(const struct stat& st, FileFacts& facts) {
 }
 
 timespec ToTimespec(WallClock::time_point t) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(ns / 1000000000);
     ts.tv_nsec = static_cast<long>(ns % 1000000000);
@@ -169,11 +179,10 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
         const int error = errno;
         // With O_DIRECTORY, Linux answers a link with ENOTDIR rather than ELOOP.
         struct stat entry {};
-        const bool link = error == ELOOP ||
-                          (error == ENOTDIR &&
-                           Sys().fstatat(parent.Handle(), name.c_str(), &entry,
-                                         AT_SYMLINK_NOFOLLOW) == 0 &&
-                           S_ISLNK(entry.st_mode));
+        const bool link = error == ELOOP || (error == ENOTDIR &&
+                                             Sys().fstatat(parent.Handle(), name.c_str(), &entry,
+                                                           AT_SYMLINK_NOFOLLOW) == 0 &&
+                                             S_ISLNK(entry.st_mode));
         return link ? Fault::IsLink : FromErrno(error);
     }
     struct stat st {};
@@ -218,9 +227,9 @@ std::size_t Folder::MaxNameBytes() const {
 bool Folder::MayHoldClaims() const {
     if (claims_ < 0) {
         struct statfs fs {};
-        constexpr long kNative[] = {0xEF53 /* ext2-4 */, 0x58465342 /* xfs */,
-                                    static_cast<long>(0x9123683E) /* btrfs */,
-                                    0x01021994 /* tmpfs */, static_cast<long>(0xF2F52010) /* f2fs */};
+        constexpr long kNative[] = {
+            0xEF53 /* ext2-4 */, 0x58465342 /* xfs */, static_cast<long>(0x9123683E) /* btrfs */,
+            0x01021994 /* tmpfs */, static_cast<long>(0xF2F52010) /* f2fs */};
         claims_ = ::fstatfs(handle_, &fs) != 0 ||
                   std::find(std::begin(kNative), std::end(kNative), static_cast<long>(fs.f_type)) ==
                       std::end(kNative);
@@ -230,7 +239,9 @@ bool Folder::MayHoldClaims() const {
 
 Fault Folder::Sync() const { return Sys().fsync(handle_) == 0 ? Fault::None : LastFault(); }
 
-Fault Folder::SyncFileSystem() const { return Sys().syncfs(handle_) == 0 ? Fault::None : LastFault(); }
+Fault Folder::SyncFileSystem() const {
+    return Sys().syncfs(handle_) == 0 ? Fault::None : LastFault();
+}
 
 Fault Folder::Remove(const std::string& name, std::uint64_t inode) const {
     FileFacts now;
@@ -315,7 +326,8 @@ Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
 }
 
 Fault Source::Seek(std::int64_t offset) {
-    return ::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) == offset ? Fault::None : LastFault();
+    return ::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) == offset ? Fault::None
+                                                                            : LastFault();
 }
 
 Fault Source::Sync() { return Sys().fsync(handle_) == 0 ? Fault::None : LastFault(); }
@@ -373,9 +385,9 @@ void Copy::StartWriteback() {
     // finds little left to write; the disk works while the next chunk is transformed.
     const auto& sys = Sys();
     if (started_ > waited_) {
-        (void)sys.sync_file_range(handle_, waited_, started_ - waited_,
-                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                      SYNC_FILE_RANGE_WAIT_AFTER);
+        (void)sys.sync_file_range(
+            handle_, waited_, started_ - waited_,
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
         waited_ = started_;
     }
     (void)sys.sync_file_range(handle_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
@@ -448,7 +460,8 @@ Fault Copy::RenameScratch(const std::string& newName) {
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return LastFault();
     // Nor hard links (FAT, exFAT and NTFS through FUSE, many network shares): the new name is
     // claimed by an empty file of our own, created exclusively, and the copy renamed over it.
-    const int claim = sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int claim =
+        sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (claim < 0) return LastFault();
     struct stat claimed {};
     const bool statted = sys.fstat(claim, &claimed) == 0;

@@ -104,7 +104,7 @@ void WaitFor(pid_t child) {
 // Another program appending a line to a file: it opens the file while it is made, and writes
 // at once, or only when told to.
 class Writer {
-public:
+  public:
     Writer(const std::string& path, const std::string& line, bool atOnce) : atOnce_(atOnce) {
         int opened[2], go[2];
         if (::pipe(opened) != 0 || ::pipe(go) != 0) throw std::runtime_error("pipe");
@@ -137,7 +137,7 @@ public:
         child_ = 0;
     }
 
-private:
+  private:
     bool atOnce_;
     pid_t child_ = 0;
     int go_ = -1;
@@ -336,7 +336,7 @@ void EmptyFolder(int dir) {
 // A chain of folders made, entered and read relative to each parent: its path is far beyond
 // what any path call accepts.
 class DeepChain {
-public:
+  public:
     DeepChain(std::string top, int depth) : top_(std::move(top)) {
         fs::create_directory(top_);
         Fd dir(::open(top_.c_str(), O_RDONLY | O_DIRECTORY));
@@ -380,7 +380,7 @@ public:
         return out;
     }
 
-private:
+  private:
     Fd Open(int level) const {
         Fd dir(::open(top_.c_str(), O_RDONLY | O_DIRECTORY));
         for (int l = 1; l <= level; ++l)

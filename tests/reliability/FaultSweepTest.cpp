@@ -165,22 +165,20 @@ TEST_P(FaultSweep, EveryCallFailsOnceWithEachError) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, FaultSweep,
-                         testing::Values(Scene{false, false, false, 50},
-                                         Scene{true, false, false, 50},
-                                         Scene{false, true, false, 12},
-                                         Scene{true, true, false, 12}, Scene{false, false, true, 8},
-                                         Scene{true, true, true, 8},
-                                         Scene{false, true, false, 12, true},
-                                         Scene{true, true, false, 12, true}),
-                         [](const auto& info) {
-                             const Scene& s = info.param;
-                             return std::string(s.decrypting ? "Decrypt" : "Encrypt") +
-                                    (s.singleFiles ? "SingleFiles" : "Folder") +
-                                    (s.noLinks     ? "ClaimedNames"
-                                     : s.noTmpfile ? "NamedTemporary"
-                                                   : "");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Runs, FaultSweep,
+    testing::Values(Scene{false, false, false, 50}, Scene{true, false, false, 50},
+                    Scene{false, true, false, 12}, Scene{true, true, false, 12},
+                    Scene{false, false, true, 8}, Scene{true, true, true, 8},
+                    Scene{false, true, false, 12, true}, Scene{true, true, false, 12, true}),
+    [](const auto& info) {
+        const Scene& s = info.param;
+        return std::string(s.decrypting ? "Decrypt" : "Encrypt") +
+               (s.singleFiles ? "SingleFiles" : "Folder") +
+               (s.noLinks     ? "ClaimedNames"
+                : s.noTmpfile ? "NamedTemporary"
+                              : "");
+    });
 
 TEST(FaultSweepStop, DiskFullAtTheTargetLevelStopsTheWalk) {
     Sweep sweep({false, false, false, 50});

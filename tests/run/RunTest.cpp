@@ -60,11 +60,11 @@ TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
     Start(tree.path());
     Run(true, "Geheim12");
     const std::vector<std::string> expected = {
-        "-------------------------06-12-2026-------------------------", "  ",
-        "Map: " + tree.path(), "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
-        "Totaal: 5015 bytes", "Verstreken tijd: 0 min 0 sec",
-        "-------------------------06-12-2026-------------------------", "  ",
-        "Map: " + tree.path(), "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
+        "-------------------------06-12-2026-------------------------", "  ", "Map: " + tree.path(),
+        "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden", "Totaal: 5015 bytes",
+        "Verstreken tijd: 0 min 0 sec",
+        "-------------------------06-12-2026-------------------------", "  ", "Map: " + tree.path(),
+        "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
         // Decryption counts the encrypted sizes: 5015 + 4 files * 10 + extensions 3 + 3 + 3 + 0.
         "Totaal: 5064 bytes", "Verstreken tijd: 0 min 0 sec"};
     EXPECT_EQ(LogLines(), expected);

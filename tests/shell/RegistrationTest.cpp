@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "ShellSession.h"
-#include "shellfiles/KolvikIcon.h"
 #include "shell/frmTooltip.h"
+#include "shellfiles/KolvikIcon.h"
 
 namespace kolvik::test {
 namespace {

@@ -18,7 +18,7 @@ struct ShownMessage {
 };
 
 class FakeDialogs : public Dialogs {
-public:
+  public:
     std::deque<MsgAnswer> answers;  // next answers; OK when empty
     std::vector<ShownMessage> shown;
     std::vector<std::string> modalForms;  // captions of forms shown modally
@@ -28,7 +28,7 @@ public:
 };
 
 class FakeScreen : public Screen {
-public:
+  public:
     int yields = 0;
     std::vector<MousePointer> pointers;
     std::function<void()> onYield;  // runs inside a yield, as a click would
@@ -37,13 +37,13 @@ public:
 };
 
 class FakeKeyState : public KeyState {
-public:
+  public:
     bool capsLock = false;
     bool CapsLockOn() override { return capsLock; }
 };
 
 class FakeClock : public Clock {
-public:
+  public:
     WallClock::time_point now = WallClock::now();
     std::chrono::steady_clock::time_point monotonic{};
     WallClock::time_point Now() override { return now; }
@@ -51,7 +51,7 @@ public:
 };
 
 class FakeRegional : public Regional {
-public:
+  public:
     std::string separator = ",";
     std::string TimeOfDay(WallClock::time_point) override { return "12:34:56"; }
     std::string ShortDate(WallClock::time_point) override { return "06-12-2026"; }
@@ -59,7 +59,7 @@ public:
 };
 
 class FakeLauncher : public Launcher {
-public:
+  public:
     std::vector<std::string> opened;
     bool OpenDocument(const std::string& path) override {
         opened.push_back(path);
@@ -69,7 +69,7 @@ public:
 
 // Keys as a flat map of full value names; enough for tests that only read and write values.
 class MapRegistry : public Registry {
-public:
+  public:
     std::map<std::string, std::string> values;
     std::optional<std::string> RegRead(const std::string& name) override;
     bool RegWrite(const std::string& name, const std::string& value) override;
