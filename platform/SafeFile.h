@@ -87,6 +87,9 @@ class Folder {
     Fault Size(std::int64_t& bytes) const;
 
   private:
+    // Learns the device of the folder just opened, under the path it will be shown by.
+    Fault Opened(std::string path);
+
     int handle_ = -1;
     std::string path_;
     std::uint64_t device_ = 0;

@@ -160,15 +160,7 @@ Fault Folder::Open(const std::string& path) {
     Close();
     handle_ = Sys().openat(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (handle_ < 0) return LastFault();
-    struct stat st {};
-    if (Sys().fstat(handle_, &st) != 0) {
-        const Fault f = LastFault();
-        CloseHandle(handle_);
-        return f;
-    }
-    device_ = st.st_dev;
-    path_ = path;
-    return Fault::None;
+    return Opened(path);
 }
 
 Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
@@ -185,6 +177,10 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
                                              S_ISLNK(entry.st_mode));
         return link ? Fault::IsLink : FromErrno(error);
     }
+    return Opened(parent.Path() == "/" ? "/" + name : parent.Path() + "/" + name);
+}
+
+Fault Folder::Opened(std::string path) {
     struct stat st {};
     if (Sys().fstat(handle_, &st) != 0) {
         const Fault f = LastFault();
@@ -192,7 +188,7 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
         return f;
     }
     device_ = st.st_dev;
-    path_ = parent.Path() == "/" ? "/" + name : parent.Path() + "/" + name;
+    path_ = std::move(path);
     return Fault::None;
 }
 
