@@ -112,18 +112,5 @@ TEST(EarlierCopyInLeftFolders, AreFinishedAfterThePass) {
     EXPECT_EQ(w->FilesDone, 2);
 }
 
-// The key is checked before the plain name is looked at: a wrong key still writes nothing.
-TEST(EarlierCopyWrongKey, LeavesThePairAndAsks) {
-    TempDir target;
-    const std::string plain = Bytes(500, 9);
-    WriteFile(target / "a_txt.kol", RefEncrypted("geheim", "txt", plain));
-    WriteFile(target / "a.txt", plain);
-    const auto before = Snapshot(target.path());
-    Window w("fout");
-    w.Decrypt(target.path());
-    EXPECT_TRUE(Snapshot(target.path()) == before);
-    EXPECT_EQ(w.dialogs.shown.size(), 1u);
-}
-
 }  // namespace
 }  // namespace kolvik::test

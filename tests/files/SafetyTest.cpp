@@ -78,19 +78,5 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
     EXPECT_EQ(w.Skips(), (std::vector<std::string>{"Kolvik.log", "at.txt", "mykol"}));
 }
 
-TEST(Exit, MidFileLeavesTheOriginalAndNoTemporaryFile) {
-    TempDir target;
-    WriteFile(target / "big.bin", Bytes(3 << 20, 4));
-    const auto before = Snapshot(target.path());
-    Window w;
-    // Measuring, showing the file, block 1, then Exit before block 2.
-    w.screen.onYield = [&, yields = 0]() mutable {
-        if (++yields == 4) w->cmdExit_Click();
-    };
-    w.Encrypt(target.path());
-    EXPECT_TRUE(Snapshot(target.path()) == before);
-    EXPECT_TRUE(w->unloaded);
-}
-
 }  // namespace
 }  // namespace kolvik::test

@@ -180,14 +180,5 @@ INSTANTIATE_TEST_SUITE_P(Runs, FaultSweep,
                                                    : "");
                          });
 
-TEST(FaultSweepStop, DiskFullAtTheTargetLevelStopsTheWalk) {
-    Sweep sweep({false, false, false, 50});
-    FaultPlan plan{.kind = Call::Write, .failAt = 1, .error = ENOSPC};
-    sweep.Run(plan);
-    sweep.ExpectIntact("disk full");
-    EXPECT_TRUE(fs::exists(sweep.tree() + "/f1.txt"));      // the target's next file
-    EXPECT_TRUE(fs::exists(sweep.tree() + "/sub/g0.doc"));  // nor below it
-}
-
 }  // namespace
 }  // namespace kolvik::test
