@@ -75,8 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                     StartCase{"TrailingDot", "notities.", Target::None, false, false, kNoExtension},
                     StartCase{"NamesNothing", "bestaat-niet", Target::None, false, false, kMissing},
                     StartCase{"Quoted", "@\"/tmp\"", Target::None, false, false, kMissing},
-                    // An extension is not enough: reading a pipe would never end.
-                    StartCase{"Fifo", "pijp.txt", Target::None, false, false, kNotPlain}),
+                    // An extension is not enough: reading a pipe or a device would never end.
+                    StartCase{"Fifo", "pijp.txt", Target::None, false, false, kNotPlain},
+                    StartCase{"Device", "@/dev/null", Target::None, false, false, kNotPlain}),
     [](const testing::TestParamInfo<StartCase>& i) { return std::string(i.param.name); });
 
 // Root may look everywhere, so the child process runs as nobody. A path that cannot be looked
