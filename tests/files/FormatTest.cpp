@@ -47,6 +47,9 @@ TEST(EncryptedHeader, MatchesTheFormulas) {
             EXPECT_EQ(header, expected) << key << " / " << ext.size();
             EXPECT_TRUE(HeaderMatches(BuildKeyTable(key), header));
             EXPECT_FALSE(HeaderMatches(BuildKeyTable(key), header.substr(0, header.size() - 1)));
+            std::string last = header;
+            last.back() ^= 1;  // every check byte counts, the last one too
+            EXPECT_FALSE(HeaderMatches(BuildKeyTable(key), last));
         }
     }
 }

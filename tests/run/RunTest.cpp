@@ -189,6 +189,8 @@ TEST_F(RunFixture, NoTargetRunWorksOnTheProgramFolderUnlessItHoldsInstalledProgr
     EXPECT_NE(Shown()[0].find("\"Besleutel met Kolvik\""), std::string::npos);
     EXPECT_EQ(ReadFile(program / "notes.txt"), "n");
     EXPECT_TRUE(f->cmdEncrypt.enabled && f->txtPassword_1.enabled);
+    f->OnClick(f->cmdGoEncrypt);  // disabled again: a click from elsewhere does nothing
+    EXPECT_EQ(Shown().size(), 1u);
     Start("");
     Run(false, "pw", false);
     EXPECT_TRUE(fs::exists(program / "notes_txt.kol"));
