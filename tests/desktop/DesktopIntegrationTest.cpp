@@ -135,7 +135,7 @@ TEST(DesktopIntegration, InstallsWhereTheDesktopFindsItAndRemovesOnlyOurs) {
     EXPECT_TRUE(fs::exists(d.data + "/icons/hicolor/256x256/apps/kolvik.png"));
 }
 
-// Without the database tools on the PATH, too: the files still come and go, and quickly.
+// Without the database tools on the PATH, too: the files still come and go.
 TEST(DesktopIntegration, AFileOfTheSameNameThatIsNotOursIsNeverTouched) {
     Desktop d;
     d.environment.back() = "PATH=" + (d.dir / "leeg");
@@ -144,7 +144,6 @@ TEST(DesktopIntegration, AFileOfTheSameNameThatIsNotOursIsNeverTouched) {
         {d.data + "/nemo/actions/kolvik-besleutel.nemo_action", "[Nemo Action]\nName=Eigen\n"},
     };
     for (const auto& [path, text] : theirs) Put(path, text);
-    const auto start = std::chrono::steady_clock::now();
     d.Register();
     for (const auto& [path, text] : theirs) EXPECT_EQ(ReadFile(path), text) << path;
     EXPECT_TRUE(fs::exists(d.data + "/mime/packages/kolvik.xml"));
@@ -156,7 +155,6 @@ TEST(DesktopIntegration, AFileOfTheSameNameThatIsNotOursIsNeverTouched) {
     for (const auto& [path, text] : theirs) EXPECT_EQ(ReadFile(path), text) << path;
     EXPECT_EQ(ReadFile(icon), "een ander plaatje");
     EXPECT_FALSE(fs::exists(d.data + "/mime/packages/kolvik.xml"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 // The Nautilus script, run as Nautilus runs it: one program per selected item, each with

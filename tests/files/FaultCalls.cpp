@@ -15,7 +15,6 @@ const FileCalls& real = posix::RealFileCalls();
 // True when this call is the one to fail; errno is then set.
 bool Fail(Call kind) {
     const std::lock_guard<std::mutex> lock(gCounting);
-    if (gPlan == nullptr) return false;
     const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
     const int ofAll = ++gPlan->total;
     const int n = gPlan->kind == Call::Count ? ofAll : kind == gPlan->kind ? ofKind : 0;
@@ -31,50 +30,50 @@ template <Call kind, auto call, typename... Args>
 auto Counted(Args... args) -> decltype((real.*call)(args...)) {
     if (Fail(kind)) return -1;
     const bool sync = kind == Call::Fsync || kind == Call::Syncfs;
-    return sync && gPlan && gPlan->syncsFree ? 0 : (real.*call)(args...);
+    return sync && gPlan->syncsFree ? 0 : (real.*call)(args...);
 }
 
-int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
-    const bool tmpfile = (flags & O_TMPFILE) == O_TMPFILE;
-    if (tmpfile && gPlan && gPlan->tmpfileUnsupported) {
-        errno = EOPNOTSUPP;
-        return -1;
-    }
-    if ((tmpfile || (flags & O_CREAT)) && Fail(Call::Create)) return -1;
-    return real.openat(dirfd, path, flags, mode);
-}
-
-int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
-    if (gPlan && gPlan->hardLinksUnsupported) {
-        errno = EPERM;
-        return -1;
-    }
-    return Counted<Call::Link, &FileCalls::linkat>(olddirfd, oldpath, newdirfd, newpath, flags);
-}
-
-int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
-              unsigned flags) {
-    if ((flags & RENAME_NOREPLACE) != 0 && gPlan && gPlan->noReplaceUnsupported) {
-        errno = EINVAL;
-        return -1;
-    }
-    return Counted<Call::Rename, &FileCalls::renameat2>(olddirfd, oldpath, newdirfd, newpath,
-                                                        flags);
-}
-
-// The real table, with the calls that change a disk counted.
 const FileCalls kCounting = [] {
     FileCalls c = real;
-    c.openat = OpenAt;
+    c.openat = [](int dir, const char* path, int flags, mode_t mode) {
+        if (gPlan->opening) gPlan->opening(path, flags);
+        const bool tmpfile = (flags & O_TMPFILE) == O_TMPFILE;
+        if (tmpfile && gPlan->tmpfileUnsupported) return errno = EOPNOTSUPP, -1;
+        if ((tmpfile || (flags & O_CREAT)) && Fail(Call::Create)) return -1;
+        return real.openat(dir, path, flags, mode);
+    };
+    c.fstatat = [](int dir, const char* path, struct stat* st, int flags) {
+        if (gPlan->statting) gPlan->statting(path);
+        return real.fstatat(dir, path, st, flags);
+    };
+    c.read = [](int fd, void* buf, size_t count) {
+        const ssize_t got = real.read(fd, buf, count);
+        if (got == 0 && count > 0 && gPlan->readToEnd) gPlan->readToEnd(fd);
+        return got;
+    };
     c.write = Counted<Call::Write, &FileCalls::write>;
     c.fsync = Counted<Call::Fsync, &FileCalls::fsync>;
     c.syncfs = Counted<Call::Syncfs, &FileCalls::syncfs>;
     c.fchmod = Counted<Call::Fchmod, &FileCalls::fchmod>;
     c.futimens = Counted<Call::Futimens, &FileCalls::futimens>;
     c.utimensat = Counted<Call::Futimens, &FileCalls::utimensat>;
-    c.linkat = LinkAt;
-    c.renameat2 = RenameAt2;
+    c.linkat = [](int od, const char* op, int nd, const char* np, int flags) {
+        if (gPlan->hardLinksUnsupported) return errno = EPERM, -1;
+        return Counted<Call::Link, &FileCalls::linkat>(od, op, nd, np, flags);
+    };
+    c.renameat2 = [](int od, const char* op, int nd, const char* np, unsigned flags) {
+        if ((flags & RENAME_NOREPLACE) != 0 && gPlan->noReplaceUnsupported)
+            return errno = EINVAL, -1;
+        return Counted<Call::Rename, &FileCalls::renameat2>(od, op, nd, np, flags);
+    };
     c.unlinkat = Counted<Call::Unlink, &FileCalls::unlinkat>;
+    c.fcntl = [](int fd, int cmd, int arg) {
+        const bool readLease = cmd == F_SETLEASE && arg == F_RDLCK;
+        if (readLease && gPlan->leasesRefused) return errno = EACCES, -1;
+        const int result = real.fcntl(fd, cmd, arg);
+        if (readLease && result == 0) ++gPlan->leasesGranted;
+        return result;
+    };
     return c;
 }();
 

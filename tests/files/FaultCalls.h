@@ -1,7 +1,9 @@
 #pragma once
-// A file-call table that counts the calls that change a disk, and makes the n-th call of one
-// kind, or the n-th of them all (or every one from there on), fail with a chosen error.
+// A file-call table that counts the calls that change a disk, makes the n-th call of one kind
+// (or of all, or every one from there on) fail with a chosen error, and lets a test step in at
+// the exact call where another program acting on the tree would hurt most.
 #include <cerrno>
+#include <functional>
 
 #include "platform/posix/FileCalls.h"
 
@@ -18,17 +20,20 @@ struct FaultPlan {
     int total = 0;
     Call firedAt = Call::Count;       // Count: none failed
     bool tmpfileUnsupported = false;  // as on a file system without O_TMPFILE
-    // As on exFAT through FUSE: renameat2 with RENAME_NOREPLACE gives EINVAL, linkat EPERM.
-    // Such calls are answered at once and not counted, as the file system answers them every
-    // time; what a run does instead is.
+    // As on exFAT through FUSE: renameat2 with RENAME_NOREPLACE gives EINVAL, linkat EPERM;
+    // answered at once and not counted, as the file system answers them every time.
     bool noReplaceUnsupported = false;
     bool hardLinksUnsupported = false;
-    // Syncs succeed at once: a sweep of thousands of runs checks what a failure leaves, not
-    // what reaches the platters.
-    bool syncsFree = false;
+    bool syncsFree = false;      // syncs succeed at once: a sweep checks what a failure leaves
+    bool leasesRefused = false;  // F_SETLEASE fails, as where no lease is granted
+    int leasesGranted = 0;
+    std::function<void(const char* name, int flags)> opening{};  // before an openat
+    std::function<void(const char* name)> statting{};            // before an fstatat
+    std::function<void(int fd)> readToEnd{};  // after a read that found the end of a file
+    int Seen(Call c) const { return seen[static_cast<int>(c)]; }
 };
 
-// Installs the counting table for as long as it lives.
+// Installs the table for as long as it lives.
 struct FaultInjection {
     explicit FaultInjection(FaultPlan& plan);
     ~FaultInjection();

@@ -4,14 +4,15 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 
 namespace kolvik::test {
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-    std::map<std::string, std::string> out;
+Tree Snapshot(const std::string& root) {
+    Tree out;
     for (const auto& e : fs::recursive_directory_iterator(root)) {
-        out[fs::relative(e.path(), root).string()] =
+        out[e.path().lexically_relative(root).string()] =
             e.is_symlink()        ? "link:" + fs::read_symlink(e.path()).string()
             : e.is_directory()    ? std::string("dir")
             : e.is_regular_file() ? "file:" + ReadFile(e.path().string())
@@ -23,6 +24,8 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
 Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
     form->txtPassword_1.text = form->txtPassword_2.text = form->CipherKey = key;
     form->ModeTime = std::chrono::system_clock::now() + std::chrono::hours(1);
+    form->LoggingOn = true;
+    form->FileLeft = [this](const std::string& path, LeftReason r) { left.emplace_back(path, r); };
 }
 
 void Window::Run(const std::string& target, bool decrypting) {
@@ -37,6 +40,16 @@ void Window::RunFile(const std::string& folder, std::string name, bool decryptin
     form->DecryptMode = decrypting;
     decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
     form->FlushPendingOriginals();
+}
+
+std::vector<std::string> Window::Skips() const {
+    std::vector<std::string> names;
+    std::istringstream log(ReadFile(programFolder / "Kolvik.log"));
+    // "12:34:56 SKIP name" in quotes, ended by CR LF.
+    for (std::string line; std::getline(log, line);)
+        if (line.starts_with("\"12:34:56 SKIP "))
+            names.push_back(line.substr(15, line.size() - 17));
+    return names;
 }
 
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t) {

@@ -17,23 +17,29 @@ inline std::string Bytes(std::size_t n, unsigned seed) {
     return s;
 }
 
-// Every entry below root, by relative path: a file's content, a link's target, or its kind.
-std::map<std::string, std::string> Snapshot(const std::string& root);
+// Every entry below root, by relative path: "file:" and its content, "link:" and its target,
+// "dir" or "other".
+using Tree = std::map<std::string, std::string>;
+Tree Snapshot(const std::string& root);
 
-// A window in a program folder of its own, with the key typed and a mode time after every
-// file the test writes.
+using Left = std::vector<std::pair<std::string, LeftReason>>;
+
+// A window in a program folder of its own (which holds Kolvik.log), with the key typed, the
+// log on, and a mode time after every file the test writes.
 struct ProgramFolder {
-    TempDir programFolder;  // holds Kolvik.log, away from the trees under test
+    TempDir programFolder;
 };
 struct Window : ProgramFolder, TestWindow {
     explicit Window(const std::string& key = "geheim");
+    Left left;  // what the run set out to transform and left, in order
     // A folder run: the target's own files, then every folder below it.
     void Run(const std::string& target, bool decrypting);
     void Encrypt(const std::string& target) { Run(target, false); }
     void Decrypt(const std::string& target) { Run(target, true); }
     // One file as the target, as when it is named on the command line.
     void RunFile(const std::string& folder, std::string name, bool decrypting);
-    std::string Log() const { return ReadFile(programFolder / "Kolvik.log"); }
+    // The names and paths of the log's SKIP lines.
+    std::vector<std::string> Skips() const;
 };
 
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t);

@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
 
 #include "platform/qt/FormBinder.h"
 #include "platform/qt/QtServices.h"
@@ -119,15 +118,14 @@ TEST(ModalShowing, OpensTheNoticeOnceAndReturnsWhenItCloses) {
     closer.start(50);
     // Should the press not close it, the notice is closed all the same; the timer goes with
     // the window.
-    QTimer::singleShot(5000, s.view.Window(), [] {
+    bool forced = false;
+    QTimer::singleShot(5000, s.view.Window(), [&forced] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->isModal()) top->close();
+            if (top->isModal()) forced = top->close();
     });
-    const auto start = std::chrono::steady_clock::now();
     Send(QEvent::MouseButtonPress, s.W(d.lblContextMenu), QPoint(5, 5));
     EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>{"Kolvik"});
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4))
-        << "the press did not close the modal notice";
+    EXPECT_FALSE(forced) << "the press did not close the modal notice";
     EXPECT_FALSE(d.unloaded);
 }
 

@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
-# The order in which kolvik-cli makes its copies durable, read from strace of real runs. For
-# every original it deletes:
-#   (a) the copy's data was synced (fsync of the copy, or a syncfs of its file system) after the
-#       copy's last write and before the original's unlink;
-#   (b) the copy's name was made durable (fsync of its folder, or a syncfs) after the naming and
-#       before the original's unlink.
-# Small copies are named before their group's syncfs: a crash in between leaves the original
-# beside a copy that may be incomplete, never a lost file, because the original is unlinked
-# strictly after that sync. An original whose finished copy an interrupted run left beside it is
-# deleted without a new copy; then that copy must have been synced (fsync of it, or a syncfs), and
-# its folder synced, before the unlink. Usage: durability_order.sh PATH/TO/kolvik-cli
+# The order in which kolvik-cli makes its copies durable, read from strace of real runs. Before
+# the unlink of every original: (a) the copy's data was synced (fsync of the copy, or a syncfs)
+# after its last write, and (b) its name was made durable (fsync of its folder, or a syncfs)
+# after the naming. An original whose finished copy an interrupted run left beside it is deleted
+# without a new copy: that copy and its folder must then have been synced after it was opened.
+# Usage: durability_order.sh PATH/TO/kolvik-cli
 set -u
 cli=$1
 command -v strace >/dev/null || { echo "strace is missing" >&2; exit 1; }
@@ -17,19 +12,17 @@ source "$(dirname "$0")/sandbox.sh"
 failed=0
 
 t=$work/tree
-mkdir -p "$t/sub" "$t/alone"
+mkdir -p "$t/sub" "$t/alone" "$t/many"
 for i in $(seq 1 12); do head -c $((i * 300)) /dev/urandom > "$t/f$i.txt"; done
 for i in $(seq 1 5); do head -c $((i * 7)) /dev/urandom > "$t/sub/g$i"; done
-# Enough small files in one group for their originals to be deleted by several threads.
-mkdir -p "$t/many"
+# Enough small files in one group for their originals to be deleted by several threads, and
+# files of at least 8 MiB, synced on their own, alone in a folder and beside small files.
 for i in $(seq 1 60); do head -c $((i * 50)) /dev/urandom > "$t/many/m$i.txt"; done
-# At least 8 MiB: synced on its own, in a folder of its own and in one with small files.
 head -c $((9 << 20)) /dev/urandom > "$t/alone/big.bin"
 head -c $((9 << 20)) /dev/urandom > "$t/big.iso"
 printf 'los' > "$work/single.txt"
 
-# check_order LABEL EXPECTED-DELETIONS EXPECTED-RESUMED ARGS...: runs kolvik-cli under strace
-# and checks (a), (b).
+# check_order LABEL EXPECTED-DELETIONS EXPECTED-RESUMED ARGS...
 check_order() {
     local label=$1 expected=$2 resumedExpected=$3; shift 3
     # LeakSanitizer cannot run under ptrace; the sanitizer build checks leaks elsewhere.

@@ -15,31 +15,20 @@ check() {  # check NAME CONDITION...
 # Root passes every permission check, so the locked file and the read-only folder would mean
 # nothing: the runs go as nobody, who owns the tree.
 runner=()
-if [ "$(id -u)" = 0 ]; then runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups --); fi
-
+[ "$(id -u)" = 0 ] && runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
 
 t=$work/tree o=$work/outside
-mkdir -p "$t/ro" "$o/dir"
-printf 'buiten' > "$o/secret.txt"
-printf 'binnen' > "$o/dir/inner.txt"
-printf 'gewoon' > "$t/plain.txt"
-ln -s plain.txt "$t/link_in.txt"
-ln -s ../outside/secret.txt "$t/link_out.txt"
-ln -s ../outside/dir "$t/dirlink"
-ln -s nergens "$t/dangling"
-ln -s loop_b "$t/loop_a"
-ln -s loop_a "$t/loop_b"
+mkdir -p "$t/ro" "$o/dir" "$t/unlisted/inner"
+printf 'buiten' > "$o/secret.txt"; printf 'binnen' > "$o/dir/inner.txt"; printf 'gewoon' > "$t/plain.txt"
+ln -s plain.txt "$t/link_in.txt"; ln -s ../outside/secret.txt "$t/link_out.txt"; ln -s ../outside/dir "$t/dirlink"
+ln -s nergens "$t/dangling"; ln -s loop_b "$t/loop_a"; ln -s loop_a "$t/loop_b"
 mkfifo "$t/fifo"
 perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1) or die' "$t/socket"
 printf 'op slot' > "$t/locked.txt"
-printf 'gedeeld' > "$t/h1.txt"
-ln "$t/h1.txt" "$t/h2.txt"  # another name would keep the plain text
-mkdir -p "$t/unlisted/inner"
-printf 'onzichtbaar' > "$t/unlisted/b.txt"
-printf 'eronder' > "$t/unlisted/inner/c.txt"
+printf 'gedeeld' > "$t/h1.txt"; ln "$t/h1.txt" "$t/h2.txt"  # another name would keep the plain text
+printf 'onzichtbaar' > "$t/unlisted/b.txt"; printf 'eronder' > "$t/unlisted/inner/c.txt"
 printf 'alleen lezen' > "$t/ro/inside.txt"
-printf 'regel' > "$t/new"$'\n'"line.txt"
-printf 'bytes' > "$t/bad"$'\xff\xfe'"name.txt"
+printf 'regel' > "$t/new"$'\n'"line.txt"; printf 'bytes' > "$t/bad"$'\xff\xfe'"name.txt"
 long=$(printf 'x%.0s' $(seq 251)).txt  # 255 bytes: no room for "_txt.kol"
 printf 'lang' > "$t/$long"
 left_alone=(link_in.txt link_out.txt dirlink dangling loop_a loop_b fifo socket locked.txt h1.txt h2.txt

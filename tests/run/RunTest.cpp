@@ -13,12 +13,19 @@ namespace kolvik::test {
 namespace {
 namespace fs = std::filesystem;
 
-// A program folder with the log, and a separate target tree.
+// A program folder with the log, and a target tree: a.txt, b.doc, sub/c.pdf, sub/deeper/d.
 struct RunFixture : testing::Test {
     TempDir program, tree;
     std::unique_ptr<TestWindow> w;
     frmKolvik* f = nullptr;
 
+    RunFixture() {
+        WriteFile(tree / "a.txt", "alpha");
+        WriteFile(tree / "b.doc", std::string(5000, 'b'));
+        fs::create_directories(tree / "sub/deeper");
+        WriteFile(tree / "sub/c.pdf", "gamma");
+        WriteFile(tree / "sub/deeper/d", "delta");
+    }
     void Start(const std::string& commandLine, std::vector<std::string> environment = {},
                std::map<std::string, std::string> registry = {}) {
         w = std::make_unique<TestWindow>(program.path(), commandLine, nullptr, environment);
@@ -41,72 +48,62 @@ struct RunFixture : testing::Test {
             lines.push_back(line.substr(10, line.size() - 12));
         return lines;
     }
-    void MakeTree() {
-        WriteFile(tree / "a.txt", "alpha");
-        WriteFile(tree / "b.doc", std::string(5000, 'b'));
-        fs::create_directories(tree / "sub/deeper");
-        WriteFile(tree / "sub/c.pdf", "gamma");
-        WriteFile(tree / "sub/deeper/d", "delta");
+    std::vector<std::string> Shown() {
+        std::vector<std::string> texts;
+        for (const auto& m : w->dialogs.shown) texts.push_back(m.text);
+        return texts;
     }
 };
 
 TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
-    MakeTree();
     Start(tree.path());
     Run(false, "Geheim12");
     EXPECT_EQ(f->lblPercentage.text, "       Klaar !");
     EXPECT_TRUE(f->cmdEncrypt.enabled && f->cmdDecrypt.enabled && f->chkLoggen.enabled);
-
     Start(tree.path());
     Run(true, "Geheim12");
-    const std::vector<std::string> expected = {
-        "-------------------------06-12-2026-------------------------", "  ", "Map: " + tree.path(),
-        "Versleuteld: 4 bestanden", "Overgeslagen: 0 bestanden", "Totaal: 5015 bytes",
-        "Verstreken tijd: 0 min 0 sec",
-        "-------------------------06-12-2026-------------------------", "  ", "Map: " + tree.path(),
-        "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
-        // Decryption counts the encrypted sizes: 5015 + 4 files * 10 + extensions 3 + 3 + 3 + 0.
-        "Totaal: 5064 bytes", "Verstreken tijd: 0 min 0 sec"};
-    EXPECT_EQ(LogLines(), expected);
+    const std::string bar = "-------------------------06-12-2026-------------------------";
+    EXPECT_EQ(
+        LogLines(),
+        (std::vector<std::string>{
+            bar, "  ", "Map: " + tree.path(), "Versleuteld: 4 bestanden",
+            "Overgeslagen: 0 bestanden", "Totaal: 5015 bytes", "Verstreken tijd: 0 min 0 sec", bar,
+            "  ", "Map: " + tree.path(), "Ontsleuteld: 4 bestanden", "Overgeslagen: 0 bestanden",
+            // The encrypted sizes: 5015 + 4 files * 10 + extensions 3 + 3 + 3 + 0.
+            "Totaal: 5064 bytes", "Verstreken tijd: 0 min 0 sec"}));
 }
 
-// Folders of nothing but folders, or nothing at all, are no reason to ask; a target that
-// cannot be listed is, once per run.
+// A tree without files of its own, or an empty one, is no reason to ask; a target that cannot
+// be listed is, once, after the first pass; Cancel ends the program.
 TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
     fs::create_directories(tree / "only/sub");
     WriteFile(tree / "only/sub/x.txt", "x");
-    Start(tree.path());
-    Run(false, "pw");
-    EXPECT_TRUE(w->dialogs.shown.empty());
-    EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
-
     TempDir empty;
-    Start(empty.path());
-    Run(false, "pw");
-    EXPECT_TRUE(w->dialogs.shown.empty());
-
-    // Listing the target fails: asked after the first pass only; Cancel ends the program.
+    for (const std::string& target : {tree / "only", empty.path()}) {
+        Start(target);
+        Run(false, "pw");
+        EXPECT_TRUE(Shown().empty());
+    }
+    EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
     for (const MsgAnswer answer : {MsgAnswer::OK, MsgAnswer::Cancel}) {
-        Start(tree.path());
+        Start(tree / "only");
         w->dialogs.answers = {answer};
         posix::FileCalls failing = posix::RealFileCalls();
         failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
-            if (std::string(path) == ".") return errno = EACCES, -1;
+            if (std::string(path) == ".") return errno = EACCES, -1;  // the listing's own handle
             return posix::RealFileCalls().openat(dirfd, path, flags, mode);
         };
         posix::SetFileCalls(&failing);
         Run(true, "pw");
         posix::SetFileCalls(nullptr);
-        ASSERT_EQ(w->dialogs.shown.size(), 1u);
-        EXPECT_EQ(w->dialogs.shown[0].text, "Kan geen toegang krijgen tot: " + tree.path());
+        EXPECT_EQ(Shown(),
+                  std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "only"});
         EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OKCancel);
         EXPECT_EQ(f->unloaded, answer == MsgAnswer::Cancel);
-        EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
     }
 }
 
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
-    MakeTree();
     Start(tree.path());
     w->screen.onYield = [&] {
         if (f->FilesDone == 1 && !f->ExitRequested) f->OnClick(f->cmdExit);
@@ -117,18 +114,16 @@ TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
     EXPECT_TRUE(fs::exists(tree / "sub/c.pdf"));  // the second pass never ran
 }
 
-// A cancel on a wrong key ends the program; in the second pass the summary is still written.
+// A Cancel on a wrong key ends the program; in the second pass the summary is still written.
 TEST_F(RunFixture, CancelOnWrongKeyEndsTheProgram) {
-    MakeTree();
     Start(tree.path());
     Run(false, "goed");
     Start(tree.path());
     w->dialogs.answers = {MsgAnswer::Cancel};
     Run(true, "fout");
     EXPECT_TRUE(f->unloaded);
-    EXPECT_TRUE(fs::exists(tree / "b_doc.kol"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{tree / "a_txt.kol: Onjuiste sleutel"});
     EXPECT_EQ(LogLines().back(), "SKIP a_txt.kol");  // no summary after it
-
     Start(tree.path());
     w->dialogs.answers = {MsgAnswer::OK, MsgAnswer::OK, MsgAnswer::Cancel};
     Run(true, "fout");
@@ -141,14 +136,13 @@ TEST_F(RunFixture, CancelOnWrongKeyEndsTheProgram) {
 // One file: encrypting ends the program; decrypting lets a wrong key be tried again, opens
 // the file and offers to encrypt it once more in the same window.
 TEST_F(RunFixture, SingleFileRoundTrip) {
-    WriteFile(tree / "brief.txt", "hallo");
-    Start(tree / "brief.txt");
+    Start(tree / "a.txt");
     Run(false, "pw", true);
     EXPECT_TRUE(f->unloaded && f->StopRequested);
-    EXPECT_TRUE(fs::exists(tree / "brief_txt.kol"));
+    EXPECT_TRUE(fs::exists(tree / "a_txt.kol"));
     EXPECT_FALSE(fs::exists(program / "Kolvik.log"));
 
-    Start(tree / "brief_txt.kol");
+    Start(tree / "a_txt.kol");
     Run(true, "fout");
     ASSERT_EQ(w->dialogs.shown.size(), 1u);
     EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OK);
@@ -157,66 +151,56 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     EXPECT_TRUE(f->cmdDecrypt.enabled && !f->cmdEncrypt.enabled);
     EXPECT_EQ(f->focus, "txtPassword_1");
     EXPECT_EQ(f->FilesSkipped, 0) << "a file target asks again instead of skipping";
-    EXPECT_TRUE(fs::exists(tree / "brief_txt.kol") && w->launcher.opened.empty());
+    EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && w->launcher.opened.empty());
 
     Run(true, "pw");
-    EXPECT_EQ(ReadFile(tree / "brief.txt"), "hallo");
-    EXPECT_FALSE(fs::exists(tree / "brief_txt.kol"));
-    EXPECT_EQ(w->launcher.opened, std::vector<std::string>{tree / "brief.txt"});
-    EXPECT_EQ(f->cmdEncrypt.tooltip, tree / "brief.txt");
+    EXPECT_EQ(ReadFile(tree / "a.txt"), "alpha");
+    EXPECT_FALSE(fs::exists(tree / "a_txt.kol"));
+    EXPECT_EQ(w->launcher.opened, std::vector<std::string>{tree / "a.txt"});
+    EXPECT_EQ(f->cmdEncrypt.tooltip, tree / "a.txt");
     EXPECT_TRUE(f->cmdGoEncrypt.visible && !f->cmdGoEncrypt.enabled && !f->cmdGoDecrypt.visible);
     EXPECT_TRUE(f->cmdEncrypt.enabled && !f->unloaded);
 
     Run(false, "pw");  // the window offered to encrypt the same file again
-    EXPECT_TRUE(fs::exists(tree / "brief_txt.kol") && !fs::exists(tree / "brief.txt"));
+    EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt"));
     EXPECT_TRUE(f->unloaded);
 }
 
 // An earlier version took 😀 and turned it into the key "?". Such a file still opens, but the
 // window will not make it again with that password, and the boxes it had locked open again.
 TEST_F(RunFixture, APasswordOutsideWindows1252OpensOldFilesButMakesNoNewOnes) {
-    WriteFile(tree / "brief.txt", "hallo");
-    Start(tree / "brief.txt");
+    Start(tree / "a.txt");
     Run(false, "?", false);
-    Start(tree / "brief_txt.kol");
+    Start(tree / "a_txt.kol");
     Run(true, "\xF0\x9F\x98\x80", false);
-    ASSERT_EQ(ReadFile(tree / "brief.txt"), "hallo");
-    ASSERT_TRUE(w->dialogs.shown.empty());
-
+    ASSERT_EQ(ReadFile(tree / "a.txt"), "alpha");
     f->OnClick(f->cmdEncrypt);  // the window offers to encrypt it again, with the same password
     ASSERT_EQ(w->dialogs.shown.size(), 1u);
-    EXPECT_FALSE(f->cmdGoEncrypt.enabled);
-    EXPECT_TRUE(f->Report.passwordRefused);
-    EXPECT_TRUE(f->txtPassword_1.enabled && f->txtPassword_1.text.empty());
-    EXPECT_TRUE(f->txtPassword_2.enabled && f->txtPassword_2.text.empty());
-    EXPECT_FALSE(f->unloaded);
-    EXPECT_EQ(ReadFile(tree / "brief.txt"), "hallo");
-
+    EXPECT_TRUE(f->Report.passwordRefused && !f->cmdGoEncrypt.enabled && !f->unloaded);
+    EXPECT_TRUE(f->txtPassword_1.enabled && f->txtPassword_2.enabled);
     Run(false, "nieuw", false);
-    EXPECT_TRUE(fs::exists(tree / "brief_txt.kol") && !fs::exists(tree / "brief.txt"));
+    EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt"));
 }
 
-TEST_F(RunFixture, NoTargetRunNeverTouchesAFolderOfInstalledPrograms) {
-    WriteFile(program / "tool", "binary");
+// Without a target a run works on the program's folder, unless that holds installed programs.
+TEST_F(RunFixture, NoTargetRunWorksOnTheProgramFolderUnlessItHoldsInstalledPrograms) {
+    WriteFile(program / "notes.txt", "n");
     Start("", {"PATH=/usr/bin:" + program.path()});
     Run(false, "pw");
-    ASSERT_EQ(w->dialogs.shown.size(), 1u);
-    EXPECT_NE(w->dialogs.shown[0].text.find(program.path()), std::string::npos);
-    EXPECT_NE(w->dialogs.shown[0].text.find("\"Besleutel met Kolvik\""), std::string::npos);
-    EXPECT_EQ(ReadFile(program / "tool"), "binary");
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_NE(Shown()[0].find(program.path()), std::string::npos);
+    EXPECT_NE(Shown()[0].find("\"Besleutel met Kolvik\""), std::string::npos);
+    EXPECT_EQ(ReadFile(program / "notes.txt"), "n");
     EXPECT_TRUE(f->cmdEncrypt.enabled && f->txtPassword_1.enabled);
-}
-
-TEST_F(RunFixture, NoTargetRunWorksOnProgramFolderOtherwise) {
-    WriteFile(program / "notes.txt", "n");
+    f->OnClick(f->cmdGoEncrypt);  // disabled again: a click from elsewhere does nothing
+    EXPECT_EQ(Shown().size(), 1u);
     Start("");
     Run(false, "pw", false);
     EXPECT_TRUE(fs::exists(program / "notes_txt.kol"));
-    EXPECT_TRUE(w->dialogs.shown.empty());  // no access question without a target
+    EXPECT_TRUE(Shown().empty());
 }
 
 TEST_F(RunFixture, ElapsedTimeComesFromTheMonotonicClock) {
-    MakeTree();
     Start(tree.path());
     // The wall clock goes back past midnight during the run; only the monotonic clock counts.
     w->screen.onYield = [&, now = WallClock::now()] {
@@ -230,17 +214,16 @@ TEST_F(RunFixture, ElapsedTimeComesFromTheMonotonicClock) {
 }
 
 TEST_F(RunFixture, PinGuardsEncryptionButNeverDecryption) {
-    MakeTree();
     Start(tree.path());
     Run(false, "abcdef", false);
     Start(tree.path(), {},
           {{"HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext", "ja"},
            {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\", "C0FFEE"}});
-    Run(true, "abcdef", false);  // decryption asks for no PIN code
-    EXPECT_TRUE(w->dialogs.shown.empty());
+    Run(true, "abcdef", false);
+    EXPECT_TRUE(Shown().empty());
     EXPECT_EQ(ReadFile(tree / "a.txt"), "alpha");
-    Run(false, "abcdef", false);             // encryption does, and refuses
-    EXPECT_EQ(w->dialogs.shown.size(), 1u);  // its text is the PIN tests' to check
+    Run(false, "abcdef", false);
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Foute PIN-code"});
     EXPECT_FALSE(fs::exists(tree / "a_txt.kol"));
 }
 

@@ -47,8 +47,8 @@ TEST_P(Startup, AcceptsTargetAsDescribed) {
     EXPECT_EQ(w->cmdEncrypt.enabled, c.encryptEnabled);
     EXPECT_EQ(w->cmdDecrypt.enabled, c.decryptEnabled);
     EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
-    EXPECT_EQ(w->chkLoggen.tooltip, "Loggen uitgeschakeld");
-    EXPECT_EQ(w->lblLoggen.tooltip, "Loggen uitgeschakeld");
+    EXPECT_EQ(w->chkLoggen.tooltip + w->lblLoggen.tooltip,
+              "Loggen uitgeschakeldLoggen uitgeschakeld");
     const std::string shown = argument.empty() ? dir.path() : argument;
     const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
     EXPECT_EQ(w->caption, "kolvik v10.0.2: ... " + tail);
@@ -76,8 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StartCase{"TrailingDot", "notities.", Target::None, false, false, kNoExtension},
                     StartCase{"NamesNothing", "bestaat-niet", Target::None, false, false, kMissing},
                     StartCase{"Quoted", "@\"/tmp\"", Target::None, false, false, kMissing},
-                    // A name with an extension is not enough: reading a pipe or a device
-                    // would never end.
+                    // An extension is not enough: reading a pipe or a device would never end.
                     StartCase{"Fifo", "pijp.txt", Target::None, false, false, kNotPlain},
                     StartCase{"Device", "@/dev/null", Target::None, false, false, kNotPlain}),
     [](const testing::TestParamInfo<StartCase>& i) { return std::string(i.param.name); });

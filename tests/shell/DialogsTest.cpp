@@ -113,9 +113,7 @@ TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
             EXPECT_EQ(fromHelp ? h.unloaded : d.unloaded, removes);
             EXPECT_EQ(s->unloaded, removes);
             EXPECT_EQ(s.registry.RegRead(kKolKey).has_value(), !removes);
-            if (!removes) {
-                EXPECT_EQ(ReadFile(in.store()), before);
-            }
+            EXPECT_TRUE(removes || ReadFile(in.store()) == before) << "Cancel changed the store";
         }
     }
 }
@@ -140,54 +138,44 @@ TEST(RegistrationNotice, ShowsOnlyWhileTheContextMenuIsChecked) {
             if (ctl->name == c.control) l.d.OnMouseDown(ctl);
         SCOPED_TRACE(std::string(c.ctx) + " " + c.control);
         EXPECT_EQ(l.w.dialogs.modalForms.size(), c.shown ? 1u : 0u);
-        if (c.shown) {
-            EXPECT_EQ(text.rfind("NB!   U werkt in dit geval met een PIN-code.\r\nDeze ", 0), 0u);
-            EXPECT_TRUE(
-                text.ends_with("\r\nweer verwijderd worden door Kolvik te de-registreren."));
-        }
+        EXPECT_TRUE(!c.shown ||
+                    (text.starts_with("NB!   U werkt in dit geval met een PIN-code.\r\nDeze ") &&
+                     text.ends_with("\r\nweer verwijderd worden door Kolvik te de-registreren.")));
     }
 }
 
 TEST(EscapeOnOK, ClosesTheDialogAndTheHelpWindowWithoutShiftKeys) {
-    const std::pair<int, int> keys[] = {{27, 0}, {27, kShift}, {27, kCtrl}, {13, 0}};
-    for (const auto& [key, shift] : keys) {
-        const bool closes = key == 27 && shift == 0;
+    for (const auto& [key, shift] : {std::pair{27, 0}, {27, kShift}, {13, 0}}) {
         TestWindow w;
         frmRegistreren d(*w.form);
         frmHelp h(*w.form);
+        d.OnControlKeyDown(d.cmdCancel, kKeyEscape, 0);  // Escape elsewhere does nothing
+        h.OnControlKeyDown(h.lblRegistreren, kKeyEscape, 0);
         d.OnControlKeyDown(d.cmdOK, key, shift);
         h.OnControlKeyDown(h.cmdOK, key, shift);
-        EXPECT_EQ(d.unloaded, closes) << key << "/" << shift;
-        EXPECT_EQ(h.unloaded, closes) << key << "/" << shift;
-        d.OnControlKeyDown(d.cmdCancel, kKeyEscape, 0);
-        h.OnControlKeyDown(h.lblRegistreren, kKeyEscape, 0);
-        EXPECT_EQ(d.unloaded, closes) << "Escape elsewhere";
-        EXPECT_EQ(h.unloaded, closes) << "Escape elsewhere";
+        EXPECT_EQ(d.unloaded, key == 27 && shift == 0) << key << "/" << shift;
+        EXPECT_EQ(h.unloaded, key == 27 && shift == 0) << key << "/" << shift;
     }
 }
 
-TEST(HelpLoad, ReadsTheStoreAfreshAndSaysWhetherThisVersionIsRegistered) {
+// The help window reads the store afresh and says whether this version is registered.
+TEST(Help, TellsTheRegistrationAndClosesBeforeTheDialogOpens) {
     for (const bool registered : {false, true}) {
-        Installed in;
-        if (registered) Register(in.s, "ja", "nee");
-        in.s->KolRegisterd = !registered;  // the load must read the store afresh
-        frmHelp h(*in.s.form);
+        TestWindow w;
+        if (registered) w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = w->ProgId();
+        w->KolRegisterd = !registered;
+        frmHelp h(*w.form);
         h.Form_Load();
-        EXPECT_EQ(in.s->KolRegisterd, registered);
+        EXPECT_EQ(w->KolRegisterd, registered);
         EXPECT_EQ(h.imQuestionmark.tooltip, registered
                                                 ? " deze versie van Kolvik is geregistreerd "
                                                 : " deze versie van Kolvik is NIET geregistreerd ");
+        bool helpClosedFirst = false;
+        w.dialogs.onShowModal = [&](Form&) { helpClosedFirst = h.unloaded; };
+        h.OnClick(h.lblRegistreren);
+        EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>{"Kolvik registreren"});
+        EXPECT_TRUE(helpClosedFirst);
     }
-}
-
-TEST(HelpRegister, ClosesTheHelpWindowBeforeTheDialogOpens) {
-    TestWindow w;
-    frmHelp h(*w.form);
-    bool helpClosedFirst = false;
-    w.dialogs.onShowModal = [&](Form&) { helpClosedFirst = h.unloaded; };
-    h.OnClick(h.lblRegistreren);
-    EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>{"Kolvik registreren"});
-    EXPECT_TRUE(helpClosedFirst);
 }
 
 // Events: m move over the text, f move over the frame, p press on the text, P press on the
@@ -196,8 +184,7 @@ TEST(Notice, ClosesOnTheSecondMoveOverTheTextOrOnAnyPress) {
     const struct {
         const char* events;
         int closesAt;  // index of the event that closes; -1: stays open
-    } cases[] = {{"m", -1}, {"mm", 1}, {"fmf", -1}, {"fmfm", 3},
-                 {"p", 0},  {"P", 0},  {"c", 0},    {"mP", 1}};
+    } cases[] = {{"m", -1}, {"mm", 1}, {"fmfm", 3}, {"p", 0}, {"P", 0}, {"c", 0}};
     for (const auto& c : cases) {
         frmTooltip t;
         t.Form_Load();

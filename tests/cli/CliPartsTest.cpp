@@ -1,17 +1,58 @@
-// The first line of a password file: what is taken as the password and what is refused.
+// The parts of kolvik-cli: which fact wins the exit status when several apply, and what the
+// first line of a password file gives as the password or refuses.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <optional>
 #include <string>
 
+#include "app/CliExitStatus.h"
 #include "app/PasswordLine.h"
 
 namespace kolvik::cli {
 namespace {
 
 using namespace std::string_literals;
+
+TEST(ExitStatus, PrecedenceTable) {
+    // CliOutcome: signal, unusableInput, decryptRun, filesDone, report. RunReport: left,
+    // wrongKeys, pinRefused, passwordRefused, stoppedOnWrongKey, diskFull.
+    const struct {
+        const char* name;
+        CliOutcome outcome;
+        int expected;
+    } cases[] = {
+        {"everything transformed", {.filesDone = 3, .report = {}}, 0},
+        {"empty tree", {.decryptRun = true, .report = {}}, 0},
+        {"files left", {.filesDone = 2, .report = {.left = 1}}, 1},
+        {"full disk, nothing counted as left", {.filesDone = 2, .report = {.diskFull = true}}, 1},
+        {"some files opened, one not", {.decryptRun = true, .filesDone = 1, .report = {1, 1}}, 1},
+        {"no file opened by the password", {.decryptRun = true, .report = {2, 2}}, 4},
+        {"wrong key and other reasons, none opened", {.decryptRun = true, .report = {3, 1}}, 4},
+        {"stopped on a wrong key after others were done",
+         {.decryptRun = true,
+          .filesDone = 4,
+          .report = {.left = 1, .wrongKeys = 1, .stoppedOnWrongKey = true}},
+         4},
+        {"wrong-key rule is for decryption only", {.report = {1, 1}}, 1},
+        {"PIN refused", {.report = {.pinRefused = true}}, 3},
+        {"PIN beats wrong key",
+         {.decryptRun = true,
+          .report = {.left = 1, .wrongKeys = 1, .pinRefused = true, .stoppedOnWrongKey = true}},
+         3},
+        {"refused password", {.report = {.passwordRefused = true}}, 2},
+        {"usage beats PIN", {.report = {.pinRefused = true, .passwordRefused = true}}, 2},
+        {"unusable input", {.unusableInput = true, .report = {}}, 2},
+        {"SIGINT beats files left", {.signal = SIGINT, .filesDone = 5, .report = {.left = 1}}, 130},
+        {"SIGTERM beats usage", {.signal = SIGTERM, .unusableInput = true, .report = {}}, 143},
+        {"SIGTERM beats a wrong key",
+         {.signal = SIGTERM, .decryptRun = true, .report = {1, 1}},
+         143},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExitStatus(c.outcome), c.expected) << c.name;
+}
 
 struct Case {
     const char* name;
@@ -31,10 +72,7 @@ TEST(PasswordLine, JudgeTable) {
         {"empty line is a password for the window to judge", "\n", false, ""},
         {"empty file", "", true, std::nullopt, "leeg"},
         {"4096 bytes with CR LF: the whole read", a4096 + "\r\n", false, a4096},
-        {"4096 bytes at the end of the file", a4096, true, a4096},
         {"4097 bytes and LF", a4096 + "a\n", false, std::nullopt, "langer dan 4096 bytes"},
-        {"4097 bytes at the end of the file", a4096 + "a", true, std::nullopt,
-         "langer dan 4096 bytes"},
         {"limit reached without a line end", a4096 + "aa", false, std::nullopt,
          "langer dan 4096 bytes"},
         {"long line whose last byte read is CR", a4096 + "a\r", false, std::nullopt,
@@ -44,29 +82,21 @@ TEST(PasswordLine, JudgeTable) {
         {"4095 bytes and a two-byte character", std::string(4095, 'a') + "\xC3\xA9\n", false,
          std::nullopt, "langer dan 4096 bytes"},
         {"NUL byte", "ab\0cd\n"s, false, std::nullopt, "stuurteken"},
-        {"zeros only", std::string(4098, '\0'), false, std::nullopt, "stuurteken"},
         {"CR inside the line", "a\rb\n", false, std::nullopt, "stuurteken"},
         {"CR at the end of the file", "ab\r", true, std::nullopt, "stuurteken"},
-        {"tab", "a\tb\n", false, std::nullopt, "stuurteken"},
         {"DEL", "ab\x7F\n", false, std::nullopt, "stuurteken"},
         {"C1 control NEL",
          "a\xC2\x85"
          "b\n",
          false, std::nullopt, "stuurteken"},
         {"first character after the C1 block", "\xC2\xA0\n", false, "\xC2\xA0"},
-        {"accented letter", "wachtw\xC3\xB6ord\n", false, "wachtw\xC3\xB6ord"},
         {"four-byte character", "\xF0\x9F\x94\x91\n", false, "\xF0\x9F\x94\x91"},
         {"highest code point", "\xF4\x8F\xBF\xBF\n", false, "\xF4\x8F\xBF\xBF"},
         {"above the highest code point", "\xF4\x90\x80\x80\n", false, std::nullopt, "UTF-8"},
         {"overlong slash", "\xC0\xAF\n", false, std::nullopt, "UTF-8"},
-        {"overlong three-byte form", "\xE0\x80\xAF\n", false, std::nullopt, "UTF-8"},
         {"surrogate", "\xED\xA0\x80\n", false, std::nullopt, "UTF-8"},
         {"Latin-1 byte", "caf\xE9\n", false, std::nullopt, "UTF-8"},
         {"character cut off by the line end", "ab\xE2\x82\n", false, std::nullopt, "UTF-8"},
-        {"stray continuation byte",
-         "\x80"
-         "ab\n",
-         false, std::nullopt, "UTF-8"},
     };
     for (const auto& c : cases) {
         const PasswordLine got = JudgeFirstLine(c.bytes, c.ended, "pw");
