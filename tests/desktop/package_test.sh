@@ -79,8 +79,8 @@ check "icons are PNGs of their size" bash -c "
         file '$root/usr/share/icons/hicolor/'\$s'x'\$s'/apps/kolvik.png' | grep -q \"PNG image data, \$s x \$s\" || exit 1
     done"
 page() { MANWIDTH=1000 man -l "$root/usr/share/man/man1/$1.1.gz" 2>/dev/null | grep -qF -- "$2"; }
-check "kolvik-cli manual page reads" page kolvik-cli '--stop-on-wrong-key'
-check "kolvik manual page reads" page kolvik 'action "Besleutel met Kolvik"'
+check "kolvik-cli manual page reads" page kolvik-cli 'door --stop-on-wrong-key is gestopt'
+check "kolvik manual page reads" page kolvik 'contextmenuactie "Besleutel met Kolvik"'
 # The MIME type of the package is one that update-mime-database accepts.
 mkdir -p "$work/mime/packages"
 cp "$root/usr/share/mime/packages/kolvik.xml" "$work/mime/packages/"
