@@ -1,8 +1,9 @@
 #include "platform/windows/WindowsRegistry.h"
 
 #define WIN32_LEAN_AND_MEAN
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 
 #include <cstring>
 #include <string>
