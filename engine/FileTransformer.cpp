@@ -26,6 +26,23 @@ struct FileTransformer::Work {
     safefile::FileFacts facts;  // of the file in work
     safefile::Source source;
     std::vector<std::uint8_t> buffer;
+    // Worked out once per key rather than once per file: for small files it is much of the work.
+    std::string keyOf;
+    KeyTable table;
+    std::unique_ptr<Keystream> keystream;
+
+    const KeyTable& Table(const std::string& key) {
+        if (!keystream || key != keyOf) {
+            table = BuildKeyTable(key);
+            keystream = std::make_unique<Keystream>(table);
+            keyOf = key;
+        }
+        return table;
+    }
+    const Keystream& Stream(const std::string& key) {
+        Table(key);
+        return *keystream;
+    }
 };
 
 LeftReason ReasonOf(Fault fault) {
@@ -247,8 +264,8 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     if (fault == Fault::NotRegular) fault = Fault::Changed;
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     const int extLength = static_cast<int>(extAnsi->size());
-    return Transform(name, newName, extLength,
-                     EncryptedHeader(BuildKeyTable(settings.key), *extAnsi), true);
+    return Transform(name, newName, extLength, EncryptedHeader(work.Table(settings.key), *extAnsi),
+                     true);
 }
 
 FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name,
@@ -269,7 +286,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
 
     const std::string path = JoinPath(folder, name);
     events_.FileStarted(path);
-    const KeyTable table = BuildKeyTable(settings.key);
+    const KeyTable& table = work.Table(settings.key);
     if (work.facts.multiplyLinked)
         return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
     fault = work.source.IsOpen() ? work.source.TakeLease()
@@ -359,8 +376,8 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
             };
             hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
             const StreamEnd end =
-                StreamData(work.source, sink, Keystream(BuildKeyTable(settings.key)), extLength,
-                           encrypting, work.buffer, hooks, a.fault, header, first, preloaded);
+                StreamData(work.source, sink, work.Stream(settings.key), extLength, encrypting,
+                           work.buffer, hooks, a.fault, header, first, preloaded);
             a.stopped = end == StreamEnd::Stopped;
             if (end == StreamEnd::Done) {
                 a.fault =
