@@ -14,8 +14,9 @@ namespace {
 TEST(DeletionCrew, RunsEachJobOnceAndReusesItsThreads) {
     DeletionCrew crew;
     // Helpers: one fewer than the jobs, at most kMaxAtOnce - 1; none for a single job.
-    for (const auto& [jobs, helpers] : {std::pair<std::size_t, std::size_t>{0, 0}, {1, 0}, {2, 1},
-                                        {7, 6}, {9, 7}, {200, 7}, {3, 7}}) {
+    using Case = std::pair<std::size_t, std::size_t>;  // jobs, helpers afterwards
+    const Case cases[] = {{0, 0}, {1, 0}, {2, 1}, {7, 6}, {9, 7}, {200, 7}, {3, 7}};
+    for (const auto& [jobs, helpers] : cases) {
         std::vector<std::atomic<int>> runs(jobs);
         crew.Run(jobs, [&](std::size_t i) { ++runs[i]; });
         for (std::size_t i = 0; i < jobs; ++i) EXPECT_EQ(runs[i], 1) << jobs << " jobs, job " << i;
