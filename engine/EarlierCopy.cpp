@@ -14,6 +14,9 @@ Fault EarlierCopy::Open(const safefile::Folder& folder, const std::string& name,
     if (!facts.regular || facts.multiplyLinked) return Fault::NotRegular;
     if (facts.size != size) return Fault::Exists;
     if (const Fault f = file_.Open(folder, name, facts); f != Fault::None) return f;
+    folder_ = &folder;
+    name_ = name;
+    size_ = size;
     inode_ = facts.inode;
     return Fault::None;
 }
@@ -27,10 +30,10 @@ Fault EarlierCopy::Match(const void* data, std::size_t size) {
 }
 
 Fault EarlierCopy::Finish() {
-    std::uint8_t extra = 0;
-    std::size_t got = 0;
-    if (const Fault f = file_.Read(&extra, 1, got); f != Fault::None) return f;
-    if (got != 0) return Fault::Exists;  // it grew while we read it
+    // Reading stops at the size it had: whether it grew while we read it is asked by name.
+    safefile::FileFacts now;
+    if (const Fault f = folder_->Stat(name_, now); f != Fault::None) return f;
+    if (now.inode != inode_ || now.size != size_) return Fault::Exists;
     // The crash may have come before its data reached the disk.
     return file_.Sync();
 }

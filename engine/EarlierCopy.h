@@ -23,6 +23,9 @@ class EarlierCopy {
     std::uint64_t Inode() const { return inode_; }
 
   private:
+    const safefile::Folder* folder_ = nullptr;
+    std::string name_;
+    std::int64_t size_ = 0;
     safefile::Source file_;
     std::vector<std::uint8_t> buffer_;
     std::uint64_t inode_ = 0;

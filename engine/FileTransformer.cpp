@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/Ansi.h"
+#include "engine/DeletionCrew.h"
 #include "engine/EarlierCopy.h"
 #include "engine/FileFormat.h"
 #include "engine/PathHelpers.h"
@@ -15,6 +16,8 @@ namespace kolvik {
 using safefile::Fault;
 
 struct FileTransformer::Work {
+    // First, so that it ends last: the pending entries below are completed on it.
+    DeletionCrew crew;
     std::shared_ptr<safefile::Folder> folder = std::make_shared<safefile::Folder>();
     std::shared_ptr<safefile::Folder> walked;  // handed over by the walk
     std::vector<safefile::PendingOriginal> pending;
@@ -23,6 +26,23 @@ struct FileTransformer::Work {
     safefile::FileFacts facts;  // of the file in work
     safefile::Source source;
     std::vector<std::uint8_t> buffer;
+    // Worked out once per key rather than once per file: for small files it is much of the work.
+    std::string keyOf;
+    KeyTable table;
+    std::unique_ptr<Keystream> keystream;
+
+    const KeyTable& Table(const std::string& key) {
+        if (!keystream || key != keyOf) {
+            table = BuildKeyTable(key);
+            keystream = std::make_unique<Keystream>(table);
+            keyOf = key;
+        }
+        return table;
+    }
+    const Keystream& Stream(const std::string& key) {
+        Table(key);
+        return *keystream;
+    }
 };
 
 LeftReason ReasonOf(Fault fault) {
@@ -57,10 +77,26 @@ namespace {
 // One attempt at writing the copy; the caller decides whether to try again.
 struct Attempt {
     Fault fault = Fault::None;
-    bool stopped = false;    // Exit was pressed: the copy is gone, the original untouched
-    bool nameTaken = false;  // the new name held a file that is not this one's copy
-    bool earlier = false;    // the new name holds this file's copy, finished by an earlier run
-    std::uint64_t copyInode = 0;
+    bool stopped = false;         // Exit was pressed: the copy is gone, the original untouched
+    bool nameTaken = false;       // the new name held a file that is not this one's copy
+    bool earlier = false;         // the new name holds this file's copy, finished by an earlier run
+    std::uint64_t copyInode = 0;  // of an earlier copy
+    std::unique_ptr<safefile::Copy> written;  // the copy this run wrote, once named
+};
+
+// Names passed over whatever the file is; such a file is never opened.
+bool PassedOverByName(const std::string& name, const std::string& exeName) {
+    return name == "Kolvik.exe" || name == "Kolvik.log" || name == exeName || name == "kolvik" ||
+           name == "kolvik-cli";
+}
+
+// Closes the source on the way out unless it was handed on with its pending original.
+struct CloseOnReturn {
+    safefile::Source& source;
+    explicit CloseOnReturn(safefile::Source& s) : source(s) {}
+    CloseOnReturn(const CloseOnReturn&) = delete;
+    CloseOnReturn& operator=(const CloseOnReturn&) = delete;
+    ~CloseOnReturn() { source.Close(); }
 };
 
 // An empty file where the copy goes is what a run killed between claiming a name and filling
@@ -95,6 +131,7 @@ void FileTransformer::UseFolder(std::shared_ptr<safefile::Folder> folder) {
 
 void FileTransformer::Release() {
     CompletePending();
+    work_->crew.Stop();
     work_->source.Close();
     work_->walked.reset();
     work_->folder = std::make_shared<safefile::Folder>();
@@ -113,10 +150,22 @@ Fault FileTransformer::EnterFolder(const std::string& folder) {
     return work.folder->Open(folder);
 }
 
+Fault FileTransformer::LookAt(const std::string& name, bool ofThisKind, bool listedRegular) {
+    auto& work = *work_;
+    work.source.Close();
+    // A regular file of this kind is opened at once and described from the open file: one
+    // call fewer than looking first. Anything else, or a file whose open fails, is looked at.
+    if (listedRegular && ofThisKind && !PassedOverByName(name, settings.exeName)) {
+        work.facts = {};
+        if (work.source.Open(*work.folder, name, work.facts) == Fault::None) return Fault::None;
+    }
+    return work.folder->Stat(name, work.facts);
+}
+
 void FileTransformer::CompletePending() {
     auto& work = *work_;
     if (work.pending.empty()) return;
-    const auto failed = safefile::CompletePending(work.pending);
+    const auto failed = safefile::CompletePending(work.pending, work.crew);
     work.pendingBytes = 0;
     work.pendingFolders = 0;
     // Those originals stay and their copies are gone: the files count as skipped after all.
@@ -179,11 +228,13 @@ void FileTransformer::SkipOtherKind(const std::string& name) {
     events_.Yield();
 }
 
-FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::string& name) {
+FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::string& name,
+                                     bool listedRegular) {
     events_.FileStepBegins();
     auto& work = *work_;
+    const CloseOnReturn closeSource{work.source};
     Fault fault = EnterFolder(folder);
-    if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
+    if (fault == Fault::None) fault = LookAt(name, !EndsInKol(name), listedRegular);
     if (fault == Fault::Access) {
         if (events_.GoOnWithoutAccess()) Leave(folder, name, LeftReason::AccessDenied);
         return {};
@@ -207,20 +258,23 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     // Another name of the same file would keep the plain text.
     if (work.facts.multiplyLinked)
         return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
-    fault = work.source.Open(*work.folder, name, work.facts, true);
+    fault = work.source.IsOpen() ? work.source.TakeLease()
+                                 : work.source.Open(*work.folder, name, work.facts, true);
     // No longer the file that was listed: someone replaced it meanwhile.
     if (fault == Fault::NotRegular) fault = Fault::Changed;
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     const int extLength = static_cast<int>(extAnsi->size());
-    return Transform(name, newName, extLength,
-                     EncryptedHeader(BuildKeyTable(settings.key), *extAnsi), true);
+    return Transform(name, newName, extLength, EncryptedHeader(work.Table(settings.key), *extAnsi),
+                     true);
 }
 
-FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name) {
+FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name,
+                                     bool listedRegular) {
     events_.FileStepBegins();
     auto& work = *work_;
+    const CloseOnReturn closeSource{work.source};
     Fault fault = EnterFolder(folder);
-    if (fault == Fault::None) fault = work.folder->Stat(name, work.facts);
+    if (fault == Fault::None) fault = LookAt(name, EndsInKol(name), listedRegular);
     // Gone since the folder was listed: nothing is left behind.
     if (fault == Fault::NotFound) return {};
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
@@ -232,25 +286,23 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
 
     const std::string path = JoinPath(folder, name);
     events_.FileStarted(path);
-    const KeyTable table = BuildKeyTable(settings.key);
+    const KeyTable& table = work.Table(settings.key);
     if (work.facts.multiplyLinked)
         return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
-    fault = work.source.Open(*work.folder, name, work.facts, true);
+    fault = work.source.IsOpen() ? work.source.TakeLease()
+                                 : work.source.Open(*work.folder, name, work.facts, true);
     if (fault == Fault::NotRegular) fault = Fault::Changed;
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
 
-    // The key is checked before anything is created: a wrong key writes nothing at all.
-    std::string header(1, '\0');
+    // The key is checked before anything is created: a wrong key writes nothing at all. The
+    // header is read with the first block of data: a small file takes one read.
+    PrepareStreamBuffer(work.buffer);
+    const std::uint8_t* const block = work.buffer.data() + kStreamHead;
     std::size_t got = 0;
-    fault = work.source.Read(header.data(), 1, got);
-    if (fault == Fault::None && got == 1) {
-        const std::size_t rest = static_cast<unsigned char>(header[0]) + std::size_t{8};
-        header.resize(1 + rest);
-        fault = work.source.Read(header.data() + 1, rest, got);
-        if (got < rest) header.resize(1 + got);
-    }
-    const bool damaged = fault == Fault::None &&
-                         header.size() < 9 + std::size_t{static_cast<unsigned char>(header[0])};
+    fault = work.source.Read(work.buffer.data() + kStreamHead, kStreamBlock, got);
+    const std::size_t headerSize = 9 + std::size_t{got > 0 ? block[0] : 0U};
+    const std::string header(reinterpret_cast<const char*>(block), std::min(got, headerSize));
+    const bool damaged = fault == Fault::None && got < headerSize;
     if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
     const LeftReason unopenable = damaged ? LeftReason::Damaged : LeftReason::WrongKey;
@@ -285,11 +337,12 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
         work.source.Close();
         return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
     }
-    return Transform(name, plain, extLength, {}, false);
+    return Transform(name, plain, extLength, {}, false, kStreamHead + headerSize, got - headerSize);
 }
 
 FileOutcome FileTransformer::Transform(const std::string& name, const std::string& newName,
-                                       int extLength, const std::string& header, bool encrypting) {
+                                       int extLength, const std::string& header, bool encrypting,
+                                       std::size_t preloadedFirst, std::size_t preloadedSize) {
     auto& work = *work_;
     const std::int64_t size = work.facts.size;
     const std::int64_t copySize = encrypting ? static_cast<std::int64_t>(header.size()) + size + 1
@@ -297,26 +350,23 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     const std::int64_t dataStart = encrypting ? 0 : extLength + 9;
     const bool durableNow = settings.singleFile || size >= kSyncAlone;
 
-    const auto attempt = [&]() {
+    // Writes the copy, or with compare matches the bytes against the file the new name holds.
+    const auto attempt = [&](bool compare, std::size_t first, std::size_t preloaded) {
         Attempt a;
-        TakeOverEmptyClaim(*work.folder, newName, copySize);
-        // The name may hold the finished copy of an interrupted run: then the bytes this run
-        // would write are compared with it instead, and any difference leaves both files.
-        a.earlier = work.folder->Exists(newName);
-        safefile::Copy copy;
+        a.earlier = compare;
+        auto copy = std::make_unique<safefile::Copy>();
         EarlierCopy earlier;
         BlockSink sink;
-        if (a.earlier) {
+        if (compare) {
             a.fault = earlier.Open(*work.folder, newName, copySize);
             sink = [&earlier](const std::uint8_t* data, std::size_t n) {
                 return earlier.Match(data, n);
             };
         } else {
-            a.fault = copy.Create(*work.folder, newName);
-            sink = [&copy](const std::uint8_t* data, std::size_t n) { return copy.Write(data, n); };
-        }
-        if (a.fault == Fault::None && !header.empty()) {
-            a.fault = sink(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+            a.fault = copy->Create(*work.folder, newName);
+            sink = [&copy](const std::uint8_t* data, std::size_t n) {
+                return copy->Write(data, n);
+            };
         }
         if (a.fault == Fault::None) {
             StreamHooks hooks;
@@ -326,25 +376,40 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
             };
             hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
             const StreamEnd end =
-                StreamData(work.source, sink, Keystream(BuildKeyTable(settings.key)), extLength,
-                           encrypting, work.buffer, hooks, a.fault);
+                StreamData(work.source, sink, work.Stream(settings.key), extLength, encrypting,
+                           work.buffer, hooks, a.fault, header, first, preloaded);
             a.stopped = end == StreamEnd::Stopped;
             if (end == StreamEnd::Done) {
                 a.fault =
-                    a.earlier ? earlier.Finish() : copy.Publish(newName, work.facts, durableNow);
-                a.copyInode = a.earlier ? earlier.Inode() : copy.Inode();
+                    compare ? earlier.Finish() : copy->Publish(newName, work.facts, durableNow);
+                if (compare) a.copyInode = earlier.Inode();
             }
         }
-        a.nameTaken = a.earlier && (a.fault == Fault::Exists || a.fault == Fault::NotRegular);
+        a.nameTaken = compare && (a.fault == Fault::Exists || a.fault == Fault::NotRegular);
+        if (!compare && a.fault == Fault::None) a.written = std::move(copy);
         return a;
     };
+    // The name may hold the finished copy of an interrupted run: then the bytes this run writes
+    // are compared with it instead, and any difference leaves both files. No look beforehand:
+    // a taken name shows when naming the copy is refused, or when the copy failed (the
+    // comparison needs no room).
+    const auto tryOnce = [&](std::size_t first, std::size_t preloaded) {
+        TakeOverEmptyClaim(*work.folder, newName, copySize);
+        Attempt a = attempt(false, first, preloaded);
+        if (a.stopped || a.fault == Fault::None || !work.folder->Exists(newName)) return a;
+        if (const Fault f = work.source.Seek(dataStart); f != Fault::None) {
+            a.fault = f;
+            return a;
+        }
+        return attempt(true, 0, 0);
+    };
 
-    Attempt a = attempt();
+    Attempt a = tryOnce(preloadedFirst, preloadedSize);
     if (a.fault == Fault::DiskFull && !a.stopped && !work.pending.empty()) {
         // The originals waiting for their group's sync hold space that their copies need no
         // more: once they are gone, this file may fit.
         CompletePending();
-        if (work.source.Seek(dataStart) == Fault::None) a = attempt();
+        if (work.source.Seek(dataStart) == Fault::None) a = tryOnce(0, 0);
     }
     if (a.stopped) {
         work.source.Close();
@@ -362,9 +427,16 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     stats_.BytesDone += size;
     events_.CountsChanged();
     if (work.pending.empty() || work.pending.back().folder != work.folder) ++work.pendingFolders;
-    safefile::PendingOriginal entry{work.folder, name,        newName, work.facts,
-                                    {},          a.copyInode, size,    durableNow || a.earlier,
-                                    a.earlier};
+    safefile::PendingOriginal entry;
+    entry.folder = work.folder;
+    entry.original = name;
+    entry.copy = newName;
+    entry.originalFacts = work.facts;
+    entry.copyFile = std::move(a.written);
+    entry.copyInode = a.copyInode;
+    entry.countedBytes = size;
+    entry.copyDurable = durableNow || a.earlier;
+    entry.earlierCopy = a.earlier;
     // A leased original stays open until it is deleted, so that the lease can still tell;
     // any other is closed now.
     if (work.source.Leased()) entry.leased = std::move(work.source);

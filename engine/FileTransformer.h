@@ -47,8 +47,12 @@ class FileTransformer {
 
     Settings settings;
 
-    FileOutcome Encrypt(const std::string& folder, const std::string& name);
-    FileOutcome Decrypt(const std::string& folder, const std::string& name);
+    // listedRegular: the folder's listing showed a regular file, which may then be opened
+    // before anything else is asked about it.
+    FileOutcome Encrypt(const std::string& folder, const std::string& name,
+                        bool listedRegular = false);
+    FileOutcome Decrypt(const std::string& folder, const std::string& name,
+                        bool listedRegular = false);
 
     // The walk hands over the open folder whose files follow: they are reached through it,
     // never again through its path.
@@ -60,17 +64,22 @@ class FileTransformer {
     // Deletes the originals whose copies are named, once those copies are on disk.
     void CompletePending();
     // Completes what is pending and closes every file and folder, so that the space of
-    // deleted originals comes back at once.
+    // deleted originals comes back at once; the deletion threads end too.
     void Release();
 
   private:
     struct Work;
     safefile::Fault EnterFolder(const std::string& folder);
+    // Opens the file at once where that is safe and worth it, else looks at it; work_->facts
+    // then describe it. An open file that is not needed after all is closed by the caller.
+    safefile::Fault LookAt(const std::string& name, bool ofThisKind, bool listedRegular);
     // True when the file is left alone by the tests that both directions share.
     bool PassedOver(const std::string& name, const std::string& folder, bool ofThisKind);
     void SkipOtherKind(const std::string& name);
+    // preloaded: data bytes already read into the buffer with the header, [first, first + size).
     FileOutcome Transform(const std::string& name, const std::string& newName, int extLength,
-                          const std::string& header, bool encrypting);
+                          const std::string& header, bool encrypting,
+                          std::size_t preloadedFirst = 0, std::size_t preloadedSize = 0);
 
     RunStats& stats_;
     StopFlags& flags_;

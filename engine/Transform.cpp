@@ -1,5 +1,8 @@
 #include "engine/Transform.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "engine/FileFormat.h"
 
 namespace kolvik {
@@ -16,47 +19,79 @@ void ReportProgress(const StreamHooks& hooks, std::int64_t firstPass, std::int64
 
 }  // namespace
 
+void PrepareStreamBuffer(std::vector<std::uint8_t>& buffer) {
+    // One spare byte after the block: encryption's trailing byte.
+    if (buffer.size() < kStreamHead + kStreamBlock + 1)
+        buffer.resize(kStreamHead + kStreamBlock + 1);
+}
+
 StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keystream& keystream,
                      int extLength, bool encrypting, std::vector<std::uint8_t>& buffer,
-                     const StreamHooks& hooks, safefile::Fault& fault) {
+                     const StreamHooks& hooks, safefile::Fault& fault, const std::string& prefix,
+                     std::size_t preloadedFirst, std::size_t preloadedSize) {
     using safefile::Fault;
-    // One spare byte: decryption holds the last byte read back until it knows more follow.
-    if (buffer.size() < kStreamBlock + 1) buffer.resize(kStreamBlock + 1);
+    PrepareStreamBuffer(buffer);
+    std::uint8_t* const block = buffer.data() + kStreamHead;
     const std::int64_t firstPosition = extLength + 10;
     // Encryption reports positions in the encrypted file, decryption in the plain file.
     const std::int64_t passOffset = encrypting ? extLength + 9 : 0;
-    std::int64_t passes = 0;
-    std::size_t held = 0;  // decryption: a byte carried over from the previous block
-    for (;;) {
-        if (!hooks.proceed()) return StreamEnd::Stopped;
-        std::size_t got = 0;
-        if ((fault = source.Read(buffer.data() + held, kStreamBlock, got)) != Fault::None) {
+    // A header too long for the room before the block goes out on its own.
+    std::size_t head = prefix.size();
+    if (head > kStreamHead) {
+        if ((fault = sink(reinterpret_cast<const std::uint8_t*>(prefix.data()), head)) !=
+            Fault::None) {
             return StreamEnd::Failed;
         }
-        const std::size_t available = held + got;
-        // Decrypting, the newest byte might be the trailing one: keep it back.
-        const std::size_t data = encrypting ? available : (got == 0 ? 0 : available - 1);
-        if (data > 0) {
-            keystream.Apply(buffer.data(), data, firstPosition + passes);
-            if ((fault = sink(buffer.data(), data)) != Fault::None) return StreamEnd::Failed;
-            ReportProgress(hooks, passes + 1, passes + static_cast<std::int64_t>(data), passOffset);
-            passes += static_cast<std::int64_t>(data);
+        head = 0;
+    } else if (head > 0) {
+        std::copy(prefix.begin(), prefix.end(), block - head);
+    }
+    std::int64_t passes = 0;
+    std::size_t held = 0;  // decryption: a byte carried over, just before the block
+    for (;;) {
+        if (!hooks.proceed()) return StreamEnd::Stopped;
+        std::uint8_t* data = block;
+        std::size_t got = 0;
+        if (preloadedSize > 0) {
+            data = buffer.data() + preloadedFirst;
+            got = std::exchange(preloadedSize, 0);
+        } else if ((fault = source.Read(block, kStreamBlock, got)) != Fault::None) {
+            return StreamEnd::Failed;
         }
-        if (!encrypting) {
-            if (got == 0) return StreamEnd::Done;  // what is held is the trailing byte
-            buffer[0] = buffer[available - 1];
-            held = 1;
+        if (encrypting) {
+            // The byte loop's last pass reads past the end and writes one more byte: the
+            // keystream byte of its position, sent with the last block.
+            const bool last = got < kStreamBlock;
+            std::size_t out = got;
+            if (last) {
+                if (!hooks.proceed()) return StreamEnd::Stopped;
+                data[got] = 0;
+                ++out;
+            }
+            keystream.Apply(data, out, firstPosition + passes);
+            if ((fault = sink(data - head, head + out)) != Fault::None) return StreamEnd::Failed;
+            head = 0;
+            ReportProgress(hooks, passes + 1, passes + static_cast<std::int64_t>(out), passOffset);
+            passes += static_cast<std::int64_t>(out);
+            if (last) return StreamEnd::Done;
             continue;
         }
-        if (got < kStreamBlock) break;
+        // What is held is the trailing byte once nothing more follows.
+        if (got == 0) return StreamEnd::Done;
+        // Decrypting, the newest byte might be the trailing one: keep it back.
+        std::uint8_t* const start = data - held;
+        const std::size_t available = held + got;
+        const std::size_t count = available - 1;
+        if (count > 0) {
+            keystream.Apply(start, count, firstPosition + passes);
+            if ((fault = sink(start, count)) != Fault::None) return StreamEnd::Failed;
+            ReportProgress(hooks, passes + 1, passes + static_cast<std::int64_t>(count),
+                           passOffset);
+            passes += static_cast<std::int64_t>(count);
+        }
+        block[-1] = start[available - 1];
+        held = 1;
     }
-    // The byte loop's last pass reads past the end and writes one more byte.
-    if (!hooks.proceed()) return StreamEnd::Stopped;
-    std::uint8_t trailing = 0;
-    keystream.Apply(&trailing, 1, firstPosition + passes);
-    if ((fault = sink(&trailing, 1)) != Fault::None) return StreamEnd::Failed;
-    ReportProgress(hooks, passes + 1, passes + 1, passOffset);
-    return StreamEnd::Done;
 }
 
 }  // namespace kolvik

@@ -8,15 +8,16 @@ using safefile::Fault;
 
 TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
     std::vector<std::string> files, folders, scratch;
-    if (folder->List(files, folders, &scratch) != Fault::None) return Pass::Unlisted;
+    std::vector<bool> regular;
+    if (folder->List(files, folders, &scratch, &regular) != Fault::None) return Pass::Unlisted;
     for (const auto& name : scratch) folder->RemoveLeftoverScratch(name);
-    for (const auto& name : files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
         if (flags_.StopRequested || flags_.ExitRequested) return Pass::Stopped;
         files_.UseFolder(folder);
         if (decrypting)
-            files_.Decrypt(folder->Path(), name);
+            files_.Decrypt(folder->Path(), files[i], regular[i]);
         else
-            files_.Encrypt(folder->Path(), name);
+            files_.Encrypt(folder->Path(), files[i], regular[i]);
         // A full disk, or a wrong-key question answered with Cancel, stops the walk here.
         if (flags_.StopRequested) return Pass::Stopped;
         events_.Yield();

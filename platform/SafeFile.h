@@ -4,6 +4,7 @@
 // deleted only once that copy is on disk. Nothing here knows of the window.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -87,21 +88,25 @@ class Folder {
     // Unlinks name only while it is still the file described by inode.
     Fault Remove(const std::string& name, std::uint64_t inode) const;
     // The entries, by name in byte order: folders are real directories, files everything else
-    // (links are never followed). Kolvik's scratch copies go to scratch, not to files.
+    // (links are never followed). Kolvik's scratch copies go to scratch, not to files. regular
+    // tells, for each of files, whether the listing itself showed a regular file.
     Fault List(std::vector<std::string>& files, std::vector<std::string>& folders,
-               std::vector<std::string>* scratch = nullptr) const;
+               std::vector<std::string>* scratch = nullptr,
+               std::vector<bool>* regular = nullptr) const;
     // Removes a scratch copy that a killed run left; one of a live run is left alone.
     void RemoveLeftoverScratch(const std::string& name) const;
     // Bytes of the regular files here and in every folder below.
     Fault Size(std::int64_t& bytes) const;
 
   private:
+    friend class Copy;
     // Learns the device of the folder just opened, under the path it will be shown by.
     Fault Opened(std::string path);
 
     NativeHandle handle_ = kNoHandle;
     std::string path_;
     std::uint64_t device_ = 0;
+    unsigned newGroup_ = 0;            // the group a file created here gets
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
     mutable int claims_ = -1;          // MayHoldClaims, once asked
 };
@@ -117,10 +122,15 @@ class Source {
 
     // Opens a regular file without following a link and without blocking on a FIFO;
     // fails when the entry is no longer the file that facts describe, and refreshes facts
-    // from the open file. With lease, a read lease is taken where the system grants one, so
-    // that any later writer is noticed; Fault::InUse when a writer already has it open.
+    // from the open file. Facts with inode 0 describe no file yet: whatever regular file the
+    // name holds is opened (Fault::NotRegular for anything else) and described. With lease, a
+    // read lease is taken as by TakeLease.
     Fault Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease = false);
-    // Fills buf up to size; got is smaller only at the end of the file.
+    // Takes a read lease where the system grants one, so that any later writer is noticed;
+    // Fault::InUse when a writer already has the file open.
+    Fault TakeLease();
+    // Fills buf up to size; got is smaller only at the end of the file, or where the file ends
+    // by the size it had when it was opened (a file that grew meanwhile has changed).
     Fault Read(void* buf, std::size_t size, std::size_t& got);
     // Reads on from offset again.
     Fault Seek(std::int64_t offset);
@@ -135,8 +145,10 @@ class Source {
     void Close();
 
   private:
+    friend class HandleCloser;
     NativeHandle handle_ = kNoHandle;
     bool leased_ = false;
+    std::int64_t position_ = 0, size_ = -1;  // size_: as opened; -1 for unknown
 };
 
 // The transformed copy: an unnamed temporary file until it is published.
@@ -151,21 +163,23 @@ class Copy {
     Fault Create(const Folder& folder, const std::string& newName);
     Fault Write(const void* data, std::size_t size);
     // Gives the copy the owner, permission bits and modification time of like, makes it durable
-    // first when asked, then names it; an existing file of that name is never replaced.
+    // first when asked, then names it; an existing file of that name is never replaced
+    // (Fault::Exists). A published copy may stay open until it is discarded or destroyed.
     Fault Publish(const std::string& newName, const FileFacts& like, bool durable);
-    std::uint64_t Inode() const { return inode_; }
+    std::uint64_t Inode() const;
     // Removes the temporary file; a published copy stays.
     void Discard();
 
   private:
+    friend class HandleCloser;
     void StartWriteback();
     Fault LinkUnnamed(const std::string& newName);
     Fault RenameScratch(const std::string& newName);
 
     const Folder* folder_ = nullptr;
     NativeHandle handle_ = kNoHandle;
-    std::string tempName_;  // empty for an unnamed temporary file
-    std::uint64_t inode_ = 0;
+    std::string tempName_;             // empty for an unnamed temporary file
+    mutable std::uint64_t inode_ = 0;  // 0 until asked, while it is open
     // A large copy goes to disk chunk by chunk while it is written: [waited, started) is under
     // way, [started, written) still only in memory.
     std::int64_t written_ = 0, started_ = 0, waited_ = 0;
@@ -179,6 +193,9 @@ struct PendingOriginal {
     std::string original, copy;
     FileFacts originalFacts;  // as the copy was made from it
     Source leased;
+    // The published copy, still open, so that its identity can be asked if it has to go; it is
+    // closed with the deletion. Null for a copy that copyInode describes.
+    std::unique_ptr<Copy> copyFile;
     std::uint64_t copyInode = 0;
     std::int64_t countedBytes = 0;  // what the run added to its byte count for this file
     bool copyDurable = false;
@@ -191,10 +208,20 @@ struct FailedOriginal {
     Fault fault = Fault::Io;  // Fault::Changed: the original changed after it was read
 };
 
-// Makes the copies durable with one sync per file system, then deletes their originals, each
-// only while it is unchanged since it was read. An entry whose step fails keeps its original
-// and loses its copy; those entries are returned with the reason.
-std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending);
+// Runs job(0) to job(count - 1), several at once where it can, and returns once all are done.
+class Crew {
+  public:
+    virtual void Run(std::size_t count, const std::function<void(std::size_t)>& job) = 0;
+
+  protected:
+    ~Crew() = default;
+};
+
+// Makes the copies durable with one sync per file system, then deletes their originals on the
+// crew, each only while it is unchanged since it was read, and closes their files. An entry
+// whose step fails keeps its original and loses its copy; those entries are returned with the
+// reason.
+std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew);
 
 // Unlinks name only while it is still the file that facts describe, unchanged.
 Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,

@@ -16,6 +16,16 @@ int FstatAt(int dirfd, const char* path, struct stat* st, int flags) {
     return ::fstatat(dirfd, path, st, flags);
 }
 
+int CloseRange(unsigned first, unsigned last, int flags) {
+#ifdef SYS_close_range
+    return static_cast<int>(::syscall(SYS_close_range, first, last, flags));
+#else
+    (void)first, (void)last, (void)flags;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
               unsigned flags) {
 #ifdef SYS_renameat2
@@ -27,9 +37,9 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 #endif
 }
 
-const FileCalls kReal{OpenAt,   ::close,   ::read,     ::write,           ::fstat,    FstatAt,
-                      ::fsync,  ::syncfs,  ::fchown,   ::fchmod,          ::futimens, ::utimensat,
-                      ::linkat, RenameAt2, ::unlinkat, ::sync_file_range, Fcntl};
+const FileCalls kReal{OpenAt,      ::close,  CloseRange, ::read,     ::write,           ::fstat,
+                      FstatAt,     ::fsync,  ::syncfs,   ::fchown,   ::fchmod,          ::futimens,
+                      ::utimensat, ::linkat, RenameAt2,  ::unlinkat, ::sync_file_range, Fcntl};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

@@ -11,6 +11,8 @@ namespace kolvik::posix {
 struct FileCalls {
     int (*openat)(int dirfd, const char* path, int flags, mode_t mode);
     int (*close)(int fd);
+    // Closes every descriptor from first to last; ENOSYS on kernels before 5.9.
+    int (*close_range)(unsigned first, unsigned last, int flags);
     ssize_t (*read)(int fd, void* buf, size_t count);
     ssize_t (*write)(int fd, const void* buf, size_t count);
     int (*fstat)(int fd, struct stat* st);
@@ -27,7 +29,7 @@ struct FileCalls {
     int (*unlinkat)(int dirfd, const char* path, int flags);
     // Only a hint to start or wait for writeback; durability still comes from fsync.
     int (*sync_file_range)(int fd, off_t offset, off_t nbytes, unsigned flags);
-    // Leases only: F_SETSIG, F_SETLEASE and F_GETLEASE.
+    // Leases only: F_SETLEASE and F_GETLEASE.
     int (*fcntl)(int fd, int cmd, int arg);
 };
 

@@ -13,8 +13,6 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "platform/posix/FileCalls.h"
@@ -109,12 +107,33 @@ void RaiseOpenFileLimit() {
 }
 
 // A writer that opens a leased file waits until the lease is given up. Giving it up at once
-// lets the writer go on; the lease is then gone, and the original is kept (LeaseHeld).
-int LeaseBreakSignal() { return SIGRTMIN + 1; }
+// lets the writer go on; the lease is then gone, and the original is kept (LeaseHeld). The
+// break comes as a plain SIGIO, which does not say which file: the handler asks every leased
+// descriptor, marked in this bitmap, and gives up those whose lease is being broken. That
+// spares a call per file to name a signal of its own.
+constexpr int kLeaseSlots = 65536;  // descriptors above it get no lease
+constexpr int kSlotBits = 64;
+std::atomic<std::uint64_t> gLeased[kLeaseSlots / kSlotBits];
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "used in a signal handler");
 
-extern "C" void OnLeaseBreak(int, siginfo_t* info, void*) {
+void MarkLeased(int fd, bool leased) {
+    const std::uint64_t bit = std::uint64_t{1} << (fd % kSlotBits);
+    auto& word = gLeased[fd / kSlotBits];
+    if (leased)
+        word.fetch_or(bit);
+    else
+        word.fetch_and(~bit);
+}
+
+extern "C" void OnLeaseBreak(int) {
     const int saved = errno;
-    (void)::fcntl(info->si_fd, F_SETLEASE, F_UNLCK);
+    for (int w = 0; w < kLeaseSlots / kSlotBits; ++w) {
+        for (std::uint64_t bits = gLeased[w].load(); bits != 0; bits &= bits - 1) {
+            const int fd = w * kSlotBits + __builtin_ctzll(bits);
+            // While a break is under way the lease already reads as the type it is broken to.
+            if (::fcntl(fd, F_GETLEASE) != F_RDLCK) (void)::fcntl(fd, F_SETLEASE, F_UNLCK);
+        }
+    }
     errno = saved;
 }
 
@@ -122,11 +141,32 @@ void InstallLeaseBreakHandler() {
     static std::once_flag once;
     std::call_once(once, [] {
         struct sigaction action {};
-        action.sa_sigaction = OnLeaseBreak;
-        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        action.sa_handler = OnLeaseBreak;
+        action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
-        (void)::sigaction(LeaseBreakSignal(), &action, nullptr);
+        (void)::sigaction(SIGIO, &action, nullptr);
     });
+}
+
+// The owner and group a file created now gets, unless its folder says otherwise. Asked once;
+// nothing in Kolvik changes them during a run.
+struct Creator {
+    unsigned user = 0, group = 0;
+};
+
+const Creator& ThisCreator() {
+    static const Creator creator{::geteuid(), ::getegid()};
+    return creator;
+}
+
+// A large group keeps a source and a copy open per file; with a tight limit copies are closed
+// as soon as they are named.
+bool RoomToKeepCopiesOpen() {
+    static const bool room = [] {
+        rlimit limit{};
+        return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= 4096;
+    }();
+    return room;
 }
 
 // ".kolvik-tijdel-PID-N", as Copy::Create names its scratch copies: the process that made it.
@@ -188,6 +228,7 @@ Fault Folder::Opened(std::string path) {
         return f;
     }
     device_ = st.st_dev;
+    newGroup_ = (st.st_mode & S_ISGID) != 0 ? st.st_gid : ThisCreator().group;
     path_ = std::move(path);
     return Fault::None;
 }
@@ -250,21 +291,25 @@ Fault Folder::Remove(const std::string& name, std::uint64_t inode) const {
 
 Source::~Source() { Close(); }
 
-Source::Source(Source&& other) noexcept : handle_(other.handle_), leased_(other.leased_) {
-    other.handle_ = -1;
-    other.leased_ = false;
-}
+Source::Source(Source&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      leased_(std::exchange(other.leased_, false)),
+      position_(other.position_),
+      size_(other.size_) {}
 
 Source& Source::operator=(Source&& other) noexcept {
     if (this != &other) {
         Close();
         handle_ = std::exchange(other.handle_, -1);
         leased_ = std::exchange(other.leased_, false);
+        position_ = other.position_;
+        size_ = other.size_;
     }
     return *this;
 }
 
 void Source::Close() {
+    if (leased_) MarkLeased(handle_, false);
     CloseHandle(handle_);
     leased_ = false;
 }
@@ -280,24 +325,19 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
         Close();
         return f;
     }
-    if (!S_ISREG(st.st_mode) || st.st_ino != facts.inode || st.st_dev != facts.device) {
+    const bool known = facts.inode != 0;
+    if (!S_ISREG(st.st_mode) ||
+        (known && (st.st_ino != facts.inode || st.st_dev != facts.device))) {
         Close();
         return Fault::NotRegular;
     }
     FillFacts(st, facts);
+    position_ = 0;
+    // Where the size is the file system's own record, reading stops there rather than asking
+    // once more for the end; some FUSE and network file systems report sizes that lag.
+    size_ = st.st_size > 0 && !folder.MayHoldClaims() ? st.st_size : -1;
     if (lease) {
-        InstallLeaseBreakHandler();
-        const auto& sys = Sys();
-        if (sys.fcntl(handle_, F_SETSIG, LeaseBreakSignal()) == 0 &&
-            sys.fcntl(handle_, F_SETLEASE, F_RDLCK) == 0) {
-            leased_ = true;
-        } else if (errno == EAGAIN) {
-            // Open for writing elsewhere: whatever that program writes next would be lost.
-            Close();
-            return Fault::InUse;
-        }
-        // Otherwise no lease here (not the owner, or a file system without leases): the
-        // facts compared before the deletion still catch a change.
+        if (const Fault f = TakeLease(); f != Fault::None) return f;
     }
 #ifdef POSIX_FADV_SEQUENTIAL
     // Worth a call only where read-ahead has room to grow.
@@ -306,10 +346,33 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
     return Fault::None;
 }
 
+Fault Source::TakeLease() {
+    if (handle_ < 0 || leased_) return Fault::None;
+    // Past the bitmap no lease is taken; the facts compared before the deletion still tell.
+    if (handle_ >= kLeaseSlots) return Fault::None;
+    InstallLeaseBreakHandler();
+    // Marked first, so that a break that comes right after the lease is never missed.
+    MarkLeased(handle_, true);
+    if (Sys().fcntl(handle_, F_SETLEASE, F_RDLCK) == 0) {
+        leased_ = true;
+        return Fault::None;
+    }
+    const int error = errno;
+    MarkLeased(handle_, false);
+    if (error == EAGAIN) {
+        // Open for writing elsewhere: whatever that program writes next would be lost.
+        Close();
+        return Fault::InUse;
+    }
+    // Otherwise no lease here (not the owner, or a file system without leases): the facts
+    // compared before the deletion still catch a change.
+    return Fault::None;
+}
+
 Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
     got = 0;
     auto* out = static_cast<char*>(buf);
-    while (got < size) {
+    while (got < size && (size_ < 0 || position_ < size_)) {
         const ssize_t n = Sys().read(handle_, out + got, size - got);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -317,13 +380,15 @@ Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
         }
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
+        position_ += n;
     }
     return Fault::None;
 }
 
 Fault Source::Seek(std::int64_t offset) {
-    return ::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) == offset ? Fault::None
-                                                                            : LastFault();
+    if (::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) != offset) return LastFault();
+    position_ = offset;
+    return Fault::None;
 }
 
 Fault Source::Sync() { return Sys().fsync(handle_) == 0 ? Fault::None : LastFault(); }
@@ -338,6 +403,7 @@ Fault Copy::Create(const Folder& folder, const std::string& newName) {
     Discard();
     folder_ = &folder;
     written_ = started_ = waited_ = 0;
+    inode_ = 0;
     handle_ = Sys().openat(folder.Handle(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
     if (handle_ >= 0) return Fault::None;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return LastFault();
@@ -393,12 +459,22 @@ void Copy::StartWriteback() {
 Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool durable) {
     const auto& sys = Sys();
     struct stat st {};
-    if (sys.fstat(handle_, &st) != 0) return LastFault();
+    // An unnamed file on a native file system, made just now by this process: its owner is
+    // known without asking, and its permission bits are set whatever they are.
+    const bool known = tempName_.empty() && !folder_->MayHoldClaims();
+    if (known) {
+        st.st_uid = ThisCreator().user;
+        st.st_gid = folder_->newGroup_;
+    } else if (sys.fstat(handle_, &st) != 0) {
+        return LastFault();
+    } else {
+        inode_ = st.st_ino;
+    }
     // Ownership can only be kept by a privileged user; the content is the same either way.
     if (st.st_uid != like.owner || st.st_gid != like.group) {
         (void)sys.fchown(handle_, like.owner, like.group);
     }
-    if ((st.st_mode & 07777) != like.mode && sys.fchmod(handle_, like.mode) != 0) {
+    if ((known || (st.st_mode & 07777) != like.mode) && sys.fchmod(handle_, like.mode) != 0) {
         return LastFault();
     }
     // Both times given: some FUSE drivers (exfat-fuse) drop the modification time when the
@@ -418,10 +494,20 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     }
     const Fault named = tempName_.empty() ? LinkUnnamed(newName) : RenameScratch(newName);
     if (named != Fault::None) return named;
-    inode_ = st.st_ino;
-    CloseHandle(handle_);
+    // Kept open, its last close goes with the deletion of the original, and its identity is
+    // only asked if it has to go again.
+    if (!RoomToKeepCopiesOpen()) {
+        (void)Inode();
+        CloseHandle(handle_);
+    }
     // The folder entry is made durable with the deletion of the original, never later.
     return Fault::None;
+}
+
+std::uint64_t Copy::Inode() const {
+    struct stat st {};
+    if (inode_ == 0 && handle_ >= 0 && Sys().fstat(handle_, &st) == 0) inode_ = st.st_ino;
+    return inode_;
 }
 
 Fault Copy::LinkUnnamed(const std::string& newName) {
@@ -502,32 +588,68 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
     return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
 }
 
-// Deletes every original still described by its inode. On a journalling file system each
-// deletion may wait for the journal; several in flight share those waits, which makes a group
-// of small files many times quicker to finish.
-std::vector<Fault> RemoveOriginals(const std::vector<PendingOriginal>& pending) {
-    std::vector<Fault> result(pending.size(), Fault::Io);
-    constexpr std::size_t kPerWorker = 16, kMaxWorkers = 8;
-    const std::size_t workers = std::min(kMaxWorkers, pending.size() / kPerWorker);
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i = next++; i < pending.size(); i = next++) {
-            const auto& p = pending[i];
-            result[i] = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
+// Closes many files in few calls: descriptors opened one after the other for the files of a
+// group mostly lie side by side, and a range of them goes in one call.
+class HandleCloser {
+  public:
+    HandleCloser() = default;
+    HandleCloser(const HandleCloser&) = delete;
+    HandleCloser& operator=(const HandleCloser&) = delete;
+    ~HandleCloser() {
+        std::sort(handles_.begin(), handles_.end());
+        const auto& sys = Sys();
+        for (std::size_t i = 0; i < handles_.size();) {
+            std::size_t j = i + 1;
+            while (j < handles_.size() && handles_[j] == handles_[j - 1] + 1) ++j;
+            const auto first = static_cast<unsigned>(handles_[i]);
+            const auto last = static_cast<unsigned>(handles_[j - 1]);
+            if (j - i == 1 || sys.close_range(first, last, 0) != 0) {
+                for (std::size_t k = i; k < j; ++k) sys.close(handles_[k]);
+            }
+            i = j;
         }
-    };
-    std::vector<std::thread> helpers;
-    try {
-        for (std::size_t w = 1; w < workers; ++w) helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-        // No threads to be had: this one does all the work.
     }
-    work();
-    for (auto& t : helpers) t.join();
-    return result;
+    void Add(Source& source) {
+        if (source.handle_ < 0) return;
+        if (source.leased_) MarkLeased(source.handle_, false);
+        handles_.push_back(std::exchange(source.handle_, -1));
+        source.leased_ = false;
+    }
+    void Add(Copy& copy) {
+        // A copy still unnamed is for Discard, which removes its scratch name too.
+        if (copy.handle_ >= 0 && copy.tempName_.empty())
+            handles_.push_back(std::exchange(copy.handle_, -1));
+    }
+
+  private:
+    std::vector<int> handles_;
+};
+
+namespace {
+
+// The deletions of one crew member: its share of the group, each original deleted only while
+// unchanged and the copy of any that stays taken away again. Then the files are closed there
+// too: the last close of a deleted file is what frees its space, and may take its time.
+void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std::size_t last,
+                   bool durable, std::vector<Fault>& result) {
+    HandleCloser closer;
+    for (std::size_t i = first; i < last; ++i) {
+        auto& p = pending[i];
+        result[i] =
+            durable ? RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased) : Fault::Io;
+        // The original stays; its copy is then redundant, and may not even be complete. A copy
+        // that this run did not write is not ours to take away.
+        if (result[i] != Fault::None && !p.earlierCopy) {
+            (void)p.folder->Remove(p.copy, p.copyFile ? p.copyFile->Inode() : p.copyInode);
+        }
+        closer.Add(p.leased);
+        if (p.copyFile) closer.Add(*p.copyFile);
+    }
 }
 
-std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending) {
+}  // namespace
+
+std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
     std::vector<FailedOriginal> failed;
     if (pending.empty()) return failed;
     const bool needSync = std::any_of(pending.begin(), pending.end(),
@@ -552,18 +674,22 @@ std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pendin
             durable = f->SyncFileSystem() == Fault::None && durable;
         }
     }
+    // On a journalling file system each deletion may wait for the journal; several in flight
+    // share those waits, which makes a group of small files many times quicker to finish.
+    constexpr std::size_t kPerShare = 16, kMaxShares = 8;
+    const std::size_t shares = std::clamp<std::size_t>(pending.size() / kPerShare, 1, kMaxShares);
+    std::vector<Fault> removals(pending.size(), Fault::Io);
+    crew.Run(shares, [&](std::size_t k) {
+        CompleteShare(pending, k * pending.size() / shares, (k + 1) * pending.size() / shares,
+                      durable, removals);
+    });
     bool removed = false;
-    const std::vector<Fault> removals =
-        durable ? RemoveOriginals(pending) : std::vector<Fault>(pending.size(), Fault::Io);
     for (std::size_t i = 0; i < pending.size(); ++i) {
         auto& p = pending[i];
         if (removals[i] == Fault::None) {
             removed = true;
             continue;
         }
-        // The original stays; its copy is then redundant, and may not even be complete. A copy
-        // that this run did not write is not ours to take away.
-        if (!p.earlierCopy) (void)p.folder->Remove(p.copy, p.copyInode);
         failed.push_back({std::move(p), removals[i]});
     }
     pending.clear();
@@ -579,41 +705,53 @@ std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pendin
 // --- Listing ---
 
 Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& folders,
-                   std::vector<std::string>* scratch) const {
+                   std::vector<std::string>* scratch, std::vector<bool>* regular) const {
     files.clear();
     folders.clear();
     if (scratch != nullptr) scratch->clear();
-    // A descriptor of its own: closedir closes it, and the folder stays open.
-    const int listing = Sys().openat(handle_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (listing < 0) return LastFault();
-    DIR* dir = ::fdopendir(listing);
-    if (dir == nullptr) {
-        const Fault f = LastFault();
-        Sys().close(listing);
-        return f;
-    }
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isFolder = Sys().fstatat(handle_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISDIR(st.st_mode);
+    if (regular != nullptr) regular->clear();
+    // Read straight from the folder's own descriptor into a large buffer: a folder of a few
+    // thousand entries takes one call, and one more to see the end.
+    if (::lseek(handle_, 0, SEEK_SET) != 0) return LastFault();
+    constexpr std::size_t kListBuffer = std::size_t{64} << 10;
+    thread_local std::vector<char> buffer(kListBuffer);
+    std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
+    for (;;) {
+        const ssize_t n = ::getdents64(handle_, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return LastFault();
         }
-        if (!isFolder && IsScratchName(name)) {
-            if (scratch != nullptr) scratch->push_back(name);
-        } else {
-            (isFolder ? folders : files).push_back(name);
+        if (n == 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer.data() + at);
+            at += entry->d_reclen;
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            unsigned char type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                // Not every file system fills the type in.
+                struct stat st {};
+                if (Sys().fstatat(handle_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                    type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+                }
+            }
+            if (type == DT_DIR) {
+                folders.push_back(name);
+            } else if (IsScratchName(name)) {
+                if (scratch != nullptr) scratch->push_back(name);
+            } else {
+                found.emplace_back(name, type == DT_REG);
+            }
         }
-        errno = 0;
     }
-    const int readError = errno;
-    ::closedir(dir);
-    if (readError != 0) return FromErrno(readError);
-    std::sort(files.begin(), files.end());
+    std::sort(found.begin(), found.end());
     std::sort(folders.begin(), folders.end());
+    files.reserve(found.size());
+    for (auto& [name, isRegular] : found) {
+        files.push_back(std::move(name));
+        if (regular != nullptr) regular->push_back(isRegular);
+    }
     return Fault::None;
 }
 

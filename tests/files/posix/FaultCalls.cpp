@@ -48,7 +48,12 @@ const FileCalls kCounting = [] {
     };
     c.read = [](int fd, void* buf, size_t count) {
         const ssize_t got = real.read(fd, buf, count);
-        if (got == 0 && count > 0 && gPlan->readToEnd) gPlan->readToEnd(fd);
+        if (count == 0 || !gPlan->readToEnd) return got;
+        // The end is found by a read that returns nothing, or by one that reaches the size.
+        struct stat st {};
+        const bool end = got == 0 || (got > 0 && real.fstat(fd, &st) == 0 &&
+                                      ::lseek(fd, 0, SEEK_CUR) >= st.st_size);
+        if (end) gPlan->readToEnd(fd);
         return got;
     };
     c.write = Counted<Call::Write, &FileCalls::write>;

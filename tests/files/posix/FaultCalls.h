@@ -29,7 +29,7 @@ struct FaultPlan {
     int leasesGranted = 0;
     std::function<void(const char* name, int flags)> opening{};  // before an openat
     std::function<void(const char* name)> statting{};            // before an fstatat
-    std::function<void(int fd)> readToEnd{};  // after a read that found the end of a file
+    std::function<void(int fd)> readToEnd{};  // after a read that reached the end of a file
     int Seen(Call c) const { return seen[static_cast<int>(c)]; }
 };
 
