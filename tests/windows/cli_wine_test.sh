@@ -22,6 +22,14 @@ W=$(win "$T")
 exe() { "$wine_run" "$work/bin/kolvik-cli.exe" "$@"; }
 exe_stdin() { exe "$@" < pw; }
 quiet() { "$@" >/dev/null 2>&1; }
+# SIGINT while groot.bin is being encrypted; Wine hands it to the program as Ctrl+C.
+interrupt_mid_file() {
+    "$wine_run" "$work/bin/kolvik-cli.exe" encrypt "$W\\groot.bin" --password-file pw &
+    local pid=$!
+    until ls -l "/proc/$pid/fd" 2>/dev/null | grep -q 'groot\.bin'; do kill -0 "$pid" 2>/dev/null || break; done
+    kill -INT "$pid"
+    wait "$pid"
+}
 printf 'Geheim123\nrest wordt genegeerd\n' > pw
 printf '\xEF\xBB\xBFGeheim123\r\n' > pw_bom  # as Notepad saves it
 printf 'Anders456\n' > pw2
@@ -38,6 +46,7 @@ linux_encrypted() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw
 exe_encrypted() { plain_tree && quiet exe encrypt "$W" --password-file pw; }
 one_encrypted_file() { plain_tree && quiet exe encrypt "$W\\a.txt" --password-file pw; }
 registered() { plain_tree && quiet exe register; }
+big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 100M /dev/zero > "$T/groot.bin"; }
 pin_stored() { registered && quiet exe encrypt "$W\\a.txt" --password-file pw; }
 
 all_encrypted() {
@@ -91,6 +100,7 @@ row "missing PAD"                  plain_tree      2 "$usage"        unchanged  
 row "PAD after register"           plain_tree      2 "te veel argumenten" unchanged  exe register "$W"
 row ".kol file to encrypt"         one_encrypted_file 2 "alleen worden ontsleuteld" unchanged exe encrypt "$W\\a_txt.kol" $p pw
 row "missing password file"        plain_tree      2 "wachtwoordbestand" unchanged   exe encrypt "$W" $p nergens
+row "Ctrl+C mid-file"              big_file      130 -               unchanged       interrupt_mid_file
 row "register"                     plain_tree      0 -               keys_present    exe register
 row "first run after register"     registered      0 "Onthoud de eerste drie tekens" pin_in_registry exe encrypt "$W\\a.txt" $p pw
 row "PIN refused"                  pin_stored      3 "^Foute PIN-code$" unchanged    exe encrypt "$W\\leeg" $p pw2
