@@ -1,6 +1,7 @@
 #pragma once
 // How the program joins folders and names, takes extensions and leaves system folders alone.
 #include <array>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ std::string FixRootPath(std::string_view path);
 std::string GetExtension(std::string_view name);
 // folder + "/" + name, without doubling the slash of the root folder.
 std::string JoinPath(std::string_view folder, std::string_view name);
+// Paths are UTF-8 text here; std::filesystem would take a narrow string in Windows' ANSI code
+// page, so every conversion goes through these two.
+std::filesystem::path FsPath(std::string_view utf8);
+std::string Utf8Path(const std::filesystem::path& path);
 
 inline constexpr std::array<std::string_view, 4> SkipWords = {
     "RECYCLED", "RECYCLER", "System Volume Information", "_RESTORE"};

@@ -3,13 +3,15 @@
 #include <filesystem>
 #include <sstream>
 
+#include "engine/PathHelpers.h"
+
 namespace kolvik {
 namespace {
 
 std::string Canonical(const std::string& path) {
     std::error_code ec;
-    auto p = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : p.lexically_normal().string();
+    auto p = std::filesystem::weakly_canonical(FsPath(path), ec);
+    return ec ? path : Utf8Path(p.lexically_normal());
 }
 
 bool IsSameOrBelow(const std::string& folder, const std::string& root) {

@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 #include "run/InstalledFolders.h"
 
@@ -156,10 +157,10 @@ void frmKolvik::cmdGoEncrypt_Click() {
     CipherKey = txtPassword_1.text;
 
     if (HasFileTarget) {
-        const std::filesystem::path target(TargetFile);
-        std::string name = LastDecryptName.empty() ? target.filename().string() : LastDecryptName;
+        const std::filesystem::path target = FsPath(TargetFile);
+        std::string name = LastDecryptName.empty() ? Utf8Path(target.filename()) : LastDecryptName;
         const std::string folder =
-            LastDecryptFolder.empty() ? target.parent_path().string() : LastDecryptFolder;
+            LastDecryptFolder.empty() ? Utf8Path(target.parent_path()) : LastDecryptFolder;
         EncryptFile(name, folder);
         ReleaseFiles();
         Unload();
@@ -189,9 +190,9 @@ void frmKolvik::cmdGoDecrypt_Click() {
     CipherKey = txtPassword_1.text;
 
     if (HasFileTarget) {
-        const std::filesystem::path target(TargetFile);
-        std::string name = target.filename().string();
-        if (DecryptFile(name, target.parent_path().string())) {
+        const std::filesystem::path target = FsPath(TargetFile);
+        std::string name = Utf8Path(target.filename());
+        if (DecryptFile(name, Utf8Path(target.parent_path()))) {
             ResetFileProgress();
             lblCopyright.visible = true;
             cmdGoEncrypt.enabled = false;

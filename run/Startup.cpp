@@ -58,24 +58,24 @@ void frmKolvik::Form_Load() {
 std::string frmKolvik::TakeTarget(const std::string& path, const std::string& captionStart) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_type type = fs::status(path, ec).type();
+    const fs::file_type type = fs::status(FsPath(path), ec).type();
     if (type == fs::file_type::not_found) return "het bestaat niet.";
     if (ec) return "Kolvik heeft er geen toegang toe.";  // a folder on the way may not be searched
     if (type == fs::file_type::directory) {
-        fs::path folder = fs::absolute(path, ec).lexically_normal();
+        fs::path folder = fs::absolute(FsPath(path), ec).lexically_normal();
         if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
-        TargetFolder = folder.string();
+        TargetFolder = Utf8Path(folder);
         HasFolderTarget = true;
         caption = captionStart + LastCharacters(TargetFolder, 25);
         cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
         return {};
     }
     if (type != fs::file_type::regular) return "het is geen gewoon bestand of map.";
-    const std::string name = fs::path(path).filename().string();
+    const std::string name = Utf8Path(FsPath(path).filename());
     const bool encrypted = name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
     if (!encrypted && GetExtension(name).empty())
         return "een bestand zonder extensie kan niet worden versleuteld.";
-    TargetFile = fs::absolute(path, ec).lexically_normal().string();
+    TargetFile = Utf8Path(fs::absolute(FsPath(path), ec).lexically_normal());
     (encrypted ? cmdEncrypt : cmdDecrypt).enabled = false;
     HasFileTarget = true;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
