@@ -75,6 +75,8 @@ struct ProcessFacts {
     std::string exeName;                   // file name of the running executable, as it stands
     std::string dataFolder;                // where Kolvik.log and the scratch files go
     std::vector<std::string> environment;  // NAME=value entries, in the process's order
+    // A 32-bit program on 64-bit Windows: what it asks of SYSTEM32 lands in SysWOW64.
+    bool systemFolderRedirected = false;
 };
 
 }  // namespace kolvik

@@ -85,7 +85,14 @@ std::string frmKolvik::ScriptFolder() const {
     return svc.process.dataFolder.empty() ? svc.process.programFolder : svc.process.dataFolder;
 }
 
-std::string frmKolvik::ScriptTargetFolder() const { return Is64Bit ? Wow64Folder : SystemFolder; }
+// SysWOW64 is where the copy into SYSTEM32 lands only for a 32-bit program on 64-bit Windows;
+// a 64-bit program's copy, and one that fell back to the program folder, are where SystemFolder
+// says, and the scripts must name the copy that is there.
+std::string frmKolvik::ScriptTargetFolder() const {
+    const bool redirected =
+        Is64Bit && svc.process.systemFolderRedirected && SystemFolder != svc.process.programFolder;
+    return redirected ? Wow64Folder : SystemFolder;
+}
 
 namespace {
 

@@ -151,6 +151,8 @@ ProcessFacts ReadProcessFacts() {
     const std::wstring folder = slash == std::wstring::npos ? L"." : exe.substr(0, slash);
     facts.programFolder = Utf8(folder);
     facts.exeName = Utf8(exe.substr(slash == std::wstring::npos ? 0 : slash + 1));
+    BOOL wow64 = FALSE;
+    facts.systemFolderRedirected = IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
     if (MayWriteIn(folder)) {
         facts.dataFolder = facts.programFolder;
     } else {

@@ -177,6 +177,32 @@ bool AsNobody(const std::function<void()>& body) {
 
 // When the system folder refuses the copy, the icon goes to the program folder and the
 // scripts name the program folder.
+// The scripts name the folder that holds the installed copy. Only a 32-bit program on 64-bit
+// Windows finds its SYSTEM32 copy in SysWOW64; after a refused copy the program folder holds it.
+TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
+    struct Row {
+        const char* processor;
+        bool redirected, refused;
+        const char* named;
+    };
+    const Row rows[] = {
+        {"Intel64 Family 6 Model 158", true, false, "C:\\WINDOWS\\SysWOW64"},
+        {"Intel64 Family 6 Model 158", false, false, "C:\\WINDOWS\\SYSTEM32"},
+        {"Intel64 Family 6 Model 158", true, true, "D:\\Kolvik"},
+        {"AMD64 Family 23 Model 113", true, false, "C:\\WINDOWS\\SYSTEM32"},
+    };
+    for (const Row& row : rows) {
+        TestWindow w(
+            "D:\\Kolvik", "", nullptr,
+            {"SystemRoot=C:\\WINDOWS", std::string("PROCESSOR_IDENTIFIER=") + row.processor});
+        w->WindowsShell = true;
+        w->svc.process.systemFolderRedirected = row.redirected;
+        w->FindSystemFolders();
+        if (row.refused) w->SystemFolder = w->svc.process.programFolder;
+        EXPECT_EQ(w->ScriptTargetFolder(), row.named) << row.processor << " " << row.redirected;
+    }
+}
+
 TEST(REG_Create, FallsBackToTheProgramFolderWhenRefused) {
     Install in;
     // .local/bin and the icon folder stay root's and closed to others.
