@@ -710,17 +710,20 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
     folders.clear();
     if (scratch != nullptr) scratch->clear();
     if (regular != nullptr) regular->clear();
-    // Read straight from the folder's own descriptor into a large buffer: a folder of a few
-    // thousand entries takes one call, and one more to see the end.
-    if (::lseek(handle_, 0, SEEK_SET) != 0) return LastFault();
+    // A descriptor of its own, so that the folder's stays where it is; read into a large
+    // buffer, a folder of a few thousand entries takes one call, and one more to see the end.
+    const int listing = Sys().openat(handle_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (listing < 0) return LastFault();
     constexpr std::size_t kListBuffer = std::size_t{64} << 10;
     thread_local std::vector<char> buffer(kListBuffer);
     std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
     for (;;) {
-        const ssize_t n = ::getdents64(handle_, buffer.data(), buffer.size());
+        const ssize_t n = ::getdents64(listing, buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return LastFault();
+            const Fault f = LastFault();
+            Sys().close(listing);
+            return f;
         }
         if (n == 0) break;
         for (ssize_t at = 0; at < n;) {
@@ -745,6 +748,7 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
             }
         }
     }
+    Sys().close(listing);
     std::sort(found.begin(), found.end());
     std::sort(folders.begin(), folders.end());
     files.reserve(found.size());
