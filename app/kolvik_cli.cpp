@@ -52,6 +52,7 @@ class CliLauncher : public Launcher {
         std::cerr << "Ontsleuteld: " << path << '\n';
         return true;
     }
+    bool StartProgram(const std::string&, WindowState) override { return false; }
 };
 
 std::optional<std::string> PromptHidden(const char* prompt) {

@@ -56,11 +56,17 @@ class Regional {
     virtual std::string DecimalSeparator() = 0;
 };
 
+// How a started program's main window first shows.
+enum class WindowState { Hidden, Normal, MaximizedFocus };
+
 class Launcher {
   public:
     virtual ~Launcher() = default;
     // Opens a document in the desktop's viewer for it, detached; false when that fails.
     virtual bool OpenDocument(const std::string& path) = 0;
+    // Starts a command line (the program, then its arguments, as one text) detached; false
+    // when the program could not be started.
+    virtual bool StartProgram(const std::string& commandLine, WindowState state) = 0;
 };
 
 struct ProcessFacts {

@@ -36,21 +36,32 @@ std::string LocaleRegional::DecimalSeparator() {
     return conv && conv->decimal_point && *conv->decimal_point ? conv->decimal_point : ".";
 }
 
-bool XdgLauncher::OpenDocument(const std::string& path) {
-    // Double fork: the viewer is re-parented to init and never becomes our zombie.
+namespace {
+
+// Double fork: the program is re-parented to init and never becomes our zombie.
+bool StartDetached(const char* const* argv) {
     const pid_t child = fork();
     if (child < 0) return false;
     if (child == 0) {
         setsid();
-        if (fork() == 0) {
-            const char* argv[] = {"xdg-open", path.c_str(), nullptr};
-            execvp("xdg-open", const_cast<char**>(argv));
-        }
+        if (fork() == 0) execvp(argv[0], const_cast<char**>(argv));
         _exit(0);
     }
     int status = 0;
     waitpid(child, &status, 0);
     return true;
+}
+
+}  // namespace
+
+bool XdgLauncher::OpenDocument(const std::string& path) {
+    const char* argv[] = {"xdg-open", path.c_str(), nullptr};
+    return StartDetached(argv);
+}
+
+bool XdgLauncher::StartProgram(const std::string& commandLine, WindowState) {
+    const char* argv[] = {"/bin/sh", "-c", commandLine.c_str(), nullptr};
+    return StartDetached(argv);
 }
 
 ProcessFacts ReadProcessFacts(int argc, char** argv) {

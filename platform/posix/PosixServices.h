@@ -20,10 +20,12 @@ class LocaleRegional : public Regional {
     std::string DecimalSeparator() override;
 };
 
-// xdg-open, started detached so that the viewer outlives nothing of ours.
+// xdg-open, started detached so that the viewer outlives nothing of ours. A command line goes
+// through the shell; a desktop program places its own window.
 class XdgLauncher : public Launcher {
   public:
     bool OpenDocument(const std::string& path) override;
+    bool StartProgram(const std::string& commandLine, WindowState state) override;
 };
 
 class NoKeyState : public KeyState {

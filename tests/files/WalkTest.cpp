@@ -132,5 +132,43 @@ TEST(Viewer, LastThreeCharactersInAnyCase) {
     }
 }
 
+// Windows: notepad by command line, Foxit by its registered command, else the association.
+TEST(Viewer, WindowsViewers) {
+    const std::string foxit = "\"C:\\Foxit\\Foxit Reader.exe\" \"%1\"";
+    struct Case {
+        const char* path;
+        const char* pdfHandler;  // default value of .pdf, or nullptr
+        std::string foxitCommand;
+        std::string started;  // expected command line, maximised with focus
+        bool opened;          // through the association
+    } const cases[] = {
+        {"C:\\d\\Report.TXT", nullptr, "", "C:\\WINDOWS\\notepad.exe C:\\d\\Report.TXT", false},
+        {"C:\\my d\\a.txt", nullptr, "", "C:\\WINDOWS\\notepad.exe C:\\my d\\a.txt", false},
+        {"C:\\d\\brief.doc", nullptr, "", "", true},
+        // The last four characters are the quoted %1; the space before them stays.
+        {"C:\\my d\\a.pdf", "FoxitReader.Document", foxit,
+         "\"C:\\Foxit\\Foxit Reader.exe\"  \"C:\\my d\\a.pdf\"", false},
+        {"C:\\d\\a.pdf", "FoxitReader.Document", "abc", "abc \"C:\\d\\a.pdf\"", false},
+        {"C:\\d\\a.pdf", "foxitreader.document", foxit, "", true},
+        {"C:\\d\\a.pdf", nullptr, "", "", true},
+        {"C:\\d\\a.docx", nullptr, "", "", false},
+    };
+    for (const auto& c : cases) {
+        TestWindow w;
+        w->WindowsShell = true;
+        w->SystemRootPath = "C:\\WINDOWS";
+        if (c.pdfHandler) w.registry.values["HKEY_CLASSES_ROOT\\.pdf\\"] = c.pdfHandler;
+        if (!c.foxitCommand.empty())
+            w.registry.values["HKEY_CLASSES_ROOT\\FoxitReader.Document\\shell\\open\\command\\"] =
+                c.foxitCommand;
+        w->OpenInViewer(c.path);
+        const std::vector<std::pair<std::string, WindowState>> started =
+            c.started.empty() ? std::vector<std::pair<std::string, WindowState>>{}
+                              : std::vector{std::pair{c.started, WindowState::MaximizedFocus}};
+        EXPECT_EQ(w.launcher.started, started) << c.path;
+        EXPECT_EQ(w.launcher.opened.size(), c.opened ? 1u : 0u) << c.path;
+    }
+}
+
 }  // namespace
 }  // namespace kolvik::test

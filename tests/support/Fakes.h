@@ -61,8 +61,13 @@ class FakeRegional : public Regional {
 class FakeLauncher : public Launcher {
   public:
     std::vector<std::string> opened;
+    std::vector<std::pair<std::string, WindowState>> started;
     bool OpenDocument(const std::string& path) override {
         opened.push_back(path);
+        return true;
+    }
+    bool StartProgram(const std::string& commandLine, WindowState state) override {
+        started.emplace_back(commandLine, state);
         return true;
     }
 };

@@ -1,0 +1,173 @@
+#include "platform/windows/WindowsServices.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
+
+#include <vector>
+
+#include "platform/windows/WideText.h"
+
+namespace kolvik {
+namespace {
+
+using win::Utf8;
+using win::Wide;
+
+SYSTEMTIME LocalTime(WallClock::time_point t) {
+    // FILETIME counts 100 ns from 1601; the system clock counts from 1970.
+    constexpr std::int64_t kFrom1601 = 116444736000000000LL;
+    const auto ticks =
+        std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>>(
+            t.time_since_epoch())
+            .count() +
+        kFrom1601;
+    FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME system{}, local{};
+    FileTimeToSystemTime(&utc, &system);
+    SystemTimeToTzSpecificLocalTime(nullptr, &system, &local);
+    return local;
+}
+
+std::string FromBuffer(const wchar_t* buffer, int written) {
+    return written > 1 ? Utf8(std::wstring(buffer, static_cast<std::size_t>(written - 1))) : "";
+}
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// Whether a new file may be made in the folder; the folder's attributes say nothing of its
+// access list, and a program folder under Program Files is refused to a standard user.
+bool MayWriteIn(const std::wstring& folder) {
+    const std::wstring probe =
+        folder + L"\\kolvik-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
+std::wstring Variable(const wchar_t* name) {
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n == 0) return {};
+    std::wstring value(n, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), n));
+    return value;
+}
+
+}  // namespace
+
+std::string UserRegional::TimeOfDay(WallClock::time_point t) {
+    const SYSTEMTIME local = LocalTime(t);
+    wchar_t buffer[128];
+    return FromBuffer(buffer,
+                      GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, buffer, 128));
+}
+
+std::string UserRegional::ShortDate(WallClock::time_point t) {
+    const SYSTEMTIME local = LocalTime(t);
+    wchar_t buffer[128];
+    return FromBuffer(buffer, GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local,
+                                              nullptr, buffer, 128, nullptr));
+}
+
+std::string UserRegional::DecimalSeparator() {
+    wchar_t buffer[8];
+    const std::string separator =
+        FromBuffer(buffer, GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8));
+    return separator.empty() ? "." : separator;
+}
+
+bool ShellLauncher::OpenDocument(const std::string& path) {
+    const std::wstring file = Wide(path);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOWMAXIMIZED;
+    return ShellExecuteExW(&info) != FALSE;
+}
+
+bool ShellLauncher::StartProgram(const std::string& commandLine, WindowState state) {
+    std::wstring line = Wide(commandLine);  // CreateProcessW may write into it
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    switch (state) {
+        case WindowState::Hidden:
+            startup.wShowWindow = SW_HIDE;
+            break;
+        case WindowState::Normal:
+            startup.wShowWindow = SW_SHOWNORMAL;
+            break;
+        case WindowState::MaximizedFocus:
+            startup.wShowWindow = SW_SHOWMAXIMIZED;
+            break;
+    }
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool WindowsKeyState::CapsLockOn() {
+    // Low bit: toggled on; high bit: held down at this moment.
+    const SHORT state = GetKeyState(VK_CAPITAL);
+    return (state & 1) != 0 && (state & 0x8000) == 0;
+}
+
+std::string ArgumentsOf(const std::wstring& commandLine) {
+    std::size_t at = 0;
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        const std::size_t close = commandLine.find(L'"', 1);
+        at = close == std::wstring::npos ? commandLine.size() : close + 1;
+    } else {
+        while (at < commandLine.size() && commandLine[at] != L' ' && commandLine[at] != L'\t') ++at;
+    }
+    while (at < commandLine.size() && (commandLine[at] == L' ' || commandLine[at] == L'\t')) ++at;
+    return Utf8(commandLine.substr(at));
+}
+
+ProcessFacts ReadProcessFacts() {
+    ProcessFacts facts;
+    facts.commandLine = ArgumentsOf(GetCommandLineW());
+    const std::wstring exe = ModulePath();
+    const std::size_t slash = exe.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : exe.substr(0, slash);
+    facts.programFolder = Utf8(folder);
+    facts.exeName = Utf8(exe.substr(slash == std::wstring::npos ? 0 : slash + 1));
+    if (MayWriteIn(folder)) {
+        facts.dataFolder = facts.programFolder;
+    } else {
+        std::wstring data = Variable(L"LOCALAPPDATA");
+        if (data.empty()) data = Variable(L"TEMP");
+        data += L"\\Kolvik";
+        CreateDirectoryW(data.c_str(), nullptr);
+        facts.dataFolder = Utf8(data);
+    }
+    // In process order; the hidden "=C:=C:\..." entries of the current folders are left out,
+    // as the C runtime's environment leaves them out.
+    if (wchar_t* block = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1)
+            if (entry[0] != L'=') facts.environment.push_back(Utf8(entry));
+        FreeEnvironmentStringsW(block);
+    }
+    return facts;
+}
+
+}  // namespace kolvik

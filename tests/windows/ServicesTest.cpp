@@ -1,0 +1,88 @@
+// The Windows services against Wine's own: the user's formats, the command line, the process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/windows/WindowsServices.h"
+
+// After our headers: windows.h defines Yield as a macro.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace kolvik::test {
+namespace {
+
+TEST(WindowsServices, CommandLineAfterTheProgramsName) {
+    const std::pair<const wchar_t*, const char*> cases[] = {
+        {L"kolvik.exe C:\\a.txt", "C:\\a.txt"},
+        {L"\"C:\\Program Files\\Kolvik\\Kolvik.exe\" \"C:\\my d\\a.txt\"", "\"C:\\my d\\a.txt\""},
+        {L"\"C:\\Program Files\\Kolvik.exe\"C:\\a b.txt", "C:\\a b.txt"},
+        {L"Kolvik.exe \t  C:\\caf\u00e9 \u00e9.txt  ", "C:\\caf\xc3\xa9 \xc3\xa9.txt  "},
+        {L"Kolvik.exe", ""},
+        {L"\"C:\\unclosed quote.exe x", ""},
+        {L"", ""},
+    };
+    for (const auto& [line, arguments] : cases) EXPECT_EQ(ArgumentsOf(line), arguments);
+}
+
+// The user's own settings override the locale's, so the formats are set here and put back.
+class UserFormats : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (auto& [type, value, saved] : settings_) {
+            wchar_t buffer[80];
+            GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 80);
+            saved = buffer;
+            SetLocaleInfoW(LOCALE_USER_DEFAULT, type, value);
+        }
+    }
+    void TearDown() override {
+        for (auto& [type, value, saved] : settings_)
+            SetLocaleInfoW(LOCALE_USER_DEFAULT, type, saved.c_str());
+    }
+
+  private:
+    struct Setting {
+        LCTYPE type;
+        const wchar_t* value;
+        std::wstring saved;
+    } settings_[3] = {{LOCALE_SSHORTDATE, L"dd|MM|yyyy", {}},
+                      {LOCALE_STIMEFORMAT, L"HH.mm.ss", {}},
+                      {LOCALE_SDECIMAL, L"#", {}}};
+};
+
+TEST_F(UserFormats, TimeDateAndDecimalSeparator) {
+    // 2026-12-06 23:27:14 UTC, shown in local time; the C runtime's own conversion is the
+    // expectation, so the test holds in any time zone.
+    const std::time_t seconds = 1796599634;
+    std::tm local{};
+    ASSERT_EQ(localtime_s(&local, &seconds), 0);
+    char date[32], time[32];
+    std::strftime(date, sizeof date, "%d|%m|%Y", &local);
+    std::strftime(time, sizeof time, "%H.%M.%S", &local);
+    UserRegional regional;
+    const auto t = WallClock::from_time_t(seconds) + std::chrono::milliseconds(999);
+    EXPECT_EQ(regional.ShortDate(t), date);
+    EXPECT_EQ(regional.TimeOfDay(t), time);
+    EXPECT_EQ(regional.DecimalSeparator(), "#");
+}
+
+TEST(WindowsServices, ProcessFacts) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"KOLVIK_PROBE", L"caf\u00e9"));
+    const ProcessFacts facts = ReadProcessFacts();
+    EXPECT_EQ(facts.exeName, "windows_services_tests.exe");
+    EXPECT_TRUE(facts.programFolder.ends_with("\\tests\\windows")) << facts.programFolder;
+    // The build folder is the user's own: the log goes beside the program.
+    EXPECT_EQ(facts.dataFolder, facts.programFolder);
+    const auto& env = facts.environment;
+    EXPECT_NE(std::find(env.begin(), env.end(), "KOLVIK_PROBE=caf\xc3\xa9"), env.end());
+    EXPECT_TRUE(std::none_of(env.begin(), env.end(),
+                             [](const std::string& e) { return e.empty() || e[0] == '='; }));
+    // SystemRoot is what the system folders come from.
+    EXPECT_NE(std::find_if(env.begin(), env.end(),
+                           [](const std::string& e) { return e.starts_with("SystemRoot="); }),
+              env.end());
+}
+
+}  // namespace
+}  // namespace kolvik::test
