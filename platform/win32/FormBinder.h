@@ -4,6 +4,8 @@
 // call the model. One binder per open window, for any form. The same work as the Qt binder,
 // with Win32 controls placed at the window's DPI.
 #include <windows.h>
+// winbase.h still defines the 16-bit Yield() as a macro, which would hide Screen::Yield.
+#undef Yield
 
 #include <functional>
 #include <map>

@@ -1,12 +1,7 @@
 #include "platform/win32/Win32Services.h"
 
-#include <windows.h>
-
 #include "platform/win32/FormBinder.h"
 #include "platform/win32/Text.h"
-
-// winbase.h still defines the 16-bit Yield() as a macro, which hides Screen::Yield.
-#undef Yield
 
 namespace kolvik::win32 {
 

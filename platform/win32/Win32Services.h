@@ -1,7 +1,12 @@
 #pragma once
 // The window-system services of the logic on Windows: message boxes, modal windows, the
 // yield through the message loop, the mouse pointer and the Caps Lock key.
+#include <windows.h>
+
 #include <chrono>
+
+// winbase.h still defines the 16-bit Yield() as a macro, which would hide Screen::Yield.
+#undef Yield
 
 #include "platform/Services.h"
 
