@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Form.h"
+#include "platform/win32/DdeAnswer.h"
 #include "platform/win32/Layout.h"
 
 namespace kolvik::win32 {
@@ -35,6 +36,8 @@ class FormBinder {
     void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
     // Called once the model has unloaded the form and its window is gone.
     void SetUnloadHandler(std::function<void()> handler) { onUnload_ = std::move(handler); }
+    // The window answers the shell's DDE conversation for that application and topic.
+    void AnswerDdeAs(DdeName name) { dde_ = std::move(name); }
     // While this window is open every other window of the program is disabled.
     void SetModal(bool modal) { modal_ = modal; }
 
@@ -99,6 +102,7 @@ class FormBinder {
     std::vector<Binding> bindings_;
     std::function<void()> onClose_, onUnload_;
     bool modal_ = false;
+    DdeName dde_;
     std::vector<HWND> disabled_;  // the windows this modal one disabled
     bool synced_ = false, placed_ = false, unloadReported_ = false;
     std::string shownCaption_, shownFocus_;
