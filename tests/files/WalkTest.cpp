@@ -94,7 +94,7 @@ TEST(Viewer, LastThreeCharactersInAnyCase) {
         {"/d/x.docx", false},    {"/d/a.txt.bak", false}, {"/d/tx", false},   {"", false}};
     for (const auto& [path, opens] : cases) {
         TestWindow w;
-        w->WindowsShell = false;  // the desktop's viewers, on either system
+        w->WindowsShell = false;  // the desktop's viewers; Windows has its own table below
         w->OpenInViewer(path);
         EXPECT_EQ(w.launcher.opened.size(), opens ? 1u : 0u) << path;
     }

@@ -1,0 +1,4 @@
+#pragma once
+// Resource ids shared by the program's resource script and the views. Pictures are RCDATA
+// resources named after the model's picture names ("block", "exit", ...).
+#define KOLVIK_ICON 102

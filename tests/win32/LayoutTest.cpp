@@ -1,0 +1,163 @@
+// The Win32 views' arithmetic, without a window: twips at a DPI, key codes, the order of key
+// handling and the tab chain. Expected pixels are twips * dpi / 1440, worked by hand.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/Layout.h"
+
+namespace kolvik::win32 {
+namespace {
+
+TEST(Win32Layout, TwipsAtADpi) {
+    struct Row {
+        int twips, dpi, pixels;
+    } const rows[] = {
+        {1440, 96, 96},   {15, 96, 1},      {7, 96, 0},  // 0.47
+        {8, 96, 1},                                      // 0.53
+        {5835, 96, 389},  {5835, 144, 584},              // 583.5 rounds up
+        {3570, 144, 357}, {5835, 120, 486},              // 486.25
+        {-15, 96, -1},    {1440, 192, 192},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(TwipsToPixels(r.twips, r.dpi), r.pixels) << r.twips << " at " << r.dpi;
+}
+
+TEST(Win32Layout, ControlsThatTouchInTwipsTouchOnScreen) {
+    // txtPassword_1 (1800, 240, 2895, 375): its right edge 4695 twips is 313 px at 96 dpi and
+    // 469.5 -> 470 at 144; a size rounded alone would be 193 and 434 (the right edge 614).
+    const Twips box{1800, 240, 2895, 375};
+    EXPECT_EQ(ControlRect(box, 96), (PixelRect{120, 16, 313, 41}));
+    EXPECT_EQ(ControlRect(box, 144), (PixelRect{180, 24, 470, 62}));
+    // cmdEncrypt ends at 4695 twips too; at 144 dpi 3960+735 must meet the next edge exactly.
+    for (int dpi : {96, 120, 144, 168}) {
+        const PixelRect a = ControlRect({3960, 1200, 735, 375}, dpi);
+        const PixelRect b = ControlRect({4695, 1200, 105, 375}, dpi);
+        EXPECT_EQ(a.right, b.left) << dpi;
+    }
+}
+
+TEST(Win32Layout, LinesFontsAndPictures) {
+    // Line7 of the main window: (150, 3150) to (5550, 3150), 2 wide.
+    const Control line = Control::Line("Line7", 150, 3150, 5550, 3150, 2);
+    EXPECT_EQ(LineAt(line, 96), (LinePixels{10, 210, 370, 210, 2}));
+    EXPECT_EQ(LineAt(line, 144), (LinePixels{15, 315, 555, 315, 3}));
+    // 8.25 points: 11 px at 96 dpi, 16.5 -> 17 at 144.
+    EXPECT_EQ(FontHeight(8.25, 96), -11);
+    EXPECT_EQ(FontHeight(8.25, 144), -17);
+    EXPECT_EQ(ScaleFrom96(51, 144), 77);  // 76.5
+    EXPECT_EQ(ScaleFrom96(0, 96), 1);
+}
+
+TEST(Win32Layout, KeyCodesAndShiftState) {
+    struct Row {
+        unsigned vk;
+        int code;
+    } const rows[] = {{0x70, 112}, {0x52, 82}, {0x55, 85}, {0x1B, 27}, {0xA1, 16}, {0xA2, 17},
+                      {0xA5, 18},  {0x14, 20}, {0, 0},     {0xFF, 0},  {0x152, 0}};
+    for (const Row& r : rows) EXPECT_EQ(ModelKeyCode(r.vk), r.code) << std::hex << r.vk;
+    EXPECT_EQ(ShiftState(false, true, false), 2);
+    EXPECT_EQ(ShiftState(true, true, false), 3);
+    EXPECT_EQ(ShiftState(false, true, true), 6);  // AltGr: never Ctrl alone
+    EXPECT_EQ(ShiftState(true, false, true), 5);
+}
+
+// A form that records which handler saw a key, and in what order.
+class KeyForm : public Form {
+  public:
+    Control box{"txt", ControlKind::TextBox, "", {0, 0, 100, 100}, 0};
+    std::vector<std::string> seen;
+    bool takes = false, closesInWindow = false, closesInControl = false;
+
+    std::vector<Control*> Controls() override { return {&box}; }
+    bool OnKeyDown(int code, int) override {
+        seen.push_back("window " + std::to_string(code));
+        if (closesInWindow) Unload();
+        return takes;
+    }
+    void OnControlKeyDown(Control& c, int code, int) override {
+        seen.push_back(c.name + " " + std::to_string(code));
+        if (closesInControl) Unload();
+    }
+    void OnKeyUp(int code, int) override { seen.push_back("up " + std::to_string(code)); }
+};
+
+TEST(Win32Layout, TheWindowSeesAKeyBeforeItsControl) {
+    struct Row {
+        const char* what;
+        bool takes, closesInWindow, closesInControl, focused;
+        std::vector<std::string> seen;
+        int syncs;
+        KeyRoute route;
+    } const rows[] = {
+        {"the window's command", true, false, false, true, {"window 112"}, 1, KeyRoute::Handled},
+        {"an ordinary key",
+         false,
+         false,
+         false,
+         true,
+         {"window 112", "txt 112"},
+         2,
+         KeyRoute::ToControl},
+        {"the form itself focused",
+         false,
+         false,
+         false,
+         false,
+         {"window 112"},
+         1,
+         KeyRoute::ToControl},
+        {"closed by the window", false, true, false, true, {"window 112"}, 1, KeyRoute::Handled},
+        {"closed by the control",
+         false,
+         false,
+         true,
+         true,
+         {"window 112", "txt 112"},
+         2,
+         KeyRoute::Handled},
+    };
+    for (const Row& r : rows) {
+        KeyForm form;
+        form.takes = r.takes;
+        form.closesInWindow = r.closesInWindow;
+        form.closesInControl = r.closesInControl;
+        int syncs = 0;
+        const KeyRoute route =
+            RouteKeyDown(form, r.focused ? &form.box : nullptr, kKeyF1, 0, [&] { ++syncs; });
+        EXPECT_EQ(form.seen, r.seen) << r.what;
+        EXPECT_EQ(syncs, r.syncs) << r.what;
+        EXPECT_EQ(route, r.route) << r.what;
+    }
+    KeyForm form;
+    int syncs = 0;
+    EXPECT_EQ(RouteKeyUp(form, 20, 0, [&] { ++syncs; }), KeyRoute::ToControl);
+    EXPECT_EQ(form.seen, std::vector<std::string>{"up 20"});
+    EXPECT_EQ(syncs, 1);
+}
+
+TEST(Win32Layout, TabChain) {
+    // The main window's chain by position in its control list; tab indexes as laid out:
+    // txtPassword_1 0, txtPassword_2 1, cmdGoEncrypt 2, cmdEncrypt 3, cmdExit 4,
+    // cmdGoDecrypt 5, cmdDecrypt 6, chkLoggen 7, and a label that takes no focus.
+    std::vector<TabStop> stops = {{0, true}, {1, true}, {4, true},  {2, false}, {5, false},
+                                  {3, true}, {6, true}, {-1, true}, {7, true}};
+    struct Row {
+        int from;
+        bool backwards;
+        int to;
+    } const rows[] = {
+        {0, false, 1}, {1, false, 5},  // past the disabled cmdGoEncrypt to cmdEncrypt
+        {5, false, 2}, {2, false, 6},  // past the hidden cmdGoDecrypt
+        {8, false, 0},                 // round to the first
+        {0, true, 8},  {5, true, 1},  {-1, false, 0}, {-1, true, 8},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(NextTabStop(stops, r.from, r.backwards), r.to) << r.from << r.backwards;
+    for (TabStop& s : stops) s.canFocus = false;
+    EXPECT_EQ(NextTabStop(stops, 0, false), -1);
+}
+
+}  // namespace
+}  // namespace kolvik::win32

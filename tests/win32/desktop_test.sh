@@ -1,0 +1,266 @@
+#!/usr/bin/env bash
+# Kolvik.exe on a desktop: Wine on an Xvfb display of its own, driven with xdotool at the places
+# the layout's twips give the controls, at 96 and at 144 dpi. Each step checks the files on
+# disk; each window is saved as a screenshot in the build folder for a person to look at.
+#   tests/win32/desktop_test.sh KOLVIK.EXE BUILD_FOLDER
+set -euo pipefail
+exe=$(realpath "$1")
+build=$(realpath "$2")
+shots=$build/screenshots
+work=$build/desktop-test
+export WINEPREFIX=$build/wineprefix-desktop WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+wine=/usr/lib/wine/wine64
+[ -x $wine ] || wine=$(command -v wine64 || command -v wine)
+
+# An X display of our own: the first free number from 70 on.
+display=70
+while [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ]; do display=$((display + 1)); done
+export DISPLAY=:$display
+xvfb_pid=
+started=()
+cleanup() {
+    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wineserver -k 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
+
+fail() {
+    echo "FOUT: $*" >&2
+    import -window root "$shots/failure.png" 2>/dev/null || true
+    exit 1
+}
+# wait_for SECONDS CONDITION...: polls the condition until it holds.
+wait_for() {
+    local limit=$(($1 * 10))
+    shift
+    for _ in $(seq $limit); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
+rm -rf "$work"
+mkdir -p "$shots" "$work/prog"
+rm -f "$shots/failure.png"
+# A fresh prefix: no registration, PIN code or installed copy left from an earlier run.
+rm -rf "$WINEPREFIX"
+$wine wineboot -i >/dev/null 2>&1
+# Wine draws the window frames itself (there is no window manager), so captions show.
+$wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
+# The program runs from a folder of its own, where it writes Kolvik.log.
+cp "$exe" "$work/prog/Kolvik.exe"
+prog=$work/prog/Kolvik.exe
+
+dpi=96
+px() { echo $((($1 * dpi + 720) / 1440)); }  # twips to pixels, rounded
+
+# find_window NAME_REGEX: waits for the window. xdotool gives up on a search when a window it
+# lists is destroyed meanwhile (a message box closing), so each search is tried again.
+find_window() {
+    for _ in $(seq 300); do
+        wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1) || true
+        [ -z "$wid" ] || return 0
+        sleep 0.1
+    done
+    fail "geen venster '$1'"
+}
+# window NAME_REGEX CLIENT_WIDTH_TWIPS CLIENT_HEIGHT_TWIPS: finds the window and its client
+# area's place on screen (the frame is what the window has beyond its client size).
+window() {
+    find_window "$1"
+    sleep 0.5
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    local cw ch border
+    cw=$(px "$2")
+    ch=$(px "$3")
+    border=$(((WIDTH - cw) / 2))
+    cx=$((X + border))
+    cy=$((Y + HEIGHT - border - ch))
+    [ "$border" -ge 0 ] && [ $((cy - Y)) -ge "$border" ] || fail "venster '$1' is te klein"
+}
+# click LEFT TOP WIDTH HEIGHT (twips, in the last window found): the control's centre.
+click() {
+    xdotool mousemove --sync $((cx + $(px $(($1 + $3 / 2))))) $((cy + $(px $(($2 + $4 / 2))))) \
+        click 1
+    sleep 0.4
+}
+shot() {
+    # The pointer steps out of the way, and a tooltip it raised goes with it. It comes back
+    # after: without a window manager the keys go to the window under the pointer.
+    local X0 Y0 SCREEN WINDOW
+    eval "$(xdotool getmouselocation --shell)"
+    X0=$X Y0=$Y
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool mousemove 0 0
+    sleep 1
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shots/$1-$dpi.png"
+    xdotool mousemove "$X0" "$Y0"
+    sleep 0.3
+}
+start() {
+    "$wine" "$prog" "$@" >/dev/null 2>&1 &
+    started+=($!)
+}
+appears() {
+    find_window "$1"
+    sleep 0.5
+}
+gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+
+# The main window's controls (twips), as laid out.
+main_w=5835 main_h=3570
+txt1="1800 240 2895 375" cmdExit="4800 240 735 855" cmdGo="1800 1200 2055 375"
+cmdEncrypt="3960 1200 735 375" cmdDecrypt="4800 1200 735 375" chkLoggen="1560 1320 255 255"
+password=Geheim-42
+
+# type_password: both boxes, as a user would (the first has the focus at start).
+type_password() {
+    click $txt1
+    xdotool type --delay 30 "$password"
+    xdotool key Tab
+    xdotool type --delay 30 "$password"
+}
+
+make_tree() {
+    tree=$work/boom-$dpi
+    mkdir -p "$tree/sub"
+    printf 'eerste regel\r\n' >"$tree/a.txt"
+    head -c 70000 /dev/urandom >"$tree/sub/b.bin"
+    cp -r "$tree" "$work/origineel-$dpi"
+    wtree=$(winepath -w "$tree")
+}
+all_encrypted() { [ -f "$tree/a_txt.kol" ] && [ -f "$tree/sub/b_bin.kol" ] && [ ! -e "$tree/a.txt" ]; }
+all_decrypted() { [ -f "$tree/a.txt" ] && [ -f "$tree/sub/b.bin" ] && [ ! -e "$tree/a_txt.kol" ]; }
+logged() { grep -q "$1" "$work/prog/Kolvik.log" 2>/dev/null; }
+
+run_at() {
+    dpi=$1
+    $wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    wineserver -k 2>/dev/null || true
+    make_tree
+
+    # Encrypt the tree, with the log on.
+    start "$wtree"
+    window '^Kolvik v10\.0\.2' $main_w $main_h
+    type_password
+    click $chkLoggen
+    click $cmdEncrypt
+    click $cmdGo
+    wait_for 60 all_encrypted || fail "boom niet versleuteld bij $dpi dpi"
+    wait_for 10 logged "Versleuteld: 2 bestanden" || fail "geen samenvatting in Kolvik.log"
+    shot main
+    click $cmdExit
+    wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+
+    # Decrypt it again: every file as it was.
+    start "$wtree"
+    window '^Kolvik v10\.0\.2' $main_w $main_h
+    type_password
+    click $cmdDecrypt
+    click $cmdGo
+    wait_for 60 all_decrypted || fail "boom niet ontsleuteld bij $dpi dpi"
+    diff -r "$work/origineel-$dpi" "$tree" || fail "ontsleutelde boom wijkt af"
+
+    # The key commands reach the window whichever control has the focus: here a text box.
+    xdotool key F1
+    window '^Help$' 3645 2685
+    shot help
+    xdotool key Escape  # the help window's Exit button has the focus
+    wait_for 10 gone '^Help$' || fail "Escape sluit het helpvenster niet"
+    window '^Kolvik v10\.0\.2' $main_w $main_h
+    click $txt1
+    xdotool key ctrl+r
+    window '^Kolvik registreren$' 3645 2685
+    shot registreren
+    reg_x=$cx reg_y=$cy
+    # A press on the context-menu text, with its box ticked, explains the PIN code.
+    click 900 1350 1665 615
+    window '^Kolvik$' 4680 2295
+    shot tooltip
+    click 150 150 4365 1965
+    wait_for 10 gone '^Kolvik$' || fail "de uitleg sluit niet"
+    cx=$reg_x cy=$reg_y
+}
+
+run_at 144
+# The registration dialog is still open: cancel, and end the program.
+click 2475 1650 915 315
+window '^Kolvik v10\.0\.2' $main_w $main_h
+click $cmdExit
+wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+
+run_at 96
+# Register: the .kol association and both context-menu entries (both boxes are ticked).
+click 2475 1200 915 315
+wait_for 10 gone '^Kolvik registreren$' || fail "OK sluit de registratie niet"
+reg_command() { $wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+open_command=$(reg_command 'HKCR\kolvik10.0.2\shell\Open\command')
+file_command=$(reg_command 'HKCR\*\shell\Besleutel met Kolvik\command')
+folder_command=$(reg_command 'HKCR\Directory\shell\Kolvik.Besleutel\command')
+echo "geregistreerd: $open_command"
+[[ $open_command == \"*'\Kolvik.exe" %1' ]] || fail "open-commando: '$open_command'"
+[ "$file_command" = "$open_command" ] && [ "$folder_command" = "$open_command" ] ||
+    fail "contextmenu-commando's wijken af: '$file_command' '$folder_command'"
+# Ctrl+U asks before it removes anything; Cancel keeps the registration.
+window '^Kolvik v10\.0\.2' $main_w $main_h
+click $txt1
+xdotool key ctrl+u
+appears '^Kolvik$'
+xdotool key Escape
+wait_for 10 gone '^Kolvik$' || fail "de vraag van Ctrl+U sluit niet"
+click $cmdExit
+wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+
+# The start from Explorer: the registered commands with a clicked file and folder whose names
+# hold spaces. The context-menu commands run as Explorer runs them: %1 replaced by the path.
+map="$work/map met spaties"
+mkdir -p "$map"
+printf 'notitie\r\n' >"$map/notitie 1.txt"
+wmap=$(winepath -w "$map")
+tail25() { local s=$1; [ ${#s} -le 25 ] && echo "$s" || echo "${s: -25}"; }
+caption_of() { sed 's/[][\\.^$*+?(){}|]/\\&/g' <<<": ... $(tail25 "$1")"; }
+explorer_command() {  # explorer_command PATH: the file verb's command for PATH, run by cmd
+    printf '%s\r\n' "${file_command/\%1/$1}" >"$work/verb.bat"
+    "$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
+    started+=($!)
+}
+explorer_command "$wmap\\notitie 1.txt"
+window "$(caption_of "$wmap\\notitie 1.txt")\$" $main_w $main_h
+type_password
+click $cmdEncrypt
+click $cmdGo
+# The first run under the context menu makes the PIN code: one message, OK.
+appears '^Kolvik$'
+xdotool key Return
+wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: bestand niet versleuteld"
+wait_for 10 gone '^Kolvik v10' || fail "een versleuteld bestand sluit het programma niet"
+
+# The open command of the association, through the shell as a double-click goes.
+"$wine" start /unix "$map/notitie 1_txt.kol" >/dev/null 2>&1 &
+started+=($!)
+window "$(caption_of "$wmap\\notitie 1_txt.kol")\$" $main_w $main_h
+type_password
+click $cmdDecrypt
+click $cmdGo
+wait_for 30 test -f "$map/notitie 1.txt" || fail "associatie: bestand niet ontsleuteld"
+# A decrypted text file opens in Notepad.
+appears 'Notepad|Kladblok'
+xdotool key alt+F4  # Notepad has the focus, maximised over everything
+wait_for 10 gone 'Notepad|Kladblok' || fail "Kladblok sluit niet"
+window '^Kolvik v10\.0\.2' $main_w $main_h
+click $cmdExit
+wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+
+# The folder's context-menu command.
+printf '%s\r\n' "${folder_command/\%1/$wmap}" >"$work/verb.bat"
+"$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
+started+=($!)
+window "$(caption_of "$wmap")\$" $main_w $main_h
+type_password
+click $cmdEncrypt
+click $cmdGo
+wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: map niet versleuteld"
+click $cmdExit
+echo "desktop_test: geslaagd; schermafdrukken in $shots"
