@@ -80,7 +80,9 @@ std::string DesktopEntry(std::string_view program, std::string_view icon) {
         "Icon=" + KeyFileValue(icon),
         "MimeType=" + std::string(kKolvikMimeType) + ";",
         "Terminal=false",
-        "Categories=Utility;Security;",
+        // Security is an additional category: it wants System or Settings beside it.
+        "Categories=System;Security;",
+        "Keywords=versleutelen;ontsleutelen;wachtwoord;beveiliging;",
         std::string(kDesktopOwnerMark),
     });
 }

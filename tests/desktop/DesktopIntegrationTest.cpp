@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "UserActions.h"
 #include "support/Fakes.h"
@@ -105,8 +106,8 @@ TEST(DesktopIntegration, InstallsWhereTheDesktopFindsItAndRemovesOnlyOurs) {
     d.Register();
     for (const auto& f : d.OurFiles()) EXPECT_TRUE(fs::exists(f)) << f;
     const std::string entry = d.data + "/applications/kolvik.desktop";
-    const auto [rc, complaints] = Shell("desktop-file-validate " + Quoted(entry));
-    EXPECT_EQ(rc, 0) << complaints;
+    // Not even a hint: a desktop that reads the entry may act on any of them.
+    EXPECT_EQ(Shell("desktop-file-validate " + Quoted(entry)), std::make_pair(0, std::string()));
     EXPECT_NE(ReadFile(entry).find("\nExec=" + d.home + "/.local/bin/kolvik %f\n"),
               std::string::npos);
     EXPECT_EQ(d.XdgMime("query filetype " + Quoted(d.dir / "brief_txt.kol")),

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package: built with cpack from the build tree, its contents and fields
-# checked, then unpacked into a scratch root. Usage: package_test.sh BUILD_DIR
+# checked, judged by lintian, then unpacked into a scratch root where the desktop entry and
+# the AppStream metadata are validated. Usage: package_test.sh BUILD_DIR
 #
 # dpkg -x, not dpkg --root: --root wants a dpkg database in the scratch root, would refuse
 # the package for dependencies that root does not hold (Qt, libc) and would run the
@@ -30,7 +31,10 @@ check "kolvik executable" has -rwxr-xr-x /usr/bin/kolvik
 check "kolvik-cli executable" has -rwxr-xr-x /usr/bin/kolvik-cli
 check "desktop entry" has -rw-r--r-- /usr/share/applications/kolvik.desktop
 check "MIME type" has -rw-r--r-- /usr/share/mime/packages/kolvik.xml
-check "manual page" has -rw-r--r-- /usr/share/man/man1/kolvik-cli.1.gz
+for file in man/man1/kolvik.1.gz man/man1/kolvik-cli.1.gz doc/kolvik/changelog.gz \
+    doc/kolvik/copyright metainfo/org.kolvik.Kolvik.metainfo.xml; do
+    check "$file" has -rw-r--r-- /usr/share/$file
+done
 for size in 16 24 32 48 64 128 256; do
     check "icon $size" has -rw-r--r-- /usr/share/icons/hicolor/${size}x${size}/apps/kolvik.png
 done
@@ -45,16 +49,38 @@ depends=$(field Depends)
 check "depends on libc" grep -q 'libc6 (>= ' <<<"$depends"
 check "depends on Qt widgets" grep -q 'libqt6widgets6' <<<"$depends"
 
+# Only the placeholder mail address may be flagged, in the Maintainer field and the
+# changelog; its tag also shows that lintian got as far as reading the package.
+lintian "$deb" >"$work/lintian" 2>&1
+mail='^E: kolvik: bogus-mail-host(-in-debian-changelog)? (Maintainer )?kolvik@localhost( |$)'
+check "lintian ran" grep -qE "$mail" "$work/lintian"
+flagged=$(grep -E '^[EW]: ' "$work/lintian" | grep -vE "$mail")
+[ -n "$flagged" ] && echo "$flagged" >&2
+check "lintian: no error or warning but the mail address" [ -z "$flagged" ]
+
 root="$work/root"
 dpkg -x "$deb" "$root"
+doc="$root/usr/share/doc/kolvik"
+metainfo="$root/usr/share/metainfo/org.kolvik.Kolvik.metainfo.xml"
+check "changelog names this version" \
+    [ "$(zcat "$doc/changelog.gz" | dpkg-parsechangelog -l - -S Version)" = "$(field Version)" ]
+check "metainfo names this release" grep -q "<release version=\"$(field Version)\"" "$metainfo"
+check "metainfo validates" appstreamcli validate --no-net --strict "$metainfo"
+launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+check "metainfo launches the desktop entry" [ -f "$root/usr/share/applications/$launchable" ]
 check "unpacked cli runs" bash -c "'$root/usr/bin/kolvik-cli' --version | grep -qx 'kolvik-cli 10.0.2'"
-check "desktop entry validates" desktop-file-validate "$root/usr/share/applications/kolvik.desktop"
+hints=$(desktop-file-validate "$root/usr/share/applications/kolvik.desktop" 2>&1) ||
+    hints="exit status $?: $hints"
+[ -n "$hints" ] && echo "$hints" >&2
+check "desktop entry validates without a hint" [ -z "$hints" ]
 check "desktop entry runs kolvik" grep -qx 'Exec=kolvik %f' "$root/usr/share/applications/kolvik.desktop"
 check "icons are PNGs of their size" bash -c "
     for s in 16 24 32 48 64 128 256; do
         file '$root/usr/share/icons/hicolor/'\$s'x'\$s'/apps/kolvik.png' | grep -q \"PNG image data, \$s x \$s\" || exit 1
     done"
-check "manual page reads" bash -c "man -l '$root/usr/share/man/man1/kolvik-cli.1.gz' 2>/dev/null | grep -q -- '--stop-on-wrong-key'"
+page() { MANWIDTH=1000 man -l "$root/usr/share/man/man1/$1.1.gz" 2>/dev/null | grep -qF -- "$2"; }
+check "kolvik-cli manual page reads" page kolvik-cli 'door --stop-on-wrong-key is gestopt'
+check "kolvik manual page reads" page kolvik 'contextmenuactie "Besleutel met Kolvik"'
 # The MIME type of the package is one that update-mime-database accepts.
 mkdir -p "$work/mime/packages"
 cp "$root/usr/share/mime/packages/kolvik.xml" "$work/mime/packages/"
