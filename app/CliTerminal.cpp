@@ -1,7 +1,5 @@
 #include "app/CliTerminal.h"
 
-#include <unistd.h>
-
 #include <iostream>
 
 namespace kolvik::cli {
@@ -24,8 +22,8 @@ std::string OnOneLine(std::string text) {
 
 }  // namespace
 
-CliScreen::CliScreen(std::function<bool()> signalled)
-    : signalled_(std::move(signalled)), terminal_(isatty(STDERR_FILENO) != 0) {}
+CliScreen::CliScreen(std::function<bool()> signalled, bool terminal)
+    : signalled_(std::move(signalled)), terminal_(terminal) {}
 
 void CliScreen::Yield() {
     if (!form) return;

@@ -14,7 +14,8 @@ namespace kolvik::cli {
 // Yields become the moments to notice a signal and to redraw the progress line.
 class CliScreen : public Screen {
   public:
-    explicit CliScreen(std::function<bool()> signalled);
+    // terminal: whether standard error is one, which a progress line needs.
+    CliScreen(std::function<bool()> signalled, bool terminal);
     CliScreen(const CliScreen&) = delete;
     CliScreen& operator=(const CliScreen&) = delete;
     frmKolvik* form = nullptr;

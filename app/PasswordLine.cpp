@@ -58,6 +58,8 @@ std::string NotText(const std::string& sourceName) {
 
 PasswordLine JudgeFirstLine(std::string_view bytes, bool sourceEnded,
                             const std::string& sourceName) {
+    // Notepad starts a UTF-8 file with a byte-order mark; it is no part of the password.
+    if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
     if (bytes.empty() && sourceEnded)
         return {std::nullopt, "geen wachtwoord: " + sourceName + " is leeg."};
     const std::size_t lf = bytes.find('\n');

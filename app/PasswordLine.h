@@ -8,8 +8,10 @@
 namespace kolvik::cli {
 
 inline constexpr std::size_t kMaxPasswordBytes = 4096;
-// Enough to see where a line of the longest allowed length ends: its CR and LF.
-inline constexpr std::size_t kPasswordReadLimit = kMaxPasswordBytes + 2;
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Enough to see where a line of the longest allowed length ends: a byte-order mark before it,
+// its CR and LF after it.
+inline constexpr std::size_t kPasswordReadLimit = kByteOrderMark.size() + kMaxPasswordBytes + 2;
 
 struct PasswordLine {
     std::optional<std::string> password;

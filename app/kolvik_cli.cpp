@@ -1,33 +1,21 @@
 // kolvik-cli: the main window's model driven from a script. It types the password,
 // presses the buttons and answers the questions; everything else is the window's own.
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <clocale>
-#include <csignal>
 #include <iostream>
 #include <optional>
 
 #include "Version.h"
 #include "app/CliExitStatus.h"
 #include "app/CliTerminal.h"
+#include "app/Console.h"
 #include "app/PasswordLine.h"
 #include "mainwindow/frmKolvik.h"
-#include "platform/posix/PosixServices.h"
-#include "platform/posix/RegistryStore.h"
 
 namespace {
 
 using namespace kolvik;
 using namespace kolvik::cli;
-
-// The first of SIGINT and SIGTERM that came; the exit status tells them apart.
-volatile std::sig_atomic_t gSignal = 0;
-extern "C" void OnSignal(int signal) {
-    if (gSignal == 0) gSignal = signal;
-}
 
 const char* const kUsage =
     "Gebruik: kolvik-cli encrypt PAD [--password-file BESTAND] [--log]\n"
@@ -55,29 +43,20 @@ class CliLauncher : public Launcher {
     bool StartProgram(const std::string&, WindowState) override { return false; }
 };
 
-std::optional<std::string> PromptHidden(const char* prompt) {
-    std::cerr << prompt << std::flush;
-    termios old{};
-    tcgetattr(STDIN_FILENO, &old);
-    termios quiet = old;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    std::string line;
-    const bool ok = static_cast<bool>(std::getline(std::cin, line));
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    std::cerr << '\n';
-    if (!ok) return std::nullopt;
-    return line;
-}
+// A script has no Caps Lock notice to show.
+class NoKeyState : public KeyState {
+  public:
+    bool CapsLockOn() override { return false; }
+};
 
 void PrintUsageError(const std::string& message) {
     std::cerr << "kolvik-cli: " << message << "\n\n" << kUsage;
 }
 
-std::optional<Options> Parse(int argc, char** argv, std::string& error) {
+std::optional<Options> Parse(const std::vector<std::string>& args, std::string& error) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--log")
             o.log = true;
         else if (a == "--stop-on-wrong-key")
@@ -85,9 +64,9 @@ std::optional<Options> Parse(int argc, char** argv, std::string& error) {
         else if (a == "--no-context-menu")
             o.noContextMenu = true;
         else if (a == "--password-file") {
-            if (++i == argc)
+            if (++i == args.size())
                 return error = "--password-file verwacht een bestandsnaam.", std::nullopt;
-            o.passwordFile = argv[i];
+            o.passwordFile = args[i];
         } else if (a == "--help" || a == "--version") {
             o.command = a;
             return o;
@@ -116,28 +95,21 @@ struct Entries {
 
 std::optional<Entries> ReadPassword(const Options& o, std::string& error) {
     if (!o.passwordFile.empty()) {
-        PasswordLine line;
-        if (o.passwordFile == "-") {
-            line = ReadPasswordLine(STDIN_FILENO, "standaardinvoer");
-        } else {
-            const int fd = open(o.passwordFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-            if (fd < 0) {
-                error = "kan het wachtwoordbestand " + o.passwordFile + " niet openen.";
-                return std::nullopt;
-            }
-            line = ReadPasswordLine(fd, o.passwordFile);
-            close(fd);
-        }
+        const PasswordLine line = o.passwordFile == "-"
+                                      ? console::ReadPasswordFromInput()
+                                      : console::ReadPasswordFromFile(
+                                            o.passwordFile, "kan het wachtwoordbestand " +
+                                                                o.passwordFile + " niet openen.");
         if (!line.password) error = line.error;
         return line.password ? std::optional<Entries>({*line.password, *line.password})
                              : std::nullopt;
     }
-    if (!isatty(STDIN_FILENO)) {
+    if (!console::InputIsTerminal()) {
         error = "geen wachtwoord: gebruik --password-file BESTAND, of start vanaf een terminal.";
         return std::nullopt;
     }
-    auto first = PromptHidden("Password :");
-    auto second = first ? PromptHidden("Confirm :") : std::nullopt;
+    auto first = console::PromptHidden("Password :");
+    auto second = first ? console::PromptHidden("Confirm :") : std::nullopt;
     if (!second) {
         error = "geen wachtwoord ingevoerd.";
         return std::nullopt;
@@ -151,7 +123,7 @@ CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
     outcome.decryptRun = o.command == "decrypt";
     const auto refuse = [&outcome](const std::string& message) {
         // After Ctrl+C the failed read is no news.
-        if (gSignal == 0) std::cerr << "kolvik-cli: " << message << '\n';
+        if (console::StopSignal() == 0) std::cerr << "kolvik-cli: " << message << '\n';
         outcome.unusableInput = true;
         return outcome;
     };
@@ -180,7 +152,8 @@ CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
     outcome.report = form.Report;
     outcome.filesDone = form.FilesDone;
 
-    const bool ran = gSignal == 0 && !form.Report.pinRefused && !form.Report.passwordRefused;
+    const bool ran =
+        console::StopSignal() == 0 && !form.Report.pinRefused && !form.Report.passwordRefused;
     if (ran && !form.HasFileTarget) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
             std::chrono::steady_clock::now() - start);
@@ -192,8 +165,9 @@ CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
 
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    const std::vector<std::string> args = console::Start(argc, argv);
     std::string error;
-    const auto options = Parse(argc, argv, error);
+    const auto options = Parse(args, error);
     if (!options) {
         PrintUsageError(error);
         CliOutcome usage;
@@ -209,26 +183,18 @@ int Main(int argc, char** argv) {
         return kExitDone;
     }
 
-    // No SA_RESTART: a password read that waits on a pipe or a terminal ends at once.
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-
-    ProcessFacts facts = ReadProcessFacts(argc, argv);
-    facts.commandLine = options->path;
-    CliScreen screen([] { return gSignal != 0; });
+    console::CatchStopRequests();
+    CliScreen screen([] { return console::StopSignal() != 0; }, console::ErrorIsTerminal());
     ErrorLines errors(screen);
     CliDialogs dialogs(errors, options->stopOnWrongKey);
-    NoKeyState keys;
-    SystemClock clock;
-    LocaleRegional regional;
-    CliLauncher launcher;
-    FileRegistry registry(DefaultRegistryPath());
-    registry.onNotice = [&dialogs](const std::string& text) {
+    console::Host host = console::OpenHost(argc, argv, [&dialogs](const std::string& text) {
         dialogs.MsgBox(text, MsgButtons::OK, MsgIcon::Exclamation);
-    };
-    frmKolvik form(Services{dialogs, screen, keys, clock, regional, launcher, registry, facts});
+    });
+    host.facts.commandLine = options->path;
+    NoKeyState keys;
+    CliLauncher launcher;
+    frmKolvik form(Services{dialogs, screen, keys, *host.clock, *host.regional, launcher,
+                            *host.registry, host.facts});
     screen.form = &form;
     dialogs.form = &form;
     form.FileLeft = [&errors](const std::string& path, LeftReason reason) {
@@ -250,7 +216,7 @@ int Main(int argc, char** argv) {
         return kExitDone;
     }
     CliOutcome outcome = RunTransform(form, *options, screen);
-    outcome.signal = gSignal;
+    outcome.signal = console::StopSignal();
     return ExitStatus(outcome);
 }
 

@@ -1,5 +1,6 @@
 #include "shellfiles/RegistrationScripts.h"
 
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 
@@ -105,7 +106,9 @@ std::string BesleutelMapReg(const ScriptTarget& target) {
 }
 
 bool WriteScriptFile(const std::string& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    // The path is UTF-8, which Windows would otherwise read in its ANSI code page.
+    std::ofstream out(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                      std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();

@@ -6,6 +6,9 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,15 @@ struct Name {
     std::wstring subkey;
     std::wstring value;  // empty: the default value
 };
+
+// HKEY_CLASSES_ROOT shows the user's classes over the machine's. A standard user may write
+// only the user's, so names under it are read from both, written to the user's when the
+// machine's are refused, and deleted from both.
+bool InClasses(const Name& n) { return n.root == HKEY_CLASSES_ROOT; }
+
+std::wstring UserClasses(const std::wstring& subkey) {
+    return subkey.empty() ? L"Software\\Classes" : L"Software\\Classes\\" + subkey;
+}
 
 // "HKCR\a\b\" names a's subkey b's default value; "HKCR\a\v" the value v of a.
 bool Parse(const std::string& full, Name& out) {
@@ -48,19 +60,16 @@ bool Parse(const std::string& full, Name& out) {
     return true;
 }
 
-}  // namespace
-
-std::optional<std::string> WindowsRegistry::RegRead(const std::string& name) {
-    Name n;
-    if (!Parse(name, n)) return std::nullopt;
+std::optional<std::string> ReadValue(HKEY root, const std::wstring& subkey,
+                                     const std::wstring& value) {
     HKEY key;
-    if (RegOpenKeyExW(n.root, n.subkey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return std::nullopt;
     DWORD type = 0, size = 0;
-    LSTATUS rc = RegQueryValueExW(key, n.value.c_str(), nullptr, &type, nullptr, &size);
+    LSTATUS rc = RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size);
     std::vector<BYTE> data(size + sizeof(wchar_t));
     if (rc == ERROR_SUCCESS)
-        rc = RegQueryValueExW(key, n.value.c_str(), nullptr, &type, data.data(), &size);
+        rc = RegQueryValueExW(key, value.c_str(), nullptr, &type, data.data(), &size);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) return std::nullopt;
     if (type == REG_DWORD && size == sizeof(DWORD)) {
@@ -74,49 +83,147 @@ std::optional<std::string> WindowsRegistry::RegRead(const std::string& name) {
     return Utf8(text);
 }
 
-bool WindowsRegistry::RegWrite(const std::string& name, const std::string& value) {
-    Name n;
-    if (!Parse(name, n)) return false;
+LSTATUS WriteValue(HKEY root, const std::wstring& subkey, const std::wstring& value,
+                   const std::wstring& text) {
     HKEY key;
-    if (RegCreateKeyExW(n.root, n.subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    const std::wstring w = Wide(value);
-    const LSTATUS rc =
-        RegSetValueExW(key, n.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
-                       static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+    LSTATUS rc =
+        RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc;
+}
+
+bool DeleteValue(HKEY root, const std::wstring& subkey, const std::wstring& value) {
+    HKEY key;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
+    const LSTATUS rc = RegDeleteValueW(key, value.c_str());
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }
 
-bool WindowsRegistry::RegDelete(const std::string& name) {
-    Name n;
-    if (!Parse(name, n)) return false;
-    if (name.back() == '\\') {
-        // RegDeleteKeyW refuses a key that still has subkeys, as WScript.Shell does.
-        return !n.subkey.empty() && RegDeleteKeyW(n.root, n.subkey.c_str()) == ERROR_SUCCESS;
-    }
-    HKEY key;
-    if (RegOpenKeyExW(n.root, n.subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    const LSTATUS rc = RegDeleteValueW(key, n.value.c_str());
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
-
-void WindowsRegistry::Import(const std::string& scriptPath) {
-    if (GetFileAttributesW(Wide(scriptPath).c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    // Through the shell, as a script host starts it, so that regedit may ask to elevate.
-    const std::wstring parameters = L"/s \"" + Wide(scriptPath) + L"\"";
+// Through the shell, as a script host starts it, so that regedit may ask to elevate; waits,
+// so that the script may be deleted after.
+void RunRegedit(const std::wstring& script) {
+    const std::wstring parameters = L"/s \"" + script + L"\"";
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.lpFile = L"regedit.exe";
     info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
     if (!ShellExecuteExW(&info) || !info.hProcess) return;
     WaitForSingleObject(info.hProcess, INFINITE);
     CloseHandle(info.hProcess);
+}
+
+constexpr std::string_view kClasses = "HKEY_CLASSES_ROOT\\";
+constexpr std::string_view kUserClasses = "HKEY_CURRENT_USER\\Software\\Classes\\";
+
+// The script's lines with their line ends; a section header is "[KEY]", a removal "[-KEY]".
+template <typename Visit>
+void EachLine(std::string_view script, Visit visit) {
+    for (std::size_t begin = 0; begin < script.size();) {
+        std::size_t end = script.find('\n', begin);
+        end = end == std::string_view::npos ? script.size() : end + 1;
+        const std::string_view line = script.substr(begin, end - begin);
+        const std::size_t skip = line.starts_with("[-") ? 2 : 1;
+        const bool classes = line.starts_with('[') && line.substr(skip).starts_with(kClasses);
+        visit(line, classes ? skip : 0);
+        begin = end;
+    }
+}
+
+// Whether every key that the script creates under HKEY_CLASSES_ROOT is there.
+bool ClassesKeysPresent(std::string_view script) {
+    bool present = true;
+    EachLine(script, [&present](std::string_view line, std::size_t skip) {
+        if (skip != 1 || !present) return;
+        std::string_view key = line.substr(1 + kClasses.size());
+        while (!key.empty() && (key.back() == '\n' || key.back() == '\r')) key.remove_suffix(1);
+        if (!key.ends_with(']')) return;
+        key.remove_suffix(1);
+        const int n = static_cast<int>(key.size());
+        std::wstring wide(key.size(), L'\0');
+        wide.resize(
+            static_cast<std::size_t>(MultiByteToWideChar(1252, 0, key.data(), n, wide.data(), n)));
+        HKEY opened;
+        present =
+            RegOpenKeyExW(HKEY_CLASSES_ROOT, wide.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
+        if (present) RegCloseKey(opened);
+    });
+    return present;
+}
+
+// The same script for the user's classes, removals included.
+std::string ForUserClasses(std::string_view script) {
+    std::string out;
+    EachLine(script, [&out](std::string_view line, std::size_t skip) {
+        if (skip == 0) {
+            out += line;
+            return;
+        }
+        out += line.substr(0, skip);
+        out += kUserClasses;
+        out += line.substr(skip + kClasses.size());
+    });
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> WindowsRegistry::RegRead(const std::string& name) {
+    Name n;
+    if (!Parse(name, n)) return std::nullopt;
+    if (InClasses(n)) {
+        if (auto v = ReadValue(HKEY_CURRENT_USER, UserClasses(n.subkey), n.value)) return v;
+    }
+    return ReadValue(n.root, n.subkey, n.value);
+}
+
+bool WindowsRegistry::RegWrite(const std::string& name, const std::string& value) {
+    Name n;
+    if (!Parse(name, n)) return false;
+    const std::wstring text = Wide(value);
+    LSTATUS rc = WriteValue(n.root, n.subkey, n.value, text);
+    // Refused by the machine's classes (a standard user gets ERROR_ACCESS_DENIED): the user's.
+    if (rc != ERROR_SUCCESS && InClasses(n))
+        rc = WriteValue(HKEY_CURRENT_USER, UserClasses(n.subkey), n.value, text);
+    return rc == ERROR_SUCCESS;
+}
+
+bool WindowsRegistry::RegDelete(const std::string& name) {
+    Name n;
+    if (!Parse(name, n)) return false;
+    bool deleted = false;
+    if (name.back() == '\\') {
+        // RegDeleteKeyW refuses a key that still has subkeys, as WScript.Shell does.
+        if (n.subkey.empty()) return false;
+        if (InClasses(n))
+            deleted =
+                RegDeleteKeyW(HKEY_CURRENT_USER, UserClasses(n.subkey).c_str()) == ERROR_SUCCESS;
+        return RegDeleteKeyW(n.root, n.subkey.c_str()) == ERROR_SUCCESS || deleted;
+    }
+    if (InClasses(n)) deleted = DeleteValue(HKEY_CURRENT_USER, UserClasses(n.subkey), n.value);
+    return DeleteValue(n.root, n.subkey, n.value) || deleted;
+}
+
+void WindowsRegistry::Import(const std::string& scriptPath) {
+    const std::wstring script = Wide(scriptPath);
+    if (GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    RunRegedit(script);
+    std::ifstream in(std::filesystem::path(script), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (ClassesKeysPresent(text)) return;
+    // Refused, as HKEY_CLASSES_ROOT is to a standard user: the same tree in the user's classes.
+    const std::wstring userScript = script + L".gebruiker.reg";
+    std::ofstream out(std::filesystem::path(userScript), std::ios::binary | std::ios::trunc);
+    const std::string moved = ForUserClasses(text);
+    out.write(moved.data(), static_cast<std::streamsize>(moved.size()));
+    out.close();
+    if (out) RunRegedit(userScript);
+    DeleteFileW(userScript.c_str());
 }
 
 }  // namespace kolvik

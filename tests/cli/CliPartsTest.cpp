@@ -72,6 +72,15 @@ TEST(PasswordLine, JudgeTable) {
         {"empty line is a password for the window to judge", "\n", false, ""},
         {"empty file", "", true, std::nullopt, "leeg"},
         {"4096 bytes with CR LF: the whole read", a4096 + "\r\n", false, a4096},
+        {"byte-order mark, 4096 bytes and CR LF: the whole read", "\xEF\xBB\xBF" + a4096 + "\r\n",
+         false, a4096},
+        {"byte-order mark of an empty file", "\xEF\xBB\xBF", true, std::nullopt, "leeg"},
+        {"a mark after the first is text",
+         "\xEF\xBB\xBF\xEF\xBB\xBF"
+         "a\n",
+         false,
+         "\xEF\xBB\xBF"
+         "a"},
         {"4097 bytes and LF", a4096 + "a\n", false, std::nullopt, "langer dan 4096 bytes"},
         {"limit reached without a line end", a4096 + "aa", false, std::nullopt,
          "langer dan 4096 bytes"},

@@ -1,0 +1,199 @@
+// WindowsRegistry and the registration procedures against Wine's real registry.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/windows/WindowsRegistry.h"
+#include "support/Fakes.h"
+#include "support/TempDir.h"
+
+// After our headers: windows.h defines Yield as a macro.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace kolvik::test {
+namespace {
+
+const std::string kProgId = "kolvik10.0.2";
+
+bool KeyExists(HKEY root, const std::wstring& subkey) {
+    HKEY key;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Takes away whatever a test left, in both places that HKEY_CLASSES_ROOT shows.
+void RemoveTrees() {
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER}) {
+        const std::wstring prefix = root == HKEY_CURRENT_USER ? L"Software\\Classes\\" : L"";
+        for (const wchar_t* key : {L".kol", L"kolvik10.0.2", L"*\\shell\\Besleutel met Kolvik",
+                                   L"Directory\\shell\\Kolvik.Besleutel"})
+            RegDeleteTreeW(root, (prefix + key).c_str());
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KolvikProef");
+}
+
+std::string Backslashes(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+class Registry : public ::testing::Test {
+  protected:
+    void SetUp() override { RemoveTrees(); }
+    void TearDown() override { RemoveTrees(); }
+    WindowsRegistry registry;
+};
+
+TEST_F(Registry, ReadWriteDeleteAsTheScriptHostDoes) {
+    const std::string key = "HKEY_CURRENT_USER\\Software\\KolvikProef\\";
+    enum Op { Write, Read, Delete };
+    struct Step {
+        Op op;
+        std::string name;
+        std::optional<std::string> value;  // written, or expected from a read
+        bool succeeds = true;
+    } const steps[] = {
+        {Read, key + "a\\", std::nullopt},
+        {Write, key + "a\\", "standaard"},
+        {Read, key + "a\\", "standaard"},
+        {Read, key + "a\\naam", std::nullopt},  // a named value is not the default one
+        {Write, key + "a\\naam", "caf\xC3\xA9 \xE2\x82\xAC"},
+        {Read, key + "a\\naam", "caf\xC3\xA9 \xE2\x82\xAC"},
+        {Read, key + "a", std::nullopt},     // the value "a" of KolvikProef, not the key
+        {Delete, key, std::nullopt, false},  // it has the subkey a
+        {Delete, key + "a\\naam", std::nullopt},
+        {Read, key + "a\\naam", std::nullopt},
+        {Delete, key + "a\\naam", std::nullopt, false},
+        {Delete, key + "a\\", std::nullopt},
+        {Delete, key, std::nullopt},
+        {Read, key + "a\\", std::nullopt},
+        {Write, "HKEY_NERGENS\\x\\", "y", false},
+    };
+    int n = 0;
+    for (const auto& s : steps) {
+        ++n;
+        switch (s.op) {
+            case Write:
+                EXPECT_EQ(registry.RegWrite(s.name, *s.value), s.succeeds) << "step " << n;
+                break;
+            case Read:
+                EXPECT_EQ(registry.RegRead(s.name), s.value) << "step " << n;
+                break;
+            case Delete:
+                EXPECT_EQ(registry.RegDelete(s.name), s.succeeds) << "step " << n;
+                break;
+        }
+    }
+}
+
+// A window on the real registry, with a program folder and a system folder of its own.
+struct Installation {
+    TempDir dir;
+    std::string program = Backslashes(dir.path()) + "\\programma map";
+    std::string windows = Backslashes(dir.path()) + "\\WINDOWS";
+    WindowsRegistry registry;
+    std::unique_ptr<TestWindow> window;
+    Installation() {
+        std::filesystem::create_directories(program);
+        std::filesystem::create_directories(windows + "\\SYSTEM32");
+        WriteFile(program + "\\Kolvik.exe", "MZ");
+        window = std::make_unique<TestWindow>(
+            program, "", &registry,
+            std::vector<std::string>{"SystemRoot=" + windows,
+                                     "PROCESSOR_IDENTIFIER=AMD64 Family 25"});
+        frmKolvik& form = *window->form;
+        form.VersionMajor = "10";
+        form.VersionMinor = "0";
+        form.VersionRevision = "2";
+        form.FindSystemFolders();
+    }
+    frmKolvik* operator->() { return window->operator->(); }
+};
+
+const std::wstring kKeys[] = {L".kol",
+                              L"kolvik10.0.2\\shell\\Open\\command",
+                              L"kolvik10.0.2\\DefaultIcon",
+                              L"kolvik10.0.2\\Options",
+                              L"*\\shell\\Besleutel met Kolvik\\command",
+                              L"Directory\\shell\\Kolvik.Besleutel\\command"};
+
+TEST_F(Registry, CreateCheckPinAndDelete) {
+    Installation w;
+    w->RegKolExtension = "ja";
+    w->RegContextMenu = "ja";
+    w->REG_Create();
+    for (const auto& key : kKeys) EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+    EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"), kProgId);
+    EXPECT_TRUE(std::filesystem::exists(w.windows + "\\SYSTEM32\\Kolvik.exe"));
+    // The scripts are gone once imported.
+    for (const char* script : {"Kol.reg", "kolvik.reg", "ContextMenu.reg", "BesleutelMap.reg"})
+        EXPECT_FALSE(std::filesystem::exists(w.program + "\\" + script)) << script;
+
+    // The first run stores the PIN code; a later window reads it back and holds to it.
+    w->REG_Check();
+    EXPECT_TRUE(w->KolRegisterd);
+    w->txtPassword_1.text = "Geheim123";
+    ASSERT_TRUE(w->PinGate());
+    const std::optional<std::string> stored =
+        registry.RegRead("HKEY_CLASSES_ROOT\\" + kProgId + "\\Checksum\\");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->size(), 6u);  // three characters, two hexadecimal digits each
+    Installation later;
+    later->REG_Check();
+    EXPECT_EQ(later->RegChecksum, *stored);
+    later->txtPassword_1.text = "Gex123";
+    EXPECT_FALSE(later->PinGate());
+    later->txtPassword_1.text = "Geheim456";
+    EXPECT_TRUE(later->PinGate());
+
+    w->REG_Delete();
+    for (const auto& key : kKeys) EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik10.0.2"));
+}
+
+// Wine lets every user write HKEY_CLASSES_ROOT. A volatile key refuses lasting subkeys, which
+// stands in for a standard user's refusal: the tree must then go to the user's classes.
+TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
+    HKEY blocker;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik10.0.2", 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(blocker);
+    Installation w;
+    w->RegKolExtension = "ja";
+    w->RegContextMenu = "ja";
+    w->REG_Create();
+    // Only kolvik.reg was refused; the other scripts' keys stay where they could go.
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik10.0.2\\shell\\Open\\command"));
+    for (const auto& key : kKeys) {
+        const bool progId = key.starts_with(L"kolvik10.0.2");
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key), progId)
+            << key.c_str();
+        if (!progId) {
+            EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(w.program + "\\kolvik.reg.gebruiker.reg"));
+
+    w->REG_Check();
+    EXPECT_TRUE(w->KolRegisterd);
+    EXPECT_EQ(w->RegContextMenu, "ja");
+    w->txtPassword_1.text = "Geheim123";
+    ASSERT_TRUE(w->PinGate());
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik10.0.2\\Checksum"));
+    Installation later;
+    later->REG_Check();
+    EXPECT_EQ(later->RegChecksum, w->RegChecksum);
+
+    w->REG_Delete();
+    for (const auto& key : kKeys) {
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key)) << key.c_str();
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+    }
+}
+
+}  // namespace
+}  // namespace kolvik::test

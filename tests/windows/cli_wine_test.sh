@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# kolvik-cli.exe under Wine against the Linux kolvik-cli: trees go both ways byte for byte, and
+# the statuses and messages are those of the Linux table (tests/cli/cli_test.sh).
+# Usage: cli_wine_test.sh PATH/TO/kolvik-cli.exe PATH/TO/linux/kolvik-cli
+# WINEPREFIX names the prefix (the build's own); the caller creates it and stops its server.
+set -u
+exe_built=$1 linux=$2
+if [ ! -x "$linux" ]; then
+    echo "no Linux kolvik-cli at $linux: build it first (cmake --preset dev && cmake --build --preset dev --target kolvik-cli)" >&2
+    exit 1
+fi
+wine_run=$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin"
+cp "$exe_built" "$work/bin/kolvik-cli.exe"  # Kolvik.log then goes beside it, inside $work
+cd "$work" || exit 1
+T=$work/boom
+# The same folder as Windows names it: Wine shows the Linux root as drive Z:.
+win() { printf 'Z:%s' "${1//\//\\}"; }
+W=$(win "$T")
+exe() { "$wine_run" "$work/bin/kolvik-cli.exe" "$@"; }
+exe_stdin() { exe "$@" < pw; }
+quiet() { "$@" >/dev/null 2>&1; }
+printf 'Geheim123\nrest wordt genegeerd\n' > pw
+printf '\xEF\xBB\xBFGeheim123\r\n' > pw_bom  # as Notepad saves it
+printf 'Anders456\n' > pw2
+printf 'fout\n' > wrong
+
+hashes() { (cd "$T" && find . -type f ! -name Kolvik.log -exec sha256sum {} + | sort -k2); }
+plain_tree() {
+    rm -rf "$T"; mkdir -p "$T/map met spatie/sub"
+    printf 'alpha' > "$T/a.txt"; printf 'caf\xC3\xA9' > "$T/map met spatie/café é.txt"
+    head -c 300000 /dev/urandom > "$T/map met spatie/sub/foto.jpg"; : > "$T/leeg"
+    hashes > plain
+}
+linux_encrypted() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw; }
+exe_encrypted() { plain_tree && quiet exe encrypt "$W" --password-file pw; }
+one_encrypted_file() { plain_tree && quiet exe encrypt "$W\\a.txt" --password-file pw; }
+registered() { plain_tree && quiet exe register; }
+pin_stored() { registered && quiet exe encrypt "$W\\a.txt" --password-file pw; }
+
+all_encrypted() {
+    [ -f "$T/map met spatie/café é_txt.kol" ] && [ -f "$T/map met spatie/sub/foto_jpg.kol" ] &&
+        [ -f "$T/leeg_.kol" ] && [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ]
+}
+decrypted() { [ "$(hashes)" = "$(cat plain)" ]; }
+unchanged() { [ "$(hashes)" = "$(cat before)" ]; }
+# Encrypted here, then decrypted by the other side: the plain tree comes back byte for byte.
+then_linux_decrypts() { all_encrypted && quiet "$linux" decrypt "$T" --password-file pw && decrypted; }
+then_exe_decrypts() { all_encrypted && quiet exe decrypt "$W" --password-file pw && decrypted; }
+key() { "$wine_run" reg query "$1" >/dev/null 2>&1; }
+keys_present() { key 'HKCR\.kol' && key 'HKCR\kolvik10.0.2\shell\Open\command' && key 'HKCR\*\shell\Besleutel met Kolvik\command'; }
+keys_absent() { ! key 'HKCR\.kol' && ! key 'HKCR\kolvik10.0.2' && ! key 'HKCU\Software\Classes\kolvik10.0.2' && ! key 'HKCR\*\shell\Besleutel met Kolvik'; }
+pin_in_registry() { key 'HKCR\kolvik10.0.2\Checksum' && [ -f "$T/a_txt.kol" ]; }
+
+passed=0 failed=0
+# row NAME SETUP STATUS STDERR FILES COMMAND...: as in tests/cli/cli_test.sh.
+row() {
+    local name=$1 setup=$2 want=$3 err=$4 files=$5 why=(); shift 5
+    if $setup; then
+        hashes > before
+        "$@" > out 2> err
+        local rc=$?
+        [ "$rc" -eq "$want" ] || why+=("status $rc, expected $want")
+        if [ "$err" = - ]; then [ -s err ] && why+=("unexpected standard error")
+        elif ! grep -Eq -- "$err" err; then why+=("standard error lacks /$err/"); fi
+        [ "$files" = - ] || $files || why+=("files: $files fails")
+    else
+        why+=("setup $setup failed")
+    fi
+    if [ ${#why[@]} -eq 0 ]; then passed=$((passed + 1)); return; fi
+    failed=$((failed + 1))
+    echo "FAILED: $name: $(IFS=';'; echo "${why[*]}")" >&2
+    sed 's/^/    stderr: /' err | head -5 >&2
+}
+
+usage='Gebruik: kolvik-cli' p=--password-file
+Wre=${W//\\/\\\\}  # the Windows path as an extended regular expression
+row "encrypt, Linux decrypts"      plain_tree      0 -               then_linux_decrypts exe encrypt "$W" $p pw
+row "Linux encrypts, exe decrypts" linux_encrypted 0 -               decrypted       exe decrypt "$W" $p pw
+row "round trip on the exe"        exe_encrypted   0 -               decrypted       exe decrypt "$W" $p pw
+row "password file with BOM, CR LF" plain_tree     0 -               then_linux_decrypts exe encrypt "$W" $p pw_bom
+row "Linux tree, password on stdin" linux_encrypted 0 -              decrypted       exe_stdin decrypt "$W" $p -
+row "wrong key, single file"       one_encrypted_file 4 "^$Wre\\\\a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W\\a_txt.kol" $p wrong
+row "wrong key, Linux tree"        linux_encrypted 4 "Onjuiste sleutel$" unchanged     exe decrypt "$W" $p wrong
+row "no command"                   plain_tree      2 "$usage"        unchanged       exe
+row "unknown command"              plain_tree      2 "$usage"        unchanged       exe versleutel "$W" $p pw
+row "unknown option"               plain_tree      2 "onbekende optie: --password" unchanged exe encrypt "$W" --password Geheim123
+row "missing PAD"                  plain_tree      2 "$usage"        unchanged       exe encrypt $p pw
+row "PAD after register"           plain_tree      2 "te veel argumenten" unchanged  exe register "$W"
+row ".kol file to encrypt"         one_encrypted_file 2 "alleen worden ontsleuteld" unchanged exe encrypt "$W\\a_txt.kol" $p pw
+row "missing password file"        plain_tree      2 "wachtwoordbestand" unchanged   exe encrypt "$W" $p nergens
+row "register"                     plain_tree      0 -               keys_present    exe register
+row "first run after register"     registered      0 "Onthoud de eerste drie tekens" pin_in_registry exe encrypt "$W\\a.txt" $p pw
+row "PIN refused"                  pin_stored      3 "^Foute PIN-code$" unchanged    exe encrypt "$W\\leeg" $p pw2
+row "unregister"                   pin_stored      0 -               keys_absent     exe unregister
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
