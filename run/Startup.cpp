@@ -33,8 +33,15 @@ void frmKolvik::Form_Load() {
 
     // The command line is one path, taken whole: no quotes removed, no splitting.
     const std::string commandLine = svc.process.commandLine;
-    const std::string captionStart = svc.process.exeName + " v" + VersionMajor + "." +
-                                     VersionMinor + "." + VersionRevision + ": ... ";
+    // The caption names the program as its file is named, without the extension Windows adds.
+    std::string programName = svc.process.exeName;
+    if (programName.size() > 4) {
+        std::string tail = programName.substr(programName.size() - 4);
+        for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (tail == ".exe") programName.resize(programName.size() - 4);
+    }
+    const std::string captionStart =
+        programName + " v" + VersionMajor + "." + VersionMinor + "." + VersionRevision + ": ... ";
     caption = captionStart + LastCharacters(commandLine.empty() ? programFolder : commandLine, 25);
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
     chkLoggen.tooltip = lblLoggen.tooltip = "Loggen uitgeschakeld";

@@ -202,7 +202,7 @@ void DrawPushButton(const DRAWITEMSTRUCT& item, const std::wstring& caption, HBI
     const int shift = pushed ? ScaleFrom96(1, dpi) : 0;
     SIZE textSize{};
     GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &textSize);
-    int top = inner.top + shift;
+    int top = 0;
     if (picture) {
         BITMAP info{};
         GetObjectW(picture, sizeof(info), &info);

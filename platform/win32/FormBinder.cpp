@@ -14,6 +14,7 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"KolvikForm";
 constexpr wchar_t kPictureClass[] = L"KolvikPicture";
+constexpr wchar_t kLabelClass[] = L"KolvikLabel";
 constexpr DWORD kMainStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -96,6 +97,10 @@ void FormBinder::RegisterClasses() {
         picture.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         picture.lpszClassName = kPictureClass;
         RegisterClassExW(&picture);
+        WNDCLASSEXW label = picture;
+        label.lpfnWndProc = LabelProc;
+        label.lpszClassName = kLabelClass;
+        RegisterClassExW(&label);
         return true;
     }();
     (void)done;
@@ -115,8 +120,8 @@ void FormBinder::CreateControl(Binding& b) {
         case ControlKind::Line:
             return;  // painted by the form, under every control
         case ControlKind::Label:
-            cls = L"STATIC";
-            style |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX | SS_EDITCONTROL;
+            // Painted here rather than by STATIC: the form's lines show through around the text.
+            cls = kLabelClass;
             break;
         case ControlKind::TextBox:
             cls = L"EDIT";
@@ -258,7 +263,8 @@ void FormBinder::Sync() {
         }
         Apply(b, all);
     }
-    if (repaintLines) InvalidateRect(window_, nullptr, TRUE);
+    if (repaintLines)
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     // Focus last: the control that gets it may just have been enabled or shown. A button held
     // down keeps it until it is released, or its press would be lost.
     HWND held = GetCapture();
@@ -396,6 +402,32 @@ void FormBinder::PaintPicture(HWND hwnd, HDC dc) {
     FillRect(dc, &rc, BackBrush(std::nullopt));
     Binding* b = nullptr;
     if (Owning(hwnd, &b) == this && b) DrawPicture(dc, Picture(b->control->picture), 0, 0);
+}
+
+void FormBinder::PaintLabel(HWND hwnd, HDC dc) {
+    Binding* b = nullptr;
+    if (Owning(hwnd, &b) != this || !b) return;
+    const Control& c = *b->control;
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    FillRect(dc, &rc, BackBrush(c.backColor));
+    if (!c.backColor) {
+        // A label without a colour of its own lets a line it stands on show beside its text.
+        POINT origin{0, 0};
+        MapWindowPoints(hwnd, window_, &origin, 1);
+        SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+        PaintLines(dc);
+        SetWindowOrgEx(dc, 0, 0, nullptr);
+    }
+    const std::wstring text = Wide(c.text);
+    HGDIOBJ old = SelectObject(dc, b->font);
+    SetTextColor(dc, c.foreColor ? ToColorRef(*c.foreColor)
+                                 : GetSysColor(c.enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    SetBkColor(dc, c.backColor ? ToColorRef(*c.backColor) : FormBack());
+    SetBkMode(dc, OPAQUE);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+              DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    SelectObject(dc, old);
 }
 
 void FormBinder::DrawButton(const DRAWITEMSTRUCT& item) {

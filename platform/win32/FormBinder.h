@@ -68,6 +68,7 @@ class FormBinder {
     static std::vector<FormBinder*>& Live();
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
     static void RegisterClasses();
     static FormBinder* Owning(HWND hwnd, Binding** binding);
@@ -85,6 +86,7 @@ class FormBinder {
     void PaintLines(HDC dc);
     void DrawButton(const DRAWITEMSTRUCT& item);
     void PaintPicture(HWND hwnd, HDC dc);
+    void PaintLabel(HWND hwnd, HDC dc);
     HBITMAP Picture(const std::string& name);
     HBRUSH BackBrush(const std::optional<Rgb>& color);
     COLORREF FormBack() const;

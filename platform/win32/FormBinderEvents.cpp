@@ -71,6 +71,29 @@ LRESULT CALLBACK FormBinder::PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+LRESULT CALLBACK FormBinder::LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            Binding* b = nullptr;
+            if (FormBinder* binder = Owning(hwnd, &b)) binder->PaintLabel(hwnd, dc);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;  // the paint fills it
+        case WM_SETTEXT:
+        case WM_SETFONT:
+        case WM_ENABLE:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 LRESULT FormBinder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND: {
@@ -101,7 +124,7 @@ LRESULT FormBinder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             Binding* b = nullptr;
             if (Owning(reinterpret_cast<HWND>(lParam), &b) != this || !b) break;
             const Control& c = *b->control;
-            if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox) break;
+            if (c.kind != ControlKind::CheckBox) break;
             auto* dc = reinterpret_cast<HDC>(wParam);
             SetTextColor(dc, c.foreColor
                                  ? ToColorRef(*c.foreColor)

@@ -1,7 +1,8 @@
 #include "platform/windows/WordLauncher.h"
 
-#include <oleauto.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <oleauto.h>
 
 #include <algorithm>
 #include <initializer_list>

@@ -63,6 +63,20 @@ TEST_P(Startup, AcceptsTargetAsDescribed) {
     EXPECT_TRUE(w->shown) << "the message stands over the window";
 }
 
+// Windows names the program's file with its extension; the caption names the program alone.
+TEST(StartupCaption, NamesTheProgramWithoutItsExtension) {
+    const std::pair<const char*, const char*> rows[] = {{"Kolvik.exe", "Kolvik"},
+                                                        {"KOLVIK.EXE", "KOLVIK"},
+                                                        {"kolvik", "kolvik"},
+                                                        {"kolvik.exe.oud", "kolvik.exe.oud"}};
+    for (const auto& [file, shown] : rows) {
+        TestWindow w("/programma", "");
+        w->svc.process.exeName = file;
+        w->Form_Load();
+        EXPECT_EQ(w->caption, std::string(shown) + " v10.0.2: ... /programma") << file;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, Startup,
     testing::Values(StartCase{"NoArgument", "", Target::None, true, true},
