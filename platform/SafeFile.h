@@ -13,6 +13,15 @@
 
 namespace kolvik::safefile {
 
+// What the system hands out for an open file or folder.
+#ifdef _WIN32
+using NativeHandle = void*;  // a HANDLE; never null while open
+inline constexpr NativeHandle kNoHandle = nullptr;
+#else
+using NativeHandle = int;  // a file descriptor
+inline constexpr NativeHandle kNoHandle = -1;
+#endif
+
 enum class Fault {
     None,
     NotFound,
@@ -59,9 +68,9 @@ class Folder {
     // Fault::IsLink when name is now a symbolic link.
     Fault OpenChild(const Folder& parent, const std::string& name);
     void Close();
-    bool IsOpen() const { return handle_ >= 0; }
+    bool IsOpen() const { return handle_ != kNoHandle; }
     const std::string& Path() const { return path_; }
-    int Handle() const { return handle_; }
+    NativeHandle Handle() const { return handle_; }
     std::uint64_t Device() const { return device_; }
 
     // Facts of a directory entry; a symbolic link is described, never followed.
@@ -90,7 +99,7 @@ class Folder {
     // Learns the device of the folder just opened, under the path it will be shown by.
     Fault Opened(std::string path);
 
-    int handle_ = -1;
+    NativeHandle handle_ = kNoHandle;
     std::string path_;
     std::uint64_t device_ = 0;
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
@@ -117,7 +126,8 @@ class Source {
     Fault Seek(std::int64_t offset);
     // Makes the file's content durable.
     Fault Sync();
-    bool IsOpen() const { return handle_ >= 0; }
+    bool IsOpen() const { return handle_ != kNoHandle; }
+    NativeHandle Handle() const { return handle_; }
     // False once another program opened the file for writing or truncated it (or when no
     // lease was granted).
     bool LeaseHeld() const;
@@ -125,7 +135,7 @@ class Source {
     void Close();
 
   private:
-    int handle_ = -1;
+    NativeHandle handle_ = kNoHandle;
     bool leased_ = false;
 };
 
@@ -153,7 +163,7 @@ class Copy {
     Fault RenameScratch(const std::string& newName);
 
     const Folder* folder_ = nullptr;
-    int handle_ = -1;
+    NativeHandle handle_ = kNoHandle;
     std::string tempName_;  // empty for an unnamed temporary file
     std::uint64_t inode_ = 0;
     // A large copy goes to disk chunk by chunk while it is written: [waited, started) is under

@@ -1,7 +1,6 @@
 // A run killed after naming a copy but before deleting its original leaves both; the next run
 // finishes such a pair only when the copy holds exactly the bytes it would write itself.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -36,12 +35,6 @@ const Case kCases[] = {
     {"HardLinkedIdentical", Beside::HardLinked, 3000},
 };
 
-::ino_t Inode(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    return st.st_ino;
-}
-
 // The case, then whether the run decrypts and whether one file is its target.
 class EarlierCopy : public testing::TestWithParam<std::tuple<Case, bool, bool>> {};
 
@@ -59,10 +52,12 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     if (c.beside == Beside::Longer) bytes.push_back(bytes.back());
     const bool linked = c.beside == Beside::Symlink || c.beside == Beside::HardLinked;
     WriteFile(c.beside == Beside::Symlink ? elsewhere / "same" : target / copy, bytes);
-    if (c.beside == Beside::Symlink) fs::create_symlink(elsewhere / "same", target / copy);
+    if (c.beside == Beside::Symlink && !MakeSymlink(elsewhere / "same", target / copy))
+        GTEST_SKIP() << "this system makes no link that can be opened as itself";
     if (c.beside == Beside::HardLinked) fs::create_hard_link(target / copy, elsewhere / "same");
     const auto before = Snapshot(target.path());
-    const auto copyInode = Inode(target / copy);
+    const auto copyInode = FileId(target / copy);
+    ASSERT_NE(copyInode, 0u);
 
     Window w;
     singleFile ? w.RunFile(target.path(), original, decrypting) : w.Run(target.path(), decrypting);
@@ -72,7 +67,7 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const bool finished = c.beside == Beside::Identical;
     const std::map<std::string, std::string> copyOnly = {{copy, "file:" + bytes}};
     EXPECT_TRUE(Snapshot(target.path()) == (finished ? copyOnly : before));
-    EXPECT_EQ(Inode(target / copy), copyInode);
+    EXPECT_EQ(FileId(target / copy), copyInode);
     EXPECT_EQ(w->FilesDone, finished ? 1 : 0);
     EXPECT_EQ(w->FilesSkipped, listed + (finished ? 0 : 1));
     EXPECT_EQ(std::ranges::count(w.Skips(), original), finished ? 0 : 1);

@@ -108,7 +108,8 @@ std::vector<std::int64_t> ExpectedCalls(std::int64_t passes, std::int64_t offset
 
 TEST(StreamData, BothWaysLikeTheByteLoop) {
     constexpr std::int64_t block = kStreamBlock;
-    for (const std::int64_t n : {0L, 1L, 999L, 1000L, 1001L, 2001L, block - 1, block, block + 1}) {
+    for (const std::int64_t n : std::initializer_list<std::int64_t>{0, 1, 999, 1000, 1001, 2001,
+                                                                    block - 1, block, block + 1}) {
         const std::string plain = Bytes(static_cast<std::size_t>(n), static_cast<unsigned>(n));
         for (const int L : {0, 3}) {
             const std::string encrypted = RefEncrypted("sleutel", std::string(L, 'e'), plain);

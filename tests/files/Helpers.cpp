@@ -1,8 +1,5 @@
 #include "Helpers.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <sstream>
 
@@ -11,11 +8,12 @@ namespace fs = std::filesystem;
 
 Tree Snapshot(const std::string& root) {
     Tree out;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        out[e.path().lexically_relative(root).string()] =
-            e.is_symlink()        ? "link:" + fs::read_symlink(e.path()).string()
+    const fs::path top = PathOf(root);
+    for (const auto& e : fs::recursive_directory_iterator(top)) {
+        out[Utf8Of(e.path().lexically_relative(top))] =
+            e.is_symlink()        ? "link:" + Utf8Of(fs::read_symlink(e.path()))
             : e.is_directory()    ? std::string("dir")
-            : e.is_regular_file() ? "file:" + ReadFile(e.path().string())
+            : e.is_regular_file() ? "file:" + ReadFile(Utf8Of(e.path()))
                                   : std::string("other");
     }
     return out;
@@ -50,12 +48,6 @@ std::vector<std::string> Window::Skips() const {
         if (line.starts_with("\"12:34:56 SKIP "))
             names.push_back(line.substr(15, line.size() - 17));
     return names;
-}
-
-void SetMtime(const std::string& path, std::chrono::system_clock::time_point t) {
-    const auto ns = std::chrono::nanoseconds(t.time_since_epoch()).count();
-    const timespec times[2] = {{0, UTIME_OMIT}, {ns / 1000000000, ns % 1000000000}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
 }  // namespace kolvik::test

@@ -1,6 +1,7 @@
 #pragma once
 // Trees on disk, their snapshots, and a window ready to run over them.
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <random>
 #include <string>
@@ -42,6 +43,13 @@ struct Window : ProgramFolder, TestWindow {
     std::vector<std::string> Skips() const;
 };
 
+// The platform's part (posix/ or windows/PlatformFiles.cpp): a link is changed or described
+// itself, never followed.
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t);
+// A symbolic link that the file layer meets as a link. False where the system cannot make one
+// (Wine keeps links as Unix links, which Windows calls cannot open as themselves).
+bool MakeSymlink(const std::string& target, const std::string& link);
+// The file's number on its volume (inode, file index); 0 when there is no such entry.
+std::uint64_t FileId(const std::string& path);
 
 }  // namespace kolvik::test

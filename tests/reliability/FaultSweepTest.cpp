@@ -1,17 +1,25 @@
 // A failure at every call that changes the disk, one run each, through the real walk and publish
 // sequence: every original stays intact or its new copy round-trips to it, no temporary file is
 // left, and nothing beside the tree changes.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "FaultCalls.h"
+#include "FaultSweep.h"
 #include "Helpers.h"
 #include "Reference.h"
 
 namespace kolvik::test {
+
+std::string SceneName(const testing::TestParamInfo<Scene>& info) {
+    const Scene& s = info.param;
+    return std::string(s.decrypting ? "Decrypt" : "Encrypt") +
+           (s.singleFiles ? "SingleFiles" : "Folder") +
+           (s.noLinks     ? "ClaimedNames"
+            : s.noTmpfile ? "NamedTemporary"
+                          : "");
+}
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -63,14 +71,6 @@ std::string Contents(const std::string& path) {
     return out;
 }
 
-struct Scene {
-    bool decrypting, noTmpfile, singleFiles;
-    std::size_t files;  // the first files of Tree()
-    // Nor a rename that refuses to replace, nor hard links (exFAT through FUSE): each name is
-    // claimed with an empty file first and the copy renamed over it.
-    bool noLinks = false;
-};
-
 struct Sweep {
     explicit Sweep(const Scene& s) : s_(s) {
         fs::create_directory(root_ / "beside");
@@ -87,15 +87,15 @@ struct Sweep {
             const auto& f = Tree()[i];
             paths.push_back(tree() + "/" + (s_.decrypting ? f.encrypted : f.plain));
             fs::create_directories(paths.back().parent_path());
-            WriteFile(paths.back(), s_.decrypting ? f.encryptedContent : f.content);
+            WriteFile(paths.back().string(), s_.decrypting ? f.encryptedContent : f.content);
         }
-        plan.tmpfileUnsupported = s_.noTmpfile || s_.noLinks;
-        plan.noReplaceUnsupported = plan.hardLinksUnsupported = s_.noLinks;
+        AsOnFileSystem(plan, s_);
         plan.syncsFree = true;
         FaultInjection inject(plan);
         Window w;
         if (!s_.singleFiles) return w.Run(tree(), s_.decrypting);
-        for (const auto& p : paths) w.RunFile(p.parent_path(), p.filename(), s_.decrypting);
+        for (const auto& p : paths)
+            w.RunFile(p.parent_path().string(), p.filename().string(), s_.decrypting);
     }
 
     // Exactly one form of each file, with the right bytes, and nothing else anywhere.
@@ -129,13 +129,6 @@ const char* CallName(Call c) {
     return names[static_cast<int>(c)];
 }
 
-// Thousands of runs create and delete files: a memory-backed folder keeps that fast, and the
-// calls under test are the same there.
-[[maybe_unused]] const bool kMemoryBacked =
-    ::access("/dev/shm", W_OK) == 0 && ::setenv("TMPDIR", "/dev/shm", 1) == 0;
-
-class FaultSweep : public testing::TestWithParam<Scene> {};
-
 TEST_P(FaultSweep, EveryCallFailsOnceWithEachError) {
     Sweep sweep(GetParam());
     FaultPlan clean;
@@ -162,21 +155,6 @@ TEST_P(FaultSweep, EveryCallFailsOnceWithEachError) {
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Runs, FaultSweep,
-    testing::Values(Scene{false, false, false, 50}, Scene{true, false, false, 50},
-                    Scene{false, true, false, 12}, Scene{true, true, false, 12},
-                    Scene{false, false, true, 8}, Scene{true, true, true, 8},
-                    Scene{false, true, false, 12, true}, Scene{true, true, false, 12, true}),
-    [](const auto& info) {
-        const Scene& s = info.param;
-        return std::string(s.decrypting ? "Decrypt" : "Encrypt") +
-               (s.singleFiles ? "SingleFiles" : "Folder") +
-               (s.noLinks     ? "ClaimedNames"
-                : s.noTmpfile ? "NamedTemporary"
-                              : "");
-    });
 
 }  // namespace
 }  // namespace kolvik::test

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <string>
 
 namespace kolvik::test {
@@ -16,6 +17,11 @@ class TempDir {
   private:
     std::string path_;
 };
+
+// A UTF-8 path as the file system library takes it, and back: on Windows a plain std::string
+// would be read in the ANSI code page.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

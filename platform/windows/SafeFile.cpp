@@ -1,0 +1,527 @@
+// The Windows side of the safe publish sequence; every call goes through the FileCalls table.
+//
+// Folders below the target are opened with NtCreateFile relative to their parent's handle
+// (FILE_OPEN_REPARSE_POINT, so a junction or link is opened as itself and then refused), never
+// again by a path: a folder swapped for a junction during the run cannot lead the run outside
+// the tree, and no path length limits the depth. CreateFileW with the full path would look the
+// whole path up again for every folder, and a junction above it would be followed. Only the
+// target is opened by its path, in the \\?\ form that lifts the 260-character limit.
+#include "platform/SafeFile.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// winternl.h needs the types of windows.h.
+#include <winternl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/windows/FileCalls.h"
+#include "platform/windows/Utf16.h"
+
+namespace kolvik::safefile {
+namespace {
+
+using windows::Sys;
+
+Fault FromError(DWORD e) {
+    switch (e) {
+        case ERROR_SUCCESS:
+            return Fault::None;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DIRECTORY:  // a file where a folder was asked for
+            return Fault::NotFound;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_PRIVILEGE_NOT_HELD:
+            return Fault::Access;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return Fault::InUse;  // another program holds it open in a way that excludes us
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return Fault::DiskFull;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return Fault::Exists;
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_INVALID_NAME:
+            return Fault::NameTooLong;
+        case ERROR_CANT_ACCESS_FILE:  // a reparse point whose tag no driver knows
+            return Fault::NotRegular;
+        default:
+            return Fault::Io;
+    }
+}
+
+Fault LastFault() { return FromError(::GetLastError()); }
+
+// The attributes a copy takes over from its original; the rest belong to the file system
+// (compression, sparse, encryption) or to the file's kind.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Windows counts time in 100 ns steps from 1601; the clock from 1970.
+constexpr std::int64_t kEpochOffset = 116444736000000000;
+
+WallClock::time_point FromFileTime(std::int64_t t) {
+    return WallClock::time_point(std::chrono::duration_cast<WallClock::duration>(
+        std::chrono::nanoseconds((t - kEpochOffset) * 100)));
+}
+
+FILETIME ToFileTime(WallClock::time_point t) {
+    const auto ticks =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count() / 100 +
+        kEpochOffset;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
+    return ft;
+}
+
+Fault FactsOf(HANDLE h, FileFacts& facts) {
+    const auto& sys = Sys();
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    if (!sys.info(h, &info) || !sys.infoEx(h, FileBasicInfo, &basic, sizeof basic)) {
+        return LastFault();
+    }
+    const DWORD a = info.dwFileAttributes;
+    const bool reparse = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.size =
+        static_cast<std::int64_t>((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+    facts.modified = FromFileTime(basic.LastWriteTime.QuadPart);
+    facts.changed = FromFileTime(basic.ChangeTime.QuadPart);
+    facts.accessed = FromFileTime(basic.LastAccessTime.QuadPart);
+    // A reparse point (symbolic link, junction, cloud placeholder) is neither: never entered.
+    facts.directory = !reparse && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.regular = !reparse && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+    facts.multiplyLinked = facts.regular && info.nNumberOfLinks > 1;
+    facts.device = info.dwVolumeSerialNumber;
+    facts.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    facts.mode = a & kKeptAttributes;  // the attributes play the permission bits' part
+    facts.owner = facts.group = 0;
+    return Fault::None;
+}
+
+void CloseHandle(NativeHandle& handle) {
+    if (handle != kNoHandle) Sys().close(handle);
+    handle = kNoHandle;
+}
+
+// An entry of the folder dir, opened as itself (never through a reparse point).
+HANDLE OpenEntry(HANDLE dir, const std::string& name, DWORD access, DWORD share,
+                 DWORD options = 0) {
+    return Sys().openAt(dir, windows::Wide(name).c_str(), access, share, FILE_OPEN,
+                        options | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT);
+}
+
+// Deletes the file behind h when it is closed; nobody can give it that name again meanwhile.
+Fault DeleteByHandle(HANDLE h) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return Sys().setInfo(h, FileDispositionInfo, &disposition, sizeof disposition) ? Fault::None
+                                                                                   : LastFault();
+}
+
+// Opens name for deletion and deletes it only while it is still the file described by inode.
+Fault RemoveIfSame(HANDLE dir, const std::string& name, std::uint64_t inode,
+                   const FileFacts* unchanged) {
+    HANDLE h = OpenEntry(dir, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll);
+    if (h == nullptr) return LastFault();
+    FileFacts now;
+    Fault f = FactsOf(h, now);
+    if (f == Fault::None && now.inode != inode) f = Fault::Exists;
+    if (f == Fault::None && unchanged != nullptr &&
+        (now.device != unchanged->device || now.size != unchanged->size ||
+         now.modified != unchanged->modified || now.changed != unchanged->changed)) {
+        f = Fault::Changed;
+    }
+    if (f == Fault::None) f = DeleteByHandle(h);
+    Sys().close(h);
+    return f;
+}
+
+DWORD CurrentProcess() { return ::GetCurrentProcessId(); }
+
+// ".kolvik-tijdel-PID-N", as Copy::Create names its scratch copies; any other name is the user's.
+bool IsScratchName(const std::string& name) {
+    if (name.rfind(kScratchPrefix, 0) != 0) return false;
+    const std::string_view rest = std::string_view(name).substr(kScratchPrefix.size());
+    const std::size_t dash = rest.find('-');
+    const auto number = [](std::string_view digits) {
+        return !digits.empty() && digits.size() <= 10 &&
+               digits.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return dash != std::string_view::npos && number(rest.substr(0, dash)) &&
+           number(rest.substr(dash + 1));
+}
+
+}  // namespace
+
+// --- Folder ---
+
+Folder::~Folder() { Close(); }
+
+constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+Fault Folder::Open(const std::string& path) {
+    Close();
+    // The target itself may be reached through a link or junction, as its path says.
+    handle_ = Sys().openPath(windows::LongPath(path).c_str(), kFolderAccess | SYNCHRONIZE,
+                             kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle_ == nullptr) return LastFault();
+    return Opened(path);
+}
+
+Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
+    Close();
+    handle_ = OpenEntry(parent.Handle(), name, kFolderAccess, kShareAll, FILE_DIRECTORY_FILE);
+    if (handle_ == nullptr) {
+        handle_ = kNoHandle;
+        return LastFault();
+    }
+    std::string path = parent.Path();
+    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '/';
+    return Opened(path + name);
+}
+
+Fault Folder::Opened(std::string path) {
+    FileFacts facts;
+    Fault f = FactsOf(handle_, facts);
+    // Opened as itself, a junction or directory link shows as a reparse point: never entered.
+    if (f == Fault::None && !facts.directory) f = facts.regular ? Fault::NotFound : Fault::IsLink;
+    if (f != Fault::None) {
+        CloseHandle(handle_);
+        return f;
+    }
+    device_ = facts.device;
+    path_ = std::move(path);
+    return Fault::None;
+}
+
+void Folder::Close() {
+    CloseHandle(handle_);
+    path_.clear();
+    nameMax_ = 0;
+    claims_ = -1;
+}
+
+Fault Folder::Stat(const std::string& name, FileFacts& facts) const {
+    // Attributes only: this open is allowed even while a writer excludes everyone else.
+    HANDLE h = OpenEntry(handle_, name, FILE_READ_ATTRIBUTES, kShareAll);
+    if (h == nullptr) return LastFault();
+    const Fault f = FactsOf(h, facts);
+    Sys().close(h);
+    return f;
+}
+
+bool Folder::Exists(const std::string& name) const {
+    FileFacts facts;
+    const Fault f = Stat(name, facts);
+    // Anything but a clear "no such entry" counts as taken: never risk a name we cannot see.
+    return f != Fault::NotFound;
+}
+
+std::size_t Folder::MaxNameBytes() const {
+    if (nameMax_ == 0) {
+        DWORD component = 0;
+        if (!::GetVolumeInformationByHandleW(handle_, nullptr, 0, nullptr, &component, nullptr,
+                                             nullptr, 0) ||
+            component == 0) {
+            component = 255;
+        }
+        // The limit counts UTF-16 units; a name's UTF-8 bytes are at most three per unit. A
+        // name within this that is still too long fails when created, as NameTooLong.
+        nameMax_ = std::size_t{component} * 3;
+    }
+    return nameMax_;
+}
+
+// A rename through the handle never replaces, so no name has to be claimed first.
+bool Folder::MayHoldClaims() const { return false; }
+
+// Every copy is flushed before it is named, and NTFS writes its journal in order: once the
+// deletion of an original is on disk, the renaming of its copy before it is too. Windows has
+// no call that flushes one folder's entries for a user without write access to the volume.
+Fault Folder::Sync() const { return Fault::None; }
+Fault Folder::SyncFileSystem() const { return Fault::None; }
+
+Fault Folder::Remove(const std::string& name, std::uint64_t inode) const {
+    return RemoveIfSame(handle_, name, inode, nullptr);
+}
+
+// --- Source ---
+
+Source::~Source() { Close(); }
+
+Source::Source(Source&& other) noexcept : handle_(other.handle_), leased_(other.leased_) {
+    other.handle_ = kNoHandle;
+    other.leased_ = false;
+}
+
+Source& Source::operator=(Source&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kNoHandle);
+        leased_ = std::exchange(other.leased_, false);
+    }
+    return *this;
+}
+
+void Source::Close() {
+    CloseHandle(handle_);
+    leased_ = false;
+}
+
+Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease) {
+    Close();
+    // With lease, other programs may read it but neither write, rename nor delete it for as
+    // long as it is open: it cannot change between this read and its deletion, which goes
+    // through this handle. Opening fails with a sharing violation (InUse) while a writer has it.
+    // Without, it is read as it is, and may be flushed (an earlier run's copy).
+    const DWORD access = lease ? GENERIC_READ | DELETE : GENERIC_READ;
+    const DWORD share = lease ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    handle_ = OpenEntry(folder.Handle(), name, access, share,
+                        FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY);
+    if (handle_ == nullptr) {
+        handle_ = kNoHandle;
+        return LastFault();
+    }
+    FileFacts now;
+    if (const Fault f = FactsOf(handle_, now); f != Fault::None) {
+        Close();
+        return f;
+    }
+    if (!now.regular || now.inode != facts.inode || now.device != facts.device) {
+        Close();
+        return Fault::NotRegular;
+    }
+    facts = now;
+    leased_ = lease;
+    return Fault::None;
+}
+
+Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
+    got = 0;
+    auto* out = static_cast<char*>(buf);
+    while (got < size) {
+        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size - got, 1U << 30));
+        DWORD n = 0;
+        if (!Sys().read(handle_, out + got, ask, &n)) return LastFault();
+        if (n == 0) break;
+        got += n;
+    }
+    return Fault::None;
+}
+
+Fault Source::Seek(std::int64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    return ::SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) ? Fault::None : LastFault();
+}
+
+Fault Source::Sync() {
+    // Flushing needs write access, which the reading handle does not have.
+    HANDLE writer = ::ReOpenFile(handle_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+    if (writer == INVALID_HANDLE_VALUE) return LastFault();
+    const Fault f = Sys().flush(writer) ? Fault::None : LastFault();
+    Sys().close(writer);
+    return f;
+}
+
+// Nobody can open it for writing while it is open here: the share mode is the lease.
+bool Source::LeaseHeld() const { return leased_ && handle_ != kNoHandle; }
+
+// --- Copy ---
+
+Fault Copy::Create(const Folder& folder, const std::string& newName) {
+    Discard();
+    folder_ = &folder;
+    written_ = started_ = waited_ = 0;
+    // A scratch name that is unmistakably ours, created exclusively so that an existing file is
+    // never opened, and held without sharing, so that a later run sees it is still in use.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = std::string(kScratchPrefix) + std::to_string(CurrentProcess()) +
+                                 "-" + std::to_string(++counter);
+        if (name == newName) continue;
+        HANDLE h = Sys().openAt(folder.Handle(), windows::Wide(name).c_str(),
+                                GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, FILE_CREATE,
+                                FILE_NON_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT);
+        if (h != nullptr) {
+            handle_ = h;
+            tempName_ = name;
+            return Fault::None;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            return LastFault();
+        }
+    }
+    return Fault::Exists;
+}
+
+Fault Copy::Write(const void* data, std::size_t size) {
+    const auto* in = static_cast<const char*>(data);
+    while (size > 0) {
+        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30));
+        DWORD n = 0;
+        if (!Sys().write(handle_, in, ask, &n)) return LastFault();
+        in += n;
+        size -= n;
+        written_ += n;
+    }
+    return Fault::None;
+}
+
+// Windows writes back on its own; the one flush before naming makes the copy durable.
+void Copy::StartWriteback() {}
+
+Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool durable) {
+    (void)durable;  // always: there is no cheaper sync of many files to wait for instead
+    const auto& sys = Sys();
+    const FILETIME accessed = ToFileTime(like.accessed), modified = ToFileTime(like.modified);
+    if (!sys.setTimes(handle_, nullptr, &accessed, &modified)) return LastFault();
+    // Zero times leave them as they are; the attributes take the original's (never zero).
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = like.mode != 0 ? like.mode : FILE_ATTRIBUTE_NORMAL;
+    if (!sys.setInfo(handle_, FileBasicInfo, &basic, sizeof basic)) return LastFault();
+    if (!sys.flush(handle_)) return LastFault();
+    if (const Fault f = RenameScratch(newName); f != Fault::None) return f;
+    BY_HANDLE_FILE_INFORMATION info{};
+    inode_ = sys.info(handle_, &info)
+                 ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow
+                 : 0;
+    CloseHandle(handle_);
+    return Fault::None;
+}
+
+// Unnamed files do not exist here.
+Fault Copy::LinkUnnamed(const std::string&) { return Fault::Io; }
+
+Fault Copy::RenameScratch(const std::string& newName) {
+    // Renamed through its handle within the folder's handle, never replacing: a file that took
+    // the name meanwhile stays, and the copy with it.
+    if (!Sys().rename(handle_, folder_->Handle(), windows::Wide(newName).c_str())) {
+        return LastFault();
+    }
+    tempName_.clear();
+    return Fault::None;
+}
+
+void Copy::Discard() {
+    // An unpublished copy goes through its own handle: no other file can be hit by the name.
+    if (handle_ != kNoHandle && !tempName_.empty()) (void)DeleteByHandle(handle_);
+    CloseHandle(handle_);
+    tempName_.clear();
+}
+
+// --- Pending originals ---
+
+Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
+                      const Source& leased) {
+    if (!leased.IsOpen()) return RemoveIfSame(folder.Handle(), name, facts.inode, &facts);
+    // Held open since it was read, refusing writers, renames and deletions: still the file
+    // read, under its name. The look at its facts is the same check as elsewhere.
+    FileFacts now;
+    if (const Fault f = FactsOf(leased.Handle(), now); f != Fault::None) return f;
+    if (now.inode != facts.inode || now.device != facts.device || now.size != facts.size ||
+        now.modified != facts.modified || now.changed != facts.changed) {
+        return Fault::Changed;
+    }
+    return DeleteByHandle(leased.Handle());
+}
+
+std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending) {
+    std::vector<FailedOriginal> failed;
+    for (auto& p : pending) {
+        // Every copy was flushed before it was named (Copy::Publish).
+        const Fault f = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
+        // The deletion takes effect when the last handle closes.
+        p.leased.Close();
+        if (f == Fault::None) continue;
+        // The original stays; its copy is then redundant. A copy that this run did not write
+        // is not ours to take away.
+        if (!p.earlierCopy) (void)p.folder->Remove(p.copy, p.copyInode);
+        failed.push_back({std::move(p), f});
+    }
+    pending.clear();
+    return failed;
+}
+
+// --- Listing ---
+
+Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& folders,
+                   std::vector<std::string>* scratch) const {
+    files.clear();
+    folders.clear();
+    if (scratch != nullptr) scratch->clear();
+    // Listed through the folder's own handle, from its start each time.
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!Sys().infoEx(handle_, kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+            if (::GetLastError() == ERROR_NO_MORE_FILES) break;
+            return LastFault();
+        }
+        kind = FileIdBothDirectoryInfo;
+        for (std::size_t at = 0;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring wide(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            if (wide != L"." && wide != L"..") {
+                const std::string name = windows::Utf8(wide);
+                const DWORD a = entry->FileAttributes;
+                const bool isFolder =
+                    (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+                if (!isFolder && IsScratchName(name)) {
+                    if (scratch != nullptr) scratch->push_back(name);
+                } else {
+                    (isFolder ? folders : files).push_back(name);
+                }
+            }
+            if (entry->NextEntryOffset == 0) break;
+            at += entry->NextEntryOffset;
+        }
+    }
+    // By name in the byte order of UTF-8, as on every system.
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    return Fault::None;
+}
+
+void Folder::RemoveLeftoverScratch(const std::string& name) const {
+    if (!IsScratchName(name)) return;
+    // A live run holds its copy open without sharing, so opening it for deletion fails until
+    // that run has closed it: only a killed run's leftover goes.
+    FileFacts facts;
+    if (Stat(name, facts) != Fault::None || !facts.regular) return;
+    (void)Remove(name, facts.inode);
+}
+
+Fault Folder::Size(std::int64_t& bytes) const {
+    std::vector<std::string> files, folders;
+    if (const Fault f = List(files, folders); f != Fault::None) return f;
+    std::int64_t total = 0;
+    for (const auto& name : files) {
+        FileFacts facts;
+        if (Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
+    }
+    for (const auto& name : folders) {
+        Folder child;
+        std::int64_t below = 0;
+        Fault f = child.OpenChild(*this, name);
+        if (f == Fault::None) f = child.Size(below);
+        if (f == Fault::IsLink) continue;  // never followed, so never counted
+        if (f != Fault::None) return f;
+        total += below;
+    }
+    bytes = total;
+    return Fault::None;
+}
+
+}  // namespace kolvik::safefile

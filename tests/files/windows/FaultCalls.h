@@ -1,0 +1,33 @@
+#pragma once
+// A file-call table that counts the calls that change a disk and makes the n-th call of one
+// kind (or of all, or every one from there on) fail, as tests/files/posix/FaultCalls.h does
+// for the POSIX layer. Errors are given as errno values and handed to the layer as the Windows
+// error codes a disk answers with.
+#include <cerrno>
+
+namespace kolvik::test {
+
+// Create: a file created exclusively; Fsync: FlushFileBuffers; Fchmod: the attributes;
+// Futimens: the times; Rename: a rename through the handle; Unlink: a deletion through it.
+// Windows has no calls of the kinds Syncfs and Link: they are never counted here.
+enum class Call { Create, Write, Fsync, Syncfs, Fchmod, Futimens, Link, Rename, Unlink, Count };
+
+struct FaultPlan {
+    Call kind = Call::Count;  // Count: whatever kind the call is
+    int failAt = 0;           // 1-based among the calls of kind; 0 never
+    int error = EIO;          // ENOSPC, EACCES or EIO
+    bool failOnward = false;  // every call from failAt on fails, as on a disk that stays full
+    int seen[static_cast<int>(Call::Count)] = {};
+    int total = 0;
+    Call firedAt = Call::Count;  // Count: none failed
+    bool syncsFree = false;      // flushes succeed at once: a sweep checks what a failure leaves
+    int Seen(Call c) const { return seen[static_cast<int>(c)]; }
+};
+
+// Installs the table for as long as it lives.
+struct FaultInjection {
+    explicit FaultInjection(FaultPlan& plan);
+    ~FaultInjection();
+};
+
+}  // namespace kolvik::test
