@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Windows setup under Wine, in a fresh prefix of its own: a silent install puts the
+# programs, the Start-menu entry and the Apps entry in place; the installed kolvik-cli.exe
+# registers; a silent uninstall takes the registration, the programs and those entries away
+# and leaves a .kol file in the user's folder byte for byte.
+# Usage: setup_wine_test.sh SETUP.exe VERSION PREFIX
+set -u
+setup=$1 version=$2 prefix=$3
+wine_run=$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+work=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+[ -f "$setup" ] || { echo "FAILED: no setup at $setup" >&2; exit 1; }
+rm -rf "$prefix"
+"$wine_run" wineboot -i >/dev/null 2>&1
+wineserver -w
+
+passed=0 failed=0
+check() {  # check NAME COMMAND...: one line per failure, the count at the end
+    local name=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
+}
+# A folder as the prefix's programs see it, and where it lies on this machine.
+windows_var() { "$wine_run" cmd /c "echo %$1%" 2>/dev/null | tr -d '\r'; }
+unix_path() { "$wine_run" winepath -u "$1" 2>/dev/null; }
+key() { "$wine_run" reg query "$1" >/dev/null 2>&1; }
+absent() { [ ! -e "$1" ]; }
+not_key() { ! key "$1"; }
+
+install_win="$(windows_var LOCALAPPDATA)\\Programs\\Kolvik"
+install=$(unix_path "$install_win")
+menu_entry=$(unix_path "$(windows_var APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Kolvik.lnk")
+profile_win=$(windows_var USERPROFILE)
+profile=$(unix_path "$profile_win")
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kolvik'
+progid="kolvik$version"
+cli() { "$wine_run" "$install/kolvik-cli.exe" "$@"; }
+
+# Installed silently, for this user only.
+"$wine_run" "$setup" /S
+wineserver -w
+for file in Kolvik.exe kolvik-cli.exe README.md LICENSE Uninstall.exe; do
+    check "installed $file" [ -f "$install/$file" ]
+done
+check "Start-menu entry" [ -f "$menu_entry" ]
+check "Apps entry" key "$uninstall_key"
+"$wine_run" reg query "$uninstall_key" /v UninstallString >"$work/uninstall" 2>&1
+check "Apps entry names the uninstaller" grep -qiF "$install_win\\Uninstall.exe" "$work/uninstall"
+version_line() { [ "$(cli --version 2>&1 | tr -d '\r')" = "kolvik-cli $version" ]; }
+check "kolvik-cli.exe --version" version_line
+
+# Registered, then a file encrypted in the user's folder (the first run after registering
+# also stores the PIN's checksum in the registration).
+cli register >/dev/null 2>&1
+check "registered .kol" key 'HKCR\.kol'
+check "registered open command" key "HKCR\\$progid\\shell\\Open\\command"
+check "registered context menu" key 'HKCR\*\shell\Besleutel met Kolvik\command'
+printf 'Geheim123\n' >"$work/pw"
+printf 'Het rapport van dit kwartaal.\n' >"$profile/rapport.txt"
+cli encrypt "$profile_win\\rapport.txt" --password-file "Z:${work//\//\\}\\pw" >/dev/null 2>&1
+kol="$profile/rapport_txt.kol"
+check "encrypted into the user's folder" [ -f "$kol" ]
+check "PIN checksum registered" key "HKCR\\$progid\\Checksum"
+sha256sum "$kol" >"$work/kol.sha256" 2>/dev/null
+
+# Uninstalled silently: the uninstaller copies itself away and returns at once, so wait for
+# the prefix's processes.
+"$wine_run" "$install/Uninstall.exe" /S
+wineserver -w
+for file in Kolvik.exe kolvik-cli.exe README.md LICENSE Uninstall.exe; do
+    check "removed $file" absent "$install/$file"
+done
+# Nothing else of ours stays (Kolvik.ico included, which a registration without administrator
+# rights puts beside the program): only Kolvik.log, the user's record, may keep the folder.
+leftover=$(find "$install" -mindepth 1 ! -name Kolvik.log 2>/dev/null)
+check "nothing else left in the folder" [ -z "$leftover" ]
+check "Start-menu entry removed" absent "$menu_entry"
+check "Apps entry removed" not_key "$uninstall_key"
+for k in 'HKCR\.kol' "HKCR\\$progid" 'HKCR\*\shell\Besleutel met Kolvik' \
+    'HKCR\Directory\shell\Kolvik.Besleutel' 'HKCU\Software\Classes\.kol' \
+    "HKCU\\Software\\Classes\\$progid"; do
+    check "unregistered $k" not_key "$k"
+done
+check ".kol file kept byte for byte" sha256sum --quiet -c "$work/kol.sha256"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
