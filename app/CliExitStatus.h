@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kolvik-cli's exit status, decided in one place from values, never from message texts.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kolvik-cli's terminal: the progress line, standard error line by line, and the answers to the
 // window's questions.

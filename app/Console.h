@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What kolvik-cli needs of its console that differs between systems: its arguments as UTF-8,
 // the stop request (Ctrl+C, SIGINT, SIGTERM), password prompts without echo, the password

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The password of kolvik-cli's --password-file: the first line of a file or of standard input.
 #include <cstddef>

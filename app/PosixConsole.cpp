@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kolvik-cli's console on Linux: a terminal, SIGINT and SIGTERM, file descriptors.
 #include <fcntl.h>
 #include <termios.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kolvik-cli's console on Windows: UTF-16 at the console, UTF-8 bytes when redirected, and
 // Ctrl+C through the console's control handler.
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kolvik-cli: the main window's model driven from a script. It types the password,
 // presses the buttons and answers the questions; everything else is the window's own.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kolvik: the main window on the desktop. Its command line is at most one path.
 #include <QApplication>
 #include <clocale>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kolvik.exe: the main window on the Windows desktop. Its command line is at most one path.
 #include "platform/win32/FormBinder.h"
 #include "platform/win32/Win32Services.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block keystream against memcpy of the same 64 MiB buffer, in one run.
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times whole encrypt and decrypt runs of kolvik-cli against `cp -r` + `sync` of the same data,
 # and against the tools a user might pick instead (ccrypt, gpg --symmetric, openssl enc), side
 # by side in one run on one file system. Prints a Markdown table: seconds, ratio to cp with

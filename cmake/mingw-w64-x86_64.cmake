@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Windows x64 programs built on Debian with its mingw-w64 cross compiler (the posix thread
 # model, which std::thread and std::mutex need) and run under Wine for the tests.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows-1252, the code page in which every text that Kolvik writes to a file is stored,
 // so that files move between systems byte for byte.

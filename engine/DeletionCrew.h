@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A few threads for the deletions of a group of originals, started when a group first needs
 // them and reused for every group after it, so that a run of many small groups does not pay

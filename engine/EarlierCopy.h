@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A run killed between naming its copies and deleting their originals leaves both behind. The
 // next run recognises such a copy by its bytes, so that it can finish the work instead of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The encrypted file: its header, its name, and the plain name it gives back.
 #include <cstdint>

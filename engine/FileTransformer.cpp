@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-file operations, shared by both directions: the pass-over tests, leaving a file as
 // it is, and the publish sequence with its grouped deletion of originals.
 #include "engine/FileTransformer.h"

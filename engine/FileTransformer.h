@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The per-file operations: one file encrypted or decrypted in place through the safe publish
 // sequence, its pass-over tests, and the grouped deletion of originals.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The password-keyed, position-dependent byte transform that every .kol file is made of.
 // Positions are 1-based file positions; the formulas continue unchanged past 32 bits.

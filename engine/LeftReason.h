@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a run left a file (or a folder) in its old form. Every such file is counted as skipped,
 // logged with "SKIP " when logging is on, and handed to the run's listener with its reason.

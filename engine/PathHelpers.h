@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the program joins folders and names, takes extensions and leaves system folders alone.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a run tells the one who started it, and the few things it asks. The engine knows no
 // window and no message text; the main window turns these into its labels, log lines and

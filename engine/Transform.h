@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The data part of a .kol file, streamed in large blocks with the same output, progress calls
 // and stop points as the one-byte-at-a-time loop it replaces.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The stored form of the PIN code: its bytes run through the transport keystream and
 // written as upper-case hexadecimal, two digits per byte.

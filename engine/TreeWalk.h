@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The walk over a target folder: its own files first, then every folder below it, depth first.
 // Only the target is opened by its path; every folder below it is opened from its open parent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decryption's first steps on hostile input: read the header the way the decrypt path does,
 // check the key, derive the plain name, and run the keystream over the body.
 //

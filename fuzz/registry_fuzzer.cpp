@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user registry store on hostile files: loading an arbitrary store and importing an
 // arbitrary registry script into it, then a write and its read-back.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the fuzz targets side by side from the seeds in fuzz/corpus/ and fails on any crash,
 # leak, timeout or sanitizer report. What a run finds new is kept in the build folder, never
 # in the seeds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-file operations and the walk as the main window runs them: the engine does the
 // files, the window shows what it reports and asks what it asks.
 #include "engine/PathHelpers.h"

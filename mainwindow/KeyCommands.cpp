@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's keyboard commands; the window sees a key before its focused control.
 #include "mainwindow/frmKolvik.h"
 #include "shell/frmHelp.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window as a form model: its controls, the program's shared state and the
 // procedures that the other windows call. The runs (run/) and the shell integration (shell/)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the package's desktop entry, MIME type and icon sizes under one folder, with the
 // same functions that register a user's own copy, so that the two never differ.
 #include <filesystem>

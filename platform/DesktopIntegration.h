@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Joins the program to the user's desktop beside the registry entries: the file type with
 // its default application, and the file managers' context menus. Every failure is silent,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A window as plain data: its controls and their state. The views copy this state into
 // widgets after every handler and at every yield, and route widget events back here.

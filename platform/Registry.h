@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The registry as the shell integration sees it: keys under HKEY_CLASSES_ROOT.
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files as the per-file operations see them: a source read once, its transformed copy written
 // beside it and published under a new name without ever replacing a file, and the original

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the logic asks of the system. Each platform implements these; tests use fakes.
 #include <chrono>

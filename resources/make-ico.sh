@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Packs PNG pictures into one Windows icon file, each picture kept as it is: an icon entry may
 # hold a PNG, which Windows reads at every size since Vista. No converter needed.
 #   resources/make-ico.sh OUT.ico PICTURE.png...   (square pictures, 1 to 256 pixels)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws Kolvik's own pictures with ImageMagick. The PNGs are committed, so building
 # needs none of this; rerun it only after changing a drawing.
 set -euo pipefail

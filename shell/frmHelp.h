@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help window: the key commands, the command-line syntax, whether this version is
 // registered, and registration and removal by clicking their lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small modal dialog in which the user chooses the shell integration: the .kol
 // association and the context-menu entries.

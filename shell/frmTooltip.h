@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The yellow, tooltip-like notice that explains the PIN code the context menu brings.
 #include <array>

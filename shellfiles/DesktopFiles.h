@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts that join the program to Linux desktops: the desktop entry, the MIME type, the
 // file-manager actions, and the edits of the user's own mimeapps.list and Thunar actions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The edits of files that the user shares with us: Thunar's actions and mimeapps.list.
 // Whatever is not ours stays byte for byte.
 #include "shellfiles/DesktopFiles.h"

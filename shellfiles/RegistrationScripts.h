@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four registry scripts that join the program to the shell, as exact bytes:
 // Windows-1252, CR LF after every line, regedit quoting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small files that must never be seen half-written: the store, desktop entries, actions.
 #include <sys/types.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system calls behind every per-file operation, gathered in one table so that a test
 // can make any single write, sync, link or unlink fail and check that nothing was lost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The services that a Linux desktop gives without any window system.
 #include "platform/Services.h"

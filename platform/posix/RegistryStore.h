@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The registry on Linux: a per-user store in the text format of registry scripts,
 // read afresh and written atomically by every operation, so that two running copies of

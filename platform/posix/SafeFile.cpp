@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX side of the safe publish sequence; every call goes through the FileCalls table.
 #include "platform/SafeFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Widgets that Qt lacks for the form model's controls.
 #include <QColor>

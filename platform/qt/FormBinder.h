@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns a form model into a window of widgets and keeps the two in step: the model's
 // state is copied into the widgets after every handler and at every yield, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the widgets' events reach the form model.
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small conversions between the form model and Qt widgets, kept apart so they can be
 // tested without a window.

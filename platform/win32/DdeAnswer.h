@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shell's DDE conversation of a registered open command (ddeexec): Explorer starts the
 // program with the path on its command line, then asks it by DDE for its application and topic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fonts, pictures and owner-drawn buttons of the Win32 views.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the native window's messages reach the form model.
 #include <windowsx.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The arithmetic of the Win32 views, apart from any window so that it can be tested alone:
 // twips to pixels at a window's DPI, the key codes and shift state the handlers expect, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Model texts are UTF-8; the W functions take UTF-16.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window-system services of the logic on Windows: message boxes, modal windows, the
 // yield through the message loop, the mouse pointer and the Caps Lock key.

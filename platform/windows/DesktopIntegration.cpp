@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DesktopIntegration.h"
 
 // Windows joins the shell through the registry scripts alone.

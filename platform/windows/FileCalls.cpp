@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/windows/FileCalls.h"
 
 // winternl.h needs the types of windows.h, which FileCalls.h brings.

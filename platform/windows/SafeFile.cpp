@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows side of the safe publish sequence; every call goes through the FileCalls table.
 //
 // Folders below the target are opened with NtCreateFile relative to their parent's handle

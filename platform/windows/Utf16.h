@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows takes names and paths as UTF-16; the program keeps them as UTF-8.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/windows/WindowsRegistry.h"
 
 #define WIN32_LEAN_AND_MEAN

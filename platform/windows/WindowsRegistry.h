@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real registry, reached as WScript.Shell reaches it; scripts go through regedit.
 #include "platform/Registry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The services that Windows itself gives, without a window of ours.
 #include "platform/Services.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Word documents open in Word itself, through its automation interface: Word comes up
 // visible with the document opened, and stays when Kolvik ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parts of kolvik-cli: which fact wins the exit status when several apply, and what the
 // first line of a password file gives as the password or refuses.
 #include <fcntl.h>

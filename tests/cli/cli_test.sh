@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end runs of kolvik-cli on temporary trees, one table row per case: its setup, the exit
 # status, a pattern for standard error and a check of the files afterwards.
 # Usage: cli_test.sh PATH/TO/kolvik-cli

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The crew that deletes the originals of each group: every job exactly once, Run back only when
 // all are done, the same few threads for group after group, and a job's exception brought home.
 #include <gtest/gtest.h>

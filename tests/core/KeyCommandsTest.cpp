@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's key commands: which key and shift state does what.
 #include <gtest/gtest.h>
 

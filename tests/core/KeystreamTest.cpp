@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Expected bytes were worked out by hand from v = F*m - B^e + D + p and |v| mod 256.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop texts as strings: quoting, the edits of the user's own files, the icon sizes.
 // Shell quoting is tried for real, by running the Nautilus script in the desktop tests.
 #include <gtest/gtest.h>

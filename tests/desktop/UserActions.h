@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A user's own Thunar action, which our merge and removal must leave exactly as it was.
 

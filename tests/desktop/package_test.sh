@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: built with cpack from the build tree, its contents and fields
 # checked, judged by lintian, then unpacked into a scratch root where the desktop entry and
 # the AppStream metadata are validated. Usage: package_test.sh BUILD_DIR

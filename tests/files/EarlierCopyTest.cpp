@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run killed after naming a copy but before deleting its original leaves both; the next run
 // finishes such a pair only when the copy holds exactly the bytes it would write itself.
 #include <gtest/gtest.h>

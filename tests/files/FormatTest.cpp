@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plain name an encrypted name gives back, the header bytes, and the block loop's output,
 // progress positions and stop points as the byte loop has them. The encrypted names themselves
 // are checked, worked by hand, on the trees of the round-trip tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Trees on disk, their snapshots, and a window ready to run over them.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Other programs act on the tree while a run is busy. Each case steps in at the exact file call
 // where it hurts most, never after a wait: the file layer's table of calls is the seam.
 #include <fcntl.h>

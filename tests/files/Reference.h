@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An independent evaluation of the file format, straight from the formulas: double-precision
 // power, the sum rounded, |v| mod 256. Only ASCII keys, so each key character is its own code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole trees encrypted and decrypted again through the walk.
 #include <gtest/gtest.h>
 

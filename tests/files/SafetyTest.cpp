@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What must never happen: a wrong key that writes, a user's file or a program file taken.
 // Links, FIFOs and permissions are tried on the real program by the hostile-tree test.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The walk's skip words, its size scan, its stops and its grouped syncs; the viewer choice.
 #include <gtest/gtest.h>
 

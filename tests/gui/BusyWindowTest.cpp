@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on screen while start-up speaks and while a run works: a message stands
 // over the window, and every way the window can go stops the run between two blocks.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registration dialog, the help window and the PIN notice on screen, and the main
 // window's key commands reaching it whichever control has the focus.
 #include <gtest/gtest.h>

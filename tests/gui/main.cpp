@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The widget tests need one QApplication for the whole run.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The fault sweep over the platform's file layer: FaultSweepTest.cpp runs it, and each
 // platform's FaultScenes.cpp names the runs worth sweeping there.

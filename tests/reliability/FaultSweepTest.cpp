@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A failure at every call that changes the disk, one run each, through the real walk and publish
 // sequence: every original stays intact or its new copy round-trips to it, no temporary file is
 // left, and nothing beside the tree changes.

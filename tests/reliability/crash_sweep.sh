@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kill -9 of kolvik-cli at random moments of folder runs, encrypting and decrypting in turn.
 # After each kill a rerun of the same mode must finish the tree (no original left beside its
 # copy), leave no scratch file of Kolvik's, and a full decryption must give back every original

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The order in which kolvik-cli makes its copies durable, read from strace of real runs. Before
 # the unlink of every original: (a) the copy's data was synced (fsync of the copy, or a syncfs)
 # after its last write, and (b) its name was made durable (fsync of its folder, or a syncfs)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # crash_sweep.sh on each file system a user's files may live on, each in a small sparse image
 # on a loop device: ext4, XFS and Btrfs through the kernel, NTFS through ntfs-3g and exFAT
 # through exfat-fuse (FUSE; no O_TMPFILE, and exFAT has no hard links and no renameat2 flags).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A real disk with room for one copy at a time: a tmpfs that holds six files of 200 KiB and
 # 300 KiB more. The second copy cannot fit until the first original is gone, and so on down the
 # tree; kolvik-cli must still encrypt every file (the pending originals are deleted and the file

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A tree full of things that are not plain files or have awkward names, an unreadable file and
 # folders that cannot be written or listed: every run ends within ten seconds, nothing outside
 # the tree changes, and each entry left alone is counted and logged.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the reliability scripts, with $cli set: a scratch folder $work with its own home,
 # a private copy of kolvik-cli $program (its log then lands beside that copy, never in the
 # build folder) and the password file $pw. Everything goes when the script ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs started with the window's buttons: both passes, the questions between them, the summary
 // in the log, and one file as the target.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registration dialog, the help window and the PIN notice, driven through their handlers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PIN code: its transport code worked out by hand, and the gate across restarts.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry scripts byte for byte against texts written out by hand, and registering,
 // checking and removing the shell integration against the real store.
 #include <gtest/gtest.h>

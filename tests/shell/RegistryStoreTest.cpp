@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store behaves as WScript.Shell's registry does, survives a reload and never
 // loses a store it cannot read.
 #include <gtest/gtest.h>

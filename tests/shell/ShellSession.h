@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window whose registry is the real per-user store in a test folder, so that a
 // second window opened on the same store sees what the first one left behind, as a

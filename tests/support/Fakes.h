@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Services that answer from a script, so tests can drive form models without a window.
 #include <deque>

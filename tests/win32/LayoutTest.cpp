@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 views' arithmetic, without a window: twips at a DPI, key codes, the order of key
 // handling and the tab chain. Expected pixels are twips * dpi / 1440, worked by hand.
 #include <gtest/gtest.h>

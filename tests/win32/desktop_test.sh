@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kolvik.exe on a desktop: Wine on an Xvfb display of its own, driven with xdotool at the places
 # the layout's twips give the controls, at 96 and at 144 dpi. Each step checks the files on
 # disk; each window is saved as a screenshot in the build folder for a person to look at.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WindowsRegistry and the registration procedures against Wine's real registry.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows services against Wine's own: the user's formats, the command line, the process.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kolvik-cli.exe under Wine against the Linux kolvik-cli: trees go both ways byte for byte, and
 # the statuses and messages are those of the Linux table (tests/cli/cli_test.sh).
 # Usage: cli_wine_test.sh PATH/TO/kolvik-cli.exe PATH/TO/linux/kolvik-cli

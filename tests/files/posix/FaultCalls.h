@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file-call table that counts the calls that change a disk, makes the n-th call of one kind
 // (or of all, or every one from there on) fail with a chosen error, and lets a test step in at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a copy keeps of its original on POSIX, and that a finished pass holds nothing open.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the POSIX layer groups the syncs that make copies durable before their originals go.
 #include <gtest/gtest.h>
 

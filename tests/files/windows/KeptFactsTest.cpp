@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a copy keeps of its original on Windows, and what the share mode of a file in work
 // does to other programs.
 #include <gtest/gtest.h>
