@@ -261,16 +261,19 @@ Fault Folder::Remove(const std::string& name, std::uint64_t inode) const {
 
 Source::~Source() { Close(); }
 
-Source::Source(Source&& other) noexcept : handle_(other.handle_), leased_(other.leased_) {
-    other.handle_ = kNoHandle;
-    other.leased_ = false;
-}
+Source::Source(Source&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)),
+      leased_(std::exchange(other.leased_, false)),
+      position_(other.position_),
+      size_(other.size_) {}
 
 Source& Source::operator=(Source&& other) noexcept {
     if (this != &other) {
         Close();
         handle_ = std::exchange(other.handle_, kNoHandle);
         leased_ = std::exchange(other.leased_, false);
+        position_ = other.position_;
+        size_ = other.size_;
     }
     return *this;
 }
@@ -282,12 +285,15 @@ void Source::Close() {
 
 Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease) {
     Close();
-    // With lease, other programs may read it but neither write, rename nor delete it for as
-    // long as it is open: it cannot change between this read and its deletion, which goes
-    // through this handle. Opening fails with a sharing violation (InUse) while a writer has it.
-    // Without, it is read as it is, and may be flushed (an earlier run's copy).
-    const DWORD access = lease ? GENERIC_READ | DELETE : GENERIC_READ;
-    const DWORD share = lease ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    // Leased, or opened to be described and perhaps leased later (facts with inode 0), other
+    // programs may read it but neither write, rename nor delete it for as long as it is open:
+    // it cannot change between this read and its deletion, which goes through this handle.
+    // Opening fails with a sharing violation (InUse) while a writer has it. Otherwise (an
+    // earlier run's copy, of known facts) it is read as it is, and may be flushed.
+    const bool known = facts.inode != 0;
+    const bool refuseWriters = lease || !known;
+    const DWORD access = refuseWriters ? GENERIC_READ | DELETE : GENERIC_READ;
+    const DWORD share = refuseWriters ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     handle_ = OpenEntry(folder.Handle(), name, access, share,
                         FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY);
     if (handle_ == nullptr) {
@@ -299,24 +305,36 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
         Close();
         return f;
     }
-    if (!now.regular || now.inode != facts.inode || now.device != facts.device) {
+    if (!now.regular || (known && (now.inode != facts.inode || now.device != facts.device))) {
         Close();
         return Fault::NotRegular;
     }
     facts = now;
+    position_ = 0;
+    size_ = now.size > 0 ? now.size : -1;
     leased_ = lease;
+    return Fault::None;
+}
+
+// Only a file opened to be described (facts with inode 0) is leased later, and that open
+// already refused writers: it was granted, so no writer has the file.
+Fault Source::TakeLease() {
+    if (handle_ != kNoHandle) leased_ = true;
     return Fault::None;
 }
 
 Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
     got = 0;
     auto* out = static_cast<char*>(buf);
-    while (got < size) {
-        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size - got, 1U << 30));
+    while (got < size && (size_ < 0 || position_ < size_)) {
+        std::size_t want = std::min<std::size_t>(size - got, 1U << 30);
+        if (size_ >= 0)
+            want = std::min<std::size_t>(want, static_cast<std::size_t>(size_ - position_));
         DWORD n = 0;
-        if (!Sys().read(handle_, out + got, ask, &n)) return LastFault();
+        if (!Sys().read(handle_, out + got, static_cast<DWORD>(want), &n)) return LastFault();
         if (n == 0) break;
         got += n;
+        position_ += n;
     }
     return Fault::None;
 }
@@ -324,7 +342,9 @@ Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
 Fault Source::Seek(std::int64_t offset) {
     LARGE_INTEGER to;
     to.QuadPart = offset;
-    return ::SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) ? Fault::None : LastFault();
+    if (!::SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return LastFault();
+    position_ = offset;
+    return Fault::None;
 }
 
 Fault Source::Sync() {
@@ -345,6 +365,7 @@ Fault Copy::Create(const Folder& folder, const std::string& newName) {
     Discard();
     folder_ = &folder;
     written_ = started_ = waited_ = 0;
+    inode_ = 0;
     // A scratch name that is unmistakably ours, created exclusively so that an existing file is
     // never opened, and held without sharing, so that a later run sees it is still in use.
     static std::atomic<unsigned> counter{0};
@@ -393,13 +414,17 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     basic.FileAttributes = like.mode != 0 ? like.mode : FILE_ATTRIBUTE_NORMAL;
     if (!sys.setInfo(handle_, FileBasicInfo, &basic, sizeof basic)) return LastFault();
     if (!sys.flush(handle_)) return LastFault();
-    if (const Fault f = RenameScratch(newName); f != Fault::None) return f;
+    // Kept open without sharing until its original is deleted: nobody can change, rename or
+    // delete it meanwhile, and should it have to go, it goes through this handle.
+    return RenameScratch(newName);
+}
+
+std::uint64_t Copy::Inode() const {
     BY_HANDLE_FILE_INFORMATION info{};
-    inode_ = sys.info(handle_, &info)
-                 ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow
-                 : 0;
-    CloseHandle(handle_);
-    return Fault::None;
+    if (inode_ == 0 && handle_ != kNoHandle && Sys().info(handle_, &info)) {
+        inode_ = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    }
+    return inode_;
 }
 
 // Unnamed files do not exist here.
@@ -438,18 +463,65 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
     return DeleteByHandle(leased.Handle());
 }
 
-std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending) {
-    std::vector<FailedOriginal> failed;
-    for (auto& p : pending) {
+// The files of a finished entry: a published copy that has to go again is deleted through its
+// own handle, which no other program can have opened since (it was opened without sharing).
+class HandleCloser {
+  public:
+    static bool RemovePublished(Copy& copy) {
+        if (copy.handle_ == kNoHandle || !copy.tempName_.empty()) return false;
+        const Fault f = DeleteByHandle(copy.handle_);
+        CloseHandle(copy.handle_);
+        return f == Fault::None;
+    }
+    // A deletion takes effect when the last handle closes.
+    static void Close(Source& source) {
+        CloseHandle(source.handle_);
+        source.leased_ = false;
+    }
+    static void Close(Copy& copy) {
+        // A copy still unnamed is for Discard, which removes its scratch file too.
+        if (copy.tempName_.empty()) CloseHandle(copy.handle_);
+    }
+};
+
+namespace {
+
+// The deletions of one crew member: its share of the group, each original deleted only while
+// unchanged and the copy of any that stays taken away again, then their files closed.
+void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std::size_t last,
+                   std::vector<Fault>& result) {
+    for (std::size_t i = first; i < last; ++i) {
+        auto& p = pending[i];
         // Every copy was flushed before it was named (Copy::Publish).
-        const Fault f = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
-        // The deletion takes effect when the last handle closes.
-        p.leased.Close();
-        if (f == Fault::None) continue;
+        result[i] = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
+        HandleCloser::Close(p.leased);
         // The original stays; its copy is then redundant. A copy that this run did not write
         // is not ours to take away.
-        if (!p.earlierCopy) (void)p.folder->Remove(p.copy, p.copyInode);
-        failed.push_back({std::move(p), f});
+        if (result[i] != Fault::None && !p.earlierCopy) {
+            const std::uint64_t copyInode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
+            if (!p.copyFile || !HandleCloser::RemovePublished(*p.copyFile)) {
+                (void)p.folder->Remove(p.copy, copyInode);
+            }
+        }
+        if (p.copyFile) HandleCloser::Close(*p.copyFile);
+    }
+}
+
+}  // namespace
+
+std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
+    std::vector<FailedOriginal> failed;
+    if (pending.empty()) return failed;
+    // A deletion may wait for the file system's log; several in flight share those waits.
+    constexpr std::size_t kPerShare = 16, kMaxShares = 8;
+    const std::size_t shares = std::clamp<std::size_t>(pending.size() / kPerShare, 1, kMaxShares);
+    std::vector<Fault> removals(pending.size(), Fault::Io);
+    crew.Run(shares, [&](std::size_t k) {
+        CompleteShare(pending, k * pending.size() / shares, (k + 1) * pending.size() / shares,
+                      removals);
+    });
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (removals[i] != Fault::None) failed.push_back({std::move(pending[i]), removals[i]});
     }
     pending.clear();
     return failed;
@@ -458,10 +530,12 @@ std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pendin
 // --- Listing ---
 
 Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& folders,
-                   std::vector<std::string>* scratch) const {
+                   std::vector<std::string>* scratch, std::vector<bool>* regular) const {
     files.clear();
     folders.clear();
     if (scratch != nullptr) scratch->clear();
+    if (regular != nullptr) regular->clear();
+    std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
     // Listed through the folder's own handle, from its start each time.
     std::vector<std::uint8_t> buffer(64 * 1024);
     FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
@@ -481,8 +555,13 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
                     (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
                 if (!isFolder && IsScratchName(name)) {
                     if (scratch != nullptr) scratch->push_back(name);
+                } else if (isFolder) {
+                    folders.push_back(name);
                 } else {
-                    (isFolder ? folders : files).push_back(name);
+                    // A reparse point (link, junction, placeholder) or a device is not one.
+                    constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+                                                  FILE_ATTRIBUTE_REPARSE_POINT;
+                    found.emplace_back(name, (a & kNotRegular) == 0);
                 }
             }
             if (entry->NextEntryOffset == 0) break;
@@ -490,8 +569,13 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
         }
     }
     // By name in the byte order of UTF-8, as on every system.
-    std::sort(files.begin(), files.end());
+    std::sort(found.begin(), found.end());
     std::sort(folders.begin(), folders.end());
+    files.reserve(found.size());
+    for (auto& [name, isRegular] : found) {
+        files.push_back(std::move(name));
+        if (regular != nullptr) regular->push_back(isRegular);
+    }
     return Fault::None;
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 #include "platform/posix/FileCalls.h"
 #include "support/Fakes.h"
@@ -27,10 +28,10 @@ struct RunFixture : testing::Test {
         WriteFile(tree / "sub/c.pdf", "gamma");
         WriteFile(tree / "sub/deeper/d", "delta");
     }
-    void Start(const std::string& commandLine, std::vector<std::string> environment = {},
+    void Start(const std::string& commandLine, const std::vector<std::string>& environment = {},
                std::map<std::string, std::string> registry = {}) {
         w = std::make_unique<TestWindow>(program.path(), commandLine, nullptr, environment);
-        w->registry.values = registry;
+        w->registry.values = std::move(registry);
         f = w->form.get();
         f->Form_Load();
     }
@@ -75,7 +76,7 @@ TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
 }
 
 // A tree without files of its own, or an empty one, is no reason to ask; a target that cannot
-// be listed is, once, after the first pass; Cancel ends the program.
+// be opened is, once, after the first pass; Cancel ends the program.
 TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
     fs::create_directories(tree / "only/sub");
     WriteFile(tree / "only/sub/x.txt", "x");
@@ -86,18 +87,21 @@ TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
         EXPECT_TRUE(Shown().empty());
     }
     EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
+    static std::string unreadable;
+    unreadable = tree / "only";
     for (const MsgAnswer answer : {MsgAnswer::OK, MsgAnswer::Cancel}) {
-        Start(tree / "only");
+        Start(unreadable);
         w->dialogs.answers = {answer};
         posix::FileCalls failing = posix::RealFileCalls();
         failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
-            if (std::string(path) == ".") return errno = EACCES, -1;  // the listing's own handle
+            // The target by its path; the folders below it are opened relative to it.
+            if (dirfd == AT_FDCWD && unreadable == path) return errno = EACCES, -1;
             return posix::RealFileCalls().openat(dirfd, path, flags, mode);
         };
         posix::SetFileCalls(&failing);
         Run(true, "pw");
         posix::SetFileCalls(nullptr);
-        EXPECT_EQ(Shown(),
+        ASSERT_EQ(Shown(),
                   std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "only"});
         EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OKCancel);
         EXPECT_EQ(f->unloaded, answer == MsgAnswer::Cancel);
