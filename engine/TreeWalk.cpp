@@ -7,6 +7,33 @@ namespace kolvik {
 
 using safefile::Fault;
 
+namespace {
+
+// Bytes of the regular files in folder and in every folder below; links are never followed,
+// so never counted.
+Fault FolderBytes(const safefile::Folder& folder, std::int64_t& bytes) {
+    std::vector<std::string> files, folders;
+    if (const Fault f = folder.List(files, folders); f != Fault::None) return f;
+    std::int64_t total = 0;
+    for (const auto& name : files) {
+        safefile::FileFacts facts;
+        if (folder.Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
+    }
+    for (const auto& name : folders) {
+        safefile::Folder child;
+        std::int64_t below = 0;
+        Fault f = child.OpenChild(folder, name);
+        if (f == Fault::None) f = FolderBytes(child, below);
+        if (f == Fault::IsLink) continue;
+        if (f != Fault::None) return f;
+        total += below;
+    }
+    bytes = total;
+    return Fault::None;
+}
+
+}  // namespace
+
 TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
     std::vector<std::string> files, folders, scratch;
     std::vector<bool> regular;
@@ -34,7 +61,7 @@ void TreeWalk::ProcessTarget(const std::string& target) {
         return;
     }
     std::int64_t size = 0;
-    const Fault sizeFault = folder->Size(size);
+    const Fault sizeFault = FolderBytes(*folder, size);
     if (sizeFault == Fault::None) {
         stats_.TotalBytes = size;
     } else if (sizeFault == Fault::Access || sizeFault == Fault::NotFound) {
@@ -136,7 +163,8 @@ std::int64_t TreeWalk::MeasureTarget(const std::string& folder) {
             safefile::Folder child;
             std::int64_t size = 0;
             // A folder that cannot be measured is left out of the total.
-            if (child.OpenChild(open, name) == Fault::None && child.Size(size) == Fault::None) {
+            if (child.OpenChild(open, name) == Fault::None &&
+                FolderBytes(child, size) == Fault::None) {
                 total += size;
             }
         }

@@ -96,8 +96,6 @@ class Folder {
                std::vector<bool>* regular = nullptr) const;
     // Removes a scratch copy that a killed run left; one of a live run is left alone.
     void RemoveLeftoverScratch(const std::string& name) const;
-    // Bytes of the regular files here and in every folder below.
-    Fault Size(std::int64_t& bytes) const;
 
   private:
     friend class Copy;

@@ -48,6 +48,15 @@ class Clock {
     virtual std::chrono::steady_clock::time_point Monotonic() = 0;
 };
 
+// The standard library's clocks, the same on every system.
+class SystemClock : public Clock {
+  public:
+    WallClock::time_point Now() override { return WallClock::now(); }
+    std::chrono::steady_clock::time_point Monotonic() override {
+        return std::chrono::steady_clock::now();
+    }
+};
+
 // How the user's region writes times, dates and decimals.
 class Regional {
   public:

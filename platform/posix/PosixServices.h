@@ -5,14 +5,6 @@
 
 namespace kolvik {
 
-class SystemClock : public Clock {
-  public:
-    WallClock::time_point Now() override { return WallClock::now(); }
-    std::chrono::steady_clock::time_point Monotonic() override {
-        return std::chrono::steady_clock::now();
-    }
-};
-
 // Times, dates and the decimal separator from the process locale (LC_TIME, LC_NUMERIC).
 class LocaleRegional : public Regional {
   public:

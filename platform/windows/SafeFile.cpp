@@ -588,25 +588,4 @@ void Folder::RemoveLeftoverScratch(const std::string& name) const {
     (void)Remove(name, facts.inode);
 }
 
-Fault Folder::Size(std::int64_t& bytes) const {
-    std::vector<std::string> files, folders;
-    if (const Fault f = List(files, folders); f != Fault::None) return f;
-    std::int64_t total = 0;
-    for (const auto& name : files) {
-        FileFacts facts;
-        if (Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
-    }
-    for (const auto& name : folders) {
-        Folder child;
-        std::int64_t below = 0;
-        Fault f = child.OpenChild(*this, name);
-        if (f == Fault::None) f = child.Size(below);
-        if (f == Fault::IsLink) continue;  // never followed, so never counted
-        if (f != Fault::None) return f;
-        total += below;
-    }
-    bytes = total;
-    return Fault::None;
-}
-
 }  // namespace kolvik::safefile

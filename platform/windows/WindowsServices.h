@@ -5,14 +5,6 @@
 
 namespace kolvik {
 
-class SystemClock : public Clock {
-  public:
-    WallClock::time_point Now() override { return WallClock::now(); }
-    std::chrono::steady_clock::time_point Monotonic() override {
-        return std::chrono::steady_clock::now();
-    }
-};
-
 // The user's own formats from the regional settings, not the process locale.
 class UserRegional : public Regional {
   public:
