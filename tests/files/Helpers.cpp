@@ -51,4 +51,11 @@ std::vector<std::string> Window::Skips() const {
     return names;
 }
 
+void Plant(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {
+    for (const auto& [path, size] : files) {
+        fs::create_directories(fs::path(root + "/" + path).parent_path());
+        WriteFile(root + "/" + path, std::string(size, 'x'));
+    }
+}
+
 }  // namespace kolvik::test

@@ -6,6 +6,8 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/Fakes.h"
 #include "support/TempDir.h"
@@ -47,6 +49,8 @@ struct Window : ProgramFolder, TestWindow {
 // The platform's part (posix/ or windows/PlatformFiles.cpp): a link is changed or described
 // itself, never followed.
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t);
+// Files of the given sizes (filled with 'x') under root, their folders made as needed.
+void Plant(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files);
 // A symbolic link that the file layer meets as a link. False where the system cannot make one
 // (Wine keeps links as Unix links, which Windows calls cannot open as themselves).
 bool MakeSymlink(const std::string& target, const std::string& link);

@@ -12,13 +12,6 @@ namespace kolvik::test {
 namespace {
 namespace fs = std::filesystem;
 
-void Plant(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {
-    for (const auto& [path, size] : files) {
-        fs::create_directories(fs::path(root + "/" + path).parent_path());
-        WriteFile(root + "/" + path, std::string(size, 'x'));
-    }
-}
-
 // A folder whose path holds a skip word is left whole, with one report and one log line; a
 // file named on its own there is left by its own path test. Below the target the test is on
 // the whole path, so "recycler2" and "Old_RESTORE_copy" count.

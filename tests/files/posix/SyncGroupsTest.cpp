@@ -9,14 +9,6 @@
 
 namespace kolvik::test {
 namespace {
-namespace fs = std::filesystem;
-
-void Plant(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {
-    for (const auto& [path, size] : files) {
-        fs::create_directories(fs::path(root + "/" + path).parent_path());
-        WriteFile(root + "/" + path, std::string(size, 'x'));
-    }
-}
 
 // Originals wait for one sync across folders: the pass over the target's own files ends with
 // one, a group ends at 256 files or when a 65th folder would have to stay open.
