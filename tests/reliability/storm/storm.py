@@ -81,14 +81,15 @@ class Program:
         return subprocess.run(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL).returncode
 
-    def start(self, mode, target):
+    def start(self, mode, target, log):
         # A desktop session's default: the known race showed only with it.
         def limit():
             hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
             n = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
             resource.setrlimit(resource.RLIMIT_NOFILE, (n, n))
-        return subprocess.Popen(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.PIPE, preexec_fn=limit)
+        with open(log, "wb") as err:  # a file, not a pipe: a run that says much never blocks
+            return subprocess.Popen(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
+                                    stderr=err, preexec_fn=limit)
 
 
 class Seed:
@@ -218,9 +219,11 @@ class Seed:
         actors = [threading.Thread(target=self.renamer, args=(random.Random(rng.random()), stop))]
         writer = self.open_writer()
         if writer:
-            actors.append(threading.Thread(target=self.write, args=(writer, random.Random(rng.random()), stop)))
+            actors.append(threading.Thread(target=self.write,
+                                           args=(writer, random.Random(rng.random()), stop)))
         if free:
-            actors.append(threading.Thread(target=self.swap_for_link, args=(rng.choice(free), rng.uniform(0, 0.3))))
+            actors.append(threading.Thread(target=self.swap_for_link,
+                                           args=(rng.choice(free), rng.uniform(0, 0.3))))
         for actor in actors:
             actor.start()
         procs = []
@@ -228,8 +231,11 @@ class Seed:
         for mode, target, delay in sorted(runs, key=lambda r: r[2]):
             time.sleep(max(0, begun + delay - time.monotonic()))
             path = self.single_file(mode) if target is None else os.path.join(self.tree, target)
-            procs.append((mode, path, self.program.start(mode, path)))
-        pauser = threading.Thread(target=self.pause, args=(rng.choice(procs)[2], rng.uniform(0, 0.2), rng.uniform(0.05, 0.4)))
+            log = os.path.join(self.scratch, "run %d.err" % len(procs))
+            procs.append((mode, path, self.program.start(mode, path, log)))
+        paused = rng.choice(procs)[2]
+        pauser = threading.Thread(target=self.pause,
+                                  args=(paused, rng.uniform(0, 0.2), rng.uniform(0.05, 0.4)))
         pauser.start()
         self.statuses = []
         for mode, path, proc in procs:
@@ -239,7 +245,6 @@ class Seed:
                 proc.kill()
                 proc.wait()
             self.statuses.append((mode, path, proc.returncode))
-            proc.stderr.close()
         stop.set()
         pauser.join()
         for actor in actors:
@@ -315,7 +320,8 @@ class Seed:
             victim = os.path.join(self.canary, self.rng.choice(sorted(self.canary_sums)))
         else:
             # Big enough that its middle is data, not the header or a .kol's ignored last byte.
-            victim = self.rng.choice(sorted(p for p in walk_files(self.tree) if os.path.getsize(p) > 100))
+            victim = self.rng.choice(sorted(p for p in walk_files(self.tree)
+                                            if os.path.getsize(p) > 100))
         if kind == "delete":
             os.unlink(victim)
             return
@@ -356,7 +362,8 @@ class Seed:
         after = self.sums(self.canary)
         if after != self.canary_sums:
             changed = sorted(set(after.items()) ^ set(self.canary_sums.items()))
-            problems.append("canary outside the tree changed: %s" % ", ".join(sorted({r for r, _ in changed})))
+            names = sorted({rel for rel, _ in changed})
+            problems.append("canary outside the tree changed: " + ", ".join(names))
         return problems
 
     def cleanup(self):
@@ -390,18 +397,22 @@ def main():
             finally:
                 if not (args.keep and problems):
                     seed.cleanup()
-            runs = ", ".join("%s %s: %s" % (m, os.path.relpath(p, seed.tree), s) for m, p, s in seed.statuses)
+            runs = ", ".join("%s %s: %s" % (mode, os.path.relpath(path, seed.tree), status)
+                             for mode, path, status in seed.statuses)
             if problems:
                 failed += 1
                 print("seed %d: %d lost or changed (runs: %s)" % (number, len(problems), runs))
+                if len(problems) > 12:
+                    problems[10:] = ["... %d more" % (len(problems) - 10)]
                 if all(status == 0 for _, _, status in seed.statuses):
                     problems.append("and every run exited 0")
-                for line in (problems if len(problems) <= 12 else problems[:10] + ["... %d more" % (len(problems) - 10)]) + seed.notes:
+                for line in problems + seed.notes:
                     print("  " + line)
                 if args.keep:
                     print("  kept: %s (decrypted copies in %s)" % (seed.base, seed.scratch))
             else:
-                print("seed %d: ok" % number + ("" if not seed.notes else " (%s)" % "; ".join(seed.notes)))
+                notes = " (%s)" % "; ".join(seed.notes) if seed.notes else ""
+                print("seed %d: ok%s" % (number, notes))
             sys.stdout.flush()
         print("run storm: %d seeds, %d with losses" % (args.count, failed))
         return 1 if failed else 0
