@@ -223,7 +223,7 @@ class Seed:
                                            args=(writer, random.Random(rng.random()), stop)))
         if free:
             actors.append(threading.Thread(target=self.swap_for_link,
-                                           args=(rng.choice(free), rng.uniform(0, 0.3))))
+                                           args=(rng.choice(free), rng.uniform(0, 0.05))))
         for actor in actors:
             actor.start()
         procs = []
