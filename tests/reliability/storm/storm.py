@@ -1,0 +1,424 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The run storm: per seed, a small random tree, two to four kolvik-cli runs at once in both
+directions, and other programs at work in the tree meanwhile. Afterwards every original file's
+bytes (with what a writer appended) must be in a plain file or in a .kol file that decrypts, and
+the canary folder a link leads to from inside the tree must be unchanged.
+
+Usage: storm.py CLI SEED COUNT [--root DIR] [--serial]
+  --root DIR  where the trees are made (default: /dev/shm, else $TMPDIR)
+  --serial    one run at a time and no other programs: nothing may be lost then
+  --keep      leave the trees of seeds that lost something, and say where
+  --sabotage delete|corrupt|canary
+              after the runs, delete a file, flip a byte in one, or change the canary: the
+              check must then fail (it proves the check can see each kind of loss)
+Prints "seed N: ok" or what was lost, per seed. Exit 0 when every seed passed, 1 otherwise.
+"""
+import argparse
+import hashlib
+import os
+import random
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from collections import Counter
+
+PASSWORD = "Geheim123"
+WORDS = ["rapport", "café", "notities", "foto", "begroting", "überblick", "ñandú", "brief aan oma",
+         "plan B", "été", "Ærø kaart", "data", "jaar 2024", "smörgås"]
+EXTS = ["txt", "pdf", "jpg", "csv", "tar.gz", "dat", "md", ""]  # "" gives README_.kol
+RUN_LIMIT = 60  # seconds; a run still going then is killed and its status recorded as such
+# Kolvik's scratch files: content there is not the user's file, wherever it lies.
+SCRATCH_MARKS = (".kolvik-", "tijdel")
+
+
+def sha(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def file_sha(path):
+    with open(path, "rb") as f:
+        return sha(f.read())
+
+
+def is_scratch(name):
+    return any(mark in name for mark in SCRATCH_MARKS)
+
+
+def walk_files(top):
+    """Every regular file below top, links not followed."""
+    for folder, dirs, names in os.walk(top, followlinks=False):
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.isfile(path) and not os.path.islink(path):
+                yield path
+
+
+class Program:
+    """A private copy of kolvik-cli with its own home, so its log and settings stay ours."""
+
+    def __init__(self, cli, own):
+        self.path = os.path.join(own, "bin", "kolvik-cli")
+        os.makedirs(os.path.dirname(self.path))
+        shutil.copy2(cli, self.path)
+        self.pw = os.path.join(own, "pw")
+        with open(self.pw, "w") as f:
+            f.write(PASSWORD + "\n")
+        home = os.path.join(own, "home")
+        os.makedirs(home)
+        self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
+                        XDG_STATE_HOME=home + "/state")
+
+    def argv(self, mode, target):
+        return [self.path, mode, target, "--password-file", self.pw]
+
+    def run(self, mode, target):
+        return subprocess.run(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode
+
+    def start(self, mode, target, log):
+        # A desktop session's default: the known race showed only with it.
+        def limit():
+            hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+            n = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
+            resource.setrlimit(resource.RLIMIT_NOFILE, (n, n))
+        with open(log, "wb") as err:  # a file, not a pipe: a run that says much never blocks
+            return subprocess.Popen(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
+                                    stderr=err, preexec_fn=limit)
+
+
+class Seed:
+    def __init__(self, number, program, root, serial):
+        self.rng = random.Random(number)
+        self.number = number
+        self.program = program
+        self.serial = serial
+        self.base = tempfile.mkdtemp(prefix="storm-%d-" % number, dir=root)
+        self.tree = os.path.join(self.base, "boom")
+        self.canary = os.path.join(self.base, "kanarie")
+        self.scratch = tempfile.mkdtemp(prefix="storm-check-")
+        self.expected = Counter()  # sha256 of each file's plain bytes, one count per file
+        self.origin = {}  # sha256 -> the relative paths it started at, for the report
+        self.notes = []
+
+    # --- the tree -------------------------------------------------------------------------
+    def name(self, taken):
+        while True:
+            word = self.rng.choice(WORDS)
+            ext = self.rng.choice(EXTS)
+            name = "%s %d" % (word, self.rng.randrange(1000)) if self.rng.random() < 0.6 else word
+            name += "." + ext if ext else ""
+            if name.lower() not in taken:
+                taken.add(name.lower())
+                return name
+
+    def size(self):
+        if self.rng.random() < 0.08:
+            return 0
+        return int(200 * 1024 * self.rng.random() ** 3)
+
+    def build(self):
+        rng = self.rng
+        folders = [""]
+        for _ in range(rng.randint(2, 5)):
+            parent = rng.choice(folders)
+            folders.append(os.path.join(parent, "map %s %d" % (rng.choice(WORDS), len(folders))))
+        for folder in folders:
+            os.makedirs(os.path.join(self.tree, folder), exist_ok=True)
+        taken = {folder: set() for folder in folders}
+        staging = os.path.join(self.scratch, "vooraf")
+        staged = {}  # staging subfolder -> the tree folder its .kol goes to
+        plain_files = []
+        for i in range(rng.randint(20, 200)):
+            folder = rng.choice(folders)
+            rel = os.path.join(folder, self.name(taken[folder]))
+            data = rng.randbytes(self.size())
+            digest = sha(data)
+            self.expected[digest] += 1
+            self.origin.setdefault(digest, []).append(rel)
+            # About a quarter start as .kol made with the same password.
+            if rng.random() < 0.25:
+                dest = os.path.join(staging, str(i))
+                os.makedirs(dest)
+                with open(os.path.join(dest, os.path.basename(rel)), "wb") as f:
+                    f.write(data)
+                staged[str(i)] = folder
+            else:
+                with open(os.path.join(self.tree, rel), "wb") as f:
+                    f.write(data)
+                plain_files.append(rel)
+        if os.path.isdir(staging):
+            status = self.program.run("encrypt", staging)
+            if status != 0:
+                raise RuntimeError("encrypting the starting .kol files: exit %d" % status)
+            for i in os.listdir(staging):
+                folder = staged[i]
+                for name in os.listdir(os.path.join(staging, i)):
+                    if not name.endswith(".kol"):
+                        raise RuntimeError("not encrypted at the start: " + name)
+                    shutil.move(os.path.join(staging, i, name), os.path.join(self.tree, folder, name))
+            shutil.rmtree(staging)
+        self.folders = folders[1:]
+        self.plain_files = plain_files
+        # The canary, outside the tree: plain and .kol files that no run may touch.
+        os.makedirs(self.canary)
+        for i in range(4):
+            with open(os.path.join(self.canary, "kanarie %d.txt" % i), "wb") as f:
+                f.write(rng.randbytes(rng.randrange(1, 5000)))
+        shutil.copy(os.path.join(self.canary, "kanarie 0.txt"), os.path.join(self.canary, "x.txt"))
+        self.program.run("encrypt", os.path.join(self.canary, "x.txt"))
+        self.canary_sums = self.sums(self.canary)
+
+    def sums(self, top):
+        return {os.path.relpath(p, top): file_sha(p) for p in walk_files(top)}
+
+    # --- the storm ------------------------------------------------------------------------
+    def plan_runs(self):
+        rng = self.rng
+        runs = []
+        for _ in range(1 if self.serial else rng.randint(2, 4)):
+            mode = rng.choice(["encrypt", "decrypt"])
+            pick = rng.random()
+            if pick < 0.5 or not self.folders:
+                target = ""
+            elif pick < 0.8:
+                target = rng.choice(self.folders)
+            else:
+                target = None  # a single file, picked when the run starts
+            runs.append((mode, target, rng.uniform(0, 0.03)))
+        return runs
+
+    def single_file(self, mode):
+        kol = mode == "decrypt"
+        files = [p for p in walk_files(self.tree)
+                 if p.endswith(".kol") == kol and not is_scratch(os.path.basename(p))]
+        return self.rng.choice(files) if files else self.tree
+
+    def storm(self):
+        rng = self.rng
+        runs = self.plan_runs()
+        if self.serial:
+            for mode, target, _ in runs:
+                path = self.single_file(mode) if target is None else os.path.join(self.tree, target)
+                self.statuses = [(mode, path, self.program.run(mode, path))]
+            return
+        # The folder swapped for a link must lie outside every run's target: a run started on
+        # the link itself is asked to work in the canary.
+        targets = [t for _, t, _ in runs if t]
+        free = [f for f in self.folders
+                if not any(f == t or f.startswith(t + os.sep) or t.startswith(f + os.sep)
+                           for t in targets if t)]
+        if any(t is None for _, t, _ in runs):
+            free = []  # a single file may lie anywhere
+        stop = threading.Event()
+        actors = [threading.Thread(target=self.renamer, args=(random.Random(rng.random()), stop))]
+        writer = self.open_writer()
+        if writer:
+            actors.append(threading.Thread(target=self.write,
+                                           args=(writer, random.Random(rng.random()), stop)))
+        if free:
+            actors.append(threading.Thread(target=self.swap_for_link,
+                                           args=(rng.choice(free), rng.uniform(0, 0.05))))
+        for actor in actors:
+            actor.start()
+        procs = []
+        begun = time.monotonic()
+        for mode, target, delay in sorted(runs, key=lambda r: r[2]):
+            time.sleep(max(0, begun + delay - time.monotonic()))
+            path = self.single_file(mode) if target is None else os.path.join(self.tree, target)
+            log = os.path.join(self.scratch, "run %d.err" % len(procs))
+            procs.append((mode, path, self.program.start(mode, path, log)))
+        paused = rng.choice(procs)[2]
+        pauser = threading.Thread(target=self.pause,
+                                  args=(paused, rng.uniform(0, 0.2), rng.uniform(0.05, 0.4)))
+        pauser.start()
+        self.statuses = []
+        for mode, path, proc in procs:
+            try:
+                proc.wait(max(1, RUN_LIMIT - (time.monotonic() - begun)))
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+            self.statuses.append((mode, path, proc.returncode))
+        stop.set()
+        pauser.join()
+        for actor in actors:
+            actor.join()
+
+    def open_writer(self):
+        """A plain file another program holds open from before the runs and appends to."""
+        if not self.plain_files:
+            return None
+        rel = self.rng.choice(self.plain_files)
+        path = os.path.join(self.tree, rel)
+        with open(path, "rb") as f:
+            before = f.read()
+        self.expected[sha(before)] -= 1
+        self.origin[sha(before)].remove(rel)
+        self.writer_rel, self.writer_before, self.writer_added = rel, before, b""
+        return os.open(path, os.O_WRONLY | os.O_APPEND)
+
+    def write(self, fd, rng, stop):
+        try:
+            while not stop.wait(rng.uniform(0.01, 0.08)):
+                chunk = rng.randbytes(rng.randrange(1, 400))
+                os.write(fd, chunk)
+                self.writer_added += chunk
+                if rng.random() < 0.05:
+                    break  # let go early: the file may then be transformed whole
+        finally:
+            os.close(fd)
+            data = self.writer_before + self.writer_added
+            self.expected[sha(data)] += 1
+            self.origin.setdefault(sha(data), []).append(self.writer_rel + " (with the appended bytes)")
+
+    def renamer(self, rng, stop):
+        """Another program renames files to fresh names in their folders."""
+        n = 0
+        while not stop.wait(rng.uniform(0.005, 0.05)):
+            files = [p for p in walk_files(self.tree)
+                     if not is_scratch(os.path.basename(p)) and len(os.path.basename(p)) < 150]
+            if not files:
+                continue
+            path = rng.choice(files)
+            n += 1
+            new = os.path.join(os.path.dirname(path), "omgedoopt %d %s" % (n, os.path.basename(path)))
+            try:
+                if not os.path.lexists(new):
+                    os.rename(path, new)
+            except OSError:
+                pass  # gone meanwhile
+
+    def swap_for_link(self, folder, delay):
+        time.sleep(delay)
+        path = os.path.join(self.tree, folder)
+        try:
+            os.rename(path, path + " verplaatst")
+            os.symlink(self.canary, path)
+        except OSError as e:
+            self.notes.append("folder not swapped for a link: %s" % e.strerror)
+
+    @staticmethod
+    def pause(proc, delay, length):
+        time.sleep(delay)
+        try:
+            proc.send_signal(signal.SIGSTOP)
+            time.sleep(length)
+        finally:
+            try:
+                proc.send_signal(signal.SIGCONT)
+            except ProcessLookupError:
+                pass
+
+    def sabotage(self, kind):
+        if kind == "canary":
+            victim = os.path.join(self.canary, self.rng.choice(sorted(self.canary_sums)))
+        else:
+            # Big enough that its middle is data, not the header or a .kol's ignored last byte.
+            victim = self.rng.choice(sorted(p for p in walk_files(self.tree)
+                                            if os.path.getsize(p) > 100))
+        if kind == "delete":
+            os.unlink(victim)
+            return
+        with open(victim, "r+b") as f:
+            f.seek(os.path.getsize(victim) // 2)
+            byte = f.read(1)
+            f.seek(-1, os.SEEK_CUR)
+            f.write(bytes([byte[0] ^ 0x40]))
+
+    # --- the check ------------------------------------------------------------------------
+    def check(self):
+        found = Counter()
+        kols = []
+        for path in walk_files(self.tree):
+            name = os.path.basename(path)
+            if is_scratch(name):
+                self.notes.append("scratch file left: " + os.path.relpath(path, self.tree))
+            elif name.endswith(".kol"):
+                kols.append(path)
+            else:
+                found[file_sha(path)] += 1
+        # Each .kol is decrypted as a copy, alone in a folder of its own.
+        opened = os.path.join(self.scratch, "open")
+        for i, path in enumerate(kols):
+            os.makedirs(os.path.join(opened, str(i)))
+            shutil.copyfile(path, os.path.join(opened, str(i), os.path.basename(path)))
+        if kols:
+            self.program.run("decrypt", opened)
+        for i, path in enumerate(kols):
+            folder = os.path.join(opened, str(i))
+            plain = [n for n in os.listdir(folder) if not n.endswith(".kol")]
+            if len(plain) == 1:
+                found[file_sha(os.path.join(folder, plain[0]))] += 1
+            else:
+                self.notes.append(".kol that does not open: " + os.path.relpath(path, self.tree))
+        lost = self.expected - found
+        problems = sorted("lost: " + self.origin[h][i] for h, n in lost.items() for i in range(n))
+        after = self.sums(self.canary)
+        if after != self.canary_sums:
+            changed = sorted(set(after.items()) ^ set(self.canary_sums.items()))
+            names = sorted({rel for rel, _ in changed})
+            problems.append("canary outside the tree changed: " + ", ".join(names))
+        return problems
+
+    def cleanup(self):
+        for top in (self.base, self.scratch):
+            shutil.rmtree(top, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("cli")
+    parser.add_argument("seed", type=int)
+    parser.add_argument("count", type=int)
+    parser.add_argument("--root", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    parser.add_argument("--serial", action="store_true")
+    parser.add_argument("--keep", action="store_true")
+    parser.add_argument("--sabotage", choices=["delete", "corrupt", "canary"])
+    args = parser.parse_args()
+    own = tempfile.mkdtemp(prefix="storm-program-")
+    try:
+        program = Program(os.path.realpath(args.cli), own)
+        failed = 0
+        for number in range(args.seed, args.seed + args.count):
+            seed = Seed(number, program, args.root, args.serial)
+            problems = ["unfinished"]
+            try:
+                seed.build()
+                seed.storm()
+                if args.sabotage:
+                    seed.sabotage(args.sabotage)
+                problems = seed.check()
+            finally:
+                if not (args.keep and problems):
+                    seed.cleanup()
+            runs = ", ".join("%s %s: %s" % (mode, os.path.relpath(path, seed.tree), status)
+                             for mode, path, status in seed.statuses)
+            if problems:
+                failed += 1
+                print("seed %d: %d lost or changed (runs: %s)" % (number, len(problems), runs))
+                if len(problems) > 12:
+                    problems[10:] = ["... %d more" % (len(problems) - 10)]
+                if all(status == 0 for _, _, status in seed.statuses):
+                    problems.append("and every run exited 0")
+                for line in problems + seed.notes:
+                    print("  " + line)
+                if args.keep:
+                    print("  kept: %s (decrypted copies in %s)" % (seed.base, seed.scratch))
+            else:
+                notes = " (%s)" % "; ".join(seed.notes) if seed.notes else ""
+                print("seed %d: ok%s" % (number, notes))
+            sys.stdout.flush()
+        print("run storm: %d seeds, %d with losses" % (args.count, failed))
+        return 1 if failed else 0
+    finally:
+        shutil.rmtree(own, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
