@@ -14,9 +14,9 @@ namespace kolvik::safefile {
 
 struct KeptExtras {
     std::vector<std::pair<std::string, std::string>> xattrs;  // name, value
-    unsigned flags = 0;     // those of kKeptFlags the original has
-    bool fixed = false;     // immutable or append-only: the original cannot be replaced
-    bool complete = true;   // false when reading them failed: the copy could not keep them
+    unsigned flags = 0;    // those of kKeptFlags the original has
+    bool fixed = false;    // immutable or append-only: the original cannot be replaced
+    bool complete = true;  // false when reading them failed: the copy could not keep them
 };
 
 namespace kept {

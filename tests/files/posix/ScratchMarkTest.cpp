@@ -93,7 +93,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     const LeftoverCase c = GetParam();
     TempDir target;
     if (c.xattrs && !CanMark(target)) GTEST_SKIP() << "no user xattrs on " << target.path();
-    const pid_t pid = c.owner == Owner::Gone ? GonePid()
+    const pid_t pid = c.owner == Owner::Gone   ? GonePid()
                       : c.owner == Owner::Live ? 1  // lives as long as the system
                                                : ::getpid();
     const std::string suffix = c.tokenName ? kToken : "1";
@@ -152,9 +152,8 @@ TEST_P(Claims, AnEmptyFileAtTheNewNameIsTakenOverOnlyWithAGoneRunsMark) {
     WriteFile(target / "a_txt.kol", "");
     if (c.mark == Owner::Gone) Mark(target / "a_txt.kol", std::to_string(GonePid()) + "-" + kToken);
     if (c.mark == Owner::Live) Mark(target / "a_txt.kol", "1-" + kToken);
-    FaultPlan plan{.tmpfileUnsupported = true,
-                   .noReplaceUnsupported = true,
-                   .hardLinksUnsupported = true};
+    FaultPlan plan{
+        .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};
     Window w;
     {
         const FakeFileSystem fs(false, true);
