@@ -66,6 +66,8 @@ LeftReason ReasonOf(Fault fault) {
             return LeftReason::InUse;
         case Fault::Changed:
             return LeftReason::ChangedDuringRun;
+        case Fault::Unkeepable:
+            return LeftReason::PropertiesNotKept;
         case Fault::None:
         case Fault::Io:
             break;
@@ -101,8 +103,8 @@ struct CloseOnReturn {
 };
 
 // An empty file where the copy goes is what a run killed between claiming a name and filling
-// it leaves on file systems without hard links. It holds no byte, so it is taken over there;
-// elsewhere it can only be the user's, and stays.
+// it leaves on file systems without hard links. It is taken over only when it carries
+// Kolvik's mark; without it, it is the user's and stays.
 void TakeOverEmptyClaim(const safefile::Folder& folder, const std::string& newName,
                         std::int64_t copySize) {
     safefile::FileFacts facts;
@@ -110,7 +112,7 @@ void TakeOverEmptyClaim(const safefile::Folder& folder, const std::string& newNa
         return;
     }
     if (facts.regular && !facts.multiplyLinked && facts.size == 0) {
-        (void)folder.Remove(newName, facts.inode);
+        folder.RemoveLeftoverScratch(newName);
     }
 }
 

@@ -37,6 +37,8 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "map is tijdens het bewerken een koppeling geworden";
         case LeftReason::FolderUnreadable:
             return "map kan niet worden gelezen";
+        case LeftReason::PropertiesNotKept:
+            return "eigenschappen kunnen niet worden behouden";
     }
     return "onbekende reden";
 }

@@ -23,6 +23,7 @@ enum class LeftReason {
     SkipWordFolder,    // a folder whose path holds one of the skip words
     FolderBecameLink,  // a folder replaced by a link while the run was busy
     FolderUnreadable,
+    PropertiesNotKept,  // its copy could not carry its ACL, xattrs or flags
 };
 
 // The reason in Dutch, as kolvik-cli prints it after the path.

@@ -33,13 +33,17 @@ enum class Fault {
     Exists,
     NameTooLong,
     Io,
-    IsLink,   // a folder became a symbolic link: never entered
-    InUse,    // another program holds the file open for writing
-    Changed,  // the file changed after it was read: it must not be deleted
+    IsLink,      // a folder became a symbolic link: never entered
+    InUse,       // another program holds the file open for writing
+    Changed,     // the file changed after it was read: it must not be deleted
+    Unkeepable,  // the copy cannot be given what the original carries (ACL, xattr, flags)
 };
 
 // Kolvik's own scratch copies start with this; a run removes those that a killed run left.
 inline constexpr std::string_view kScratchPrefix = ".kolvik-tijdel-";
+
+// Extended attributes, ACLs and inode flags, where the system has them (platform/posix).
+struct KeptExtras;
 
 struct FileFacts {
     std::int64_t size = 0;
@@ -52,6 +56,14 @@ struct FileFacts {
     std::uint64_t device = 0, inode = 0;
     unsigned mode = 0;  // permission bits
     unsigned owner = 0, group = 0;
+    // The times as the system keeps them: time_point ends in 1677 and 2262, a file's time need
+    // not, and a copy is stamped with the very value. nanoseconds -1: not known.
+    struct ExactTime {
+        std::int64_t seconds = 0, nanoseconds = -1;
+    };
+    ExactTime modifiedExact, accessedExact;
+    // What else an opened file carries for its copy; null when nothing.
+    std::shared_ptr<const KeptExtras> extras;
 };
 
 // An open folder; every file operation is made relative to it, so a renamed or replaced path
@@ -94,7 +106,8 @@ class Folder {
     Fault List(std::vector<std::string>& files, std::vector<std::string>& folders,
                std::vector<std::string>* scratch = nullptr,
                std::vector<bool>* regular = nullptr) const;
-    // Removes a scratch copy that a killed run left; one of a live run is left alone.
+    // Removes a scratch copy, or an empty claim of a new name, that a killed run left; it must
+    // carry Kolvik's mark. One of a live run, and any file without the mark, is left alone.
     void RemoveLeftoverScratch(const std::string& name) const;
 
   private:

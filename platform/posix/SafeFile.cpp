@@ -12,11 +12,15 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <utility>
 
 #include "platform/posix/FileCalls.h"
+#include "platform/posix/KeptFacts.h"
+#include "platform/posix/MetaCalls.h"
+#include "platform/posix/ScratchMark.h"
 
 namespace kolvik::safefile {
 namespace {
@@ -57,9 +61,15 @@ constexpr off_t kLargeFile = off_t{4} << 20;
 // A large copy is handed to the disk in chunks of this size while the next one is transformed.
 constexpr std::int64_t kWritebackChunk = std::int64_t{8} << 20;
 
+// Clamped to what a time_point holds: a file dated past 2262 still compares as later than any
+// moment of the run, rather than wrapping round to 1677.
 WallClock::time_point FromTimespec(const timespec& t) {
+    using Ns = std::chrono::nanoseconds;
+    constexpr auto kMaxSeconds = std::numeric_limits<Ns::rep>::max() / 1000000000 - 1;
+    if (t.tv_sec > kMaxSeconds) return WallClock::time_point::max();
+    if (t.tv_sec < -kMaxSeconds) return WallClock::time_point::min();
     return WallClock::time_point(std::chrono::duration_cast<WallClock::duration>(
-        std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec)));
+        std::chrono::seconds(t.tv_sec) + Ns(t.tv_nsec)));
 }
 
 void FillFacts(const struct stat& st, FileFacts& facts) {
@@ -67,6 +77,9 @@ void FillFacts(const struct stat& st, FileFacts& facts) {
     facts.modified = FromTimespec(st.st_mtim);
     facts.changed = FromTimespec(st.st_ctim);
     facts.accessed = FromTimespec(st.st_atim);
+    facts.modifiedExact = {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    facts.accessedExact = {st.st_atim.tv_sec, st.st_atim.tv_nsec};
+    facts.extras.reset();
     facts.regular = S_ISREG(st.st_mode);
     facts.directory = S_ISDIR(st.st_mode);
     facts.multiplyLinked = facts.regular && st.st_nlink > 1;
@@ -170,25 +183,15 @@ bool RoomToKeepCopiesOpen() {
     return room;
 }
 
-// ".kolvik-tijdel-PID-N", as Copy::Create names its scratch copies: the process that made it.
-// 0 for any other name, even one that starts alike: that file is the user's.
-pid_t ScratchOwner(const std::string& name) {
-    if (name.rfind(kScratchPrefix, 0) != 0) return 0;
-    const std::string_view rest = std::string_view(name).substr(kScratchPrefix.size());
-    const std::size_t dash = rest.find('-');
-    const auto number = [](std::string_view digits) {
-        return !digits.empty() && digits.size() <= 10 &&
-               digits.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    if (dash == std::string_view::npos || !number(rest.substr(0, dash)) ||
-        !number(rest.substr(dash + 1))) {
-        return 0;
-    }
-    const long long pid = std::stoll(std::string(rest.substr(0, dash)));
-    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
-}
+bool IsScratchName(const std::string& name) { return mark::ScratchNameOwner(name) != 0; }
 
-bool IsScratchName(const std::string& name) { return ScratchOwner(name) != 0; }
+timespec Exact(const FileFacts::ExactTime& exact, WallClock::time_point t) {
+    if (exact.nanoseconds < 0) return ToTimespec(t);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(exact.seconds);
+    ts.tv_nsec = static_cast<long>(exact.nanoseconds);
+    return ts;
+}
 
 }  // namespace
 
@@ -268,7 +271,7 @@ bool Folder::MayHoldClaims() const {
         constexpr long kNative[] = {
             0xEF53 /* ext2-4 */, 0x58465342 /* xfs */, static_cast<long>(0x9123683E) /* btrfs */,
             0x01021994 /* tmpfs */, static_cast<long>(0xF2F52010) /* f2fs */};
-        claims_ = ::fstatfs(handle_, &fs) != 0 ||
+        claims_ = posix::Meta().fstatfs(handle_, &fs) != 0 ||
                   std::find(std::begin(kNative), std::end(kNative), static_cast<long>(fs.f_type)) ==
                       std::end(kNative);
     }
@@ -333,6 +336,7 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
         return Fault::NotRegular;
     }
     FillFacts(st, facts);
+    facts.extras = kept::Read(handle_);
     position_ = 0;
     // Where the size is the file system's own record, reading stops there rather than asking
     // once more for the end; some FUSE and network file systems report sizes that lag.
@@ -409,20 +413,26 @@ Fault Copy::Create(const Folder& folder, const std::string& newName) {
     if (handle_ >= 0) return Fault::None;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return LastFault();
     // No unnamed files here: a scratch name that is unmistakably ours, created exclusively so
-    // that an existing file is never opened, and carrying our process id so that a later run
-    // can tell a killed run's leftover from a live run's copy.
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = std::string(kScratchPrefix) + std::to_string(::getpid()) + "-" +
-                                 std::to_string(++counter);
+    // that an existing file is never opened, and marked so that a later run can tell a killed
+    // run's leftover from a live run's copy and from a file of the user's.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = mark::ScratchName();
         if (name == newName) continue;
         handle_ = Sys().openat(folder.Handle(), name.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (handle_ >= 0) {
-            tempName_ = name;
-            return Fault::None;
+        if (handle_ < 0 && errno == EEXIST) continue;
+        if (handle_ < 0) return LastFault();
+        tempName_ = name;
+        struct stat st {};
+        if (Sys().fstat(handle_, &st) != 0) {
+            const Fault f = LastFault();
+            Discard();
+            return f;
         }
-        if (errno != EEXIST) return LastFault();
+        inode_ = st.st_ino;
+        mark::Track(folder.Device(), st.st_ino);
+        (void)mark::Set(handle_);
+        return Fault::None;
     }
     return Fault::Exists;
 }
@@ -471,16 +481,21 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     } else {
         inode_ = st.st_ino;
     }
-    // Ownership can only be kept by a privileged user; the content is the same either way.
-    if (st.st_uid != like.owner || st.st_gid != like.group) {
-        (void)sys.fchown(handle_, like.owner, like.group);
+    // Ownership can only be kept by a privileged user, who must not lose it; others give it up
+    // as `cp -a` does. First, as a change of owner drops capabilities and set-id bits.
+    if ((st.st_uid != like.owner || st.st_gid != like.group) &&
+        sys.fchown(handle_, like.owner, like.group) != 0 && ::geteuid() == 0) {
+        return Fault::Unkeepable;
     }
-    if ((known || (st.st_mode & 07777) != like.mode) && sys.fchmod(handle_, like.mode) != 0) {
-        return LastFault();
-    }
+    if (const Fault f = kept::Apply(handle_, like.extras.get()); f != Fault::None) return f;
+    // An ACL sets the group bits too; they are set again whatever they are then.
+    const bool remode = known || like.extras != nullptr || (st.st_mode & 07777) != like.mode;
+    if (remode && sys.fchmod(handle_, like.mode) != 0) return LastFault();
+    if (!tempName_.empty()) mark::Clear(handle_);
     // Both times given: some FUSE drivers (exfat-fuse) drop the modification time when the
     // access time is left out.
-    const timespec times[2] = {ToTimespec(like.accessed), ToTimespec(like.modified)};
+    const timespec times[2] = {Exact(like.accessedExact, like.accessed),
+                               Exact(like.modifiedExact, like.modified)};
     if (tempName_.empty()) {
         if (sys.futimens(handle_, times) != 0) return LastFault();
         if (durable && sys.fsync(handle_) != 0) return LastFault();
@@ -529,43 +544,60 @@ Fault Copy::RenameScratch(const std::string& newName) {
     const int dir = folder_->Handle();
     const char* from = tempName_.c_str();
     const char* to = newName.c_str();
-    if (sys.renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) {
+    const auto named = [this] {
+        mark::Forget(folder_->Device(), inode_);
         tempName_.clear();
         return Fault::None;
-    }
+    };
+    if (sys.renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return named();
     if (errno != EINVAL && errno != ENOSYS) return LastFault();
     // No rename that refuses to replace here; a hard link refuses too.
     if (sys.linkat(dir, from, dir, to, 0) == 0) {
         (void)sys.unlinkat(dir, from, 0);
-        tempName_.clear();
-        return Fault::None;
+        return named();
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return LastFault();
     // Nor hard links (FAT, exFAT and NTFS through FUSE, many network shares): the new name is
-    // claimed by an empty file of our own, created exclusively, and the copy renamed over it.
+    // claimed by an empty file of our own, created exclusively and marked, and the copy renamed
+    // over it.
     const int claim =
         sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (claim < 0) return LastFault();
     struct stat claimed {};
     const bool statted = sys.fstat(claim, &claimed) == 0;
+    if (statted) {
+        mark::Track(claimed.st_dev, claimed.st_ino);
+        (void)mark::Set(claim);
+    }
     sys.close(claim);
     FileFacts now;
     // Still our empty claim: nobody put a file of their own there meanwhile.
     const bool ours = statted && folder_->Stat(newName, now) == Fault::None &&
                       now.inode == claimed.st_ino && now.size == 0;
     if (ours && sys.renameat2(dir, from, dir, to, 0) == 0) {
-        tempName_.clear();
-        return Fault::None;
+        mark::Forget(claimed.st_dev, claimed.st_ino);
+        return named();
     }
     const Fault f = ours ? LastFault() : Fault::Exists;
-    if (statted) (void)folder_->Remove(newName, claimed.st_ino);
+    if (statted) {
+        if (folder_->Remove(newName, claimed.st_ino) == Fault::None || !ours) {
+            mark::Forget(claimed.st_dev, claimed.st_ino);
+        } else {
+            mark::Orphan(claimed.st_dev, claimed.st_ino);
+        }
+    }
     return f;
 }
 
 void Copy::Discard() {
     CloseHandle(handle_);
     if (!tempName_.empty() && folder_ != nullptr) {
-        (void)Sys().unlinkat(folder_->Handle(), tempName_.c_str(), 0);
+        // Left behind, it is this process's to remove when the folder is listed again.
+        if (Sys().unlinkat(folder_->Handle(), tempName_.c_str(), 0) == 0) {
+            mark::Forget(folder_->Device(), inode_);
+        } else {
+            mark::Orphan(folder_->Device(), inode_);
+        }
     }
     tempName_.clear();
 }
@@ -761,15 +793,17 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
 }
 
 void Folder::RemoveLeftoverScratch(const std::string& name) const {
-    const pid_t owner = ScratchOwner(name);
-    if (owner == 0) return;
-    // A copy in the making of another live run is that run's to finish or discard.
-    if (owner != ::getpid() && (::kill(owner, 0) == 0 || errno != ESRCH)) return;
-    // A second name is the copy it was published as, where a kill came between the link and
-    // the unlink of the scratch name: that name keeps the data.
-    FileFacts facts;
-    if (Stat(name, facts) != Fault::None || !facts.regular) return;
-    (void)Remove(name, facts.inode);
+    const pid_t owner = mark::ScratchNameOwner(name);
+    const int fd = Sys().openat(handle_, name.c_str(),
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+    if (fd < 0) return;
+    struct stat st {};
+    // Only an empty claim is taken over by its name alone; a second name is the copy it was
+    // published as, where a kill came between the link and the unlink of the scratch name.
+    const bool leftover = Sys().fstat(fd, &st) == 0 && (owner != 0 || st.st_size == 0) &&
+                          mark::Leftover(fd, st, owner);
+    Sys().close(fd);
+    if (leftover && Remove(name, st.st_ino) == Fault::None) mark::Forget(st.st_dev, st.st_ino);
 }
 
 }  // namespace kolvik::safefile

@@ -248,28 +248,6 @@ TEST(Race, ATreeFarDeeperThanAnyPathIsWalkedFromEachOpenParent) {
     EXPECT_EQ(ReadAt(top, kDepth, "diep.txt"), deep);
 }
 
-// What a killed run left goes; a live run's copy in the making and every file of the user stay.
-TEST(Race, AKilledRunsScratchCopiesGoAndALiveRunsStay) {
-    const pid_t gone = ::fork();
-    if (gone == 0) ::_exit(0);
-    WaitFor(gone);
-    TempDir target;
-    WriteFile(target / (".kolvik-tijdel-" + std::to_string(gone) + "-3"), "half af");
-    WriteFile(target / ".kolvik-tijdel-1-3", "bezig");  // pid 1 lives as long as the system
-    WriteFile(target / "tijdel.enc", "van de gebruiker");
-    WriteFile(target / ".kolvik-tijdel-notities", "ook van de gebruiker");
-    Window w;
-    w.Encrypt(target.path());
-    EXPECT_EQ(Snapshot(target.path()),
-              (Tree{{".kolvik-tijdel-1-3", "file:bezig"},
-                    {"tijdel_enc.kol", Kol("enc", "van de gebruiker")},
-                    // Named by the first dot: an empty stem and the rest as its extension.
-                    {"_kolvik-tijdel-notities.kol",
-                     Kol("kolvik-tijdel-notities", "ook van de gebruiker")}}));
-    EXPECT_EQ(w->FilesDone, 2);
-    EXPECT_TRUE(w.left.empty());
-}
-
 // Five files of 1000 bytes in folder; each copy takes a single write (an encrypted one holds
 // its header, data and trailing byte).
 Tree PlantFive(const TempDir& target, const std::string& folder, bool encrypted = false) {

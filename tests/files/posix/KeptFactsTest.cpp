@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a copy keeps of its original on POSIX, and that a finished pass holds nothing open.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "Helpers.h"
+#include "platform/posix/MetaCalls.h"
 
 namespace kolvik::test {
 namespace {
@@ -34,6 +42,279 @@ TEST(KeptFacts, PermissionBitsAndTimeToTheNanosecondNothingHeldOpen) {
         EXPECT_FALSE(held.ends_with(" (deleted)") || held.starts_with(target.path())) << held;
     }
 }
+
+std::optional<std::string> Xattr(const std::string& path, const char* name) {
+    char value[256];
+    const ssize_t n = ::lgetxattr(path.c_str(), name, value, sizeof value);
+    if (n < 0) return std::nullopt;
+    return std::string(value, static_cast<std::size_t>(n));
+}
+
+bool SetXattr(const std::string& path, const char* name, const std::string& value) {
+    return ::lsetxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+// An ACL as the kernel keeps it in system.posix_acl_*: a version, then tag, permission bits and
+// id per entry, all little-endian, sorted by tag.
+std::string Acl(std::initializer_list<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> es) {
+    std::string out;
+    const auto put = [&out](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xff);
+    };
+    put(2, 4);
+    for (const auto& [tag, perm, id] : es) put(tag, 2), put(perm, 2), put(id, 4);
+    return out;
+}
+constexpr std::uint32_t kNoId = 0xffffffff;
+constexpr std::uint16_t kUserObj = 0x01, kUser = 0x02, kGroupObj = 0x04, kMask = 0x10,
+                        kOther = 0x20;
+// The owner may read and write, nobody (65534) may read, the owning group and others nothing.
+const std::string kNobodyReadsGroupDoesNot = Acl({{kUserObj, 6, kNoId},
+                                                  {kUser, 4, 65534},
+                                                  {kGroupObj, 0, kNoId},
+                                                  {kMask, 4, kNoId},
+                                                  {kOther, 0, kNoId}});
+
+// A version 2 capability set: CAP_NET_BIND_SERVICE (10) permitted and effective.
+const std::string kBindCapability(
+    "\x01\x00\x00\x02\x00\x04\x00\x00\x00\x00\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00",
+    20);
+
+std::optional<unsigned> Flags(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    int flags = 0;
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (fd >= 0) ::close(fd);
+    return ok ? std::optional<unsigned>(static_cast<unsigned>(flags)) : std::nullopt;
+}
+
+bool AddFlags(const std::string& path, unsigned add) {
+    const auto now = Flags(path);
+    if (!now) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    int flags = static_cast<int>(*now | add);
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) ::close(fd);
+    return ok;
+}
+
+struct Stamp {
+    std::int64_t seconds, nanoseconds;
+};
+void SetTimes(const std::string& path, Stamp accessed, Stamp modified) {
+    const timespec times[2] = {{accessed.seconds, accessed.nanoseconds},
+                               {modified.seconds, modified.nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+// 1902-01-01 is 24,837 days before 1970 (68 years, 17 of them leap), about as early as ext4
+// and XFS go; 2300-01-01 is 120,530 days after (330 years, 82 divisible by 4 less 2100 and
+// 2200).
+constexpr std::int64_t k1902 = -24837LL * 86400, k2300 = 120530LL * 86400;
+
+// A folder and a file in it; setup may refuse, as where the file system or the user cannot.
+using Setup = std::function<std::string(const std::string& folder, const std::string& file)>;
+using Check = std::function<void(const std::string& file)>;
+
+struct KeptCase {
+    const char* what;
+    Setup setup;  // returns why it cannot run here, or nothing
+    Check check;  // on the copy after encrypting, and on the plain file once decrypted again
+};
+
+class Kept : public testing::TestWithParam<KeptCase> {};
+
+TEST_P(Kept, TheCopyCarriesItBothWays) {
+    const KeptCase& c = GetParam();
+    TempDir target;
+    const std::string plain = target / "a.txt";
+    WriteFile(plain, "inhoud");
+    if (const std::string why = c.setup(target.path(), plain); !why.empty()) GTEST_SKIP() << why;
+    Window w;
+    w.Encrypt(target.path());
+    ASSERT_TRUE(w.left.empty());
+    ASSERT_TRUE(fs::exists(target / "a_txt.kol"));
+    c.check(target / "a_txt.kol");
+    Window back;
+    back.Decrypt(target.path());
+    ASSERT_TRUE(back.left.empty());
+    EXPECT_EQ(ReadFile(plain), "inhoud");
+    c.check(plain);
+}
+
+std::string Refused(const std::string& what) { return "cannot set " + what + " here"; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Posix, Kept,
+    testing::Values(
+        KeptCase{"AclForNobodyNotTheGroup",
+                 [](const std::string&, const std::string& f) {
+                     return SetXattr(f, "system.posix_acl_access", kNobodyReadsGroupDoesNot)
+                                ? ""
+                                : Refused("an ACL");
+                 },
+                 [](const std::string& f) {
+                     EXPECT_EQ(Xattr(f, "system.posix_acl_access"), kNobodyReadsGroupDoesNot);
+                     struct stat st {};
+                     ASSERT_EQ(::stat(f.c_str(), &st), 0);
+                     EXPECT_EQ(st.st_mode & 0777, 0640u);  // the group bits show the mask
+                 }},
+        KeptCase{"NoAclWhereTheFolderHasADefault",
+                 [](const std::string& d, const std::string& f) {
+                     ::chmod(f.c_str(), 0604);
+                     return SetXattr(d, "system.posix_acl_default", kNobodyReadsGroupDoesNot)
+                                ? ""
+                                : Refused("a default ACL");
+                 },
+                 [](const std::string& f) {
+                     EXPECT_EQ(Xattr(f, "system.posix_acl_access"), std::nullopt);
+                     struct stat st {};
+                     ASSERT_EQ(::stat(f.c_str(), &st), 0);
+                     EXPECT_EQ(st.st_mode & 0777, 0604u);
+                 }},
+        KeptCase{"UserXattrWithAnyBytes",
+                 [](const std::string&, const std::string& f) {
+                     return SetXattr(f, "user.herkomst", std::string("a\0\xff", 3))
+                                ? ""
+                                : Refused("user xattrs");
+                 },
+                 [](const std::string& f) {
+                     EXPECT_EQ(Xattr(f, "user.herkomst"), std::string("a\0\xff", 3));
+                     EXPECT_EQ(Xattr(f, "user.kolvik"), std::nullopt);
+                 }},
+        KeptCase{"FileCapabilityAsRoot",
+                 [](const std::string&, const std::string& f) {
+                     if (::geteuid() != 0) return std::string("capabilities need root");
+                     return SetXattr(f, "security.capability", kBindCapability)
+                                ? ""
+                                : Refused("capabilities");
+                 },
+                 [](const std::string& f) {
+                     EXPECT_EQ(Xattr(f, "security.capability"), kBindCapability);
+                 }},
+        KeptCase{"NodumpAndNoatimeFlags",
+                 [](const std::string&, const std::string& f) {
+                     return AddFlags(f, FS_NODUMP_FL | FS_NOATIME_FL) ? "" : Refused("flags");
+                 },
+                 [](const std::string& f) {
+                     EXPECT_EQ(Flags(f).value_or(0) & (FS_NODUMP_FL | FS_NOATIME_FL),
+                               unsigned{FS_NODUMP_FL | FS_NOATIME_FL});
+                 }},
+        KeptCase{"TimesBefore1970AndAfter2262",
+                 [](const std::string&, const std::string& f) {
+                     SetTimes(f, {k2300, 7}, {k1902, 5});
+                     struct stat st {};
+                     return ::stat(f.c_str(), &st) == 0 && st.st_mtim.tv_sec == k1902 &&
+                                    st.st_atim.tv_sec == k2300
+                                ? ""
+                                : Refused("these times");
+                 },
+                 [](const std::string& f) {
+                     struct stat st {};
+                     ASSERT_EQ(::stat(f.c_str(), &st), 0);
+                     EXPECT_EQ(st.st_mtim.tv_sec, k1902);
+                     EXPECT_EQ(st.st_mtim.tv_nsec, 5);
+                     EXPECT_EQ(st.st_atim.tv_sec, k2300);
+                     EXPECT_EQ(st.st_atim.tv_nsec, 7);
+                 }}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// Stands in for the calls that give a copy its xattrs and flags.
+struct Refusing {
+    static inline int xattrError = 0, flagsError = 0;
+    posix::MetaCalls calls = posix::RealMetaCalls();
+    Refusing(int onXattr, int onFlags) {
+        xattrError = onXattr;
+        flagsError = onFlags;
+        calls.fsetxattr = [](int fd, const char* name, const void* value, size_t size, int f) {
+            if (xattrError != 0 && std::string_view(name) == "user.herkomst")
+                return errno = xattrError, -1;
+            return posix::RealMetaCalls().fsetxattr(fd, name, value, size, f);
+        };
+        calls.setflags = [](int fd, unsigned flags) {
+            if (flagsError != 0) return errno = flagsError, -1;
+            return posix::RealMetaCalls().setflags(fd, flags);
+        };
+        posix::SetMetaCalls(&calls);
+    }
+    ~Refusing() { posix::SetMetaCalls(nullptr); }
+    Refusing(const Refusing&) = delete;
+    Refusing& operator=(const Refusing&) = delete;
+};
+
+struct LeftCase {
+    const char* what;
+    Setup setup;
+    int xattrError = 0, flagsError = 0;
+    std::optional<LeftReason> left;  // nothing: encrypted after all
+};
+
+class KeptOrLeft : public testing::TestWithParam<LeftCase> {};
+
+TEST_P(KeptOrLeft, WhatCannotBeKeptLeavesTheOriginal) {
+    const LeftCase& c = GetParam();
+    TempDir target;
+    const std::string plain = target / "a.txt";
+    WriteFile(plain, "inhoud");
+    if (const std::string why = c.setup(target.path(), plain); !why.empty()) GTEST_SKIP() << why;
+    Window w;
+    {
+        const Refusing refusing(c.xattrError, c.flagsError);
+        w.Encrypt(target.path());
+    }
+    const auto immutable = Flags(plain).value_or(0) & FS_IMMUTABLE_FL;
+    if (immutable != 0) {
+        const int fd = ::open(plain.c_str(), O_RDONLY);
+        int flags = static_cast<int>(*Flags(plain) & ~FS_IMMUTABLE_FL);
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        ::close(fd);
+    }
+    if (c.left) {
+        EXPECT_EQ(w.left, (Left{{plain, *c.left}}));
+        EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
+    } else {
+        EXPECT_TRUE(w.left.empty());
+        EXPECT_FALSE(fs::exists(plain));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Posix, KeptOrLeft,
+    testing::Values(
+        // Clamped, not wrapped to 1677: still after the mode was chosen.
+        LeftCase{"ModifiedIn2300",
+                 [](const std::string&, const std::string& f) {
+                     SetTimes(f, {0, UTIME_OMIT}, {k2300, 0});
+                     return std::string();
+                 },
+                 0, 0, LeftReason::ModifiedAfterModePress},
+        LeftCase{"ImmutableCannotBeGivenToACopy",
+                 [](const std::string&, const std::string& f) {
+                     return AddFlags(f, FS_IMMUTABLE_FL) ? "" : Refused("the immutable flag");
+                 },
+                 0, 0, LeftReason::PropertiesNotKept},
+        LeftCase{"XattrRefusedByAnError",
+                 [](const std::string&, const std::string& f) {
+                     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
+                 },
+                 EIO, 0, LeftReason::PropertiesNotKept},
+        LeftCase{"UserXattrNotPermitted",
+                 [](const std::string&, const std::string& f) {
+                     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
+                 },
+                 EPERM, 0, LeftReason::PropertiesNotKept},
+        // As `cp -a` does, an attribute the file system does not take is passed over.
+        LeftCase{"XattrTheFileSystemDoesNotTake",
+                 [](const std::string&, const std::string& f) {
+                     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
+                 },
+                 ENOTSUP, 0, std::nullopt},
+        LeftCase{"FlagRefused",
+                 [](const std::string&, const std::string& f) {
+                     return AddFlags(f, FS_NODUMP_FL) ? "" : Refused("flags");
+                 },
+                 0, EPERM, LeftReason::PropertiesNotKept}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace kolvik::test

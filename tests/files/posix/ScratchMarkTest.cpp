@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Kolvik removes only what carries its mark and was left by a run that is gone: a file of the
+// user's is never taken for a scratch copy or for a claim of a new name.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "FaultCalls.h"
+#include "Helpers.h"
+#include "Reference.h"
+#include "platform/posix/MetaCalls.h"
+
+namespace kolvik::test {
+namespace {
+
+const std::string kToken = "0123456789abcdef0123456789abcdef";
+
+// A process id that no process has any more.
+pid_t GonePid() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return child;
+}
+
+bool CanMark(const TempDir& dir) {
+    const std::string probe = dir / "probe";
+    WriteFile(probe, "");
+    const bool ok = ::setxattr(probe.c_str(), "user.kolvik", "1", 1, 0) == 0;
+    ::unlink(probe.c_str());
+    return ok;
+}
+
+void Mark(const std::string& path, const std::string& value) {
+    ASSERT_EQ(::setxattr(path.c_str(), "user.kolvik", value.data(), value.size(), 0), 0) << path;
+}
+
+bool Marked(const std::string& path) {
+    return ::getxattr(path.c_str(), "user.kolvik", nullptr, 0) >= 0;
+}
+
+std::string Kol(const std::string& ext, const std::string& plain) {
+    return "file:" + RefEncrypted("geheim", ext, plain);
+}
+
+// Stands in for the mark's calls: a file system without xattrs, or one of those whose new
+// names may need claiming (exFAT, NTFS through FUSE, overlayfs).
+struct FakeFileSystem {
+    static inline bool noXattrs = false, claims = false;
+    posix::MetaCalls calls = posix::RealMetaCalls();
+    FakeFileSystem(bool withoutXattrs, bool withClaims) {
+        noXattrs = withoutXattrs;
+        claims = withClaims;
+        calls.fgetxattr = [](int fd, const char* name, void* value, size_t size) -> ssize_t {
+            if (noXattrs) return errno = ENOTSUP, -1;
+            return posix::RealMetaCalls().fgetxattr(fd, name, value, size);
+        };
+        calls.fsetxattr = [](int fd, const char* name, const void* value, size_t size, int f) {
+            if (noXattrs) return errno = ENOTSUP, -1;
+            return posix::RealMetaCalls().fsetxattr(fd, name, value, size, f);
+        };
+        calls.fstatfs = [](int fd, struct statfs* fs) {
+            const int result = posix::RealMetaCalls().fstatfs(fd, fs);
+            if (claims) fs->f_type = 0x65735546;  // FUSE
+            return result;
+        };
+        posix::SetMetaCalls(&calls);
+    }
+    ~FakeFileSystem() { posix::SetMetaCalls(nullptr); }
+    FakeFileSystem(const FakeFileSystem&) = delete;
+    FakeFileSystem& operator=(const FakeFileSystem&) = delete;
+};
+
+enum class Owner { None, Gone, Live, SameIdOtherRun };  // SameIdOtherRun: this process's id
+
+struct LeftoverCase {
+    const char* what;
+    bool tokenName;  // ".kolvik-tijdel-PID-TOKEN", else the old ".kolvik-tijdel-PID-N"
+    Owner owner;     // who the name and the mark say
+    bool marked;
+    bool xattrs;  // the file system keeps them
+    bool removed;
+};
+
+class Leftovers : public testing::TestWithParam<LeftoverCase> {};
+
+TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
+    const LeftoverCase c = GetParam();
+    TempDir target;
+    if (c.xattrs && !CanMark(target)) GTEST_SKIP() << "no user xattrs on " << target.path();
+    const pid_t pid = c.owner == Owner::Gone   ? GonePid()
+                      : c.owner == Owner::Live ? 1  // lives as long as the system
+                                               : ::getpid();
+    const std::string suffix = c.tokenName ? kToken : "1";
+    const std::string name = ".kolvik-tijdel-" + std::to_string(pid) + "-" + suffix;
+    const std::string path = target / name;
+    WriteFile(path, "half af");
+    // A mark of another token than any this process draws: with our own id, a run before us.
+    if (c.marked) Mark(path, std::to_string(pid) + "-" + kToken);
+    Window w;
+    {
+        const FakeFileSystem fs(!c.xattrs, false);
+        w.Encrypt(target.path());
+    }
+    Tree expected;
+    if (!c.tokenName) {
+        // Any other name is a file like every other: named by its first dot.
+        expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), "half af");
+    } else if (!c.removed) {
+        expected[name] = "file:half af";
+    }
+    EXPECT_EQ(Snapshot(target.path()), expected);
+    EXPECT_TRUE(w.left.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Leftovers,
+    testing::Values(
+        LeftoverCase{"OldNameOfAGoneRun", false, Owner::Gone, false, true, false},
+        LeftoverCase{"OldNameMarked", false, Owner::Gone, true, true, false},
+        LeftoverCase{"MarkedGone", true, Owner::Gone, true, true, true},
+        LeftoverCase{"MarkedLive", true, Owner::Live, true, true, false},
+        LeftoverCase{"MarkedBySameIdEarlier", true, Owner::SameIdOtherRun, true, true, true},
+        LeftoverCase{"UnmarkedWhereMarksAreKept", true, Owner::Gone, false, true, false},
+        LeftoverCase{"TokenNameGoneNoXattrs", true, Owner::Gone, false, false, true},
+        LeftoverCase{"TokenNameLiveNoXattrs", true, Owner::Live, false, false, false},
+        LeftoverCase{"TokenNameOwnIdNoXattrs", true, Owner::SameIdOtherRun, false, false, false}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+struct ClaimCase {
+    const char* what;
+    Owner mark;  // of an empty file at the new name
+    bool takenOver;
+};
+
+class Claims : public testing::TestWithParam<ClaimCase> {};
+
+// Without O_TMPFILE, RENAME_NOREPLACE and hard links, a copy is named by renaming it over an
+// empty claim; an empty file found at the new name is only taken over when it is such a claim
+// of a run that is gone.
+TEST_P(Claims, AnEmptyFileAtTheNewNameIsTakenOverOnlyWithAGoneRunsMark) {
+    const ClaimCase c = GetParam();
+    TempDir target;
+    if (!CanMark(target)) GTEST_SKIP() << "no user xattrs on " << target.path();
+    WriteFile(target / "a.txt", "inhoud");
+    WriteFile(target / "b.txt", "tweede");
+    WriteFile(target / "a_txt.kol", "");
+    if (c.mark == Owner::Gone) Mark(target / "a_txt.kol", std::to_string(GonePid()) + "-" + kToken);
+    if (c.mark == Owner::Live) Mark(target / "a_txt.kol", "1-" + kToken);
+    FaultPlan plan{
+        .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};
+    Window w;
+    {
+        const FakeFileSystem fs(false, true);
+        const FaultInjection inject(plan);
+        w.Encrypt(target.path());
+    }
+    Tree expected{{"b_txt.kol", Kol("txt", "tweede")}};
+    if (c.takenOver) {
+        expected["a_txt.kol"] = Kol("txt", "inhoud");
+        EXPECT_TRUE(w.left.empty());
+    } else {
+        expected["a.txt"] = "file:inhoud";
+        expected["a_txt.kol"] = "file:";
+        EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameTaken}}));
+    }
+    EXPECT_EQ(Snapshot(target.path()), expected);
+    // A published copy is the user's: it carries no mark, nor does what the run left.
+    EXPECT_FALSE(Marked(target / "b_txt.kol"));
+    if (!c.takenOver) {
+        EXPECT_EQ(Marked(target / "a_txt.kol"), c.mark != Owner::None);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Claims, Claims,
+                         testing::Values(ClaimCase{"Unmarked", Owner::None, false},
+                                         ClaimCase{"MarkedByAGoneRun", Owner::Gone, true},
+                                         ClaimCase{"MarkedByALiveRun", Owner::Live, false}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+}  // namespace
+}  // namespace kolvik::test
