@@ -37,6 +37,14 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "map is tijdens het bewerken een koppeling geworden";
         case LeftReason::FolderUnreadable:
             return "map kan niet worden gelezen";
+        case LeftReason::HeldByOtherRun:
+            return "in gebruik door een andere Kolvik";
+        case LeftReason::Unguarded:
+            return "kan niet bewaakt worden";
+        case LeftReason::KolNamePassedOver:
+            return "naam eindigt op kol, overgeslagen";
+        case LeftReason::KolvikOwnFile:
+            return "bestand van Kolvik zelf, overgeslagen";
     }
     return "onbekende reden";
 }

@@ -23,6 +23,10 @@ enum class LeftReason {
     SkipWordFolder,    // a folder whose path holds one of the skip words
     FolderBecameLink,  // a folder replaced by a link while the run was busy
     FolderUnreadable,
+    HeldByOtherRun,     // another Kolvik run works in the folder
+    Unguarded,          // no lease: a writer could go unnoticed
+    KolNamePassedOver,  // a name ending in kol that is no encrypted file of ours
+    KolvikOwnFile,      // named like Kolvik's own programs or log, outside its folder
 };
 
 // The reason in Dutch, as kolvik-cli prints it after the path.
