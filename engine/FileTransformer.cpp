@@ -217,8 +217,10 @@ void FileTransformer::LeaveFolder(const std::string& path, LeftReason reason) {
 bool FileTransformer::PassedOver(const std::string& name, const std::string& folder,
                                  bool ofThisKind) {
     if (name == safefile::kRunLockName) return true;
-    if (PassedOverByName(name, settings.exeName) && !IsProgramFolder(folder)) {
-        // Not the running program nor its log, but not protected either: the user is told.
+    const bool program = name == "Kolvik.exe" || name == settings.exeName || name == "kolvik" ||
+                         name == "kolvik-cli";
+    if (program && !IsProgramFolder(folder)) {
+        // Not the running program, but not protected either: the user is told.
         Leave(folder, name, LeftReason::KolvikOwnFile);
         return true;
     }
@@ -228,7 +230,7 @@ bool FileTransformer::PassedOver(const std::string& name, const std::string& fol
         events_.Skipped(name);
         return true;
     }
-    if (name == settings.exeName || name == "kolvik" || name == "kolvik-cli") return true;
+    if (program) return true;
     // The walk leaves such folders whole; a file named on its own lands here.
     if (PathHasSkipWord(folder)) {
         Leave(folder, name, LeftReason::SkipWordFolder);
