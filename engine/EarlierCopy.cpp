@@ -40,6 +40,7 @@ Fault EarlierCopy::Finish() {
     if (const Fault f = folder_->Stat(name_, now); f != Fault::None) return f;
     if (now.inode != inode_ || now.size != size_) return Fault::Exists;
     modified_ = now.modified;
+    changed_ = now.changed;
     // The crash may have come before its data reached the disk.
     return file_.Sync();
 }

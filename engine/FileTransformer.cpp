@@ -73,6 +73,8 @@ LeftReason ReasonOf(Fault fault) {
             return LeftReason::Unguarded;
         case Fault::BadName:
             return LeftReason::NameUnusable;
+        case Fault::Undeletable:
+            return LeftReason::Undeletable;
         case Fault::None:
         case Fault::Io:
             break;
@@ -89,7 +91,7 @@ struct Attempt {
     bool nameTaken = false;       // the new name held a file that is not this one's copy
     bool earlier = false;         // the new name holds this file's copy, finished by an earlier run
     std::uint64_t copyInode = 0;  // of an earlier copy
-    WallClock::time_point copyModified{};
+    WallClock::time_point copyModified{}, copyChanged{};
     std::unique_ptr<safefile::Copy> written;  // the copy this run wrote, once named
 };
 
@@ -111,6 +113,11 @@ struct CloseOnReturn {
 // An empty file where the copy goes is what a run killed between claiming a name and filling
 // it leaves on file systems without hard links. It holds no byte, so it is taken over there;
 // elsewhere it can only be the user's, and stays.
+// A folder the run may not work in: the files it would pass over anyway are not named.
+bool Unworkable(Fault folderFault) {
+    return folderFault == Fault::Held || folderFault == Fault::Undeletable;
+}
+
 bool EndsWithDotKol(const std::string& name) {
     return name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
 }
@@ -268,7 +275,7 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
     Fault fault = EnterFolder(folder);
-    if (fault == Fault::Held && PassedOverByName(name, settings.exeName)) return {};
+    if (Unworkable(fault) && PassedOverByName(name, settings.exeName)) return {};
     if (fault == Fault::None) fault = LookAt(name, !EndsInKol(name), listedRegular);
     if (fault == Fault::Access) {
         if (events_.GoOnWithoutAccess()) Leave(folder, name, LeftReason::AccessDenied);
@@ -316,7 +323,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
     Fault fault = EnterFolder(folder);
-    if (fault == Fault::Held && PassedOverByName(name, settings.exeName)) return {};
+    if (Unworkable(fault) && PassedOverByName(name, settings.exeName)) return {};
     if (fault == Fault::None) fault = LookAt(name, EndsInKol(name), listedRegular);
     // Gone since the folder was listed: nothing is left behind.
     if (fault == Fault::NotFound) return {};
@@ -432,6 +439,7 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                 if (compare) {
                     a.copyInode = earlier.Inode();
                     a.copyModified = earlier.Modified();
+                    a.copyChanged = earlier.Changed();
                 }
             }
         }
@@ -486,6 +494,7 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     entry.copyInode = a.copyInode;
     entry.copySize = copySize;
     entry.earlierModified = a.copyModified;
+    entry.earlierChanged = a.copyChanged;
     entry.countedBytes = size;
     entry.copyDurable = durableNow || a.earlier;
     entry.earlierCopy = a.earlier;

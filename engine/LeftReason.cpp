@@ -45,6 +45,8 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "naam eindigt op kol, overgeslagen";
         case LeftReason::KolvikOwnFile:
             return "bestand van Kolvik zelf, overgeslagen";
+        case LeftReason::Undeletable:
+            return "beveiligd tegen verwijderen";
     }
     return "onbekende reden";
 }

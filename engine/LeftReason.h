@@ -26,7 +26,8 @@ enum class LeftReason {
     HeldByOtherRun,     // another Kolvik run works in the folder
     Unguarded,          // no lease: a writer could go unnoticed
     KolNamePassedOver,  // a name ending in kol that is no encrypted file of ours
-    KolvikOwnFile,      // named like Kolvik's own programs or log, outside its folder
+    KolvikOwnFile,      // named like Kolvik's own programs, outside its folder
+    Undeletable,        // append-only or immutable (chattr), or in such a folder
 };
 
 // The reason in Dutch, as kolvik-cli prints it after the path.

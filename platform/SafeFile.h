@@ -40,6 +40,7 @@ enum class Fault {
     Held,       // another Kolvik run works in the folder
     Unguarded,  // no lease: a writer could not be noticed
     BadName,    // the file system cannot hold the name
+    Undeletable,  // append-only or immutable: the original could not go after its copy
 };
 
 // Kolvik's own scratch copies start with this; a run removes those that a killed run left.
@@ -92,6 +93,8 @@ class Folder {
     // Claims the folder for this run against every other Kolvik process, waiting up to patience
     // for one that holds it (Fault::Held after that). Held until the last Folder of this
     // process on the same directory closes, so pending deletions keep it too.
+    // Fault::Undeletable for a folder whose entries cannot be removed: a copy made there would
+    // stay beside its original.
     Fault LockForRun(std::chrono::milliseconds patience);
     // Makes the folder's entries durable.
     Fault Sync() const;
@@ -137,8 +140,9 @@ class Source {
     // name holds is opened (Fault::NotRegular for anything else) and described. With lease, a
     // read lease is taken as by TakeLease.
     Fault Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease = false);
-    // Takes a read lease where the system grants one, so that any later writer is noticed;
-    // Fault::InUse when a writer already has the file open.
+    // Takes a read lease, so that any later writer is noticed; Fault::InUse when a writer
+    // already has the file open, Fault::Unguarded when no lease is granted, and
+    // Fault::Undeletable for a file that could not be deleted once its copy is made.
     Fault TakeLease();
     // Fills buf up to size; got is smaller only at the end of the file, or where the file ends
     // by the size it had when it was opened (a file that grew meanwhile has changed).
@@ -209,9 +213,9 @@ struct PendingOriginal {
     std::unique_ptr<Copy> copyFile;
     std::uint64_t copyInode = 0;
     // What the copy must still be right before the original goes: its size, and for an
-    // earlier copy the modification time it was checked with.
+    // earlier copy (whose number a new file may have got meanwhile) its times when checked.
     std::int64_t copySize = -1;
-    WallClock::time_point earlierModified{};
+    WallClock::time_point earlierModified{}, earlierChanged{};
     std::int64_t countedBytes = 0;  // what the run added to its byte count for this file
     bool copyDurable = false;
     // The copy was finished by an interrupted run, not written by this one: it is never removed.

@@ -2,8 +2,10 @@
 // One run per folder across processes. Two runs in one folder take each other's fresh copies
 // for the leftovers of an interrupted run and delete the originals beside them; a lock that
 // every Kolvik honours keeps them apart.
+#include <linux/fs.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 
 #include <cerrno>
 #include <map>
@@ -109,6 +111,12 @@ Try TakeLockFile(RunLock& lock) {
 
 Fault Folder::LockForRun(std::chrono::milliseconds patience) {
     if (runLock_) return Fault::None;
+    // chattr +a: new names can be made, none removed, so no original could ever go.
+    int flags = 0;
+    if (::ioctl(handle_, FS_IOC_GETFLAGS, &flags) == 0 &&
+        (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+        return Fault::Undeletable;
+    }
     const auto& sys = Sys();
     struct stat st {};
     if (sys.fstat(handle_, &st) != 0) return Fault::Io;

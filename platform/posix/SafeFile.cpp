@@ -3,7 +3,9 @@
 #include "platform/SafeFile.h"
 
 #include <dirent.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/vfs.h>
 
@@ -54,8 +56,17 @@ Fault FromErrno(int e) {
 Fault LastFault() { return FromErrno(errno); }
 
 // Where the new name itself is given to the file system: a name it cannot hold (exFAT's
-// forbidden characters, bytes that are no valid UTF-8 for it) says so with these.
-Fault NamingFault() { return errno == EINVAL || errno == EILSEQ ? Fault::BadName : LastFault(); }
+// forbidden characters, bytes that are no valid UTF-8 for it) says so with these. exfat-fuse
+// answers ENOENT, which in a folder that is still there can only mean the name.
+Fault NamingFault(int folder) {
+    const int error = errno;
+    struct stat st {};
+    if (error == EINVAL || error == EILSEQ ||
+        (error == ENOENT && Sys().fstat(folder, &st) == 0 && st.st_nlink > 0)) {
+        return Fault::BadName;
+    }
+    return FromErrno(error);
+}
 
 constexpr off_t kLargeFile = off_t{4} << 20;
 // A large copy is handed to the disk in chunks of this size while the next one is transformed.
@@ -364,6 +375,14 @@ Fault Source::TakeLease() {
     MarkLeased(handle_, true);
     if (Sys().fcntl(handle_, F_SETLEASE, F_RDLCK) == 0) {
         leased_ = true;
+        // Asked here, before any copy exists: an append-only or immutable file refuses its
+        // deletion only once the copy is named.
+        int flags = 0;
+        if (::ioctl(handle_, FS_IOC_GETFLAGS, &flags) == 0 &&
+            (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+            Close();
+            return Fault::Undeletable;
+        }
         return Fault::None;
     }
     const int error = errno;
@@ -520,11 +539,11 @@ Fault Copy::LinkUnnamed(const std::string& newName) {
     const auto& sys = Sys();
     const int dir = folder_->Handle();
     if (sys.linkat(handle_, "", dir, newName.c_str(), AT_EMPTY_PATH) == 0) return Fault::None;
-    if (errno != ENOENT && errno != EPERM) return NamingFault();
+    if (errno != ENOENT && errno != EPERM) return NamingFault(dir);
     // Without the privilege for AT_EMPTY_PATH the descriptor is linked through /proc.
     const std::string self = "/proc/self/fd/" + std::to_string(handle_);
     if (sys.linkat(AT_FDCWD, self.c_str(), dir, newName.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        return NamingFault();
+        return NamingFault(dir);
     }
     return Fault::None;
 }
@@ -545,12 +564,12 @@ Fault Copy::RenameScratch(const std::string& newName) {
         tempName_.clear();
         return Fault::None;
     }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return NamingFault();
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return NamingFault(dir);
     // Nor hard links (FAT, exFAT and NTFS through FUSE, many network shares): the new name is
     // claimed by an empty file of our own, created exclusively, and the copy renamed over it.
     const int claim =
         sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (claim < 0) return NamingFault();
+    if (claim < 0) return NamingFault(dir);
     struct stat claimed {};
     const bool statted = sys.fstat(claim, &claimed) == 0;
     sys.close(claim);
@@ -599,7 +618,8 @@ Fault CopyStillThere(const PendingOriginal& p) {
         return f == Fault::NotFound ? Fault::Changed : f;
     }
     if (inode == 0 || now.inode != inode || (p.copySize >= 0 && now.size != p.copySize) ||
-        (p.earlierCopy && now.modified != p.earlierModified)) {
+        (p.earlierCopy &&
+         (now.modified != p.earlierModified || now.changed != p.earlierChanged))) {
         return Fault::Changed;
     }
     return Fault::None;

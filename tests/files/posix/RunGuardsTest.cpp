@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +171,61 @@ TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
     EXPECT_EXIT(asNobody(), testing::ExitedWithCode(0), "");
 }
 
+// chattr +a or +i: a copy could be made, but the original would never go, and in an
+// append-only folder the copy could not be taken back either. Nothing is written.
+struct Protected {
+    const char* name;
+    bool folder;
+    int flag;
+};
+
+bool SetFlag(const std::string& path, int flag, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    int flags = 0;
+    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | flag : flags & ~flag;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) ::close(fd);
+    return ok;
+}
+
+class ProtectedAgainstDeletion : public testing::TestWithParam<std::tuple<Protected, bool>> {};
+
+TEST_P(ProtectedAgainstDeletion, TheFileIsLeftAndNoCopyMade) {
+    const auto& [c, decrypting] = GetParam();
+    TempDir target;
+    const auto pairs = Plant(target.path(), decrypting);
+    const std::string flagged = c.folder ? target.path() : target / pairs[0].name;
+    if (!SetFlag(flagged, c.flag, true))
+        GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
+    const auto before = Snapshot(target.path());
+    Window w;
+    w.Run(target.path(), decrypting);
+    const auto after = Snapshot(target.path());
+    ASSERT_TRUE(SetFlag(flagged, c.flag, false));
+    Tree expected = before;
+    Left left{{target / pairs[0].name, LeftReason::Undeletable}};
+    if (c.folder) {
+        left.emplace_back(target / pairs[1].name, LeftReason::Undeletable);
+    } else {
+        expected.erase(pairs[1].name);
+        expected[pairs[1].copy] = "file:" + pairs[1].copyContent;
+    }
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(w.left, left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guards, ProtectedAgainstDeletion,
+    testing::Combine(testing::Values(Protected{"AppendOnlyFolder", true, FS_APPEND_FL},
+                                     Protected{"AppendOnlyFile", false, FS_APPEND_FL},
+                                     Protected{"ImmutableFile", false, FS_IMMUTABLE_FL}),
+                     testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
+    });
+
 // Right before the original goes, its copy must still be under its name, the very file that
 // was written or checked. Another program moves, replaces or writes to it at that moment.
 enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched };
@@ -273,7 +330,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Refused{"LinkInvalid", Call::Link, 1, EINVAL, false},
                     Refused{"LinkIllegalSequence", Call::Link, 1, EILSEQ, false},
                     // The first create is the scratch copy, the second the claim on the name.
-                    Refused{"ClaimInvalid", Call::Create, 2, EINVAL, true}),
+                    Refused{"ClaimInvalid", Call::Create, 2, EINVAL, true},
+                    // exfat-fuse's answer: the folder is still there, so it is the name.
+                    Refused{"ClaimNotFound", Call::Create, 2, ENOENT, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
