@@ -78,7 +78,6 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
         c.singleFile ? w.RunFile(target.path(), pairs[0].name, c.decrypting)
                      : w.Run(target.path(), c.decrypting);
     }
-    w->ReleaseFiles();  // as at the end of every run
     if (c.holder == Holder::GoneLockFile) {
         Tree done;
         for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
