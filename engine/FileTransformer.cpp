@@ -21,7 +21,7 @@ struct FileTransformer::Work {
     DeletionCrew crew;
     std::shared_ptr<safefile::Folder> folder = std::make_shared<safefile::Folder>();
     std::shared_ptr<safefile::Folder> walked;  // handed over by the walk
-    Fault entered = Fault::None;                // whether folder could be claimed for the run
+    Fault entered = Fault::None;               // whether folder could be claimed for the run
     std::vector<safefile::PendingOriginal> pending;
     std::int64_t pendingBytes = 0;
     std::size_t pendingFolders = 0;
@@ -97,8 +97,8 @@ struct Attempt {
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName) {
-    return name == safefile::kRunLockName || name == "Kolvik.exe" || name == "Kolvik.log" || name == exeName || name == "kolvik" ||
-           name == "kolvik-cli";
+    return name == safefile::kRunLockName || name == "Kolvik.exe" || name == "Kolvik.log" ||
+           name == exeName || name == "kolvik" || name == "kolvik-cli";
 }
 
 // Closes the source on the way out unless it was handed on with its pending original.
@@ -370,7 +370,8 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
             events_.Left(path, unopenable);
             return {FileResult::Unopenable, {}};
         }
-        if (unopenable != LeftReason::WrongKey) return Leave(folder, name, unopenable), FileOutcome{};
+        if (unopenable != LeftReason::WrongKey)
+            return Leave(folder, name, unopenable), FileOutcome{};
         events_.Yield();
         if (flags_.ExitRequested) {
             CompletePending();

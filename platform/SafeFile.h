@@ -34,12 +34,12 @@ enum class Fault {
     Exists,
     NameTooLong,
     Io,
-    IsLink,   // a folder became a symbolic link: never entered
-    InUse,    // another program holds the file open for writing
-    Changed,  // the file changed after it was read: it must not be deleted
-    Held,       // another Kolvik run works in the folder
-    Unguarded,  // no lease: a writer could not be noticed
-    BadName,    // the file system cannot hold the name
+    IsLink,       // a folder became a symbolic link: never entered
+    InUse,        // another program holds the file open for writing
+    Changed,      // the file changed after it was read: it must not be deleted
+    Held,         // another Kolvik run works in the folder
+    Unguarded,    // no lease: a writer could not be noticed
+    BadName,      // the file system cannot hold the name
     Undeletable,  // append-only or immutable: the original could not go after its copy
 };
 

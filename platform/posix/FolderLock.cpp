@@ -50,8 +50,9 @@ std::map<std::pair<dev_t, ino_t>, std::weak_ptr<RunLock>> gLocks;
 
 enum class Try { Taken, Busy, Again, Failed };
 
+// NFS takes a flock as a byte-range lock, which a folder opened for reading cannot hold (EBADF).
 bool FlockUnsupported(int e) {
-    return e == ENOLCK || e == EOPNOTSUPP || e == EINVAL || e == ENOSYS;
+    return e == ENOLCK || e == EOPNOTSUPP || e == EINVAL || e == ENOSYS || e == EBADF;
 }
 
 // A lock file of a process that is gone is stale; so is one that still names no process a
@@ -86,8 +87,8 @@ Try TakeLockFile(RunLock& lock) {
         return Try::Taken;
     }
     if (errno != EEXIST) return Try::Failed;
-    const int held = sys.openat(lock.dir, kLockFile.c_str(),
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+    const int held =
+        sys.openat(lock.dir, kLockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
     if (held < 0) return errno == ENOENT ? Try::Again : Try::Failed;
     char text[32] = {};
     struct stat st {};

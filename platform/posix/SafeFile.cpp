@@ -618,8 +618,7 @@ Fault CopyStillThere(const PendingOriginal& p) {
         return f == Fault::NotFound ? Fault::Changed : f;
     }
     if (inode == 0 || now.inode != inode || (p.copySize >= 0 && now.size != p.copySize) ||
-        (p.earlierCopy &&
-         (now.modified != p.earlierModified || now.changed != p.earlierChanged))) {
+        (p.earlierCopy && (now.modified != p.earlierModified || now.changed != p.earlierChanged))) {
         return Fault::Changed;
     }
     return Fault::None;
@@ -701,8 +700,8 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
     HandleCloser closer;
     for (std::size_t i = first; i < last; ++i) {
         auto& p = pending[i];
-        result[i] =
-            durable ? RemoveChecked(*p.folder, p.original, p.originalFacts, p.leased, &p) : Fault::Io;
+        result[i] = durable ? RemoveChecked(*p.folder, p.original, p.originalFacts, p.leased, &p)
+                            : Fault::Io;
         // The original stays; its copy is then redundant, and may not even be complete. A copy
         // that this run did not write is not ours to take away.
         if (result[i] != Fault::None && !p.earlierCopy) {

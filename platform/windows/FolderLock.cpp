@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One run per folder across processes: a lock file in the folder, open without sharing and
 // deleted on close, so that a killed run's lock goes with its process.
+#include <winternl.h>
+
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -10,8 +12,6 @@
 #include "platform/SafeFile.h"
 #include "platform/windows/FileCalls.h"
 #include "platform/windows/Utf16.h"
-
-#include <winternl.h>
 
 namespace kolvik::safefile {
 namespace {

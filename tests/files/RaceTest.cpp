@@ -155,14 +155,15 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     EXPECT_EQ(w->FilesDone, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Race, ChangedDuringTheRun,
-    testing::Values(Change{"Lease", false, false, Writes::AtOnce, false},
-                    Change{"LeaseWriterStillOpen", false, false, Writes::AfterTheRun, false},
-                    Change{"LeaseWriterOpensAtTheLastLook", false, false, Writes::AfterTheRun, true},
-                    Change{"SingleFile", false, true, Writes::AtOnce, false},
-                    Change{"Decrypting", true, false, Writes::AtOnce, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Race, ChangedDuringTheRun,
+                         testing::Values(Change{"Lease", false, false, Writes::AtOnce, false},
+                                         Change{"LeaseWriterStillOpen", false, false,
+                                                Writes::AfterTheRun, false},
+                                         Change{"LeaseWriterOpensAtTheLastLook", false, false,
+                                                Writes::AfterTheRun, true},
+                                         Change{"SingleFile", false, true, Writes::AtOnce, false},
+                                         Change{"Decrypting", true, false, Writes::AtOnce, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Kept open for writing by another program all through the run: whatever it writes next would
 // be lost with a deleted original.

@@ -83,14 +83,13 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
         if (home) after.erase("Kolvik.log"), expected.erase("Kolvik.log");  // the run's own log
         EXPECT_EQ(after, expected);
         // Listed in byte order: capitals first.
-        const Left left =
-            home ? Left{{target + "/at.txt", LeftReason::ModifiedAfterModePress},
-                        {target + "/mykol", LeftReason::KolNamePassedOver}}
-                 : Left{{target + "/Kolvik.exe", LeftReason::KolvikOwnFile},
-                        {target + "/at.txt", LeftReason::ModifiedAfterModePress},
-                        {target + "/kolvik", LeftReason::KolvikOwnFile},
-                        {target + "/kolvik-cli", LeftReason::KolvikOwnFile},
-                        {target + "/mykol", LeftReason::KolNamePassedOver}};
+        const Left left = home ? Left{{target + "/at.txt", LeftReason::ModifiedAfterModePress},
+                                      {target + "/mykol", LeftReason::KolNamePassedOver}}
+                               : Left{{target + "/Kolvik.exe", LeftReason::KolvikOwnFile},
+                                      {target + "/at.txt", LeftReason::ModifiedAfterModePress},
+                                      {target + "/kolvik", LeftReason::KolvikOwnFile},
+                                      {target + "/kolvik-cli", LeftReason::KolvikOwnFile},
+                                      {target + "/mykol", LeftReason::KolNamePassedOver}};
         EXPECT_EQ(w.left, left);
         EXPECT_EQ(w->FilesDone, 2);
         EXPECT_EQ(w->FilesSkipped, home ? 3 : 6);  // home: Kolvik.log, mykol and at.txt

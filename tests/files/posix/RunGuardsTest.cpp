@@ -101,13 +101,13 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
     ::close(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Guards, FolderHeld,
-    testing::Values(Held{"FlockEncrypt", Holder::Flock, false, false},
-                    Held{"FlockDecryptOneFile", Holder::Flock, true, true},
-                    Held{"LiveLockFile", Holder::LiveLockFile, false, false},
-                    Held{"GoneLockFileTakenOver", Holder::GoneLockFile, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Guards, FolderHeld,
+                         testing::Values(Held{"FlockEncrypt", Holder::Flock, false, false},
+                                         Held{"FlockDecryptOneFile", Holder::Flock, true, true},
+                                         Held{"LiveLockFile", Holder::LiveLockFile, false, false},
+                                         Held{"GoneLockFileTakenOver", Holder::GoneLockFile, true,
+                                              false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Without a lease a writer that opens the file after it was read would go unnoticed: the file
 // is left, whatever the reason the kernel gives, and nothing is written.
@@ -131,7 +131,8 @@ TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
         w.Run(target.path(), decrypting);
     }
     EXPECT_EQ(Snapshot(target.path()), before);
-    EXPECT_EQ(w.left, (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
+    EXPECT_EQ(w.left,
+              (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
     EXPECT_EQ(plan.Seen(Call::Create), 0);
     EXPECT_EQ(w->FilesDone, 0);
 }
@@ -155,9 +156,9 @@ TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
     fs::permissions(target.path(), fs::perms::all);
     const std::string path = target / "gedeeld.txt";
     WriteFile(path, "van root, voor iedereen");
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write |
-                              fs::perms::group_read | fs::perms::group_write |
-                              fs::perms::others_read | fs::perms::others_write);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read |
+                              fs::perms::others_write);
     const auto asNobody = [&] {
         if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) std::_Exit(2);
         Window w;
@@ -242,7 +243,8 @@ TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
     const std::string plain = Bytes(5000, 3), kol = RefEncrypted("geheim", "txt", plain);
     const std::string name = c.decrypting ? "a_txt.kol" : "a.txt";
     const std::string copy = c.decrypting ? "a.txt" : "a_txt.kol";
-    const std::string content = c.decrypting ? kol : plain, copyContent = c.decrypting ? plain : kol;
+    const std::string content = c.decrypting ? kol : plain,
+                      copyContent = c.decrypting ? plain : kol;
     WriteFile(target / name, content);
     const bool earlier = c.meddle == Meddle::EarlierReplaced || c.meddle == Meddle::EarlierTouched;
     if (earlier) WriteFile(target / copy, copyContent);  // finished by an interrupted run
