@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One run per folder across processes: a lock file in the folder, open without sharing and
 // deleted on close, so that a killed run's lock goes with its process.
+#include "platform/SafeFile.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// winternl.h needs the types of windows.h.
 #include <winternl.h>
 
 #include <chrono>
@@ -9,7 +14,6 @@
 #include <thread>
 #include <tuple>
 
-#include "platform/SafeFile.h"
 #include "platform/windows/FileCalls.h"
 #include "platform/windows/Utf16.h"
 
