@@ -22,11 +22,15 @@ class EarlierCopy {
     // After the last block: nothing may follow, and the file is then made durable.
     safefile::Fault Finish();
     std::uint64_t Inode() const { return inode_; }
+    // As Finish saw it: the file must still show it when the other file goes.
+    WallClock::time_point Modified() const { return modified_; }
+    WallClock::time_point Changed() const { return changed_; }
 
   private:
     const safefile::Folder* folder_ = nullptr;
     std::string name_;
-    std::int64_t size_ = 0;
+    std::int64_t size_ = 0, matched_ = 0;
+    WallClock::time_point modified_{}, changed_{};
     safefile::Source file_;
     std::vector<std::uint8_t> buffer_;
     std::uint64_t inode_ = 0;

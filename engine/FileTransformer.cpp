@@ -21,6 +21,7 @@ struct FileTransformer::Work {
     DeletionCrew crew;
     std::shared_ptr<safefile::Folder> folder = std::make_shared<safefile::Folder>();
     std::shared_ptr<safefile::Folder> walked;  // handed over by the walk
+    Fault entered = Fault::None;               // whether folder could be claimed for the run
     std::vector<safefile::PendingOriginal> pending;
     std::int64_t pendingBytes = 0;
     std::size_t pendingFolders = 0;
@@ -68,6 +69,14 @@ LeftReason ReasonOf(Fault fault) {
             return LeftReason::ChangedDuringRun;
         case Fault::Unkeepable:
             return LeftReason::PropertiesNotKept;
+        case Fault::Held:
+            return LeftReason::HeldByOtherRun;
+        case Fault::Unguarded:
+            return LeftReason::Unguarded;
+        case Fault::BadName:
+            return LeftReason::NameUnusable;
+        case Fault::Undeletable:
+            return LeftReason::Undeletable;
         case Fault::None:
         case Fault::Io:
             break;
@@ -84,13 +93,14 @@ struct Attempt {
     bool nameTaken = false;       // the new name held a file that is not this one's copy
     bool earlier = false;         // the new name holds this file's copy, finished by an earlier run
     std::uint64_t copyInode = 0;  // of an earlier copy
+    WallClock::time_point copyModified{}, copyChanged{};
     std::unique_ptr<safefile::Copy> written;  // the copy this run wrote, once named
 };
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName) {
-    return name == "Kolvik.exe" || name == "Kolvik.log" || name == exeName || name == "kolvik" ||
-           name == "kolvik-cli";
+    return name == safefile::kRunLockName || name == "Kolvik.exe" || name == "Kolvik.log" ||
+           name == exeName || name == "kolvik" || name == "kolvik-cli";
 }
 
 // Closes the source on the way out unless it was handed on with its pending original.
@@ -101,6 +111,15 @@ struct CloseOnReturn {
     CloseOnReturn& operator=(const CloseOnReturn&) = delete;
     ~CloseOnReturn() { source.Close(); }
 };
+
+// A folder the run may not work in: the files it would pass over anyway are not named.
+bool Unworkable(Fault folderFault) {
+    return folderFault == Fault::Held || folderFault == Fault::Undeletable;
+}
+
+bool EndsWithDotKol(const std::string& name) {
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
+}
 
 // An empty file where the copy goes is what a run killed between claiming a name and filling
 // it leaves on file systems without hard links. It is taken over only when it carries
@@ -142,15 +161,20 @@ void FileTransformer::Release() {
 
 Fault FileTransformer::EnterFolder(const std::string& folder) {
     auto& work = *work_;
-    if (work.folder->IsOpen() && work.folder->Path() == folder) return Fault::None;
+    if (work.folder->IsOpen() && work.folder->Path() == folder) return work.entered;
     if (work.pendingFolders >= kPendingFolders) CompletePending();
     if (work.walked && work.walked->Path() == folder) {
         work.folder = work.walked;
-        return Fault::None;
+    } else {
+        // A fresh folder object: the pending entries keep the one they were made in.
+        work.folder = std::make_shared<safefile::Folder>();
+        if (const Fault f = work.folder->Open(folder); f != Fault::None) return f;
     }
-    // A fresh folder object: the pending entries keep the one they were made in.
-    work.folder = std::make_shared<safefile::Folder>();
-    return work.folder->Open(folder);
+    // Before anything here changes: a second run would take our fresh copies for an
+    // interrupted run's and delete the originals beside them. The pending entries keep the
+    // folder, and with it the claim, until their originals are gone.
+    work.entered = work.folder->LockForRun(settings.folderPatience);
+    return work.entered;
 }
 
 Fault FileTransformer::LookAt(const std::string& name, bool ofThisKind, bool listedRegular) {
@@ -201,13 +225,21 @@ void FileTransformer::LeaveFolder(const std::string& path, LeftReason reason) {
 
 bool FileTransformer::PassedOver(const std::string& name, const std::string& folder,
                                  bool ofThisKind) {
+    if (name == safefile::kRunLockName) return true;
+    const bool program = name == "Kolvik.exe" || name == settings.exeName || name == "kolvik" ||
+                         name == "kolvik-cli";
+    if (program && !IsProgramFolder(folder)) {
+        // Not the running program, but not protected either: the user is told.
+        Leave(folder, name, LeftReason::KolvikOwnFile);
+        return true;
+    }
     if (name == "Kolvik.exe") return true;
     if (name == "Kolvik.log") {
         ++stats_.FilesSkipped;
         events_.Skipped(name);
         return true;
     }
-    if (name == settings.exeName || name == "kolvik" || name == "kolvik-cli") return true;
+    if (program) return true;
     // The walk leaves such folders whole; a file named on its own lands here.
     if (PathHasSkipWord(folder)) {
         Leave(folder, name, LeftReason::SkipWordFolder);
@@ -221,6 +253,14 @@ bool FileTransformer::PassedOver(const std::string& name, const std::string& fol
         return true;
     }
     return false;
+}
+
+bool FileTransformer::IsProgramFolder(std::string folder) const {
+    std::string home = settings.programFolder;
+    for (auto* path : {&folder, &home}) {
+        while (path->size() > 1 && path->back() == '/') path->pop_back();
+    }
+    return folder == home;
 }
 
 void FileTransformer::SkipOtherKind(const std::string& name) {
@@ -237,6 +277,7 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
     Fault fault = EnterFolder(folder);
+    if (Unworkable(fault) && PassedOverByName(name, settings.exeName)) return {};
     if (fault == Fault::None) fault = LookAt(name, !EndsInKol(name), listedRegular);
     if (fault == Fault::Access) {
         if (events_.GoOnWithoutAccess()) Leave(folder, name, LeftReason::AccessDenied);
@@ -250,6 +291,13 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     if (PassedOver(name, folder, plain)) return {};
     // Links, FIFOs, sockets and devices are never opened or followed.
     if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), FileOutcome{};
+    if (!plain && !EndsWithDotKol(name)) {
+        // Passed over like an encrypted file, but nothing of ours protects it: said so.
+        stats_.BytesDone += work.facts.size;
+        Leave(folder, name, LeftReason::KolNamePassedOver);
+        events_.Yield();
+        return {};
+    }
     if (!plain) return SkipOtherKind(name), FileOutcome{};
 
     events_.FileStarted(JoinPath(folder, name));
@@ -277,6 +325,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
     Fault fault = EnterFolder(folder);
+    if (Unworkable(fault) && PassedOverByName(name, settings.exeName)) return {};
     if (fault == Fault::None) fault = LookAt(name, EndsInKol(name), listedRegular);
     // Gone since the folder was listed: nothing is left behind.
     if (fault == Fault::NotFound) return {};
@@ -308,10 +357,14 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     const bool damaged = fault == Fault::None && got < headerSize;
     if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
-    const LeftReason unopenable = damaged ? LeftReason::Damaged : LeftReason::WrongKey;
+    // A name that merely ends in kol, without ".kol", that does not open is taken for a file
+    // that never was ours rather than damage or a wrong password.
+    const LeftReason unopenable = !EndsWithDotKol(name) ? LeftReason::KolNamePassedOver
+                                  : damaged             ? LeftReason::Damaged
+                                                        : LeftReason::WrongKey;
     if (damaged || !HeaderMatches(table, header)) {
         // Too short to hold even its header, no password could open it: damaged.
-        if (!damaged) ++report_.wrongKeys;
+        if (unopenable == LeftReason::WrongKey) ++report_.wrongKeys;
         if (settings.singleFile) {
             // Said once, in the window's own words; not counted or logged.
             events_.TellUnopenable(path, unopenable);
@@ -319,7 +372,8 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
             events_.Left(path, unopenable);
             return {FileResult::Unopenable, {}};
         }
-        if (damaged) return Leave(folder, name, LeftReason::Damaged), FileOutcome{};
+        if (unopenable != LeftReason::WrongKey)
+            return Leave(folder, name, unopenable), FileOutcome{};
         events_.Yield();
         if (flags_.ExitRequested) {
             CompletePending();
@@ -385,7 +439,11 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
             if (end == StreamEnd::Done) {
                 a.fault =
                     compare ? earlier.Finish() : copy->Publish(newName, work.facts, durableNow);
-                if (compare) a.copyInode = earlier.Inode();
+                if (compare) {
+                    a.copyInode = earlier.Inode();
+                    a.copyModified = earlier.Modified();
+                    a.copyChanged = earlier.Changed();
+                }
             }
         }
         a.nameTaken = compare && (a.fault == Fault::Exists || a.fault == Fault::NotRegular);
@@ -437,6 +495,9 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     entry.originalFacts = work.facts;
     entry.copyFile = std::move(a.written);
     entry.copyInode = a.copyInode;
+    entry.copySize = copySize;
+    entry.earlierModified = a.copyModified;
+    entry.earlierChanged = a.copyChanged;
     entry.countedBytes = size;
     entry.copyDurable = durableNow || a.earlier;
     entry.earlierCopy = a.earlier;

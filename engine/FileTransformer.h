@@ -2,6 +2,7 @@
 #pragma once
 // The per-file operations: one file encrypted or decrypted in place through the safe publish
 // sequence, its pass-over tests, and the grouped deletion of originals.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,11 @@ class FileTransformer {
         WallClock::time_point modeTime{};  // files modified at or after it are left alone
         bool singleFile = false;           // one file named on the command line
         std::string exeName;               // the running program, passed over without trace
+        // Kolvik's own files here are passed over quietly; named alike elsewhere, they are
+        // reported as left.
+        std::string programFolder;
+        // How long a folder that another run holds is waited for before its files are left.
+        std::chrono::milliseconds folderPatience{2000};
     };
 
     FileTransformer(RunStats& stats, StopFlags& flags, RunReport& report, RunEvents& events);
@@ -76,6 +82,7 @@ class FileTransformer {
     safefile::Fault LookAt(const std::string& name, bool ofThisKind, bool listedRegular);
     // True when the file is left alone by the tests that both directions share.
     bool PassedOver(const std::string& name, const std::string& folder, bool ofThisKind);
+    bool IsProgramFolder(std::string folder) const;
     void SkipOtherKind(const std::string& name);
     // preloaded: data bytes already read into the buffer with the header, [first, first + size).
     FileOutcome Transform(const std::string& name, const std::string& newName, int extLength,

@@ -39,6 +39,16 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "map kan niet worden gelezen";
         case LeftReason::PropertiesNotKept:
             return "eigenschappen kunnen niet worden behouden";
+        case LeftReason::HeldByOtherRun:
+            return "in gebruik door een andere Kolvik";
+        case LeftReason::Unguarded:
+            return "kan niet bewaakt worden";
+        case LeftReason::KolNamePassedOver:
+            return "naam eindigt op kol, overgeslagen";
+        case LeftReason::KolvikOwnFile:
+            return "bestand van Kolvik zelf, overgeslagen";
+        case LeftReason::Undeletable:
+            return "beveiligd tegen verwijderen";
     }
     return "onbekende reden";
 }

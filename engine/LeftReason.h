@@ -24,6 +24,11 @@ enum class LeftReason {
     FolderBecameLink,  // a folder replaced by a link while the run was busy
     FolderUnreadable,
     PropertiesNotKept,  // its copy could not carry its ACL, xattrs or flags
+    HeldByOtherRun,     // another Kolvik run works in the folder
+    Unguarded,          // no lease: a writer could go unnoticed
+    KolNamePassedOver,  // a name ending in kol that is no encrypted file of ours
+    KolvikOwnFile,      // named like Kolvik's own programs, outside its folder
+    Undeletable,        // append-only or immutable (chattr), or in such a folder
 };
 
 // The reason in Dutch, as kolvik-cli prints it after the path.

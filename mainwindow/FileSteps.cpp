@@ -27,6 +27,7 @@ void frmKolvik::PrepareFiles() {
     files_.settings.modeTime = ModeTime;
     files_.settings.singleFile = HasFileTarget;
     files_.settings.exeName = svc.process.exeName;
+    files_.settings.programFolder = svc.process.programFolder;
     walk_.decrypting = DecryptMode;
 }
 

@@ -3,6 +3,7 @@
 // Files as the per-file operations see them: a source read once, its transformed copy written
 // beside it and published under a new name without ever replacing a file, and the original
 // deleted only once that copy is on disk. Nothing here knows of the window.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -33,14 +34,21 @@ enum class Fault {
     Exists,
     NameTooLong,
     Io,
-    IsLink,      // a folder became a symbolic link: never entered
-    InUse,       // another program holds the file open for writing
-    Changed,     // the file changed after it was read: it must not be deleted
-    Unkeepable,  // the copy cannot be given what the original carries (ACL, xattr, flags)
+    IsLink,       // a folder became a symbolic link: never entered
+    InUse,        // another program holds the file open for writing
+    Changed,      // the file changed after it was read: it must not be deleted
+    Held,         // another Kolvik run works in the folder
+    Unguarded,    // no lease: a writer could not be noticed
+    BadName,      // the file system cannot hold the name
+    Undeletable,  // append-only or immutable: the original could not go after its copy
+    Unkeepable,   // the copy cannot be given what the original carries (ACL, xattr, flags)
 };
 
 // Kolvik's own scratch copies start with this; a run removes those that a killed run left.
 inline constexpr std::string_view kScratchPrefix = ".kolvik-tijdel-";
+// Where a folder cannot be locked as a whole, a run holds it by this file, which names its
+// process.
+inline constexpr std::string_view kRunLockName = ".kolvik-slot";
 
 // Extended attributes, ACLs and inode flags, where the system has them (platform/posix).
 struct KeptExtras;
@@ -94,6 +102,12 @@ class Folder {
     // False on the file systems whose renames and links always let a copy be named without
     // claiming the name first (ext4, XFS, Btrfs, tmpfs and the like).
     bool MayHoldClaims() const;
+    // Claims the folder for this run against every other Kolvik process, waiting up to patience
+    // for one that holds it (Fault::Held after that). Held until the last Folder of this
+    // process on the same directory closes, so pending deletions keep it too.
+    // Fault::Undeletable for a folder whose entries cannot be removed: a copy made there would
+    // stay beside its original.
+    Fault LockForRun(std::chrono::milliseconds patience);
     // Makes the folder's entries durable.
     Fault Sync() const;
     // Makes everything written on this file system durable (one sync for many files).
@@ -121,6 +135,7 @@ class Folder {
     unsigned newGroup_ = 0;            // the group a file created here gets
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
     mutable int claims_ = -1;          // MayHoldClaims, once asked
+    std::shared_ptr<void> runLock_;    // shared by this process's Folders on the same directory
 };
 
 class Source {
@@ -138,8 +153,9 @@ class Source {
     // name holds is opened (Fault::NotRegular for anything else) and described. With lease, a
     // read lease is taken as by TakeLease.
     Fault Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease = false);
-    // Takes a read lease where the system grants one, so that any later writer is noticed;
-    // Fault::InUse when a writer already has the file open.
+    // Takes a read lease, so that any later writer is noticed; Fault::InUse when a writer
+    // already has the file open, Fault::Unguarded when no lease is granted, and
+    // Fault::Undeletable for a file that could not be deleted once its copy is made.
     Fault TakeLease();
     // Fills buf up to size; got is smaller only at the end of the file, or where the file ends
     // by the size it had when it was opened (a file that grew meanwhile has changed).
@@ -209,6 +225,10 @@ struct PendingOriginal {
     // closed with the deletion. Null for a copy that copyInode describes.
     std::unique_ptr<Copy> copyFile;
     std::uint64_t copyInode = 0;
+    // What the copy must still be right before the original goes: its size, and for an
+    // earlier copy (whose number a new file may have got meanwhile) its times when checked.
+    std::int64_t copySize = -1;
+    WallClock::time_point earlierModified{}, earlierChanged{};
     std::int64_t countedBytes = 0;  // what the run added to its byte count for this file
     bool copyDurable = false;
     // The copy was finished by an interrupted run, not written by this one: it is never removed.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/posix/FileCalls.h"
 
+#include <sys/file.h>
 #include <sys/syscall.h>
 
 #include <cerrno>
@@ -38,9 +39,10 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 #endif
 }
 
-const FileCalls kReal{OpenAt,      ::close,  CloseRange, ::read,     ::write,           ::fstat,
-                      FstatAt,     ::fsync,  ::syncfs,   ::fchown,   ::fchmod,          ::futimens,
-                      ::utimensat, ::linkat, RenameAt2,  ::unlinkat, ::sync_file_range, Fcntl};
+const FileCalls kReal{OpenAt,     ::close,           CloseRange,  ::read,   ::write,
+                      ::fstat,    FstatAt,           ::fsync,     ::syncfs, ::fchown,
+                      ::fchmod,   ::futimens,        ::utimensat, ::linkat, RenameAt2,
+                      ::unlinkat, ::sync_file_range, Fcntl,       ::flock};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

@@ -32,6 +32,8 @@ struct FileCalls {
     int (*sync_file_range)(int fd, off_t offset, off_t nbytes, unsigned flags);
     // Leases only: F_SETLEASE and F_GETLEASE.
     int (*fcntl)(int fd, int cmd, int arg);
+    // Whole-folder locks between runs.
+    int (*flock)(int fd, int operation);
 };
 
 // The table in use: the real calls unless a test has put its own in place.

@@ -3,7 +3,9 @@
 #include "platform/SafeFile.h"
 
 #include <dirent.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/vfs.h>
 
@@ -56,6 +58,19 @@ Fault FromErrno(int e) {
 }
 
 Fault LastFault() { return FromErrno(errno); }
+
+// Where the new name itself is given to the file system: a name it cannot hold (exFAT's
+// forbidden characters, bytes that are no valid UTF-8 for it) says so with these. exfat-fuse
+// answers ENOENT, which in a folder that is still there can only mean the name.
+Fault NamingFault(int folder) {
+    const int error = errno;
+    struct stat st {};
+    if (error == EINVAL || error == EILSEQ ||
+        (error == ENOENT && Sys().fstat(folder, &st) == 0 && st.st_nlink > 0)) {
+        return Fault::BadName;
+    }
+    return FromErrno(error);
+}
 
 constexpr off_t kLargeFile = off_t{4} << 20;
 // A large copy is handed to the disk in chunks of this size while the next one is transformed.
@@ -239,6 +254,7 @@ Fault Folder::Opened(std::string path) {
 
 void Folder::Close() {
     CloseHandle(handle_);
+    runLock_.reset();
     path_.clear();
     nameMax_ = 0;
     claims_ = -1;
@@ -353,25 +369,33 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
 
 Fault Source::TakeLease() {
     if (handle_ < 0 || leased_) return Fault::None;
-    // Past the bitmap no lease is taken; the facts compared before the deletion still tell.
-    if (handle_ >= kLeaseSlots) return Fault::None;
+    // Past the bitmap no break could be heard.
+    if (handle_ >= kLeaseSlots) {
+        Close();
+        return Fault::Unguarded;
+    }
     InstallLeaseBreakHandler();
     // Marked first, so that a break that comes right after the lease is never missed.
     MarkLeased(handle_, true);
     if (Sys().fcntl(handle_, F_SETLEASE, F_RDLCK) == 0) {
         leased_ = true;
+        // Asked here, before any copy exists: an append-only or immutable file refuses its
+        // deletion only once the copy is named.
+        int flags = 0;
+        if (::ioctl(handle_, FS_IOC_GETFLAGS, &flags) == 0 &&
+            (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+            Close();
+            return Fault::Undeletable;
+        }
         return Fault::None;
     }
     const int error = errno;
     MarkLeased(handle_, false);
-    if (error == EAGAIN) {
-        // Open for writing elsewhere: whatever that program writes next would be lost.
-        Close();
-        return Fault::InUse;
-    }
-    // Otherwise no lease here (not the owner, or a file system without leases): the facts
-    // compared before the deletion still catch a change.
-    return Fault::None;
+    Close();
+    // Open for writing elsewhere: whatever that program writes next would be lost. Without a
+    // lease at all (not the owner, a file system without leases) a writer that opens the file
+    // now and writes after the deletion would be lost just as silently.
+    return error == EAGAIN ? Fault::InUse : Fault::Unguarded;
 }
 
 Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
@@ -530,11 +554,11 @@ Fault Copy::LinkUnnamed(const std::string& newName) {
     const auto& sys = Sys();
     const int dir = folder_->Handle();
     if (sys.linkat(handle_, "", dir, newName.c_str(), AT_EMPTY_PATH) == 0) return Fault::None;
-    if (errno != ENOENT && errno != EPERM) return LastFault();
+    if (errno != ENOENT && errno != EPERM) return NamingFault(dir);
     // Without the privilege for AT_EMPTY_PATH the descriptor is linked through /proc.
     const std::string self = "/proc/self/fd/" + std::to_string(handle_);
     if (sys.linkat(AT_FDCWD, self.c_str(), dir, newName.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        return LastFault();
+        return NamingFault(dir);
     }
     return Fault::None;
 }
@@ -556,13 +580,13 @@ Fault Copy::RenameScratch(const std::string& newName) {
         (void)sys.unlinkat(dir, from, 0);
         return named();
     }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return LastFault();
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return NamingFault(dir);
     // Nor hard links (FAT, exFAT and NTFS through FUSE, many network shares): the new name is
     // claimed by an empty file of our own, created exclusively and marked, and the copy renamed
     // over it.
     const int claim =
         sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (claim < 0) return LastFault();
+    if (claim < 0) return NamingFault(dir);
     struct stat claimed {};
     const bool statted = sys.fstat(claim, &claimed) == 0;
     if (statted) {
@@ -604,8 +628,38 @@ void Copy::Discard() {
 
 // --- Pending originals ---
 
-Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
-                      const Source& leased) {
+namespace {
+
+// Unlinks name only while it is still the file of that inode and size: a file another program
+// put there, or wrote into, is not ours to take.
+Fault RemoveIfSame(const Folder& folder, const std::string& name, std::uint64_t inode,
+                   std::int64_t size) {
+    FileFacts now;
+    if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
+    if (now.inode != inode || (size >= 0 && now.size != size)) return Fault::Changed;
+    return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
+}
+
+// The copy that is to replace the original is still under its name, the very file that was
+// written or checked: renamed away, replaced or written to by another program, it no longer
+// stands for the original.
+Fault CopyStillThere(const PendingOriginal& p) {
+    FileFacts now;
+    const std::uint64_t inode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
+    if (const Fault f = p.folder->Stat(p.copy, now); f != Fault::None) {
+        return f == Fault::NotFound ? Fault::Changed : f;
+    }
+    if (inode == 0 || now.inode != inode || (p.copySize >= 0 && now.size != p.copySize) ||
+        (p.earlierCopy && (now.modified != p.earlierModified || now.changed != p.earlierChanged))) {
+        return Fault::Changed;
+    }
+    return Fault::None;
+}
+
+// Unlinks the original only while it is still the file that facts describe, unchanged, and,
+// given a pending entry, while its copy still stands for it.
+Fault RemoveChecked(const Folder& folder, const std::string& name, const FileFacts& facts,
+                    const Source& leased, const PendingOriginal* pending) {
     FileFacts now;
     if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
     // Replaced (an editor saving under the same name), appended to, truncated or rewritten:
@@ -614,11 +668,21 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
         now.modified != facts.modified || now.changed != facts.changed) {
         return Fault::Changed;
     }
+    if (pending != nullptr) {
+        if (const Fault f = CopyStillThere(*pending); f != Fault::None) return f;
+    }
     // A broken lease means a writer opened it: what it writes must not go with the file. Asked
     // last, right before the unlink, so that a writer that opened it during the look above and
     // has not written yet is noticed too.
     if (leased.Leased() && !leased.LeaseHeld()) return Fault::Changed;
     return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
+}
+
+}  // namespace
+
+Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
+                      const Source& leased) {
+    return RemoveChecked(folder, name, facts, leased, nullptr);
 }
 
 // Closes many files in few calls: descriptors opened one after the other for the files of a
@@ -668,12 +732,13 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
     HandleCloser closer;
     for (std::size_t i = first; i < last; ++i) {
         auto& p = pending[i];
-        result[i] =
-            durable ? RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased) : Fault::Io;
+        result[i] = durable ? RemoveChecked(*p.folder, p.original, p.originalFacts, p.leased, &p)
+                            : Fault::Io;
         // The original stays; its copy is then redundant, and may not even be complete. A copy
         // that this run did not write is not ours to take away.
         if (result[i] != Fault::None && !p.earlierCopy) {
-            (void)p.folder->Remove(p.copy, p.copyFile ? p.copyFile->Inode() : p.copyInode);
+            (void)RemoveIfSame(*p.folder, p.copy, p.copyFile ? p.copyFile->Inode() : p.copyInode,
+                               p.copySize);
         }
         closer.Add(p.leased);
         if (p.copyFile) closer.Add(*p.copyFile);

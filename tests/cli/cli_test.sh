@@ -41,6 +41,11 @@ unreadable_file() {
     plain_tree; printf 'geheim' > "$T/sub/dicht.txt"
     chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/sub/dicht.txt"; chmod 000 "$T/sub/dicht.txt"
 }
+shared_file() {  # written by anyone, owned by root: a run as nobody gets no lease on it
+    plain_tree; printf 'gedeeld' > "$T/gedeeld.txt"
+    chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/gedeeld.txt"; chmod 666 "$T/gedeeld.txt"
+}
+kol_name() { plain_tree; printf 'gewoon' > "$T/data_kol"; }
 skip_word_folder() { plain_tree; mkdir "$T/photos_restored"; printf 'kiekje' > "$T/photos_restored/zee.jpg"; }
 name_taken() { plain_tree; printf 'bezet' > "$T/a_txt.kol"; }
 registered() { plain_tree && quiet "$cli" register; }
@@ -75,6 +80,9 @@ round_trip() {
 }
 future_left() { [ "$(cat "$T/later.txt")" = later ] && [ -f "$T/a_txt.kol" ] && [ ! -e "$T/later_txt.kol" ]; }
 unreadable_left() { [ -f "$T/sub/dicht.txt" ] && [ ! -e "$T/sub/dicht_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ]; }
+held_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ -f "$T/sub/foto_jpg.kol" ]; }
+shared_left() { [ "$(cat "$T/gedeeld.txt")" = gedeeld ] && [ ! -e "$T/gedeeld_txt.kol" ] && [ -f "$T/a_txt.kol" ]; }
+kol_name_left() { [ "$(cat "$T/data_kol")" = gewoon ] && [ -f "$T/a_txt.kol" ]; }
 skip_word_left() { [ "$(cat "$T/photos_restored/zee.jpg")" = kiekje ] && [ -f "$T/a_txt.kol" ]; }
 name_taken_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ "$(cat "$T/a_txt.kol")" = bezet ]; }
 pin_stored_now() { grep -qi 'Checksum' "$XDG_CONFIG_HOME/kolvik/registry.reg" && [ -f "$T/a_txt.kol" ]; }
@@ -115,6 +123,10 @@ row "encrypt a tree"             plain_tree        0 -                      all_
 row "decrypt from stdin"         encrypted_tree    0 -                      round_trip      stdin_from pw dec "$T" $p -
 row "file dated in the future"   future_file       1 "^$T/later\.txt: ."    future_left     enc "$T" $p pw
 row "file the user cannot read"  unreadable_file   1 "^$T/sub/dicht\.txt: ." unreadable_left as_nobody "$cli" encrypt "$T" $p "$PW"
+# flock(1) holds the target as another run would, for as long as the run inside it lasts.
+row "folder held by another run" plain_tree        1 "^$T/a\.txt: in gebruik door een andere Kolvik$" held_left flock "$T" "$cli" encrypt "$T" $p pw
+row "file shared, not owned"     shared_file       1 "^$T/gedeeld\.txt: kan niet bewaakt worden$" shared_left as_nobody "$cli" encrypt "$T" $p "$PW"
+row "plain name ending in kol"   kol_name          1 "^$T/data_kol: naam eindigt op kol, overgeslagen$" kol_name_left enc "$T" $p pw
 row "skip-word folder"           skip_word_folder  1 "^$T/photos_restored: ." skip_word_left enc "$T" $p pw
 row "single file, name taken"    name_taken        1 "^$T/a\.txt: ."        name_taken_left enc "$T/a.txt" $p pw
 row "no command"                 plain_tree        2 "$usage"               unchanged       "$cli"

@@ -32,6 +32,7 @@ void Window::Run(const std::string& target, bool decrypting) {
     form->ProcessTarget(target);
     form->WalkFolder(target);
     form->FlushPendingOriginals();
+    form->ReleaseFiles();  // as every run ends: its folders, and their claims, let go
 }
 
 void Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
@@ -39,6 +40,7 @@ void Window::RunFile(const std::string& folder, std::string name, bool decryptin
     form->DecryptMode = decrypting;
     decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
     form->FlushPendingOriginals();
+    form->ReleaseFiles();
 }
 
 std::vector<std::string> Window::Skips() const {

@@ -103,13 +103,13 @@ class Writer {
     int go_ = -1;
 };
 
-// Appended to after it was read and before its deletion: as soon as the copy is read, or at the
-// last look before the deletion. Without a lease only a writer that has written can be noticed;
-// a writer that only opens the file then and writes after the run is told by the lease alone.
-enum class Writes { Here, Elsewhere, ElsewhereAfterTheRun };
+// Appended to by another program after it was read and before its deletion: as soon as the
+// copy is read, or at the last look before the deletion. A writer that only opens the file then
+// and writes after the run is told by the lease alone.
+enum class Writes { AtOnce, AfterTheRun };
 struct Change {
     const char* name;
-    bool decrypting, singleFile, lease;
+    bool decrypting, singleFile;
     Writes writes;
     bool atLastLook;
 };
@@ -129,12 +129,9 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     bool written = false;
     const auto write = [&] {
         if (std::exchange(written, true)) return;
-        if (c.writes == Writes::Here)
-            std::ofstream(path, std::ios::app) << line;
-        else
-            writer = std::make_unique<Writer>(path, line, c.writes == Writes::Elsewhere);
+        writer = std::make_unique<Writer>(path, line, c.writes == Writes::AtOnce);
     };
-    FaultPlan plan{.leasesRefused = !c.lease};
+    FaultPlan plan;
     if (c.atLastLook)
         plan.statting = [&](const char* n) {
             if (n == name && fs::exists(folder / copy)) write();
@@ -151,24 +148,22 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     }
     writer.reset();
     EXPECT_TRUE(written);
-    EXPECT_EQ(plan.leasesGranted, c.lease ? 1 : 0);
+    EXPECT_EQ(plan.leasesGranted, 1);
     EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{name, "file:" + content + line}}));
     EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}}));
     EXPECT_EQ(w->FilesSkipped, 1);
     EXPECT_EQ(w->FilesDone, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Race, ChangedDuringTheRun,
-    testing::Values(Change{"NoLease", false, false, false, Writes::Here, true},
-                    Change{"Lease", false, false, true, Writes::Elsewhere, false},
-                    Change{"LeaseWriterStillOpen", false, false, true, Writes::ElsewhereAfterTheRun,
-                           false},
-                    Change{"LeaseWriterOpensAtTheLastLook", false, false, true,
-                           Writes::ElsewhereAfterTheRun, true},
-                    Change{"SingleFile", false, true, true, Writes::Elsewhere, false},
-                    Change{"Decrypting", true, false, false, Writes::Here, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Race, ChangedDuringTheRun,
+                         testing::Values(Change{"Lease", false, false, Writes::AtOnce, false},
+                                         Change{"LeaseWriterStillOpen", false, false,
+                                                Writes::AfterTheRun, false},
+                                         Change{"LeaseWriterOpensAtTheLastLook", false, false,
+                                                Writes::AfterTheRun, true},
+                                         Change{"SingleFile", false, true, Writes::AtOnce, false},
+                                         Change{"Decrypting", true, false, Writes::AtOnce, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Kept open for writing by another program all through the run: whatever it writes next would
 // be lost with a deleted original.

@@ -55,28 +55,67 @@ TEST(Damaged, TooShortForItsHeaderIsDamagedButAHeaderAloneIsEmpty) {
     EXPECT_EQ(Snapshot(target.path()).at("header.txt"), "file:");
 }
 
-// Kolvik's own files are passed over without a trace, its log with one; "KOL" is not "kol";
+// Kolvik's programs are passed over: in the program's folder without a trace, elsewhere
+// reported as left, since nothing protects them there. Its log is passed over with a SKIP line
+// anywhere. A plain name that merely ends in kol is passed over and named; "KOL" is not "kol";
 // a file dated at or after the mode press is left and reported, one just before is not.
 TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
+    for (const bool home : {true, false}) {
+        SCOPED_TRACE(home ? "program folder" : "elsewhere");
+        TempDir elsewhere;
+        Window w;
+        const std::string target = home ? w.programFolder.path() : elsewhere.path();
+        for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "kolvik-cli", "mykol",
+                              "x_txt.KOL", "at.txt", "before.txt"}) {
+            // The log gets lines of its own appended after this one.
+            WriteFile(target + "/" + n, n == std::string("Kolvik.log") ? "12345\r\n" : "12345");
+            SetMtime(target + "/" + n, w->ModeTime - std::chrono::seconds(1));
+        }
+        SetMtime(target + "/at.txt", w->ModeTime);
+        SetMtime(target + "/before.txt", w->ModeTime - std::chrono::nanoseconds(1));
+        auto expected = Snapshot(target);
+        expected.erase("x_txt.KOL");
+        expected.erase("before.txt");
+        expected["x_txt_KOL.kol"] = "file:" + RefEncrypted("geheim", "KOL", "12345");
+        expected["before_txt.kol"] = "file:" + RefEncrypted("geheim", "txt", "12345");
+        w.Encrypt(target);
+        auto after = Snapshot(target);
+        if (home) after.erase("Kolvik.log"), expected.erase("Kolvik.log");  // the run's own log
+        EXPECT_EQ(after, expected);
+        // Listed in byte order: capitals first.
+        const Left left = home ? Left{{target + "/at.txt", LeftReason::ModifiedAfterModePress},
+                                      {target + "/mykol", LeftReason::KolNamePassedOver}}
+                               : Left{{target + "/Kolvik.exe", LeftReason::KolvikOwnFile},
+                                      {target + "/at.txt", LeftReason::ModifiedAfterModePress},
+                                      {target + "/kolvik", LeftReason::KolvikOwnFile},
+                                      {target + "/kolvik-cli", LeftReason::KolvikOwnFile},
+                                      {target + "/mykol", LeftReason::KolNamePassedOver}};
+        EXPECT_EQ(w.left, left);
+        EXPECT_EQ(w->FilesDone, 2);
+        EXPECT_EQ(w->FilesSkipped, home ? 3 : 6);  // home: Kolvik.log, mykol and at.txt
+        EXPECT_EQ(w->BytesDone, 15);  // mykol, x_txt.KOL and before.txt; not Kolvik.log
+        const std::vector<std::string> skips =
+            home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol"}
+                 : std::vector<std::string>{"Kolvik.exe", "Kolvik.log", "at.txt",
+                                            "kolvik",     "kolvik-cli", "mykol"};
+        EXPECT_EQ(w.Skips(), skips);
+    }
+}
+
+// Decrypting, a name that merely ends in kol and does not open is no damaged or foreign
+// encrypted file but one that never was ours: passed over and named, without a question.
+TEST(PassOver, KolNamesThatDoNotOpenAreNamedNotDamaged) {
     TempDir target;
-    for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "kolvik-cli", "mykol", "x_txt.KOL",
-                          "at.txt", "before.txt"})
-        WriteFile(target / n, "12345");
+    WriteFile(target / "data_kol", "kort");
+    WriteFile(target / "notes_kol", "een gewone tekst van ruim twintig tekens");
+    WriteFile(target / "real_kol", RefEncrypted("geheim", "txt", "echt"));
     Window w;
-    SetMtime(target / "at.txt", w->ModeTime);
-    SetMtime(target / "before.txt", w->ModeTime - std::chrono::nanoseconds(1));
-    auto expected = Snapshot(target.path());
-    expected.erase("x_txt.KOL");
-    expected.erase("before.txt");
-    expected["x_txt_KOL.kol"] = "file:" + RefEncrypted("geheim", "KOL", "12345");
-    expected["before_txt.kol"] = "file:" + RefEncrypted("geheim", "txt", "12345");
-    w.Encrypt(target.path());
-    EXPECT_EQ(Snapshot(target.path()), expected);
-    EXPECT_EQ(w.left, (Left{{target / "at.txt", LeftReason::ModifiedAfterModePress}}));
-    EXPECT_EQ(w->FilesDone, 2);
-    EXPECT_EQ(w->FilesSkipped, 3);  // Kolvik.log, mykol and at.txt
-    EXPECT_EQ(w->BytesDone, 15);    // mykol, x_txt.KOL and before.txt; not Kolvik.log
-    EXPECT_EQ(w.Skips(), (std::vector<std::string>{"Kolvik.log", "at.txt", "mykol"}));
+    w.Decrypt(target.path());
+    EXPECT_TRUE(w.dialogs.shown.empty());
+    EXPECT_EQ(w.left, (Left{{target / "data_kol", LeftReason::KolNamePassedOver},
+                            {target / "notes_kol", LeftReason::KolNamePassedOver}}));
+    EXPECT_EQ(w->Report.wrongKeys, 0);
+    EXPECT_EQ(Snapshot(target.path()).at("real.txt"), "file:echt");
 }
 
 }  // namespace

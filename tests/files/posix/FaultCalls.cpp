@@ -75,10 +75,14 @@ const FileCalls kCounting = [] {
     c.unlinkat = Counted<Call::Unlink, &FileCalls::unlinkat>;
     c.fcntl = [](int fd, int cmd, int arg) {
         const bool readLease = cmd == F_SETLEASE && arg == F_RDLCK;
-        if (readLease && gPlan->leasesRefused) return errno = EACCES, -1;
+        if (readLease && gPlan->leasesRefused) return errno = gPlan->leaseError, -1;
         const int result = real.fcntl(fd, cmd, arg);
         if (readLease && result == 0) ++gPlan->leasesGranted;
         return result;
+    };
+    c.flock = [](int fd, int operation) {
+        if (gPlan->flockError != 0) return errno = gPlan->flockError, -1;
+        return real.flock(fd, operation);
     };
     return c;
 }();

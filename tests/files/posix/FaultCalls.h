@@ -27,6 +27,8 @@ struct FaultPlan {
     bool hardLinksUnsupported = false;
     bool syncsFree = false;      // syncs succeed at once: a sweep checks what a failure leaves
     bool leasesRefused = false;  // F_SETLEASE fails, as where no lease is granted
+    int leaseError = EACCES;     // with it: EACCES not the owner, EAGAIN a writer, EINVAL no leases
+    int flockError = 0;          // flock fails with it, as on a file system without flock
     int leasesGranted = 0;
     std::function<void(const char* name, int flags)> opening{};  // before an openat
     std::function<void(const char* name)> statting{};            // before an fstatat

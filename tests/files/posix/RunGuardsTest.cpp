@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a run must see before it changes anything: the folder to itself, a lease on the file,
+// and, right before an original goes, the copy that replaces it still in place.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "FaultCalls.h"
+#include "Helpers.h"
+#include "Reference.h"
+
+namespace kolvik::test {
+namespace {
+namespace fs = std::filesystem;
+
+// Two plain files and their encrypted forms, as a run in either direction finds them.
+struct Pair {
+    std::string name, copy, content, copyContent;
+};
+
+std::vector<Pair> Plant(const std::string& dir, bool decrypting) {
+    std::vector<Pair> pairs;
+    for (const std::string stem : {"a", "b"}) {
+        const std::string plain = stem + " inhoud", kol = RefEncrypted("geheim", "txt", plain);
+        Pair p = decrypting ? Pair{stem + "_txt.kol", stem + ".txt", kol, plain}
+                            : Pair{stem + ".txt", stem + "_txt.kol", plain, kol};
+        WriteFile(dir + "/" + p.name, p.content);
+        pairs.push_back(p);
+    }
+    return pairs;
+}
+
+pid_t GonePid() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+// Another run holds the folder: by flock, or where flock is missing by our lock file naming a
+// live process. A lock file of a process that is gone is taken over.
+enum class Holder { Flock, LiveLockFile, GoneLockFile };
+struct Held {
+    const char* name;
+    Holder holder;
+    bool decrypting, singleFile;
+};
+
+class FolderHeld : public testing::TestWithParam<Held> {};
+
+TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
+    const Held c = GetParam();
+    TempDir target;
+    const auto pairs = Plant(target.path(), c.decrypting);
+    const std::string lockFile = target / ".kolvik-slot";
+    const int dir = ::open(target.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dir, 0);
+    FaultPlan plan;
+    if (c.holder == Holder::Flock) {
+        ASSERT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
+    } else {
+        plan.flockError = ENOLCK;
+        WriteFile(lockFile, std::to_string(c.holder == Holder::LiveLockFile ? 1 : GonePid()));
+    }
+    const auto before = Snapshot(target.path());
+    Window w;
+    {
+        FaultInjection at(plan);
+        c.singleFile ? w.RunFile(target.path(), pairs[0].name, c.decrypting)
+                     : w.Run(target.path(), c.decrypting);
+    }
+    if (c.holder == Holder::GoneLockFile) {
+        Tree done;
+        for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
+        EXPECT_EQ(Snapshot(target.path()), done);  // our own lock file gone too
+        EXPECT_TRUE(w.left.empty());
+    } else {
+        EXPECT_EQ(Snapshot(target.path()), before);
+        Left left;
+        for (const auto& p : pairs) {
+            left.emplace_back(target / p.name, LeftReason::HeldByOtherRun);
+            if (c.singleFile) break;
+        }
+        EXPECT_EQ(w.left, left);
+        EXPECT_EQ(w->FilesDone, 0);
+    }
+    // Ours is given up with the run: the folder can be taken again.
+    if (c.holder == Holder::Flock) {
+        ASSERT_EQ(::flock(dir, LOCK_UN), 0);
+    }
+    EXPECT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
+    ::close(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Guards, FolderHeld,
+                         testing::Values(Held{"FlockEncrypt", Holder::Flock, false, false},
+                                         Held{"FlockDecryptOneFile", Holder::Flock, true, true},
+                                         Held{"LiveLockFile", Holder::LiveLockFile, false, false},
+                                         Held{"GoneLockFileTakenOver", Holder::GoneLockFile, true,
+                                              false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Without a lease a writer that opens the file after it was read would go unnoticed: the file
+// is left, whatever the reason the kernel gives, and nothing is written.
+struct Refusal {
+    const char* name;
+    int error;
+    LeftReason reason;
+};
+
+class LeaseRefused : public testing::TestWithParam<std::tuple<Refusal, bool>> {};
+
+TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
+    const auto& [c, decrypting] = GetParam();
+    TempDir target;
+    const auto pairs = Plant(target.path(), decrypting);
+    const auto before = Snapshot(target.path());
+    FaultPlan plan{.leasesRefused = true, .leaseError = c.error};
+    Window w;
+    {
+        FaultInjection at(plan);
+        w.Run(target.path(), decrypting);
+    }
+    EXPECT_EQ(Snapshot(target.path()), before);
+    EXPECT_EQ(w.left,
+              (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
+    EXPECT_EQ(plan.Seen(Call::Create), 0);
+    EXPECT_EQ(w->FilesDone, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guards, LeaseRefused,
+    testing::Combine(testing::Values(Refusal{"NotTheOwner", EACCES, LeftReason::Unguarded},
+                                     Refusal{"OpenForWriting", EAGAIN, LeftReason::InUse},
+                                     Refusal{"NoLeasesHere", EINVAL, LeftReason::Unguarded},
+                                     Refusal{"NotSupported", EOPNOTSUPP, LeftReason::Unguarded}),
+                     testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
+    });
+
+// The kernel's own refusal: a user who may write the file but does not own it gets no lease.
+TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another user";
+    TempDir target;
+    fs::permissions(target.path(), fs::perms::all);
+    const std::string path = target / "gedeeld.txt";
+    WriteFile(path, "van root, voor iedereen");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read |
+                              fs::perms::others_write);
+    const auto asNobody = [&] {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) std::_Exit(2);
+        Window w;
+        w.Encrypt(target.path());
+        const Left expected{{path, LeftReason::Unguarded}};
+        const bool left = w.left == expected && ReadFile(path) == "van root, voor iedereen" &&
+                          !fs::exists(target / "gedeeld_txt.kol");
+        std::_Exit(left ? 0 : 1);
+    };
+    EXPECT_EXIT(asNobody(), testing::ExitedWithCode(0), "");
+}
+
+// chattr +a or +i: a copy could be made, but the original would never go, and in an
+// append-only folder the copy could not be taken back either. Nothing is written.
+struct Protected {
+    const char* name;
+    bool folder;
+    int flag;
+};
+
+bool SetFlag(const std::string& path, int flag, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    int flags = 0;
+    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | flag : flags & ~flag;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) ::close(fd);
+    return ok;
+}
+
+class ProtectedAgainstDeletion : public testing::TestWithParam<std::tuple<Protected, bool>> {};
+
+TEST_P(ProtectedAgainstDeletion, TheFileIsLeftAndNoCopyMade) {
+    const auto& [c, decrypting] = GetParam();
+    TempDir target;
+    const auto pairs = Plant(target.path(), decrypting);
+    const std::string flagged = c.folder ? target.path() : target / pairs[0].name;
+    if (!SetFlag(flagged, c.flag, true))
+        GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
+    const auto before = Snapshot(target.path());
+    Window w;
+    w.Run(target.path(), decrypting);
+    const auto after = Snapshot(target.path());
+    ASSERT_TRUE(SetFlag(flagged, c.flag, false));
+    Tree expected = before;
+    Left left{{target / pairs[0].name, LeftReason::Undeletable}};
+    if (c.folder) {
+        left.emplace_back(target / pairs[1].name, LeftReason::Undeletable);
+    } else {
+        expected.erase(pairs[1].name);
+        expected[pairs[1].copy] = "file:" + pairs[1].copyContent;
+    }
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(w.left, left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guards, ProtectedAgainstDeletion,
+    testing::Combine(testing::Values(Protected{"AppendOnlyFolder", true, FS_APPEND_FL},
+                                     Protected{"AppendOnlyFile", false, FS_APPEND_FL},
+                                     Protected{"ImmutableFile", false, FS_IMMUTABLE_FL}),
+                     testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
+    });
+
+// Right before the original goes, its copy must still be under its name, the very file that
+// was written or checked. Another program moves, replaces or writes to it at that moment.
+enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched };
+struct Swap {
+    const char* name;
+    Meddle meddle;
+    bool decrypting;
+};
+
+class CopyChangedBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
+
+TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
+    const Swap c = GetParam();
+    TempDir target;
+    const std::string plain = Bytes(5000, 3), kol = RefEncrypted("geheim", "txt", plain);
+    const std::string name = c.decrypting ? "a_txt.kol" : "a.txt";
+    const std::string copy = c.decrypting ? "a.txt" : "a_txt.kol";
+    const std::string content = c.decrypting ? kol : plain,
+                      copyContent = c.decrypting ? plain : kol;
+    WriteFile(target / name, content);
+    const bool earlier = c.meddle == Meddle::EarlierReplaced || c.meddle == Meddle::EarlierTouched;
+    if (earlier) WriteFile(target / copy, copyContent);  // finished by an interrupted run
+    const std::string other = "van een ander programma";
+    std::string leftAtCopy;  // what the copy's name holds in the end; empty for nothing
+    bool read = false, done = false;
+    FaultPlan plan;
+    plan.readToEnd = [&](int) { read = true; };
+    plan.statting = [&](const char* n) {
+        if (done || !read || n != name || !fs::exists(target / copy)) return;
+        done = true;
+        switch (c.meddle) {
+            case Meddle::Moved:
+                fs::rename(target / copy, target / "elders");
+                break;
+            case Meddle::Replaced:
+            case Meddle::EarlierReplaced:
+                // Same bytes under a new inode: still not the file that was checked.
+                fs::remove(target / copy);
+                WriteFile(target / copy, c.meddle == Meddle::Replaced ? other : copyContent);
+                leftAtCopy = c.meddle == Meddle::Replaced ? other : copyContent;
+                break;
+            case Meddle::WrittenTo:
+                std::ofstream(target / copy, std::ios::app) << other;
+                leftAtCopy = copyContent + other;
+                break;
+            case Meddle::EarlierTouched:
+                SetMtime(target / copy, std::chrono::system_clock::now() - std::chrono::hours(5));
+                leftAtCopy = copyContent;
+                break;
+        }
+    };
+    Window w;
+    {
+        FaultInjection at(plan);
+        w.Run(target.path(), c.decrypting);
+    }
+    ASSERT_TRUE(done);
+    Tree expected{{name, "file:" + content}};
+    if (!leftAtCopy.empty()) expected[copy] = "file:" + leftAtCopy;
+    if (c.meddle == Meddle::Moved) expected["elders"] = "file:" + copyContent;
+    EXPECT_EQ(Snapshot(target.path()), expected);
+    EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
+    EXPECT_EQ(w->FilesDone, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guards, CopyChangedBeforeTheOriginalGoes,
+    testing::Values(Swap{"Moved", Meddle::Moved, false}, Swap{"Replaced", Meddle::Replaced, true},
+                    Swap{"WrittenTo", Meddle::WrittenTo, false},
+                    Swap{"EarlierCopyReplacedByTheSameBytes", Meddle::EarlierReplaced, false},
+                    Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A name the file system cannot hold (exFAT's forbidden characters, bytes it cannot read as
+// text) is refused when the copy is named: the new name is unusable, nothing is missing.
+struct Refused {
+    const char* name;
+    Call kind;
+    int failAt, error;
+    bool noLinks;  // as on exFAT through FUSE: the name is claimed by a file of our own
+};
+
+class NameRefused : public testing::TestWithParam<Refused> {};
+
+TEST_P(NameRefused, TheFileIsLeftWithAnUnusableName) {
+    const Refused c = GetParam();
+    TempDir target;
+    WriteFile(target / "a.txt", "inhoud");
+    FaultPlan plan{.kind = c.kind, .failAt = c.failAt, .error = c.error};
+    plan.tmpfileUnsupported = plan.noReplaceUnsupported = plan.hardLinksUnsupported = c.noLinks;
+    Window w;
+    {
+        FaultInjection at(plan);
+        w.Encrypt(target.path());
+    }
+    EXPECT_EQ(plan.firedAt, c.kind);
+    EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
+    EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameUnusable}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guards, NameRefused,
+    testing::Values(Refused{"LinkInvalid", Call::Link, 1, EINVAL, false},
+                    Refused{"LinkIllegalSequence", Call::Link, 1, EILSEQ, false},
+                    // The first create is the scratch copy, the second the claim on the name.
+                    Refused{"ClaimInvalid", Call::Create, 2, EINVAL, true},
+                    // exfat-fuse's answer: the folder is still there, so it is the name.
+                    Refused{"ClaimNotFound", Call::Create, 2, ENOENT, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kolvik::test
