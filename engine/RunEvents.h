@@ -34,6 +34,7 @@ struct RunReport {
     bool stoppedOnWrongKey = false;  // a wrong-key question answered with Cancel
     bool diskFull = false;           // the run stopped on a full disk
     bool targetUnreadable = false;   // the target folder itself could not be opened or listed
+    bool logFailed = false;          // a line of the activity log could not be written
 };
 
 enum class WrongKeyAnswer { GoOn, Stop };
