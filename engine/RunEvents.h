@@ -73,6 +73,11 @@ class RunEvents {
     virtual void StoppedBetweenFolders() = 0;
     // The size scan that stands in for an unreadable folder size starts or ends.
     virtual void Measuring(bool busy) = 0;
+    // Asked between two files, with no file in work: whether the run should let itself be
+    // suspended now, after everything pending is completed and every file closed.
+    virtual bool PauseRequested() { return false; }
+    // Suspends the run; returns when it may go on.
+    virtual void Pause() {}
 };
 
 }  // namespace kolvik

@@ -66,6 +66,11 @@ TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder,
             files_.Encrypt(folder->Path(), files[i], regular[i]);
         // A full disk, or a wrong-key question answered with Cancel, stops the walk here.
         if (flags_.StopRequested) return Pass::Stopped;
+        if (events_.PauseRequested()) {
+            // No lease may be held while the run is stopped: another program's write would wait.
+            files_.Release();
+            events_.Pause();
+        }
         events_.Yield();
     }
     return Pass::Done;

@@ -169,4 +169,10 @@ void frmKolvik::Measuring(bool busy) {
     lblFiles.text = busy ? "Omvang volume wordt bepaald, momentje ..." : "";
 }
 
+bool frmKolvik::PauseRequested() { return SuspendRequested && SuspendRequested(); }
+
+void frmKolvik::Pause() {
+    if (Suspend) Suspend();
+}
+
 }  // namespace kolvik

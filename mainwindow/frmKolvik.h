@@ -139,6 +139,9 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     // Told of every file or folder that a run set out to transform and left as it was, with
     // its full path.
     std::function<void(const std::string& path, LeftReason reason)> FileLeft;
+    // Set by a front end that can be suspended (kolvik-cli on Ctrl+Z): asked between files.
+    std::function<bool()> SuspendRequested;
+    std::function<void()> Suspend;
     // The question that the message box on screen asks, for a front end that answers it
     // itself rather than reading its text.
     enum class Question { None, WrongKey };
@@ -201,6 +204,8 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     void StoppedAtTargetFiles() override;
     void StoppedBetweenFolders() override;
     void Measuring(bool busy) override;
+    bool PauseRequested() override;
+    void Pause() override;
     // Brings the engine's settings in line with the window before a file step.
     void PrepareFiles();
 
