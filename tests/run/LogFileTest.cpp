@@ -26,8 +26,8 @@ TEST(LogFile, OnlyARegularFileIsAppendedToAndARefusalIsToldOnce) {
         void (*plant)(const TempDir& dir);
         const char* otherAfter;  // the content of dir/other afterwards; nullptr: must not exist
     } rows[] = {
-        {"link to a file", [](const TempDir& d) { fs::create_symlink(d / "other", d / "Kolvik.log"); },
-         "eerder"},
+        {"link to a file",
+         [](const TempDir& d) { fs::create_symlink(d / "other", d / "Kolvik.log"); }, "eerder"},
         {"dangling link",
          [](const TempDir& d) {
              fs::remove(d / "other");
