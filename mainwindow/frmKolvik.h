@@ -208,6 +208,13 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     void Pause() override;
     // Brings the engine's settings in line with the window before a file step.
     void PrepareFiles();
+    // A file named on its own that was not done: told, unless a message of the run already
+    // said why, so that the window never closes on a failure as it does after success.
+    void TellFileNotDone(int messagesBefore);
+
+    int messagesShown_ = 0;
+    std::string lastLeftPath_;  // the last file or folder left, and why
+    LeftReason lastLeftReason_ = LeftReason::NotFound;
 
     FileTransformer files_{*this, *this, Report, *this};
     TreeWalk walk_{files_, *this, *this, Report, *this};
