@@ -2,6 +2,7 @@
 // kolvik: the main window on the desktop. Its command line is at most one path.
 #include <QApplication>
 #include <clocale>
+#include <csignal>
 
 #include "mainwindow/frmKolvik.h"
 #include "platform/posix/PosixServices.h"
@@ -12,6 +13,10 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // A closed terminal or a file size limit must not end a run half-way: the write fails
+    // instead, and a failed copy leaves its original as it was.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     // Before QApplication, which takes options such as -platform out of argv: the
     // command line belongs to the program, unchanged.
     kolvik::ProcessFacts facts = kolvik::ReadProcessFacts(argc, argv);
