@@ -26,12 +26,13 @@ bool FolderStack::MoreAbove() const {
     return false;
 }
 
-Fault FolderStack::Deepest(FolderPtr& folder) {
+Fault FolderStack::Deepest(FolderPtr& folder, std::size_t& failed) {
     const std::size_t deepest = levels_.size() - 1;
     std::size_t from = deepest;
     while (!levels_[from].open) --from;  // the top is always open
     FolderPtr at = levels_[from].open;
     for (std::size_t i = from + 1; i <= deepest; ++i) {
+        failed = i;
         auto child = std::make_shared<safefile::Folder>();
         if (const Fault f = child->OpenChild(*at, levels_[i].name); f != Fault::None) return f;
         safefile::FileFacts facts;

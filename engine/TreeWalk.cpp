@@ -34,7 +34,8 @@ Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& by
             continue;
         }
         FolderStack::FolderPtr parent;
-        if (const Fault f = stack.Deepest(parent); f != Fault::None) return f;
+        std::size_t failed = 0;
+        if (const Fault f = stack.Deepest(parent, failed); f != Fault::None) return f;
         auto child = std::make_shared<safefile::Folder>();
         Fault f = child->OpenChild(*parent, name);
         if (f == Fault::None) f = child->List(files, folders);
@@ -149,10 +150,12 @@ void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolde
             return;
         }
         FolderPtr folder;
-        if (const Fault f = stack.Deepest(folder); f != Fault::None) {
-            // The folder was moved or replaced while the walk was below it: what it still held
-            // is left, with the folder named once.
-            files_.LeaveFolder(stack.DeepestPath(), f == Fault::IsLink || f == Fault::Changed
+        std::size_t failed = 0;
+        if (const Fault f = stack.Deepest(folder, failed); f != Fault::None) {
+            // A folder above was moved or replaced while the walk was below it: what it still
+            // held is left, with that folder named once.
+            stack.PopTo(failed + 1);
+            files_.LeaveFolder(stack.DeepestPath(), f == Fault::IsLink
                                                         ? LeftReason::FolderBecameLink
                                                         : LeftReason::FolderUnreadable);
             stack.Pop();

@@ -75,6 +75,33 @@ TEST(DeepWalk, DescriptorsStayBoundedBelowTwoThousandLevels) {
     EXPECT_GT(most, before);
 }
 
+// Levels between every 64th are closed while the walk is below them and opened again by name
+// on the way back. Renamed meanwhile, with a stranger at its name, level 1 is not entered
+// again: the stranger's folder "e" is never walked, the moved one's is left as it is, and the
+// folder is named once.
+TEST(DeepWalk, AClosedLevelMovedAwayIsNotEnteredAgain) {
+    TempDir root;
+    Plant(root / "d/e", {{"f.txt", 3}});
+    Plant(root / "vreemd/e", {{"g.txt", 4}});
+    PlantChain(root / "d", 70);
+    Window w;
+    bool moved = false;
+    w.screen.onYield = [&] {
+        if (!moved && ExistsAtDepth(root / "d", 70, "bodem_txt.kol")) {
+            std::filesystem::rename(root / "d", root / "weg");
+            std::filesystem::rename(root / "vreemd", root / "d");
+            moved = true;
+        }
+    };
+    w.Encrypt(root.path());
+    ASSERT_TRUE(moved);
+    // vreemd was listed at the start and is gone by the time its turn comes.
+    EXPECT_EQ(w.left, (Left{{root / "d", LeftReason::FolderUnreadable},
+                            {root / "vreemd", LeftReason::FolderUnreadable}}));
+    EXPECT_EQ(ReadFile(root / "weg/e/f.txt"), "xxx");
+    EXPECT_EQ(ReadFile(root / "d/e/g.txt"), "xxxx");
+}
+
 // sub's files are done and then it loses its read permission (0300): its subfolders were
 // listed with its files, so deeper is still reached through sub's search permission, and its
 // file is transformed rather than passed over in silence. As nobody: root reads anything.
