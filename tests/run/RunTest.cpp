@@ -108,6 +108,17 @@ TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
     }
 }
 
+// Gone between start-up and the run: the run says so and reports it, rather than end as if a
+// folder of nothing had been done.
+TEST_F(RunFixture, ATargetGoneWhenTheRunStartsIsReported) {
+    fs::create_directories(tree / "weg/sub");
+    Start(tree / "weg");
+    fs::remove_all(tree / "weg");
+    Run(false, "pw");
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "weg"});
+    EXPECT_TRUE(f->Report.targetUnreadable);
+}
+
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
     Start(tree.path());
     w->screen.onYield = [&] {
