@@ -102,6 +102,28 @@ TEST(DeepWalk, AClosedLevelMovedAwayIsNotEnteredAgain) {
     EXPECT_EQ(ReadFile(root / "d/e/g.txt"), "xxxx");
 }
 
+// The second pass works in the folder the first pass opened: the target swapped for a link
+// between the passes cannot send it elsewhere.
+TEST(DeepWalk, TheSecondPassWorksInTheFolderTheFirstOpened) {
+    TempDir root;
+    const std::string target = root / "doel";
+    Plant(target, {{"a.txt", 1}, {"sub/b.txt", 2}});
+    Plant(root / "elders", {{"sub/c.txt", 3}});
+    Window w;
+    bool swapped = false;
+    w.screen.onYield = [&] {
+        if (!swapped && std::filesystem::exists(target + "/a_txt.kol")) {
+            std::filesystem::rename(target, root / "verplaatst");
+            std::filesystem::create_directory_symlink(root / "elders", target);
+            swapped = true;
+        }
+    };
+    w.Encrypt(target);
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(std::filesystem::exists(root / "verplaatst/sub/b_txt.kol"));
+    EXPECT_EQ(ReadFile(root / "elders/sub/c.txt"), "xxx");
+}
+
 // sub's files are done and then it loses its read permission (0300): its subfolders were
 // listed with its files, so deeper is still reached through sub's search permission, and its
 // file is transformed rather than passed over in silence. As nobody: root reads anything.
