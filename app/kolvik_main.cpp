@@ -4,6 +4,7 @@
 #include <clocale>
 #include <csignal>
 
+#include "app/Suspend.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/posix/PosixServices.h"
 #include "platform/posix/RegistryStore.h"
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
     // window that is destroyed instead of closed.
     view.SetCloseHandler([&form] { form.cmdExit_Click(); });
     QObject::connect(&view, &kolvik::qt::FormBinder::Unloaded, &app, &QCoreApplication::quit);
+    // Ctrl+Z from the terminal that started it: taken between two files, with no lease held.
+    form.SuspendRequested = kolvik::cli::suspend::Requested;
+    form.Suspend = kolvik::cli::suspend::Now;
+    kolvik::cli::suspend::Catch();
     form.Form_Load();
     if (form.unloaded) return 0;
     view.Show();
