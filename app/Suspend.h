@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ctrl+Z for a program started from a terminal: the request is taken between two files, once
-// nothing is in work and no
-// lease is held, so that another program's write need not wait while the run is stopped.
+// nothing is in work and no lease is held, so that another program's write need not wait while
+// the run is stopped.
 
 namespace kolvik::cli::suspend {
 
