@@ -14,6 +14,8 @@ int ExitStatus(const CliOutcome& outcome) {
     if (outcome.decryptRun && report.wrongKeys > 0 && outcome.filesDone == 0) return kExitWrongKey;
     // A full disk stops the run: the files after the one that failed were never tried.
     if (report.left > 0 || report.diskFull) return kExitFilesLeft;
+    // Nothing it set out to do may end with 0 while part of it failed.
+    if (report.targetUnreadable || report.logFailed) return kExitFilesLeft;
     return kExitDone;
 }
 

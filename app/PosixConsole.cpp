@@ -23,6 +23,10 @@ extern "C" void OnSignal(int signal) {
 }  // namespace
 
 std::vector<std::string> Start(int argc, char** argv) {
+    // A closed pipe on standard output or a file size limit must not end a run half-way: the
+    // writes fail instead (EPIPE, EFBIG), and a failed copy leaves its original as it was.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 

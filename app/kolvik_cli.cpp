@@ -11,6 +11,7 @@
 #include "app/CliTerminal.h"
 #include "app/Console.h"
 #include "app/PasswordLine.h"
+#include "app/Suspend.h"
 #include "mainwindow/frmKolvik.h"
 
 namespace {
@@ -148,7 +149,16 @@ CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
         return outcome;
     }
     const auto start = std::chrono::steady_clock::now();
+    form.SuspendRequested = suspend::Requested;
+    form.Suspend = [&screen] {
+        screen.EndProgressLine();
+        suspend::Now();
+    };
+    suspend::Catch();
     form.OnClick(go);
+    suspend::Release();
+    // A request that came with no file boundary left to take it at.
+    if (suspend::Requested()) suspend::Now();
     screen.EndProgressLine();
     outcome.report = form.Report;
     outcome.filesDone = form.FilesDone;
@@ -208,12 +218,23 @@ int Main(int argc, char** argv) {
         form.RegKolExtension = "ja";
         form.RegContextMenu = options->noContextMenu ? "nee" : "ja";
         form.REG_Create();
-        form.KolRegisterd = true;
+        // Read back from the store: a home that cannot be written must not end with 0.
+        form.REG_Check();
+        if (!form.KolRegisterd) {
+            std::cerr << "kolvik-cli: registreren is niet gelukt: de instellingen konden niet "
+                         "worden opgeslagen.\n";
+            return kExitFilesLeft;
+        }
         return kExitDone;
     }
     if (options->command == "unregister") {
         form.REG_Delete();
         form.REG_Check();
+        if (form.KolRegisterd) {
+            std::cerr << "kolvik-cli: afmelden is niet gelukt: de instellingen konden niet "
+                         "worden opgeslagen.\n";
+            return kExitFilesLeft;
+        }
         return kExitDone;
     }
     CliOutcome outcome = RunTransform(form, *options, screen);

@@ -2,7 +2,9 @@
 // kolvik: the main window on the desktop. Its command line is at most one path.
 #include <QApplication>
 #include <clocale>
+#include <csignal>
 
+#include "app/Suspend.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/posix/PosixServices.h"
 #include "platform/posix/RegistryStore.h"
@@ -12,6 +14,10 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // A closed terminal or a file size limit must not end a run half-way: the write fails
+    // instead, and a failed copy leaves its original as it was.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     // Before QApplication, which takes options such as -platform out of argv: the
     // command line belongs to the program, unchanged.
     kolvik::ProcessFacts facts = kolvik::ReadProcessFacts(argc, argv);
@@ -41,6 +47,10 @@ int main(int argc, char** argv) {
     // window that is destroyed instead of closed.
     view.SetCloseHandler([&form] { form.cmdExit_Click(); });
     QObject::connect(&view, &kolvik::qt::FormBinder::Unloaded, &app, &QCoreApplication::quit);
+    // Ctrl+Z from the terminal that started it: taken between two files, with no lease held.
+    form.SuspendRequested = kolvik::cli::suspend::Requested;
+    form.Suspend = kolvik::cli::suspend::Now;
+    kolvik::cli::suspend::Catch();
     form.Form_Load();
     if (form.unloaded) return 0;
     view.Show();

@@ -34,6 +34,7 @@ struct RunReport {
     bool stoppedOnWrongKey = false;  // a wrong-key question answered with Cancel
     bool diskFull = false;           // the run stopped on a full disk
     bool targetUnreadable = false;   // the target folder itself could not be opened or listed
+    bool logFailed = false;          // a line of the activity log could not be written
 };
 
 enum class WrongKeyAnswer { GoOn, Stop };
@@ -72,6 +73,11 @@ class RunEvents {
     virtual void StoppedBetweenFolders() = 0;
     // The size scan that stands in for an unreadable folder size starts or ends.
     virtual void Measuring(bool busy) = 0;
+    // Asked between two files, with no file in work: whether the run should let itself be
+    // suspended now, after everything pending is completed and every file closed.
+    virtual bool PauseRequested() { return false; }
+    // Suspends the run; returns when it may go on.
+    virtual void Pause() {}
 };
 
 }  // namespace kolvik

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TreeWalk.h"
 
+#include "engine/FolderStack.h"
 #include "engine/PathHelpers.h"
 
 namespace kolvik {
@@ -9,24 +10,39 @@ using safefile::Fault;
 
 namespace {
 
-// Bytes of the regular files in folder and in every folder below; links are never followed,
-// so never counted.
-Fault FolderBytes(const safefile::Folder& folder, std::int64_t& bytes) {
-    std::vector<std::string> files, folders;
-    if (const Fault f = folder.List(files, folders); f != Fault::None) return f;
+std::int64_t BytesOfFiles(const safefile::Folder& folder, const std::vector<std::string>& files) {
     std::int64_t total = 0;
     for (const auto& name : files) {
         safefile::FileFacts facts;
         if (folder.Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
     }
-    for (const auto& name : folders) {
-        safefile::Folder child;
-        std::int64_t below = 0;
-        Fault f = child.OpenChild(folder, name);
-        if (f == Fault::None) f = FolderBytes(child, below);
+    return total;
+}
+
+// Bytes of the regular files in top and in every folder below (but those that skip names);
+// links are never followed, so never counted. Depth first with an explicit stack, so that a
+// deep tree costs memory and descriptors in proportion to its depth at most.
+Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& bytes) {
+    std::vector<std::string> files, folders;
+    if (const Fault f = top->List(files, folders); f != Fault::None) return f;
+    std::int64_t total = BytesOfFiles(*top, files);
+    FolderStack stack(top, std::move(folders));
+    std::string name;
+    while (!stack.Empty()) {
+        if (!stack.NextName(name)) {
+            stack.Pop();
+            continue;
+        }
+        FolderStack::FolderPtr parent;
+        std::size_t failed = 0;
+        if (const Fault f = stack.Deepest(parent, failed); f != Fault::None) return f;
+        auto child = std::make_shared<safefile::Folder>();
+        Fault f = child->OpenChild(*parent, name);
+        if (f == Fault::None) f = child->List(files, folders);
         if (f == Fault::IsLink) continue;
         if (f != Fault::None) return f;
-        total += below;
+        total += BytesOfFiles(*child, files);
+        stack.Push(std::move(child), std::move(name), std::move(folders));
     }
     bytes = total;
     return Fault::None;
@@ -34,10 +50,13 @@ Fault FolderBytes(const safefile::Folder& folder, std::int64_t& bytes) {
 
 }  // namespace
 
-TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
-    std::vector<std::string> files, folders, scratch;
+TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder,
+                                          std::vector<std::string>& subfolders) {
+    std::vector<std::string> files, scratch;
     std::vector<bool> regular;
-    if (folder->List(files, folders, &scratch, &regular) != Fault::None) return Pass::Unlisted;
+    // Listed once for both its files and its subfolders: a folder that becomes unreadable
+    // after its files were done cannot make the walk pass its subfolders by in silence.
+    if (folder->List(files, subfolders, &scratch, &regular) != Fault::None) return Pass::Unlisted;
     for (const auto& name : scratch) folder->RemoveLeftoverScratch(name);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (flags_.StopRequested || flags_.ExitRequested) return Pass::Stopped;
@@ -48,6 +67,11 @@ TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
             files_.Encrypt(folder->Path(), files[i], regular[i]);
         // A full disk, or a wrong-key question answered with Cancel, stops the walk here.
         if (flags_.StopRequested) return Pass::Stopped;
+        if (events_.PauseRequested()) {
+            // No lease may be held while the run is stopped: another program's write would wait.
+            files_.Release();
+            events_.Pause();
+        }
         events_.Yield();
     }
     return Pass::Done;
@@ -55,18 +79,23 @@ TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder) {
 
 void TreeWalk::ProcessTarget(const std::string& target) {
     targetUnlisted_ = false;
-    const auto folder = std::make_shared<safefile::Folder>();
-    if (folder->Open(target) != Fault::None) {
+    // Opened once for both passes: a target swapped for a link between them cannot send the
+    // second pass elsewhere.
+    target_ = std::make_shared<safefile::Folder>();
+    if (target_->Open(target) != Fault::None) {
+        target_.reset();
         report_.targetUnreadable = true;
         return;
     }
+    const FolderPtr folder = target_;
     std::int64_t size = 0;
-    const Fault sizeFault = FolderBytes(*folder, size);
+    const Fault sizeFault = FolderBytes(folder, size);
     if (sizeFault == Fault::None) {
         stats_.TotalBytes = size;
-    } else if (sizeFault == Fault::Access || sizeFault == Fault::NotFound) {
+    } else if (sizeFault == Fault::Access || sizeFault == Fault::NotFound ||
+               sizeFault == Fault::Changed) {
         // Part of the tree cannot be read: the scan counts what it can.
-        stats_.TotalBytes = MeasureTarget(target);
+        stats_.TotalBytes = MeasureOpen(folder);
     }
     events_.Yield();
     if (flags_.StopRequested) {
@@ -80,34 +109,57 @@ void TreeWalk::ProcessTarget(const std::string& target) {
         return;
     }
     // Taken once, before any file changes: the copies keep their originals' mtimes.
-    if (TransformFilesOf(folder) == Pass::Unlisted)
+    std::vector<std::string> subfolders;
+    if (TransformFilesOf(folder, subfolders) == Pass::Unlisted)
         targetUnlisted_ = report_.targetUnreadable = true;
     files_.CompletePending();
 }
 
 void TreeWalk::WalkFolder(const std::string& folder) {
+    FolderPtr open = std::move(target_);
+    target_.reset();
     if (flags_.StopRequested) return;
     // A folder whose files could not be listed is not descended into.
     if (targetUnlisted_) return;
-    const auto open = std::make_shared<safefile::Folder>();
+    if (!open || open->Path() != folder) {
+        open = std::make_shared<safefile::Folder>();
+        if (open->Open(folder) != Fault::None) open.reset();
+    }
     std::vector<std::string> files, subfolders;
-    if (open->Open(folder) != Fault::None || open->List(files, subfolders) != Fault::None) {
+    if (!open || open->List(files, subfolders) != Fault::None) {
         report_.targetUnreadable = true;
     } else if (!PathHasSkipWord(folder)) {
-        WalkBelow(open);
+        WalkBelow(open, std::move(subfolders));
         return;
     }
     EndOfLevel();
 }
 
-void TreeWalk::WalkBelow(const FolderPtr& folder) {
-    std::vector<std::string> files, subfolders;
-    if (folder->List(files, subfolders) != Fault::None) return;
-    for (const auto& sub : subfolders) {
+void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolders) {
+    FolderStack stack(top, std::move(subfolders));
+    std::string sub;
+    while (!stack.Empty()) {
+        if (!stack.NextName(sub)) {
+            stack.Pop();
+            if (EndOfLevel()) return;
+            continue;
+        }
         events_.Yield();
         if (flags_.StopRequested) {
             events_.StoppedBetweenFolders();
             return;
+        }
+        FolderPtr folder;
+        std::size_t failed = 0;
+        if (const Fault f = stack.Deepest(folder, failed); f != Fault::None) {
+            // A folder above was moved or replaced while the walk was below it: what it still
+            // held is left, with that folder named once.
+            stack.PopTo(failed + 1);
+            files_.LeaveFolder(stack.DeepestPath(), f == Fault::IsLink
+                                                        ? LeftReason::FolderBecameLink
+                                                        : LeftReason::FolderUnreadable);
+            stack.Pop();
+            continue;
         }
         const auto child = std::make_shared<safefile::Folder>();
         if (const Fault opened = child->OpenChild(*folder, sub); opened != Fault::None) {
@@ -116,14 +168,24 @@ void TreeWalk::WalkBelow(const FolderPtr& folder) {
                                                                   : LeftReason::FolderUnreadable);
             continue;
         }
+        folder.reset();
         if (PathHasSkipWord(child->Path())) {
             files_.LeaveFolder(child->Path(), LeftReason::SkipWordFolder);
             continue;
         }
-        const Pass pass = TransformFilesOf(child);
+        std::vector<std::string> below;
+        const Pass pass = TransformFilesOf(child, below);
         if (pass == Pass::Stopped) {
-            if (flags_.ExitRequested) break;
+            if (flags_.ExitRequested) {
+                EndOfLevel();
+                return;
+            }
             files_.CompletePending();
+            // Folders above still had subfolders to visit: the walk stops between folders.
+            if (stack.MoreAbove()) {
+                events_.Yield();
+                events_.StoppedBetweenFolders();
+            }
             return;
         }
         // A folder whose files could not be listed is not descended into; a sibling is.
@@ -133,37 +195,40 @@ void TreeWalk::WalkBelow(const FolderPtr& folder) {
         }
         // The folder's pending originals wait for the group's sync, which may serve the
         // folders after it too.
-        WalkBelow(child);
-        // Exit was pressed below: nothing more is started.
-        if (flags_.ExitRequested) break;
+        stack.Push(child, std::move(sub), std::move(below));
     }
-    EndOfLevel();
 }
 
-void TreeWalk::EndOfLevel() {
+bool TreeWalk::EndOfLevel() {
     events_.Yield();
-    if (flags_.ExitRequested) {
-        files_.CompletePending();
-        events_.Exited();
-    }
+    if (!flags_.ExitRequested) return false;
+    files_.CompletePending();
+    events_.Exited();
+    return true;
 }
 
 std::int64_t TreeWalk::MeasureTarget(const std::string& folder) {
+    const auto open = std::make_shared<safefile::Folder>();
+    if (open->Open(folder) != Fault::None) {
+        events_.Measuring(true);
+        events_.Measuring(false);
+        return 0;
+    }
+    return MeasureOpen(open);
+}
+
+std::int64_t TreeWalk::MeasureOpen(const FolderPtr& folder) {
     events_.Measuring(true);
     std::int64_t total = 0;
-    safefile::Folder open;
     std::vector<std::string> files, subfolders;
-    if (open.Open(folder) == Fault::None && open.List(files, subfolders) == Fault::None) {
-        for (const auto& name : files) {
-            safefile::FileFacts facts;
-            if (open.Stat(name, facts) == Fault::None && facts.regular) total += facts.size;
-        }
+    if (folder->List(files, subfolders) == Fault::None) {
+        total = BytesOfFiles(*folder, files);
         for (const auto& name : subfolders) {
             if (NameIsSkipWord(name)) continue;
-            safefile::Folder child;
+            auto child = std::make_shared<safefile::Folder>();
             std::int64_t size = 0;
             // A folder that cannot be measured is left out of the total.
-            if (child.OpenChild(open, name) == Fault::None &&
+            if (child->OpenChild(*folder, name) == Fault::None &&
                 FolderBytes(child, size) == Fault::None) {
                 total += size;
             }

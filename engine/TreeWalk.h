@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The walk over a target folder: its own files first, then every folder below it, depth first.
-// Only the target is opened by its path; every folder below it is opened from its open parent
-// without following links, so that a folder swapped for a link during the run cannot lead the
-// run outside its tree, and no path length limits its depth.
+// Only the target is opened by its path, once for both passes; every folder below it is opened
+// from its open parent without following links, so that a folder swapped for a link during the
+// run cannot lead the run outside its tree, and no path length limits its depth.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/FileTransformer.h"
 
@@ -31,10 +32,16 @@ class TreeWalk {
   private:
     using FolderPtr = std::shared_ptr<safefile::Folder>;
     enum class Pass { Done, Unlisted, Stopped };
-    void WalkBelow(const FolderPtr& folder);
-    // Hands each file of the folder to the per-file operation of the mode.
-    Pass TransformFilesOf(const FolderPtr& folder);
-    void EndOfLevel();
+    void WalkBelow(const FolderPtr& top, std::vector<std::string> subfolders);
+    // Hands each file of the folder to the per-file operation of the mode; subfolders gets the
+    // folders in it, from the same listing.
+    Pass TransformFilesOf(const FolderPtr& folder, std::vector<std::string>& subfolders);
+    // True when Exit ended the run here.
+    bool EndOfLevel();
+    std::int64_t MeasureOpen(const FolderPtr& folder);
+
+    // The target as the first pass opened it, kept for the second.
+    FolderPtr target_;
 
     // The target's files could not be listed: the walk below it does not start either.
     bool targetUnlisted_ = false;

@@ -108,7 +108,20 @@ void frmKolvik::Skipped(const std::string& nameOrPath) {
 }
 
 void frmKolvik::Left(const std::string& path, LeftReason reason) {
+    lastLeftPath_ = path;
+    lastLeftReason_ = reason;
     if (FileLeft) FileLeft(path, reason);
+}
+
+void frmKolvik::TellFileNotDone(int messagesBefore) {
+    if (ExitRequested || messagesShown_ != messagesBefore) return;
+    if (lastLeftPath_.empty()) {
+        // Gone before the step could look at it: nothing was reported, yet nothing was done.
+        Left(TargetFile, LeftReason::NotFound);
+        ++Report.left;
+    }
+    MsgBox(lastLeftPath_ + ": " + std::string(LeftReasonText(lastLeftReason_)), MsgButtons::OK,
+           MsgIcon::Exclamation);
 }
 
 void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
@@ -116,8 +129,8 @@ void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
 }
 
 bool frmKolvik::GoOnWithoutAccess() {
-    if (MsgBox("Kan geen toegang krijgen tot: " + TargetFolder, MsgButtons::OKCancel) ==
-        MsgAnswer::OK) {
+    if (MsgBox("Kan geen toegang krijgen tot: " + (HasFileTarget ? TargetFile : TargetFolder),
+               MsgButtons::OKCancel) == MsgAnswer::OK) {
         return true;
     }
     if (registrationDialog != nullptr) registrationDialog->Unload();
@@ -168,6 +181,12 @@ void frmKolvik::StoppedBetweenFolders() {
 
 void frmKolvik::Measuring(bool busy) {
     lblFiles.text = busy ? "Omvang volume wordt bepaald, momentje ..." : "";
+}
+
+bool frmKolvik::PauseRequested() { return SuspendRequested && SuspendRequested(); }
+
+void frmKolvik::Pause() {
+    if (Suspend) Suspend();
 }
 
 }  // namespace kolvik

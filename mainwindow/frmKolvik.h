@@ -139,6 +139,9 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     // Told of every file or folder that a run set out to transform and left as it was, with
     // its full path.
     std::function<void(const std::string& path, LeftReason reason)> FileLeft;
+    // Set by a front end that can be suspended (kolvik-cli on Ctrl+Z): asked between files.
+    std::function<bool()> SuspendRequested;
+    std::function<void()> Suspend;
     // The question that the message box on screen asks, for a front end that answers it
     // itself rather than reading its text.
     enum class Question { None, WrongKey };
@@ -201,8 +204,17 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     void StoppedAtTargetFiles() override;
     void StoppedBetweenFolders() override;
     void Measuring(bool busy) override;
+    bool PauseRequested() override;
+    void Pause() override;
     // Brings the engine's settings in line with the window before a file step.
     void PrepareFiles();
+    // A file named on its own that was not done: told, unless a message of the run already
+    // said why, so that the window never closes on a failure as it does after success.
+    void TellFileNotDone(int messagesBefore);
+
+    int messagesShown_ = 0;
+    std::string lastLeftPath_;  // the last file or folder left, and why
+    LeftReason lastLeftReason_ = LeftReason::NotFound;
 
     FileTransformer files_{*this, *this, Report, *this};
     TreeWalk walk_{files_, *this, *this, Report, *this};

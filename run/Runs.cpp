@@ -162,8 +162,11 @@ void frmKolvik::cmdGoEncrypt_Click() {
         std::string name = LastDecryptName.empty() ? Utf8Path(target.filename()) : LastDecryptName;
         const std::string folder =
             LastDecryptFolder.empty() ? Utf8Path(target.parent_path()) : LastDecryptFolder;
-        EncryptFile(name, folder);
+        const int messagesBefore = messagesShown_;
+        lastLeftPath_.clear();
+        const bool done = EncryptFile(name, folder);
         ReleaseFiles();
+        if (!done) TellFileNotDone(messagesBefore);
         Unload();
         if (registrationDialog) registrationDialog->Unload();
         StopRequested = true;
@@ -193,7 +196,11 @@ void frmKolvik::cmdGoDecrypt_Click() {
     if (HasFileTarget) {
         const std::filesystem::path target = FsPath(TargetFile);
         std::string name = Utf8Path(target.filename());
-        if (DecryptFile(name, Utf8Path(target.parent_path()))) {
+        const int messagesBefore = messagesShown_;
+        lastLeftPath_.clear();
+        const bool done = DecryptFile(name, Utf8Path(target.parent_path()));
+        if (!done) TellFileNotDone(messagesBefore);
+        if (done) {
             ResetFileProgress();
             lblCopyright.visible = true;
             cmdGoEncrypt.enabled = false;

@@ -15,6 +15,17 @@ std::string LastCharacters(const std::string& text, std::size_t count) {
     return EncodeUtf8(std::u32string_view(chars).substr(chars.size() - count));
 }
 
+// The path as the system resolves it, links followed where they stand: "L/../data", with L a
+// link to p/src, is p/data, as "ls L/../data" shows, never ./data as a reading of the text
+// would make it.
+std::filesystem::path Resolved(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    // Lost between the look and now: the run opens the path as given and fails there.
+    if (ec) resolved = std::filesystem::absolute(path, ec);
+    return resolved;
+}
+
 }  // namespace
 
 void frmKolvik::Form_Load() {
@@ -70,9 +81,7 @@ std::string frmKolvik::TakeTarget(const std::string& path, const std::string& ca
     if (type == fs::file_type::not_found) return "het bestaat niet.";
     if (ec) return "Kolvik heeft er geen toegang toe.";  // a folder on the way may not be searched
     if (type == fs::file_type::directory) {
-        fs::path folder = fs::absolute(FsPath(path), ec).lexically_normal();
-        if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
-        TargetFolder = Utf8Path(folder);
+        TargetFolder = Utf8Path(Resolved(FsPath(path)));
         HasFolderTarget = true;
         caption = captionStart + LastCharacters(TargetFolder, 25);
         cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
@@ -83,7 +92,11 @@ std::string frmKolvik::TakeTarget(const std::string& path, const std::string& ca
     const bool encrypted = name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
     if (!encrypted && GetExtension(name).empty())
         return "een bestand zonder extensie kan niet worden versleuteld.";
-    TargetFile = Utf8Path(fs::absolute(FsPath(path), ec).lexically_normal());
+    // The folder is resolved, the file's own name kept: a file that is a link is judged as one
+    // by the run, not swapped for what it points at.
+    const fs::path given = FsPath(path);
+    const fs::path parent = given.has_parent_path() ? given.parent_path() : fs::path(".");
+    TargetFile = Utf8Path(Resolved(parent) / given.filename());
     (encrypted ? cmdEncrypt : cmdDecrypt).enabled = false;
     HasFileTarget = true;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;

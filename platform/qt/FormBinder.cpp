@@ -2,6 +2,7 @@
 #include "platform/qt/FormBinder.h"
 
 #include <QAbstractButton>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -11,6 +12,10 @@
 #include <QScreen>
 #include <QToolButton>
 #include <algorithm>
+#if __has_include(<xcb/xcb.h>)
+#include <xcb/xcb.h>
+#define KOLVIK_HAVE_XCB 1
+#endif
 
 #include "platform/qt/ControlWidgets.h"
 #include "platform/qt/ViewHelpers.h"
@@ -37,11 +42,33 @@ class BinderDispatch : public QObject {
     }
 };
 
+// Another X client may destroy the window (xdotool windowclose does): Qt hears of it only as
+// a DestroyNotify, and would otherwise go on without a window until the run ends, and after.
+class NativeDestroyWatch : public QAbstractNativeEventFilter {
+  public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+#ifdef KOLVIK_HAVE_XCB
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
+        const auto window = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+        for (FormBinder* binder : std::vector<FormBinder*>(LiveBinders()))
+            binder->NativeWindowDestroyed(window);
+#else
+        (void)type;
+        (void)message;
+#endif
+        return false;
+    }
+};
+
 void EnsureDispatch() {
     static QPointer<BinderDispatch> dispatch;
     if (dispatch) return;
     dispatch = new BinderDispatch(qApp);
     qApp->installEventFilter(dispatch);
+    static NativeDestroyWatch watch;
+    qApp->installNativeEventFilter(&watch);
 }
 
 bool SamePlace(const Twips& a, const Twips& b) {

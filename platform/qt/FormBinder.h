@@ -48,6 +48,9 @@ class FormBinder : public QObject {
     // The newest window on screen, or nullptr: a message box stands over it.
     static QWidget* NewestWindow();
 
+    // The native window of that id was destroyed; by Qt itself only once it has let go of it.
+    void NativeWindowDestroyed(WId id);
+
   signals:
     // The model unloaded the form and the window has been closed.
     void Unloaded();

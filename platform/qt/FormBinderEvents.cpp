@@ -103,6 +103,14 @@ void FormBinder::OnWindowDestroyed() {
     WindowLost();
 }
 
+void FormBinder::NativeWindowDestroyed(WId id) {
+    // Qt destroys a native window only after taking it from the widget, so a window that still
+    // has this id was destroyed by someone else.
+    if (!window_ || closingFromModel_ || id == 0 || window_->internalWinId() != id) return;
+    QMetaObject::invokeMethod(
+        this, [this] { WindowLost(); }, Qt::QueuedConnection);
+}
+
 void FormBinder::CheckNativeWindow() {
     if (!window_ || closingFromModel_) return;
     const QWindow* native = window_->windowHandle();

@@ -56,10 +56,43 @@ two_keys() {  # eerste.txt under the password of pw, tweede.txt under that of pw
     quiet enc "$T/eerste.txt" --password-file pw && quiet enc "$T/tweede.txt" --password-file pw2
 }
 big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 200M /dev/zero > "$T/groot.bin"; }
+# Entered but not listed, by nobody: search permission without read permission.
+unlistable_target() { plain_tree; chown -R nobody:nogroup "$T"; chmod 0311 "$T"; }
+# L links to p/src; "L/../data" is p/data, which holds the file, and ./data must stay as it is.
+link_then_dotdot() {
+    plain_tree; rm -rf "$work/p" "$work/data" "$work/L"; mkdir -p "$work/p/src" "$work/p/data" "$work/data"
+    printf 'echt' > "$work/p/data/r.txt"; printf 'naast' > "$work/data/r.txt"; ln -s p/src "$work/L"
+}
+home_not_writable() { plain_tree; chmod 0555 "$HOME"; }
+many_files() { rm -rf "$T"; mkdir -p "$T"; for i in $(seq 1 400); do head -c 200000 /dev/urandom > "$T/f$i.bin"; done; hashes > plain; }
 
 # --- command wrappers ---
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; }
 stdin_from() { local from=$1; shift; "$@" < "$from"; }
+# Standard output and error on a pipe whose reader is gone, as after "| head -1".
+closed_pipe() {
+    python3 -c 'import os, signal, sys
+r, w = os.pipe(); os.close(r); os.dup2(w, 1); os.dup2(w, 2)
+signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+os.execvp(sys.argv[1], sys.argv[1:])' "$@"
+}
+size_limited() { bash -c 'ulimit -f 100 && exec "$@"' - "$@"; }
+# Ctrl+Z in the middle of a run: the run must stop holding no lease, and go on when continued.
+suspend_mid_run() {
+    "$cli" encrypt "$T" --password-file pw > /dev/null &
+    local pid=$! state=
+    until compgen -G "$T/*.kol" > /dev/null; do kill -0 "$pid" 2>/dev/null || break; done
+    kill -TSTP "$pid"
+    for _ in $(seq 1 600); do
+        state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)
+        [ "$state" = T ] || [ -z "$state" ] && break
+        sleep 0.1
+    done
+    rm -f suspended_clean
+    [ "$state" = T ] && ! grep -q "LEASE.* $pid " /proc/locks && echo ja > suspended_clean
+    kill -CONT "$pid"
+    wait "$pid"
+}
 signal_mid_file() {  # sends SIGNAL while groot.bin is being encrypted; the status is the cli's
     "$cli" encrypt "$T/groot.bin" --password-file pw &
     local pid=$!
@@ -74,6 +107,7 @@ all_encrypted() {
     [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ] && [ -f "$T/sub/diep/leeg_.kol" ] &&
         [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ] && grep -qx 'Versleuteld: 3 bestanden' out
 }
+all_encrypted_quietly() { [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ] && [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ]; }
 round_trip() {
     [ "$(hashes | grep -v ' \./los\.txt$')" = "$(cat plain)" ] && [ "$(cat "$T/los.txt")" = gewoon ] &&
         grep -qx 'Ontsleuteld: 3 bestanden' out
@@ -90,6 +124,12 @@ store_written() { grep -q 'kolvik10.0.2' "$XDG_CONFIG_HOME/kolvik/registry.reg";
 store_emptied() { ! grep -q 'kolvik10.0.2' "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
 a_encrypted() { [ -f "$T/a_txt.kol" ] && [ ! -e "$T/a.txt" ]; }
 mixed_keys_left() { [ "$(cat "$T/eerste.txt")" = een ] && [ -f "$T/tweede_txt.kol" ]; }
+unlisted_unchanged() { chmod 0755 "$T"; unchanged_but_mode; }
+unchanged_but_mode() { [ "$(hashes)" = "$(cat plain)" ]; }
+resolved_by_link() { [ -f "$work/p/data/r_txt.kol" ] && [ "$(cat "$work/data/r.txt")" = naast ]; }
+nothing_registered() { [ ! -e "$XDG_CONFIG_HOME/kolvik/registry.reg" ]; }
+foto_kept() { [ "$(hashes | grep foto)" = "$(grep foto plain)" ] && [ ! -e "$T/sub/foto_jpg.kol" ]; }
+resumed_clean() { [ -s suspended_clean ] && [ -z "$(find "$T" -type f ! -name '*.kol')" ] && [ "$(find "$T" -name '*.kol' | wc -l)" -eq 400 ]; }
 stopped_with_summary() { unchanged && grep -qx 'Ontsleuteld: 0 bestanden' out; }
 
 passed=0 failed=0
@@ -153,6 +193,12 @@ row "one file right, one wrong"  two_keys          1 "^$T/tweede_txt\.kol: Onjui
 row "--stop-on-wrong-key"        two_keys          4 "^$T/eerste_txt\.kol: Onjuiste sleutel$" stopped_with_summary dec "$T" $p pw2 --stop-on-wrong-key
 row "SIGTERM mid-file"           big_file        143 -                      unchanged       signal_mid_file TERM
 row "SIGINT mid-file"            big_file        130 -                      unchanged       signal_mid_file INT
+row "target entered, not listed" unlistable_target 1 "^Kan geen toegang krijgen tot: $T" unlisted_unchanged as_nobody "$cli" encrypt "$T" $p "$PW"
+row "L/../data after a link"     link_then_dotdot  0 -                      resolved_by_link enc "$work/L/../data" $p pw
+row "register, home not writable" home_not_writable 1 "registreren is niet gelukt" nothing_registered as_nobody "$cli" register
+row "stdout and stderr closed"   plain_tree        0 -                      all_encrypted_quietly closed_pipe "$cli" encrypt "$T" $p pw
+row "file size limit"            plain_tree        1 "foto\.jpg"            foto_kept       size_limited "$cli" encrypt "$T" $p pw
+row "Ctrl+Z mid-run, continued"  many_files        0 -                      resumed_clean   suspend_mid_run
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -16,6 +16,9 @@
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
+// Last: the X11 headers define macros (None, Bool) that clash with Qt's.
+#include <X11/Xlib.h>
+
 namespace kolvik::qt {
 namespace {
 
@@ -137,6 +140,30 @@ TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheP
         EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
         EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
     }
+}
+
+// On a real X server another client may destroy the window outright, as "xdotool windowclose"
+// does; the program hears of it only from the server. Run under Xvfb (gui_x11_destroyed).
+TEST(X11DestroyedWindow, StopsTheRunBetweenTwoBlocksAndEndsTheProgram) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs an X server";
+    BusyWindow t;
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    t.Run([&](int step) {
+        if (step != 1) return;
+        XDestroyWindow(other, static_cast<Window>(t.view->Window()->winId()));
+        XSync(other, False);
+        // The notice travels through the server: wait for it, with a generous bound.
+        for (int i = 0; i < 500 && !(*t.w)->ExitRequested; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    });
+    XCloseDisplay(other);
+    EXPECT_TRUE((*t.w)->ExitRequested && (*t.w)->unloaded);
+    EXPECT_TRUE(t.ended) << "the program would go on without a window";
+    EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
+    EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
+    EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
 }
 
 }  // namespace

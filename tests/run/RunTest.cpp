@@ -108,6 +108,17 @@ TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
     }
 }
 
+// Gone between start-up and the run: the run says so and reports it, rather than end as if a
+// folder of nothing had been done.
+TEST_F(RunFixture, ATargetGoneWhenTheRunStartsIsReported) {
+    fs::create_directories(tree / "weg/sub");
+    Start(tree / "weg");
+    fs::remove_all(tree / "weg");
+    Run(false, "pw");
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "weg"});
+    EXPECT_TRUE(f->Report.targetUnreadable);
+}
+
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
     Start(tree.path());
     w->screen.onYield = [&] {
@@ -169,6 +180,65 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     Run(false, "pw");  // the window offered to encrypt the same file again
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt"));
     EXPECT_TRUE(f->unloaded);
+}
+
+// One file that fails is told and never closes the window as after success; the message names
+// the file, also where the only failure is that it cannot be reached.
+TEST_F(RunFixture, SingleFileFailuresAreTold) {
+    static std::string denied;
+    const struct {
+        const char* name;
+        bool decrypt;
+        const char* target;
+        void (*prepare)(const TempDir& tree);  // after start-up, before the run
+        const char* shown;                     // "/...": after the tree's path
+        bool unloaded;
+        const char* kept;  // the file that must still be there, as it was
+    } rows[] = {
+        {"name taken", false, "a.txt",
+         [](const TempDir& t) { WriteFile(t / "a_txt.kol", "bezet"); },
+         "/a.txt: de nieuwe naam bestaat al", true, "a.txt"},
+        {"gone before the run", false, "a.txt", [](const TempDir& t) { fs::remove(t / "a.txt"); },
+         "/a.txt: niet gevonden", true, "e_txt.kol"},
+        {"decrypted name taken", true, "e_txt.kol",
+         [](const TempDir& t) { WriteFile(t / "e.txt", "bezet"); },
+         "/e_txt.kol: de nieuwe naam bestaat al", false, "e.txt"},
+        // As in a folder that may be searched but not read (-wx): the folder does not open.
+        {"folder not readable", false, "a.txt", [](const TempDir& t) { denied = t.path(); },
+         "Kan geen toegang krijgen tot: ", true, "a.txt"},
+    };
+    for (const auto& r : rows) {
+        fs::remove(tree / "a_txt.kol");
+        WriteFile(tree / "e.txt", "e");
+        Start(tree / "e.txt");
+        Run(false, "pw");
+        ASSERT_TRUE(fs::exists(tree / "e_txt.kol")) << r.name;
+        const std::string before = ReadFile(tree / "e_txt.kol");
+        Start(tree / r.target);
+        denied.clear();
+        r.prepare(tree);
+        posix::FileCalls failing = posix::RealFileCalls();
+        failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
+            if (dirfd == AT_FDCWD && denied == path) return errno = EACCES, -1;
+            return posix::RealFileCalls().openat(dirfd, path, flags, mode);
+        };
+        posix::SetFileCalls(&failing);
+        Run(r.decrypt, "pw");
+        posix::SetFileCalls(nullptr);
+        const std::string shown =
+            *r.shown == '/' ? tree.path() + r.shown : r.shown + tree / "a.txt";
+        EXPECT_EQ(Shown(), std::vector<std::string>{shown}) << r.name;
+        EXPECT_EQ(f->unloaded, r.unloaded) << r.name;
+        EXPECT_EQ(f->Report.left, 1) << r.name;
+        const std::string kept = r.kept;
+        EXPECT_EQ(ReadFile(tree / kept), kept == "a.txt"   ? "alpha"
+                                         : kept == "e.txt" ? "bezet"
+                                                           : before)
+            << r.name;
+        fs::remove(tree / "e.txt");
+        fs::remove(tree / "e_txt.kol");
+        WriteFile(tree / "a.txt", "alpha");
+    }
 }
 
 // An earlier version took 😀 and turned it into the key "?". Such a file still opens, but the

@@ -121,6 +121,35 @@ TEST(StartupRefusal, APathBelowAFolderThatMayNotBeSearchedIsNotCalledMissing) {
     std::filesystem::permissions(dir / "dicht", std::filesystem::perms::owner_all);  // to clean up
 }
 
+// The target is the folder the system reaches, links followed where they stand: after a link,
+// ".." is the link's destination's parent, not the link's own folder. A file's own name is
+// kept, so a file that is a link stays one for the run to judge.
+TEST(StartupTarget, IsResolvedByTheSystemNotByItsText) {
+    TempDir dir;
+    for (const char* folder : {"p/src", "p/data", "data"})
+        std::filesystem::create_directories(dir / folder);
+    WriteFile(dir / "p/data/x.txt", "x");
+    WriteFile(dir / "data/x.txt", "x");
+    std::filesystem::create_directory_symlink(dir / "p/src", dir / "L");
+    std::filesystem::create_symlink(dir / "p/data/x.txt", dir / "link.txt");
+    struct Row {
+        const char* argument;
+        const char* folder;  // "" for a file target
+        const char* file;
+    } const rows[] = {{"L/../data", "p/data", ""},
+                      {"L/../data/", "p/data", ""},
+                      {"L/./../data/../data", "p/data", ""},
+                      {"data/../L/..", "p", ""},
+                      {"L/../data/x.txt", "", "p/data/x.txt"},
+                      {"L/../../link.txt", "", "link.txt"}};
+    for (const Row& r : rows) {
+        TestWindow w(dir.path(), dir / r.argument);
+        w->Form_Load();
+        EXPECT_EQ(w->TargetFolder, *r.folder ? dir / r.folder : "") << r.argument;
+        EXPECT_EQ(w->TargetFile, *r.file ? dir / r.file : "") << r.argument;
+    }
+}
+
 TEST(StartupWindow, ShowsTheCapsLockNoticeAtOnceOrClosesWhenAStopIsRequested) {
     TestWindow caps;
     caps.keys.capsLock = true;
