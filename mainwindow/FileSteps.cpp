@@ -27,6 +27,7 @@ void frmKolvik::PrepareFiles() {
     files_.settings.modeTime = ModeTime;
     files_.settings.singleFile = HasFileTarget;
     files_.settings.exeName = svc.process.exeName;
+    files_.settings.strong = StrongChosen;
     walk_.decrypting = DecryptMode;
 }
 

@@ -149,6 +149,16 @@ bool AesGcm::Open(std::span<const std::uint8_t, kGcmNonceSize> nonce, Bytes aad,
         return false;
     }
     const std::size_t size = sealed.size() - kGcmTagSize;
+    if (size == 0) {
+        // Wine's BCryptDecrypt accepts any tag when there is no ciphertext: the tag is made
+        // anew and compared here instead.
+        std::array<std::uint8_t, kGcmTagSize> made{};
+        if (!Seal(nonce, aad, {}, made.data())) return false;
+        std::uint8_t differs = 0;
+        for (std::size_t i = 0; i < kGcmTagSize; ++i)
+            differs |= static_cast<std::uint8_t>(made[i] ^ sealed[i]);
+        return differs == 0;
+    }
     std::array<std::uint8_t, kGcmTagSize> tag{};
     std::copy(sealed.begin() + static_cast<std::ptrdiff_t>(size), sealed.end(), tag.begin());
     auto info = ModeInfo(nonce, aad, tag.data());
