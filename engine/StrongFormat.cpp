@@ -122,18 +122,21 @@ const Secret* KeyCache::Get(const std::string& password, const Salt& salt,
     auto key = std::make_tuple(password, salt, iterations);
     if (auto it = keys_.find(key); it != keys_.end()) return it->second.get();
     // A tree from many runs is rare; a hostile one must not make the cache grow without end.
-    if (keys_.size() >= 64) keys_.clear();
+    if (keys_.size() >= 64) Forget();
     auto m = std::make_unique<Secret>();
     if (!MasterKey(password, salt, iterations, *m)) return nullptr;
     return keys_.emplace(std::move(key), std::move(m)).first->second.get();
 }
 
-KeyCache::~KeyCache() {
-    // The passwords kept as keys are secrets too.
+KeyCache::~KeyCache() { Forget(); }
+
+void KeyCache::Forget() {
+    // The passwords kept as keys are secrets too; the keys wipe themselves.
     for (auto& [key, m] : keys_) {
         auto& password = const_cast<std::string&>(std::get<0>(key));
         crypto::Wipe(password.data(), password.size());
     }
+    keys_.clear();
 }
 
 StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, const Secret& kd,

@@ -88,6 +88,7 @@ class KeyCache {
     ~KeyCache();
 
   private:
+    void Forget();
     std::map<std::tuple<std::string, Salt, std::uint32_t>, std::unique_ptr<Secret>> keys_;
 };
 
