@@ -15,8 +15,8 @@ void BM_MasterKey(benchmark::State& state) {
     strong::Salt salt{};
     strong::Secret m;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(strong::MasterKey("bench-wachtwoord", salt,
-                                                   strong::kWrittenIterations, m));
+        benchmark::DoNotOptimize(
+            strong::MasterKey("bench-wachtwoord", salt, strong::kWrittenIterations, m));
     }
 }
 BENCHMARK(BM_MasterKey)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -319,8 +319,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     const std::uint8_t* const block = work.buffer.data() + kStreamHead;
     std::size_t got = 0;
     fault = work.source.Read(work.buffer.data() + kStreamHead, kStreamBlock, got);
-    if (fault == Fault::None &&
-        strong::LooksStrong({reinterpret_cast<const char*>(block), got})) {
+    if (fault == Fault::None && strong::LooksStrong({reinterpret_cast<const char*>(block), got})) {
         return DecryptStrong(folder, name, got);
     }
     const std::size_t headerSize = 9 + std::size_t{got > 0 ? block[0] : 0U};
@@ -488,8 +487,7 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                           {reinterpret_cast<const char*>(work.buffer.data() + first), preloaded},
                           strongFile->readAll && first != 0)
                     : StreamData(work.source, sink, work.Stream(settings.key), extLength,
-                                 encrypting, work.buffer, hooks, a.fault, header, first,
-                                 preloaded);
+                                 encrypting, work.buffer, hooks, a.fault, header, first, preloaded);
             a.stopped = end == StreamEnd::Stopped;
             if (end == StreamEnd::Done) {
                 a.fault =

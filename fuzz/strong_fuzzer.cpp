@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
     if (size < 6) return 0;
     const unsigned op = bytes[0] % 4;
-    const std::uint32_t at = bytes[1] | bytes[2] << 8 | bytes[3] << 16 | std::uint32_t{bytes[4]} << 24;
+    const std::uint32_t at =
+        bytes[1] | bytes[2] << 8 | bytes[3] << 16 | std::uint32_t{bytes[4]} << 24;
     std::string plain(input.substr(6));
     for (unsigned r = 0; r < bytes[5] % 8 && !plain.empty(); ++r) plain += plain;
 
@@ -98,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::string file, back;
     bool damaged = false;
     if (Stream(plain, Keys().kd, *h, true, file, damaged) != StreamEnd::Done) Fail("encrypt");
-    const std::size_t chunks = plain.empty() ? 1 : (plain.size() + strong::kChunk - 1) / strong::kChunk;
+    const std::size_t chunks =
+        plain.empty() ? 1 : (plain.size() + strong::kChunk - 1) / strong::kChunk;
     if (file.size() != h->size() + plain.size() + 16 * chunks) Fail("encrypted size");
     // Changes fall in the data: a header change is the MAC's business, checked above.
     const std::size_t data = file.size() - h->size();

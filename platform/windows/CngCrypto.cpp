@@ -78,8 +78,7 @@ bool HmacSha256(Bytes key, Bytes data, std::span<std::uint8_t, kSha256Size> out)
     bool ok = true;
     for (std::size_t done = 0; ok && done < data.size();) {
         const std::size_t n = std::min<std::size_t>(kMaxPiece, data.size() - done);
-        ok = BCRYPT_SUCCESS(
-            BCryptHashData(hash, In(data.data() + done), static_cast<ULONG>(n), 0));
+        ok = BCRYPT_SUCCESS(BCryptHashData(hash, In(data.data() + done), static_cast<ULONG>(n), 0));
         done += n;
     }
     ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, out.data(), kSha256Size, 0));
@@ -163,10 +162,9 @@ bool AesGcm::Open(std::span<const std::uint8_t, kGcmNonceSize> nonce, Bytes aad,
     std::copy(sealed.begin() + static_cast<std::ptrdiff_t>(size), sealed.end(), tag.begin());
     auto info = ModeInfo(nonce, aad, tag.data());
     ULONG written = 0;
-    return BCRYPT_SUCCESS(BCryptDecrypt(impl_->key, size == 0 ? nullptr : In(sealed.data()),
-                                        static_cast<ULONG>(size), &info, nullptr, 0,
-                                        size == 0 ? nullptr : out, static_cast<ULONG>(size),
-                                        &written, 0)) &&
+    return BCRYPT_SUCCESS(BCryptDecrypt(
+               impl_->key, size == 0 ? nullptr : In(sealed.data()), static_cast<ULONG>(size), &info,
+               nullptr, 0, size == 0 ? nullptr : out, static_cast<ULONG>(size), &written, 0)) &&
            written == size;
 }
 

@@ -88,7 +88,9 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     for (std::size_t n : sizes)
         WriteFile(target / ("f" + std::to_string(n) + ".dat"), Bytes(n, seed++));
     // Any Unicode password, and an extension outside Windows-1252.
-    const std::string key = "w\xC3\xA1" "chtw\xE2\x82\xAC\xE2\x98\x83";
+    const std::string key =
+        "w\xC3\xA1"
+        "chtw\xE2\x82\xAC\xE2\x98\x83";
     WriteFile(target / "snow.\xE2\x98\x83", "sneeuw");
     const auto before = Snapshot(target.path());
     EncryptStrong(target.path(), key);
@@ -138,7 +140,8 @@ struct Damage {
 };
 
 void Iterations(std::string& f, std::uint32_t n) {
-    for (int i = 0; i < 4; ++i) f[10 + static_cast<std::size_t>(i)] = static_cast<char>(n >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        f[10 + static_cast<std::size_t>(i)] = static_cast<char>(n >> (24 - 8 * i));
 }
 
 TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
@@ -164,8 +167,8 @@ TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
          LeftReason::Damaged},
         {"cut to the header", [](std::string& f) { f.resize(kH); }, LeftReason::Damaged},
         {"a byte after the final chunk", [](std::string& f) { f += 'x'; }, LeftReason::Damaged},
-        {"a whole chunk after the final one",
-         [](std::string& f) { f += f.substr(kH, kSealed); }, LeftReason::Damaged},
+        {"a whole chunk after the final one", [](std::string& f) { f += f.substr(kH, kSealed); },
+         LeftReason::Damaged},
     };
     TempDir source;
     const std::string plain = Bytes(2 * kChunk + 10, 3);
