@@ -22,6 +22,8 @@ class EarlierCopy {
     // After the last block: nothing may follow, and the file is then made durable.
     safefile::Fault Finish();
     std::uint64_t Inode() const { return inode_; }
+    // The open copy, for a reader that compares it by its content rather than byte for byte.
+    safefile::Source& File() { return file_; }
 
   private:
     const safefile::Folder* folder_ = nullptr;

@@ -4,6 +4,7 @@
 #include "engine/FileTransformer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/Ansi.h"
 #include "engine/DeletionCrew.h"
@@ -429,6 +430,60 @@ FileOutcome FileTransformer::DecryptStrong(const std::string& folder, const std:
                      &file);
 }
 
+bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string& newName,
+                                      std::int64_t copySize, EarlierCopy& earlier, Fault& fault,
+                                      bool& stopped) {
+    // An earlier run wrote other random bytes than this one would: its copy is this file's
+    // when it opens with the password and holds exactly the original's bytes.
+    auto& work = *work_;
+    if ((fault = earlier.Open(*work.folder, newName, copySize)) != Fault::None) return false;
+    safefile::Source& copy = earlier.File();
+    std::string head(strong::kLongestHeader, '\0');
+    std::size_t got = 0;
+    if ((fault = copy.Read(head.data(), head.size(), got)) != Fault::None) return false;
+    head.resize(got);
+    strong::Header header;
+    StrongFile file;
+    fault = Fault::Exists;
+    if (strong::ReadHeader(head, header) != strong::HeaderRead::Ok ||
+        header.extension != GetExtension(name)) {
+        return false;
+    }
+    const strong::Secret* m = work.strongKeys.Get(settings.key, header.salt, header.iterations);
+    if (!m || !strong::DeriveFileKeys(*m, header.nonce, file.keys) ||
+        !strong::MacMatches(file.keys, head, header)) {
+        return false;
+    }
+    if ((fault = copy.Seek(static_cast<std::int64_t>(header.size))) != Fault::None) return false;
+    std::vector<std::uint8_t> original;
+    const BlockSink sameAsOriginal = [&](const std::uint8_t* data, std::size_t n) {
+        original.resize(n);
+        std::size_t read = 0;
+        if (const Fault f = work.source.Read(original.data(), n, read); f != Fault::None) return f;
+        return read == n && std::memcmp(original.data(), data, n) == 0 ? Fault::None
+                                                                       : Fault::Exists;
+    };
+    StreamHooks hooks;
+    hooks.proceed = [this] {
+        events_.Yield();
+        return !flags_.ExitRequested;
+    };
+    bool damaged = false;
+    const StreamEnd end =
+        strong::StreamChunks(copy, sameAsOriginal, file.keys.kd, head.substr(0, header.size), false,
+                             work.strongBuffer, hooks, fault, damaged);
+    stopped = end == StreamEnd::Stopped;
+    if (end != StreamEnd::Done) {
+        if (damaged) fault = Fault::Exists;
+        return false;
+    }
+    // The original must end where the copy does.
+    std::uint8_t more = 0;
+    if ((fault = work.source.Read(&more, 1, got)) != Fault::None) return false;
+    fault = got == 0 ? Fault::None : Fault::Exists;
+    return got == 0;
+}
+
 FileOutcome FileTransformer::Transform(const std::string& name, const std::string& newName,
                                        int extLength, const std::string& header, bool encrypting,
                                        std::size_t preloadedFirst, std::size_t preloadedSize,
@@ -459,6 +514,14 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
         a.earlier = compare;
         auto copy = std::make_unique<safefile::Copy>();
         EarlierCopy earlier;
+        if (compare && strongFile && encrypting) {
+            if (MatchStrongCopy(name, newName, copySize, earlier, a.fault, a.stopped)) {
+                a.fault = earlier.Finish();
+                a.copyInode = earlier.Inode();
+            }
+            a.nameTaken = a.fault == Fault::Exists || a.fault == Fault::NotRegular;
+            return a;
+        }
         BlockSink sink;
         if (compare) {
             a.fault = earlier.Open(*work.folder, newName, copySize);

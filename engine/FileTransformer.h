@@ -12,6 +12,8 @@
 
 namespace kolvik {
 
+class EarlierCopy;
+
 enum class FileResult {
     Done,
     NotDone,     // passed over, skipped or left; already counted and reported
@@ -89,6 +91,9 @@ class FileTransformer {
     FileOutcome EncryptStrong(const std::string& name, const std::string& newName);
     // got: the bytes of the first read, header included.
     FileOutcome DecryptStrong(const std::string& folder, const std::string& name, std::size_t got);
+    // True when newName holds this file's strong copy from an earlier run; fault says why not.
+    bool MatchStrongCopy(const std::string& name, const std::string& newName, std::int64_t copySize,
+                         EarlierCopy& earlier, safefile::Fault& fault, bool& stopped);
 
     RunStats& stats_;
     StopFlags& flags_;

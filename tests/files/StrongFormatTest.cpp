@@ -192,5 +192,38 @@ TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
     }
 }
 
+// A run killed after naming its copy leaves original and copy side by side. The copy holds
+// random bytes of its own, so it is recognised by opening it: only this file's content under
+// this password lets the next run finish the work.
+TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
+    const struct {
+        const char* copyKey;
+        const char* originalNow;  // the original's content when the next run comes
+        bool finished;
+    } cases[] = {
+        {"geheim", "inhoud", true},
+        {"geheim", "anders", false},  // same size, other bytes
+        {"ander", "inhoud", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.copyKey) + " " + c.originalNow);
+        TempDir earlier, target;
+        WriteFile(earlier / "a.txt", "inhoud");
+        EncryptStrong(earlier.path(), c.copyKey);
+        const std::string copy = ReadFile(earlier / "a_txt.kol");
+        WriteFile(target / "a.txt", c.originalNow);
+        fs::rename(PathOf(earlier / "a_txt.kol"), PathOf(target / "a_txt.kol"));
+
+        Window w;
+        w->StrongChosen = true;
+        w.Encrypt(target.path());
+        EXPECT_EQ(fs::exists(PathOf(target / "a.txt")), !c.finished);
+        EXPECT_TRUE(ReadFile(target / "a_txt.kol") == copy);  // never rewritten
+        EXPECT_EQ(w->FilesDone, c.finished ? 1 : 0);
+        const Left expected = c.finished ? Left{} : Left{{target / "a.txt", LeftReason::NameTaken}};
+        EXPECT_EQ(w.left, expected);
+    }
+}
+
 }  // namespace
 }  // namespace kolvik::test
