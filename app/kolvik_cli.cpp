@@ -20,7 +20,7 @@ using namespace kolvik;
 using namespace kolvik::cli;
 
 const char* const kUsage =
-    "Gebruik: kolvik-cli encrypt PAD [--password-file BESTAND] [--log]\n"
+    "Gebruik: kolvik-cli encrypt PAD [--password-file BESTAND] [--log] [--strong]\n"
     "         kolvik-cli decrypt PAD [--password-file BESTAND] [--log] [--stop-on-wrong-key]\n"
     "         kolvik-cli register [--no-context-menu]\n"
     "         kolvik-cli unregister\n"
@@ -28,11 +28,13 @@ const char* const kUsage =
     "\n"
     "PAD is een bestand of een map. Het wachtwoord wordt twee keer gevraagd (zonder echo)\n"
     "als standaardinvoer een terminal is, of gelezen uit de eerste regel van BESTAND\n"
-    "(\"-\" leest standaardinvoer). Met --log wordt het activiteitenlogboek bijgehouden.\n";
+    "(\"-\" leest standaardinvoer). Met --log wordt het activiteitenlogboek bijgehouden.\n"
+    "Met --strong wordt sterk versleuteld (AES-256); zulke bestanden opent alleen Kolvik.\n"
+    "Ontsleutelen herkent beide formaten zelf.\n";
 
 struct Options {
     std::string command, path, passwordFile;
-    bool log = false, stopOnWrongKey = false, noContextMenu = false;
+    bool log = false, stopOnWrongKey = false, noContextMenu = false, strong = false;
 };
 
 // A headless run opens no viewer; it names the file instead.
@@ -65,6 +67,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
             o.stopOnWrongKey = true;
         else if (a == "--no-context-menu")
             o.noContextMenu = true;
+        else if (a == "--strong")
+            o.strong = true;
         else if (a == "--password-file") {
             if (++i == args.size())
                 return error = "--password-file verwacht een bestandsnaam.", std::nullopt;
@@ -88,6 +92,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
         return error = "onbekende opdracht: " + o.command, std::nullopt;
     if (needsPath && o.path.empty()) return error = "geen PAD gegeven.", std::nullopt;
     if (!needsPath && !o.path.empty()) return error = "te veel argumenten.", std::nullopt;
+    if (o.strong && o.command != "encrypt")
+        return error = "--strong hoort bij encrypt.", std::nullopt;
     return o;
 }
 
@@ -142,6 +148,8 @@ CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
     form.txtPassword_2.text = entries->confirmation;
     form.chkLoggen.value = o.log ? 1 : 0;
     form.OnClick(form.chkLoggen);
+    // Set, not clicked: a script's choice is not the window's remembered one.
+    form.chkSterk.value = o.strong ? 1 : 0;
     form.OnClick(modeButton);
     Control& go = outcome.decryptRun ? form.cmdGoDecrypt : form.cmdGoEncrypt;
     if (!go.enabled) {  // "Ongelijke invoer" has been shown

@@ -111,4 +111,7 @@ std::string AnsiToUtf8(std::string_view ansi) {
     return EncodeUtf8(text);
 }
 
+// A U+FFFD that was really there encodes back to the same bytes; one made for a bad byte does not.
+bool ValidUtf8(std::string_view text) { return EncodeUtf8(DecodeUtf8(text)) == text; }
+
 }  // namespace kolvik

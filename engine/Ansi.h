@@ -11,6 +11,7 @@ namespace kolvik {
 // Decodes UTF-8; each byte of a malformed sequence becomes U+FFFD.
 std::u32string DecodeUtf8(std::string_view utf8);
 std::string EncodeUtf8(std::u32string_view text);
+bool ValidUtf8(std::string_view text);
 
 // The Windows-1252 code of a character; one it cannot represent counts as "?".
 int AnsiCode(char32_t c);

@@ -25,6 +25,8 @@ class EarlierCopy {
     // As Finish saw it: the file must still show it when the other file goes.
     WallClock::time_point Modified() const { return modified_; }
     WallClock::time_point Changed() const { return changed_; }
+    // The open copy, for a reader that compares it by its content rather than byte for byte.
+    safefile::Source& File() { return file_; }
 
   private:
     const safefile::Folder* folder_ = nullptr;

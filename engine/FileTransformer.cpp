@@ -4,12 +4,14 @@
 #include "engine/FileTransformer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/Ansi.h"
 #include "engine/DeletionCrew.h"
 #include "engine/EarlierCopy.h"
 #include "engine/FileFormat.h"
 #include "engine/PathHelpers.h"
+#include "engine/StrongFormat.h"
 #include "engine/Transform.h"
 
 namespace kolvik {
@@ -45,6 +47,19 @@ struct FileTransformer::Work {
         Table(key);
         return *keystream;
     }
+    // The strong format: one salt per encryption run (a run starts with a mode press), and M
+    // per password, salt and iterations for both directions.
+    strong::KeyCache strongKeys;
+    std::string strongRunKey;
+    WallClock::time_point strongRunTime{};
+    std::optional<strong::Salt> strongSalt;
+    std::vector<std::uint8_t> strongBuffer;
+};
+
+struct FileTransformer::StrongFile {
+    std::string h;
+    strong::FileKeys keys;
+    bool readAll = false;  // decrypting: the first read met the end of the file
 };
 
 LeftReason ReasonOf(Fault fault) {
@@ -95,6 +110,7 @@ struct Attempt {
     std::uint64_t copyInode = 0;  // of an earlier copy
     WallClock::time_point copyModified{}, copyChanged{};
     std::unique_ptr<safefile::Copy> written;  // the copy this run wrote, once named
+    bool damaged = false;                     // a strong file whose chunks do not verify
 };
 
 // Names passed over whatever the file is; such a file is never opened.
@@ -303,7 +319,9 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     events_.FileStarted(JoinPath(folder, name));
     const auto extAnsi = StorableExtension(GetExtension(name));
     const std::string newName = EncryptedName(name);
-    if (!extAnsi || newName.size() > work.folder->MaxNameBytes()) {
+    // The strong header holds any extension up to 255 UTF-8 bytes.
+    const bool extFits = settings.strong ? GetExtension(name).size() <= 255 : extAnsi.has_value();
+    if (!extFits || newName.size() > work.folder->MaxNameBytes()) {
         return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
     }
     // Another name of the same file would keep the plain text.
@@ -314,6 +332,7 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     // No longer the file that was listed: someone replaced it meanwhile.
     if (fault == Fault::NotRegular) fault = Fault::Changed;
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    if (settings.strong) return EncryptStrong(name, newName);
     const int extLength = static_cast<int>(extAnsi->size());
     return Transform(name, newName, extLength, EncryptedHeader(work.Table(settings.key), *extAnsi),
                      true);
@@ -352,40 +371,22 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     const std::uint8_t* const block = work.buffer.data() + kStreamHead;
     std::size_t got = 0;
     fault = work.source.Read(work.buffer.data() + kStreamHead, kStreamBlock, got);
+    if (fault == Fault::None && strong::LooksStrong({reinterpret_cast<const char*>(block), got})) {
+        return DecryptStrong(folder, name, got);
+    }
     const std::size_t headerSize = 9 + std::size_t{got > 0 ? block[0] : 0U};
     const std::string header(reinterpret_cast<const char*>(block), std::min(got, headerSize));
     const bool damaged = fault == Fault::None && got < headerSize;
     if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
     if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
-    // A name that merely ends in kol, without ".kol", that does not open is taken for a file
-    // that never was ours rather than damage or a wrong password.
-    const LeftReason unopenable = !EndsWithDotKol(name) ? LeftReason::KolNamePassedOver
-                                  : damaged             ? LeftReason::Damaged
-                                                        : LeftReason::WrongKey;
     if (damaged || !HeaderMatches(table, header)) {
-        // Too short to hold even its header, no password could open it: damaged.
-        if (unopenable == LeftReason::WrongKey) ++report_.wrongKeys;
-        if (settings.singleFile) {
-            // Said once, in the window's own words; not counted or logged.
-            events_.TellUnopenable(path, unopenable);
-            ++report_.left;
-            events_.Left(path, unopenable);
-            return {FileResult::Unopenable, {}};
-        }
-        if (unopenable != LeftReason::WrongKey)
-            return Leave(folder, name, unopenable), FileOutcome{};
-        events_.Yield();
-        if (flags_.ExitRequested) {
-            CompletePending();
-            events_.Exited();
-            return {FileResult::Stopped, {}};
-        }
-        if (events_.AskWrongKey(path) == WrongKeyAnswer::Stop) {
-            flags_.StopRequested = report_.stoppedOnWrongKey = true;
-        }
-        Leave(folder, name, LeftReason::WrongKey);
-        events_.Yield();
-        return {};
+        // A name that merely ends in kol, without ".kol", that does not open is taken for a
+        // file that never was ours rather than damage or a wrong password. Too short to hold
+        // even its header, no password could open it: damaged.
+        return Refuse(folder, name,
+                      !EndsWithDotKol(name) ? LeftReason::KolNamePassedOver
+                      : damaged             ? LeftReason::Damaged
+                                            : LeftReason::WrongKey);
     }
 
     const int extLength = static_cast<unsigned char>(header[0]);
@@ -397,14 +398,171 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     return Transform(name, plain, extLength, {}, false, kStreamHead + headerSize, got - headerSize);
 }
 
+FileOutcome FileTransformer::Refuse(const std::string& folder, const std::string& name,
+                                    LeftReason unopenable) {
+    const std::string path = JoinPath(folder, name);
+    if (unopenable == LeftReason::WrongKey) ++report_.wrongKeys;
+    if (settings.singleFile) {
+        // Said once, in the window's own words; not counted or logged.
+        events_.TellUnopenable(path, unopenable);
+        ++report_.left;
+        events_.Left(path, unopenable);
+        return {FileResult::Unopenable, {}};
+    }
+    if (unopenable != LeftReason::WrongKey) return Leave(folder, name, unopenable), FileOutcome{};
+    events_.Yield();
+    if (flags_.ExitRequested) {
+        CompletePending();
+        events_.Exited();
+        return {FileResult::Stopped, {}};
+    }
+    if (events_.AskWrongKey(path) == WrongKeyAnswer::Stop) {
+        flags_.StopRequested = report_.stoppedOnWrongKey = true;
+    }
+    Leave(folder, name, LeftReason::WrongKey);
+    events_.Yield();
+    return {};
+}
+
+// ---- The strong format: key material and header; the copy goes through Transform as any.
+
+FileOutcome FileTransformer::EncryptStrong(const std::string& name, const std::string& newName) {
+    auto& work = *work_;
+    if (!work.strongSalt || work.strongRunKey != settings.key ||
+        work.strongRunTime != settings.modeTime) {
+        strong::Salt salt;
+        if (!crypto::RandomBytes(salt)) {
+            work.source.Close();
+            return Leave(work.folder->Path(), name, LeftReason::ReadWriteError), FileOutcome{};
+        }
+        work.strongSalt = salt;
+        work.strongRunKey = settings.key;
+        work.strongRunTime = settings.modeTime;
+    }
+    StrongFile file;
+    strong::FileNonce nonce;
+    const strong::Secret* m =
+        work.strongKeys.Get(settings.key, *work.strongSalt, strong::kWrittenIterations);
+    std::optional<std::string> h;
+    if (m && crypto::RandomBytes(nonce) && strong::DeriveFileKeys(*m, nonce, file.keys)) {
+        h = strong::WriteHeader(file.keys, strong::kWrittenIterations, *work.strongSalt, nonce,
+                                GetExtension(name));
+    }
+    if (!h) {
+        work.source.Close();
+        return Leave(work.folder->Path(), name, LeftReason::ReadWriteError), FileOutcome{};
+    }
+    file.h = std::move(*h);
+    return Transform(name, newName, 0, {}, true, 0, 0, &file);
+}
+
+FileOutcome FileTransformer::DecryptStrong(const std::string& folder, const std::string& name,
+                                           std::size_t got) {
+    auto& work = *work_;
+    const std::string_view read(reinterpret_cast<const char*>(work.buffer.data() + kStreamHead),
+                                got);
+    strong::Header header;
+    if (strong::ReadHeader(read, header) != strong::HeaderRead::Ok) {
+        work.source.Close();
+        return Refuse(folder, name, LeftReason::Damaged);
+    }
+    StrongFile file;
+    const strong::Secret* m = work.strongKeys.Get(settings.key, header.salt, header.iterations);
+    if (!m || !strong::DeriveFileKeys(*m, header.nonce, file.keys)) {
+        work.source.Close();
+        return Leave(folder, name, LeftReason::ReadWriteError), FileOutcome{};
+    }
+    if (!strong::MacMatches(file.keys, read, header)) {
+        work.source.Close();
+        return Refuse(folder, name, LeftReason::WrongKey);
+    }
+    const std::string plain = ValidUtf8(header.extension) ? PlainName(name, header.extension) : "";
+    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) {
+        work.source.Close();
+        return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
+    }
+    file.h.assign(read.substr(0, header.size));
+    file.readAll = got < kStreamBlock;
+    return Transform(name, plain, 0, {}, false, kStreamHead + header.size, got - header.size,
+                     &file);
+}
+
+bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string& newName,
+                                      std::int64_t copySize, EarlierCopy& earlier, Fault& fault,
+                                      bool& stopped) {
+    // An earlier run wrote other random bytes than this one would: its copy is this file's
+    // when it opens with the password and holds exactly the original's bytes.
+    auto& work = *work_;
+    if ((fault = earlier.Open(*work.folder, newName, copySize)) != Fault::None) return false;
+    safefile::Source& copy = earlier.File();
+    std::string head(strong::kLongestHeader, '\0');
+    std::size_t got = 0;
+    if ((fault = copy.Read(head.data(), head.size(), got)) != Fault::None) return false;
+    head.resize(got);
+    strong::Header header;
+    StrongFile file;
+    fault = Fault::Exists;
+    if (strong::ReadHeader(head, header) != strong::HeaderRead::Ok ||
+        header.extension != GetExtension(name)) {
+        return false;
+    }
+    const strong::Secret* m = work.strongKeys.Get(settings.key, header.salt, header.iterations);
+    if (!m || !strong::DeriveFileKeys(*m, header.nonce, file.keys) ||
+        !strong::MacMatches(file.keys, head, header)) {
+        return false;
+    }
+    if ((fault = copy.Seek(static_cast<std::int64_t>(header.size))) != Fault::None) return false;
+    std::vector<std::uint8_t> original;
+    const BlockSink sameAsOriginal = [&](const std::uint8_t* data, std::size_t n) {
+        original.resize(n);
+        std::size_t read = 0;
+        if (const Fault f = work.source.Read(original.data(), n, read); f != Fault::None) return f;
+        return read == n && std::memcmp(original.data(), data, n) == 0 ? Fault::None
+                                                                       : Fault::Exists;
+    };
+    StreamHooks hooks;
+    hooks.proceed = [this] {
+        events_.Yield();
+        return !flags_.ExitRequested;
+    };
+    bool damaged = false;
+    const StreamEnd end =
+        strong::StreamChunks(copy, sameAsOriginal, file.keys.kd, head.substr(0, header.size), false,
+                             work.strongBuffer, hooks, fault, damaged);
+    stopped = end == StreamEnd::Stopped;
+    if (end != StreamEnd::Done) {
+        if (damaged) fault = Fault::Exists;
+        return false;
+    }
+    // The original must end where the copy does.
+    std::uint8_t more = 0;
+    if ((fault = work.source.Read(&more, 1, got)) != Fault::None) return false;
+    fault = got == 0 ? Fault::None : Fault::Exists;
+    return got == 0;
+}
+
 FileOutcome FileTransformer::Transform(const std::string& name, const std::string& newName,
                                        int extLength, const std::string& header, bool encrypting,
-                                       std::size_t preloadedFirst, std::size_t preloadedSize) {
+                                       std::size_t preloadedFirst, std::size_t preloadedSize,
+                                       StrongFile* strongFile) {
     auto& work = *work_;
     const std::int64_t size = work.facts.size;
-    const std::int64_t copySize = encrypting ? static_cast<std::int64_t>(header.size()) + size + 1
-                                             : std::max<std::int64_t>(0, size - extLength - 10);
-    const std::int64_t dataStart = encrypting ? 0 : extLength + 9;
+    std::int64_t copySize = encrypting ? static_cast<std::int64_t>(header.size()) + size + 1
+                                       : std::max<std::int64_t>(0, size - extLength - 10);
+    std::int64_t dataStart = encrypting ? 0 : extLength + 9;
+    if (strongFile) {
+        const auto hSize = static_cast<std::int64_t>(strongFile->h.size());
+        const auto chunk = static_cast<std::int64_t>(strong::kChunk);
+        const auto tag = static_cast<std::int64_t>(crypto::kGcmTagSize);
+        // Every chunk adds a tag; an empty file still has its one chunk.
+        const std::int64_t data = encrypting ? size : size - hSize;
+        const std::int64_t chunks =
+            std::max<std::int64_t>(1, (data + (encrypting ? chunk : chunk + tag) - 1) /
+                                          (encrypting ? chunk : chunk + tag));
+        copySize = encrypting ? hSize + size + chunks * tag
+                              : std::max<std::int64_t>(0, data - chunks * tag);
+        dataStart = encrypting ? 0 : hSize;
+    }
     const bool durableNow = settings.singleFile || size >= kSyncAlone;
 
     // Writes the copy, or with compare matches the bytes against the file the new name holds.
@@ -413,6 +571,14 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
         a.earlier = compare;
         auto copy = std::make_unique<safefile::Copy>();
         EarlierCopy earlier;
+        if (compare && strongFile && encrypting) {
+            if (MatchStrongCopy(name, newName, copySize, earlier, a.fault, a.stopped)) {
+                a.fault = earlier.Finish();
+                a.copyInode = earlier.Inode();
+            }
+            a.nameTaken = a.fault == Fault::Exists || a.fault == Fault::NotRegular;
+            return a;
+        }
         BlockSink sink;
         if (compare) {
             a.fault = earlier.Open(*work.folder, newName, copySize);
@@ -432,9 +598,16 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                 return !flags_.ExitRequested;
             };
             hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
+            // first is 0 only when nothing was read with the header (a second attempt).
             const StreamEnd end =
-                StreamData(work.source, sink, work.Stream(settings.key), extLength, encrypting,
-                           work.buffer, hooks, a.fault, header, first, preloaded);
+                strongFile
+                    ? strong::StreamChunks(
+                          work.source, sink, strongFile->keys.kd, strongFile->h, encrypting,
+                          work.strongBuffer, hooks, a.fault, a.damaged,
+                          {reinterpret_cast<const char*>(work.buffer.data() + first), preloaded},
+                          strongFile->readAll && first != 0)
+                    : StreamData(work.source, sink, work.Stream(settings.key), extLength,
+                                 encrypting, work.buffer, hooks, a.fault, header, first, preloaded);
             a.stopped = end == StreamEnd::Stopped;
             if (end == StreamEnd::Done) {
                 a.fault =
@@ -457,7 +630,8 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     const auto tryOnce = [&](std::size_t first, std::size_t preloaded) {
         TakeOverEmptyClaim(*work.folder, newName, copySize);
         Attempt a = attempt(false, first, preloaded);
-        if (a.stopped || a.fault == Fault::None || !work.folder->Exists(newName)) return a;
+        if (a.stopped || a.damaged || a.fault == Fault::None || !work.folder->Exists(newName))
+            return a;
         if (const Fault f = work.source.Seek(dataStart); f != Fault::None) {
             a.fault = f;
             return a;
@@ -477,6 +651,10 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
         CompletePending();
         events_.Exited();
         return {FileResult::Stopped, {}};
+    }
+    if (a.damaged) {
+        work.source.Close();
+        return Refuse(work.folder->Path(), name, LeftReason::Damaged);
     }
     if (a.fault != Fault::None) {
         work.source.Close();

@@ -13,6 +13,8 @@
 
 namespace kolvik {
 
+class EarlierCopy;
+
 enum class FileResult {
     Done,
     NotDone,     // passed over, skipped or left; already counted and reported
@@ -40,6 +42,7 @@ class FileTransformer {
         WallClock::time_point modeTime{};  // files modified at or after it are left alone
         bool singleFile = false;           // one file named on the command line
         std::string exeName;               // the running program, passed over without trace
+        bool strong = false;  // encrypt in the strong format; decryption reads both
         // Kolvik's own files here are passed over quietly; named alike elsewhere, they are
         // reported as left.
         std::string programFolder;
@@ -76,6 +79,7 @@ class FileTransformer {
 
   private:
     struct Work;
+    struct StrongFile;
     safefile::Fault EnterFolder(const std::string& folder);
     // Opens the file at once where that is safe and worth it, else looks at it; work_->facts
     // then describe it. An open file that is not needed after all is closed by the caller.
@@ -87,7 +91,16 @@ class FileTransformer {
     // preloaded: data bytes already read into the buffer with the header, [first, first + size).
     FileOutcome Transform(const std::string& name, const std::string& newName, int extLength,
                           const std::string& header, bool encrypting,
-                          std::size_t preloadedFirst = 0, std::size_t preloadedSize = 0);
+                          std::size_t preloadedFirst = 0, std::size_t preloadedSize = 0,
+                          StrongFile* strongFile = nullptr);
+    // A file the password did not open, or that is damaged: told, counted and left as it is.
+    FileOutcome Refuse(const std::string& folder, const std::string& name, LeftReason unopenable);
+    FileOutcome EncryptStrong(const std::string& name, const std::string& newName);
+    // got: the bytes of the first read, header included.
+    FileOutcome DecryptStrong(const std::string& folder, const std::string& name, std::size_t got);
+    // True when newName holds this file's strong copy from an earlier run; fault says why not.
+    bool MatchStrongCopy(const std::string& name, const std::string& newName, std::int64_t copySize,
+                         EarlierCopy& earlier, safefile::Fault& fault, bool& stopped);
 
     RunStats& stats_;
     StopFlags& flags_;

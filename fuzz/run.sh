@@ -12,7 +12,7 @@ build=$(cd "${1:-$here/build/fuzz}" && pwd)
 shift || true
 options=("$@")
 [ ${#options[@]} -gt 0 ] || options=(-max_total_time=60)
-targets=(fuzz_header fuzz_registry)
+targets=(fuzz_header fuzz_registry fuzz_strong)
 out=$build/fuzz-run
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -28,6 +28,7 @@ void frmKolvik::PrepareFiles() {
     files_.settings.singleFile = HasFileTarget;
     files_.settings.exeName = svc.process.exeName;
     files_.settings.programFolder = svc.process.programFolder;
+    files_.settings.strong = StrongChosen;
     walk_.decrypting = DecryptMode;
 }
 

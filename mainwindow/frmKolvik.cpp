@@ -13,7 +13,7 @@ constexpr int kBlockTop = 3300, kBlockSize = 240;
 frmKolvik::frmKolvik(Services services) : svc(std::move(services)) {
     caption = "Kolvik";
     clientWidth = 5835;
-    clientHeight = 3570;
+    clientHeight = 3990;
     txtPassword_1.passwordChar = txtPassword_2.passwordChar = true;
     lblPassword_1.face = lblPassword_2.face = Label1.face = FontFace::Script;
     lblPercentage.bold = true;
@@ -39,6 +39,7 @@ frmKolvik::frmKolvik(Services services) : svc(std::move(services)) {
              Control::Line("Line8", 150, 2400, 150, 3150, 2),
              Control::Line("Line9", 5550, 2400, 5550, 3150, 2)};
     focus = txtPassword_1.name;
+    LoadStrongChoice();
 }
 
 std::vector<Control*> frmKolvik::Controls() {
@@ -46,7 +47,7 @@ std::vector<Control*> frmKolvik::Controls() {
                                  &cmdExit,       &cmdGoEncrypt,  &cmdGoDecrypt,  &cmdEncrypt,
                                  &cmdDecrypt,    &lblLoggen,     &chkLoggen,     &lblFiles,
                                  &Label1,        &lblTotalFiles, &lblPercentage, &lblTijd,
-                                 &lblCopyright,  &lblCapsLock};
+                                 &lblCopyright,  &lblCapsLock,   &lblSterk,      &chkSterk};
     for (auto& block : element) all.push_back(&block);
     for (auto& line : lines) all.push_back(&line);
     return all;
@@ -61,6 +62,8 @@ void frmKolvik::OnClick(Control& c) {
         cmdExit_Click();
     else if (&c == &chkLoggen)
         chkLoggen_Click();
+    else if (&c == &chkSterk)
+        chkSterk_Click();
     else if (&c == &cmdGoEncrypt)
         cmdGoEncrypt_Click();
     else if (&c == &cmdGoDecrypt)
@@ -73,10 +76,11 @@ void frmKolvik::OnResize() { UpdateCapsLockNotice(); }
 namespace {
 
 // The cipher takes the key as Windows-1252 bytes: a character outside that code page would
-// become "?", and passwords that differ only there would give the same key.
-const char* EncryptionPasswordFault(const std::string& password) {
+// become "?", and passwords that differ only there would give the same key. The strong format
+// takes the password as UTF-8 and any text will do.
+const char* EncryptionPasswordFault(const std::string& password, bool strong) {
     if (password.empty()) return "Geef een wachtwoord op.";
-    if (!ToAnsiExact(password))
+    if (!strong && !ToAnsiExact(password))
         return "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit "
                "Windows-1252).";
     return nullptr;
@@ -88,7 +92,7 @@ void frmKolvik::cmdEncrypt_Click() {
     ModeTime = svc.clock.Now();
     const char* fault = txtPassword_1.text != txtPassword_2.text
                             ? "Ongelijke invoer"
-                            : EncryptionPasswordFault(txtPassword_1.text);
+                            : EncryptionPasswordFault(txtPassword_1.text, chkSterk.value == 1);
     Report.passwordRefused = fault != nullptr;
     if (fault) {
         MsgBox(fault);
@@ -101,6 +105,7 @@ void frmKolvik::cmdEncrypt_Click() {
         return;
     }
     DecryptMode = false;
+    StrongChosen = chkSterk.value == 1;
     cmdGoEncrypt.text = "Encrypt";
     cmdGoEncrypt.visible = true;
     cmdGoDecrypt.visible = false;

@@ -60,6 +60,9 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     Control lblCopyright{
         "lblCopyright", ControlKind::Label, "\xC2\xA9 2026 Kolvik", {3900, 3000, 1785, 375}};
     Control lblCapsLock{"lblCapsLock", ControlKind::Label, " CapsLock ", {150, 3300, 1215, 315}};
+    // The format choice, in a row of its own below the described window, lined up with Loggen.
+    Control lblSterk{"lblSterk", ControlKind::Label, "Sterk", {300, 3660, 735, 255}};
+    Control chkSterk{"chkSterk", ControlKind::CheckBox, "", {1560, 3660, 255, 255}, 8};
     static constexpr int kBlocks = 39;
     std::array<Control, kBlocks> element;
     std::array<Control, 9> lines;
@@ -115,6 +118,12 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     std::string LogFilePath() const;
     // Appends one line; false when the log cannot be written (callers skip that line).
     bool gLog(const std::string& text);
+
+    // The strong format (mainwindow/StrongChoice.cpp): the choice is kept per user, and fixed
+    // for a run by the Encrypt mode button together with its password.
+    void chkSterk_Click();
+    void LoadStrongChoice();
+    bool StrongChosen = false;
 
     // Per-file operations (mainwindow/FileSteps.cpp). name is the file name; on success it
     // becomes the new name.

@@ -75,6 +75,7 @@ class FolderRun {
         f_.FilesDone = f_.FilesSkipped = f_.BytesDone = 0;
         f_.LoggingOn = f_.chkLoggen.value == 1;
         f_.chkLoggen.enabled = false;
+        f_.chkSterk.enabled = false;
         if (f_.LoggingOn) {
             const std::string bar(25, '-');
             (void)f_.gLog(bar + f_.svc.regional.ShortDate(f_.svc.clock.Now()) + bar);
@@ -89,6 +90,7 @@ class FolderRun {
         f_.lblPercentage.text = "       Klaar !";
         f_.cmdExit.enabled = f_.cmdEncrypt.enabled = f_.cmdDecrypt.enabled = f_.chkLoggen.enabled =
             true;
+        f_.chkSterk.enabled = true;
         if (decrypt_ && f_.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
         f_.LastSummary = {"  ",

@@ -200,5 +200,27 @@ row "stdout and stderr closed"   plain_tree        0 -                      all_
 row "file size limit"            plain_tree        1 "foto\.jpg"            foto_kept       size_limited "$cli" encrypt "$T" $p pw
 row "Ctrl+Z mid-run, continued"  many_files        0 -                      resumed_clean   suspend_mid_run
 
+# --- the strong format ---
+printf 'w\303\241chtw\342\202\254\342\230\203\n' > pwuni  # outside Windows-1252
+chmod 644 pwuni
+strong_tree() { plain_tree && quiet enc "$T" $p pw --strong && printf 'gewoon' > "$T/los.txt"; }
+# One byte in the middle of the photo's first chunk turned round.
+strong_damaged() {
+    strong_tree && printf '\xff' | dd of="$T/sub/foto_jpg.kol" bs=1 seek=5000 conv=notrunc status=none
+}
+strong_encrypted() {
+    all_encrypted && for f in a_txt sub/foto_jpg sub/diep/leeg_; do
+        [ "$(head -c 10 "$T/$f.kol" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ] || return 1
+    done
+}
+damaged_left() { [ -f "$T/sub/foto_jpg.kol" ] && [ ! -e "$T/sub/foto.jpg" ] && [ "$(cat "$T/a.txt")" = alpha ]; }
+row "encrypt a tree --strong"    plain_tree        0 -                      strong_encrypted enc "$T" $p pw --strong
+row "decrypt a strong tree"      strong_tree       0 -                      round_trip      dec "$T" $p pw
+row "wrong key, strong file"     strong_tree       4 "^$T/a_txt\.kol: Onjuiste sleutel$" unchanged dec "$T/a_txt.kol" $p wrong
+row "damaged strong file"        strong_damaged    1 "^$T/sub/foto_jpg\.kol: beschadigd$" damaged_left dec "$T" $p pw
+row "any password for --strong"  plain_tree        0 -                      a_encrypted     enc "$T" $p pwuni --strong
+row "same password, old format"  plain_tree        2 "Windows-1252"         unchanged       enc "$T" $p pwuni
+row "--strong with decrypt"      plain_tree        2 "--strong hoort bij encrypt" unchanged dec "$T" $p pw --strong
+
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

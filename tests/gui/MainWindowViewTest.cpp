@@ -28,7 +28,7 @@ class MainWindowView : public ::testing::Test {
 };
 
 TEST_F(MainWindowView, PlacesControlsAtFifteenTwipsAPixel) {
-    EXPECT_EQ(view->Window()->size(), QSize(389, 238));                   // 5835 x 3570 twips
+    EXPECT_EQ(view->Window()->size(), QSize(389, 266));                   // 5835 x 3990 twips
     EXPECT_EQ(W(w->txtPassword_1)->geometry(), QRect(120, 16, 193, 25));  // 1800,240 2895x375
     EXPECT_EQ(W(w->cmdExit)->geometry(), QRect(320, 16, 49, 57));         // 4800,240 735x855
     EXPECT_EQ(W(w->element[38])->geometry(), QRect(380, 220, 16, 16));    // 5700,3300 240x240

@@ -4,15 +4,18 @@
 # After each kill a rerun of the same mode must finish the tree (no original left beside its
 # copy), leave no scratch file of Kolvik's, and a full decryption must give back every original
 # byte for byte. The user's own a/tijdel.enc carries an old scratch name and must stay.
-# Usage: crash_sweep.sh PATH/TO/kolvik-cli COUNT [SEED]
+# Usage: crash_sweep.sh PATH/TO/kolvik-cli COUNT [SEED] [strong]
+# With "strong" every encryption writes the strong format.
 # The trees live in $TMPDIR; fs_sweep.sh points it at each file system in turn.
 set -u
-cli=$1 count=$2
+cli=$1 count=$2 format=${4:-}
 RANDOM=${3:-$$}
 source "$(dirname "$0")/sandbox.sh"
 failed=0 pairs=0 late=0
 fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
-kcli() { "$program" "$1" "$2" --password-file "$pw" >/dev/null 2>&1; }
+# The options of a run in MODE: decryption recognises the format by itself.
+opts() { [ "$1" = encrypt ] && [ "$format" = strong ] && echo --strong; }
+kcli() { "$program" "$1" "$2" --password-file "$pw" $(opts "$1") >/dev/null 2>&1; }
 now_us() { echo $(($(date +%s%N) / 1000)); }
 hashes() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
 
@@ -32,7 +35,7 @@ files=$(wc -l < "$work/plain.sums")
 # on a file system where Kolvik left files alone, every check below would pass without a copy.
 clean_run() {  # clean_run MODE
     local start=$(now_us)
-    "$program" "$1" "$work/tree" --password-file "$pw" > "$work/clean.out" 2>&1 ||
+    "$program" "$1" "$work/tree" --password-file "$pw" $(opts "$1") > "$work/clean.out" 2>&1 ||
         { fail "clean ${1}ion: exit $?"; head -20 "$work/clean.out" >&2; }
     spread=$(($(now_us) - start))
 }
@@ -52,7 +55,7 @@ for k in $(seq 1 "$count"); do
     else mode=decrypt from=$work/encrypted spread=$spread_decrypt; fi
     rm -rf "$work/tree"; cp -a "$from" "$work/tree"
     delay=$(((RANDOM * 32768 + RANDOM) % spread))
-    "$program" $mode "$work/tree" --password-file "$pw" >/dev/null 2>&1 &
+    "$program" $mode "$work/tree" --password-file "$pw" $(opts $mode) >/dev/null 2>&1 &
     pid=$!
     sleep "$(printf '%d.%06d' $((delay / 1000000)) $((delay % 1000000)))"
     kill -9 $pid 2>/dev/null

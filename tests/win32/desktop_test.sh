@@ -111,7 +111,7 @@ appears() {
 gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
 # The main window's controls (twips), as laid out.
-main_w=5835 main_h=3570
+main_w=5835 main_h=3990
 txt1="1800 240 2895 375" cmdExit="4800 240 735 855" cmdGo="1800 1200 2055 375"
 cmdEncrypt="3960 1200 735 375" cmdDecrypt="4800 1200 735 375" chkLoggen="1560 1320 255 255"
 password=Geheim-42

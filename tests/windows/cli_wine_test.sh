@@ -110,5 +110,13 @@ row "first run after register"     registered      0 "Onthoud de eerste drie tek
 row "PIN refused"                  pin_stored      3 "^Foute PIN-code$" unchanged    exe encrypt "$W\\map met spatie\\café é.txt" $p pw2
 row "unregister"                   pin_stored      0 -               keys_absent     exe unregister
 
+# --- the strong format, both ways ---
+linux_strong() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw --strong; }
+strong_made() { [ "$(head -c 10 "$T/a_txt.kol" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ]; }
+strong_then_linux_decrypts() { strong_made && then_linux_decrypts; }
+row "strong: exe encrypts, Linux decrypts" plain_tree 0 -         strong_then_linux_decrypts exe encrypt "$W" $p pw --strong
+row "strong: Linux encrypts, exe decrypts" linux_strong 0 -       decrypted       exe decrypt "$W" $p pw
+row "strong: wrong key, Linux tree"  linux_strong    4 "Onjuiste sleutel$" unchanged     exe decrypt "$W" $p wrong
+
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The few primitives the strong format needs, from the system's own cryptographic library
+// (OpenSSL's libcrypto on Linux, CNG on Windows); nothing here is home-made. A false result
+// means the library refused, except for AesGcm::Open, where it means the tag did not verify.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+namespace kolvik::crypto {
+
+using Bytes = std::span<const std::uint8_t>;
+inline constexpr std::size_t kSha256Size = 32;
+inline constexpr std::size_t kAesKeySize = 32;
+inline constexpr std::size_t kGcmNonceSize = 12;
+inline constexpr std::size_t kGcmTagSize = 16;
+
+[[nodiscard]] bool Pbkdf2Sha256(std::string_view password, Bytes salt, std::uint32_t iterations,
+                                std::span<std::uint8_t> out);
+[[nodiscard]] bool HmacSha256(Bytes key, Bytes data, std::span<std::uint8_t, kSha256Size> out);
+[[nodiscard]] bool RandomBytes(std::span<std::uint8_t> out);
+// Not optimised away, unlike a plain memset before the memory is freed.
+void Wipe(void* data, std::size_t size);
+
+// AES-256-GCM with a 12-byte nonce and a 16-byte tag. The key is set up once and used for
+// every chunk of a file.
+class AesGcm {
+  public:
+    explicit AesGcm(std::span<const std::uint8_t, kAesKeySize> key);
+    ~AesGcm();
+    AesGcm(const AesGcm&) = delete;
+    AesGcm& operator=(const AesGcm&) = delete;
+
+    bool Ready() const { return impl_ != nullptr; }
+    // out: plain.size() bytes of ciphertext followed by the tag.
+    [[nodiscard]] bool Seal(std::span<const std::uint8_t, kGcmNonceSize> nonce, Bytes aad,
+                            Bytes plain, std::uint8_t* out);
+    // sealed: ciphertext then tag; out receives sealed.size() - kGcmTagSize bytes, which are
+    // only to be used when the result is true.
+    [[nodiscard]] bool Open(std::span<const std::uint8_t, kGcmNonceSize> nonce, Bytes aad,
+                            Bytes sealed, std::uint8_t* out);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kolvik::crypto

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Published vectors through the system's library: RFC 5869 appendix A.1 to A.3 (HKDF-SHA256),
+// RFC 7914 section 11 (PBKDF2-HMAC-SHA256), and test cases 13 to 16 of the GCM submission
+// (McGrew and Viega) for 256-bit keys. Each was also recomputed with Python's hashlib and the
+// cryptography package before it went in.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/StrongFormat.h"
+#include "platform/Crypto.h"
+
+namespace kolvik {
+namespace {
+
+std::vector<std::uint8_t> Hex(std::string_view hex) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(
+            static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    return out;
+}
+
+std::vector<std::uint8_t> Bytes(std::uint8_t from, std::uint8_t to) {
+    std::vector<std::uint8_t> out;
+    for (int b = from; b <= to; ++b) out.push_back(static_cast<std::uint8_t>(b));
+    return out;
+}
+
+TEST(Hkdf, Rfc5869Sha256Cases) {
+    struct Case {
+        std::vector<std::uint8_t> ikm, salt, info;
+        std::string okm;
+    };
+    const auto ikm22 = Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b");
+    const Case cases[] = {
+        {ikm22, Hex("000102030405060708090a0b0c"), Hex("f0f1f2f3f4f5f6f7f8f9"),
+         "3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5b887185865"},
+        // Longer inputs, and an output that spans three HMAC blocks.
+        {Bytes(0x00, 0x4f), Bytes(0x60, 0xaf), Bytes(0xb0, 0xff),
+         "b11e398dc80327a1c8e7f78c596a49344f012eda2d4efad8a050cc4c19afa97c59045a99cac7827271cb41c6"
+         "5e590e09da3275600c2f09b8367793a9aca3db71cc30c58179ec3e87c14c01d5c1f3434f1d87"},
+        // No salt and no info.
+        {ikm22,
+         {},
+         {},
+         "8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d201395faa4b61a96c8"},
+    };
+    for (const auto& c : cases) {
+        const auto expected = Hex(c.okm);
+        std::vector<std::uint8_t> okm(expected.size());
+        const std::string info(c.info.begin(), c.info.end());
+        ASSERT_TRUE(strong::HkdfSha256(c.ikm, c.salt, info, okm));
+        EXPECT_EQ(okm, expected) << c.okm;
+    }
+}
+
+TEST(Pbkdf2, Rfc7914Sha256Cases) {
+    struct Case {
+        const char* password;
+        const char* salt;
+        std::uint32_t iterations;
+        const char* dk;
+    };
+    const Case cases[] = {
+        {"passwd", "salt", 1,
+         "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc49ca9cccf179b645991664b3"
+         "9d77ef317c71b845b1e30bd509112041d3a19783"},
+        {"Password", "NaCl", 80000,
+         "4ddcd8f60b98be21830cee5ef22701f9641a4418d04c0414aeff08876b34ab56a1d425a1225833549adb841b"
+         "51c9b3176a272bdebba1d078478f62b397f33c8d"},
+    };
+    for (const auto& c : cases) {
+        const std::string salt = c.salt;
+        std::vector<std::uint8_t> dk(64);
+        ASSERT_TRUE(crypto::Pbkdf2Sha256(
+            c.password, {reinterpret_cast<const std::uint8_t*>(salt.data()), salt.size()},
+            c.iterations, dk));
+        EXPECT_EQ(dk, Hex(c.dk)) << c.password;
+    }
+}
+
+TEST(AesGcm, GcmSubmissionCases13To16) {
+    struct Case {
+        int number;
+        const char *key, *iv, *plain, *aad, *cipher, *tag;
+    };
+    const char* k = "feffe9928665731c6d6a8f9467308308feffe9928665731c6d6a8f9467308308";
+    const char* iv = "cafebabefacedbaddecaf888";
+    const char* p15 =
+        "d9313225f88406e5a55909c5aff5269a86a7a9531534f7da2e4c303d8a318a721c3c0c95956809532fcf0e24"
+        "49a6b525b16aedf5aa0de657ba637b391aafd255";
+    const char* c15 =
+        "522dc1f099567d07f47f37a32a84427d643a8cdcbfe5c0c97598a2bd2555d1aa8cb08e48590dbb3da7b08b10"
+        "56828838c5f61e6393ba7a0abcc9f662898015ad";
+    const std::string zeroKey(64, '0'), zeroIv(24, '0');
+    const std::string p16 = std::string(p15).substr(0, 120), c16 = std::string(c15).substr(0, 120);
+    const Case cases[] = {
+        {13, zeroKey.c_str(), zeroIv.c_str(), "", "", "", "530f8afbc74536b9a963b4f1c4cb738b"},
+        {14, zeroKey.c_str(), zeroIv.c_str(), "00000000000000000000000000000000", "",
+         "cea7403d4d606b6e074ec5d3baf39d18", "d0d1c8a799996bf0265b98b5d48ab919"},
+        {15, k, iv, p15, "", c15, "b094dac5d93471bdec1a502270e3cc6c"},
+        // A plain text that is not a whole number of blocks, with additional data.
+        {16, k, iv, p16.c_str(), "feedfacedeadbeeffeedfacedeadbeefabaddad2", c16.c_str(),
+         "76fc6ece0f4e1768cddf8853bb2d551b"},
+    };
+    for (const auto& c : cases) {
+        const auto key = Hex(c.key), nonce = Hex(c.iv), plain = Hex(c.plain), aad = Hex(c.aad);
+        auto sealed = Hex(c.cipher);
+        const auto tag = Hex(c.tag);
+        sealed.insert(sealed.end(), tag.begin(), tag.end());
+        crypto::AesGcm aes(std::span<const std::uint8_t, 32>(key.data(), 32));
+        ASSERT_TRUE(aes.Ready());
+        const std::span<const std::uint8_t, 12> n(nonce.data(), 12);
+
+        std::vector<std::uint8_t> out(plain.size() + crypto::kGcmTagSize);
+        ASSERT_TRUE(aes.Seal(n, aad, plain, out.data())) << c.number;
+        EXPECT_EQ(out, sealed) << c.number;
+
+        std::vector<std::uint8_t> back(plain.size() + 1);
+        ASSERT_TRUE(aes.Open(n, aad, sealed, back.data())) << c.number;
+        back.pop_back();
+        EXPECT_EQ(back, plain) << c.number;
+        // The last bit of the tag, and one more byte of additional data, must each be refused.
+        auto badTag = sealed;
+        badTag.back() ^= 1;
+        EXPECT_FALSE(aes.Open(n, aad, badTag, back.data())) << c.number;
+        auto longerAad = aad;
+        longerAad.push_back(0);
+        EXPECT_FALSE(aes.Open(n, longerAad, sealed, back.data())) << c.number;
+    }
+}
+
+TEST(RandomBytes, TwoDrawsDiffer) {
+    std::array<std::uint8_t, 32> a{}, b{};
+    ASSERT_TRUE(crypto::RandomBytes(a));
+    ASSERT_TRUE(crypto::RandomBytes(b));
+    EXPECT_NE(a, b);
+}
+
+}  // namespace
+}  // namespace kolvik
