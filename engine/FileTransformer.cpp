@@ -9,6 +9,7 @@
 #include "engine/DeletionCrew.h"
 #include "engine/EarlierCopy.h"
 #include "engine/FileFormat.h"
+#include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "engine/Transform.h"
 
@@ -87,8 +88,7 @@ struct Attempt {
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName) {
-    return name == "Kolvik.exe" || name == "Kolvik.log" || name == exeName || name == "kolvik" ||
-           name == "kolvik-cli";
+    return IsProgramFile(name, exeName) || IsLogFile(name);
 }
 
 // Closes the source on the way out unless it was handed on with its pending original.
@@ -199,13 +199,12 @@ void FileTransformer::LeaveFolder(const std::string& path, LeftReason reason) {
 
 bool FileTransformer::PassedOver(const std::string& name, const std::string& folder,
                                  bool ofThisKind) {
-    if (name == "Kolvik.exe") return true;
-    if (name == "Kolvik.log") {
+    if (IsLogFile(name)) {
         ++stats_.FilesSkipped;
         events_.Skipped(name);
         return true;
     }
-    if (name == settings.exeName || name == "kolvik" || name == "kolvik-cli") return true;
+    if (IsProgramFile(name, settings.exeName)) return true;
     // The walk leaves such folders whole; a file named on its own lands here.
     if (PathHasSkipWord(folder)) {
         Leave(folder, name, LeftReason::SkipWordFolder);

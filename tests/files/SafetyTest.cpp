@@ -55,28 +55,34 @@ TEST(Damaged, TooShortForItsHeaderIsDamagedButAHeaderAloneIsEmpty) {
     EXPECT_EQ(Snapshot(target.path()).at("header.txt"), "file:");
 }
 
-// Kolvik's own files are passed over without a trace, its log with one; "KOL" is not "kol";
-// a file dated at or after the mode press is left and reported, one just before is not.
+// Kolvik's own files are passed over without a trace, in any letter case, its log with one;
+// "KOL" is "kol", as Windows and its association see it; a file dated at or after the mode
+// press is left and reported, one just before is not.
 TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
     TempDir target;
-    for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "kolvik-cli", "mykol", "x_txt.KOL",
+    for (const char* n : {"Kolvik.exe", "KOLVIK.LOG", "kolvik", "Kolvik-CLI", "mykol", "x_txt.KOL",
                           "at.txt", "before.txt"})
         WriteFile(target / n, "12345");
     Window w;
     SetMtime(target / "at.txt", w->ModeTime);
     SetMtime(target / "before.txt", w->ModeTime - std::chrono::nanoseconds(1));
     auto expected = Snapshot(target.path());
-    expected.erase("x_txt.KOL");
     expected.erase("before.txt");
-    expected["x_txt_KOL.kol"] = "file:" + RefEncrypted("geheim", "KOL", "12345");
     expected["before_txt.kol"] = "file:" + RefEncrypted("geheim", "txt", "12345");
     w.Encrypt(target.path());
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_EQ(w.left, (Left{{target / "at.txt", LeftReason::ModifiedAfterModePress}}));
-    EXPECT_EQ(w->FilesDone, 2);
-    EXPECT_EQ(w->FilesSkipped, 3);  // Kolvik.log, mykol and at.txt
-    EXPECT_EQ(w->BytesDone, 15);    // mykol, x_txt.KOL and before.txt; not Kolvik.log
-    EXPECT_EQ(w.Skips(), (std::vector<std::string>{"Kolvik.log", "at.txt", "mykol"}));
+    EXPECT_EQ(w->FilesDone, 1);
+    EXPECT_EQ(w->FilesSkipped, 4);  // the log, mykol, x_txt.KOL and at.txt
+    EXPECT_EQ(w->BytesDone, 15);    // mykol, x_txt.KOL and before.txt; not the log
+    EXPECT_EQ(w.Skips(), (std::vector<std::string>{"KOLVIK.LOG", "at.txt", "mykol", "x_txt.KOL"}));
+
+    // Decrypted, the capitals' file comes back under its own name.
+    WriteFile(target / "y_txt.KOL", RefEncrypted("geheim", "txt", "abc"));
+    Window back;
+    back.Decrypt(target.path());
+    EXPECT_EQ(Snapshot(target.path()).at("y.txt"), "file:abc");
+    EXPECT_EQ(Snapshot(target.path()).count("y_txt.KOL"), 0u);
 }
 
 }  // namespace
