@@ -19,8 +19,9 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 std::filesystem::path FsPath(std::string_view utf8);
 std::string Utf8Path(const std::filesystem::path& path);
 
-inline constexpr std::array<std::string_view, 4> SkipWords = {
-    "RECYCLED", "RECYCLER", "System Volume Information", "_RESTORE"};
+// $RECYCLE.BIN is the recycle bin of Windows since Vista, as RECYCLER was before it.
+inline constexpr std::array<std::string_view, 5> SkipWords = {
+    "RECYCLED", "RECYCLER", "System Volume Information", "_RESTORE", "$RECYCLE.BIN"};
 // The path test: the folder path contains a skip word anywhere, letter case ignored.
 bool PathHasSkipWord(std::string_view folderPath);
 // The name test: the folder name equals a skip word as a whole, letter case ignored.
