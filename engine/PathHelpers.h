@@ -12,7 +12,8 @@ namespace kolvik {
 std::string FixRootPath(std::string_view path);
 // The text after the first "." of a name, or the empty text.
 std::string GetExtension(std::string_view name);
-// folder + "/" + name, without doubling the slash of the root folder.
+// folder + the system's separator ("\" on Windows, "/" elsewhere) + name, without doubling
+// the separator of a root folder.
 std::string JoinPath(std::string_view folder, std::string_view name);
 // Paths are UTF-8 text here; std::filesystem would take a narrow string in Windows' ANSI code
 // page, so every conversion goes through these two.

@@ -274,7 +274,7 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
         return LastFault();
     }
     std::string path = parent.Path();
-    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '/';
+    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '\\';
     return Opened(path + name);
 }
 

@@ -37,11 +37,11 @@ TEST(Walk, SkipWordFoldersAreLeftWholeWithOneLine) {
     Window w;
     w.Encrypt(target);
     EXPECT_EQ(Snapshot(target), expected);
-    const Left left = {{target + "/$Recycle.Bin", LeftReason::SkipWordFolder},
-                       {target + "/Old_RESTORE_copy", LeftReason::SkipWordFolder},
-                       {target + "/RECYCLER", LeftReason::SkipWordFolder},
-                       {target + "/System Volume Information", LeftReason::SkipWordFolder},
-                       {target + "/recycler2", LeftReason::SkipWordFolder}};
+    const Left left = {{root / "doel/$Recycle.Bin", LeftReason::SkipWordFolder},
+                       {root / "doel/Old_RESTORE_copy", LeftReason::SkipWordFolder},
+                       {root / "doel/RECYCLER", LeftReason::SkipWordFolder},
+                       {root / "doel/System Volume Information", LeftReason::SkipWordFolder},
+                       {root / "doel/recycler2", LeftReason::SkipWordFolder}};
     EXPECT_EQ(w.left, left);
     EXPECT_EQ(w->FilesSkipped, 6);  // 1 + 2 + 1 + 1 + 1 files in the five folders
     EXPECT_EQ(w.Skips().size(), 5u);
