@@ -14,21 +14,22 @@ namespace {
 
 TEST(NameRules, NamesWindowsGivesToDevices) {
     const std::pair<const char*, bool> cases[] = {
-        {"aux.txt", true},  {"NUL.txt", true},    {"lpt1.doc", true},   {"CoM9", true},
-        {"con", true},      {"prn.tar.gz", true}, {"nul .txt", true},   {"naam.txt.", true},
-        {"naam ", true},    {"com0.txt", false},  {"lpt10.txt", false}, {"auxiliary.txt", false},
-        {"xnul.txt", false}, {"a.nul", false},    {"com", false},       {"naam.txt", false},
+        {"aux.txt", true},   {"NUL.txt", true},    {"lpt1.doc", true},   {"CoM9", true},
+        {"con", true},       {"prn.tar.gz", true}, {"nul .txt", true},   {"naam.txt.", true},
+        {"naam ", true},     {"com0.txt", false},  {"lpt10.txt", false}, {"auxiliary.txt", false},
+        {"xnul.txt", false}, {"a.nul", false},     {"com", false},       {"naam.txt", false},
     };
-    for (const auto& [name, reserved] : cases) EXPECT_EQ(IsReservedOnWindows(name), reserved) << name;
+    for (const auto& [name, reserved] : cases)
+        EXPECT_EQ(IsReservedOnWindows(name), reserved) << name;
 }
 
 TEST(NameRules, OwnFilesAnyCaseWindowsOnesOnlyOnWindows) {
     // name, passed over on Linux, passed over on Windows
     const std::tuple<const char*, bool, bool> cases[] = {
-        {"Kolvik.exe", true, true},      {"KOLVIK.EXE", true, true},
-        {"kolvik-cli", true, true},      {"kolvik-cli.exe", false, true},
-        {"KOLVIK-CLI.EXE", false, true}, {"uninstall.exe", false, true},
-        {"Kolvik.ico", false, true},     {"mijn.exe", true, true},  // the program's own name
+        {"Kolvik.exe", true, true},       {"KOLVIK.EXE", true, true},
+        {"kolvik-cli", true, true},       {"kolvik-cli.exe", false, true},
+        {"KOLVIK-CLI.EXE", false, true},  {"uninstall.exe", false, true},
+        {"Kolvik.ico", false, true},      {"mijn.exe", true, true},  // the program's own name
         {"Kolvik.exe.bak", false, false}, {"Kolvik.log", false, false},
     };
     for (const auto& [name, onLinux, onWindows] : cases) {
@@ -42,8 +43,10 @@ TEST(NameRules, OwnFilesAnyCaseWindowsOnesOnlyOnWindows) {
 TEST(NameRules, KolEndingInAnyCase) {
     // encrypted name, stored extension, plain name ("" when it is not one)
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"CIJFERS_TXT.KOL", "txt", "CIJFERS.txt"},  {"cijfers_txt.Kol", "txt", "cijfers.txt"},
-        {"README_.KOL", "", "README"},              {"a_b_tar.gz.KOL", "tar.gz", "a_b.tar.gz"},
+        {"CIJFERS_TXT.KOL", "txt", "CIJFERS.txt"},
+        {"cijfers_txt.Kol", "txt", "cijfers.txt"},
+        {"README_.KOL", "", "README"},
+        {"a_b_tar.gz.KOL", "tar.gz", "a_b.tar.gz"},
     };
     for (const auto& [name, ext, plain] : cases) {
         EXPECT_TRUE(EndsInKol(name)) << name;
@@ -57,8 +60,10 @@ TEST(NameRules, KolEndingInAnyCase) {
 using Env = std::vector<std::string>;
 
 TEST(InstalledFolders, WindowsRulesIgnoreCaseAndSlashAndSplitPathOnSemicolons) {
-    const Env env = {"ProgramFiles=C:\\Program Files", "ProgramFiles(x86)=C:\\Program Files (x86)",
-                     "ProgramW6432=C:\\Program Files", "SystemRoot=C:\\Windows",
+    const Env env = {"ProgramFiles=C:\\Program Files",
+                     "ProgramFiles(x86)=C:\\Program Files (x86)",
+                     "ProgramW6432=C:\\Program Files",
+                     "SystemRoot=C:\\Windows",
                      "LOCALAPPDATA=C:\\Users\\Jan\\AppData\\Local",
                      "Path=C:\\Tools\\bin;\"D:\\Quoted Tools\";C:\\Python312\\"};
     const std::pair<const char*, bool> cases[] = {
