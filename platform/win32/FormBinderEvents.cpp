@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How the native window's messages reach the form model.
-#include <dde.h>
 #include <windowsx.h>
 
 #include "platform/win32/Drawing.h"
@@ -97,13 +96,7 @@ LRESULT CALLBACK FormBinder::LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 }
 
 LRESULT FormBinder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!dde_.application.empty() && AnswerDde(window_, dde_, msg, wParam, lParam)) {
-        // One conversation, the one that started this window: a later one is the shell asking
-        // whether a running Kolvik will open another file, and must find none, so that it
-        // starts Kolvik on that file as the open command says.
-        if (msg == WM_DDE_TERMINATE) dde_ = {};
-        return 0;
-    }
+    if (AnswerDde(window_, dde_, msg, wParam, lParam)) return 0;
     switch (msg) {
         case WM_COMMAND: {
             const auto index = static_cast<std::size_t>(LOWORD(wParam)) - 1;
