@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kolvik-cli's console on Windows: UTF-16 at the console, UTF-8 bytes when redirected, and
 // Ctrl+C through the console's control handler.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <streambuf>
+#include <string_view>
 
 #include "app/Console.h"
 #include "platform/windows/WideText.h"
@@ -58,7 +60,9 @@ std::size_t WholeCharacters(const std::string& bytes) {
 // UTF-8 text to a console as UTF-16, whatever the console's code page.
 class ConsoleBuffer : public std::streambuf {
   public:
-    explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+    // Without terminal sequences (a console before Windows 10, or one that refuses them) the
+    // erase-line sequence is carried out here, so that no raw "ESC[K" reaches the screen.
+    ConsoleBuffer(HANDLE console, bool sequences) : console_(console), sequences_(sequences) {}
 
   protected:
     int_type overflow(int_type c) override {
@@ -71,17 +75,39 @@ class ConsoleBuffer : public std::streambuf {
     }
     int sync() override {
         const std::size_t whole = WholeCharacters(pending_);
-        const std::wstring text = Wide(pending_.substr(0, whole));
+        std::string bytes = pending_.substr(0, whole);
         pending_.erase(0, whole);
-        DWORD written = 0;
-        return text.empty() || WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()),
-                                             &written, nullptr)
-                   ? 0
-                   : -1;
+        if (!sequences_) {
+            static constexpr std::string_view kEraseLine = "\033[K";
+            for (std::size_t at; (at = bytes.find(kEraseLine)) != std::string::npos;) {
+                if (!Put(bytes.substr(0, at))) return -1;
+                EraseToEndOfLine();
+                bytes.erase(0, at + kEraseLine.size());
+            }
+        }
+        return Put(bytes) ? 0 : -1;
     }
 
   private:
+    bool Put(const std::string& bytes) {
+        const std::wstring text = Wide(bytes);
+        DWORD written = 0;
+        return text.empty() || WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()),
+                                             &written, nullptr);
+    }
+    // Blanks from the cursor to the end of its line, the cursor staying where it was.
+    void EraseToEndOfLine() {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        if (!GetConsoleScreenBufferInfo(console_, &info)) return;
+        const COORD at = info.dwCursorPosition;
+        const DWORD count = static_cast<DWORD>(std::max(0, info.dwSize.X - at.X));
+        DWORD written = 0;
+        FillConsoleOutputCharacterW(console_, L' ', count, at, &written);
+        SetConsoleCursorPosition(console_, at);
+    }
+
     HANDLE console_;
+    bool sequences_;
     std::string pending_;
 };
 
@@ -94,11 +120,12 @@ void SetUpStream(std::ostream& stream, DWORD which, int fd) {
     const HANDLE console = GetStdHandle(which);
     DWORD mode = 0;
     GetConsoleMode(console, &mode);
-    // The progress line is redrawn with "\r" and an erase-line sequence.
-    SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    // The progress line is redrawn with "\r" and an erase-line sequence, which only a console
+    // that takes terminal sequences understands.
+    const bool sequences = SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
     static ConsoleBuffer* buffers[2] = {};
     ConsoleBuffer*& buffer = buffers[fd == 1 ? 0 : 1];
-    buffer = new ConsoleBuffer(console);  // lives as long as the stream
+    buffer = new ConsoleBuffer(console, sequences);  // lives as long as the stream
     stream.flush();
     stream.rdbuf(buffer);
     stream.setf(std::ios::unitbuf);

@@ -29,8 +29,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kolvik::win32::FormBinder view(form);
     // Closing from the frame stops a run in progress, as the exit button does.
     view.SetCloseHandler([&form] { form.cmdExit_Click(); });
-    // The registered open command names this application and topic for its DDE conversation.
-    view.AnswerDdeAs({L"Kolvik", L"System"});
+    // The registered open command names this application and topic for its DDE conversation;
+    // only a window started on a file or folder was started by it.
+    if (!form.svc.process.commandLine.empty()) view.AnswerDdeAs({L"Kolvik", L"System"});
     form.Form_Load();
     if (!form.unloaded) {
         view.Show();

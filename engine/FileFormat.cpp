@@ -2,15 +2,12 @@
 #include "engine/FileFormat.h"
 
 #include "engine/Ansi.h"
+#include "engine/NameRules.h"
 
 namespace kolvik {
 namespace {
 
 constexpr std::string_view kEnding = ".kol";
-
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
 
 // Byte offset where the last n characters of UTF-8 text begin, or npos when it has fewer.
 std::size_t LastCharactersOffset(std::string_view text, std::size_t n) {
@@ -77,20 +74,21 @@ std::string PlainName(std::string_view encryptedName, std::string_view extUtf8) 
         // The name as encryption made it comes back exactly; any other follows the last "_".
         const std::string made = "_" + std::string(extUtf8) + std::string(kEnding);
         const std::string base =
-            EndsWith(encryptedName, made)
+            EndsWithAnyCase(encryptedName, made)
                 ? std::string(encryptedName.substr(0, encryptedName.size() - made.size()))
                 : BaseOfEncryptedName(encryptedName);
         plain = base + "." + std::string(extUtf8);
-    } else if (EndsWith(encryptedName, "_.kol")) {
+    } else if (EndsWithAnyCase(encryptedName, "_.kol")) {
         plain = encryptedName.substr(0, encryptedName.size() - 5);
     } else {
         const std::size_t ending = LastCharactersOffset(encryptedName, 4);
         if (ending != std::string_view::npos) plain = encryptedName.substr(0, ending);
     }
-    return SafeName(plain) ? plain : std::string();
+    return SafeName(plain) && !(kWindowsNames && IsReservedOnWindows(plain)) ? plain
+                                                                             : std::string();
 }
 
-bool EndsInKol(std::string_view name) { return EndsWith(name, "kol"); }
+bool EndsInKol(std::string_view name) { return EndsWithAnyCase(name, "kol"); }
 
 std::int64_t NextProgressPass(std::int64_t pass, std::int64_t limit) {
     if (pass < 1001) pass = 1001;

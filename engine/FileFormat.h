@@ -24,10 +24,12 @@ std::string EncryptedName(std::string_view name);
 // Everything before the last "_" ahead of the four-character ending, or the name without
 // that ending when there is no "_".
 std::string BaseOfEncryptedName(std::string_view name);
-// The plain name of an encrypted file holding extUtf8; empty when none can be made safely.
+// The plain name of an encrypted file holding extUtf8; empty when none can be made safely
+// (on Windows, a name it reserves is not safe).
 std::string PlainName(std::string_view encryptedName, std::string_view extUtf8);
 
-// The last three characters are "kol", letter case included.
+// The last three characters are "kol", letter case ignored: a name copied from Windows may
+// have any.
 bool EndsInKol(std::string_view name);
 
 // Progress falls after passes 1001, 2001, ... of the per-byte loop. The first such pass at or

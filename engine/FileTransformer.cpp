@@ -10,6 +10,7 @@
 #include "engine/DeletionCrew.h"
 #include "engine/EarlierCopy.h"
 #include "engine/FileFormat.h"
+#include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "engine/StrongFormat.h"
 #include "engine/Transform.h"
@@ -115,8 +116,7 @@ struct Attempt {
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName) {
-    return name == safefile::kRunLockName || name == "Kolvik.exe" || name == "Kolvik.log" ||
-           name == exeName || name == "kolvik" || name == "kolvik-cli";
+    return name == safefile::kRunLockName || IsProgramFile(name, exeName) || IsLogFile(name);
 }
 
 // Closes the source on the way out unless it was handed on with its pending original.
@@ -133,9 +133,7 @@ bool Unworkable(Fault folderFault) {
     return folderFault == Fault::Held || folderFault == Fault::Undeletable;
 }
 
-bool EndsWithDotKol(const std::string& name) {
-    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
-}
+bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
 
 // An empty file where the copy goes is what a run killed between claiming a name and filling
 // it leaves on file systems without hard links. It is taken over only when it carries
@@ -242,15 +240,13 @@ void FileTransformer::LeaveFolder(const std::string& path, LeftReason reason) {
 bool FileTransformer::PassedOver(const std::string& name, const std::string& folder,
                                  bool ofThisKind) {
     if (name == safefile::kRunLockName) return true;
-    const bool program = name == "Kolvik.exe" || name == settings.exeName || name == "kolvik" ||
-                         name == "kolvik-cli";
+    const bool program = IsProgramFile(name, settings.exeName);
     if (program && !IsProgramFolder(folder)) {
         // Not the running program, but not protected either: the user is told.
         Leave(folder, name, LeftReason::KolvikOwnFile);
         return true;
     }
-    if (name == "Kolvik.exe") return true;
-    if (name == "Kolvik.log") {
+    if (IsLogFile(name)) {
         ++stats_.FilesSkipped;
         events_.Skipped(name);
         return true;
@@ -274,9 +270,10 @@ bool FileTransformer::PassedOver(const std::string& name, const std::string& fol
 bool FileTransformer::IsProgramFolder(std::string folder) const {
     std::string home = settings.programFolder;
     for (auto* path : {&folder, &home}) {
-        while (path->size() > 1 && path->back() == '/') path->pop_back();
+        while (path->size() > 1 && (path->back() == '/' || path->back() == kSeparator))
+            path->pop_back();
     }
-    return folder == home;
+    return kWindowsNames ? EqualsAnyCase(folder, home) : folder == home;
 }
 
 void FileTransformer::SkipOtherKind(const std::string& name) {

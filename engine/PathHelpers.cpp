@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "engine/NameRules.h"
+
 namespace kolvik {
 namespace {
 
@@ -35,7 +37,9 @@ std::string GetExtension(std::string_view name) {
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
-    if (out.empty() || out.back() != '/') out += '/';
+    // Windows takes either slash; a root such as "C:\\" ends in its own.
+    const bool ends = !out.empty() && (out.back() == kSeparator || out.back() == '/');
+    if (!ends) out += kSeparator;
     out += name;
     return out;
 }

@@ -12,15 +12,17 @@ namespace kolvik {
 std::string FixRootPath(std::string_view path);
 // The text after the first "." of a name, or the empty text.
 std::string GetExtension(std::string_view name);
-// folder + "/" + name, without doubling the slash of the root folder.
+// folder + the system's separator ("\" on Windows, "/" elsewhere) + name, without doubling
+// the separator of a root folder.
 std::string JoinPath(std::string_view folder, std::string_view name);
 // Paths are UTF-8 text here; std::filesystem would take a narrow string in Windows' ANSI code
 // page, so every conversion goes through these two.
 std::filesystem::path FsPath(std::string_view utf8);
 std::string Utf8Path(const std::filesystem::path& path);
 
-inline constexpr std::array<std::string_view, 4> SkipWords = {
-    "RECYCLED", "RECYCLER", "System Volume Information", "_RESTORE"};
+// $RECYCLE.BIN is the recycle bin of Windows since Vista, as RECYCLER was before it.
+inline constexpr std::array<std::string_view, 5> SkipWords = {
+    "RECYCLED", "RECYCLER", "System Volume Information", "_RESTORE", "$RECYCLE.BIN"};
 // The path test: the folder path contains a skip word anywhere, letter case ignored.
 bool PathHasSkipWord(std::string_view folderPath);
 // The name test: the folder name equals a skip word as a whole, letter case ignored.

@@ -48,6 +48,19 @@ Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& by
     return Fault::None;
 }
 
+// The files in folder and below it, which a skip word leaves as they are: they count as
+// skipped, so that the summary does not claim nothing was left.
+std::int64_t FilesBelow(const safefile::Folder& folder) {
+    std::vector<std::string> files, folders;
+    if (folder.List(files, folders) != Fault::None) return 0;
+    auto count = static_cast<std::int64_t>(files.size());
+    for (const auto& name : folders) {
+        safefile::Folder child;
+        if (child.OpenChild(folder, name) == Fault::None) count += FilesBelow(child);
+    }
+    return count;
+}
+
 }  // namespace
 
 TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder,
@@ -105,6 +118,7 @@ void TreeWalk::ProcessTarget(const std::string& target) {
         return;
     }
     if (PathHasSkipWord(target)) {
+        stats_.FilesSkipped += FilesBelow(*folder);
         files_.LeaveFolder(target, LeftReason::SkipWordFolder);
         return;
     }
@@ -170,6 +184,7 @@ void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolde
         }
         folder.reset();
         if (PathHasSkipWord(child->Path())) {
+            stats_.FilesSkipped += FilesBelow(*child);
             files_.LeaveFolder(child->Path(), LeftReason::SkipWordFolder);
             continue;
         }

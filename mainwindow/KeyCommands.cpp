@@ -24,6 +24,8 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
         return true;
     }
     if (keyCode == kKeyU && shift == kCtrl) {
+        // Registered or removed elsewhere since this window opened: the store has the answer.
+        REG_Check();
         if (KolRegisterd &&
             MsgBox("U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te "
                    "verwijderen !",

@@ -58,6 +58,7 @@ struct FileFacts {
     WallClock::time_point modified{};
     WallClock::time_point changed{};  // status change: links, permissions, content
     WallClock::time_point accessed{};
+    WallClock::time_point created{};  // where the system keeps it (Windows); else zero
     bool regular = false;
     bool directory = false;
     bool multiplyLinked = false;  // other names would keep the old content

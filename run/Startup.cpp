@@ -3,6 +3,7 @@
 
 #include "Version.h"
 #include "engine/Ansi.h"
+#include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 
@@ -89,7 +90,7 @@ std::string frmKolvik::TakeTarget(const std::string& path, const std::string& ca
     }
     if (type != fs::file_type::regular) return "het is geen gewoon bestand of map.";
     const std::string name = Utf8Path(FsPath(path).filename());
-    const bool encrypted = name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
+    const bool encrypted = EndsWithAnyCase(name, ".kol");
     if (!encrypted && GetExtension(name).empty())
         return "een bestand zonder extensie kan niet worden versleuteld.";
     // The folder is resolved, the file's own name kept: a file that is a link is judged as one

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shellfiles/RegistrationScripts.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -12,11 +13,53 @@ namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 
-// regedit reads these files in the ANSI code page, every line ended by CR LF.
+// UTF-8 text as UTF-16LE bytes after a byte order mark: what regedit takes as a Unicode
+// script. Malformed bytes stand for themselves, as Windows-1252 would read them.
+std::string Utf16Script(std::string_view utf8) {
+    std::string out = "\xFF\xFE";
+    const auto unit = [&out](std::uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t n = b < 0x80         ? 1
+                              : (b >> 5) == 6  ? 2
+                              : (b >> 4) == 14 ? 3
+                              : (b >> 3) == 30 ? 4
+                                               : 0;
+        std::uint32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
+        bool whole = n != 0 && i + n <= utf8.size();
+        for (std::size_t k = 1; whole && k < n; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + k]);
+            whole = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!whole) {
+            unit(b);
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+        i += n;
+    }
+    return out;
+}
+
+// regedit reads these files in the ANSI code page, every line ended by CR LF. A program folder
+// whose name that code page cannot hold (Polish, Cyrillic, Chinese letters) would come out
+// with "?" and break the association: such a script is written as a Unicode one instead,
+// whose header line is the same.
 std::string Script(std::initializer_list<std::string> lines) {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
-    return ToAnsi(text);
+    if (auto ansi = ToAnsiExact(text)) return *ansi;
+    return Utf16Script(text);
 }
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }

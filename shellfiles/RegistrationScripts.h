@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four registry scripts that join the program to the shell, as exact bytes:
-// Windows-1252, CR LF after every line, regedit quoting.
+// Windows-1252, CR LF after every line, regedit quoting; UTF-16LE with a byte order mark
+// where Windows-1252 cannot hold the text.
 #include <string>
 #include <string_view>
 

@@ -17,7 +17,8 @@ bool Names(ATOM atom, const std::wstring& name) {
 
 }  // namespace
 
-bool AnswerDde(HWND server, const DdeName& name, UINT msg, WPARAM wParam, LPARAM lParam) {
+bool AnswerDde(HWND server, DdeName& name, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (name.application.empty()) return false;
     auto* client = reinterpret_cast<HWND>(wParam);
     switch (msg) {
         case WM_DDE_INITIATE:
@@ -39,6 +40,7 @@ bool AnswerDde(HWND server, const DdeName& name, UINT msg, WPARAM wParam, LPARAM
         }
         case WM_DDE_TERMINATE:
             PostMessageW(client, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(server), 0);
+            name = {};
             return true;
         default:
             return false;

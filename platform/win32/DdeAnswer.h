@@ -15,7 +15,10 @@ struct DdeName {
     std::wstring application, topic;
 };
 
-// Handles the DDE messages a server window receives; true when msg was one of them.
-bool AnswerDde(HWND server, const DdeName& name, UINT msg, WPARAM wParam, LPARAM lParam);
+// Handles the DDE messages a server window receives; true when msg was one of them. One
+// conversation only, the one that started the program: when it ends, name is emptied, and a
+// later one (the shell asking whether a running Kolvik will open another file) finds no
+// answer, so the shell starts Kolvik on that file as the open command says.
+bool AnswerDde(HWND server, DdeName& name, UINT msg, WPARAM wParam, LPARAM lParam);
 
 }  // namespace kolvik::win32

@@ -96,7 +96,7 @@ LRESULT CALLBACK FormBinder::LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 }
 
 LRESULT FormBinder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!dde_.application.empty() && AnswerDde(window_, dde_, msg, wParam, lParam)) return 0;
+    if (AnswerDde(window_, dde_, msg, wParam, lParam)) return 0;
     switch (msg) {
         case WM_COMMAND: {
             const auto index = static_cast<std::size_t>(LOWORD(wParam)) - 1;

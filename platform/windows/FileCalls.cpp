@@ -71,6 +71,24 @@ BOOL Write(HANDLE h, const void* buf, DWORD size, DWORD* written) {
     return ::WriteFile(h, buf, size, written, nullptr);
 }
 
+HANDLE Oplock(HANDLE file, OplockRequest* request) {
+    // Attributes only: the handle must neither be refused by the reader's share mode nor,
+    // holding no data access, stand in the way of anyone itself.
+    HANDLE h =
+        ::ReOpenFile(file, FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_OVERLAPPED);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    constexpr DWORD kRequestOplock = 0x00090240;  // FSCTL_REQUEST_OPLOCK
+    // Granted, the request stays pending until the oplock breaks.
+    if (!::DeviceIoControl(h, kRequestOplock, &request->in, sizeof request->in, &request->out,
+                           sizeof request->out, nullptr, &request->overlapped) &&
+        ::GetLastError() == ERROR_IO_PENDING) {
+        return h;
+    }
+    ::CloseHandle(h);
+    return nullptr;
+}
+
 const FileCalls kReal{OpenPath,
                       OpenAt,
                       ::CloseHandle,
@@ -81,7 +99,8 @@ const FileCalls kReal{OpenPath,
                       ::GetFileInformationByHandleEx,
                       ::SetFileInformationByHandle,
                       Rename,
-                      ::SetFileTime};
+                      ::SetFileTime,
+                      Oplock};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

@@ -8,6 +8,28 @@
 
 namespace kolvik::windows {
 
+// A read-handle oplock as FSCTL_REQUEST_OPLOCK takes it (winioctl.h of Windows 7 and later);
+// it must stay in place until the request completes.
+struct OplockRequest {
+    struct Input {
+        WORD version = 1, length = sizeof(Input);
+        DWORD level = 1 | 2;  // OPLOCK_LEVEL_CACHE_READ | OPLOCK_LEVEL_CACHE_HANDLE
+        DWORD flags = 1;      // REQUEST_OPLOCK_INPUT_FLAG_REQUEST
+    } in;
+    struct Output {
+        WORD version = 1, length = sizeof(Output);
+        DWORD originalLevel = 0, newLevel = 0, flags = 0;
+        ACCESS_MASK accessMode = 0;
+        WORD shareMode = 0;
+    } out;
+    OVERLAPPED overlapped{};  // hEvent: set by the caller; signalled when the oplock breaks
+};
+
+// FileDispositionInfoEx (Windows 10 1809 and later), which the headers offer only to
+// programs that require that version; its flags deleting a file, read-only or not.
+inline constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+inline constexpr DWORD kDeleteIgnoringReadOnly = 0x1 | 0x10;
+
 struct FileCalls {
     // The target folder, by its full path (\\?\ form); nullptr on failure.
     HANDLE (*openPath)(const wchar_t* path, DWORD access, DWORD share, DWORD flags);
@@ -30,6 +52,10 @@ struct FileCalls {
     BOOL (*rename)(HANDLE handle, HANDLE dir, const wchar_t* name);
     // (handle, created, accessed, written); a null time stays as it is.
     BOOL (*setTimes)(HANDLE, const FILETIME*, const FILETIME*, const FILETIME*);
+    // Opens a second handle on the open file for its oplock alone and asks for a read-handle
+    // oplock on it; request->overlapped.hEvent is signalled once the oplock breaks, or once the
+    // returned handle is closed. nullptr where none is granted.
+    HANDLE (*oplock)(HANDLE file, OplockRequest* request);
 };
 
 // The table in use: the real calls unless a test has put its own in place.

@@ -17,6 +17,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +103,7 @@ Fault FactsOf(HANDLE h, FileFacts& facts) {
     facts.modified = FromFileTime(basic.LastWriteTime.QuadPart);
     facts.changed = FromFileTime(basic.ChangeTime.QuadPart);
     facts.accessed = FromFileTime(basic.LastAccessTime.QuadPart);
+    facts.created = FromFileTime(basic.CreationTime.QuadPart);
     // A reparse point (symbolic link, junction, cloud placeholder) is neither: never entered.
     facts.directory = !reparse && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
     facts.regular = !reparse && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
@@ -123,11 +127,42 @@ HANDLE OpenEntry(HANDLE dir, const std::string& name, DWORD access, DWORD share,
                         options | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT);
 }
 
+// Sets the attributes of the file behind h, its times as they are; attributes need an access
+// that sharing never refuses, so a handle of that access alone is opened beside h.
+bool SetAttributes(HANDLE h, DWORD attributes) {
+    HANDLE writer = ::ReOpenFile(h, FILE_WRITE_ATTRIBUTES, kShareAll, 0);
+    if (writer == INVALID_HANDLE_VALUE) return false;
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    const bool ok = Sys().setInfo(writer, FileBasicInfo, &basic, sizeof basic);
+    Sys().close(writer);
+    return ok;
+}
+
 // Deletes the file behind h when it is closed; nobody can give it that name again meanwhile.
+// A read-only file is deleted too: the attribute guards against an accidental deletion, and
+// this one is the deletion the user asked for once its copy is written.
 Fault DeleteByHandle(HANDLE h) {
+    const auto& sys = Sys();
     FILE_DISPOSITION_INFO disposition{TRUE};
-    return Sys().setInfo(h, FileDispositionInfo, &disposition, sizeof disposition) ? Fault::None
-                                                                                   : LastFault();
+    if (sys.setInfo(h, FileDispositionInfo, &disposition, sizeof disposition)) return Fault::None;
+    const DWORD refused = ::GetLastError();
+    FILE_BASIC_INFO basic{};
+    if (refused != ERROR_ACCESS_DENIED || !sys.infoEx(h, FileBasicInfo, &basic, sizeof basic) ||
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return FromError(refused);
+    }
+    // Since Windows 10 1809 one call ignores the attribute; before that it is taken off first
+    // and put back should the deletion still fail.
+    DWORD ex = windows::kDeleteIgnoringReadOnly;
+    if (sys.setInfo(h, windows::kDispositionInfoEx, &ex, sizeof ex)) return Fault::None;
+    if (!SetAttributes(h, basic.FileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        return FromError(refused);
+    }
+    if (sys.setInfo(h, FileDispositionInfo, &disposition, sizeof disposition)) return Fault::None;
+    const Fault f = LastFault();
+    (void)SetAttributes(h, basic.FileAttributes);
+    return f;
 }
 
 // Opens name for deletion and deletes it only while it is still the file described by inode.
@@ -146,6 +181,57 @@ Fault RemoveIfSame(HANDLE dir, const std::string& name, std::uint64_t inode,
     if (f == Fault::None) f = DeleteByHandle(h);
     Sys().close(h);
     return f;
+}
+
+// The oplock of each leased source, by the source's handle. An oplock breaks when another
+// program opens the file in a way our share mode refuses: that open waits until the oplock
+// handle is closed, so the source gives the file up at its next read or at its deletion, and
+// the writer gets in. Where none is granted, the share mode alone keeps writers out.
+struct OplockWatch {
+    windows::OplockRequest request;
+    HANDLE handle = nullptr;
+};
+std::mutex gWatchLock;
+std::map<HANDLE, std::unique_ptr<OplockWatch>> gWatches;
+
+void Watch(HANDLE file) {
+    auto watch = std::make_unique<OplockWatch>();
+    watch->request.overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (watch->request.overlapped.hEvent == nullptr) return;
+    watch->handle = Sys().oplock(file, &watch->request);
+    if (watch->handle == nullptr) {
+        ::CloseHandle(watch->request.overlapped.hEvent);
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(gWatchLock);
+    gWatches[file] = std::move(watch);
+}
+
+bool Broken(HANDLE file) {
+    const std::lock_guard<std::mutex> lock(gWatchLock);
+    const auto it = gWatches.find(file);
+    return it != gWatches.end() &&
+           ::WaitForSingleObject(it->second->request.overlapped.hEvent, 0) == WAIT_OBJECT_0;
+}
+
+// Gives the oplock up; the source's own handle, should it still be open, keeps writers out.
+void Unwatch(HANDLE file) {
+    std::unique_ptr<OplockWatch> watch;
+    {
+        const std::lock_guard<std::mutex> lock(gWatchLock);
+        const auto it = gWatches.find(file);
+        if (it == gWatches.end()) return;
+        watch = std::move(it->second);
+        gWatches.erase(it);
+    }
+    Sys().close(watch->handle);
+    // The request completes once its handle is closed; until then the system may still write
+    // into it.
+    if (::WaitForSingleObject(watch->request.overlapped.hEvent, 10000) != WAIT_OBJECT_0) {
+        (void)watch.release();
+        return;
+    }
+    ::CloseHandle(watch->request.overlapped.hEvent);
 }
 
 DWORD CurrentProcess() { return ::GetCurrentProcessId(); }
@@ -188,7 +274,7 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
         return LastFault();
     }
     std::string path = parent.Path();
-    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '/';
+    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '\\';
     return Opened(path + name);
 }
 
@@ -279,7 +365,10 @@ Source& Source::operator=(Source&& other) noexcept {
 }
 
 void Source::Close() {
+    const HANDLE file = handle_;
+    // The file first: a writer waiting for the oplock then finds it free.
     CloseHandle(handle_);
+    if (leased_) Unwatch(file);
     leased_ = false;
 }
 
@@ -312,19 +401,23 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
     facts = now;
     position_ = 0;
     size_ = now.size > 0 ? now.size : -1;
-    leased_ = lease;
+    if (lease) return TakeLease();
     return Fault::None;
 }
 
 // Only a file opened to be described (facts with inode 0) is leased later, and that open
 // already refused writers: it was granted, so no writer has the file.
 Fault Source::TakeLease() {
-    if (handle_ != kNoHandle) leased_ = true;
+    if (handle_ == kNoHandle || leased_) return Fault::None;
+    leased_ = true;
+    Watch(handle_);
     return Fault::None;
 }
 
 Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
     got = 0;
+    // Another program wants the file: it is given up rather than held against it.
+    if (leased_ && Broken(handle_)) return Fault::InUse;
     auto* out = static_cast<char*>(buf);
     while (got < size && (size_ < 0 || position_ < size_)) {
         std::size_t want = std::min<std::size_t>(size - got, 1U << 30);
@@ -356,8 +449,9 @@ Fault Source::Sync() {
     return f;
 }
 
-// Nobody can open it for writing while it is open here: the share mode is the lease.
-bool Source::LeaseHeld() const { return leased_ && handle_ != kNoHandle; }
+// Nobody can open it for writing while it is open here: the share mode is the lease, and an
+// oplock tells whether anyone tried.
+bool Source::LeaseHeld() const { return leased_ && handle_ != kNoHandle && !Broken(handle_); }
 
 // --- Copy ---
 
@@ -407,11 +501,18 @@ void Copy::StartWriteback() {}
 Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool durable) {
     (void)durable;  // always: there is no cheaper sync of many files to wait for instead
     const auto& sys = Sys();
-    const FILETIME accessed = ToFileTime(like.accessed), modified = ToFileTime(like.modified);
-    if (!sys.setTimes(handle_, nullptr, &accessed, &modified)) return LastFault();
-    // Zero times leave them as they are; the attributes take the original's (never zero).
+    const FILETIME created = ToFileTime(like.created), accessed = ToFileTime(like.accessed),
+                   modified = ToFileTime(like.modified);
+    const bool knowsCreated = like.created != WallClock::time_point{};
+    if (!sys.setTimes(handle_, knowsCreated ? &created : nullptr, &accessed, &modified)) {
+        return LastFault();
+    }
+    // Zero times leave them as they are; the attributes take the original's (never zero), all
+    // but read-only: until the original is gone the copy is ours to take away again, and a
+    // read-only scratch file would outlive every cleanup. CompletePending adds it.
     FILE_BASIC_INFO basic{};
-    basic.FileAttributes = like.mode != 0 ? like.mode : FILE_ATTRIBUTE_NORMAL;
+    const DWORD attributes = like.mode & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
     if (!sys.setInfo(handle_, FileBasicInfo, &basic, sizeof basic)) return LastFault();
     if (!sys.flush(handle_)) return LastFault();
     // Kept open without sharing until its original is deleted: nobody can change, rename or
@@ -460,6 +561,10 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
         now.modified != facts.modified || now.changed != facts.changed) {
         return Fault::Changed;
     }
+    // A program that asked for the file meanwhile is waiting for it: it gets it, whole.
+    if (!leased.LeaseHeld()) return Fault::InUse;
+    // Our own deletion would break the oplock and wait for that break to be answered.
+    Unwatch(leased.Handle());
     return DeleteByHandle(leased.Handle());
 }
 
@@ -467,6 +572,7 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
 // own handle, which no other program can have opened since (it was opened without sharing).
 class HandleCloser {
   public:
+    static NativeHandle Of(const Copy& copy) { return copy.handle_; }
     static bool RemovePublished(Copy& copy) {
         if (copy.handle_ == kNoHandle || !copy.tempName_.empty()) return false;
         const Fault f = DeleteByHandle(copy.handle_);
@@ -474,10 +580,7 @@ class HandleCloser {
         return f == Fault::None;
     }
     // A deletion takes effect when the last handle closes.
-    static void Close(Source& source) {
-        CloseHandle(source.handle_);
-        source.leased_ = false;
-    }
+    static void Close(Source& source) { source.Close(); }
     static void Close(Copy& copy) {
         // A copy still unnamed is for Discard, which removes its scratch file too.
         if (copy.tempName_.empty()) CloseHandle(copy.handle_);
@@ -485,6 +588,24 @@ class HandleCloser {
 };
 
 namespace {
+
+// The copy of a read-only original takes the attribute once the original is gone. Should that
+// fail, the copy is complete and merely writable: nothing to undo.
+void MarkReadOnly(PendingOriginal& p) {
+    HANDLE own = p.copyFile ? HandleCloser::Of(*p.copyFile) : kNoHandle;
+    HANDLE h = own != kNoHandle
+                   ? own
+                   : OpenEntry(p.folder->Handle(), p.copy, FILE_READ_ATTRIBUTES, kShareAll);
+    if (h == nullptr) return;
+    FileFacts now;
+    if (own != kNoHandle || (FactsOf(h, now) == Fault::None && now.inode == p.copyInode)) {
+        FILE_BASIC_INFO basic{};
+        if (Sys().infoEx(h, FileBasicInfo, &basic, sizeof basic)) {
+            (void)SetAttributes(h, basic.FileAttributes | FILE_ATTRIBUTE_READONLY);
+        }
+    }
+    if (own == kNoHandle) Sys().close(h);
+}
 
 // The deletions of one crew member: its share of the group, each original deleted only while
 // unchanged and the copy of any that stays taken away again, then their files closed.
@@ -497,7 +618,9 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
         HandleCloser::Close(p.leased);
         // The original stays; its copy is then redundant. A copy that this run did not write
         // is not ours to take away.
-        if (result[i] != Fault::None && !p.earlierCopy) {
+        if (result[i] == Fault::None && (p.originalFacts.mode & FILE_ATTRIBUTE_READONLY) != 0) {
+            MarkReadOnly(p);
+        } else if (result[i] != Fault::None && !p.earlierCopy) {
             const std::uint64_t copyInode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
             if (!p.copyFile || !HandleCloser::RemovePublished(*p.copyFile)) {
                 (void)p.folder->Remove(p.copy, copyInode);

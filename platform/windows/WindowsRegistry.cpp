@@ -137,9 +137,9 @@ void EachLine(std::string_view script, Visit visit) {
 }
 
 // Whether every key that the script creates under HKEY_CLASSES_ROOT is there.
-bool ClassesKeysPresent(std::string_view script) {
+bool ClassesKeysPresent(std::string_view script, UINT codePage) {
     bool present = true;
-    EachLine(script, [&present](std::string_view line, std::size_t skip) {
+    EachLine(script, [&present, codePage](std::string_view line, std::size_t skip) {
         if (skip != 1 || !present) return;
         std::string_view key = line.substr(1 + kClasses.size());
         while (!key.empty() && (key.back() == '\n' || key.back() == '\r')) key.remove_suffix(1);
@@ -147,8 +147,8 @@ bool ClassesKeysPresent(std::string_view script) {
         key.remove_suffix(1);
         const int n = static_cast<int>(key.size());
         std::wstring wide(key.size(), L'\0');
-        wide.resize(
-            static_cast<std::size_t>(MultiByteToWideChar(1252, 0, key.data(), n, wide.data(), n)));
+        wide.resize(static_cast<std::size_t>(
+            MultiByteToWideChar(codePage, 0, key.data(), n, wide.data(), n)));
         HKEY opened;
         present =
             RegOpenKeyExW(HKEY_CLASSES_ROOT, wide.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
@@ -215,12 +215,25 @@ void WindowsRegistry::Import(const std::string& scriptPath) {
     if (GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     RunRegedit(script);
     std::ifstream in(std::filesystem::path(script), std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (ClassesKeysPresent(text)) return;
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // A Unicode script (UTF-16LE after its mark) is read as UTF-8 here and written back as it
+    // came; any other is in Windows-1252.
+    const bool unicode = text.starts_with("\xFF\xFE");
+    if (unicode) {
+        std::wstring wide((text.size() - 2) / 2, L'\0');
+        std::memcpy(wide.data(), text.data() + 2, wide.size() * sizeof(wchar_t));
+        text = Utf8(wide);
+    }
+    if (ClassesKeysPresent(text, unicode ? CP_UTF8 : 1252)) return;
     // Refused, as HKEY_CLASSES_ROOT is to a standard user: the same tree in the user's classes.
     const std::wstring userScript = script + L".gebruiker.reg";
     std::ofstream out(std::filesystem::path(userScript), std::ios::binary | std::ios::trunc);
-    const std::string moved = ForUserClasses(text);
+    std::string moved = ForUserClasses(text);
+    if (unicode) {
+        const std::wstring wide = Wide(moved);
+        moved.assign("\xFF\xFE");
+        moved.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    }
     out.write(moved.data(), static_cast<std::streamsize>(moved.size()));
     out.close();
     if (out) RunRegedit(userScript);

@@ -141,7 +141,15 @@ std::string ArgumentsOf(const std::wstring& commandLine) {
         while (at < commandLine.size() && commandLine[at] != L' ' && commandLine[at] != L'\t') ++at;
     }
     while (at < commandLine.size() && (commandLine[at] == L' ' || commandLine[at] == L'\t')) ++at;
-    return Utf8(commandLine.substr(at));
+    std::wstring rest = commandLine.substr(at);
+    // cmd, Explorer's drag and drop and shortcuts quote a path with spaces: one pair of quotes
+    // around the whole (blanks after it aside) is not part of the path.
+    const std::size_t last = rest.find_last_not_of(L" \t");
+    if (rest.size() >= 2 && rest[0] == L'"' && last != std::wstring::npos && last > 0 &&
+        rest[last] == L'"') {
+        rest = rest.substr(1, last - 1);
+    }
+    return Utf8(rest);
 }
 
 ProcessFacts ReadProcessFacts() {

@@ -15,6 +15,8 @@ using test::TestWindow;
 const char* const kRemoveQuestion =
     "U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te verwijderen !";
 
+const char* const kKolKey = "HKEY_CLASSES_ROOT\\.kol\\";
+
 constexpr int F1 = 112, R = 82, U = 85, D = 68;
 constexpr int Shift = 1, Ctrl = 2, Alt = 4;
 
@@ -51,6 +53,7 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         TestWindow w;
         w->RegContextMenu = c.ctx;
         w->KolRegisterd = c.registered;
+        if (c.registered) w.registry.values[kKolKey] = w->ProgId();
         w->RunBusy = c.busy;
         w.dialogs.answers = {MsgAnswer::Cancel};
         // The main window knows the registration dialog only while it is shown.
@@ -81,14 +84,33 @@ TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {
     EXPECT_TRUE(w->unloaded);
 }
 
+// A registration made or removed by another Kolvik after this window opened counts.
+TEST(KeyCommandsCtrlU, ReadsTheRegistrationWhenPressed) {
+    for (const bool atLoad : {false, true}) {
+        SCOPED_TRACE(atLoad ? "removed elsewhere" : "registered elsewhere");
+        TestWindow w;
+        if (atLoad) w.registry.values[kKolKey] = "kolvik10.0.2";
+        w->Form_Load();
+        ASSERT_EQ(w->KolRegisterd, atLoad);
+        if (atLoad)
+            w.registry.values.erase(kKolKey);
+        else
+            w.registry.values[kKolKey] = "kolvik10.0.2";
+        w.dialogs.answers = {MsgAnswer::Cancel};
+        EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
+        EXPECT_EQ(w.dialogs.shown.size(), atLoad ? 0u : 1u);
+        EXPECT_FALSE(w->unloaded);
+    }
+}
+
 TEST(KeyCommandsCtrlU, ConfirmedDuringARunStopsItWithNothingLost) {
     test::TempDir tree;
     const std::string big(3 << 20, 'x');  // three blocks, so the run yields inside it
     test::WriteFile(tree / "a.txt", big);
     test::WriteFile(tree / "b.txt", "bravo");
     TestWindow w("/nonexistent/kolvik", tree.path());
+    w.registry.values[kKolKey] = "kolvik10.0.2";
     w->Form_Load();
-    w->KolRegisterd = true;
     w.dialogs.answers = {MsgAnswer::OK};
     w.screen.onYield = [&] {
         if (!w->unloaded) w->OnKeyDown(U, Ctrl);

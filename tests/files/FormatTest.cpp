@@ -7,6 +7,7 @@
 #include "Helpers.h"
 #include "Reference.h"
 #include "engine/FileFormat.h"
+#include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "engine/Transform.h"
 
@@ -33,7 +34,9 @@ TEST(PlainName, EveryEncryptedNameComesBack) {
     for (const char* name :
          {"report.txt", "data.a_b", "a.b.c", ".hidden", "trail.", "nodot", "x_.y", "a_",
           "sp ace.t xt", "\xC3\xA9t\xC3\xA9.txt", "under_score.tar.gz", "_", "a__b._c_"}) {
-        EXPECT_EQ(PlainName(EncryptedName(name), GetExtension(name)), name);
+        // Windows strips a name's trailing dot: such a file cannot be there to begin with.
+        const bool reserved = kWindowsNames && std::string_view(name).ends_with('.');
+        EXPECT_EQ(PlainName(EncryptedName(name), GetExtension(name)), reserved ? "" : name);
     }
 }
 

@@ -56,16 +56,17 @@ TEST(Damaged, TooShortForItsHeaderIsDamagedButAHeaderAloneIsEmpty) {
 }
 
 // Kolvik's programs are passed over: in the program's folder without a trace, elsewhere
-// reported as left, since nothing protects them there. Its log is passed over with a SKIP line
-// anywhere. A plain name that merely ends in kol is passed over and named; "KOL" is not "kol";
-// a file dated at or after the mode press is left and reported, one just before is not.
+// reported as left, since nothing protects them there; letter case is ignored, as Windows
+// ignores it. Its log is passed over with a SKIP line anywhere. A plain name that merely ends
+// in kol is passed over and named; "KOL" is "kol", as Windows and its association see it; a
+// file dated at or after the mode press is left and reported, one just before is not.
 TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
     for (const bool home : {true, false}) {
         SCOPED_TRACE(home ? "program folder" : "elsewhere");
         TempDir elsewhere;
         Window w;
         const std::string target = home ? w.programFolder.path() : elsewhere.path();
-        for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "kolvik-cli", "mykol",
+        for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "Kolvik-CLI", "mykol",
                               "x_txt.KOL", "at.txt", "before.txt"}) {
             // The log gets lines of its own appended after this one.
             WriteFile(target + "/" + n, n == std::string("Kolvik.log") ? "12345\r\n" : "12345");
@@ -74,30 +75,29 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
         SetMtime(target + "/at.txt", w->ModeTime);
         SetMtime(target + "/before.txt", w->ModeTime - std::chrono::nanoseconds(1));
         auto expected = Snapshot(target);
-        expected.erase("x_txt.KOL");
         expected.erase("before.txt");
-        expected["x_txt_KOL.kol"] = "file:" + RefEncrypted("geheim", "KOL", "12345");
         expected["before_txt.kol"] = "file:" + RefEncrypted("geheim", "txt", "12345");
         w.Encrypt(target);
         auto after = Snapshot(target);
         if (home) after.erase("Kolvik.log"), expected.erase("Kolvik.log");  // the run's own log
         EXPECT_EQ(after, expected);
-        // Listed in byte order: capitals first.
+        // Listed in byte order: capitals first, "-" before ".".
         const Left left = home ? Left{{target + "/at.txt", LeftReason::ModifiedAfterModePress},
                                       {target + "/mykol", LeftReason::KolNamePassedOver}}
-                               : Left{{target + "/Kolvik.exe", LeftReason::KolvikOwnFile},
+                               : Left{{target + "/Kolvik-CLI", LeftReason::KolvikOwnFile},
+                                      {target + "/Kolvik.exe", LeftReason::KolvikOwnFile},
                                       {target + "/at.txt", LeftReason::ModifiedAfterModePress},
                                       {target + "/kolvik", LeftReason::KolvikOwnFile},
-                                      {target + "/kolvik-cli", LeftReason::KolvikOwnFile},
                                       {target + "/mykol", LeftReason::KolNamePassedOver}};
         EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->FilesDone, 2);
-        EXPECT_EQ(w->FilesSkipped, home ? 3 : 6);  // home: Kolvik.log, mykol and at.txt
+        EXPECT_EQ(w->FilesDone, 1);
+        // home: Kolvik.log, mykol, at.txt and x_txt.KOL, the other kind
+        EXPECT_EQ(w->FilesSkipped, home ? 4 : 7);
         EXPECT_EQ(w->BytesDone, 15);  // mykol, x_txt.KOL and before.txt; not Kolvik.log
         const std::vector<std::string> skips =
-            home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol"}
-                 : std::vector<std::string>{"Kolvik.exe", "Kolvik.log", "at.txt",
-                                            "kolvik",     "kolvik-cli", "mykol"};
+            home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol", "x_txt.KOL"}
+                 : std::vector<std::string>{"Kolvik-CLI", "Kolvik.exe", "Kolvik.log", "at.txt",
+                                            "kolvik",     "mykol",      "x_txt.KOL"};
         EXPECT_EQ(w.Skips(), skips);
     }
 }
@@ -109,6 +109,7 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedNotDamaged) {
     WriteFile(target / "data_kol", "kort");
     WriteFile(target / "notes_kol", "een gewone tekst van ruim twintig tekens");
     WriteFile(target / "real_kol", RefEncrypted("geheim", "txt", "echt"));
+    WriteFile(target / "y_txt.KOL", RefEncrypted("geheim", "txt", "abc"));
     Window w;
     w.Decrypt(target.path());
     EXPECT_TRUE(w.dialogs.shown.empty());
@@ -116,6 +117,9 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedNotDamaged) {
                             {target / "notes_kol", LeftReason::KolNamePassedOver}}));
     EXPECT_EQ(w->Report.wrongKeys, 0);
     EXPECT_EQ(Snapshot(target.path()).at("real.txt"), "file:echt");
+    // The capitals' file comes back under its own name.
+    EXPECT_EQ(Snapshot(target.path()).at("y.txt"), "file:abc");
+    EXPECT_EQ(Snapshot(target.path()).count("y_txt.KOL"), 0u);
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 
 // A folder whose path holds a skip word is left whole, with one report and one log line; a
 // file named on its own there is left by its own path test. Below the target the test is on
-// the whole path, so "recycler2" and "Old_RESTORE_copy" count.
+// the whole path, so "recycler2" and "Old_RESTORE_copy" count. Every file such a folder holds
+// counts as skipped.
 TEST(Walk, SkipWordFoldersAreLeftWholeWithOneLine) {
     TempDir root;
     const std::string target = root / "doel";
@@ -25,7 +26,8 @@ TEST(Walk, SkipWordFoldersAreLeftWholeWithOneLine) {
                    {"Old_RESTORE_copy/y.txt", 16},
                    {"System Volume Information/z.txt", 32},
                    {"normal/a.txt", 64},
-                   {"normal/deeper/b.txt", 128}});
+                   {"normal/deeper/b.txt", 128},
+                   {"$Recycle.Bin/S-1-5-21/r.txt", 256}});
     auto expected = Snapshot(target);
     for (const std::string f : {"top", "normal/a", "normal/deeper/b"}) {
         expected.erase(f + ".txt");
@@ -35,20 +37,22 @@ TEST(Walk, SkipWordFoldersAreLeftWholeWithOneLine) {
     Window w;
     w.Encrypt(target);
     EXPECT_EQ(Snapshot(target), expected);
-    const Left left = {{target + "/Old_RESTORE_copy", LeftReason::SkipWordFolder},
-                       {target + "/RECYCLER", LeftReason::SkipWordFolder},
-                       {target + "/System Volume Information", LeftReason::SkipWordFolder},
-                       {target + "/recycler2", LeftReason::SkipWordFolder}};
+    const Left left = {{root / "doel/$Recycle.Bin", LeftReason::SkipWordFolder},
+                       {root / "doel/Old_RESTORE_copy", LeftReason::SkipWordFolder},
+                       {root / "doel/RECYCLER", LeftReason::SkipWordFolder},
+                       {root / "doel/System Volume Information", LeftReason::SkipWordFolder},
+                       {root / "doel/recycler2", LeftReason::SkipWordFolder}};
     EXPECT_EQ(w.left, left);
-    EXPECT_EQ(w->FilesSkipped, 0);
-    EXPECT_EQ(w.Skips().size(), 4u);
-    EXPECT_EQ(w->TotalBytes, 255);  // the folder's size covers everything below it
+    EXPECT_EQ(w->FilesSkipped, 6);  // 1 + 2 + 1 + 1 + 1 files in the five folders
+    EXPECT_EQ(w.Skips().size(), 5u);
+    EXPECT_EQ(w->TotalBytes, 511);  // the folder's size covers everything below it
 
     Window t;  // a skip word in the target's own path
     fs::rename(target + "/recycler2", root / "x_RESTORE");
     t.Encrypt(root / "x_RESTORE");
     EXPECT_EQ(t.left, (Left{{root / "x_RESTORE", LeftReason::SkipWordFolder}}));
     EXPECT_TRUE(fs::exists(root / "x_RESTORE/x.txt"));
+    EXPECT_EQ(t->FilesSkipped, 1);
 }
 
 // The scan that stands in for an unreadable size leaves out folders named by a skip word as a

@@ -144,7 +144,7 @@ struct KeySpy : QObject {
 
 TEST(MainWindowKeys, ReachTheWindowWhicheverControlHasTheFocusAndStopThere) {
     test::TestWindow w;
-    w->KolRegisterd = true;
+    w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = w->ProgId();  // Ctrl+U asks the store
     w.dialogs.answers = {MsgAnswer::Cancel};
     Shown s(*w.form);
     QWidget* box = s.W(w->txtPassword_1);

@@ -82,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Startup,
     testing::Values(StartCase{"NoArgument", "", Target::None, true, true},
                     StartCase{"EncryptedFile", "rapport.kol", Target::File, false, true},
-                    // The .kol test is case-sensitive: .KOL is a plain file with an extension.
-                    StartCase{"UpperCaseKol", "RAPPORT.KOL", Target::File, true, false},
+                    // .KOL is .kol, as Windows and its association take it.
+                    StartCase{"UpperCaseKol", "RAPPORT.KOL", Target::File, false, true},
                     StartCase{"PlainFile", "brief.txt", Target::File, true, false},
                     StartCase{"Folder", "map", Target::Folder, true, true},
                     StartCase{"NoDot", "LEESMIJ", Target::None, false, false, kNoExtension},

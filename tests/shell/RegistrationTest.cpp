@@ -95,6 +95,26 @@ TEST(ScriptBytes, MatchTheHandWrittenTexts) {
     for (const auto& c : cases) EXPECT_EQ(c.actual, CrLf(c.expected)) << c.what;
 }
 
+// A folder name Windows-1252 holds keeps the ANSI bytes; one it cannot hold makes the script a
+// Unicode one, every character (a surrogate pair beyond the first plane) as UTF-16LE.
+TEST(ScriptBytes, UnicodeOnlyWhereAnsiCannotHoldTheFolder) {
+    const ScriptTarget ansi{Flavor::Windows, "C:\\J\xC3\xBCrgen", ""};  // ü: 0xFC
+    EXPECT_EQ(ContextMenuReg(ansi).substr(0, 2), "Wi");
+    EXPECT_NE(ContextMenuReg(ansi).find("\"C:\\\\J\xFCrgen\\\\Kolvik.exe"), std::string::npos);
+
+    // Ł is U+0141; the smiling face U+1F600 is D83D DE00.
+    const ScriptTarget wide{Flavor::Windows, "C:\\\xC5\x81\xF0\x9F\x98\x80", ""};
+    const std::string script = ContextMenuReg(wide);
+    const std::string start("\xFF\xFEW\0i\0n\0", 8);
+    EXPECT_EQ(script.substr(0, 8), start);
+    const std::string folder("C\0:\0\\\0\\\0\x41\x01\x3D\xD8\x00\xDE\\\0\\\0K\0", 20);
+    EXPECT_NE(script.find(folder), std::string::npos);
+    // The same number of UTF-16 units as ANSI characters, the folder's three aside, after the mark.
+    const std::string asAnsi = ContextMenuReg({Flavor::Windows, "C:\\abc", ""});
+    EXPECT_EQ(script.size(), 2 + 2 * asAnsi.size());
+    EXPECT_EQ(script.substr(script.size() - 4), std::string("\r\0\n\0", 4));
+}
+
 // The four scripts imported, then a fresh window checks: each case a different store.
 TEST(REG_Check, ReadsTheStoreBackAfterImport) {
     // A read that fails leaves its field as it was; the expected fields follow from that.

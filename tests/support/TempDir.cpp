@@ -8,7 +8,18 @@
 #include <random>
 #include <stdexcept>
 
+#include "engine/NameRules.h"
+
 namespace kolvik::test {
+namespace {
+
+std::string Joined(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = kolvik::kSeparator;
+    return path;
+}
+
+}  // namespace
 
 TempDir::TempDir() {
     // As mkdtemp does, which Windows lacks: a random name, claimed by creating it.
@@ -20,12 +31,14 @@ TempDir::TempDir() {
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, ec);
-            path_ = candidate.generic_string();
+            path_ = Joined(candidate.generic_string());
             return;
         }
     }
     throw std::runtime_error("no temporary folder");
 }
+
+std::string TempDir::operator/(const std::string& name) const { return path_ + Joined("/" + name); }
 
 TempDir::~TempDir() {
     std::error_code ec;

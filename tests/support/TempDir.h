@@ -13,7 +13,8 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Joined as the program joins paths: with "\" on Windows, "/" in name included.
+    std::string operator/(const std::string& name) const;
 
   private:
     std::string path_;

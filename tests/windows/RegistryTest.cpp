@@ -93,13 +93,15 @@ TEST_F(Registry, ReadWriteDeleteAsTheScriptHostDoes) {
 // A window on the real registry, with a program folder and a system folder of its own.
 struct Installation {
     TempDir dir;
-    std::string program = Backslashes(dir.path()) + "\\programma map";
-    std::string windows = Backslashes(dir.path()) + "\\WINDOWS";
+    std::string program, windows;
     WindowsRegistry registry;
     std::unique_ptr<TestWindow> window;
-    Installation() {
-        std::filesystem::create_directories(program);
-        std::filesystem::create_directories(windows + "\\SYSTEM32");
+    // suffix ends the folders' names: letters Windows-1252 lacks make the scripts Unicode ones.
+    explicit Installation(const std::string& suffix = "")
+        : program(Backslashes(dir.path()) + "\\programma map" + suffix),
+          windows(Backslashes(dir.path()) + "\\WINDOWS" + suffix) {
+        std::filesystem::create_directories(PathOf(program));
+        std::filesystem::create_directories(PathOf(windows + "\\SYSTEM32"));
         WriteFile(program + "\\Kolvik.exe", "MZ");
         window = std::make_unique<TestWindow>(
             program, "", &registry,
@@ -158,41 +160,51 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
 // Wine lets every user write HKEY_CLASSES_ROOT. A volatile key refuses lasting subkeys, which
 // stands in for a standard user's refusal: the tree must then go to the user's classes.
 TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
-    HKEY blocker;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik10.0.2", 0, nullptr, REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(blocker);
-    Installation w;
-    w->RegKolExtension = "ja";
-    w->RegContextMenu = "ja";
-    w->REG_Create();
-    // Only kolvik.reg was refused; the other scripts' keys stay where they could go.
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik10.0.2\\shell\\Open\\command"));
-    for (const auto& key : kKeys) {
-        const bool progId = key.starts_with(L"kolvik10.0.2");
-        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key), progId)
-            << key.c_str();
-        if (!progId) {
-            EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+    // "" keeps the scripts in Windows-1252; "Łódź" (Ł is not in it) makes them Unicode ones.
+    for (const std::string suffix : {"",
+                                     " \xC5\x81\xC3\xB3"
+                                     "d\xC5\xBA"}) {
+        SCOPED_TRACE(suffix);
+        RemoveTrees();
+        HKEY blocker;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik10.0.2", 0, nullptr,
+                                  REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(blocker);
+        Installation w(suffix);
+        w->RegKolExtension = "ja";
+        w->RegContextMenu = "ja";
+        w->REG_Create();
+        // The open command names the program's copy in the system folder, letter for letter.
+        EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\shell\\Open\\command\\"),
+                  "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" %1");
+        // Only kolvik.reg was refused; the other scripts' keys stay where they could go.
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik10.0.2\\shell\\Open\\command"));
+        for (const auto& key : kKeys) {
+            const bool progId = key.starts_with(L"kolvik10.0.2");
+            EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key), progId)
+                << key.c_str();
+            if (!progId) {
+                EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+            }
         }
-    }
-    EXPECT_FALSE(std::filesystem::exists(w.program + "\\kolvik.reg.gebruiker.reg"));
+        EXPECT_FALSE(std::filesystem::exists(PathOf(w.program + "\\kolvik.reg.gebruiker.reg")));
 
-    w->REG_Check();
-    EXPECT_TRUE(w->KolRegisterd);
-    EXPECT_EQ(w->RegContextMenu, "ja");
-    w->txtPassword_1.text = "Geheim123";
-    ASSERT_TRUE(w->PinGate());
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik10.0.2\\Checksum"));
-    Installation later;
-    later->REG_Check();
-    EXPECT_EQ(later->RegChecksum, w->RegChecksum);
+        w->REG_Check();
+        EXPECT_TRUE(w->KolRegisterd);
+        EXPECT_EQ(w->RegContextMenu, "ja");
+        w->txtPassword_1.text = "Geheim123";
+        ASSERT_TRUE(w->PinGate());
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik10.0.2\\Checksum"));
+        Installation later;
+        later->REG_Check();
+        EXPECT_EQ(later->RegChecksum, w->RegChecksum);
 
-    w->REG_Delete();
-    for (const auto& key : kKeys) {
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key)) << key.c_str();
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+        w->REG_Delete();
+        for (const auto& key : kKeys) {
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key)) << key.c_str();
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
+        }
     }
 }
 

@@ -16,7 +16,11 @@ namespace {
 TEST(WindowsServices, CommandLineAfterTheProgramsName) {
     const std::pair<const wchar_t*, const char*> cases[] = {
         {L"kolvik.exe C:\\a.txt", "C:\\a.txt"},
-        {L"\"C:\\Program Files\\Kolvik\\Kolvik.exe\" \"C:\\my d\\a.txt\"", "\"C:\\my d\\a.txt\""},
+        {L"\"C:\\Program Files\\Kolvik\\Kolvik.exe\" \"C:\\my d\\a.txt\"", "C:\\my d\\a.txt"},
+        {L"Kolvik.exe \"C:\\Test\\Mijn documenten\"  ", "C:\\Test\\Mijn documenten"},
+        {L"Kolvik.exe \"\"C:\\twee\"\"", "\"C:\\twee\""},  // one pair only
+        {L"Kolvik.exe \"C:\\open", "\"C:\\open"},          // no closing quote: as it is
+        {L"Kolvik.exe \"", "\""},
         {L"\"C:\\Program Files\\Kolvik.exe\"C:\\a b.txt", "C:\\a b.txt"},
         {L"Kolvik.exe \t  C:\\caf\u00e9 \u00e9.txt  ", "C:\\caf\xc3\xa9 \xc3\xa9.txt  "},
         {L"Kolvik.exe", ""},

@@ -51,6 +51,26 @@ one_encrypted_file() { plain_tree && quiet exe encrypt "$W\\a.txt" --password-fi
 registered() { plain_tree && quiet exe register; }
 big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 100M /dev/zero > "$T/groot.bin"; }
 pin_stored() { registered && quiet exe encrypt "$W\\a.txt" --password-file pw; }
+# ".KOL" as a Windows user may have renamed it; the ending counts in any case.
+caps_tree() { linux_encrypted && mv "$T/a_txt.kol" "$T/a_TXT.KOL"; }
+# Made on Linux, where these names are ordinary; on Windows they name devices.
+reserved_tree() {
+    plain_tree && printf 'x' > "$T/aux.txt" && printf 'y' > "$T/map met spatie/NUL.txt" &&
+        quiet "$linux" encrypt "$T" --password-file pw
+}
+reserved_left() {
+    [ -f "$T/aux_txt.kol" ] && [ -f "$T/map met spatie/NUL_txt.kol" ] && [ -f "$T/a.txt" ] &&
+        [ "$(find "$T" -name '*.kol' | wc -l)" -eq 2 ]
+}
+# Kolvik's own files in the target, named in any case, stay as they are.
+own_files_tree() {
+    plain_tree && cp "$work/bin/kolvik-cli.exe" "$T/KOLVIK-CLI.EXE" && printf 'u' > "$T/Uninstall.exe" &&
+        printf 'i' > "$T/kolvik.ico" && hashes > plain
+}
+own_files_kept() {
+    [ "$(find "$T" -maxdepth 1 -type f ! -name '*.kol' | sort | xargs -n1 basename | tr '\n' ' ')" = \
+        "KOLVIK-CLI.EXE Uninstall.exe kolvik.ico " ] && [ -f "$T/a_txt.kol" ]
+}
 
 all_encrypted() {
     [ -f "$T/map met spatie/café é_txt.kol" ] && [ -f "$T/map met spatie/sub/foto_jpg.kol" ] &&
@@ -94,9 +114,14 @@ row "Linux encrypts, exe decrypts" linux_encrypted 0 -               decrypted  
 row "round trip on the exe"        exe_encrypted   0 -               decrypted       exe decrypt "$W" $p pw
 row "password file with BOM, CR LF" plain_tree     0 -               then_linux_decrypts exe encrypt "$W" $p pw_bom
 row "Linux tree, password on stdin" linux_encrypted 0 -              decrypted       exe_stdin decrypt "$W" $p -
-# The engine joins a folder and a name with "/" on Windows too, so either separator for now.
-row "wrong key, single file"       one_encrypted_file 4 "^$Wre[\\/]a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W\\a_txt.kol" $p wrong
-row "wrong key, Linux tree"        linux_encrypted 4 "Onjuiste sleutel$" unchanged     exe decrypt "$W" $p wrong
+row "wrong key, single file"       one_encrypted_file 4 "^$Wre\\\\a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W\\a_txt.kol" $p wrong
+row "wrong key, Linux tree"        linux_encrypted 4 "^$Wre\\\\a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W" $p wrong
+row ".KOL in capitals, folder"     caps_tree       0 -               decrypted       exe decrypt "$W" $p pw
+row ".KOL in capitals, one file"   caps_tree       0 -               -               exe decrypt "$W\\a_TXT.KOL" $p pw
+row ".KOL not encrypted again"     caps_tree       0 -               unchanged       exe encrypt "$W" $p pw
+# Below the target too, the path is joined with "\".
+row "names Windows reserves"       reserved_tree   1 "^$Wre\\\\map met spatie\\\\NUL_txt\\.kol: geen bruikbare nieuwe naam$" reserved_left exe decrypt "$W" $p pw
+row "own files in any case"        own_files_tree  0 -               own_files_kept  exe encrypt "$W" $p pw
 row "no command"                   plain_tree      2 "$usage"        unchanged       exe
 row "unknown command"              plain_tree      2 "$usage"        unchanged       exe versleutel "$W" $p pw
 row "unknown option"               plain_tree      2 "onbekende optie: --password" unchanged exe encrypt "$W" --password Geheim123

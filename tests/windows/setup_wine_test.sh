@@ -50,6 +50,20 @@ check "Apps entry names the uninstaller" grep -qiF "$install_win\\Uninstall.exe"
 version_line() { [ "$(cli --version 2>&1 | tr -d '\r')" = "kolvik-cli $version" ]; }
 check "kolvik-cli.exe --version" version_line
 
+# A second install in a folder of its own (/D) has an Apps entry of its own, and its uninstall
+# leaves the first install's entry alone.
+other_win="$profile_win\\Tweede\\Kolvik"  # without a blank, which Wine would quote
+"$wine_run" "$setup" /S "/D=$other_win"
+wineserver -w
+other=$(unix_path "$other_win")
+other_key="HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kolvik (${other_win//\\//})"
+check "second install" [ -f "$other/Kolvik.exe" ]
+check "second Apps entry" key "$other_key"
+"$wine_run" "$other/Uninstall.exe" /S
+wineserver -w
+check "second Apps entry removed" not_key "$other_key"
+check "first Apps entry kept" key "$uninstall_key"
+
 # Registered, then a file encrypted in the user's folder (the first run after registering
 # also stores the PIN's checksum in the registration).
 cli register >/dev/null 2>&1
@@ -79,7 +93,8 @@ check "Start-menu entry removed" absent "$menu_entry"
 check "Apps entry removed" not_key "$uninstall_key"
 for k in 'HKCR\.kol' "HKCR\\$progid" 'HKCR\*\shell\Besleutel met Kolvik' \
     'HKCR\Directory\shell\Kolvik.Besleutel' 'HKCU\Software\Classes\.kol' \
-    "HKCU\\Software\\Classes\\$progid"; do
+    "HKCU\\Software\\Classes\\$progid" 'HKCU\Software\Classes\*\shell' \
+    'HKCU\Software\Classes\Directory\shell'; do
     check "unregistered $k" not_key "$k"
 done
 check ".kol file kept byte for byte" sha256sum --quiet -c "$work/kol.sha256"

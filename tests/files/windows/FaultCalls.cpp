@@ -5,6 +5,7 @@
 // winternl.h needs the types of windows.h, which FileCalls.h brings.
 #include <winternl.h>
 
+#include <map>
 #include <mutex>
 
 namespace kolvik::test {
@@ -22,6 +23,8 @@ DWORD WindowsError(int error) {
             return ERROR_DISK_FULL;
         case EACCES:
             return ERROR_ACCESS_DENIED;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
         default:
             return ERROR_IO_DEVICE;
     }
@@ -41,18 +44,44 @@ bool Fail(Call kind) {
 }
 
 Call KindOf(FILE_INFO_BY_HANDLE_CLASS info) {
-    switch (info) {
-        case FileBasicInfo:
-            return Call::Fchmod;
-        case FileDispositionInfo:
-            return Call::Unlink;
-        default:
-            return Call::Count;
-    }
+    if (info == FileBasicInfo) return Call::Fchmod;
+    if (info == FileDispositionInfo || info == windows::kDispositionInfoEx) return Call::Unlink;
+    return Call::Count;
+}
+
+// The granted oplocks: their stand-in handles and the events that tell of a break.
+std::map<HANDLE, HANDLE> gOplocks;
+
+void BreakOplocks() {
+    const std::lock_guard<std::mutex> lock(gCounting);
+    for (const auto& [handle, event] : gOplocks) ::SetEvent(event);
 }
 
 const FileCalls kCounting = [] {
     FileCalls c = real;
+    c.oplock = [](HANDLE file, windows::OplockRequest* request) -> HANDLE {
+        if (!gPlan->grantOplocks) return real.oplock(file, request);
+        HANDLE standIn = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        const std::lock_guard<std::mutex> lock(gCounting);
+        gOplocks[standIn] = request->overlapped.hEvent;
+        ++gPlan->oplocksGranted;
+        return standIn;
+    };
+    c.close = [](HANDLE h) -> BOOL {
+        {
+            // Closing the oplock's handle completes its request.
+            const std::lock_guard<std::mutex> lock(gCounting);
+            if (const auto it = gOplocks.find(h); it != gOplocks.end()) {
+                ::SetEvent(it->second);
+                gOplocks.erase(it);
+            }
+        }
+        return real.close(h);
+    };
+    c.read = [](HANDLE h, void* buf, DWORD size, DWORD* got) -> BOOL {
+        if (++gPlan->reads == gPlan->breakOplocksAtRead) BreakOplocks();
+        return real.read(h, buf, size, got);
+    };
     c.openAt = [](HANDLE dir, const wchar_t* name, DWORD access, DWORD share, DWORD disposition,
                   DWORD options) -> HANDLE {
         if (disposition == FILE_CREATE && Fail(Call::Create)) return nullptr;
@@ -67,6 +96,10 @@ const FileCalls kCounting = [] {
     };
     c.setTimes = [](HANDLE h, const FILETIME* created, const FILETIME* accessed,
                     const FILETIME* written) -> BOOL {
+        if (created != nullptr) {
+            gPlan->createdGiven = (static_cast<unsigned long long>(created->dwHighDateTime) << 32) |
+                                  created->dwLowDateTime;
+        }
         return !Fail(Call::Futimens) && real.setTimes(h, created, accessed, written);
     };
     c.setInfo = [](HANDLE h, FILE_INFO_BY_HANDLE_CLASS kind, void* buf, DWORD size) -> BOOL {
@@ -75,6 +108,7 @@ const FileCalls kCounting = [] {
         return real.setInfo(h, kind, buf, size);
     };
     c.rename = [](HANDLE h, HANDLE dir, const wchar_t* name) -> BOOL {
+        if (gPlan->breakOplocksAtRename) BreakOplocks();
         return !Fail(Call::Rename) && real.rename(h, dir, name);
     };
     return c;

@@ -16,12 +16,22 @@ enum class Call { Create, Write, Fsync, Syncfs, Fchmod, Futimens, Link, Rename, 
 struct FaultPlan {
     Call kind = Call::Count;  // Count: whatever kind the call is
     int failAt = 0;           // 1-based among the calls of kind; 0 never
-    int error = EIO;          // ENOSPC, EACCES or EIO
+    int error = EIO;          // ENOSPC, EACCES, EINVAL or EIO
     bool failOnward = false;  // every call from failAt on fails, as on a disk that stays full
     int seen[static_cast<int>(Call::Count)] = {};
     int total = 0;
     Call firedAt = Call::Count;  // Count: none failed
     bool syncsFree = false;      // flushes succeed at once: a sweep checks what a failure leaves
+    // Oplocks, which Wine never grants: granted to every request, and broken, as another
+    // program's open breaks them, at the n-th read (0: never) or at the first rename.
+    bool grantOplocks = false;
+    int breakOplocksAtRead = 0;
+    bool breakOplocksAtRename = false;
+    int oplocksGranted = 0;
+    // The creation time last given to a file (100 ns steps from 1601), which Wine accepts and
+    // forgets; 0 when none was given.
+    unsigned long long createdGiven = 0;
+    int reads = 0;
     int Seen(Call c) const { return seen[static_cast<int>(c)]; }
 };
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "FaultCalls.h"
 #include "Helpers.h"
 #include "platform/windows/Utf16.h"
 // After Helpers.h: windows.h defines Yield as a macro, which the window's Yield would meet.
@@ -33,6 +34,133 @@ TEST(KeptFacts, AttributesAndTimeToTheTick) {
     EXPECT_EQ(Attributes(target / "nodot"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(Attributes(target / "nodot_.kol") & (kept | FILE_ATTRIBUTE_READONLY), kept);
     EXPECT_EQ(std::filesystem::last_write_time(target / "nodot_.kol"), modified);
+}
+
+FILETIME CreationTime(const std::string& path) {
+    FILETIME created{};
+    HANDLE h = ::CreateFileW(windows::LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::GetFileTime(h, &created, nullptr, nullptr);
+        ::CloseHandle(h);
+    }
+    return created;
+}
+
+void SetReadOnly(const std::string& path, bool on) {
+    const DWORD a = Attributes(path) & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    ::SetFileAttributesW(windows::LongPath(path).c_str(),
+                         on ? a | FILE_ATTRIBUTE_READONLY : (a ? a : FILE_ATTRIBUTE_NORMAL));
+}
+
+std::uint64_t Ticks(const FILETIME& t) {
+    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+}
+
+// A read-only file goes both ways like any other and keeps the attribute; no scratch copy
+// stays, and one that a killed run left read-only is cleaned up. Each copy is given its
+// original's creation time (Wine accepts it and forgets it, so the call is what is checked).
+TEST(KeptFacts, ReadOnlyFilesRoundTripAndKeepCreationTime) {
+    TempDir target;
+    WriteFile(target / "ro.txt", "alleen lezen");
+    WriteFile(target / "rw.txt", "gewoon");
+    WriteFile(target / ".kolvik-tijdel-4000000000-1", "over van een gestopte run");
+    SetReadOnly(target / ".kolvik-tijdel-4000000000-1", true);
+    SetReadOnly(target / "ro.txt", true);
+    const std::uint64_t created = Ticks(CreationTime(target / "ro.txt"));
+    ASSERT_NE(created, 0u);
+
+    Window one;
+    {
+        FaultPlan plan;
+        FaultInjection watch(plan);
+        one.RunFile(target.path(), "ro.txt", false);
+        EXPECT_EQ(plan.createdGiven, created);
+    }
+    Window w;
+    w.Encrypt(target.path());
+    EXPECT_TRUE(one.left.empty());
+    EXPECT_TRUE(w.left.empty());
+    EXPECT_EQ(one->FilesDone + w->FilesDone, 2);
+    const auto tree = Snapshot(target.path());
+    EXPECT_EQ(tree.size(), 2u);
+    EXPECT_EQ(tree.count("ro_txt.kol") + tree.count("rw_txt.kol"), 2u);
+    EXPECT_EQ(Attributes(target / "ro_txt.kol") & FILE_ATTRIBUTE_READONLY,
+              DWORD{FILE_ATTRIBUTE_READONLY});
+    EXPECT_EQ(Attributes(target / "rw_txt.kol") & FILE_ATTRIBUTE_READONLY, 0u);
+
+    Window back;
+    back.Decrypt(target.path());
+    EXPECT_TRUE(back.left.empty());
+    EXPECT_EQ(Snapshot(target.path()),
+              (Tree{{"ro.txt", "file:alleen lezen"}, {"rw.txt", "file:gewoon"}}));
+    EXPECT_EQ(Attributes(target / "ro.txt") & FILE_ATTRIBUTE_READONLY,
+              DWORD{FILE_ATTRIBUTE_READONLY});
+    SetReadOnly(target / "ro.txt", false);
+}
+
+// Where the system cannot ignore the attribute in the deletion itself (before Windows 10
+// 1809), the attribute is taken off first; the copy still gets it.
+TEST(KeptFacts, AReadOnlyOriginalGoesWithoutTheOneCallDeletionToo) {
+    TempDir target;
+    WriteFile(target / "ro.txt", "alleen lezen");
+    SetReadOnly(target / "ro.txt", true);
+    Window w;
+    {
+        FaultPlan plan;  // the first deletion is refused for the attribute; the second asks
+        plan.kind = Call::Unlink;  // to ignore it and is taken as not understood
+        plan.failAt = 2;
+        plan.error = EINVAL;
+        FaultInjection inject(plan);
+        w.Encrypt(target.path());
+        EXPECT_EQ(plan.Seen(Call::Unlink), 3);
+    }
+    EXPECT_TRUE(w.left.empty());
+    EXPECT_EQ(Snapshot(target.path()).count("ro_txt.kol"), 1u);
+    EXPECT_EQ(Snapshot(target.path()).size(), 1u);
+    EXPECT_EQ(Attributes(target / "ro_txt.kol") & FILE_ATTRIBUTE_READONLY,
+              DWORD{FILE_ATTRIBUTE_READONLY});
+    SetReadOnly(target / "ro_txt.kol", false);
+}
+
+// Another program opening a file in work breaks its oplock: the file is given up whole, at the
+// next read or at its deletion, and its copy goes. Wine grants no oplocks; the seam does here.
+TEST(KeptFacts, ABrokenOplockGivesTheFileUp) {
+    struct Case {
+        const char* when;
+        int atRead;
+        bool atRename;
+        bool left;
+    };
+    // The file spans three blocks of 1 MiB: a break during the first read shows at the second.
+    const Case cases[] = {{"never", 0, false, false},
+                          {"while read", 1, false, true},
+                          {"once the copy is named", 0, true, true}};
+    const std::string content = Bytes(3 << 20, 7);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        TempDir target;
+        WriteFile(target / "log.txt", content);
+        Window w;
+        FaultPlan plan;
+        plan.grantOplocks = true;
+        plan.breakOplocksAtRead = c.atRead;
+        plan.breakOplocksAtRename = c.atRename;
+        {
+            FaultInjection inject(plan);
+            w.Encrypt(target.path());
+        }
+        EXPECT_EQ(plan.oplocksGranted, 1);
+        if (c.left) {
+            EXPECT_EQ(w.left, (Left{{target / "log.txt", LeftReason::InUse}}));
+            EXPECT_EQ(Snapshot(target.path()), (Tree{{"log.txt", "file:" + content}}));
+        } else {
+            EXPECT_TRUE(w.left.empty());
+            EXPECT_EQ(Snapshot(target.path()).count("log_txt.kol"), 1u);
+            EXPECT_EQ(Snapshot(target.path()).size(), 1u);
+        }
+    }
 }
 
 // A file another program has open for writing is left, reported in use, and not touched.

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The name rules of both systems, checked here whatever system runs the tests.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "engine/FileFormat.h"
+#include "engine/NameRules.h"
+#include "run/InstalledFolders.h"
+#include "support/TempDir.h"
+
+namespace kolvik {
+namespace {
+
+TEST(NameRules, NamesWindowsGivesToDevices) {
+    const std::pair<const char*, bool> cases[] = {
+        {"aux.txt", true},   {"NUL.txt", true},    {"lpt1.doc", true},   {"CoM9", true},
+        {"con", true},       {"prn.tar.gz", true}, {"nul .txt", true},   {"naam.txt.", true},
+        {"naam ", true},     {"com0.txt", false},  {"lpt10.txt", false}, {"auxiliary.txt", false},
+        {"xnul.txt", false}, {"a.nul", false},     {"com", false},       {"naam.txt", false},
+    };
+    for (const auto& [name, reserved] : cases)
+        EXPECT_EQ(IsReservedOnWindows(name), reserved) << name;
+}
+
+TEST(NameRules, OwnFilesAnyCaseWindowsOnesOnlyOnWindows) {
+    // name, passed over on Linux, passed over on Windows
+    const std::tuple<const char*, bool, bool> cases[] = {
+        {"Kolvik.exe", true, true},       {"KOLVIK.EXE", true, true},
+        {"kolvik-cli", true, true},       {"kolvik-cli.exe", false, true},
+        {"KOLVIK-CLI.EXE", false, true},  {"uninstall.exe", false, true},
+        {"Kolvik.ico", false, true},      {"mijn.exe", true, true},  // the program's own name
+        {"Kolvik.exe.bak", false, false}, {"Kolvik.log", false, false},
+    };
+    for (const auto& [name, onLinux, onWindows] : cases) {
+        EXPECT_EQ(IsProgramFile(name, "mijn.exe", false), onLinux) << name;
+        EXPECT_EQ(IsProgramFile(name, "mijn.exe", true), onWindows) << name;
+    }
+    EXPECT_TRUE(IsLogFile("KOLVIK.LOG"));
+    EXPECT_FALSE(IsLogFile("Kolvik.log.1"));
+}
+
+TEST(NameRules, KolEndingInAnyCase) {
+    // encrypted name, stored extension, plain name ("" when it is not one)
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"CIJFERS_TXT.KOL", "txt", "CIJFERS.txt"},
+        {"cijfers_txt.Kol", "txt", "cijfers.txt"},
+        {"README_.KOL", "", "README"},
+        {"a_b_tar.gz.KOL", "tar.gz", "a_b.tar.gz"},
+    };
+    for (const auto& [name, ext, plain] : cases) {
+        EXPECT_TRUE(EndsInKol(name)) << name;
+        EXPECT_EQ(PlainName(name, ext), plain) << name;
+    }
+    EXPECT_FALSE(EndsInKol("kool"));
+    // Windows would open the device, not a file: no plain name there.
+    EXPECT_EQ(PlainName("aux_txt.kol", "txt"), kWindowsNames ? "" : "aux.txt");
+}
+
+using Env = std::vector<std::string>;
+
+TEST(InstalledFolders, WindowsRulesIgnoreCaseAndSlashAndSplitPathOnSemicolons) {
+    const Env env = {"ProgramFiles=C:\\Program Files",
+                     "ProgramFiles(x86)=C:\\Program Files (x86)",
+                     "ProgramW6432=C:\\Program Files",
+                     "SystemRoot=C:\\Windows",
+                     "LOCALAPPDATA=C:\\Users\\Jan\\AppData\\Local",
+                     "Path=C:\\Tools\\bin;\"D:\\Quoted Tools\";C:\\Python312\\"};
+    const std::pair<const char*, bool> cases[] = {
+        {"C:\\Program Files\\Kolvik", true},
+        {"c:/program files/kolvik/", true},
+        {"C:\\Program Files (x86)\\Ander", true},
+        {"C:\\WINDOWS\\System32", true},
+        {"C:\\Users\\Jan\\AppData\\Local\\Programs\\Kolvik", true},
+        {"C:\\Tools\\bin", true},
+        {"D:\\quoted tools", true},
+        {"C:\\Python312", true},
+        {"C:\\Tools\\bin\\sub", false},  // PATH counts the folder itself only
+        {"C:\\Program FilesX", false},
+        {"C:\\Users\\Jan\\AppData\\Local", false},
+        {"C:\\Users\\Jan\\Documenten", false},
+    };
+    for (const auto& [folder, held] : cases)
+        EXPECT_EQ(HoldsInstalledPrograms(folder, env, true), held) << folder;
+    // The Linux rules know no such folders, and split on ":".
+    EXPECT_FALSE(HoldsInstalledPrograms("C:\\Program Files\\Kolvik", env, false));
+}
+
+TEST(InstalledFolders, AFolderWithAnUninstallerIsInstalledOnWindows) {
+    test::TempDir folder;
+    EXPECT_FALSE(HoldsInstalledPrograms(folder.path(), {}, true));
+    std::ofstream(folder.path() + "/Uninstall.exe") << "MZ";
+    EXPECT_TRUE(HoldsInstalledPrograms(folder.path(), {}, true));
+}
+
+}  // namespace
+}  // namespace kolvik
