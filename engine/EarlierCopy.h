@@ -27,6 +27,8 @@ class EarlierCopy {
     WallClock::time_point Changed() const { return changed_; }
     // The open copy, for a reader that compares it by its content rather than byte for byte.
     safefile::Source& File() { return file_; }
+    // Such a reader read the whole file and found every byte of it right.
+    void MatchedWhole() { matched_ = size_; }
 
   private:
     const safefile::Folder* folder_ = nullptr;

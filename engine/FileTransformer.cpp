@@ -535,6 +535,7 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
     std::uint8_t more = 0;
     if ((fault = work.source.Read(&more, 1, got)) != Fault::None) return false;
     fault = got == 0 ? Fault::None : Fault::Exists;
+    if (got == 0) earlier.MatchedWhole();
     return got == 0;
 }
 
@@ -572,6 +573,8 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
             if (MatchStrongCopy(name, newName, copySize, earlier, a.fault, a.stopped)) {
                 a.fault = earlier.Finish();
                 a.copyInode = earlier.Inode();
+                a.copyModified = earlier.Modified();
+                a.copyChanged = earlier.Changed();
             }
             a.nameTaken = a.fault == Fault::Exists || a.fault == Fault::NotRegular;
             return a;

@@ -288,11 +288,12 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::string();
                  },
                  0, 0, LeftReason::ModifiedAfterModePress},
-        LeftCase{"ImmutableCannotBeGivenToACopy",
+        // An immutable original could not go after its copy anyway: told as such.
+        LeftCase{"ImmutableIsLeftAsUndeletable",
                  [](const std::string&, const std::string& f) {
                      return AddFlags(f, FS_IMMUTABLE_FL) ? "" : Refused("the immutable flag");
                  },
-                 0, 0, LeftReason::PropertiesNotKept},
+                 0, 0, LeftReason::Undeletable},
         LeftCase{"XattrRefusedByAnError",
                  [](const std::string&, const std::string& f) {
                      return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
