@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kolvik: the main window on the desktop. Its command line is at most one path.
 #include <QApplication>
+#include <QTimer>
 #include <clocale>
 #include <csignal>
 
@@ -51,6 +52,12 @@ int main(int argc, char** argv) {
     form.SuspendRequested = kolvik::cli::suspend::Requested;
     form.Suspend = kolvik::cli::suspend::Now;
     kolvik::cli::suspend::Catch();
+    // Outside a run there is nothing to wait for: the request is taken at once.
+    QTimer idleSuspend;
+    QObject::connect(&idleSuspend, &QTimer::timeout, [&form] {
+        if (!form.RunBusy && kolvik::cli::suspend::Requested()) kolvik::cli::suspend::Now();
+    });
+    idleSuspend.start(200);
     form.Form_Load();
     if (form.unloaded) return 0;
     view.Show();

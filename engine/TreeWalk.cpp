@@ -23,10 +23,10 @@ std::int64_t BytesOfFiles(const safefile::Folder& folder, const std::vector<std:
 // links are never followed, so never counted. Depth first with an explicit stack, so that a
 // deep tree costs memory and descriptors in proportion to its depth at most.
 Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& bytes) {
-    std::vector<std::string> files, folders;
-    if (const Fault f = top->List(files, folders); f != Fault::None) return f;
+    std::vector<std::string> files, topFolders;
+    if (const Fault f = top->List(files, topFolders); f != Fault::None) return f;
     std::int64_t total = BytesOfFiles(*top, files);
-    FolderStack stack(top, std::move(folders));
+    FolderStack stack(top, std::move(topFolders));
     std::string name;
     while (!stack.Empty()) {
         if (!stack.NextName(name)) {
@@ -37,6 +37,7 @@ Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& by
         std::size_t failed = 0;
         if (const Fault f = stack.Deepest(parent, failed); f != Fault::None) return f;
         auto child = std::make_shared<safefile::Folder>();
+        std::vector<std::string> folders;
         Fault f = child->OpenChild(*parent, name);
         if (f == Fault::None) f = child->List(files, folders);
         if (f == Fault::IsLink) continue;

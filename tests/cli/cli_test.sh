@@ -63,6 +63,8 @@ link_then_dotdot() {
     plain_tree; rm -rf "$work/p" "$work/data" "$work/L"; mkdir -p "$work/p/src" "$work/p/data" "$work/data"
     printf 'echt' > "$work/p/data/r.txt"; printf 'naast' > "$work/data/r.txt"; ln -s p/src "$work/L"
 }
+# Kolvik.log beside the program is a link to a file of someone else's.
+log_is_link() { plain_tree; rm -f "$work/bin/Kolvik.log"; printf 'van een ander' > "$work/elders"; ln -s "$work/elders" "$work/bin/Kolvik.log"; }
 home_not_writable() { plain_tree; chmod 0555 "$HOME"; }
 many_files() { rm -rf "$T"; mkdir -p "$T"; for i in $(seq 1 400); do head -c 200000 /dev/urandom > "$T/f$i.bin"; done; hashes > plain; }
 
@@ -127,6 +129,7 @@ mixed_keys_left() { [ "$(cat "$T/eerste.txt")" = een ] && [ -f "$T/tweede_txt.ko
 unlisted_unchanged() { chmod 0755 "$T"; unchanged_but_mode; }
 unchanged_but_mode() { [ "$(hashes)" = "$(cat plain)" ]; }
 resolved_by_link() { [ -f "$work/p/data/r_txt.kol" ] && [ "$(cat "$work/data/r.txt")" = naast ]; }
+log_link_kept() { [ "$(cat "$work/elders")" = 'van een ander' ] && [ -f "$T/a_txt.kol" ] && rm -f "$work/bin/Kolvik.log"; }
 nothing_registered() { [ ! -e "$XDG_CONFIG_HOME/kolvik/registry.reg" ]; }
 foto_kept() { [ "$(hashes | grep foto)" = "$(grep foto plain)" ] && [ ! -e "$T/sub/foto_jpg.kol" ]; }
 resumed_clean() { [ -s suspended_clean ] && [ -z "$(find "$T" -type f ! -name '*.kol')" ] && [ "$(find "$T" -name '*.kol' | wc -l)" -eq 400 ]; }
@@ -195,6 +198,7 @@ row "SIGTERM mid-file"           big_file        143 -                      unch
 row "SIGINT mid-file"            big_file        130 -                      unchanged       signal_mid_file INT
 row "target entered, not listed" unlistable_target 1 "^Kan geen toegang krijgen tot: $T" unlisted_unchanged as_nobody "$cli" encrypt "$T" $p "$PW"
 row "L/../data after a link"     link_then_dotdot  0 -                      resolved_by_link enc "$work/L/../data" $p pw
+row "--log, Kolvik.log is a link" log_is_link     1 "^Het logboek kan niet worden geschreven: " log_link_kept enc "$T" $p pw --log
 row "register, home not writable" home_not_writable 1 "registreren is niet gelukt" nothing_registered as_nobody "$cli" register
 row "stdout and stderr closed"   plain_tree        0 -                      all_encrypted_quietly closed_pipe "$cli" encrypt "$T" $p pw
 row "file size limit"            plain_tree        1 "foto\.jpg"            foto_kept       size_limited "$cli" encrypt "$T" $p pw
