@@ -194,6 +194,8 @@ struct OplockWatch {
 std::mutex gWatchLock;
 std::map<HANDLE, std::unique_ptr<OplockWatch>> gWatches;
 
+void Release(std::unique_ptr<OplockWatch> watch);
+
 void Watch(HANDLE file) {
     auto watch = std::make_unique<OplockWatch>();
     watch->request.overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -203,8 +205,12 @@ void Watch(HANDLE file) {
         ::CloseHandle(watch->request.overlapped.hEvent);
         return;
     }
-    const std::lock_guard<std::mutex> lock(gWatchLock);
-    gWatches[file] = std::move(watch);
+    std::unique_ptr<OplockWatch> stale;
+    {
+        const std::lock_guard<std::mutex> lock(gWatchLock);
+        stale = std::exchange(gWatches[file], std::move(watch));
+    }
+    Release(std::move(stale));
 }
 
 bool Broken(HANDLE file) {
@@ -214,16 +220,19 @@ bool Broken(HANDLE file) {
            ::WaitForSingleObject(it->second->request.overlapped.hEvent, 0) == WAIT_OBJECT_0;
 }
 
+// Taken out before the source's handle is closed, whose value another open may get at once.
+std::unique_ptr<OplockWatch> Unwatched(HANDLE file) {
+    const std::lock_guard<std::mutex> lock(gWatchLock);
+    const auto it = gWatches.find(file);
+    if (it == gWatches.end()) return nullptr;
+    auto watch = std::move(it->second);
+    gWatches.erase(it);
+    return watch;
+}
+
 // Gives the oplock up; the source's own handle, should it still be open, keeps writers out.
-void Unwatch(HANDLE file) {
-    std::unique_ptr<OplockWatch> watch;
-    {
-        const std::lock_guard<std::mutex> lock(gWatchLock);
-        const auto it = gWatches.find(file);
-        if (it == gWatches.end()) return;
-        watch = std::move(it->second);
-        gWatches.erase(it);
-    }
+void Release(std::unique_ptr<OplockWatch> watch) {
+    if (!watch) return;
     Sys().close(watch->handle);
     // The request completes once its handle is closed; until then the system may still write
     // into it.
@@ -365,10 +374,10 @@ Source& Source::operator=(Source&& other) noexcept {
 }
 
 void Source::Close() {
-    const HANDLE file = handle_;
+    auto watch = leased_ && handle_ != kNoHandle ? Unwatched(handle_) : nullptr;
     // The file first: a writer waiting for the oplock then finds it free.
     CloseHandle(handle_);
-    if (leased_) Unwatch(file);
+    Release(std::move(watch));
     leased_ = false;
 }
 
@@ -564,7 +573,7 @@ Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileF
     // A program that asked for the file meanwhile is waiting for it: it gets it, whole.
     if (!leased.LeaseHeld()) return Fault::InUse;
     // Our own deletion would break the oplock and wait for that break to be answered.
-    Unwatch(leased.Handle());
+    Release(Unwatched(leased.Handle()));
     return DeleteByHandle(leased.Handle());
 }
 

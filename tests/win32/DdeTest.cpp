@@ -43,8 +43,7 @@ HWND MakeWindow(const wchar_t* kind, WNDPROC proc) {
 bool Initiate(HWND server, HWND client, const wchar_t* application) {
     const int before = gAcks;
     const ATOM app = GlobalAddAtomW(application), topic = GlobalAddAtomW(L"System");
-    SendMessageW(server, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(client),
-                 MAKELPARAM(app, topic));
+    SendMessageW(server, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(client), MAKELPARAM(app, topic));
     GlobalDeleteAtom(app);
     GlobalDeleteAtom(topic);
     return gAcks > before;
