@@ -110,9 +110,6 @@ struct CloseOnReturn {
     ~CloseOnReturn() { source.Close(); }
 };
 
-// An empty file where the copy goes is what a run killed between claiming a name and filling
-// it leaves on file systems without hard links. It holds no byte, so it is taken over there;
-// elsewhere it can only be the user's, and stays.
 // A folder the run may not work in: the files it would pass over anyway are not named.
 bool Unworkable(Fault folderFault) {
     return folderFault == Fault::Held || folderFault == Fault::Undeletable;
@@ -122,6 +119,9 @@ bool EndsWithDotKol(const std::string& name) {
     return name.size() >= 4 && name.compare(name.size() - 4, 4, ".kol") == 0;
 }
 
+// An empty file where the copy goes is what a run killed between claiming a name and filling
+// it leaves on file systems without hard links. It holds no byte, so it is taken over there;
+// elsewhere it can only be the user's, and stays.
 void TakeOverEmptyClaim(const safefile::Folder& folder, const std::string& newName,
                         std::int64_t copySize) {
     safefile::FileFacts facts;

@@ -40,7 +40,7 @@ class FileTransformer {
         WallClock::time_point modeTime{};  // files modified at or after it are left alone
         bool singleFile = false;           // one file named on the command line
         std::string exeName;               // the running program, passed over without trace
-        // Kolvik's own files here are passed over quietly; named alike elsewhere, they are
+        // Kolvik's programs here are passed over quietly; files named alike elsewhere are
         // reported as left.
         std::string programFolder;
         // How long a folder that another run holds is waited for before its files are left.
