@@ -128,7 +128,8 @@ struct CloseOnReturn {
     ~CloseOnReturn() { source.Close(); }
 };
 
-// A folder the run may not work in: the files it would pass over anyway are not named.
+// A folder the run may not change: its files are looked at and passed over as ever, and only
+// those it would have transformed are left for that reason.
 bool Unworkable(Fault folderFault) {
     return folderFault == Fault::Held || folderFault == Fault::Undeletable;
 }
@@ -289,8 +290,8 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     events_.FileStepBegins();
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
-    Fault fault = EnterFolder(folder);
-    if (Unworkable(fault) && PassedOverByName(name, settings.exeName)) return {};
+    const Fault entered = EnterFolder(folder);
+    Fault fault = Unworkable(entered) ? Fault::None : entered;
     if (fault == Fault::None) fault = LookAt(name, !EndsInKol(name), listedRegular);
     if (fault == Fault::Access) {
         if (events_.GoOnWithoutAccess()) Leave(folder, name, LeftReason::AccessDenied);
@@ -312,6 +313,7 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
         return {};
     }
     if (!plain) return SkipOtherKind(name), FileOutcome{};
+    if (entered != Fault::None) return Leave(folder, name, ReasonOf(entered)), FileOutcome{};
 
     events_.FileStarted(JoinPath(folder, name));
     const auto extAnsi = StorableExtension(GetExtension(name));
@@ -340,8 +342,8 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     events_.FileStepBegins();
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
-    Fault fault = EnterFolder(folder);
-    if (Unworkable(fault) && PassedOverByName(name, settings.exeName)) return {};
+    const Fault entered = EnterFolder(folder);
+    Fault fault = Unworkable(entered) ? Fault::None : entered;
     if (fault == Fault::None) fault = LookAt(name, EndsInKol(name), listedRegular);
     // Gone since the folder was listed: nothing is left behind.
     if (fault == Fault::NotFound) return {};
@@ -351,6 +353,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     if (PassedOver(name, folder, encrypted)) return {};
     if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), FileOutcome{};
     if (!encrypted) return SkipOtherKind(name), FileOutcome{};
+    if (entered != Fault::None) return Leave(folder, name, ReasonOf(entered)), FileOutcome{};
 
     const std::string path = JoinPath(folder, name);
     events_.FileStarted(path);

@@ -43,7 +43,7 @@ class FileTransformer {
         bool singleFile = false;           // one file named on the command line
         std::string exeName;               // the running program, passed over without trace
         bool strong = false;  // encrypt in the strong format; decryption reads both
-        // Kolvik's own files here are passed over quietly; named alike elsewhere, they are
+        // Kolvik's programs here are passed over quietly; files named alike elsewhere are
         // reported as left.
         std::string programFolder;
         // How long a folder that another run holds is waited for before its files are left.

@@ -61,6 +61,9 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
     const Held c = GetParam();
     TempDir target;
     const auto pairs = Plant(target.path(), c.decrypting);
+    // Of the other kind: passed over as ever, never named as left.
+    const std::string other = c.decrypting ? "los.txt" : "los_txt.kol";
+    WriteFile(target / other, "los");
     const std::string lockFile = target / ".kolvik-slot";
     const int dir = ::open(target.path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
@@ -79,7 +82,7 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
                      : w.Run(target.path(), c.decrypting);
     }
     if (c.holder == Holder::GoneLockFile) {
-        Tree done;
+        Tree done{{other, "file:los"}};
         for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
         EXPECT_EQ(Snapshot(target.path()), done);  // our own lock file gone too
         EXPECT_TRUE(w.left.empty());

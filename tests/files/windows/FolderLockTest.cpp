@@ -16,9 +16,9 @@ namespace {
 TEST(FolderHeld, ByAnotherRunsLockFileItsFilesAreLeft) {
     TempDir target;
     WriteFile(target / "a.txt", "a inhoud");
-    HANDLE held = ::CreateFileW(windows::LongPath(target / ".kolvik-slot").c_str(),
-                                GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE held =
+        ::CreateFileW(windows::LongPath(target / ".kolvik-slot").c_str(), GENERIC_WRITE | DELETE, 0,
+                      nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Window first;
     first.Encrypt(target.path());
