@@ -5,7 +5,7 @@ directions, and other programs at work in the tree meanwhile. Afterwards every o
 bytes (with what a writer appended) must be in a plain file or in a .kol file that decrypts, and
 the canary folder a link leads to from inside the tree must be unchanged.
 
-Usage: storm.py CLI SEED COUNT [--root DIR] [--serial]
+Usage: storm.py CLI SEED COUNT [--root DIR] [--serial] [--keep] [--sabotage KIND]
   --root DIR  where the trees are made (default: /dev/shm, else $TMPDIR)
   --serial    one run at a time and no other programs: nothing may be lost then
   --keep      leave the trees of seeds that lost something, and say where
