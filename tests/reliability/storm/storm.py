@@ -5,7 +5,7 @@ directions, and other programs at work in the tree meanwhile. Afterwards every o
 bytes (with what a writer appended) must be in a plain file or in a .kol file that decrypts, and
 the canary folder a link leads to from inside the tree must be unchanged.
 
-Usage: storm.py CLI SEED COUNT [--root DIR] [--serial]
+Usage: storm.py CLI SEED COUNT [--root DIR] [--serial] [--keep] [--sabotage KIND]
   --root DIR  where the trees are made (default: /dev/shm, else $TMPDIR)
   --serial    one run at a time and no other programs: nothing may be lost then
   --keep      leave the trees of seeds that lost something, and say where
@@ -82,14 +82,9 @@ class Program:
                               stderr=subprocess.DEVNULL).returncode
 
     def start(self, mode, target, log):
-        # A desktop session's default: the known race showed only with it.
-        def limit():
-            hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
-            n = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
-            resource.setrlimit(resource.RLIMIT_NOFILE, (n, n))
         with open(log, "wb") as err:  # a file, not a pipe: a run that says much never blocks
-            return subprocess.Popen(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
-                                    stderr=err, preexec_fn=limit)
+            return subprocess.Popen(self.argv(mode, target), env=self.env,
+                                    stdout=subprocess.DEVNULL, stderr=err)
 
 
 class Seed:
@@ -381,6 +376,12 @@ def main():
     parser.add_argument("--keep", action="store_true")
     parser.add_argument("--sabotage", choices=["delete", "corrupt", "canary"])
     args = parser.parse_args()
+    # A desktop session's default (ulimit -n 1024), inherited by every run: the race between two
+    # runs on one folder was first seen with it. Set here, not between fork and exec, where the
+    # actors' threads make it unsafe.
+    hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+    limit = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (limit, limit))
     own = tempfile.mkdtemp(prefix="storm-program-")
     try:
         program = Program(os.path.realpath(args.cli), own)
