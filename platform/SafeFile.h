@@ -121,6 +121,9 @@ class Folder {
     unsigned newGroup_ = 0;            // the group a file created here gets
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
     mutable int claims_ = -1;          // MayHoldClaims, once asked
+    // Of the leftover scratch copies removed here, what stands for the names they were to get:
+    // an empty file at such a name is the claim of a run killed while it claimed it.
+    mutable std::vector<std::string> leftoverClaims_;
 };
 
 class Source {
