@@ -818,6 +818,8 @@ void Folder::RemoveLeftoverScratch(const std::string& name) const {
     if (statted && owner != 0) {
         leftover = mark::Leftover(fd, st, owner);
         if (leftover) leftoverClaims_.push_back(name.substr(name.size() - 16));
+        // The published copy keeps the file: not the mark.
+        if (leftover && st.st_nlink > 1) mark::Clear(fd);
     } else if (statted) {
         // A claim is marked by its content, but a kill can come before that is written.
         leftover = mark::LeftoverClaim(fd, st) ||

@@ -148,18 +148,23 @@ void Orphan(dev_t device, ino_t inode) {
 }
 
 bool Leftover(int fd, const struct stat& st, pid_t scratchOwner) {
-    if (!S_ISREG(st.st_mode) || st.st_nlink != 1) return false;
+    // A second name is the copy it was published as, where a kill came between the link and the
+    // unlink of the scratch name: removing this one loses nothing.
+    if (!S_ISREG(st.st_mode) || scratchOwner == 0) return false;
     // One of this process's own: in the making, or left when its removal failed.
     if (const int tracked = Tracked(st); tracked >= 0) return tracked == 0;
     char value[64] = {};
     const ssize_t n = posix::Meta().fgetxattr(fd, kMarkName, value, sizeof value - 1);
     if (n >= 0) return MarkOfAGoneRun(std::string_view(value, static_cast<std::size_t>(n)));
-    // The file system keeps xattrs, and this file has no mark: it is the user's.
-    if (errno != ENOTSUP) return false;
-    if (scratchOwner == 0 || st.st_uid != ::geteuid()) return false;
-    // Our own id in a name this process does not know: a run that had it is gone, but without
-    // the process token that cannot be told from a copy of ours the live set lost, so it stays.
-    return scratchOwner != ::getpid() && !IsAlive(scratchOwner);
+    // Without the mark, only a file of the user running Kolvik, named by a run that is gone. Our
+    // own id in a name this process does not know stays: without the process token it cannot be
+    // told from a copy of ours whose entry in the live set was lost.
+    const int error = errno;
+    const bool byName =
+        st.st_uid == ::geteuid() && scratchOwner != ::getpid() && !IsAlive(scratchOwner);
+    // Where marks are kept, that is a copy killed before it was marked, which holds nothing yet.
+    if (error == ENODATA) return byName && st.st_size == 0 && st.st_nlink == 1;
+    return error == ENOTSUP && byName;
 }
 
 std::string ClaimContent() { return std::string(kClaimPrefix) + ProcessMark() + "\n"; }

@@ -41,9 +41,9 @@ std::string ClaimContent();
 bool LeftoverClaim(int fd, const struct stat& st);
 
 // Whether the open file fd (st its status) is a leftover of a run that is gone. scratchOwner
-// is ScratchNameOwner of its name: without the xattr mark, only a scratch name with its token
-// on a file system that keeps no xattrs qualifies, and then only a plain file (one link) of
-// the user running Kolvik.
+// is ScratchNameOwner of its name: without the xattr mark, only a file of the user running
+// Kolvik qualifies, and only where the file system keeps no xattrs, or where it is still empty
+// (created, not yet marked).
 bool Leftover(int fd, const struct stat& st, pid_t scratchOwner);
 
 }  // namespace kolvik::safefile::mark

@@ -84,6 +84,7 @@ struct LeftoverCase {
     bool marked;
     bool xattrs;  // the file system keeps them
     bool removed;
+    std::string content = "half af";
 };
 
 class Leftovers : public testing::TestWithParam<LeftoverCase> {};
@@ -98,7 +99,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     const std::string suffix = c.tokenName ? kToken + "-" + kForA : "1";
     const std::string name = ".kolvik-tijdel-" + std::to_string(pid) + "-" + suffix;
     const std::string path = target / name;
-    WriteFile(path, "half af");
+    WriteFile(path, c.content);
     // A mark of another token than any this process draws: with our own id, a run before us.
     if (c.marked) Mark(path, std::to_string(pid) + "-" + kToken);
     Window w;
@@ -109,9 +110,9 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     Tree expected;
     if (!c.tokenName) {
         // Any other name is a file like every other: named by its first dot.
-        expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), "half af");
+        expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), c.content);
     } else if (!c.removed) {
-        expected[name] = "file:half af";
+        expected[name] = "file:" + c.content;
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_TRUE(w.left.empty());
@@ -126,6 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
         LeftoverCase{"MarkedLive", true, Owner::Live, true, true, false},
         LeftoverCase{"MarkedBySameIdEarlier", true, Owner::SameIdOtherRun, true, true, true},
         LeftoverCase{"UnmarkedWhereMarksAreKept", true, Owner::Gone, false, true, false},
+        // Killed between creating it and marking it: nothing written yet.
+        LeftoverCase{"UnmarkedEmptyWhereMarksAreKept", true, Owner::Gone, false, true, true, ""},
+        LeftoverCase{"UnmarkedEmptyOfALiveRun", true, Owner::Live, false, true, false, ""},
         LeftoverCase{"TokenNameGoneNoXattrs", true, Owner::Gone, false, false, true},
         LeftoverCase{"TokenNameLiveNoXattrs", true, Owner::Live, false, false, false},
         LeftoverCase{"TokenNameOwnIdNoXattrs", true, Owner::SameIdOtherRun, false, false, false}),
