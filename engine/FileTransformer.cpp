@@ -136,16 +136,13 @@ bool Unworkable(Fault folderFault) {
 
 bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
 
-// An empty file where the copy goes is what a run killed between claiming a name and filling
-// it leaves on file systems without hard links. It is taken over only when it carries
-// Kolvik's mark; without it, it is the user's and stays.
-void TakeOverEmptyClaim(const safefile::Folder& folder, const std::string& newName,
-                        std::int64_t copySize) {
+// A claim where the copy goes is what a run killed between claiming a name and filling it
+// leaves on file systems without hard links. Only a file that holds Kolvik's mark is one; any
+// other, empty or not, is the user's and stays.
+void TakeOverClaim(const safefile::Folder& folder, const std::string& newName) {
     safefile::FileFacts facts;
-    if (copySize == 0 || !folder.MayHoldClaims() || folder.Stat(newName, facts) != Fault::None) {
-        return;
-    }
-    if (facts.regular && !facts.multiplyLinked && facts.size == 0) {
+    if (folder.MayHoldClaims() && folder.Stat(newName, facts) == Fault::None && facts.regular &&
+        !facts.multiplyLinked) {
         folder.RemoveLeftoverScratch(newName);
     }
 }
@@ -631,7 +628,7 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     // a taken name shows when naming the copy is refused, or when the copy failed (the
     // comparison needs no room).
     const auto tryOnce = [&](std::size_t first, std::size_t preloaded) {
-        TakeOverEmptyClaim(*work.folder, newName, copySize);
+        TakeOverClaim(*work.folder, newName);
         Attempt a = attempt(false, first, preloaded);
         if (a.stopped || a.damaged || a.fault == Fault::None || !work.folder->Exists(newName))
             return a;

@@ -137,6 +137,9 @@ class Folder {
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
     mutable int claims_ = -1;          // MayHoldClaims, once asked
     std::shared_ptr<void> runLock_;    // shared by this process's Folders on the same directory
+    // Of the leftover scratch copies removed here, what stands for the names they were to get:
+    // an empty file at such a name is the claim of a run killed while it claimed it.
+    mutable std::vector<std::string> leftoverClaims_;
 };
 
 class Source {

@@ -258,6 +258,7 @@ void Folder::Close() {
     path_.clear();
     nameMax_ = 0;
     claims_ = -1;
+    leftoverClaims_.clear();
 }
 
 Fault Folder::Stat(const std::string& name, FileFacts& facts) const {
@@ -440,7 +441,7 @@ Fault Copy::Create(const Folder& folder, const std::string& newName) {
     // that an existing file is never opened, and marked so that a later run can tell a killed
     // run's leftover from a live run's copy and from a file of the user's.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = mark::ScratchName();
+        const std::string name = mark::ScratchName(newName);
         if (name == newName) continue;
         handle_ = Sys().openat(folder.Handle(), name.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -515,7 +516,6 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     // An ACL sets the group bits too; they are set again whatever they are then.
     const bool remode = known || like.extras != nullptr || (st.st_mode & 07777) != like.mode;
     if (remode && sys.fchmod(handle_, like.mode) != 0) return LastFault();
-    if (!tempName_.empty()) mark::Clear(handle_);
     // Both times given: some FUSE drivers (exfat-fuse) drop the modification time when the
     // access time is left out.
     const timespec times[2] = {Exact(like.accessedExact, like.accessed),
@@ -532,8 +532,19 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
             return LastFault();
         }
     }
-    const Fault named = tempName_.empty() ? LinkUnnamed(newName) : RenameScratch(newName);
+    const bool scratch = !tempName_.empty();
+    const Fault named = scratch ? RenameScratch(newName) : LinkUnnamed(newName);
     if (named != Fault::None) return named;
+    // The mark stays until the copy has its name, so that a kill before that leaves a scratch
+    // file a later run can remove; one left on the copy by a kill right here does no harm.
+    if (scratch) {
+        const int copy = sys.openat(folder_->Handle(), newName.c_str(),
+                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+        if (copy >= 0) {
+            mark::Clear(copy);
+            sys.close(copy);
+        }
+    }
     // Kept open, its last close goes with the deletion of the original, and its identity is
     // only asked if it has to go again.
     if (!RoomToKeepCopiesOpen()) {
@@ -582,27 +593,29 @@ Fault Copy::RenameScratch(const std::string& newName) {
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return NamingFault(dir);
     // Nor hard links (FAT, exFAT and NTFS through FUSE, many network shares): the new name is
-    // claimed by an empty file of our own, created exclusively and marked, and the copy renamed
-    // over it.
+    // claimed by a file of our own, created exclusively and holding our mark, and the copy
+    // renamed over it.
     const int claim =
         sys.openat(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (claim < 0) return NamingFault(dir);
     struct stat claimed {};
     const bool statted = sys.fstat(claim, &claimed) == 0;
-    if (statted) {
-        mark::Track(claimed.st_dev, claimed.st_ino);
-        (void)mark::Set(claim);
-    }
+    if (statted) mark::Track(claimed.st_dev, claimed.st_ino);
+    const std::string content = mark::ClaimContent();
+    const bool marked =
+        statted && sys.write(claim, content.data(), content.size()) == ssize_t(content.size());
+    const int error = errno;
     sys.close(claim);
     FileFacts now;
-    // Still our empty claim: nobody put a file of their own there meanwhile.
-    const bool ours = statted && folder_->Stat(newName, now) == Fault::None &&
-                      now.inode == claimed.st_ino && now.size == 0;
+    // Still our claim: nobody put a file of their own there meanwhile.
+    const bool ours = marked && folder_->Stat(newName, now) == Fault::None &&
+                      now.inode == claimed.st_ino &&
+                      now.size == static_cast<std::int64_t>(content.size());
     if (ours && sys.renameat2(dir, from, dir, to, 0) == 0) {
         mark::Forget(claimed.st_dev, claimed.st_ino);
         return named();
     }
-    const Fault f = ours ? LastFault() : Fault::Exists;
+    const Fault f = ours ? LastFault() : !marked ? FromErrno(statted ? error : EIO) : Fault::Exists;
     if (statted) {
         if (folder_->Remove(newName, claimed.st_ino) == Fault::None || !ours) {
             mark::Forget(claimed.st_dev, claimed.st_ino);
@@ -863,10 +876,22 @@ void Folder::RemoveLeftoverScratch(const std::string& name) const {
                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
     if (fd < 0) return;
     struct stat st {};
-    // Only an empty claim is taken over by its name alone; a second name is the copy it was
-    // published as, where a kill came between the link and the unlink of the scratch name.
-    const bool leftover = Sys().fstat(fd, &st) == 0 && (owner != 0 || st.st_size == 0) &&
-                          mark::Leftover(fd, st, owner);
+    // A second name is the copy it was published as, where a kill came between the link and
+    // the unlink of the scratch name: Leftover takes only a file with one.
+    const bool statted = Sys().fstat(fd, &st) == 0;
+    bool leftover = false;
+    if (statted && owner != 0) {
+        leftover = mark::Leftover(fd, st, owner);
+        if (leftover) leftoverClaims_.push_back(name.substr(name.size() - 16));
+        // The published copy keeps the file: not the mark.
+        if (leftover && st.st_nlink > 1) mark::Clear(fd);
+    } else if (statted) {
+        // A claim is marked by its content, but a kill can come before that is written.
+        leftover = mark::LeftoverClaim(fd, st) ||
+                   (st.st_size == 0 && st.st_nlink == 1 && S_ISREG(st.st_mode) &&
+                    std::find(leftoverClaims_.begin(), leftoverClaims_.end(),
+                              mark::NameDigits(name)) != leftoverClaims_.end());
+    }
     Sys().close(fd);
     if (leftover && Remove(name, st.st_ino) == Fault::None) mark::Forget(st.st_dev, st.st_ino);
 }

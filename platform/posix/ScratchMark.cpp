@@ -78,15 +78,51 @@ std::map<std::pair<dev_t, ino_t>, bool> gFiles;
 
 bool IsAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
 
+// -1 unknown to this process, 1 in the making, 0 left when its removal failed.
+int Tracked(const struct stat& st) {
+    const std::lock_guard<std::mutex> lock(gFilesGuard);
+    const auto it = gFiles.find({st.st_dev, st.st_ino});
+    return it == gFiles.end() ? -1 : it->second ? 1 : 0;
+}
+
+// A mark "PID-TOKEN" of a process that is gone; with our own id and another token, an earlier
+// process that had it.
+bool MarkOfAGoneRun(std::string_view mark) {
+    const pid_t owner = OwnerOf(mark);
+    if (owner == 0) return false;
+    if (owner == ::getpid()) return mark != ProcessMark();
+    return !IsAlive(owner);
+}
+
+constexpr std::string_view kClaimPrefix = "kolvik-claim ";
+
 }  // namespace
 
-std::string ScratchName() {
-    return std::string(kScratchPrefix) + std::to_string(::getpid()) + "-" + RandomToken();
+// 64 bits of FNV-1a: enough to tell the names of one folder apart.
+std::string NameDigits(const std::string& name) {
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, h >>= 4) out[static_cast<std::size_t>(i)] = kHex[h & 15];
+    return out;
+}
+
+std::string ScratchName(const std::string& newName) {
+    return std::string(kScratchPrefix) + std::to_string(::getpid()) + "-" + RandomToken() + "-" +
+           NameDigits(newName);
 }
 
 pid_t ScratchNameOwner(const std::string& name) {
-    if (name.rfind(kScratchPrefix, 0) != 0) return 0;
-    return OwnerOf(std::string_view(name).substr(kScratchPrefix.size()));
+    std::string_view rest(name);
+    if (!rest.starts_with(kScratchPrefix) || rest.size() < kScratchPrefix.size() + 17) return 0;
+    const std::string_view digits = rest.substr(rest.size() - 16);
+    if (rest[rest.size() - 17] != '-' ||
+        digits.find_first_not_of("0123456789abcdef") != digits.npos)
+        return 0;
+    rest.remove_prefix(kScratchPrefix.size());
+    rest.remove_suffix(17);
+    return OwnerOf(rest);
 }
 
 bool Set(int fd) {
@@ -112,31 +148,39 @@ void Orphan(dev_t device, ino_t inode) {
 }
 
 bool Leftover(int fd, const struct stat& st, pid_t scratchOwner) {
-    if (!S_ISREG(st.st_mode) || st.st_nlink != 1) return false;
-    int tracked = -1;  // -1 unknown to this process, 1 in the making, 0 orphaned
-    {
-        const std::lock_guard<std::mutex> lock(gFilesGuard);
-        const auto it = gFiles.find({st.st_dev, st.st_ino});
-        if (it != gFiles.end()) tracked = it->second ? 1 : 0;
-    }
+    // A second name is the copy it was published as, where a kill came between the link and the
+    // unlink of the scratch name: removing this one loses nothing.
+    if (!S_ISREG(st.st_mode) || scratchOwner == 0) return false;
     // One of this process's own: in the making, or left when its removal failed.
-    if (tracked >= 0) return tracked == 0;
+    if (const int tracked = Tracked(st); tracked >= 0) return tracked == 0;
     char value[64] = {};
     const ssize_t n = posix::Meta().fgetxattr(fd, kMarkName, value, sizeof value - 1);
-    if (n >= 0) {
-        const std::string_view mark(value, static_cast<std::size_t>(n));
-        const pid_t owner = OwnerOf(mark);
-        if (owner == 0) return false;
-        // Our own id with another token: an earlier process that had it is gone.
-        if (owner == ::getpid()) return mark != ProcessMark();
-        return !IsAlive(owner);
-    }
-    // The file system keeps xattrs, and this file has no mark: it is the user's.
-    if (errno != ENOTSUP) return false;
-    if (scratchOwner == 0 || st.st_uid != ::geteuid()) return false;
-    // Our own id in a name this process does not know: a run that had it is gone, but without
-    // the process token that cannot be told from a copy of ours the live set lost, so it stays.
-    return scratchOwner != ::getpid() && !IsAlive(scratchOwner);
+    if (n >= 0) return MarkOfAGoneRun(std::string_view(value, static_cast<std::size_t>(n)));
+    // Without the mark, only a file of the user running Kolvik, named by a run that is gone. Our
+    // own id in a name this process does not know stays: without the process token it cannot be
+    // told from a copy of ours whose entry in the live set was lost.
+    const int error = errno;
+    const bool byName =
+        st.st_uid == ::geteuid() && scratchOwner != ::getpid() && !IsAlive(scratchOwner);
+    // Where marks are kept, that is a copy killed before it was marked, which holds nothing yet.
+    if (error == ENODATA) return byName && st.st_size == 0 && st.st_nlink == 1;
+    return error == ENOTSUP && byName;
+}
+
+std::string ClaimContent() { return std::string(kClaimPrefix) + ProcessMark() + "\n"; }
+
+bool LeftoverClaim(int fd, const struct stat& st) {
+    constexpr std::size_t kLongest = kClaimPrefix.size() + 10 + 1 + kTokenDigits + 1;
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_size > off_t{kLongest}) return false;
+    if (const int tracked = Tracked(st); tracked >= 0) return tracked == 0;
+    char content[kLongest + 1] = {};
+    const ssize_t n = ::pread(fd, content, sizeof content, 0);
+    if (n <= 0) return false;
+    std::string_view claim(content, static_cast<std::size_t>(n));
+    if (!claim.starts_with(kClaimPrefix) || !claim.ends_with('\n')) return false;
+    claim.remove_prefix(kClaimPrefix.size());
+    claim.remove_suffix(1);
+    return MarkOfAGoneRun(claim);
 }
 
 }  // namespace kolvik::safefile::mark

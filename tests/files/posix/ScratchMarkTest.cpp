@@ -17,6 +17,9 @@ namespace kolvik::test {
 namespace {
 
 const std::string kToken = "0123456789abcdef0123456789abcdef";
+// 64-bit FNV-1a of the name a scratch copy was to get, worked out apart: of "a_txt.kol" and of
+// "b_txt.kol" ("a" gives af63dc4c8601ec8c, the published test vector).
+const std::string kForA = "dc6e377c795ce26f", kForB = "3df490294d8cffae";
 
 // A process id that no process has any more.
 pid_t GonePid() {
@@ -38,10 +41,6 @@ bool CanMark(const TempDir& dir) {
 
 void Mark(const std::string& path, const std::string& value) {
     ASSERT_EQ(::setxattr(path.c_str(), "user.kolvik", value.data(), value.size(), 0), 0) << path;
-}
-
-bool Marked(const std::string& path) {
-    return ::getxattr(path.c_str(), "user.kolvik", nullptr, 0) >= 0;
 }
 
 std::string Kol(const std::string& ext, const std::string& plain) {
@@ -80,11 +79,12 @@ enum class Owner { None, Gone, Live, SameIdOtherRun };  // SameIdOtherRun: this 
 
 struct LeftoverCase {
     const char* what;
-    bool tokenName;  // ".kolvik-tijdel-PID-TOKEN", else the old ".kolvik-tijdel-PID-N"
+    bool tokenName;  // ".kolvik-tijdel-PID-TOKEN-NAME", else the old ".kolvik-tijdel-PID-N"
     Owner owner;     // who the name and the mark say
     bool marked;
     bool xattrs;  // the file system keeps them
     bool removed;
+    std::string content = "half af";
 };
 
 class Leftovers : public testing::TestWithParam<LeftoverCase> {};
@@ -96,10 +96,10 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     const pid_t pid = c.owner == Owner::Gone   ? GonePid()
                       : c.owner == Owner::Live ? 1  // lives as long as the system
                                                : ::getpid();
-    const std::string suffix = c.tokenName ? kToken : "1";
+    const std::string suffix = c.tokenName ? kToken + "-" + kForA : "1";
     const std::string name = ".kolvik-tijdel-" + std::to_string(pid) + "-" + suffix;
     const std::string path = target / name;
-    WriteFile(path, "half af");
+    WriteFile(path, c.content);
     // A mark of another token than any this process draws: with our own id, a run before us.
     if (c.marked) Mark(path, std::to_string(pid) + "-" + kToken);
     Window w;
@@ -110,9 +110,9 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     Tree expected;
     if (!c.tokenName) {
         // Any other name is a file like every other: named by its first dot.
-        expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), "half af");
+        expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), c.content);
     } else if (!c.removed) {
-        expected[name] = "file:half af";
+        expected[name] = "file:" + c.content;
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_TRUE(w.left.empty());
@@ -127,6 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
         LeftoverCase{"MarkedLive", true, Owner::Live, true, true, false},
         LeftoverCase{"MarkedBySameIdEarlier", true, Owner::SameIdOtherRun, true, true, true},
         LeftoverCase{"UnmarkedWhereMarksAreKept", true, Owner::Gone, false, true, false},
+        // Killed between creating it and marking it: nothing written yet.
+        LeftoverCase{"UnmarkedEmptyWhereMarksAreKept", true, Owner::Gone, false, true, true, ""},
+        LeftoverCase{"UnmarkedEmptyOfALiveRun", true, Owner::Live, false, true, false, ""},
         LeftoverCase{"TokenNameGoneNoXattrs", true, Owner::Gone, false, false, true},
         LeftoverCase{"TokenNameLiveNoXattrs", true, Owner::Live, false, false, false},
         LeftoverCase{"TokenNameOwnIdNoXattrs", true, Owner::SameIdOtherRun, false, false, false}),
@@ -134,24 +137,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct ClaimCase {
     const char* what;
-    Owner mark;  // of an empty file at the new name
+    std::string content;  // of a file found at the new name; GONE is a pid no process has
     bool takenOver;
+    std::string scratchFor = "";  // a gone run's scratch copy beside it, for this name
 };
 
 class Claims : public testing::TestWithParam<ClaimCase> {};
 
-// Without O_TMPFILE, RENAME_NOREPLACE and hard links, a copy is named by renaming it over an
-// empty claim; an empty file found at the new name is only taken over when it is such a claim
-// of a run that is gone.
-TEST_P(Claims, AnEmptyFileAtTheNewNameIsTakenOverOnlyWithAGoneRunsMark) {
+// Without O_TMPFILE, RENAME_NOREPLACE and hard links, a copy is named by renaming it over a
+// claim; a file found at the new name is only taken over when it is such a claim of a run that
+// is gone.
+TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
     const ClaimCase c = GetParam();
     TempDir target;
-    if (!CanMark(target)) GTEST_SKIP() << "no user xattrs on " << target.path();
     WriteFile(target / "a.txt", "inhoud");
     WriteFile(target / "b.txt", "tweede");
-    WriteFile(target / "a_txt.kol", "");
-    if (c.mark == Owner::Gone) Mark(target / "a_txt.kol", std::to_string(GonePid()) + "-" + kToken);
-    if (c.mark == Owner::Live) Mark(target / "a_txt.kol", "1-" + kToken);
+    const std::string gone = std::to_string(GonePid());
+    std::string content = c.content;
+    if (const auto at = content.find("GONE"); at != std::string::npos) content.replace(at, 4, gone);
+    WriteFile(target / "a_txt.kol", content);
+    if (!c.scratchFor.empty()) {
+        if (!CanMark(target)) GTEST_SKIP() << "no user xattrs on " << target.path();
+        const std::string scratch =
+            target / (".kolvik-tijdel-" + gone + "-" + kToken + "-" + c.scratchFor);
+        WriteFile(scratch, "half af");
+        Mark(scratch, gone + "-" + kToken);
+    }
     FaultPlan plan{
         .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};
     Window w;
@@ -166,22 +177,27 @@ TEST_P(Claims, AnEmptyFileAtTheNewNameIsTakenOverOnlyWithAGoneRunsMark) {
         EXPECT_TRUE(w.left.empty());
     } else {
         expected["a.txt"] = "file:inhoud";
-        expected["a_txt.kol"] = "file:";
+        expected["a_txt.kol"] = "file:" + content;
         EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameTaken}}));
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
-    // A published copy is the user's: it carries no mark, nor does what the run left.
-    EXPECT_FALSE(Marked(target / "b_txt.kol"));
-    if (!c.takenOver) {
-        EXPECT_EQ(Marked(target / "a_txt.kol"), c.mark != Owner::None);
-    }
+    // A published copy is the user's: its scratch file's mark is gone.
+    EXPECT_LT(::getxattr((target / "b_txt.kol").c_str(), "user.kolvik", nullptr, 0), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Claims, Claims,
-                         testing::Values(ClaimCase{"Unmarked", Owner::None, false},
-                                         ClaimCase{"MarkedByAGoneRun", Owner::Gone, true},
-                                         ClaimCase{"MarkedByALiveRun", Owner::Live, false}),
-                         [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(
+    Claims, Claims,
+    testing::Values(ClaimCase{"Empty", "", false},
+                    ClaimCase{"OfAGoneRun", "kolvik-claim GONE-" + kToken + "\n", true},
+                    ClaimCase{"OfALiveRun", "kolvik-claim 1-" + kToken + "\n", false},
+                    // A byte short of a claim, or one more: the user's.
+                    ClaimCase{"CutShort", "kolvik-claim GONE-" + kToken, false},
+                    ClaimCase{"Longer", "kolvik-claim GONE-" + kToken + "\nx", false},
+                    ClaimCase{"ShortToken", "kolvik-claim GONE-" + kToken.substr(1) + "\n", false},
+                    // Killed before the claim held its mark: its scratch copy tells.
+                    ClaimCase{"EmptyBesideItsScratch", "", true, kForA},
+                    ClaimCase{"EmptyBesideAnotherNamesScratch", "", false, kForB}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace kolvik::test
