@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Strong files: read back by a reader written here from the layout alone (offsets, keys and
-// chunk nonces as the format describes them, over the system's primitives), round trips at the
-// chunk edges, and every kind of damage.
+// Strong files: read back by the independent reader of StrongReference.h, round trips at the
+// chunk edges, every kind of damage, and an earlier run's copy.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,70 +8,14 @@
 #include <set>
 
 #include "Helpers.h"
+#include "StrongReference.h"
 #include "platform/Crypto.h"
 
 namespace kolvik::test {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr std::size_t kChunk = 65536;
-
-const std::uint8_t* U(const std::string& s, std::size_t at = 0) {
-    return reinterpret_cast<const std::uint8_t*>(s.data()) + at;
-}
-
-// HKDF-SHA256 with a 32-byte output is two HMACs: PRK = HMAC(salt, IKM), OKM = HMAC(PRK, info 01).
-std::array<std::uint8_t, 32> Hkdf32(crypto::Bytes ikm, crypto::Bytes salt, std::string info) {
-    std::array<std::uint8_t, 32> prk{}, okm{};
-    EXPECT_TRUE(crypto::HmacSha256(salt, ikm, prk));
-    info += '\x01';
-    EXPECT_TRUE(crypto::HmacSha256(prk, {U(info), info.size()}, okm));
-    return okm;
-}
-
-struct Reading {
-    std::uint32_t iterations = 0;
-    std::string salt, nonce, ext, plain;
-    std::size_t chunks = 0;
-};
-
-// Reads a strong file the way the layout describes it; any deviation fails the test.
-Reading ReadStrong(const std::string& file, const std::string& password) {
-    Reading r;
-    EXPECT_EQ(file.substr(0, 10), std::string("\0KOLVIK-S1", 10));
-    r.iterations = std::uint32_t{U(file)[10]} << 24 | std::uint32_t{U(file)[11]} << 16 |
-                   std::uint32_t{U(file)[12]} << 8 | U(file)[13];
-    r.salt = file.substr(14, 16);
-    r.nonce = file.substr(30, 16);
-    const std::size_t e = U(file)[46];
-    r.ext = file.substr(47, e);
-    const std::size_t hSize = 79 + e;
-    std::array<std::uint8_t, 32> m{};
-    EXPECT_TRUE(crypto::Pbkdf2Sha256(password, {U(r.salt), 16}, r.iterations, m));
-    const auto kh = Hkdf32(m, {U(r.nonce), 16}, "kolvik sterk v1 kop");
-    const auto kd = Hkdf32(m, {U(r.nonce), 16}, "kolvik sterk v1 data");
-    std::array<std::uint8_t, 32> mac{};
-    EXPECT_TRUE(crypto::HmacSha256(kh, {U(file), 47 + e}, mac));
-    EXPECT_EQ(file.substr(47 + e, 32), std::string(mac.begin(), mac.end()));
-    crypto::AesGcm aes(kd);
-    for (std::size_t at = hSize, i = 0; at < file.size(); ++i, ++r.chunks) {
-        const bool final = file.size() - at <= kChunk + 16;
-        const std::size_t n = final ? file.size() - at : kChunk + 16;
-        std::array<std::uint8_t, 12> iv{};
-        for (int b = 10, shift = 0; shift < 64; --b, shift += 8)
-            iv[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(i >> shift);
-        iv[11] = final ? 1 : 0;
-        std::string plain(n - 16, '\0');
-        EXPECT_TRUE(aes.Open(iv, {U(file), hSize}, {U(file, at), n},
-                             reinterpret_cast<std::uint8_t*>(plain.data())))
-            << "chunk " << i;
-        r.plain += plain;
-        at += n;
-    }
-    return r;
-}
-
-std::size_t Chunks(std::size_t n) { return n == 0 ? 1 : (n + kChunk - 1) / kChunk; }
+std::size_t Chunks(std::size_t n) { return n == 0 ? 1 : (n + kStrongChunk - 1) / kStrongChunk; }
 
 void EncryptStrong(const std::string& target, const std::string& key = "geheim") {
     Window w(key);
@@ -82,7 +25,8 @@ void EncryptStrong(const std::string& target, const std::string& key = "geheim")
 }
 
 TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
-    const std::size_t sizes[] = {0, 1, kChunk - 1, kChunk, kChunk + 1, 17 * kChunk + 100};
+    const std::size_t sizes[] = {
+        0, 1, kStrongChunk - 1, kStrongChunk, kStrongChunk + 1, 17 * kStrongChunk + 100};
     TempDir target;
     unsigned seed = 7;
     for (std::size_t n : sizes)
@@ -131,7 +75,7 @@ TEST(StrongFormat, DescribedFormatStaysTheDefault) {
 
 // Offsets below are in a file made from 2 * 65536 + 10 plain bytes of a.txt: a 82-byte header,
 // two full chunks of 65552 bytes and a final one of 26.
-constexpr std::size_t kH = 82, kSealed = kChunk + 16;
+constexpr std::size_t kH = 82, kSealed = kStrongChunk + 16;
 
 struct Damage {
     const char* what;
@@ -171,7 +115,7 @@ TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
          LeftReason::Damaged},
     };
     TempDir source;
-    const std::string plain = Bytes(2 * kChunk + 10, 3);
+    const std::string plain = Bytes(2 * kStrongChunk + 10, 3);
     WriteFile(source / "a.txt", plain);
     EncryptStrong(source.path());
     const std::string good = ReadFile(source / "a_txt.kol");

@@ -17,6 +17,7 @@ struct Scene {
     // Nor a rename that refuses to replace, nor hard links (exFAT through FUSE): each name is
     // claimed with an empty file first and the copy renamed over it.
     bool noLinks = false;
+    bool strong = false;  // encrypting writes, and decrypting reads, the strong format
 };
 
 class FaultSweep : public testing::TestWithParam<Scene> {};

@@ -9,6 +9,7 @@
 #include "FaultSweep.h"
 #include "Helpers.h"
 #include "Reference.h"
+#include "StrongReference.h"
 
 namespace kolvik::test {
 
@@ -18,7 +19,8 @@ std::string SceneName(const testing::TestParamInfo<Scene>& info) {
            (s.singleFiles ? "SingleFiles" : "Folder") +
            (s.noLinks     ? "ClaimedNames"
             : s.noTmpfile ? "NamedTemporary"
-                          : "");
+                          : "") +
+           (s.strong ? "Strong" : "");
 }
 
 namespace {
@@ -72,8 +74,25 @@ std::string Contents(const std::string& path) {
     return out;
 }
 
+// The first count files of Tree() in the strong format, made once by the engine: strong files
+// hold random bytes, so there is no formula to plant them from.
+std::vector<std::string> StrongFiles(std::size_t count) {
+    TempDir folder;
+    for (std::size_t i = 0; i < count; ++i) {
+        fs::create_directories(PathOf(folder / Tree()[i].plain).parent_path());
+        WriteFile(folder / Tree()[i].plain, Tree()[i].content);
+    }
+    Window w;
+    w->StrongChosen = true;
+    w.Encrypt(folder.path());
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < count; ++i) out.push_back(ReadFile(folder / Tree()[i].encrypted));
+    return out;
+}
+
 struct Sweep {
     explicit Sweep(const Scene& s) : s_(s) {
+        if (s.strong) strongFiles_ = StrongFiles(s.files);
         fs::create_directory(root_ / "beside");
         WriteFile(root_ / "beside/near.txt", "next to the tree");
         WriteFile(root_ / "beside/near_txt.kol", Tree()[1].encryptedContent);
@@ -88,12 +107,13 @@ struct Sweep {
             const auto& f = Tree()[i];
             paths.push_back(tree() + "/" + (s_.decrypting ? f.encrypted : f.plain));
             fs::create_directories(paths.back().parent_path());
-            WriteFile(paths.back().string(), s_.decrypting ? f.encryptedContent : f.content);
+            WriteFile(paths.back().string(), s_.decrypting ? Encrypted(i) : f.content);
         }
         AsOnFileSystem(plan, s_);
         plan.syncsFree = true;
         FaultInjection inject(plan);
         Window w;
+        w->StrongChosen = s_.strong;
         if (!s_.singleFiles) return w.Run(tree(), s_.decrypting);
         for (const auto& p : paths)
             w.RunFile(p.parent_path().string(), p.filename().string(), s_.decrypting);
@@ -109,8 +129,13 @@ struct Sweep {
             const bool plain = fs::exists(tree() + "/" + f.plain);
             ASSERT_NE(plain, fs::exists(tree() + "/" + f.encrypted)) << what << " " << f.plain;
             const std::string& name = plain ? f.plain : f.encrypted;
-            EXPECT_TRUE(Contents(tree() + "/" + name) == (plain ? f.content : f.encryptedContent))
-                << what << " " << name;
+            const std::string now = Contents(tree() + "/" + name);
+            // A strong copy that this run wrote is random but must open to the original.
+            if (!plain && s_.strong && !s_.decrypting) {
+                EXPECT_TRUE(ReadStrong(now, "geheim").plain == f.content) << what << " " << name;
+                continue;
+            }
+            EXPECT_TRUE(now == (plain ? f.content : Encrypted(i))) << what << " " << name;
         }
         EXPECT_TRUE(Beside(root_ / "beside") == beside_) << what;
         EXPECT_EQ(std::distance(fs::directory_iterator(root_.path()), fs::directory_iterator()), 2)
@@ -118,8 +143,12 @@ struct Sweep {
     }
 
     std::string tree() const { return root_ / "tree"; }
+    const std::string& Encrypted(std::size_t i) const {
+        return s_.strong ? strongFiles_[i] : Tree()[i].encryptedContent;
+    }
 
     Scene s_;
+    std::vector<std::string> strongFiles_;
     TempDir root_;
     std::map<std::string, std::string> beside_;
 };

@@ -22,7 +22,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Scene{false, false, false, 50}, Scene{true, false, false, 50},
                     Scene{false, true, false, 12}, Scene{true, true, false, 12},
                     Scene{false, false, true, 8}, Scene{true, true, true, 8},
-                    Scene{false, true, false, 12, true}, Scene{true, true, false, 12, true}),
+                    Scene{false, true, false, 12, true}, Scene{true, true, false, 12, true},
+                    // A key derivation per run (about a tenth of a second): a few files only.
+                    Scene{false, false, false, 3, false, true},
+                    Scene{true, false, false, 3, false, true}),
     SceneName);
 
 }  // namespace

@@ -14,7 +14,9 @@ namespace {
 INSTANTIATE_TEST_SUITE_P(Runs, FaultSweep,
                          testing::Values(Scene{false, true, false, 12},
                                          Scene{true, true, false, 12}, Scene{false, true, true, 6},
-                                         Scene{true, true, true, 6}),
+                                         Scene{true, true, true, 6},
+                                         Scene{false, true, false, 2, false, true},
+                                         Scene{true, true, false, 2, false, true}),
                          SceneName);
 
 }  // namespace
