@@ -42,7 +42,7 @@ class FileTransformer {
         WallClock::time_point modeTime{};  // files modified at or after it are left alone
         bool singleFile = false;           // one file named on the command line
         std::string exeName;               // the running program, passed over without trace
-        bool strong = false;  // encrypt in the strong format; decryption reads both
+        bool strong = false;               // encrypt in the strong format; decryption reads both
         // Kolvik's programs here are passed over quietly; files named alike elsewhere are
         // reported as left.
         std::string programFolder;
