@@ -47,6 +47,16 @@ struct RunLock {
 
 std::mutex gMutex;
 std::map<std::pair<dev_t, ino_t>, std::weak_ptr<RunLock>> gLocks;
+std::size_t gPurgeAt = 64;
+
+// Folders a walk has left stay in the map as expired entries: cleared now and then, so that a
+// tree of many folders does not grow it for ever.
+void Remember(const decltype(gLocks)::key_type& key, const std::shared_ptr<RunLock>& lock) {
+    gLocks[key] = lock;
+    if (gLocks.size() < gPurgeAt) return;
+    std::erase_if(gLocks, [](const auto& entry) { return entry.second.expired(); });
+    gPurgeAt = 2 * gLocks.size() + 64;
+}
 
 enum class Try { Taken, Busy, Again, Failed };
 
@@ -159,7 +169,7 @@ Fault Folder::LockForRun(std::chrono::milliseconds patience) {
         if (std::chrono::steady_clock::now() >= deadline) return Fault::Held;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    gLocks[key] = lock;
+    Remember(key, lock);
     runLock_ = std::move(lock);
     return Fault::None;
 }
