@@ -81,22 +81,22 @@ const std::string kBindCapability(
     "\x00\x00\x00\x00\x00\x00\x00\x00",
     20);
 
-std::optional<unsigned> Flags(const std::string& path) {
+// The chattr flags, after adding add and taking off drop; nothing where there are none.
+std::optional<unsigned> Flags(const std::string& path, unsigned add = 0, unsigned drop = 0) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     int flags = 0;
-    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok && (add | drop) != 0) {
+        flags = static_cast<int>((static_cast<unsigned>(flags) | add) & ~drop);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
     if (fd >= 0) ::close(fd);
     return ok ? std::optional<unsigned>(static_cast<unsigned>(flags)) : std::nullopt;
 }
 
-bool AddFlags(const std::string& path, unsigned add) {
-    const auto now = Flags(path);
-    if (!now) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    int flags = static_cast<int>(*now | add);
-    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) ::close(fd);
-    return ok;
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : ~0u;
 }
 
 struct Stamp {
@@ -112,112 +112,91 @@ void SetTimes(const std::string& path, Stamp accessed, Stamp modified) {
 // 2200).
 constexpr std::int64_t k1902 = -24837LL * 86400, k2300 = 120530LL * 86400;
 
-// A folder and a file in it; setup may refuse, as where the file system or the user cannot.
-using Setup = std::function<std::string(const std::string& folder, const std::string& file)>;
-using Check = std::function<void(const std::string& file)>;
-
-struct KeptCase {
-    const char* what;
-    Setup setup;  // returns why it cannot run here, or nothing
-    Check check;  // on the copy after encrypting, and on the plain file once decrypted again
-};
-
-class Kept : public testing::TestWithParam<KeptCase> {};
-
-TEST_P(Kept, TheCopyCarriesItBothWays) {
-    const KeptCase& c = GetParam();
-    TempDir target;
-    const std::string plain = target / "a.txt";
-    WriteFile(plain, "inhoud");
-    if (const std::string why = c.setup(target.path(), plain); !why.empty()) GTEST_SKIP() << why;
+// Encrypts the folder's a.txt and decrypts it again; check sees the copy, then the plain file.
+void RoundTrip(const TempDir& target, const std::function<void(const std::string&)>& check) {
     Window w;
     w.Encrypt(target.path());
     ASSERT_TRUE(w.left.empty());
-    ASSERT_TRUE(fs::exists(target / "a_txt.kol"));
-    c.check(target / "a_txt.kol");
+    check(target / "a_txt.kol");
     Window back;
     back.Decrypt(target.path());
     ASSERT_TRUE(back.left.empty());
-    EXPECT_EQ(ReadFile(plain), "inhoud");
-    c.check(plain);
+    EXPECT_EQ(ReadFile(target / "a.txt"), "inhoud");
+    check(target / "a.txt");
 }
 
 std::string Refused(const std::string& what) { return "cannot set " + what + " here"; }
 
+struct XattrCase {
+    const char* what;
+    const char* name;
+    std::string value;
+    bool root = false;
+};
+
+class KeptXattr : public testing::TestWithParam<XattrCase> {};
+
+TEST_P(KeptXattr, ComesBackByteForByteBothWays) {
+    const XattrCase& c = GetParam();
+    if (c.root && ::geteuid() != 0) GTEST_SKIP() << "needs root";
+    TempDir target;
+    WriteFile(target / "a.txt", "inhoud");
+    if (!SetXattr(target / "a.txt", c.name, c.value)) GTEST_SKIP() << Refused(c.name);
+    const unsigned mode = ModeOf(target / "a.txt");  // an ACL's mask shows in the group bits
+    RoundTrip(target, [&](const std::string& f) {
+        EXPECT_EQ(Xattr(f, c.name), c.value);
+        EXPECT_EQ(ModeOf(f), mode);
+        EXPECT_EQ(Xattr(f, "user.kolvik"), std::nullopt);
+    });
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Posix, Kept,
+    Posix, KeptXattr,
     testing::Values(
-        KeptCase{"AclForNobodyNotTheGroup",
-                 [](const std::string&, const std::string& f) {
-                     return SetXattr(f, "system.posix_acl_access", kNobodyReadsGroupDoesNot)
-                                ? ""
-                                : Refused("an ACL");
-                 },
-                 [](const std::string& f) {
-                     EXPECT_EQ(Xattr(f, "system.posix_acl_access"), kNobodyReadsGroupDoesNot);
-                     struct stat st {};
-                     ASSERT_EQ(::stat(f.c_str(), &st), 0);
-                     EXPECT_EQ(st.st_mode & 0777, 0640u);  // the group bits show the mask
-                 }},
-        KeptCase{"NoAclWhereTheFolderHasADefault",
-                 [](const std::string& d, const std::string& f) {
-                     ::chmod(f.c_str(), 0604);
-                     return SetXattr(d, "system.posix_acl_default", kNobodyReadsGroupDoesNot)
-                                ? ""
-                                : Refused("a default ACL");
-                 },
-                 [](const std::string& f) {
-                     EXPECT_EQ(Xattr(f, "system.posix_acl_access"), std::nullopt);
-                     struct stat st {};
-                     ASSERT_EQ(::stat(f.c_str(), &st), 0);
-                     EXPECT_EQ(st.st_mode & 0777, 0604u);
-                 }},
-        KeptCase{"UserXattrWithAnyBytes",
-                 [](const std::string&, const std::string& f) {
-                     return SetXattr(f, "user.herkomst", std::string("a\0\xff", 3))
-                                ? ""
-                                : Refused("user xattrs");
-                 },
-                 [](const std::string& f) {
-                     EXPECT_EQ(Xattr(f, "user.herkomst"), std::string("a\0\xff", 3));
-                     EXPECT_EQ(Xattr(f, "user.kolvik"), std::nullopt);
-                 }},
-        KeptCase{"FileCapabilityAsRoot",
-                 [](const std::string&, const std::string& f) {
-                     if (::geteuid() != 0) return std::string("capabilities need root");
-                     return SetXattr(f, "security.capability", kBindCapability)
-                                ? ""
-                                : Refused("capabilities");
-                 },
-                 [](const std::string& f) {
-                     EXPECT_EQ(Xattr(f, "security.capability"), kBindCapability);
-                 }},
-        KeptCase{"NodumpAndNoatimeFlags",
-                 [](const std::string&, const std::string& f) {
-                     return AddFlags(f, FS_NODUMP_FL | FS_NOATIME_FL) ? "" : Refused("flags");
-                 },
-                 [](const std::string& f) {
-                     EXPECT_EQ(Flags(f).value_or(0) & (FS_NODUMP_FL | FS_NOATIME_FL),
-                               unsigned{FS_NODUMP_FL | FS_NOATIME_FL});
-                 }},
-        KeptCase{"TimesBefore1970AndAfter2262",
-                 [](const std::string&, const std::string& f) {
-                     SetTimes(f, {k2300, 7}, {k1902, 5});
-                     struct stat st {};
-                     return ::stat(f.c_str(), &st) == 0 && st.st_mtim.tv_sec == k1902 &&
-                                    st.st_atim.tv_sec == k2300
-                                ? ""
-                                : Refused("these times");
-                 },
-                 [](const std::string& f) {
-                     struct stat st {};
-                     ASSERT_EQ(::stat(f.c_str(), &st), 0);
-                     EXPECT_EQ(st.st_mtim.tv_sec, k1902);
-                     EXPECT_EQ(st.st_mtim.tv_nsec, 5);
-                     EXPECT_EQ(st.st_atim.tv_sec, k2300);
-                     EXPECT_EQ(st.st_atim.tv_nsec, 7);
-                 }}),
+        XattrCase{"AclForNobodyNotTheGroup", "system.posix_acl_access", kNobodyReadsGroupDoesNot},
+        XattrCase{"UserXattrWithAnyBytes", "user.herkomst", std::string("a\0\xff", 3)},
+        XattrCase{"FileCapabilityAsRoot", "security.capability", kBindCapability, true}),
     [](const auto& info) { return std::string(info.param.what); });
+
+TEST(KeptFacts, NoAclWhereOnlyTheFolderHasADefault) {
+    TempDir target;
+    WriteFile(target / "a.txt", "inhoud");
+    ::chmod((target / "a.txt").c_str(), 0604);
+    if (!SetXattr(target.path(), "system.posix_acl_default", kNobodyReadsGroupDoesNot))
+        GTEST_SKIP() << Refused("a default ACL");
+    RoundTrip(target, [](const std::string& f) {
+        EXPECT_EQ(Xattr(f, "system.posix_acl_access"), std::nullopt);
+        EXPECT_EQ(ModeOf(f), 0604u);
+    });
+}
+
+TEST(KeptFacts, NodumpAndNoatimeFlags) {
+    TempDir target;
+    WriteFile(target / "a.txt", "inhoud");
+    static constexpr unsigned kBoth = FS_NODUMP_FL | FS_NOATIME_FL;
+    if (!Flags(target / "a.txt", kBoth)) GTEST_SKIP() << Refused("flags");
+    RoundTrip(target, [](const std::string& f) { EXPECT_EQ(Flags(f).value_or(0) & kBoth, kBoth); });
+}
+
+TEST(KeptFacts, TimesBefore1970AndAfter2262ToTheNanosecond) {
+    TempDir target;
+    WriteFile(target / "a.txt", "inhoud");
+    SetTimes(target / "a.txt", {k2300, 7}, {k1902, 5});
+    struct stat st {};
+    if (::stat((target / "a.txt").c_str(), &st) != 0 || st.st_mtim.tv_sec != k1902 ||
+        st.st_atim.tv_sec != k2300) {
+        GTEST_SKIP() << Refused("these times");
+    }
+    RoundTrip(target, [](const std::string& f) {
+        struct stat st {};
+        ASSERT_EQ(::stat(f.c_str(), &st), 0);
+        EXPECT_EQ(std::pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec), std::pair(k1902, 5L));
+        EXPECT_EQ(std::pair(st.st_atim.tv_sec, st.st_atim.tv_nsec), std::pair(k2300, 7L));
+    });
+}
+
+// A folder and a file in it; setup returns why it cannot run here, or nothing.
+using Setup = std::function<std::string(const std::string& folder, const std::string& file)>;
 
 // Stands in for the calls that give a copy its xattrs and flags.
 struct Refusing {
@@ -242,6 +221,10 @@ struct Refusing {
     Refusing& operator=(const Refusing&) = delete;
 };
 
+std::string WithUserXattr(const std::string&, const std::string& f) {
+    return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
+}
+
 struct LeftCase {
     const char* what;
     Setup setup;
@@ -262,13 +245,7 @@ TEST_P(KeptOrLeft, WhatCannotBeKeptLeavesTheOriginal) {
         const Refusing refusing(c.xattrError, c.flagsError);
         w.Encrypt(target.path());
     }
-    const auto immutable = Flags(plain).value_or(0) & FS_IMMUTABLE_FL;
-    if (immutable != 0) {
-        const int fd = ::open(plain.c_str(), O_RDONLY);
-        int flags = static_cast<int>(*Flags(plain) & ~FS_IMMUTABLE_FL);
-        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        ::close(fd);
-    }
+    (void)Flags(plain, 0, FS_IMMUTABLE_FL);  // so that the folder can go
     if (c.left) {
         EXPECT_EQ(w.left, (Left{{plain, *c.left}}));
         EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
@@ -291,28 +268,16 @@ INSTANTIATE_TEST_SUITE_P(
         // An immutable original could not go after its copy anyway: told as such.
         LeftCase{"ImmutableIsLeftAsUndeletable",
                  [](const std::string&, const std::string& f) {
-                     return AddFlags(f, FS_IMMUTABLE_FL) ? "" : Refused("the immutable flag");
+                     return Flags(f, FS_IMMUTABLE_FL) ? "" : Refused("the immutable flag");
                  },
                  0, 0, LeftReason::Undeletable},
-        LeftCase{"XattrRefusedByAnError",
-                 [](const std::string&, const std::string& f) {
-                     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
-                 },
-                 EIO, 0, LeftReason::PropertiesNotKept},
-        LeftCase{"UserXattrNotPermitted",
-                 [](const std::string&, const std::string& f) {
-                     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
-                 },
-                 EPERM, 0, LeftReason::PropertiesNotKept},
+        LeftCase{"XattrRefusedByAnError", WithUserXattr, EIO, 0, LeftReason::PropertiesNotKept},
+        LeftCase{"UserXattrNotPermitted", WithUserXattr, EPERM, 0, LeftReason::PropertiesNotKept},
         // As `cp -a` does, an attribute the file system does not take is passed over.
-        LeftCase{"XattrTheFileSystemDoesNotTake",
-                 [](const std::string&, const std::string& f) {
-                     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
-                 },
-                 ENOTSUP, 0, std::nullopt},
+        LeftCase{"XattrTheFileSystemDoesNotTake", WithUserXattr, ENOTSUP, 0, std::nullopt},
         LeftCase{"FlagRefused",
                  [](const std::string&, const std::string& f) {
-                     return AddFlags(f, FS_NODUMP_FL) ? "" : Refused("flags");
+                     return Flags(f, FS_NODUMP_FL) ? "" : Refused("flags");
                  },
                  0, EPERM, LeftReason::PropertiesNotKept}),
     [](const auto& info) { return std::string(info.param.what); });

@@ -85,6 +85,9 @@ struct LeftoverCase {
     bool xattrs;  // the file system keeps them
     bool removed;
     std::string content = "half af";
+    // Also published as a_txt.kol, which an encryption passes over: killed between the link
+    // and the unlink of the scratch name.
+    bool published = false;
 };
 
 class Leftovers : public testing::TestWithParam<LeftoverCase> {};
@@ -102,12 +105,16 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     WriteFile(path, c.content);
     // A mark of another token than any this process draws: with our own id, a run before us.
     if (c.marked) Mark(path, std::to_string(pid) + "-" + kToken);
+    if (c.published) {
+        ASSERT_EQ(::link(path.c_str(), (target / "a_txt.kol").c_str()), 0);
+    }
     Window w;
     {
         const FakeFileSystem fs(!c.xattrs, false);
         w.Encrypt(target.path());
     }
     Tree expected;
+    if (c.published) expected["a_txt.kol"] = "file:" + c.content;
     if (!c.tokenName) {
         // Any other name is a file like every other: named by its first dot.
         expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), c.content);
@@ -116,6 +123,9 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_TRUE(w.left.empty());
+    if (c.published && c.removed) {
+        EXPECT_LT(::getxattr((target / "a_txt.kol").c_str(), "user.kolvik", nullptr, 0), 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,6 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
         LeftoverCase{"OldNameMarked", false, Owner::Gone, true, true, false},
         LeftoverCase{"MarkedGone", true, Owner::Gone, true, true, true},
         LeftoverCase{"MarkedLive", true, Owner::Live, true, true, false},
+        LeftoverCase{"MarkedGoneAndPublished", true, Owner::Gone, true, true, true, "half af",
+                     true},
         LeftoverCase{"MarkedBySameIdEarlier", true, Owner::SameIdOtherRun, true, true, true},
         LeftoverCase{"UnmarkedWhereMarksAreKept", true, Owner::Gone, false, true, false},
         // Killed between creating it and marking it: nothing written yet.
