@@ -19,7 +19,8 @@ inline const std::uint8_t* AsBytes(const std::string& s, std::size_t at = 0) {
 }
 
 // HKDF-SHA256 with a 32-byte output is two HMACs: PRK = HMAC(salt, IKM), OKM = HMAC(PRK, info 01).
-inline std::array<std::uint8_t, 32> Hkdf32(crypto::Bytes ikm, crypto::Bytes salt, std::string info) {
+inline std::array<std::uint8_t, 32> Hkdf32(crypto::Bytes ikm, crypto::Bytes salt,
+                                           std::string info) {
     std::array<std::uint8_t, 32> prk{}, okm{};
     EXPECT_TRUE(crypto::HmacSha256(salt, ikm, prk));
     info += '\x01';
