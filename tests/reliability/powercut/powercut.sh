@@ -7,7 +7,7 @@
 # or in a .kol that decrypts. Runs encrypt and decrypt in turn.
 # Usage: powercut.sh PATH/TO/kolvik-cli FS CUTS [SEED] [--careless]
 #   FS: ext4, xfs or btrfs. POWERCUT_ARGS: more kolvik-cli arguments (the file format), for the
-#   runs in the machine and for making the encrypted tree here.
+#   encryption runs in the machine and for making the encrypted tree here.
 #   --careless: instead of kolvik-cli, a copy-rename-delete without fsync (busybox cp, mv, rm):
 #   it must lose files under the same cuts, or the sweep proves nothing.
 # Exit 0: nothing lost; 1: files lost or the sweep broke; 77: it cannot run here (reason printed).
@@ -101,7 +101,9 @@ if [ "$CARELESS" = 1 ]; then
     done
     echo "POWERCUT-END 0"
 else
-    kolvik-cli "$pcdir" /mnt/boom --password-file /pw $ARGS >/dev/null 2>/tmp/err
+    # The format is chosen when encrypting; decryption recognises it by itself.
+    if [ "$pcdir" = encrypt ]; then FORMAT=$ARGS; else FORMAT=; fi
+    kolvik-cli "$pcdir" /mnt/boom --password-file /pw $FORMAT >/dev/null 2>/tmp/err
     echo "POWERCUT-END $?"
     head -5 /tmp/err
 fi
@@ -177,7 +179,7 @@ check() {
     while IFS= read -r -d '' kol; do
         i=$((i + 1)); mkdir -p "$opened/$i"; cp "$kol" "$opened/$i/"
     done < <(find "$mnt/boom" -type f -name '*.kol' -print0)
-    [ $i -eq 0 ] || "$program" decrypt "$opened" --password-file "$pw" $args >/dev/null 2>&1
+    [ $i -eq 0 ] || "$program" decrypt "$opened" --password-file "$pw" >/dev/null 2>&1
     { hashes "$mnt/boom"; [ $i -eq 0 ] || hashes "$opened"; } | sort > "$work/found"
     umount "$mnt"
     lost=$(comm -23 "$work/expected" "$work/found" | wc -l)
