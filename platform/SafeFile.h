@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Services.h"
+#include "platform/Clock.h"
 
 namespace kolvik::safefile {
 
