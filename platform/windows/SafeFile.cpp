@@ -669,7 +669,7 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
     if (regular != nullptr) regular->clear();
     std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
     // Listed through the folder's own handle, from its start each time.
-    std::vector<std::uint8_t> buffer(64 * 1024);
+    std::vector<std::uint8_t> buffer(std::size_t{64} << 10);
     FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
     for (;;) {
         if (!Sys().infoEx(handle_, kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
