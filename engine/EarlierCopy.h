@@ -15,12 +15,12 @@ class EarlierCopy {
   public:
     // Opens name when it is a regular file with a single name and exactly size bytes; it is
     // only ever read.
-    safefile::Fault Open(const safefile::Folder& folder, const std::string& name,
-                         std::int64_t size);
+    [[nodiscard]] safefile::Fault Open(const safefile::Folder& folder, const std::string& name,
+                                       std::int64_t size);
     // Compares the file's next bytes with data; Fault::Exists at the first difference.
-    safefile::Fault Match(const void* data, std::size_t size);
+    [[nodiscard]] safefile::Fault Match(const void* data, std::size_t size);
     // After the last block: nothing may follow, and the file is then made durable.
-    safefile::Fault Finish();
+    [[nodiscard]] safefile::Fault Finish();
     std::uint64_t Inode() const { return inode_; }
     // As Finish saw it: the file must still show it when the other file goes.
     WallClock::time_point Modified() const { return modified_; }

@@ -30,10 +30,10 @@ bool SafeName(std::string_view name) {
 std::string EncryptedHeader(const KeyTable& table, std::string_view extAnsi) {
     const int L = static_cast<int>(extAnsi.size());
     std::string header;
-    header.reserve(extAnsi.size() + 9);
+    header.reserve(extAnsi.size() + kHeaderFixed);
     header.push_back(static_cast<char>(L));
     header.append(extAnsi);
-    for (int p = L + 2; p <= L + 9; ++p)
+    for (int p = L + kFirstCheckAt; p <= L + kHeaderFixed; ++p)
         header.push_back(static_cast<char>(CheckByte(table, p, L)));
     return header;
 }
@@ -41,8 +41,8 @@ std::string EncryptedHeader(const KeyTable& table, std::string_view extAnsi) {
 bool HeaderMatches(const KeyTable& table, std::string_view bytes) {
     if (bytes.empty()) return false;
     const int L = static_cast<unsigned char>(bytes[0]);
-    if (bytes.size() < static_cast<std::size_t>(L) + 9) return false;
-    for (int p = L + 2; p <= L + 9; ++p) {
+    if (bytes.size() < static_cast<std::size_t>(L) + kHeaderFixed) return false;
+    for (int p = L + kFirstCheckAt; p <= L + kHeaderFixed; ++p) {
         if (static_cast<unsigned char>(bytes[p - 1]) != CheckByte(table, p, L)) return false;
     }
     return true;

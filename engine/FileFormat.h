@@ -10,9 +10,20 @@
 
 namespace kolvik {
 
-// L, the extension's Windows-1252 bytes and the eight check bytes: L + 9 bytes.
+// The layout, in positions counted from 1 as the keystream's formulas count them; L is the
+// extension's length. Header: L at 1, the extension at 2 .. L + 1, the check bytes at
+// L + 2 .. L + 9. Data byte q (from 0) sits at q + L + 10, and one trailing byte ends the file.
+inline constexpr int kLengthBytes = 1;
+inline constexpr int kCheckBytes = 8;
+inline constexpr int kFirstCheckAt = kLengthBytes + 1;           // + L
+inline constexpr int kHeaderFixed = kLengthBytes + kCheckBytes;  // header size is L + 9
+inline constexpr int kFirstDataAt = kHeaderFixed + 1;            // + L
+inline constexpr int kTrailingBytes = 1;
+
+// L, the extension's Windows-1252 bytes and the eight check bytes: L + kHeaderFixed bytes.
 std::string EncryptedHeader(const KeyTable& table, std::string_view extAnsi);
-// True when bytes (at least L + 9 of them, L = bytes[0]) carry the check bytes of table.
+// True when bytes (at least L + kHeaderFixed of them, L = bytes[0]) carry the check bytes of
+// table.
 bool HeaderMatches(const KeyTable& table, std::string_view bytes);
 
 // The extension as the header stores it, or nullopt when the header cannot hold it faithfully

@@ -371,7 +371,7 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     if (fault == Fault::None && strong::LooksStrong({reinterpret_cast<const char*>(block), got})) {
         return DecryptStrong(folder, name, got);
     }
-    const std::size_t headerSize = 9 + std::size_t{got > 0 ? block[0] : 0U};
+    const std::size_t headerSize = kHeaderFixed + std::size_t{got > 0 ? block[0] : 0U};
     const std::string header(reinterpret_cast<const char*>(block), std::min(got, headerSize));
     const bool damaged = fault == Fault::None && got < headerSize;
     if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
@@ -545,9 +545,10 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                                        StrongFile* strongFile) {
     auto& work = *work_;
     const std::int64_t size = work.facts.size;
-    std::int64_t copySize = encrypting ? static_cast<std::int64_t>(header.size()) + size + 1
-                                       : std::max<std::int64_t>(0, size - extLength - 10);
-    std::int64_t dataStart = encrypting ? 0 : extLength + 9;
+    std::int64_t copySize =
+        encrypting ? static_cast<std::int64_t>(header.size()) + size + kTrailingBytes
+                   : std::max<std::int64_t>(0, size - extLength - kHeaderFixed - kTrailingBytes);
+    std::int64_t dataStart = encrypting ? 0 : extLength + kHeaderFixed;
     if (strongFile) {
         const auto hSize = static_cast<std::int64_t>(strongFile->h.size());
         const auto chunk = static_cast<std::int64_t>(strong::kChunk);

@@ -80,10 +80,11 @@ class FileTransformer {
   private:
     struct Work;
     struct StrongFile;
-    safefile::Fault EnterFolder(const std::string& folder);
+    [[nodiscard]] safefile::Fault EnterFolder(const std::string& folder);
     // Opens the file at once where that is safe and worth it, else looks at it; work_->facts
     // then describe it. An open file that is not needed after all is closed by the caller.
-    safefile::Fault LookAt(const std::string& name, bool ofThisKind, bool listedRegular);
+    [[nodiscard]] safefile::Fault LookAt(const std::string& name, bool ofThisKind,
+                                         bool listedRegular);
     // True when the file is left alone by the tests that both directions share.
     bool PassedOver(const std::string& name, const std::string& folder, bool ofThisKind);
     bool IsProgramFolder(std::string folder) const;

@@ -30,7 +30,7 @@ class FolderStack {
     // The deepest level's folder, opened again if it was closed; Fault::Changed when the name
     // now holds another folder. On a fault, failed is the depth of the level that could not
     // be opened again (its levels below are gone with it).
-    safefile::Fault Deepest(FolderPtr& folder, std::size_t& failed);
+    [[nodiscard]] safefile::Fault Deepest(FolderPtr& folder, std::size_t& failed);
     // Enters child, opened from the deepest level under name, with its subfolders to visit.
     void Push(FolderPtr child, std::string name, std::vector<std::string> subfolders);
     void Pop() { levels_.pop_back(); }

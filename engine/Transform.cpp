@@ -22,8 +22,8 @@ void ReportProgress(const StreamHooks& hooks, std::int64_t firstPass, std::int64
 
 void PrepareStreamBuffer(std::vector<std::uint8_t>& buffer) {
     // One spare byte after the block: encryption's trailing byte.
-    if (buffer.size() < kStreamHead + kStreamBlock + 1)
-        buffer.resize(kStreamHead + kStreamBlock + 1);
+    if (buffer.size() < kStreamHead + kStreamBlock + kTrailingBytes)
+        buffer.resize(kStreamHead + kStreamBlock + kTrailingBytes);
 }
 
 StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keystream& keystream,
@@ -33,9 +33,9 @@ StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keys
     using safefile::Fault;
     PrepareStreamBuffer(buffer);
     std::uint8_t* const block = buffer.data() + kStreamHead;
-    const std::int64_t firstPosition = extLength + 10;
+    const std::int64_t firstPosition = extLength + kFirstDataAt;
     // Encryption reports positions in the encrypted file, decryption in the plain file.
-    const std::int64_t passOffset = encrypting ? extLength + 9 : 0;
+    const std::int64_t passOffset = encrypting ? extLength + kHeaderFixed : 0;
     // A header too long for the room before the block goes out on its own.
     std::size_t head = prefix.size();
     if (head > kStreamHead) {

@@ -36,10 +36,10 @@ void PrepareStreamBuffer(std::vector<std::uint8_t>& buffer);
 // Encrypting: every remaining source byte is data, followed by one trailing byte (the
 // keystream byte of its position). Decrypting: the source's last byte is that trailing byte
 // and is dropped. The source stands just after the header; data byte q sits at position
-// q + extLength + 9 of the encrypted file. prefix (the header) goes out in the same write as the
-// first block, and the trailing byte in that of the last. Where the first block was read with
-// the header, its data bytes lie at buffer[preloadedFirst, preloadedFirst + preloadedSize) and
-// the stream starts with them.
+// q + extLength + kFirstDataAt (counted from 1) of the encrypted file. prefix (the header) goes out
+// in the same write as the first block, and the trailing byte in that of the last. Where the first
+// block was read with the header, its data bytes lie at buffer[preloadedFirst, preloadedFirst +
+// preloadedSize) and the stream starts with them.
 StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keystream& keystream,
                      int extLength, bool encrypting, std::vector<std::uint8_t>& buffer,
                      const StreamHooks& hooks, safefile::Fault& fault,

@@ -22,7 +22,7 @@ std::int64_t BytesOfFiles(const safefile::Folder& folder, const std::vector<std:
 // Bytes of the regular files in top and in every folder below (but those that skip names);
 // links are never followed, so never counted. Depth first with an explicit stack, so that a
 // deep tree costs memory and descriptors in proportion to its depth at most.
-Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& bytes) {
+[[nodiscard]] Fault FolderBytes(const std::shared_ptr<safefile::Folder>& top, std::int64_t& bytes) {
     std::vector<std::string> files, topFolders;
     if (const Fault f = top->List(files, topFolders); f != Fault::None) return f;
     std::int64_t total = BytesOfFiles(*top, files);

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Services.h"
+#include "platform/Clock.h"
 
 namespace kolvik::safefile {
 
@@ -85,11 +85,11 @@ class Folder {
     Folder& operator=(const Folder&) = delete;
 
     // The target, by its path; every folder below it is opened with OpenChild.
-    Fault Open(const std::string& path);
+    [[nodiscard]] Fault Open(const std::string& path);
     // A folder relative to its open parent, never following a link, so that a folder swapped
     // for a link cannot lead the run outside its tree and no path length limits the depth.
     // Fault::IsLink when name is now a symbolic link.
-    Fault OpenChild(const Folder& parent, const std::string& name);
+    [[nodiscard]] Fault OpenChild(const Folder& parent, const std::string& name);
     void Close();
     bool IsOpen() const { return handle_ != kNoHandle; }
     const std::string& Path() const { return path_; }
@@ -97,7 +97,7 @@ class Folder {
     std::uint64_t Device() const { return device_; }
 
     // Facts of a directory entry; a symbolic link is described, never followed.
-    Fault Stat(const std::string& name, FileFacts& facts) const;
+    [[nodiscard]] Fault Stat(const std::string& name, FileFacts& facts) const;
     bool Exists(const std::string& name) const;
     std::size_t MaxNameBytes() const;
     // False on the file systems whose renames and links always let a copy be named without
@@ -108,19 +108,19 @@ class Folder {
     // process on the same directory closes, so pending deletions keep it too.
     // Fault::Undeletable for a folder whose entries cannot be removed: a copy made there would
     // stay beside its original.
-    Fault LockForRun(std::chrono::milliseconds patience);
+    [[nodiscard]] Fault LockForRun(std::chrono::milliseconds patience);
     // Makes the folder's entries durable.
-    Fault Sync() const;
+    [[nodiscard]] Fault Sync() const;
     // Makes everything written on this file system durable (one sync for many files).
-    Fault SyncFileSystem() const;
+    [[nodiscard]] Fault SyncFileSystem() const;
     // Unlinks name only while it is still the file described by inode.
-    Fault Remove(const std::string& name, std::uint64_t inode) const;
+    [[nodiscard]] Fault Remove(const std::string& name, std::uint64_t inode) const;
     // The entries, by name in byte order: folders are real directories, files everything else
     // (links are never followed). Kolvik's scratch copies go to scratch, not to files. regular
     // tells, for each of files, whether the listing itself showed a regular file.
-    Fault List(std::vector<std::string>& files, std::vector<std::string>& folders,
-               std::vector<std::string>* scratch = nullptr,
-               std::vector<bool>* regular = nullptr) const;
+    [[nodiscard]] Fault List(std::vector<std::string>& files, std::vector<std::string>& folders,
+                             std::vector<std::string>* scratch = nullptr,
+                             std::vector<bool>* regular = nullptr) const;
     // Removes a scratch copy, or an empty claim of a new name, that a killed run left; it must
     // carry Kolvik's mark. One of a live run, and any file without the mark, is left alone.
     void RemoveLeftoverScratch(const std::string& name) const;
@@ -128,7 +128,7 @@ class Folder {
   private:
     friend class Copy;
     // Learns the device of the folder just opened, under the path it will be shown by.
-    Fault Opened(std::string path);
+    [[nodiscard]] Fault Opened(std::string path);
 
     NativeHandle handle_ = kNoHandle;
     std::string path_;
@@ -156,18 +156,19 @@ class Source {
     // from the open file. Facts with inode 0 describe no file yet: whatever regular file the
     // name holds is opened (Fault::NotRegular for anything else) and described. With lease, a
     // read lease is taken as by TakeLease.
-    Fault Open(const Folder& folder, const std::string& name, FileFacts& facts, bool lease = false);
+    [[nodiscard]] Fault Open(const Folder& folder, const std::string& name, FileFacts& facts,
+                             bool lease = false);
     // Takes a read lease, so that any later writer is noticed; Fault::InUse when a writer
     // already has the file open, Fault::Unguarded when no lease is granted, and
     // Fault::Undeletable for a file that could not be deleted once its copy is made.
-    Fault TakeLease();
+    [[nodiscard]] Fault TakeLease();
     // Fills buf up to size; got is smaller only at the end of the file, or where the file ends
     // by the size it had when it was opened (a file that grew meanwhile has changed).
-    Fault Read(void* buf, std::size_t size, std::size_t& got);
+    [[nodiscard]] Fault Read(void* buf, std::size_t size, std::size_t& got);
     // Reads on from offset again.
-    Fault Seek(std::int64_t offset);
+    [[nodiscard]] Fault Seek(std::int64_t offset);
     // Makes the file's content durable.
-    Fault Sync();
+    [[nodiscard]] Fault Sync();
     bool IsOpen() const { return handle_ != kNoHandle; }
     NativeHandle Handle() const { return handle_; }
     // False once another program opened the file for writing or truncated it (or when no
@@ -192,12 +193,12 @@ class Copy {
     Copy& operator=(const Copy&) = delete;
 
     // newName is never used as the scratch name, so publishing cannot collide with it.
-    Fault Create(const Folder& folder, const std::string& newName);
-    Fault Write(const void* data, std::size_t size);
+    [[nodiscard]] Fault Create(const Folder& folder, const std::string& newName);
+    [[nodiscard]] Fault Write(const void* data, std::size_t size);
     // Gives the copy the owner, permission bits and modification time of like, makes it durable
     // first when asked, then names it; an existing file of that name is never replaced
     // (Fault::Exists). A published copy may stay open until it is discarded or destroyed.
-    Fault Publish(const std::string& newName, const FileFacts& like, bool durable);
+    [[nodiscard]] Fault Publish(const std::string& newName, const FileFacts& like, bool durable);
     std::uint64_t Inode() const;
     // Removes the temporary file; a published copy stays.
     void Discard();
@@ -205,8 +206,8 @@ class Copy {
   private:
     friend class HandleCloser;
     void StartWriteback();
-    Fault LinkUnnamed(const std::string& newName);
-    Fault RenameScratch(const std::string& newName);
+    [[nodiscard]] Fault LinkUnnamed(const std::string& newName);
+    [[nodiscard]] Fault RenameScratch(const std::string& newName);
 
     const Folder* folder_ = nullptr;
     NativeHandle handle_ = kNoHandle;
@@ -260,7 +261,7 @@ class Crew {
 std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew);
 
 // Unlinks name only while it is still the file that facts describe, unchanged.
-Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
-                      const Source& leased);
+[[nodiscard]] Fault RemoveUnchanged(const Folder& folder, const std::string& name,
+                                    const FileFacts& facts, const Source& leased);
 
 }  // namespace kolvik::safefile

@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Form.h"
 
 namespace kolvik {
-
-using WallClock = std::chrono::system_clock;
 
 enum class MsgButtons { OK, OKCancel };
 enum class MsgIcon { None, Exclamation, Information, Critical };
@@ -38,23 +37,6 @@ class KeyState {
     virtual ~KeyState() = default;
     // True when Caps Lock is toggled on and the key is not held down.
     virtual bool CapsLockOn() = 0;
-};
-
-class Clock {
-  public:
-    virtual ~Clock() = default;
-    virtual WallClock::time_point Now() = 0;
-    // Elapsed-time measurements; never jumps at midnight or when the clock is set.
-    virtual std::chrono::steady_clock::time_point Monotonic() = 0;
-};
-
-// The standard library's clocks, the same on every system.
-class SystemClock : public Clock {
-  public:
-    WallClock::time_point Now() override { return WallClock::now(); }
-    std::chrono::steady_clock::time_point Monotonic() override {
-        return std::chrono::steady_clock::now();
-    }
 };
 
 // How the user's region writes times, dates and decimals.

@@ -29,7 +29,7 @@ extern const unsigned kKeptFlags;
 std::shared_ptr<const KeptExtras> Read(int fd);
 // Gives them to the copy; Fault::Unkeepable when one cannot be given that `cp -a` would not
 // pass over in silence either.
-Fault Apply(int fd, const KeptExtras* extras);
+[[nodiscard]] Fault Apply(int fd, const KeptExtras* extras);
 
 }  // namespace kept
 }  // namespace kolvik::safefile

@@ -29,7 +29,7 @@ namespace {
 
 using posix::Sys;
 
-Fault FromErrno(int e) {
+[[nodiscard]] Fault FromErrno(int e) {
     switch (e) {
         case 0:
             return Fault::None;
@@ -57,12 +57,12 @@ Fault FromErrno(int e) {
     }
 }
 
-Fault LastFault() { return FromErrno(errno); }
+[[nodiscard]] Fault LastFault() { return FromErrno(errno); }
 
 // Where the new name itself is given to the file system: a name it cannot hold (exFAT's
 // forbidden characters, bytes that are no valid UTF-8 for it) says so with these. exfat-fuse
 // answers ENOENT, which in a folder that is still there can only mean the name.
-Fault NamingFault(int folder) {
+[[nodiscard]] Fault NamingFault(int folder) {
     const int error = errno;
     struct stat st {};
     if (error == EINVAL || error == EILSEQ ||
@@ -645,8 +645,8 @@ namespace {
 
 // Unlinks name only while it is still the file of that inode and size: a file another program
 // put there, or wrote into, is not ours to take.
-Fault RemoveIfSame(const Folder& folder, const std::string& name, std::uint64_t inode,
-                   std::int64_t size) {
+[[nodiscard]] Fault RemoveIfSame(const Folder& folder, const std::string& name, std::uint64_t inode,
+                                 std::int64_t size) {
     FileFacts now;
     if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
     if (now.inode != inode || (size >= 0 && now.size != size)) return Fault::Changed;
@@ -656,7 +656,7 @@ Fault RemoveIfSame(const Folder& folder, const std::string& name, std::uint64_t 
 // The copy that is to replace the original is still under its name, the very file that was
 // written or checked: renamed away, replaced or written to by another program, it no longer
 // stands for the original.
-Fault CopyStillThere(const PendingOriginal& p) {
+[[nodiscard]] Fault CopyStillThere(const PendingOriginal& p) {
     FileFacts now;
     const std::uint64_t inode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
     if (const Fault f = p.folder->Stat(p.copy, now); f != Fault::None) {
@@ -671,8 +671,9 @@ Fault CopyStillThere(const PendingOriginal& p) {
 
 // Unlinks the original only while it is still the file that facts describe, unchanged, and,
 // given a pending entry, while its copy still stands for it.
-Fault RemoveChecked(const Folder& folder, const std::string& name, const FileFacts& facts,
-                    const Source& leased, const PendingOriginal* pending) {
+[[nodiscard]] Fault RemoveChecked(const Folder& folder, const std::string& name,
+                                  const FileFacts& facts, const Source& leased,
+                                  const PendingOriginal* pending) {
     FileFacts now;
     if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
     // Replaced (an editor saving under the same name), appended to, truncated or rewritten:

@@ -32,7 +32,7 @@ namespace {
 
 using windows::Sys;
 
-Fault FromError(DWORD e) {
+[[nodiscard]] Fault FromError(DWORD e) {
     switch (e) {
         case ERROR_SUCCESS:
             return Fault::None;
@@ -63,7 +63,7 @@ Fault FromError(DWORD e) {
     }
 }
 
-Fault LastFault() { return FromError(::GetLastError()); }
+[[nodiscard]] Fault LastFault() { return FromError(::GetLastError()); }
 
 // The attributes a copy takes over from its original; the rest belong to the file system
 // (compression, sparse, encryption) or to the file's kind.
@@ -89,7 +89,7 @@ FILETIME ToFileTime(WallClock::time_point t) {
     return ft;
 }
 
-Fault FactsOf(HANDLE h, FileFacts& facts) {
+[[nodiscard]] Fault FactsOf(HANDLE h, FileFacts& facts) {
     const auto& sys = Sys();
     BY_HANDLE_FILE_INFORMATION info{};
     FILE_BASIC_INFO basic{};
@@ -142,7 +142,7 @@ bool SetAttributes(HANDLE h, DWORD attributes) {
 // Deletes the file behind h when it is closed; nobody can give it that name again meanwhile.
 // A read-only file is deleted too: the attribute guards against an accidental deletion, and
 // this one is the deletion the user asked for once its copy is written.
-Fault DeleteByHandle(HANDLE h) {
+[[nodiscard]] Fault DeleteByHandle(HANDLE h) {
     const auto& sys = Sys();
     FILE_DISPOSITION_INFO disposition{TRUE};
     if (sys.setInfo(h, FileDispositionInfo, &disposition, sizeof disposition)) return Fault::None;
@@ -166,8 +166,8 @@ Fault DeleteByHandle(HANDLE h) {
 }
 
 // Opens name for deletion and deletes it only while it is still the file described by inode.
-Fault RemoveIfSame(HANDLE dir, const std::string& name, std::uint64_t inode,
-                   const FileFacts* unchanged) {
+[[nodiscard]] Fault RemoveIfSame(HANDLE dir, const std::string& name, std::uint64_t inode,
+                                 const FileFacts* unchanged) {
     HANDLE h = OpenEntry(dir, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll);
     if (h == nullptr) return LastFault();
     FileFacts now;
@@ -669,7 +669,7 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
     if (regular != nullptr) regular->clear();
     std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
     // Listed through the folder's own handle, from its start each time.
-    std::vector<std::uint8_t> buffer(64 * 1024);
+    std::vector<std::uint8_t> buffer(std::size_t{64} << 10);
     FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
     for (;;) {
         if (!Sys().infoEx(handle_, kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {

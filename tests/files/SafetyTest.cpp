@@ -82,13 +82,15 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
         if (home) after.erase("Kolvik.log"), expected.erase("Kolvik.log");  // the run's own log
         EXPECT_EQ(after, expected);
         // Listed in byte order: capitals first, "-" before ".".
-        const Left left = home ? Left{{target + "/at.txt", LeftReason::ModifiedAfterModePress},
-                                      {target + "/mykol", LeftReason::KolNamePassedOver}}
-                               : Left{{target + "/Kolvik-CLI", LeftReason::KolvikOwnFile},
-                                      {target + "/Kolvik.exe", LeftReason::KolvikOwnFile},
-                                      {target + "/at.txt", LeftReason::ModifiedAfterModePress},
-                                      {target + "/kolvik", LeftReason::KolvikOwnFile},
-                                      {target + "/mykol", LeftReason::KolNamePassedOver}};
+        // Reported paths use the system's separator.
+        const auto in = [&](const char* n) { return home ? w.programFolder / n : elsewhere / n; };
+        const Left left = home ? Left{{in("at.txt"), LeftReason::ModifiedAfterModePress},
+                                      {in("mykol"), LeftReason::KolNamePassedOver}}
+                               : Left{{in("Kolvik-CLI"), LeftReason::KolvikOwnFile},
+                                      {in("Kolvik.exe"), LeftReason::KolvikOwnFile},
+                                      {in("at.txt"), LeftReason::ModifiedAfterModePress},
+                                      {in("kolvik"), LeftReason::KolvikOwnFile},
+                                      {in("mykol"), LeftReason::KolNamePassedOver}};
         EXPECT_EQ(w.left, left);
         EXPECT_EQ(w->FilesDone, 1);
         // home: Kolvik.log, mykol, at.txt and x_txt.KOL, the other kind
