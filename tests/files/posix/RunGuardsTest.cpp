@@ -76,11 +76,10 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
     }
     const auto before = Snapshot(target.path());
     Window w;
-    {
-        FaultInjection at(plan);
+    WithFaults(plan, [&] {
         c.singleFile ? w.RunFile(target.path(), pairs[0].name, c.decrypting)
                      : w.Run(target.path(), c.decrypting);
-    }
+    });
     if (c.holder == Holder::GoneLockFile) {
         Tree done{{other, "file:los"}};
         for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
@@ -129,10 +128,7 @@ TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
     const auto before = Snapshot(target.path());
     FaultPlan plan{.leasesRefused = true, .leaseError = c.error};
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Run(target.path(), decrypting);
-    }
+    WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
     EXPECT_EQ(Snapshot(target.path()), before);
     EXPECT_EQ(w.left,
               (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
@@ -281,10 +277,7 @@ TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
         }
     };
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Run(target.path(), c.decrypting);
-    }
+    WithFaults(plan, [&] { w.Run(target.path(), c.decrypting); });
     ASSERT_TRUE(done);
     Tree expected{{name, "file:" + content}};
     if (!leftAtCopy.empty()) expected[copy] = "file:" + leftAtCopy;
@@ -320,10 +313,7 @@ TEST_P(NameRefused, TheFileIsLeftWithAnUnusableName) {
     FaultPlan plan{.kind = c.kind, .failAt = c.failAt, .error = c.error};
     plan.tmpfileUnsupported = plan.noReplaceUnsupported = plan.hardLinksUnsupported = c.noLinks;
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Encrypt(target.path());
-    }
+    WithFaults(plan, [&] { w.Encrypt(target.path()); });
     EXPECT_EQ(plan.firedAt, c.kind);
     EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
     EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameUnusable}}));
