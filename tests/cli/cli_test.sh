@@ -196,4 +196,4 @@ row "any password for --strong"  plain_tree        0 -                      a_en
 row "same password, old format"  plain_tree        2 "Windows-1252"         unchanged       enc "$T" $p pwuni
 row "--strong with decrypt"      plain_tree        2 "--strong hoort bij encrypt" unchanged dec "$T" $p pw --strong
 
-table_end
+checks_end

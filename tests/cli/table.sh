@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The table both kolvik-cli end-to-end scripts run, sourced by them. Before a row, `snapshot`
-# (defined by the script) writes what "unchanged" compares against; `fresh_row`, if the script
-# defines it, runs first. Usage after sourcing: `table_work PROGRAM NAME`, then rows, then `table_end`.
+# The table both kolvik-cli end-to-end scripts run, sourced by them: `table_work PROGRAM NAME`,
+# then rows, then `checks_end`. Before a row, `snapshot` (the script's own) writes what
+# "unchanged" compares against; `fresh_row`, if the script defines it, runs first.
 
 # A private copy of PROGRAM in $work/bin: Kolvik.log and the program's own folder are then in $work.
 table_work() {
@@ -22,7 +22,8 @@ unchanged() { [ "$(snapshot)" = "$(cat before)" ]; }
 # The first ten bytes of a file in the strong format.
 strong_file() { [ "$(head -c 10 "$1" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ]; }
 
-usage='Gebruik: kolvik-cli' p=--password-file passed=0 failed=0
+usage='Gebruik: kolvik-cli' p=--password-file
+. "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 # row NAME SETUP STATUS STDERR FILES COMMAND...: STDERR is an extended regular expression that a
 # line of standard error matches, or "-" for none at all; FILES a check afterwards, or "-".
 row() {
@@ -44,4 +45,3 @@ row() {
     echo "FAILED: $name: $(IFS=';'; echo "${why[*]}")" >&2
     sed 's/^/    stderr: /' err | head -5 >&2
 }
-table_end() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }

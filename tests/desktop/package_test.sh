@@ -14,11 +14,7 @@ build=$1
 version=$(sed -n 's/^#define KOLVIK_VERSION "\(.*\)"$/\1/p' "$build/generated/Version.h")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-check() {  # check NAME CONDITION...
-    local name=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 if ! (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1); then
     cat "$work/cpack.log" >&2
@@ -89,5 +85,4 @@ mkdir -p "$work/mime/packages"
 cp "$root/usr/share/mime/packages/kolvik.xml" "$work/mime/packages/"
 check "MIME database builds" bash -c "update-mime-database '$work/mime' 2>/dev/null && grep -q '\*\.kol' '$work/mime/globs2'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_end

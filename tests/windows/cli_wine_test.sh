@@ -112,4 +112,4 @@ row "strong: exe encrypts, Linux decrypts" plain_tree 0 -         strong_then_li
 row "strong: Linux encrypts, exe decrypts" linux_strong 0 -       decrypted       exe decrypt "$W" $p pw
 row "strong: wrong key, Linux tree"  linux_strong    4 "Onjuiste sleutel$" unchanged     exe decrypt "$W" $p wrong
 
-table_end
+checks_end
