@@ -26,16 +26,17 @@ struct Pair {
     std::string name, copy, content, copyContent;
 };
 
+Pair PlantOne(const std::string& dir, const std::string& stem, const std::string& plain,
+              bool decrypting) {
+    const std::string kol = RefEncrypted("geheim", "txt", plain);
+    const Pair p = decrypting ? Pair{stem + "_txt.kol", stem + ".txt", kol, plain}
+                              : Pair{stem + ".txt", stem + "_txt.kol", plain, kol};
+    WriteFile(dir + "/" + p.name, p.content);
+    return p;
+}
+
 std::vector<Pair> Plant(const std::string& dir, bool decrypting) {
-    std::vector<Pair> pairs;
-    for (const std::string stem : {"a", "b"}) {
-        const std::string plain = stem + " inhoud", kol = RefEncrypted("geheim", "txt", plain);
-        Pair p = decrypting ? Pair{stem + "_txt.kol", stem + ".txt", kol, plain}
-                            : Pair{stem + ".txt", stem + "_txt.kol", plain, kol};
-        WriteFile(dir + "/" + p.name, p.content);
-        pairs.push_back(p);
-    }
-    return pairs;
+    return {PlantOne(dir, "a", "a inhoud", decrypting), PlantOne(dir, "b", "b inhoud", decrypting)};
 }
 
 pid_t GonePid() {
@@ -239,12 +240,8 @@ class CopyChangedBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
 TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
     const Swap c = GetParam();
     TempDir target;
-    const std::string plain = Bytes(5000, 3), kol = RefEncrypted("geheim", "txt", plain);
-    const std::string name = c.decrypting ? "a_txt.kol" : "a.txt";
-    const std::string copy = c.decrypting ? "a.txt" : "a_txt.kol";
-    const std::string content = c.decrypting ? kol : plain,
-                      copyContent = c.decrypting ? plain : kol;
-    WriteFile(target / name, content);
+    const auto [name, copy, content, copyContent] =
+        PlantOne(target.path(), "a", Bytes(5000, 3), c.decrypting);
     const bool earlier = c.meddle == Meddle::EarlierReplaced || c.meddle == Meddle::EarlierTouched;
     if (earlier) WriteFile(target / copy, copyContent);  // finished by an interrupted run
     const std::string other = "van een ander programma";
