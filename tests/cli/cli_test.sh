@@ -4,27 +4,18 @@
 # status, a pattern for standard error and a check of the files afterwards.
 # Usage: cli_test.sh PATH/TO/kolvik-cli
 set -u
-work=$(mktemp -d)
-chmod 755 "$work"  # the rows that run as nobody must reach their tree
-trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
-# A private copy: Kolvik.log and the program's own folder are then inside $work.
-mkdir "$work/bin"
-cp "$1" "$work/bin/kolvik-cli"
+. "$(dirname "$0")/table.sh"
+table_work "$1" kolvik-cli
 cli=$work/bin/kolvik-cli T=$work/tree PW=$work/pw
-cd "$work" || exit 1
-printf 'Geheim123\nrest wordt genegeerd\n' > pw
-printf 'Anders456\n' > pw2
-printf 'fout\n' > wrong
 printf '\n' > pwempty
 { head -c 4096 /dev/zero | tr '\0' p; printf '\r\n'; } > pw4096
 { head -c 4097 /dev/zero | tr '\0' p; printf '\n'; } > pw4097
 chmod 644 pw*
 enc() { "$cli" encrypt "$@"; }
 dec() { "$cli" decrypt "$@"; }
-quiet() { "$@" >/dev/null 2>&1; }
 
 # Every entry of the tree with its kind, and every file's content.
-state() { (cd "$T" && find . -mindepth 1 -printf '%p %y\n' | sort; find . -type f -readable -exec sha256sum {} + | sort -k2); }
+snapshot() { (cd "$T" && find . -mindepth 1 -printf '%p %y\n' | sort; find . -type f -readable -exec sha256sum {} + | sort -k2); }
 hashes() { (cd "$T" && find . -type f -exec sha256sum {} + | sort -k2); }
 
 # --- setups: each leaves $T ready ---
@@ -104,7 +95,6 @@ signal_mid_file() {  # sends SIGNAL while groot.bin is being encrypted; the stat
 }
 
 # --- checks of the files afterwards ---
-unchanged() { [ "$(state)" = "$(cat setup)" ]; }
 all_encrypted() {
     [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ] && [ -f "$T/sub/diep/leeg_.kol" ] &&
         [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ] && grep -qx 'Versleuteld: 3 bestanden' out
@@ -122,8 +112,8 @@ kol_name_left() { [ "$(cat "$T/data_kol")" = gewoon ] && [ -f "$T/a_txt.kol" ]; 
 skip_word_left() { [ "$(cat "$T/photos_restored/zee.jpg")" = kiekje ] && [ -f "$T/a_txt.kol" ]; }
 name_taken_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ "$(cat "$T/a_txt.kol")" = bezet ]; }
 pin_stored_now() { grep -qi 'Checksum' "$XDG_CONFIG_HOME/kolvik/registry.reg" && [ -f "$T/a_txt.kol" ]; }
-store_written() { grep -q 'kolvik10.0.2' "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
-store_emptied() { ! grep -q 'kolvik10.0.2' "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
+store_written() { grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
+store_emptied() { ! grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
 a_encrypted() { [ -f "$T/a_txt.kol" ] && [ ! -e "$T/a.txt" ]; }
 mixed_keys_left() { [ "$(cat "$T/eerste.txt")" = een ] && [ -f "$T/tweede_txt.kol" ]; }
 unlisted_unchanged() { chmod 0755 "$T"; unchanged_but_mode; }
@@ -135,33 +125,13 @@ foto_kept() { [ "$(hashes | grep foto)" = "$(grep foto plain)" ] && [ ! -e "$T/s
 resumed_clean() { [ -s suspended_clean ] && [ -z "$(find "$T" -type f ! -name '*.kol')" ] && [ "$(find "$T" -name '*.kol' | wc -l)" -eq 400 ]; }
 stopped_with_summary() { unchanged && grep -qx 'Ontsleuteld: 0 bestanden' out; }
 
-passed=0 failed=0
-# row NAME SETUP STATUS STDERR FILES COMMAND...: STDERR is an extended regular expression that a
-# line of standard error matches, or "-" for none at all; FILES a check afterwards, or "-".
-row() {
-    local name=$1 setup=$2 want=$3 err=$4 files=$5 why=(); shift 5
+# Each row in a home of its own.
+fresh_row() {
     rm -rf "$work/home"
     export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \
         XDG_STATE_HOME=$work/home/state
     mkdir -p "$HOME"
-    if $setup; then
-        state > setup
-        "$@" > out 2> err
-        local rc=$?
-        [ "$rc" -eq "$want" ] || why+=("status $rc, expected $want")
-        if [ "$err" = - ]; then [ -s err ] && why+=("unexpected standard error")
-        elif ! grep -Eq -- "$err" err; then why+=("standard error lacks /$err/"); fi
-        [ "$files" = - ] || $files || why+=("files: $files fails")
-    else
-        why+=("setup $setup failed")
-    fi
-    if [ ${#why[@]} -eq 0 ]; then passed=$((passed + 1)); return; fi
-    failed=$((failed + 1))
-    echo "FAILED: $name: $(IFS=';'; echo "${why[*]}")" >&2
-    sed 's/^/    stderr: /' err | head -5 >&2
 }
-
-usage='Gebruik: kolvik-cli' p=--password-file
 row "encrypt a tree"             plain_tree        0 -                      all_encrypted   enc "$T" $p pw
 row "decrypt from stdin"         encrypted_tree    0 -                      round_trip      stdin_from pw dec "$T" $p -
 row "file dated in the future"   future_file       1 "^$T/later\.txt: ."    future_left     enc "$T" $p pw
@@ -214,7 +184,7 @@ strong_damaged() {
 }
 strong_encrypted() {
     all_encrypted && for f in a_txt sub/foto_jpg sub/diep/leeg_; do
-        [ "$(head -c 10 "$T/$f.kol" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ] || return 1
+        strong_file "$T/$f.kol" || return 1
     done
 }
 damaged_left() { [ -f "$T/sub/foto_jpg.kol" ] && [ ! -e "$T/sub/foto.jpg" ] && [ "$(cat "$T/a.txt")" = alpha ]; }
@@ -226,5 +196,4 @@ row "any password for --strong"  plain_tree        0 -                      a_en
 row "same password, old format"  plain_tree        2 "Windows-1252"         unchanged       enc "$T" $p pwuni
 row "--strong with decrypt"      plain_tree        2 "--strong hoort bij encrypt" unchanged dec "$T" $p pw --strong
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+checks_end

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "Version.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
@@ -71,9 +72,9 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
 
 TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {
     TestWindow w;
-    w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = "kolvik10.0.2";
-    w.registry.values["HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\"] = "0A1B2C";
-    w->Form_Load();  // the build's version, 10.0.2, and the registration read from the store
+    w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = "kolvik" KOLVIK_VERSION;
+    w.registry.values["HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"] = "0A1B2C";
+    w->Form_Load();  // the build's version and the registration read from the store
     ASSERT_TRUE(w->KolRegisterd);
     w.dialogs.answers = {MsgAnswer::OK};
     EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
@@ -89,13 +90,13 @@ TEST(KeyCommandsCtrlU, ReadsTheRegistrationWhenPressed) {
     for (const bool atLoad : {false, true}) {
         SCOPED_TRACE(atLoad ? "removed elsewhere" : "registered elsewhere");
         TestWindow w;
-        if (atLoad) w.registry.values[kKolKey] = "kolvik10.0.2";
+        if (atLoad) w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
         w->Form_Load();
         ASSERT_EQ(w->KolRegisterd, atLoad);
         if (atLoad)
             w.registry.values.erase(kKolKey);
         else
-            w.registry.values[kKolKey] = "kolvik10.0.2";
+            w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
         w.dialogs.answers = {MsgAnswer::Cancel};
         EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
         EXPECT_EQ(w.dialogs.shown.size(), atLoad ? 0u : 1u);
@@ -109,7 +110,7 @@ TEST(KeyCommandsCtrlU, ConfirmedDuringARunStopsItWithNothingLost) {
     test::WriteFile(tree / "a.txt", big);
     test::WriteFile(tree / "b.txt", "bravo");
     TestWindow w("/nonexistent/kolvik", tree.path());
-    w.registry.values[kKolKey] = "kolvik10.0.2";
+    w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
     w->Form_Load();
     w.dialogs.answers = {MsgAnswer::OK};
     w.screen.onYield = [&] {

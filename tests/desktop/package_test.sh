@@ -10,20 +10,18 @@
 # without any of that; installing with apt is done by hand (see the README).
 set -u
 build=$1
+# The build's version, as configured into its Version.h.
+version=$(sed -n 's/^#define KOLVIK_VERSION "\(.*\)"$/\1/p' "$build/generated/Version.h")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-check() {  # check NAME CONDITION...
-    local name=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 if ! (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1); then
     cat "$work/cpack.log" >&2
     echo "FAILED: cpack" >&2
     exit 1
 fi
-deb="$work/out/kolvik_10.0.2_amd64.deb"
+deb="$work/out/kolvik_${version}_amd64.deb"
 check "package file name" [ -f "$deb" ]
 
 dpkg-deb --contents "$deb" | awk '{print $1, $6}' | sed 's|^\(..........\) \./|\1 /|' >"$work/contents"
@@ -44,7 +42,7 @@ check "no maintainer scripts" bash -c "! dpkg-deb --ctrl-tarfile '$deb' | tar -t
 
 field() { dpkg-deb --field "$deb" "$1"; }
 check "package name" [ "$(field Package)" = kolvik ]
-check "version" [ "$(field Version)" = 10.0.2 ]
+check "version" [ "$(field Version)" = "$version" ]
 check "architecture" [ "$(field Architecture)" = amd64 ]
 depends=$(field Depends)
 check "depends on libc" grep -q 'libc6 (>= ' <<<"$depends"
@@ -69,7 +67,7 @@ check "metainfo names this release" grep -q "<release version=\"$(field Version)
 check "metainfo validates" appstreamcli validate --no-net --strict "$metainfo"
 launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
 check "metainfo launches the desktop entry" [ -f "$root/usr/share/applications/$launchable" ]
-check "unpacked cli runs" bash -c "'$root/usr/bin/kolvik-cli' --version | grep -qx 'kolvik-cli 10.0.2'"
+check "unpacked cli runs" bash -c "'$root/usr/bin/kolvik-cli' --version | grep -qx 'kolvik-cli $version'"
 hints=$(desktop-file-validate "$root/usr/share/applications/kolvik.desktop" 2>&1) ||
     hints="exit status $?: $hints"
 [ -n "$hints" ] && echo "$hints" >&2
@@ -87,5 +85,4 @@ mkdir -p "$work/mime/packages"
 cp "$root/usr/share/mime/packages/kolvik.xml" "$work/mime/packages/"
 check "MIME database builds" bash -c "update-mime-database '$work/mime' 2>/dev/null && grep -q '\*\.kol' '$work/mime/globs2'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_end

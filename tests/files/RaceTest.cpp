@@ -48,10 +48,7 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
         fs::create_directory_symlink(outside, top + "/b");
     };
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Encrypt(top);
-    }
+    WithFaults(plan, [&] { w.Encrypt(top); });
     EXPECT_EQ(Snapshot(root.path()), (Tree{{"outside", "dir"},
                                            {"outside/z.txt", "file:buiten"},
                                            {"b-weg", "dir"},
@@ -141,11 +138,10 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
             if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)) == path) write();
         };
     Window w;
-    {
-        FaultInjection at(plan);
+    WithFaults(plan, [&] {
         c.singleFile ? w.RunFile(folder.path(), name, c.decrypting)
                      : w.Run(folder.path(), c.decrypting);
-    }
+    });
     writer.reset();
     EXPECT_TRUE(written);
     EXPECT_EQ(plan.leasesGranted, 1);

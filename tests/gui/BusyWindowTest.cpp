@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "Version.h"
 #include "platform/qt/FormBinder.h"
 #include "platform/qt/QtServices.h"
 #include "support/Fakes.h"
@@ -44,7 +45,7 @@ TEST(StartRefusalView, TheMessageStandsOverTheWindowInItsStartUpState) {
         EXPECT_EQ(box->parentWidget(), view.Window());
         EXPECT_TRUE(view.Window()->isVisible());
         EXPECT_EQ(view.Window()->windowTitle(),
-                  QStringLiteral("kolvik v10.0.2: ... /bestaat/niet/brief.txt"));
+                  QStringLiteral("kolvik v" KOLVIK_VERSION ": ... /bestaat/niet/brief.txt"));
         EXPECT_FALSE(view.Widget("cmdEncrypt")->isEnabled() ||
                      view.Widget("cmdDecrypt")->isEnabled());
         EXPECT_TRUE(view.Window()->grab().save(

@@ -7,11 +7,7 @@
 set -u
 cli=$1
 source "$(dirname "$0")/sandbox.sh"
-passed=0 failed=0
-check() {  # check NAME CONDITION...
-    local name=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 # Root passes every permission check, so the locked file and the read-only folder would mean
 # nothing: the runs go as nobody, who owns the tree.
@@ -89,5 +85,4 @@ for mode in encrypt decrypt; do
 done
 check "the tree is back as it was" [ "$(kinds "$t")" = "$tree_before" ]
 
-echo "hostile tree: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+checks_end "hostile tree"

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "Version.h"
 #include "platform/posix/FileCalls.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
@@ -292,8 +293,8 @@ TEST_F(RunFixture, PinGuardsEncryptionButNeverDecryption) {
     Start(tree.path());
     Run(false, "abcdef", false);
     Start(tree.path(), {},
-          {{"HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext", "ja"},
-           {"HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\", "C0FFEE"}});
+          {{"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext", "ja"},
+           {"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\", "C0FFEE"}});
     Run(true, "abcdef", false);
     EXPECT_TRUE(Shown().empty());
     EXPECT_EQ(ReadFile(tree / "a.txt"), "alpha");

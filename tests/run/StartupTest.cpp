@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "Version.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
@@ -52,7 +53,7 @@ TEST_P(Startup, AcceptsTargetAsDescribed) {
               "Loggen uitgeschakeldLoggen uitgeschakeld");
     const std::string shown = argument.empty() ? dir.path() : argument;
     const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
-    EXPECT_EQ(w->caption, "kolvik v10.0.2: ... " + tail);
+    EXPECT_EQ(w->caption, "kolvik v" KOLVIK_VERSION ": ... " + tail);
     // The tooltips name what a run would work on, or the path that was refused.
     const std::string tip = argument.empty() ? dir.path() : argument;
     EXPECT_EQ(w->cmdEncrypt.tooltip, tip);
@@ -74,7 +75,7 @@ TEST(StartupCaption, NamesTheProgramWithoutItsExtension) {
         TestWindow w("/programma", "");
         w->svc.process.exeName = file;
         w->Form_Load();
-        EXPECT_EQ(w->caption, std::string(shown) + " v10.0.2: ... /programma") << file;
+        EXPECT_EQ(w->caption, std::string(shown) + " v" KOLVIK_VERSION ": ... /programma") << file;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ShellSession.h"
+#include "Version.h"
 #include "shell/frmHelp.h"
 #include "shell/frmRegistreren.h"
 #include "shell/frmTooltip.h"
@@ -79,8 +80,10 @@ TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
     frmRegistreren::ShowModal(*s.form);
     EXPECT_TRUE(s->KolRegisterd);
     EXPECT_FALSE(s->unloaded);
-    EXPECT_EQ(s.registry.RegRead(kKolKey), "kolvik10.0.2");
-    EXPECT_EQ(s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext"), "nee");
+    EXPECT_EQ(s.registry.RegRead(kKolKey), "kolvik" KOLVIK_VERSION);
+    EXPECT_EQ(
+        s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext"),
+        "nee");
     for (const char* key : {"HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\",
                             "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\"})
         EXPECT_EQ(s.registry.RegRead(key), std::nullopt) << key;

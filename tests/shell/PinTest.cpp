@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "ShellSession.h"
+#include "Version.h"
 
 namespace kolvik::test {
 namespace {
@@ -63,7 +64,8 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
         EXPECT_EQ(s->dialogs.shown[0].text,
                   "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
                   "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)");
-        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\"), "07E42A");
+        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"),
+                  "07E42A");
     }
     const struct {
         const char* password;
@@ -115,7 +117,8 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         if (r.message) {
             EXPECT_EQ(s->dialogs.shown[messages++].text.rfind(r.message, 0), 0u);
         }
-        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Checksum\\"), "07E42A");
+        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"),
+                  "07E42A");
     }
 }
 
@@ -123,7 +126,7 @@ TEST_F(PinGateAcrossRestarts, NoGateWithoutTheContextMenu) {
     Gate(*Start(), "abc");
     // The context menu switched off by hand; the stored code stays but is not asked for.
     FileRegistry(in.store())
-        .RegWrite("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext", "nee");
+        .RegWrite("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext", "nee");
     auto s = Start();
     ASSERT_EQ((*s)->RegChecksum, "07E42A");
     EXPECT_TRUE(Gate(*s, "xyz"));

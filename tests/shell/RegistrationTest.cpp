@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "ShellSession.h"
+#include "Version.h"
 #include "shell/frmTooltip.h"
 #include "shellfiles/KolvikIcon.h"
 #include "shellfiles/RegistrationScripts.h"
@@ -31,35 +32,35 @@ const ScriptTarget kSystem32{Flavor::Windows, "C:\\WINDOWS\\SYSTEM32", "C:\\WIND
 // to come from its own argument.
 constexpr std::string_view kKolvikSystem32 = R"(Windows Registry Editor Version 5.00
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(]
 "EditFlags"=dword:00000000
 "BrowserFlags"=dword:00000008
 @="Kolvik"
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\Checksum]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\Checksum]
 @=""
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\DefaultIcon]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\DefaultIcon]
 @="C:\\WINDOWS\\SYSTEM32\\Kolvik.ico,0"
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\Options]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\Options]
 "associatewithkol"="nee"
 "addtocontext"="ja"
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\shell]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell]
 @="Open"
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\shell\Open]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open]
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\shell\Open\command]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open\command]
 @="\"C:\\WINDOWS\\SYSTEM32\\Kolvik.exe\" %1"
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\shell\Open\ddeexec]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open\ddeexec]
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\shell\Open\ddeexec\Application]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open\ddeexec\Application]
 @="Kolvik"
 
-[HKEY_CLASSES_ROOT\kolvik10.0.2\shell\Open\ddeexec\Topic]
+[HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open\ddeexec\Topic]
 @="System"
 )";
 
@@ -69,10 +70,12 @@ TEST(ScriptBytes, MatchTheHandWrittenTexts) {
         std::string actual;
         std::string expected;  // LF line ends
     } cases[] = {
-        {"Kol.reg", KolReg("kolvik10.0.2"),
+        {"Kol.reg", KolReg("kolvik" KOLVIK_VERSION),
          "Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\.kol]\n"
-         "@=\"kolvik10.0.2\"\n"},
-        {"kolvik.reg, SYSTEM32", KolvikReg(MakeProgId("10", "0", "2"), kSystem32, "nee", "ja"),
+         "@=\"kolvik" KOLVIK_VERSION "\"\n"},
+        {"kolvik.reg, SYSTEM32",
+         KolvikReg(MakeProgId(KOLVIK_VERSION_MAJOR, KOLVIK_VERSION_MINOR, KOLVIK_VERSION_REVISION),
+                   kSystem32, "nee", "ja"),
          std::string(kKolvikSystem32)},
         {"ContextMenu.reg, SYSTEM32", ContextMenuReg(kSystem32),
          R"(Windows Registry Editor Version 5.00
@@ -156,8 +159,8 @@ TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
     Install in;
     ShellSession s(in.home, in.program);
     Register(s, "ja", "ja");
-    ASSERT_TRUE(
-        s.registry.RegWrite("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\Extra\\", "van iemand"));
+    ASSERT_TRUE(s.registry.RegWrite("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\",
+                                    "van iemand"));
     frmTooltip registration;  // any form will do
     s->registrationDialog = &registration;
     s->REG_Delete();
@@ -172,12 +175,14 @@ TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
         "HKEY_CLASSES_ROOT\\*\\shell",
         "HKEY_CLASSES_ROOT\\Directory",
         "HKEY_CLASSES_ROOT\\Directory\\shell",
-        "HKEY_CLASSES_ROOT\\kolvik10.0.2",
-        "HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options",
-        "HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\Extra",
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
     };
     EXPECT_EQ(stored.KeyPaths(), expected);
-    EXPECT_EQ(s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\Options\\addtocontext"), "ja");
+    EXPECT_EQ(
+        s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext"),
+        "ja");
     EXPECT_TRUE(registration.unloaded);
     EXPECT_TRUE(s->unloaded);
     EXPECT_TRUE(fs::exists(in.home + "/.local/bin/kolvik")) << "the installed copy stays";
@@ -239,9 +244,9 @@ TEST(REG_Create, FallsBackToTheProgramFolderWhenRefused) {
         Register(s, "ja", "ja");
     }));
     FileRegistry store(in.store());
-    EXPECT_EQ(store.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\shell\\Open\\command\\"),
+    EXPECT_EQ(store.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\shell\\Open\\command\\"),
               "\"" + in.program + "/kolvik\" %1");
-    EXPECT_EQ(store.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\DefaultIcon\\"),
+    EXPECT_EQ(store.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\DefaultIcon\\"),
               in.program + "/kolvik.png,0");
     EXPECT_EQ(ReadFile(in.program + "/kolvik.png"), KolvikIconPng());
     EXPECT_FALSE(fs::exists(in.program + "/kolvik.reg")) << "the scripts are removed after import";

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Version.h"
 #include "platform/posix/RegistryStore.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
@@ -29,9 +30,9 @@ struct ShellSession : StoreFile, TestWindow {
           TestWindow(program, "", &static_cast<StoreFile&>(*this).registry,
                      std::vector<std::string>{"HOME=" + home, "PATH=/usr/bin"}) {
         form->WindowsShell = false;
-        form->VersionMajor = "10";
-        form->VersionMinor = "0";
-        form->VersionRevision = "2";
+        form->VersionMajor = KOLVIK_VERSION_MAJOR;
+        form->VersionMinor = KOLVIK_VERSION_MINOR;
+        form->VersionRevision = KOLVIK_VERSION_REVISION;
     }
 };
 

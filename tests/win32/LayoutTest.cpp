@@ -85,50 +85,31 @@ class KeyForm : public Form {
 };
 
 TEST(Win32Layout, TheWindowSeesAKeyBeforeItsControl) {
+    enum Act { Passes, Takes, ClosesInWindow, ClosesInControl };
+    // The view mirrors the model after every handler it calls: one sync per line in seen.
     struct Row {
         const char* what;
-        bool takes, closesInWindow, closesInControl, focused;
+        Act act;
+        bool focused;
         std::vector<std::string> seen;
-        int syncs;
         KeyRoute route;
     } const rows[] = {
-        {"the window's command", true, false, false, true, {"window 112"}, 1, KeyRoute::Handled},
-        {"an ordinary key",
-         false,
-         false,
-         false,
-         true,
-         {"window 112", "txt 112"},
-         2,
-         KeyRoute::ToControl},
-        {"the form itself focused",
-         false,
-         false,
-         false,
-         false,
-         {"window 112"},
-         1,
-         KeyRoute::ToControl},
-        {"closed by the window", false, true, false, true, {"window 112"}, 1, KeyRoute::Handled},
-        {"closed by the control",
-         false,
-         false,
-         true,
-         true,
-         {"window 112", "txt 112"},
-         2,
-         KeyRoute::Handled},
+        {"the window's command", Takes, true, {"window 112"}, KeyRoute::Handled},
+        {"an ordinary key", Passes, true, {"window 112", "txt 112"}, KeyRoute::ToControl},
+        {"the form itself focused", Passes, false, {"window 112"}, KeyRoute::ToControl},
+        {"closed by the window", ClosesInWindow, true, {"window 112"}, KeyRoute::Handled},
+        {"closed by its box", ClosesInControl, true, {"window 112", "txt 112"}, KeyRoute::Handled},
     };
     for (const Row& r : rows) {
         KeyForm form;
-        form.takes = r.takes;
-        form.closesInWindow = r.closesInWindow;
-        form.closesInControl = r.closesInControl;
-        int syncs = 0;
+        form.takes = r.act == Takes;
+        form.closesInWindow = r.act == ClosesInWindow;
+        form.closesInControl = r.act == ClosesInControl;
+        std::size_t syncs = 0;
         const KeyRoute route =
             RouteKeyDown(form, r.focused ? &form.box : nullptr, kKeyF1, 0, [&] { ++syncs; });
         EXPECT_EQ(form.seen, r.seen) << r.what;
-        EXPECT_EQ(syncs, r.syncs) << r.what;
+        EXPECT_EQ(syncs, r.seen.size()) << r.what;
         EXPECT_EQ(route, r.route) << r.what;
     }
     KeyForm form;

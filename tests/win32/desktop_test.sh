@@ -7,6 +7,8 @@
 set -euo pipefail
 exe=$(realpath "$1")
 build=$(realpath "$2")
+# The build's version, as configured into its Version.h.
+version=$(sed -n 's/^#define KOLVIK_VERSION "\(.*\)"$/\1/p' "$build/generated/Version.h")
 shots=$build/screenshots
 work=$build/desktop-test
 export WINEPREFIX=$build/wineprefix-desktop WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
@@ -197,7 +199,7 @@ run_at 96
 click 2475 1200 915 315
 wait_for 10 gone '^Kolvik registreren$' || fail "OK sluit de registratie niet"
 reg_command() { $wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
-open_command=$(reg_command 'HKCR\kolvik10.0.2\shell\Open\command')
+open_command=$(reg_command "HKCR\\kolvik$version\\shell\\Open\\command")
 file_command=$(reg_command 'HKCR\*\shell\Besleutel met Kolvik\command')
 folder_command=$(reg_command 'HKCR\Directory\shell\Kolvik.Besleutel\command')
 echo "geregistreerd: $open_command"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "Version.h"
 #include "platform/windows/WindowsRegistry.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
@@ -16,7 +17,7 @@
 namespace kolvik::test {
 namespace {
 
-const std::string kProgId = "kolvik10.0.2";
+const std::string kProgId = "kolvik" KOLVIK_VERSION;
 
 bool KeyExists(HKEY root, const std::wstring& subkey) {
     HKEY key;
@@ -29,8 +30,9 @@ bool KeyExists(HKEY root, const std::wstring& subkey) {
 void RemoveTrees() {
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER}) {
         const std::wstring prefix = root == HKEY_CURRENT_USER ? L"Software\\Classes\\" : L"";
-        for (const wchar_t* key : {L".kol", L"kolvik10.0.2", L"*\\shell\\Besleutel met Kolvik",
-                                   L"Directory\\shell\\Kolvik.Besleutel"})
+        for (const wchar_t* key :
+             {L".kol", L"kolvik" KOLVIK_VERSION, L"*\\shell\\Besleutel met Kolvik",
+              L"Directory\\shell\\Kolvik.Besleutel"})
             RegDeleteTreeW(root, (prefix + key).c_str());
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KolvikProef");
@@ -108,18 +110,18 @@ struct Installation {
             std::vector<std::string>{"SystemRoot=" + windows,
                                      "PROCESSOR_IDENTIFIER=AMD64 Family 25"});
         frmKolvik& form = *window->form;
-        form.VersionMajor = "10";
-        form.VersionMinor = "0";
-        form.VersionRevision = "2";
+        form.VersionMajor = KOLVIK_VERSION_MAJOR;
+        form.VersionMinor = KOLVIK_VERSION_MINOR;
+        form.VersionRevision = KOLVIK_VERSION_REVISION;
         form.FindSystemFolders();
     }
     frmKolvik* operator->() { return window->operator->(); }
 };
 
 const std::wstring kKeys[] = {L".kol",
-                              L"kolvik10.0.2\\shell\\Open\\command",
-                              L"kolvik10.0.2\\DefaultIcon",
-                              L"kolvik10.0.2\\Options",
+                              L"kolvik" KOLVIK_VERSION "\\shell\\Open\\command",
+                              L"kolvik" KOLVIK_VERSION "\\DefaultIcon",
+                              L"kolvik" KOLVIK_VERSION "\\Options",
                               L"*\\shell\\Besleutel met Kolvik\\command",
                               L"Directory\\shell\\Kolvik.Besleutel\\command"};
 
@@ -154,7 +156,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
 
     w->REG_Delete();
     for (const auto& key : kKeys) EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik10.0.2"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION));
 }
 
 // Wine lets every user write HKEY_CLASSES_ROOT. A volatile key refuses lasting subkeys, which
@@ -167,7 +169,7 @@ TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
         SCOPED_TRACE(suffix);
         RemoveTrees();
         HKEY blocker;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik10.0.2", 0, nullptr,
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION, 0, nullptr,
                                   REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(blocker);
@@ -176,12 +178,14 @@ TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
         w->RegContextMenu = "ja";
         w->REG_Create();
         // The open command names the program's copy in the system folder, letter for letter.
-        EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\kolvik10.0.2\\shell\\Open\\command\\"),
-                  "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" %1");
+        EXPECT_EQ(
+            registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\shell\\Open\\command\\"),
+            "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" %1");
         // Only kolvik.reg was refused; the other scripts' keys stay where they could go.
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik10.0.2\\shell\\Open\\command"));
+        EXPECT_FALSE(
+            KeyExists(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION "\\shell\\Open\\command"));
         for (const auto& key : kKeys) {
-            const bool progId = key.starts_with(L"kolvik10.0.2");
+            const bool progId = key.starts_with(L"kolvik" KOLVIK_VERSION);
             EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key), progId)
                 << key.c_str();
             if (!progId) {
@@ -195,7 +199,8 @@ TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
         EXPECT_EQ(w->RegContextMenu, "ja");
         w->txtPassword_1.text = "Geheim123";
         ASSERT_TRUE(w->PinGate());
-        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik10.0.2\\Checksum"));
+        EXPECT_TRUE(
+            KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik" KOLVIK_VERSION "\\Checksum"));
         Installation later;
         later->REG_Check();
         EXPECT_EQ(later->RegChecksum, w->RegChecksum);

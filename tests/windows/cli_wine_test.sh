@@ -13,18 +13,14 @@ fi
 # Wine reads the arguments in the locale's character set: UTF-8, as the names are.
 export LC_ALL=C.UTF-8
 wine_run=$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/bin"
-cp "$exe_built" "$work/bin/kolvik-cli.exe"  # Kolvik.log then goes beside it, inside $work
-cd "$work" || exit 1
+. "$(dirname "$0")/../cli/table.sh"
+table_work "$exe_built" kolvik-cli.exe
 T=$work/boom
 # The same folder as Windows names it: Wine shows the Linux root as drive Z:.
 win() { printf 'Z:%s' "${1//\//\\}"; }
 W=$(win "$T")
 exe() { "$wine_run" "$work/bin/kolvik-cli.exe" "$@"; }
 exe_stdin() { exe "$@" < pw; }
-quiet() { "$@" >/dev/null 2>&1; }
 # SIGINT while groot.bin is being encrypted; Wine hands it to the program as Ctrl+C.
 interrupt_mid_file() {
     "$wine_run" "$work/bin/kolvik-cli.exe" encrypt "$W\\groot.bin" --password-file pw &
@@ -33,17 +29,14 @@ interrupt_mid_file() {
     kill -INT "$pid"
     wait "$pid"
 }
-printf 'Geheim123\nrest wordt genegeerd\n' > pw
 printf '\xEF\xBB\xBFGeheim123\r\n' > pw_bom  # as Notepad saves it
-printf 'Anders456\n' > pw2
-printf 'fout\n' > wrong
 
-hashes() { (cd "$T" && find . -type f ! -name Kolvik.log -exec sha256sum {} + | sort -k2); }
+snapshot() { (cd "$T" && find . -type f ! -name Kolvik.log -exec sha256sum {} + | sort -k2); }
 plain_tree() {
     rm -rf "$T"; mkdir -p "$T/map met spatie/sub"
     printf 'alpha' > "$T/a.txt"; printf 'caf\xC3\xA9' > "$T/map met spatie/café é.txt"
     head -c 300000 /dev/urandom > "$T/map met spatie/sub/foto.jpg"; : > "$T/leeg"
-    hashes > plain
+    snapshot > plain
 }
 linux_encrypted() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw; }
 exe_encrypted() { plain_tree && quiet exe encrypt "$W" --password-file pw; }
@@ -65,7 +58,7 @@ reserved_left() {
 # Kolvik's own files in the target, named in any case, stay as they are.
 own_files_tree() {
     plain_tree && cp "$work/bin/kolvik-cli.exe" "$T/KOLVIK-CLI.EXE" && printf 'u' > "$T/Uninstall.exe" &&
-        printf 'i' > "$T/kolvik.ico" && hashes > plain
+        printf 'i' > "$T/kolvik.ico" && snapshot > plain
 }
 own_files_kept() {
     [ "$(find "$T" -maxdepth 1 -type f ! -name '*.kol' | sort | xargs -n1 basename | tr '\n' ' ')" = \
@@ -76,38 +69,15 @@ all_encrypted() {
     [ -f "$T/map met spatie/café é_txt.kol" ] && [ -f "$T/map met spatie/sub/foto_jpg.kol" ] &&
         [ -f "$T/leeg_.kol" ] && [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ]
 }
-decrypted() { [ "$(hashes)" = "$(cat plain)" ]; }
-unchanged() { [ "$(hashes)" = "$(cat before)" ]; }
+decrypted() { [ "$(snapshot)" = "$(cat plain)" ]; }
 # Encrypted here, then decrypted by the other side: the plain tree comes back byte for byte.
 then_linux_decrypts() { all_encrypted && quiet "$linux" decrypt "$T" --password-file pw && decrypted; }
 then_exe_decrypts() { all_encrypted && quiet exe decrypt "$W" --password-file pw && decrypted; }
 key() { "$wine_run" reg query "$1" >/dev/null 2>&1; }
-keys_present() { key 'HKCR\.kol' && key 'HKCR\kolvik10.0.2\shell\Open\command' && key 'HKCR\*\shell\Besleutel met Kolvik\command'; }
-keys_absent() { ! key 'HKCR\.kol' && ! key 'HKCR\kolvik10.0.2' && ! key 'HKCU\Software\Classes\kolvik10.0.2' && ! key 'HKCR\*\shell\Besleutel met Kolvik'; }
-pin_in_registry() { key 'HKCR\kolvik10.0.2\Checksum' && [ -f "$T/a_txt.kol" ]; }
+keys_present() { key 'HKCR\.kol' && key "HKCR\\$progid\\shell\\Open\\command" && key 'HKCR\*\shell\Besleutel met Kolvik\command'; }
+keys_absent() { ! key 'HKCR\.kol' && ! key "HKCR\\$progid" && ! key "HKCU\\Software\\Classes\\$progid" && ! key 'HKCR\*\shell\Besleutel met Kolvik'; }
+pin_in_registry() { key "HKCR\\$progid\\Checksum" && [ -f "$T/a_txt.kol" ]; }
 
-passed=0 failed=0
-# row NAME SETUP STATUS STDERR FILES COMMAND...: as in tests/cli/cli_test.sh.
-row() {
-    local name=$1 setup=$2 want=$3 err=$4 files=$5 why=(); shift 5
-    if $setup; then
-        hashes > before
-        "$@" > out 2> err
-        local rc=$?
-        [ "$rc" -eq "$want" ] || why+=("status $rc, expected $want")
-        if [ "$err" = - ]; then [ -s err ] && why+=("unexpected standard error")
-        elif ! grep -Eq -- "$err" err; then why+=("standard error lacks /$err/"); fi
-        [ "$files" = - ] || $files || why+=("files: $files fails")
-    else
-        why+=("setup $setup failed")
-    fi
-    if [ ${#why[@]} -eq 0 ]; then passed=$((passed + 1)); return; fi
-    failed=$((failed + 1))
-    echo "FAILED: $name: $(IFS=';'; echo "${why[*]}")" >&2
-    sed 's/^/    stderr: /' err | head -5 >&2
-}
-
-usage='Gebruik: kolvik-cli' p=--password-file
 Wre=${W//\\/\\\\}  # the Windows path as an extended regular expression
 row "encrypt, Linux decrypts"      plain_tree      0 -               then_linux_decrypts exe encrypt "$W" $p pw
 row "Linux encrypts, exe decrypts" linux_encrypted 0 -               decrypted       exe decrypt "$W" $p pw
@@ -137,11 +107,9 @@ row "unregister"                   pin_stored      0 -               keys_absent
 
 # --- the strong format, both ways ---
 linux_strong() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw --strong; }
-strong_made() { [ "$(head -c 10 "$T/a_txt.kol" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ]; }
-strong_then_linux_decrypts() { strong_made && then_linux_decrypts; }
+strong_then_linux_decrypts() { strong_file "$T/a_txt.kol" && then_linux_decrypts; }
 row "strong: exe encrypts, Linux decrypts" plain_tree 0 -         strong_then_linux_decrypts exe encrypt "$W" $p pw --strong
 row "strong: Linux encrypts, exe decrypts" linux_strong 0 -       decrypted       exe decrypt "$W" $p pw
 row "strong: wrong key, Linux tree"  linux_strong    4 "Onjuiste sleutel$" unchanged     exe decrypt "$W" $p wrong
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+checks_end

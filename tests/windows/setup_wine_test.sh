@@ -16,11 +16,7 @@ rm -rf "$prefix"
 "$wine_run" wineboot -i >/dev/null 2>&1
 wineserver -w
 
-passed=0 failed=0
-check() {  # check NAME COMMAND...: one line per failure, the count at the end
-    local name=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
+. "$(dirname "$0")/../support/checks.sh"
 # A folder as the prefix's programs see it, and where it lies on this machine.
 windows_var() { "$wine_run" cmd /c "echo %$1%" 2>/dev/null | tr -d '\r'; }
 unix_path() { "$wine_run" winepath -u "$1" 2>/dev/null; }
@@ -99,5 +95,4 @@ for k in 'HKCR\.kol' "HKCR\\$progid" 'HKCR\*\shell\Besleutel met Kolvik' \
 done
 check ".kol file kept byte for byte" sha256sum --quiet -c "$work/kol.sha256"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_end

@@ -2,7 +2,6 @@
 #include "FaultCalls.h"
 
 #include <cstdio>  // RENAME_NOREPLACE
-#include <mutex>
 
 namespace kolvik::test {
 namespace {
@@ -10,18 +9,11 @@ namespace {
 using posix::FileCalls;
 
 FaultPlan* gPlan = nullptr;
-std::mutex gCounting;  // originals are deleted from several threads at once
 const FileCalls& real = posix::RealFileCalls();
 
 // True when this call is the one to fail; errno is then set.
 bool Fail(Call kind) {
-    const std::lock_guard<std::mutex> lock(gCounting);
-    const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
-    const int ofAll = ++gPlan->total;
-    const int n = gPlan->kind == Call::Count ? ofAll : kind == gPlan->kind ? ofKind : 0;
-    if (n == 0 || gPlan->failAt == 0 || n < gPlan->failAt) return false;
-    if (n > gPlan->failAt && !gPlan->failOnward) return false;
-    gPlan->firedAt = kind;
+    if (!CountCall(*gPlan, kind)) return false;
     errno = gPlan->error;
     return true;
 }
@@ -89,14 +81,11 @@ const FileCalls kCounting = [] {
 
 }  // namespace
 
-FaultInjection::FaultInjection(FaultPlan& plan) {
-    gPlan = &plan;
-    posix::SetFileCalls(&kCounting);
-}
-
-FaultInjection::~FaultInjection() {
-    posix::SetFileCalls(nullptr);
-    gPlan = nullptr;
+// The plan is set before the table goes in and cleared after it comes out: no call sees none.
+void InstallFaultCalls(FaultPlan* plan) {
+    if (plan != nullptr) gPlan = plan;
+    posix::SetFileCalls(plan != nullptr ? &kCounting : nullptr);
+    gPlan = plan;
 }
 
 }  // namespace kolvik::test

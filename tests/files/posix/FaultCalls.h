@@ -6,11 +6,10 @@
 #include <cerrno>
 #include <functional>
 
+#include "FaultCore.h"
 #include "platform/posix/FileCalls.h"
 
 namespace kolvik::test {
-
-enum class Call { Create, Write, Fsync, Syncfs, Fchmod, Futimens, Link, Rename, Unlink, Count };
 
 struct FaultPlan {
     Call kind = Call::Count;  // Count: whatever kind the call is
@@ -34,12 +33,6 @@ struct FaultPlan {
     std::function<void(const char* name)> statting{};            // before an fstatat
     std::function<void(int fd)> readToEnd{};  // after a read that reached the end of a file
     int Seen(Call c) const { return seen[static_cast<int>(c)]; }
-};
-
-// Installs the table for as long as it lives.
-struct FaultInjection {
-    explicit FaultInjection(FaultPlan& plan);
-    ~FaultInjection();
 };
 
 }  // namespace kolvik::test

@@ -26,16 +26,17 @@ struct Pair {
     std::string name, copy, content, copyContent;
 };
 
+Pair PlantOne(const std::string& dir, const std::string& stem, const std::string& plain,
+              bool decrypting) {
+    const std::string kol = RefEncrypted("geheim", "txt", plain);
+    const Pair p = decrypting ? Pair{stem + "_txt.kol", stem + ".txt", kol, plain}
+                              : Pair{stem + ".txt", stem + "_txt.kol", plain, kol};
+    WriteFile(dir + "/" + p.name, p.content);
+    return p;
+}
+
 std::vector<Pair> Plant(const std::string& dir, bool decrypting) {
-    std::vector<Pair> pairs;
-    for (const std::string stem : {"a", "b"}) {
-        const std::string plain = stem + " inhoud", kol = RefEncrypted("geheim", "txt", plain);
-        Pair p = decrypting ? Pair{stem + "_txt.kol", stem + ".txt", kol, plain}
-                            : Pair{stem + ".txt", stem + "_txt.kol", plain, kol};
-        WriteFile(dir + "/" + p.name, p.content);
-        pairs.push_back(p);
-    }
-    return pairs;
+    return {PlantOne(dir, "a", "a inhoud", decrypting), PlantOne(dir, "b", "b inhoud", decrypting)};
 }
 
 pid_t GonePid() {
@@ -76,11 +77,10 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
     }
     const auto before = Snapshot(target.path());
     Window w;
-    {
-        FaultInjection at(plan);
+    WithFaults(plan, [&] {
         c.singleFile ? w.RunFile(target.path(), pairs[0].name, c.decrypting)
                      : w.Run(target.path(), c.decrypting);
-    }
+    });
     if (c.holder == Holder::GoneLockFile) {
         Tree done{{other, "file:los"}};
         for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
@@ -129,10 +129,7 @@ TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
     const auto before = Snapshot(target.path());
     FaultPlan plan{.leasesRefused = true, .leaseError = c.error};
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Run(target.path(), decrypting);
-    }
+    WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
     EXPECT_EQ(Snapshot(target.path()), before);
     EXPECT_EQ(w.left,
               (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
@@ -243,12 +240,8 @@ class CopyChangedBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
 TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
     const Swap c = GetParam();
     TempDir target;
-    const std::string plain = Bytes(5000, 3), kol = RefEncrypted("geheim", "txt", plain);
-    const std::string name = c.decrypting ? "a_txt.kol" : "a.txt";
-    const std::string copy = c.decrypting ? "a.txt" : "a_txt.kol";
-    const std::string content = c.decrypting ? kol : plain,
-                      copyContent = c.decrypting ? plain : kol;
-    WriteFile(target / name, content);
+    const auto [name, copy, content, copyContent] =
+        PlantOne(target.path(), "a", Bytes(5000, 3), c.decrypting);
     const bool earlier = c.meddle == Meddle::EarlierReplaced || c.meddle == Meddle::EarlierTouched;
     if (earlier) WriteFile(target / copy, copyContent);  // finished by an interrupted run
     const std::string other = "van een ander programma";
@@ -281,10 +274,7 @@ TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
         }
     };
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Run(target.path(), c.decrypting);
-    }
+    WithFaults(plan, [&] { w.Run(target.path(), c.decrypting); });
     ASSERT_TRUE(done);
     Tree expected{{name, "file:" + content}};
     if (!leftAtCopy.empty()) expected[copy] = "file:" + leftAtCopy;
@@ -320,10 +310,7 @@ TEST_P(NameRefused, TheFileIsLeftWithAnUnusableName) {
     FaultPlan plan{.kind = c.kind, .failAt = c.failAt, .error = c.error};
     plan.tmpfileUnsupported = plan.noReplaceUnsupported = plan.hardLinksUnsupported = c.noLinks;
     Window w;
-    {
-        FaultInjection at(plan);
-        w.Encrypt(target.path());
-    }
+    WithFaults(plan, [&] { w.Encrypt(target.path()); });
     EXPECT_EQ(plan.firedAt, c.kind);
     EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
     EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameUnusable}}));

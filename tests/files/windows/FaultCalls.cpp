@@ -32,13 +32,7 @@ DWORD WindowsError(int error) {
 
 // True when this call is the one to fail; the last error is then set.
 bool Fail(Call kind) {
-    const std::lock_guard<std::mutex> lock(gCounting);
-    const int ofKind = ++gPlan->seen[static_cast<int>(kind)];
-    const int ofAll = ++gPlan->total;
-    const int n = gPlan->kind == Call::Count ? ofAll : kind == gPlan->kind ? ofKind : 0;
-    if (n == 0 || gPlan->failAt == 0 || n < gPlan->failAt) return false;
-    if (n > gPlan->failAt && !gPlan->failOnward) return false;
-    gPlan->firedAt = kind;
+    if (!CountCall(*gPlan, kind)) return false;
     ::SetLastError(WindowsError(gPlan->error));
     return true;
 }
@@ -116,14 +110,11 @@ const FileCalls kCounting = [] {
 
 }  // namespace
 
-FaultInjection::FaultInjection(FaultPlan& plan) {
-    gPlan = &plan;
-    windows::SetFileCalls(&kCounting);
-}
-
-FaultInjection::~FaultInjection() {
-    windows::SetFileCalls(nullptr);
-    gPlan = nullptr;
+// The plan is set before the table goes in and cleared after it comes out: no call sees none.
+void InstallFaultCalls(FaultPlan* plan) {
+    if (plan != nullptr) gPlan = plan;
+    windows::SetFileCalls(plan != nullptr ? &kCounting : nullptr);
+    gPlan = plan;
 }
 
 }  // namespace kolvik::test

@@ -6,12 +6,13 @@
 // error codes a disk answers with.
 #include <cerrno>
 
+#include "FaultCore.h"
+
 namespace kolvik::test {
 
 // Create: a file created exclusively; Fsync: FlushFileBuffers; Fchmod: the attributes;
 // Futimens: the times; Rename: a rename through the handle; Unlink: a deletion through it.
 // Windows has no calls of the kinds Syncfs and Link: they are never counted here.
-enum class Call { Create, Write, Fsync, Syncfs, Fchmod, Futimens, Link, Rename, Unlink, Count };
 
 struct FaultPlan {
     Call kind = Call::Count;  // Count: whatever kind the call is
@@ -33,12 +34,6 @@ struct FaultPlan {
     unsigned long long createdGiven = 0;
     int reads = 0;
     int Seen(Call c) const { return seen[static_cast<int>(c)]; }
-};
-
-// Installs the table for as long as it lives.
-struct FaultInjection {
-    explicit FaultInjection(FaultPlan& plan);
-    ~FaultInjection();
 };
 
 }  // namespace kolvik::test

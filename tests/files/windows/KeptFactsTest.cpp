@@ -147,10 +147,7 @@ TEST(KeptFacts, ABrokenOplockGivesTheFileUp) {
         plan.grantOplocks = true;
         plan.breakOplocksAtRead = c.atRead;
         plan.breakOplocksAtRename = c.atRename;
-        {
-            FaultInjection inject(plan);
-            w.Encrypt(target.path());
-        }
+        WithFaults(plan, [&] { w.Encrypt(target.path()); });
         EXPECT_EQ(plan.oplocksGranted, 1);
         if (c.left) {
             EXPECT_EQ(w.left, (Left{{target / "log.txt", LeftReason::InUse}}));
