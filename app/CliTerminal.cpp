@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "session/Texts.h"
+
 namespace kolvik::cli {
 namespace {
 

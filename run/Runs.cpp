@@ -3,7 +3,6 @@
 
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
-#include "run/InstalledFolders.h"
 
 namespace kolvik {
 namespace {
@@ -25,9 +24,7 @@ std::string ElapsedText(Elapsed e) {
 }  // namespace
 
 bool frmKolvik::GuardInstalledFolder() {
-    if (HasFolderTarget ||
-        !HoldsInstalledPrograms(svc.process.programFolder, svc.process.environment))
-        return true;
+    if (!WouldTouchInstalledPrograms()) return true;
     MsgBox("Kolvik is gestart zonder map of bestand en zou dan de programmamap " +
                svc.process.programFolder +
                " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet "
@@ -49,9 +46,7 @@ class FolderRun {
   public:
     FolderRun(frmKolvik& f, bool decrypt) : f_(f), decrypt_(decrypt) {}
 
-    std::string Target() const {
-        return f_.HasFolderTarget ? f_.TargetFolder : f_.svc.process.programFolder;
-    }
+    std::string Target() const { return f_.RunFolder(); }
 
     // The access question after a pass: asked once, and only when the target folder itself
     // could not be opened or listed (a folder of nothing but folders is no reason to ask).
