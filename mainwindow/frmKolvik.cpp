@@ -11,8 +11,7 @@ constexpr int kBlockTop = 3300, kBlockSize = 240;
 }  // namespace
 
 frmKolvik::frmKolvik(Services services)
-    : RunSession(*this, services.clock, services.registry, svc.process),
-      svc(std::move(services)) {
+    : RunSession(*this, services.clock, services.registry, svc.process), svc(std::move(services)) {
     caption = "Kolvik";
     clientWidth = 5835;
     clientHeight = 3990;
@@ -76,8 +75,8 @@ void frmKolvik::OnKeyUp(int, int) { UpdateCapsLockNotice(); }
 void frmKolvik::OnResize() { UpdateCapsLockNotice(); }
 
 void frmKolvik::cmdEncrypt_Click() {
-    const ModeRefusal refusal = ChooseMode(RunMode::Encrypt, txtPassword_1.text,
-                                           txtPassword_2.text, chkSterk.value == 1);
+    const ModeRefusal refusal =
+        ChooseMode(RunMode::Encrypt, txtPassword_1.text, txtPassword_2.text, chkSterk.value == 1);
     if (refusal != ModeRefusal::None) {
         MsgBox(std::string(ModeRefusalText(refusal)));
         txtPassword_1.text.clear();

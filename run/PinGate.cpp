@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TransportCode.h"
 #include "mainwindow/frmKolvik.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 
@@ -10,7 +11,7 @@ bool frmKolvik::PinGate() {
         case PinCheck::Matches:
             return true;
         case PinCheck::Refused:
-            MsgBox("Foute PIN-code", MsgButtons::OK, MsgIcon::Exclamation);
+            MsgBox(std::string(kPinRefusedText), MsgButtons::OK, MsgIcon::Exclamation);
             txtPassword_1.text.clear();
             txtPassword_2.text.clear();
             txtPassword_1.enabled = txtPassword_2.enabled = true;
@@ -22,10 +23,7 @@ bool frmKolvik::PinGate() {
         case PinCheck::FirstRun:
             break;
     }
-    MsgBox(
-        "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
-        "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)",
-        MsgButtons::OK, MsgIcon::None);
+    MsgBox(std::string(kPinFirstRunText), MsgButtons::OK, MsgIcon::None);
     StorePin(txtPassword_1.text);
     return true;
 }

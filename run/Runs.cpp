@@ -3,6 +3,8 @@
 
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
+#include "session/ActivityLog.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 namespace {
@@ -71,10 +73,8 @@ class FolderRun {
         f_.LoggingOn = f_.chkLoggen.value == 1;
         f_.chkLoggen.enabled = false;
         f_.chkSterk.enabled = false;
-        if (f_.LoggingOn) {
-            const std::string bar(25, '-');
-            (void)f_.gLog(bar + f_.svc.regional.ShortDate(f_.svc.clock.Now()) + bar);
-        }
+        if (f_.LoggingOn)
+            (void)f_.gLog(LogRunHeader(f_.svc.regional.ShortDate(f_.svc.clock.Now())));
         f_.svc.screen.SetMousePointer(MousePointer::Hourglass);
         start_ = f_.svc.clock.Monotonic();
     }
@@ -88,13 +88,7 @@ class FolderRun {
         f_.chkSterk.enabled = true;
         if (decrypt_ && f_.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
-        f_.LastSummary = {"  ",
-                          "Map: " + Target(),
-                          std::string(decrypt_ ? "Ontsleuteld: " : "Versleuteld: ") +
-                              std::to_string(f_.FilesDone) + " bestanden",
-                          "Overgeslagen: " + std::to_string(f_.FilesSkipped) + " bestanden",
-                          "Totaal: " + std::to_string(f_.BytesDone) + " bytes",
-                          "Verstreken tijd: " + ElapsedText(e)};
+        f_.LastSummary = SummaryLines(f_, decrypt_, Target(), e.minutes * 60 + e.seconds);
         if (f_.LoggingOn)
             for (const auto& line : f_.LastSummary) (void)f_.gLog(line);
         f_.ResetFileProgress();

@@ -77,8 +77,7 @@ ModeRefusal RunSession::ChooseMode(RunMode mode, const std::string& password,
                                    const std::string& confirmation, bool strong) {
     ModeTime = clock_.Now();
     ModeRefusal refusal = ModeRefusal::None;
-    if (password != confirmation)
-        refusal = ModeRefusal::Unequal;
+    if (password != confirmation) refusal = ModeRefusal::Unequal;
     // Any password opens files: those made with one outside Windows-1252 must still open.
     else if (mode == RunMode::Encrypt && password.empty())
         refusal = ModeRefusal::Empty;
@@ -109,11 +108,11 @@ PinCheck RunSession::CheckPin(const std::string& password) {
 
 void RunSession::StorePin(const std::string& password) {
     const std::string code = PinCode(password);
-    registry_.RegWrite("HKEY_CLASSES_ROOT\\" +
-                           MakeProgId(KOLVIK_VERSION_MAJOR, KOLVIK_VERSION_MINOR,
-                                      KOLVIK_VERSION_REVISION) +
-                           "\\Checksum\\",
-                       code);
+    registry_.RegWrite(
+        "HKEY_CLASSES_ROOT\\" +
+            MakeProgId(KOLVIK_VERSION_MAJOR, KOLVIK_VERSION_MINOR, KOLVIK_VERSION_REVISION) +
+            "\\Checksum\\",
+        code);
     // The PIN holds from this run on, in this session too; else the next run would take
     // whatever is typed as a new PIN.
     RegChecksum = code;
@@ -126,6 +125,16 @@ std::string RunSession::PinCode(const std::string& password) {
     const std::string pin = PinBytes(password);
     for (std::size_t k = 0; k < pin.size(); ++k) events_.Yield();
     return TransportCode(pin, CipherKey);
+}
+
+void RunSession::ReadRegistration(const std::string& progId) {
+    const std::string key = "HKEY_CLASSES_ROOT\\" + progId;
+    std::string kol;
+    if (auto v = registry_.RegRead("HKEY_CLASSES_ROOT\\.kol\\")) kol = *v;
+    if (auto v = registry_.RegRead(key + "\\Options\\addtocontext")) RegContextMenu = *v;
+    if (auto v = registry_.RegRead(key + "\\Options\\associatewithkol")) RegKolExtension = *v;
+    if (auto v = registry_.RegRead(key + "\\Checksum\\")) RegChecksum = *v;
+    KolRegisterd = kol == progId;
 }
 
 void RunSession::PrepareFiles() {

@@ -60,7 +60,8 @@ class RunSession : public RunStats, public StopFlags {
     // The code of a password's first three characters under the fixed key.
     std::string PinCode(const std::string& password);
 
-    // The registration state as the store holds it.
+    // The registration state as the store holds it, read under the program's registry name.
+    void ReadRegistration(const std::string& progId);
     bool KolRegisterd = false;
     std::string RegKolExtension, RegContextMenu, RegChecksum;
 

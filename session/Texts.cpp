@@ -84,4 +84,16 @@ std::string_view ModeRefusalText(ModeRefusal refusal) {
     return {};
 }
 
+std::vector<std::string> SummaryLines(const RunStats& stats, bool decrypt,
+                                      const std::string& folder, std::int64_t seconds) {
+    return {"  ",
+            "Map: " + folder,
+            std::string(decrypt ? "Ontsleuteld: " : "Versleuteld: ") +
+                std::to_string(stats.FilesDone) + " bestanden",
+            "Overgeslagen: " + std::to_string(stats.FilesSkipped) + " bestanden",
+            "Totaal: " + std::to_string(stats.BytesDone) + " bytes",
+            "Verstreken tijd: " + std::to_string(seconds / 60) + " min " +
+                std::to_string(seconds % 60) + " sec"};
+}
+
 }  // namespace kolvik

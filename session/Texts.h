@@ -2,7 +2,10 @@
 #pragma once
 // The Dutch words for the session's values, shared by the window and kolvik-cli so that both
 // say the same thing. The engine below stays free of user text.
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/LeftReason.h"
 #include "session/RunSession.h"
@@ -15,5 +18,14 @@ std::string_view LeftReasonText(LeftReason reason);
 std::string_view TargetRefusalText(TargetRefusal refusal);
 // Why the mode was not taken; empty for ModeRefusal::None.
 std::string_view ModeRefusalText(ModeRefusal refusal);
+// The PIN gate's words: the code was wrong; this password's first three characters are the
+// code from now on.
+inline constexpr std::string_view kPinRefusedText = "Foute PIN-code";
+inline constexpr std::string_view kPinFirstRunText =
+    "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
+    "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)";
+// The summary block of a folder run on folder, after the given number of seconds.
+std::vector<std::string> SummaryLines(const RunStats& stats, bool decrypt,
+                                      const std::string& folder, std::int64_t seconds);
 
 }  // namespace kolvik
