@@ -59,8 +59,9 @@ CliOutcome CliRun::Run(
     if (!TakeTarget())
         return Refuse(outcome, "geen map en geen bestand met een extensie: " + request_.path);
     if (!session_.ModeAllowed(request_.mode))
-        return Refuse(outcome, decrypt ? "dit bestand kan alleen worden versleuteld: " + request_.path
-                                       : "dit bestand kan alleen worden ontsleuteld: " + request_.path);
+        return Refuse(outcome, decrypt
+                                   ? "dit bestand kan alleen worden versleuteld: " + request_.path
+                                   : "dit bestand kan alleen worden ontsleuteld: " + request_.path);
     std::string error;
     const auto entries = readPassword(error);
     if (!entries) return Refuse(outcome, error);
@@ -192,8 +193,8 @@ void CliRun::Log(const std::string& text) {
 void CliRun::Yield() {
     if (console::StopSignal() != 0) session_.ExitRequested = true;
     if (session_.TotalBytes != 0)
-        percent_ = PercentOf(session_.BytesDone, session_.TotalBytes,
-                             host_.regional.DecimalSeparator());
+        percent_ =
+            PercentOf(session_.BytesDone, session_.TotalBytes, host_.regional.DecimalSeparator());
     screen_.Draw(currentFile_, percent_);
 }
 
