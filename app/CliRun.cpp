@@ -126,15 +126,9 @@ void CliRun::RunOneFile() {
         if (out.result != FileResult::Done) TellFileNotDone(messagesBefore);
         return;
     }
-    lastDecryptName_ = name;
+    // Success is silent, as after encryption: a script has no viewer to open.
     const FileOutcome out = session_.DecryptOne(folder, name);
-    if (out.result != FileResult::Done) {
-        TellFileNotDone(messagesBefore);
-    } else {
-        // A headless run opens no viewer; it names the file instead.
-        screen_.EndProgressLine();
-        std::cerr << "Ontsleuteld: " << JoinPath(folder, lastDecryptName_) << '\n';
-    }
+    if (out.result != FileResult::Done) TellFileNotDone(messagesBefore);
     session_.ReleaseFiles();
 }
 
@@ -213,9 +207,7 @@ void CliRun::Left(const std::string& path, LeftReason reason) {
     errors_.FileLeft(path, reason);
 }
 
-void CliRun::Transformed(const std::string& newName, bool decrypted) {
-    if (decrypted) lastDecryptName_ = newName;
-}
+void CliRun::Transformed(const std::string&, bool) {}
 
 bool CliRun::GoOnWithoutAccess() {
     Message("Kan geen toegang krijgen tot: " +

@@ -76,7 +76,7 @@ class CliRun : private RunEvents {
     std::string password_;
     int messagesShown_ = 0;
     std::string currentFile_, percent_;
-    std::string lastLeftPath_, lastDecryptName_;
+    std::string lastLeftPath_;
     LeftReason lastLeftReason_ = LeftReason::NotFound;
     bool toldUnreadable_ = false;
 };
