@@ -3,6 +3,8 @@
 // An encryption or decryption run of kolvik-cli: the run session driven directly, its events
 // turned into lines on the terminal. Messages go to standard error, the summary to standard
 // output; questions are answered as a script would want them answered.
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "app/CliExitStatus.h"
@@ -72,13 +74,14 @@ class CliRun : private RunEvents {
     ErrorLines& errors_;
     CliScreen& screen_;
     CliRunRequest request_;
-    RunSession session_;
     std::string password_;
     int messagesShown_ = 0;
     std::string currentFile_, percent_;
     std::string lastLeftPath_;
     LeftReason lastLeftReason_ = LeftReason::NotFound;
     bool toldUnreadable_ = false;
+    // Last: it is gone before the fields its events write to.
+    RunSession session_;
 };
 
 }  // namespace kolvik::cli
