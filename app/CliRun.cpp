@@ -58,10 +58,12 @@ CliOutcome CliRun::Run(
     outcome.decryptRun = decrypt;
     if (!TakeTarget())
         return Refuse(outcome, "geen map en geen bestand met een extensie: " + request_.path);
-    if (!session_.ModeAllowed(request_.mode))
-        return Refuse(outcome, decrypt
-                                   ? "dit bestand kan alleen worden versleuteld: " + request_.path
-                                   : "dit bestand kan alleen worden ontsleuteld: " + request_.path);
+    if (!session_.ModeAllowed(request_.mode)) {
+        return Refuse(outcome,
+                      std::string(decrypt ? "dit bestand kan alleen worden versleuteld: "
+                                          : "dit bestand kan alleen worden ontsleuteld: ") +
+                          request_.path);
+    }
     std::string error;
     const auto entries = readPassword(error);
     if (!entries) return Refuse(outcome, error);

@@ -73,19 +73,27 @@ std::string RunSession::RunFolder() const {
     return HasFolderTarget ? TargetFolder : process_.programFolder;
 }
 
-ModeRefusal RunSession::ChooseMode(RunMode mode, const std::string& password,
-                                   const std::string& confirmation, bool strong) {
-    ModeTime = clock_.Now();
-    ModeRefusal refusal = ModeRefusal::None;
-    if (password != confirmation) refusal = ModeRefusal::Unequal;
+namespace {
+
+ModeRefusal RefusalOf(RunMode mode, const std::string& password, const std::string& confirmation,
+                      bool strong) {
+    if (password != confirmation) return ModeRefusal::Unequal;
     // Any password opens files: those made with one outside Windows-1252 must still open.
-    else if (mode == RunMode::Encrypt && password.empty())
-        refusal = ModeRefusal::Empty;
+    if (mode == RunMode::Decrypt) return ModeRefusal::None;
+    if (password.empty()) return ModeRefusal::Empty;
     // The cipher takes the key as Windows-1252 bytes: a character outside that code page would
     // become "?", and passwords that differ only there would give the same key. The strong
     // format takes the password as UTF-8.
-    else if (mode == RunMode::Encrypt && !strong && !ToAnsiExact(password))
-        refusal = ModeRefusal::NotStorable;
+    if (!strong && !ToAnsiExact(password)) return ModeRefusal::NotStorable;
+    return ModeRefusal::None;
+}
+
+}  // namespace
+
+ModeRefusal RunSession::ChooseMode(RunMode mode, const std::string& password,
+                                   const std::string& confirmation, bool strong) {
+    ModeTime = clock_.Now();
+    const ModeRefusal refusal = RefusalOf(mode, password, confirmation, strong);
     Report.passwordRefused = refusal != ModeRefusal::None;
     if (Report.passwordRefused) return refusal;
     DecryptMode = mode == RunMode::Decrypt;
