@@ -3,7 +3,7 @@
 // kolvik-cli's exit status, decided in one place from values, never from message texts.
 #include <cstdint>
 
-#include "mainwindow/frmKolvik.h"
+#include "engine/RunEvents.h"
 
 namespace kolvik::cli {
 

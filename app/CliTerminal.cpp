@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "session/Texts.h"
+
 namespace kolvik::cli {
 namespace {
 
@@ -23,20 +25,13 @@ std::string OnOneLine(std::string text) {
 
 }  // namespace
 
-CliScreen::CliScreen(std::function<bool()> signalled, bool terminal)
-    : signalled_(std::move(signalled)), terminal_(terminal) {}
-
-void CliScreen::Yield() {
-    if (!form) return;
-    if (signalled_() && !form->ExitRequested) form->cmdExit_Click();
+void CliScreen::Draw(const std::string& path, const std::string& percent) {
     if (!terminal_) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
-    std::string file = form->lblFiles.text;
+    std::string file = path;
     if (file.size() > 60) file = "..." + file.substr(file.size() - 57);
-    std::string percent = form->lblPercentage.text;
-    percent.erase(0, percent.find_first_not_of(' '));
     std::cerr << "\r\033[K" << OnOneLine(file) << "  " << percent << std::flush;
     progressShown_ = true;
 }
@@ -59,27 +54,6 @@ void ErrorLines::Write(const std::string& line, Source source) {
     if (justSaid) return;
     screen_.EndProgressLine();
     std::cerr << line << '\n' << std::flush;
-}
-
-MsgAnswer CliDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon) {
-    errors_.Message(text);
-    (void)buttons;
-    const bool wrongKeyQuestion = form != nullptr && form->Asking == frmKolvik::Question::WrongKey;
-    return wrongKeyQuestion && stopOnWrongKey_ ? MsgAnswer::Cancel : MsgAnswer::OK;
-}
-
-std::vector<std::string> SummaryLines(const frmKolvik& form, bool decrypt,
-                                      std::chrono::seconds elapsed) {
-    if (!form.LastSummary.empty()) return form.LastSummary;
-    const auto minutes = elapsed.count() / 60, seconds = elapsed.count() % 60;
-    return {
-        "  ",
-        "Map: " + (form.HasFolderTarget ? form.TargetFolder : form.svc.process.programFolder),
-        std::string(decrypt ? "Ontsleuteld: " : "Versleuteld: ") + std::to_string(form.FilesDone) +
-            " bestanden",
-        "Overgeslagen: " + std::to_string(form.FilesSkipped) + " bestanden",
-        "Totaal: " + std::to_string(form.BytesDone) + " bytes",
-        "Verstreken tijd: " + std::to_string(minutes) + " min " + std::to_string(seconds) + " sec"};
 }
 
 }  // namespace kolvik::cli

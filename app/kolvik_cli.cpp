@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// kolvik-cli: the main window's model driven from a script. It types the password,
-// presses the buttons and answers the questions; everything else is the window's own.
-#include <chrono>
+// kolvik-cli: the run session driven from a script. It reads the password and the options;
+// what a run does and refuses is the session's, as in the window.
 #include <clocale>
 #include <iostream>
 #include <optional>
 
 #include "Version.h"
 #include "app/CliExitStatus.h"
+#include "app/CliRegistration.h"
+#include "app/CliRun.h"
 #include "app/CliTerminal.h"
 #include "app/Console.h"
 #include "app/PasswordLine.h"
-#include "app/Suspend.h"
-#include "mainwindow/frmKolvik.h"
 
 namespace {
 
@@ -35,22 +34,6 @@ const char* const kUsage =
 struct Options {
     std::string command, path, passwordFile;
     bool log = false, stopOnWrongKey = false, noContextMenu = false, strong = false;
-};
-
-// A headless run opens no viewer; it names the file instead.
-class CliLauncher : public Launcher {
-  public:
-    bool OpenDocument(const std::string& path) override {
-        std::cerr << "Ontsleuteld: " << path << '\n';
-        return true;
-    }
-    bool StartProgram(const std::string&, WindowState) override { return false; }
-};
-
-// A script has no Caps Lock notice to show.
-class NoKeyState : public KeyState {
-  public:
-    bool CapsLockOn() override { return false; }
 };
 
 void PrintUsageError(const std::string& message) {
@@ -97,10 +80,6 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
     return o;
 }
 
-struct Entries {
-    std::string password, confirmation;
-};
-
 std::optional<Entries> ReadPassword(const Options& o, std::string& error) {
     if (!o.passwordFile.empty()) {
         const PasswordLine line = o.passwordFile == "-"
@@ -126,62 +105,6 @@ std::optional<Entries> ReadPassword(const Options& o, std::string& error) {
     return Entries{*first, *second};
 }
 
-CliOutcome RunTransform(frmKolvik& form, const Options& o, CliScreen& screen) {
-    CliOutcome outcome;
-    outcome.decryptRun = o.command == "decrypt";
-    const auto refuse = [&outcome](const std::string& message) {
-        // After Ctrl+C the failed read is no news.
-        if (console::StopSignal() == 0) std::cerr << "kolvik-cli: " << message << '\n';
-        outcome.unusableInput = true;
-        return outcome;
-    };
-    if (!form.HasFileTarget && !form.HasFolderTarget)
-        return refuse("geen map en geen bestand met een extensie: " + o.path);
-    Control& modeButton = outcome.decryptRun ? form.cmdDecrypt : form.cmdEncrypt;
-    if (!modeButton.enabled)
-        return refuse(outcome.decryptRun ? "dit bestand kan alleen worden versleuteld: " + o.path
-                                         : "dit bestand kan alleen worden ontsleuteld: " + o.path);
-    std::string error;
-    const auto entries = ReadPassword(o, error);
-    if (!entries) return refuse(error);
-    form.txtPassword_1.text = entries->password;
-    form.txtPassword_2.text = entries->confirmation;
-    form.chkLoggen.value = o.log ? 1 : 0;
-    form.OnClick(form.chkLoggen);
-    // Set, not clicked: a script's choice is not the window's remembered one.
-    form.chkSterk.value = o.strong ? 1 : 0;
-    form.OnClick(modeButton);
-    Control& go = outcome.decryptRun ? form.cmdGoDecrypt : form.cmdGoEncrypt;
-    if (!go.enabled) {  // "Ongelijke invoer" has been shown
-        outcome.unusableInput = true;
-        return outcome;
-    }
-    const auto start = std::chrono::steady_clock::now();
-    form.SuspendRequested = suspend::Requested;
-    form.Suspend = [&screen] {
-        screen.EndProgressLine();
-        suspend::Now();
-    };
-    suspend::Catch();
-    form.OnClick(go);
-    suspend::Release();
-    // A request that came with no file boundary left to take it at.
-    if (suspend::Requested()) suspend::Now();
-    screen.EndProgressLine();
-    outcome.report = form.Report;
-    outcome.filesDone = form.FilesDone;
-
-    const bool ran =
-        console::StopSignal() == 0 && !form.Report.pinRefused && !form.Report.passwordRefused;
-    if (ran && !form.HasFileTarget) {
-        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
-            std::chrono::steady_clock::now() - start);
-        for (const auto& line : SummaryLines(form, outcome.decryptRun, elapsed))
-            std::cout << line << '\n';
-    }
-    return outcome;
-}
-
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     const std::vector<std::string> args = console::Start(argc, argv);
@@ -203,49 +126,25 @@ int Main(int argc, char** argv) {
     }
 
     console::CatchStopRequests();
-    CliScreen screen([] { return console::StopSignal() != 0; }, console::ErrorIsTerminal());
+    CliScreen screen(console::ErrorIsTerminal());
     ErrorLines errors(screen);
-    CliDialogs dialogs(errors, options->stopOnWrongKey);
-    console::Host host = console::OpenHost(argc, argv, [&dialogs](const std::string& text) {
-        dialogs.MsgBox(text, MsgButtons::OK, MsgIcon::Exclamation);
-    });
+    console::Host host =
+        console::OpenHost(argc, argv, [&errors](const std::string& text) { errors.Message(text); });
+    // The window takes its target from the command line; here that is PAD alone.
     host.facts.commandLine = options->path;
-    NoKeyState keys;
-    CliLauncher launcher;
-    frmKolvik form(Services{dialogs, screen, keys, *host.clock, *host.regional, launcher,
-                            *host.registry, host.facts});
-    screen.form = &form;
-    dialogs.form = &form;
-    form.FileLeft = [&errors](const std::string& path, LeftReason reason) {
-        errors.FileLeft(path, reason);
-    };
+    if (options->command == "register") return Register(host, errors, !options->noContextMenu);
+    if (options->command == "unregister") return Unregister(host, errors);
 
-    form.Form_Load();
-    if (form.unloaded) return kExitDone;
-    if (options->command == "register") {
-        form.RegKolExtension = "ja";
-        form.RegContextMenu = options->noContextMenu ? "nee" : "ja";
-        form.REG_Create();
-        // Read back from the store: a home that cannot be written must not end with 0.
-        form.REG_Check();
-        if (!form.KolRegisterd) {
-            std::cerr << "kolvik-cli: registreren is niet gelukt: de instellingen konden niet "
-                         "worden opgeslagen.\n";
-            return kExitFilesLeft;
-        }
-        return kExitDone;
-    }
-    if (options->command == "unregister") {
-        form.REG_Delete();
-        form.REG_Check();
-        if (form.KolRegisterd) {
-            std::cerr << "kolvik-cli: afmelden is niet gelukt: de instellingen konden niet "
-                         "worden opgeslagen.\n";
-            return kExitFilesLeft;
-        }
-        return kExitDone;
-    }
-    CliOutcome outcome = RunTransform(form, *options, screen);
+    CliRunRequest request;
+    request.mode = options->command == "decrypt" ? RunMode::Decrypt : RunMode::Encrypt;
+    request.path = options->path;
+    request.log = options->log;
+    request.strong = options->strong;
+    request.stopOnWrongKey = options->stopOnWrongKey;
+    CliRun run(CliHost{*host.clock, *host.regional, *host.registry, host.facts}, errors, screen,
+               request);
+    CliOutcome outcome =
+        run.Run([&options](std::string& error) { return ReadPassword(*options, error); });
     outcome.signal = console::StopSignal();
     return ExitStatus(outcome);
 }

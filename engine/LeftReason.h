@@ -2,8 +2,6 @@
 #pragma once
 // Why a run left a file (or a folder) in its old form. Every such file is counted as skipped,
 // logged with "SKIP " when logging is on, and handed to the run's listener with its reason.
-#include <string_view>
-
 namespace kolvik {
 
 enum class LeftReason {
@@ -30,8 +28,5 @@ enum class LeftReason {
     KolvikOwnFile,      // named like Kolvik's own programs, outside its folder
     Undeletable,        // append-only or immutable (chattr), or in such a folder
 };
-
-// The reason in Dutch, as kolvik-cli prints it after the path.
-std::string_view LeftReasonText(LeftReason reason);
 
 }  // namespace kolvik

@@ -3,6 +3,7 @@
 // files, the window shows what it reports and asks what it asks.
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 namespace {
@@ -22,16 +23,6 @@ void ReadyToEncryptAgain(frmKolvik& f) {
 
 frmKolvik::~frmKolvik() { FlushPendingOriginals(); }
 
-void frmKolvik::PrepareFiles() {
-    files_.settings.key = CipherKey;
-    files_.settings.modeTime = ModeTime;
-    files_.settings.singleFile = HasFileTarget;
-    files_.settings.exeName = svc.process.exeName;
-    files_.settings.programFolder = svc.process.programFolder;
-    files_.settings.strong = StrongChosen;
-    walk_.decrypting = DecryptMode;
-}
-
 bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
     if (HasFileTarget) {
         FilesDone = 0;
@@ -39,8 +30,7 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
     }
     // The key is the first box's text, read for every file.
     CipherKey = txtPassword_1.text;
-    PrepareFiles();
-    const FileOutcome out = files_.Encrypt(folder, name);
+    const FileOutcome out = EncryptOne(folder, name);
     if (out.result != FileResult::Done) return false;
     name = JoinPath(folder, out.newName);
     return true;
@@ -52,8 +42,7 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
         LastDecryptName = name;
         LastDecryptFolder = folder;
     }
-    PrepareFiles();
-    const FileOutcome out = files_.Decrypt(folder, name);
+    const FileOutcome out = DecryptOne(folder, name);
     if (out.result != FileResult::Done) return false;
     name = out.newName;
     if (HasFileTarget) {
@@ -65,23 +54,13 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
     return true;
 }
 
-void frmKolvik::ProcessTarget(const std::string& target) {
-    PrepareFiles();
-    walk_.ProcessTarget(target);
-}
+void frmKolvik::ProcessTarget(const std::string& target) { TransformTargetFiles(target); }
 
-void frmKolvik::WalkFolder(const std::string& folder) {
-    PrepareFiles();
-    walk_.WalkFolder(folder);
-}
+void frmKolvik::WalkFolder(const std::string& folder) { TransformSubfolders(folder); }
 
-std::int64_t frmKolvik::MeasureTarget(const std::string& folder) {
-    return walk_.MeasureTarget(folder);
-}
+std::int64_t frmKolvik::MeasureTarget(const std::string& folder) { return MeasureFolder(folder); }
 
-void frmKolvik::FlushPendingOriginals() { files_.CompletePending(); }
-
-void frmKolvik::ReleaseFiles() { files_.Release(); }
+void frmKolvik::FlushPendingOriginals() { CompletePending(); }
 
 // --- what the engine reports ---
 

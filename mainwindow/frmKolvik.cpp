@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/frmKolvik.h"
 
-#include "engine/Ansi.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 
@@ -10,7 +10,8 @@ constexpr Rgb kRed{255, 0, 0};
 constexpr int kBlockTop = 3300, kBlockSize = 240;
 }  // namespace
 
-frmKolvik::frmKolvik(Services services) : svc(std::move(services)) {
+frmKolvik::frmKolvik(Services services)
+    : RunSession(*this, services.clock, services.registry, svc.process), svc(std::move(services)) {
     caption = "Kolvik";
     clientWidth = 5835;
     clientHeight = 3990;
@@ -73,29 +74,11 @@ void frmKolvik::OnClick(Control& c) {
 void frmKolvik::OnKeyUp(int, int) { UpdateCapsLockNotice(); }
 void frmKolvik::OnResize() { UpdateCapsLockNotice(); }
 
-namespace {
-
-// The cipher takes the key as Windows-1252 bytes: a character outside that code page would
-// become "?", and passwords that differ only there would give the same key. The strong format
-// takes the password as UTF-8 and any text will do.
-const char* EncryptionPasswordFault(const std::string& password, bool strong) {
-    if (password.empty()) return "Geef een wachtwoord op.";
-    if (!strong && !ToAnsiExact(password))
-        return "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit "
-               "Windows-1252).";
-    return nullptr;
-}
-
-}  // namespace
-
 void frmKolvik::cmdEncrypt_Click() {
-    ModeTime = svc.clock.Now();
-    const char* fault = txtPassword_1.text != txtPassword_2.text
-                            ? "Ongelijke invoer"
-                            : EncryptionPasswordFault(txtPassword_1.text, chkSterk.value == 1);
-    Report.passwordRefused = fault != nullptr;
-    if (fault) {
-        MsgBox(fault);
+    const ModeRefusal refusal =
+        ChooseMode(RunMode::Encrypt, txtPassword_1.text, txtPassword_2.text, chkSterk.value == 1);
+    if (refusal != ModeRefusal::None) {
+        MsgBox(std::string(ModeRefusalText(refusal)));
         txtPassword_1.text.clear();
         txtPassword_2.text.clear();
         // After one file was decrypted the boxes stay locked with its password; a password
@@ -104,8 +87,6 @@ void frmKolvik::cmdEncrypt_Click() {
         SetFocus(txtPassword_1);
         return;
     }
-    DecryptMode = false;
-    StrongChosen = chkSterk.value == 1;
     cmdGoEncrypt.text = "Encrypt";
     cmdGoEncrypt.visible = true;
     cmdGoDecrypt.visible = false;
@@ -116,17 +97,15 @@ void frmKolvik::cmdEncrypt_Click() {
 }
 
 void frmKolvik::cmdDecrypt_Click() {
-    ModeTime = svc.clock.Now();
-    // Any password is taken: files made with one outside Windows-1252 must still open.
-    Report.passwordRefused = txtPassword_1.text != txtPassword_2.text;
-    if (Report.passwordRefused) {
+    const ModeRefusal refusal =
+        ChooseMode(RunMode::Decrypt, txtPassword_1.text, txtPassword_2.text, false);
+    if (refusal != ModeRefusal::None) {
         // Unlike encryption, only the confirmation is asked for again.
-        MsgBox("Ongelijke invoer");
+        MsgBox(std::string(ModeRefusalText(refusal)));
         txtPassword_2.text.clear();
         SetFocus(txtPassword_2);
         return;
     }
-    DecryptMode = true;
     cmdGoDecrypt.text = "Decrypt";
     cmdGoEncrypt.visible = false;
     cmdGoDecrypt.visible = true;

@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileTransformer.h"
 #include "engine/RunEvents.h"
-#include "engine/TreeWalk.h"
 #include "platform/Form.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "session/RunSession.h"
 
 namespace kolvik {
 
@@ -31,9 +30,9 @@ struct Services {
     ProcessFacts process;
 };
 
-// The counters (RunStats) and the stop flags are fields of the window, as the engine's runs
-// report into them.
-class frmKolvik : public Form, public RunStats, public StopFlags, private RunEvents {
+// The run itself is the session's; the window words what it reports and asks. RunEvents comes
+// before the session, which reports to it from its first moment.
+class frmKolvik : public Form, private RunEvents, public RunSession {
   public:
     explicit frmKolvik(Services services);
 
@@ -68,20 +67,11 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     std::array<Control, 9> lines;
 
     // Shared state of the program (fields of the main window).
-    std::string CipherKey;
-    bool DecryptMode = false;
-    WallClock::time_point ModeTime{};
-    bool HasFileTarget = false;
-    std::string TargetFile;  // full path
-    bool HasFolderTarget = false;
-    std::string TargetFolder;  // full path
     std::string LastDecryptName, LastDecryptFolder;
     bool FileReached = false;
     bool LoggingOn = false;
     int NextBlock = 0;
     std::string VersionMajor, VersionMinor, VersionRevision;
-    bool KolRegisterd = false;
-    std::string RegKolExtension, RegContextMenu, RegChecksum;
     std::string SystemRootPath, SystemFolder, Wow64Folder;
     bool Is64Bit = false;
 
@@ -123,7 +113,6 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     // for a run by the Encrypt mode button together with its password.
     void chkSterk_Click();
     void LoadStrongChoice();
-    bool StrongChosen = false;
 
     // Per-file operations (mainwindow/FileSteps.cpp). name is the file name; on success it
     // becomes the new name.
@@ -144,7 +133,6 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     std::string TakeTarget(const std::string& path, const std::string& captionStart);
     bool PinGate();                        // false: the password was refused and the window reset
     std::vector<std::string> LastSummary;  // the summary block of the last folder run
-    RunReport Report;                      // reset when a run starts
     // Told of every file or folder that a run set out to transform and left as it was, with
     // its full path.
     std::function<void(const std::string& path, LeftReason reason)> FileLeft;
@@ -177,9 +165,6 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     // Deletes the originals whose copies are named, once those copies are on disk. The runs
     // call it at the end of each pass and on Exit; a group fills up across folders.
     void FlushPendingOriginals();
-    // Completes what is pending and closes every file and folder of the run, so that the
-    // space of deleted originals comes back at once.
-    void ReleaseFiles();
 
     // --- members added by the shell integration (shell/) ---
     static bool HostIsWindows();
@@ -215,8 +200,6 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     void Measuring(bool busy) override;
     bool PauseRequested() override;
     void Pause() override;
-    // Brings the engine's settings in line with the window before a file step.
-    void PrepareFiles();
     // A file named on its own that was not done: told, unless a message of the run already
     // said why, so that the window never closes on a failure as it does after success.
     void TellFileNotDone(int messagesBefore);
@@ -224,9 +207,6 @@ class frmKolvik : public Form, public RunStats, public StopFlags, private RunEve
     int messagesShown_ = 0;
     std::string lastLeftPath_;  // the last file or folder left, and why
     LeftReason lastLeftReason_ = LeftReason::NotFound;
-
-    FileTransformer files_{*this, *this, Report, *this};
-    TreeWalk walk_{files_, *this, *this, Report, *this};
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".

@@ -3,7 +3,8 @@
 
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
-#include "run/InstalledFolders.h"
+#include "session/ActivityLog.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 namespace {
@@ -25,9 +26,7 @@ std::string ElapsedText(Elapsed e) {
 }  // namespace
 
 bool frmKolvik::GuardInstalledFolder() {
-    if (HasFolderTarget ||
-        !HoldsInstalledPrograms(svc.process.programFolder, svc.process.environment))
-        return true;
+    if (!WouldTouchInstalledPrograms()) return true;
     MsgBox("Kolvik is gestart zonder map of bestand en zou dan de programmamap " +
                svc.process.programFolder +
                " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet "
@@ -49,9 +48,7 @@ class FolderRun {
   public:
     FolderRun(frmKolvik& f, bool decrypt) : f_(f), decrypt_(decrypt) {}
 
-    std::string Target() const {
-        return f_.HasFolderTarget ? f_.TargetFolder : f_.svc.process.programFolder;
-    }
+    std::string Target() const { return f_.RunFolder(); }
 
     // The access question after a pass: asked once, and only when the target folder itself
     // could not be opened or listed (a folder of nothing but folders is no reason to ask).
@@ -76,10 +73,8 @@ class FolderRun {
         f_.LoggingOn = f_.chkLoggen.value == 1;
         f_.chkLoggen.enabled = false;
         f_.chkSterk.enabled = false;
-        if (f_.LoggingOn) {
-            const std::string bar(25, '-');
-            (void)f_.gLog(bar + f_.svc.regional.ShortDate(f_.svc.clock.Now()) + bar);
-        }
+        if (f_.LoggingOn)
+            (void)f_.gLog(LogRunHeader(f_.svc.regional.ShortDate(f_.svc.clock.Now())));
         f_.svc.screen.SetMousePointer(MousePointer::Hourglass);
         start_ = f_.svc.clock.Monotonic();
     }
@@ -93,13 +88,7 @@ class FolderRun {
         f_.chkSterk.enabled = true;
         if (decrypt_ && f_.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
-        f_.LastSummary = {"  ",
-                          "Map: " + Target(),
-                          std::string(decrypt_ ? "Ontsleuteld: " : "Versleuteld: ") +
-                              std::to_string(f_.FilesDone) + " bestanden",
-                          "Overgeslagen: " + std::to_string(f_.FilesSkipped) + " bestanden",
-                          "Totaal: " + std::to_string(f_.BytesDone) + " bytes",
-                          "Verstreken tijd: " + ElapsedText(e)};
+        f_.LastSummary = SummaryLines(f_, decrypt_, Target(), e.minutes * 60 + e.seconds);
         if (f_.LoggingOn)
             for (const auto& line : f_.LastSummary) (void)f_.gLog(line);
         f_.ResetFileProgress();

@@ -209,15 +209,7 @@ void frmKolvik::REG_Create() {
     }
 }
 
-void frmKolvik::REG_Check() {
-    const std::string key = "HKEY_CLASSES_ROOT\\" + ProgId();
-    std::string kol;
-    if (auto v = svc.registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\")) kol = *v;
-    if (auto v = svc.registry.RegRead(key + "\\Options\\addtocontext")) RegContextMenu = *v;
-    if (auto v = svc.registry.RegRead(key + "\\Options\\associatewithkol")) RegKolExtension = *v;
-    if (auto v = svc.registry.RegRead(key + "\\Checksum\\")) RegChecksum = *v;
-    KolRegisterd = kol == ProgId();
-}
+void frmKolvik::REG_Check() { ReadRegistration(ProgId()); }
 
 void frmKolvik::REG_Delete() {
     const std::string key = "HKEY_CLASSES_ROOT\\" + ProgId();

@@ -6,7 +6,7 @@
 
 #include "engine/FileFormat.h"
 #include "engine/NameRules.h"
-#include "run/InstalledFolders.h"
+#include "session/InstalledFolders.h"
 #include "support/TempDir.h"
 
 namespace kolvik {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "run/InstalledFolders.h"
+#include "session/InstalledFolders.h"
 
 #include <filesystem>
 #include <sstream>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/LeftReason.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 
@@ -51,6 +51,49 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "beveiligd tegen verwijderen";
     }
     return "onbekende reden";
+}
+
+std::string_view TargetRefusalText(TargetRefusal refusal) {
+    switch (refusal) {
+        case TargetRefusal::None:
+            return {};
+        case TargetRefusal::NotFound:
+            return "het bestaat niet.";
+        case TargetRefusal::NoAccess:
+            return "Kolvik heeft er geen toegang toe.";
+        case TargetRefusal::NotFileOrFolder:
+            return "het is geen gewoon bestand of map.";
+        case TargetRefusal::NoExtension:
+            return "een bestand zonder extensie kan niet worden versleuteld.";
+    }
+    return {};
+}
+
+std::string_view ModeRefusalText(ModeRefusal refusal) {
+    switch (refusal) {
+        case ModeRefusal::None:
+            return {};
+        case ModeRefusal::Unequal:
+            return "Ongelijke invoer";
+        case ModeRefusal::Empty:
+            return "Geef een wachtwoord op.";
+        case ModeRefusal::NotStorable:
+            return "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit "
+                   "Windows-1252).";
+    }
+    return {};
+}
+
+std::vector<std::string> SummaryLines(const RunStats& stats, bool decrypt,
+                                      const std::string& folder, std::int64_t seconds) {
+    return {"  ",
+            "Map: " + folder,
+            std::string(decrypt ? "Ontsleuteld: " : "Versleuteld: ") +
+                std::to_string(stats.FilesDone) + " bestanden",
+            "Overgeslagen: " + std::to_string(stats.FilesSkipped) + " bestanden",
+            "Totaal: " + std::to_string(stats.BytesDone) + " bytes",
+            "Verstreken tijd: " + std::to_string(seconds / 60) + " min " +
+                std::to_string(seconds % 60) + " sec"};
 }
 
 }  // namespace kolvik

@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session/RunSession.h"
+
+#include <filesystem>
+
+#include "Version.h"
+#include "engine/Ansi.h"
+#include "engine/NameRules.h"
+#include "engine/PathHelpers.h"
+#include "engine/TransportCode.h"
+#include "session/InstalledFolders.h"
+#include "shellfiles/RegistrationScripts.h"
+
+namespace kolvik {
+namespace {
+
+// The path as the system resolves it, links followed where they stand: "L/../data", with L a
+// link to p/src, is p/data, as "ls L/../data" shows, never ./data as a reading of the text
+// would make it.
+std::filesystem::path Resolved(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    // Lost between the look and now: the run opens the path as given and fails there.
+    if (ec) resolved = std::filesystem::absolute(path, ec);
+    return resolved;
+}
+
+}  // namespace
+
+RunSession::RunSession(RunEvents& events, Clock& clock, Registry& registry,
+                       const ProcessFacts& process)
+    : events_(events),
+      clock_(clock),
+      registry_(registry),
+      process_(process),
+      files_(*this, *this, Report, events),
+      walk_(files_, *this, *this, Report, events) {}
+
+RunSession::~RunSession() { files_.CompletePending(); }
+
+TargetRefusal RunSession::TakeTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_type type = fs::status(FsPath(path), ec).type();
+    if (type == fs::file_type::not_found) return TargetRefusal::NotFound;
+    // A folder on the way may not be searched.
+    if (ec) return TargetRefusal::NoAccess;
+    if (type == fs::file_type::directory) {
+        TargetFolder = Utf8Path(Resolved(FsPath(path)));
+        HasFolderTarget = true;
+        return TargetRefusal::None;
+    }
+    if (type != fs::file_type::regular) return TargetRefusal::NotFileOrFolder;
+    const std::string name = Utf8Path(FsPath(path).filename());
+    if (!EndsWithAnyCase(name, ".kol") && GetExtension(name).empty())
+        return TargetRefusal::NoExtension;
+    // The folder is resolved, the file's own name kept: a file that is a link is judged as one
+    // by the run, not swapped for what it points at.
+    const fs::path given = FsPath(path);
+    const fs::path parent = given.has_parent_path() ? given.parent_path() : fs::path(".");
+    TargetFile = Utf8Path(Resolved(parent) / given.filename());
+    HasFileTarget = true;
+    return TargetRefusal::None;
+}
+
+bool RunSession::ModeAllowed(RunMode mode) const {
+    if (!HasFileTarget) return true;
+    const bool encrypted = EndsWithAnyCase(Utf8Path(FsPath(TargetFile).filename()), ".kol");
+    return encrypted == (mode == RunMode::Decrypt);
+}
+
+std::string RunSession::RunFolder() const {
+    return HasFolderTarget ? TargetFolder : process_.programFolder;
+}
+
+namespace {
+
+ModeRefusal RefusalOf(RunMode mode, const std::string& password, const std::string& confirmation,
+                      bool strong) {
+    if (password != confirmation) return ModeRefusal::Unequal;
+    // Any password opens files: those made with one outside Windows-1252 must still open.
+    if (mode == RunMode::Decrypt) return ModeRefusal::None;
+    if (password.empty()) return ModeRefusal::Empty;
+    // The cipher takes the key as Windows-1252 bytes: a character outside that code page would
+    // become "?", and passwords that differ only there would give the same key. The strong
+    // format takes the password as UTF-8.
+    if (!strong && !ToAnsiExact(password)) return ModeRefusal::NotStorable;
+    return ModeRefusal::None;
+}
+
+}  // namespace
+
+ModeRefusal RunSession::ChooseMode(RunMode mode, const std::string& password,
+                                   const std::string& confirmation, bool strong) {
+    ModeTime = clock_.Now();
+    const ModeRefusal refusal = RefusalOf(mode, password, confirmation, strong);
+    Report.passwordRefused = refusal != ModeRefusal::None;
+    if (Report.passwordRefused) return refusal;
+    DecryptMode = mode == RunMode::Decrypt;
+    if (!DecryptMode) StrongChosen = strong;
+    return refusal;
+}
+
+bool RunSession::WouldTouchInstalledPrograms() const {
+    return !HasFolderTarget && !HasFileTarget &&
+           HoldsInstalledPrograms(process_.programFolder, process_.environment);
+}
+
+PinCheck RunSession::CheckPin(const std::string& password) {
+    if (RegContextMenu != "ja") return PinCheck::NotAsked;
+    if (RegChecksum.empty()) return PinCheck::FirstRun;
+    if (PinCode(password) == RegChecksum) return PinCheck::Matches;
+    Report.pinRefused = true;
+    return PinCheck::Refused;
+}
+
+void RunSession::StorePin(const std::string& password) {
+    const std::string code = PinCode(password);
+    registry_.RegWrite(
+        "HKEY_CLASSES_ROOT\\" +
+            MakeProgId(KOLVIK_VERSION_MAJOR, KOLVIK_VERSION_MINOR, KOLVIK_VERSION_REVISION) +
+            "\\Checksum\\",
+        code);
+    // The PIN holds from this run on, in this session too; else the next run would take
+    // whatever is typed as a new PIN.
+    RegChecksum = code;
+}
+
+// The scratch file these codes were once computed through stood in the way of the events for
+// a moment per character; a front end may still act in those moments.
+std::string RunSession::PinCode(const std::string& password) {
+    CipherKey = std::string(kTransportKey);
+    const std::string pin = PinBytes(password);
+    for (std::size_t k = 0; k < pin.size(); ++k) events_.Yield();
+    return TransportCode(pin, CipherKey);
+}
+
+void RunSession::ReadRegistration(const std::string& progId) {
+    const std::string key = "HKEY_CLASSES_ROOT\\" + progId;
+    std::string kol;
+    if (auto v = registry_.RegRead("HKEY_CLASSES_ROOT\\.kol\\")) kol = *v;
+    if (auto v = registry_.RegRead(key + "\\Options\\addtocontext")) RegContextMenu = *v;
+    if (auto v = registry_.RegRead(key + "\\Options\\associatewithkol")) RegKolExtension = *v;
+    if (auto v = registry_.RegRead(key + "\\Checksum\\")) RegChecksum = *v;
+    KolRegisterd = kol == progId;
+}
+
+void RunSession::PrepareFiles() {
+    files_.settings.key = CipherKey;
+    files_.settings.modeTime = ModeTime;
+    files_.settings.singleFile = HasFileTarget;
+    files_.settings.exeName = process_.exeName;
+    files_.settings.programFolder = process_.programFolder;
+    files_.settings.strong = StrongChosen;
+    walk_.decrypting = DecryptMode;
+}
+
+FileOutcome RunSession::EncryptOne(const std::string& folder, const std::string& name) {
+    PrepareFiles();
+    return files_.Encrypt(folder, name);
+}
+
+FileOutcome RunSession::DecryptOne(const std::string& folder, const std::string& name) {
+    PrepareFiles();
+    return files_.Decrypt(folder, name);
+}
+
+void RunSession::TransformTargetFiles(const std::string& target) {
+    PrepareFiles();
+    walk_.ProcessTarget(target);
+}
+
+void RunSession::TransformSubfolders(const std::string& folder) {
+    PrepareFiles();
+    walk_.WalkFolder(folder);
+}
+
+std::int64_t RunSession::MeasureFolder(const std::string& folder) {
+    return walk_.MeasureTarget(folder);
+}
+
+void RunSession::CompletePending() { files_.CompletePending(); }
+
+void RunSession::ReleaseFiles() { files_.Release(); }
+
+}  // namespace kolvik

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// One run as the user thinks of it: a target, a mode chosen with the two password entries, the
+// run and the report of what it left undone. The main window and kolvik-cli both drive it. It
+// shows nothing: every refusal comes back as a value, for each front end to word its own way.
+#include <cstdint>
+#include <string>
+
+#include "engine/FileTransformer.h"
+#include "engine/RunEvents.h"
+#include "engine/TreeWalk.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+
+namespace kolvik {
+
+enum class TargetRefusal { None, NotFound, NoAccess, NotFileOrFolder, NoExtension };
+enum class RunMode { Encrypt, Decrypt };
+enum class ModeRefusal { None, Unequal, Empty, NotStorable };
+// The PIN gate: not asked (no context menu), the code matched, the code was wrong, or no code
+// is stored yet and the first three characters of this password become it.
+enum class PinCheck { NotAsked, Matches, Refused, FirstRun };
+
+class RunSession : public RunStats, public StopFlags {
+  public:
+    // process is read at every use: a front end may fill it in after construction.
+    RunSession(RunEvents& events, Clock& clock, Registry& registry, const ProcessFacts& process);
+    ~RunSession();  // completes the deletions still pending
+    RunSession(const RunSession&) = delete;
+    RunSession& operator=(const RunSession&) = delete;
+
+    // The target: a folder, or a file with an extension. Resolved to a full path.
+    [[nodiscard]] TargetRefusal TakeTarget(const std::string& path);
+    bool HasFileTarget = false;
+    std::string TargetFile;
+    bool HasFolderTarget = false;
+    std::string TargetFolder;
+    // A file target allows only the mode that fits its name; a folder, or none, allows both.
+    bool ModeAllowed(RunMode mode) const;
+    // The folder a run works on: the target folder, or without a target the program's own.
+    std::string RunFolder() const;
+
+    // The moment of the choice is kept even when it is refused: files changed after it are
+    // left alone.
+    [[nodiscard]] ModeRefusal ChooseMode(RunMode mode, const std::string& password,
+                                         const std::string& confirmation, bool strong);
+    std::string CipherKey;
+    bool DecryptMode = false;
+    WallClock::time_point ModeTime{};
+    bool StrongChosen = false;
+
+    // A run without a target would work on the program's folder; never when that holds
+    // installed programs.
+    bool WouldTouchInstalledPrograms() const;
+    // While the context-menu entries are installed, anyone who can right-click a file could
+    // encrypt it: the first three characters of the first password guard every later run.
+    [[nodiscard]] PinCheck CheckPin(const std::string& password);
+    // After FirstRun: stores this password's code, which holds from now on.
+    void StorePin(const std::string& password);
+    // The code of a password's first three characters under the fixed key.
+    std::string PinCode(const std::string& password);
+
+    // The registration state as the store holds it, read under the program's registry name.
+    void ReadRegistration(const std::string& progId);
+    bool KolRegisterd = false;
+    std::string RegKolExtension, RegContextMenu, RegChecksum;
+
+    RunReport Report;  // reset when a run starts
+
+    // The engine's steps, with the session's key, mode and target. name is a file name in
+    // folder; the outcome names the new file.
+    FileOutcome EncryptOne(const std::string& folder, const std::string& name);
+    FileOutcome DecryptOne(const std::string& folder, const std::string& name);
+    // The two passes of a folder run: the files directly in the target, then every folder below.
+    void TransformTargetFiles(const std::string& target);
+    void TransformSubfolders(const std::string& folder);
+    std::int64_t MeasureFolder(const std::string& folder);
+    // Deletes the originals whose copies are named, once those copies are on disk.
+    void CompletePending();
+    // Completes what is pending and closes every file and folder, so that the space of deleted
+    // originals comes back at once.
+    void ReleaseFiles();
+
+  private:
+    void PrepareFiles();
+
+    RunEvents& events_;
+    Clock& clock_;
+    Registry& registry_;
+    const ProcessFacts& process_;
+    FileTransformer files_;
+    TreeWalk walk_;
+};
+
+}  // namespace kolvik

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The Dutch words for the session's values, shared by the window and kolvik-cli so that both
+// say the same thing. The engine below stays free of user text.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/LeftReason.h"
+#include "session/RunSession.h"
+
+namespace kolvik {
+
+// The reason a file was left, as it follows the path ("PAD: reden").
+std::string_view LeftReasonText(LeftReason reason);
+// Why a path cannot be the target; empty for TargetRefusal::None.
+std::string_view TargetRefusalText(TargetRefusal refusal);
+// Why the mode was not taken; empty for ModeRefusal::None.
+std::string_view ModeRefusalText(ModeRefusal refusal);
+// The PIN gate's words: the code was wrong; this password's first three characters are the
+// code from now on.
+inline constexpr std::string_view kPinRefusedText = "Foute PIN-code";
+inline constexpr std::string_view kPinFirstRunText =
+    "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
+    "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)";
+// The summary block of a folder run on folder, after the given number of seconds.
+std::vector<std::string> SummaryLines(const RunStats& stats, bool decrypt,
+                                      const std::string& folder, std::int64_t seconds);
+
+}  // namespace kolvik
