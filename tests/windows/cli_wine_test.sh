@@ -64,6 +64,7 @@ own_files_kept() {
     [ "$(find "$T" -maxdepth 1 -type f ! -name '*.kol' | sort | xargs -n1 basename | tr '\n' ' ')" = \
         "KOLVIK-CLI.EXE Uninstall.exe kolvik.ico " ] && [ -f "$T/a_txt.kol" ]
 }
+own_files_named() { own_files_kept && [ "$(grep -c ': bestand van Kolvik zelf, overgeslagen' err)" -eq 3 ]; }
 
 all_encrypted() {
     [ -f "$T/map met spatie/café é_txt.kol" ] && [ -f "$T/map met spatie/sub/foto_jpg.kol" ] &&
@@ -91,7 +92,8 @@ row ".KOL in capitals, one file"   caps_tree       0 -               -          
 row ".KOL not encrypted again"     caps_tree       0 -               unchanged       exe encrypt "$W" $p pw
 # Below the target too, the path is joined with "\".
 row "names Windows reserves"       reserved_tree   1 "^$Wre\\\\map met spatie\\\\NUL_txt\\.kol: geen bruikbare nieuwe naam$" reserved_left exe decrypt "$W" $p pw
-row "own files in any case"        own_files_tree  0 -               own_files_kept  exe encrypt "$W" $p pw
+# Outside the program's folder they are passed over but not protected: named, exit 1.
+row "own files in any case"        own_files_tree  1 'KOLVIK-CLI\.EXE: bestand van Kolvik zelf' own_files_named exe encrypt "$W" $p pw
 row "no command"                   plain_tree      2 "$usage"        unchanged       exe
 row "unknown command"              plain_tree      2 "$usage"        unchanged       exe versleutel "$W" $p pw
 row "unknown option"               plain_tree      2 "onbekende optie: --password" unchanged exe encrypt "$W" --password Geheim123
