@@ -749,8 +749,9 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
         result[i] = durable ? RemoveChecked(*p.folder, p.original, p.originalFacts, p.leased, &p)
                             : Fault::Io;
         // The original stays; its copy is then redundant, and may not even be complete. A copy
-        // that this run did not write is not ours to take away.
-        if (result[i] != Fault::None && !p.earlierCopy) {
+        // that this run did not write is not ours to take away. An original that is gone (taken
+        // away by someone else meanwhile) leaves the copy as the only form of its bytes.
+        if (result[i] != Fault::None && result[i] != Fault::NotFound && !p.earlierCopy) {
             (void)RemoveIfSame(*p.folder, p.copy, p.copyFile ? p.copyFile->Inode() : p.copyInode,
                                p.copySize);
         }

@@ -292,6 +292,29 @@ INSTANTIATE_TEST_SUITE_P(
                     Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Another program takes the original away right before the run would delete it: the copy is
+// then the only form of those bytes and stays.
+TEST(OriginalGoneBeforeItsDeletion, TheCopyStays) {
+    for (const bool decrypting : {false, true}) {
+        SCOPED_TRACE(decrypting ? "decrypting" : "encrypting");
+        TempDir target;
+        const auto [name, copy, content, copyContent] =
+            PlantOne(target.path(), "a", Bytes(5000, 4), decrypting);
+        bool read = false, done = false;
+        FaultPlan plan;
+        plan.readToEnd = [&](int) { read = true; };
+        plan.statting = [&](const char* n) {
+            if (done || !read || n != name || !fs::exists(target / copy)) return;
+            done = true;
+            fs::remove(target / name);
+        };
+        Window w;
+        WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
+        ASSERT_TRUE(done);
+        EXPECT_EQ(Snapshot(target.path()), (Tree{{copy, "file:" + copyContent}}));
+    }
+}
+
 // A name the file system cannot hold (exFAT's forbidden characters, bytes it cannot read as
 // text) is refused when the copy is named: the new name is unusable, nothing is missing.
 struct Refused {
