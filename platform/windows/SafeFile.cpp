@@ -626,10 +626,10 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
         result[i] = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
         HandleCloser::Close(p.leased);
         // The original stays; its copy is then redundant. A copy that this run did not write
-        // is not ours to take away.
+        // is not ours to take away, and one whose original is gone is all that is left.
         if (result[i] == Fault::None && (p.originalFacts.mode & FILE_ATTRIBUTE_READONLY) != 0) {
             MarkReadOnly(p);
-        } else if (result[i] != Fault::None && !p.earlierCopy) {
+        } else if (result[i] != Fault::None && result[i] != Fault::NotFound && !p.earlierCopy) {
             const std::uint64_t copyInode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
             if (!p.copyFile || !HandleCloser::RemovePublished(*p.copyFile)) {
                 (void)p.folder->Remove(p.copy, copyInode);
