@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <map>
@@ -65,16 +66,31 @@ bool FlockUnsupported(int e) {
     return e == ENOLCK || e == EOPNOTSUPP || e == EINVAL || e == ENOSYS || e == EBADF;
 }
 
-// A lock file of a process that is gone is stale; so is one that still names no process a
-// while after it was made (its maker died between creating and writing it).
+// The machine a lock file names after its process: on a shared folder another machine's
+// process numbers say nothing here.
+std::string HostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+// A lock file of a process of this machine that is gone is stale; so is one that still names
+// no process a while after it was made (its maker died between creating and writing it). One
+// of another machine is never taken for stale.
 bool Stale(const std::string& text, const struct stat& st) {
     pid_t pid = 0;
-    for (const char c : text) {
-        if (c == '\n') break;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] != '\n'; ++i) {
+        const char c = text[i];
         if (c < '0' || c > '9' || pid > 99999999) return false;
         pid = pid * 10 + (c - '0');
     }
     if (pid <= 0) return ::time(nullptr) - st.st_mtime > 10;
+    if (i < text.size()) {
+        std::string host = text.substr(i + 1);
+        if (const auto end = host.find('\n'); end != std::string::npos) host.resize(end);
+        if (!host.empty() && host != HostName()) return false;
+    }
     // Our own number in a file this process does not hold: left by an earlier process.
     return pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
 }
@@ -84,7 +100,7 @@ Try TakeLockFile(RunLock& lock) {
     const int fd = sys.openat(lock.dir, kLockFile.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
-        const std::string pid = std::to_string(::getpid()) + "\n";
+        const std::string pid = std::to_string(::getpid()) + "\n" + HostName() + "\n";
         struct stat st {};
         const bool ok = sys.write(fd, pid.data(), pid.size()) == static_cast<ssize_t>(pid.size()) &&
                         sys.fstat(fd, &st) == 0;
@@ -99,8 +115,9 @@ Try TakeLockFile(RunLock& lock) {
     if (errno != EEXIST) return Try::Failed;
     const int held =
         sys.openat(lock.dir, kLockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
-    if (held < 0) return errno == ENOENT ? Try::Again : Try::Failed;
-    char text[32] = {};
+    // A lock file we may not read is another user's run, as far as we can tell.
+    if (held < 0) return errno == ENOENT ? Try::Again : Try::Busy;
+    char text[300] = {};
     struct stat st {};
     const ssize_t n = sys.read(held, text, sizeof text - 1);
     const bool statted = sys.fstat(held, &st) == 0;
