@@ -54,15 +54,15 @@ bool WithLoadedWindow(console::Host& host, ErrorLines& errors, Procedure procedu
     procedure(form);
     // Read back from the store: a home that cannot be written must not end with 0.
     form.REG_Check();
-    return form.KolRegisterd;
+    return form.session.KolRegisterd;
 }
 
 }  // namespace
 
 int Register(console::Host& host, ErrorLines& errors, bool contextMenu) {
     const bool registered = WithLoadedWindow(host, errors, [contextMenu](frmKolvik& form) {
-        form.RegKolExtension = "ja";
-        form.RegContextMenu = contextMenu ? "ja" : "nee";
+        form.session.RegKolExtension = "ja";
+        form.session.RegContextMenu = contextMenu ? "ja" : "nee";
         form.REG_Create();
     });
     if (registered) return kExitDone;

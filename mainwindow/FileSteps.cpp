@@ -24,28 +24,28 @@ void ReadyToEncryptAgain(frmKolvik& f) {
 frmKolvik::~frmKolvik() { FlushPendingOriginals(); }
 
 bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
-    if (HasFileTarget) {
-        FilesDone = 0;
+    if (session.HasFileTarget) {
+        session.FilesDone = 0;
         lblCopyright.visible = false;
     }
     // The key is the first box's text, read for every file.
-    CipherKey = txtPassword_1.text;
-    const FileOutcome out = EncryptOne(folder, name);
+    session.CipherKey = txtPassword_1.text;
+    const FileOutcome out = session.EncryptOne(folder, name);
     if (out.result != FileResult::Done) return false;
     name = JoinPath(folder, out.newName);
     return true;
 }
 
 bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
-    if (HasFileTarget) {
+    if (session.HasFileTarget) {
         ReadyToEncryptAgain(*this);
         LastDecryptName = name;
         LastDecryptFolder = folder;
     }
-    const FileOutcome out = DecryptOne(folder, name);
+    const FileOutcome out = session.DecryptOne(folder, name);
     if (out.result != FileResult::Done) return false;
     name = out.newName;
-    if (HasFileTarget) {
+    if (session.HasFileTarget) {
         ReadyToEncryptAgain(*this);
         const std::string plainPath = JoinPath(LastDecryptFolder, LastDecryptName);
         OpenInViewer(plainPath);
@@ -54,13 +54,15 @@ bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
     return true;
 }
 
-void frmKolvik::ProcessTarget(const std::string& target) { TransformTargetFiles(target); }
+void frmKolvik::ProcessTarget(const std::string& target) { session.TransformTargetFiles(target); }
 
-void frmKolvik::WalkFolder(const std::string& folder) { TransformSubfolders(folder); }
+void frmKolvik::WalkFolder(const std::string& folder) { session.TransformSubfolders(folder); }
 
-std::int64_t frmKolvik::MeasureTarget(const std::string& folder) { return MeasureFolder(folder); }
+std::int64_t frmKolvik::MeasureTarget(const std::string& folder) {
+    return session.MeasureFolder(folder);
+}
 
-void frmKolvik::FlushPendingOriginals() { CompletePending(); }
+void frmKolvik::FlushPendingOriginals() { session.CompletePending(); }
 
 // --- what the engine reports ---
 
@@ -94,11 +96,11 @@ void frmKolvik::Left(const std::string& path, LeftReason reason) {
 }
 
 void frmKolvik::TellFileNotDone(int messagesBefore) {
-    if (ExitRequested || messagesShown_ != messagesBefore) return;
+    if (session.ExitRequested || messagesShown_ != messagesBefore) return;
     if (lastLeftPath_.empty()) {
         // Gone before the step could look at it: nothing was reported, yet nothing was done.
-        Left(TargetFile, LeftReason::NotFound);
-        ++Report.left;
+        Left(session.TargetFile, LeftReason::NotFound);
+        ++session.Report.left;
     }
     MsgBox(lastLeftPath_ + ": " + std::string(LeftReasonText(lastLeftReason_)), MsgButtons::OK,
            MsgIcon::Exclamation);
@@ -109,7 +111,8 @@ void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
 }
 
 bool frmKolvik::GoOnWithoutAccess() {
-    if (MsgBox("Kan geen toegang krijgen tot: " + (HasFileTarget ? TargetFile : TargetFolder),
+    if (MsgBox("Kan geen toegang krijgen tot: " +
+                   (session.HasFileTarget ? session.TargetFile : session.TargetFolder),
                MsgButtons::OKCancel) == MsgAnswer::OK) {
         return true;
     }

@@ -17,7 +17,7 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
     }
     if (keyCode == kKeyR && shift == kCtrl) {
         if (RunBusy) return true;
-        if (RegContextMenu == "ja")
+        if (session.RegContextMenu == "ja")
             MsgBox("Kolvik is al geregistreerd.");
         else
             frmRegistreren::ShowModal(*this);
@@ -26,7 +26,7 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
     if (keyCode == kKeyU && shift == kCtrl) {
         // Registered or removed elsewhere since this window opened: the store has the answer.
         REG_Check();
-        if (KolRegisterd &&
+        if (session.KolRegisterd &&
             MsgBox("U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te "
                    "verwijderen !",
                    MsgButtons::OKCancel) == MsgAnswer::OK) {

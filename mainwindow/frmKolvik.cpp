@@ -11,7 +11,7 @@ constexpr int kBlockTop = 3300, kBlockSize = 240;
 }  // namespace
 
 frmKolvik::frmKolvik(Services services)
-    : RunSession(*this, services.clock, services.registry, svc.process), svc(std::move(services)) {
+    : svc(std::move(services)), session(*this, svc.clock, svc.registry, svc.process) {
     caption = "Kolvik";
     clientWidth = 5835;
     clientHeight = 3990;
@@ -75,8 +75,8 @@ void frmKolvik::OnKeyUp(int, int) { UpdateCapsLockNotice(); }
 void frmKolvik::OnResize() { UpdateCapsLockNotice(); }
 
 void frmKolvik::cmdEncrypt_Click() {
-    const ModeRefusal refusal =
-        ChooseMode(RunMode::Encrypt, txtPassword_1.text, txtPassword_2.text, chkSterk.value == 1);
+    const ModeRefusal refusal = session.ChooseMode(RunMode::Encrypt, txtPassword_1.text,
+                                                   txtPassword_2.text, chkSterk.value == 1);
     if (refusal != ModeRefusal::None) {
         MsgBox(std::string(ModeRefusalText(refusal)));
         txtPassword_1.text.clear();
@@ -98,7 +98,7 @@ void frmKolvik::cmdEncrypt_Click() {
 
 void frmKolvik::cmdDecrypt_Click() {
     const ModeRefusal refusal =
-        ChooseMode(RunMode::Decrypt, txtPassword_1.text, txtPassword_2.text, false);
+        session.ChooseMode(RunMode::Decrypt, txtPassword_1.text, txtPassword_2.text, false);
     if (refusal != ModeRefusal::None) {
         // Unlike encryption, only the confirmation is asked for again.
         MsgBox(std::string(ModeRefusalText(refusal)));
@@ -116,7 +116,7 @@ void frmKolvik::cmdDecrypt_Click() {
 }
 
 void frmKolvik::cmdExit_Click() {
-    ExitRequested = true;
+    session.ExitRequested = true;
     Unload();
 }
 

@@ -30,9 +30,9 @@ struct Services {
     ProcessFacts process;
 };
 
-// The run itself is the session's; the window words what it reports and asks. RunEvents comes
-// before the session, which reports to it from its first moment.
-class frmKolvik : public Form, private RunEvents, public RunSession {
+// The run itself is the session's; the window words what it reports and asks, and keeps only
+// what it shows.
+class frmKolvik : public Form, private RunEvents {
   public:
     explicit frmKolvik(Services services);
 
@@ -76,6 +76,9 @@ class frmKolvik : public Form, private RunEvents, public RunSession {
     bool Is64Bit = false;
 
     Services svc;
+    // Declared after svc, whose process facts it reads, and built with this window as its
+    // listener, whose base is complete by then.
+    RunSession session;
 
     std::vector<Control*> Controls() override;
     void OnClick(Control& c) override;

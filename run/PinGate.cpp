@@ -6,7 +6,7 @@
 namespace kolvik {
 
 bool frmKolvik::PinGate() {
-    switch (CheckPin(txtPassword_1.text)) {
+    switch (session.CheckPin(txtPassword_1.text)) {
         case PinCheck::NotAsked:
         case PinCheck::Matches:
             return true;
@@ -24,7 +24,7 @@ bool frmKolvik::PinGate() {
             break;
     }
     MsgBox(std::string(kPinFirstRunText), MsgButtons::OK, MsgIcon::None);
-    StorePin(txtPassword_1.text);
+    session.StorePin(txtPassword_1.text);
     return true;
 }
 
@@ -32,8 +32,8 @@ bool frmKolvik::PinGate() {
 // now, after the mode button, and so passed over under any key but the fixed one: the
 // code is then empty.
 std::string frmKolvik::EncodePin() {
-    if (CipherKey != kTransportKey) return {};
-    return PinCode(txtPassword_1.text);
+    if (session.CipherKey != kTransportKey) return {};
+    return session.PinCode(txtPassword_1.text);
 }
 
 bool frmKolvik::PinMatches(const std::string& stored) { return EncodePin() == stored; }

@@ -26,7 +26,7 @@ std::string ElapsedText(Elapsed e) {
 }  // namespace
 
 bool frmKolvik::GuardInstalledFolder() {
-    if (!WouldTouchInstalledPrograms()) return true;
+    if (!session.WouldTouchInstalledPrograms()) return true;
     MsgBox("Kolvik is gestart zonder map of bestand en zou dan de programmamap " +
                svc.process.programFolder +
                " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet "
@@ -48,15 +48,16 @@ class FolderRun {
   public:
     FolderRun(frmKolvik& f, bool decrypt) : f_(f), decrypt_(decrypt) {}
 
-    std::string Target() const { return f_.RunFolder(); }
+    std::string Target() const { return f_.session.RunFolder(); }
 
     // The access question after a pass: asked once, and only when the target folder itself
     // could not be opened or listed (a folder of nothing but folders is no reason to ask).
     bool AccessQuestionAllowsGoingOn() {
-        if (!f_.HasFolderTarget || !f_.Report.targetUnreadable || asked_) return true;
+        if (!f_.session.HasFolderTarget || !f_.session.Report.targetUnreadable || asked_)
+            return true;
         asked_ = true;
-        if (f_.MsgBox("Kan geen toegang krijgen tot: " + f_.TargetFolder, MsgButtons::OKCancel) ==
-            MsgAnswer::OK)
+        if (f_.MsgBox("Kan geen toegang krijgen tot: " + f_.session.TargetFolder,
+                      MsgButtons::OKCancel) == MsgAnswer::OK)
             return true;
         CloseProgram();
         return false;
@@ -69,7 +70,7 @@ class FolderRun {
 
     void Begin() {
         f_.lblCopyright.visible = false;
-        f_.FilesDone = f_.FilesSkipped = f_.BytesDone = 0;
+        f_.session.FilesDone = f_.session.FilesSkipped = f_.session.BytesDone = 0;
         f_.LoggingOn = f_.chkLoggen.value == 1;
         f_.chkLoggen.enabled = false;
         f_.chkSterk.enabled = false;
@@ -86,9 +87,9 @@ class FolderRun {
         f_.cmdExit.enabled = f_.cmdEncrypt.enabled = f_.cmdDecrypt.enabled = f_.chkLoggen.enabled =
             true;
         f_.chkSterk.enabled = true;
-        if (decrypt_ && f_.StopRequested) CloseProgram();
+        if (decrypt_ && f_.session.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
-        f_.LastSummary = SummaryLines(f_, decrypt_, Target(), e.minutes * 60 + e.seconds);
+        f_.LastSummary = SummaryLines(f_.session, decrypt_, Target(), e.minutes * 60 + e.seconds);
         if (f_.LoggingOn)
             for (const auto& line : f_.LastSummary) (void)f_.gLog(line);
         f_.ResetFileProgress();
@@ -102,7 +103,7 @@ class FolderRun {
         pass(Target());
         // Every file and folder is closed when the pass ends: the space of a deleted original
         // comes back now, not when the program quits.
-        f_.ReleaseFiles();
+        f_.session.ReleaseFiles();
         if (!AccessQuestionAllowsGoingOn()) {
             f_.svc.screen.SetMousePointer(MousePointer::Default);
             return false;
@@ -139,28 +140,28 @@ void frmKolvik::cmdGoEncrypt_Click() {
     // Only a mode press enables it: a click from elsewhere must not run on emptied boxes.
     if (!cmdGoEncrypt.enabled) return;
     const BusyWhileRunning busy(*this);
-    Report = {};
+    session.Report = {};
     lblCapsLock.visible = false;
-    if (!HasFileTarget && !GuardInstalledFolder()) return;
+    if (!session.HasFileTarget && !GuardInstalledFolder()) return;
     if (!PinGate()) {
-        Report.pinRefused = true;
+        session.Report.pinRefused = true;
         return;
     }
-    CipherKey = txtPassword_1.text;
+    session.CipherKey = txtPassword_1.text;
 
-    if (HasFileTarget) {
-        const std::filesystem::path target = FsPath(TargetFile);
+    if (session.HasFileTarget) {
+        const std::filesystem::path target = FsPath(session.TargetFile);
         std::string name = LastDecryptName.empty() ? Utf8Path(target.filename()) : LastDecryptName;
         const std::string folder =
             LastDecryptFolder.empty() ? Utf8Path(target.parent_path()) : LastDecryptFolder;
         const int messagesBefore = messagesShown_;
         lastLeftPath_.clear();
         const bool done = EncryptFile(name, folder);
-        ReleaseFiles();
+        session.ReleaseFiles();
         if (!done) TellFileNotDone(messagesBefore);
         Unload();
         if (registrationDialog) registrationDialog->Unload();
-        StopRequested = true;
+        session.StopRequested = true;
         return;
     }
 
@@ -168,24 +169,24 @@ void frmKolvik::cmdGoEncrypt_Click() {
     run.Begin();
     cmdGoEncrypt.enabled = false;
     if (!run.Pass([this](const std::string& t) { ProcessTarget(t); })) return;
-    if (ExitRequested) return run.CloseProgram();
+    if (session.ExitRequested) return run.CloseProgram();
     if (!run.Pass([this](const std::string& t) { WalkFolder(t); })) return;
-    if (ExitRequested) return run.CloseProgram();
+    if (session.ExitRequested) return run.CloseProgram();
     run.Finish();
 }
 
 void frmKolvik::cmdGoDecrypt_Click() {
     if (!cmdGoDecrypt.enabled) return;
     const BusyWhileRunning busy(*this);
-    Report = {};
+    session.Report = {};
     lblCapsLock.visible = false;
     cmdGoDecrypt.enabled = false;
-    if (!HasFileTarget && !GuardInstalledFolder()) return;
+    if (!session.HasFileTarget && !GuardInstalledFolder()) return;
     lblCopyright.visible = false;
-    CipherKey = txtPassword_1.text;
+    session.CipherKey = txtPassword_1.text;
 
-    if (HasFileTarget) {
-        const std::filesystem::path target = FsPath(TargetFile);
+    if (session.HasFileTarget) {
+        const std::filesystem::path target = FsPath(session.TargetFile);
         std::string name = Utf8Path(target.filename());
         const int messagesBefore = messagesShown_;
         lastLeftPath_.clear();
@@ -199,15 +200,15 @@ void frmKolvik::cmdGoDecrypt_Click() {
             cmdGoDecrypt.visible = false;
             cmdGoEncrypt.visible = true;
         }
-        ReleaseFiles();
+        session.ReleaseFiles();
         return;
     }
 
     FolderRun run(*this, true);
-    DecryptMode = true;
+    session.DecryptMode = true;
     run.Begin();
     if (!run.Pass([this](const std::string& t) { ProcessTarget(t); })) return;
-    if (ExitRequested || StopRequested) return run.CloseProgram();
+    if (session.ExitRequested || session.StopRequested) return run.CloseProgram();
     if (!run.Pass([this](const std::string& t) { WalkFolder(t); })) return;
     run.Finish();
 }

@@ -22,7 +22,7 @@ void frmKolvik::Form_Load() {
     const std::string& programFolder = svc.process.programFolder;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = programFolder;
     REG_Check();
-    if (StopRequested) {
+    if (session.StopRequested) {
         if (registrationDialog) registrationDialog->Unload();
         Unload();
         return;
@@ -62,12 +62,12 @@ void frmKolvik::Form_Load() {
 }
 
 std::string frmKolvik::TakeTarget(const std::string& path, const std::string& captionStart) {
-    const TargetRefusal refusal = RunSession::TakeTarget(path);
+    const TargetRefusal refusal = session.TakeTarget(path);
     if (refusal != TargetRefusal::None) return std::string(TargetRefusalText(refusal));
-    if (HasFolderTarget)
-        caption = captionStart + LastCharacters(TargetFolder, 25);
+    if (session.HasFolderTarget)
+        caption = captionStart + LastCharacters(session.TargetFolder, 25);
     else
-        (ModeAllowed(RunMode::Encrypt) ? cmdDecrypt : cmdEncrypt).enabled = false;
+        (session.ModeAllowed(RunMode::Encrypt) ? cmdDecrypt : cmdEncrypt).enabled = false;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
     return {};
 }

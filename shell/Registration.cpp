@@ -124,8 +124,9 @@ void frmKolvik::CreateKol_REG() {
 }
 
 void frmKolvik::CreateKolvik_REG() {
-    WriteScriptFile(FilePath(ScriptFolder(), "kolvik.reg"),
-                    KolvikReg(ProgId(), TargetOf(*this), RegKolExtension, RegContextMenu));
+    WriteScriptFile(
+        FilePath(ScriptFolder(), "kolvik.reg"),
+        KolvikReg(ProgId(), TargetOf(*this), session.RegKolExtension, session.RegContextMenu));
 }
 
 void frmKolvik::CreateContexMenu_REG() {
@@ -192,24 +193,24 @@ void frmKolvik::REG_Create() {
         fs::remove(U8(a), ignored);
         fs::remove(U8(b), ignored);
     };
-    if (RegKolExtension == "ja") {
+    if (session.RegKolExtension == "ja") {
         CreateKol_REG();
         CreateKolvik_REG();
         importScripts("Kol.reg", "kolvik.reg");
     }
-    if (RegContextMenu == "ja") {
+    if (session.RegContextMenu == "ja") {
         CreateContexMenu_REG();
         CreateBesleutelMap_REG();
         importScripts("ContextMenu.reg", "BesleutelMap.reg");
     }
     if (!windows) {
         const DesktopSetup setup = DesktopSetupOf(*this);
-        if (RegKolExtension == "ja") InstallFileAssociation(setup);
-        if (RegContextMenu == "ja") InstallContextMenus(setup);
+        if (session.RegKolExtension == "ja") InstallFileAssociation(setup);
+        if (session.RegContextMenu == "ja") InstallContextMenus(setup);
     }
 }
 
-void frmKolvik::REG_Check() { ReadRegistration(ProgId()); }
+void frmKolvik::REG_Check() { session.ReadRegistration(ProgId()); }
 
 void frmKolvik::REG_Delete() {
     const std::string key = "HKEY_CLASSES_ROOT\\" + ProgId();
@@ -235,7 +236,7 @@ void frmKolvik::REG_Delete() {
     if (!WindowsShell) RemoveDesktopIntegration(DesktopSetupOf(*this));
     // The program ends here: a run still in progress stops between two blocks, as on Exit,
     // instead of going on without a window.
-    ExitRequested = true;
+    session.ExitRequested = true;
     if (registrationDialog) registrationDialog->Unload();
     Unload();
 }

@@ -62,8 +62,9 @@ void frmHelp::OnControlKeyDown(Control& c, int keyCode, int shift) {
 
 void frmHelp::Form_Load() {
     main_.REG_Check();
-    imQuestionmark.tooltip = main_.KolRegisterd ? " deze versie van Kolvik is geregistreerd "
-                                                : " deze versie van Kolvik is NIET geregistreerd ";
+    imQuestionmark.tooltip = main_.session.KolRegisterd
+                                 ? " deze versie van Kolvik is geregistreerd "
+                                 : " deze versie van Kolvik is NIET geregistreerd ";
 }
 
 void frmHelp::lblRegistreren_Click() {

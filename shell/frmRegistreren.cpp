@@ -74,9 +74,9 @@ void frmRegistreren::SetValue(Control& box, int value) {
 
 void frmRegistreren::Form_Load() {
     // With the context menu in place only Annuleren closes the dialog.
-    if (main_.RegContextMenu == "ja") cmdOK.enabled = false;
-    SetValue(chkKolExtension, main_.RegKolExtension == "nee" ? 0 : 1);
-    SetValue(chkContextMenu, main_.RegContextMenu == "nee" ? 0 : 1);
+    if (main_.session.RegContextMenu == "ja") cmdOK.enabled = false;
+    SetValue(chkKolExtension, main_.session.RegKolExtension == "nee" ? 0 : 1);
+    SetValue(chkContextMenu, main_.session.RegContextMenu == "nee" ? 0 : 1);
     ShowRemovalLabel();
     focus = cmdOK.enabled ? cmdOK.name : cmdCancel.name;
 }
@@ -109,8 +109,8 @@ void frmRegistreren::chkContextMenu_Click() {
 }
 
 void frmRegistreren::cmdOK_Click() {
-    main_.RegKolExtension = chkKolExtension.value == 0 ? "nee" : "ja";
-    main_.RegContextMenu = chkContextMenu.value == 0 ? "nee" : "ja";
+    main_.session.RegKolExtension = chkKolExtension.value == 0 ? "nee" : "ja";
+    main_.session.RegContextMenu = chkContextMenu.value == 0 ? "nee" : "ja";
     if (chkKolExtension.value == 0 && chkContextMenu.value == 0) {
         if (main_.MsgBox(kRemovalQuestion, MsgButtons::OKCancel) == MsgAnswer::Cancel) return;
         main_.REG_Delete();
@@ -118,7 +118,7 @@ void frmRegistreren::cmdOK_Click() {
         return;
     }
     main_.REG_Create();
-    main_.KolRegisterd = true;
+    main_.session.KolRegisterd = true;
     Unload();
 }
 

@@ -52,8 +52,8 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TestWindow w;
-        w->RegContextMenu = c.ctx;
-        w->KolRegisterd = c.registered;
+        w->session.RegContextMenu = c.ctx;
+        w->session.KolRegisterd = c.registered;
         if (c.registered) w.registry.values[kKolKey] = w->ProgId();
         w->RunBusy = c.busy;
         w.dialogs.answers = {MsgAnswer::Cancel};
@@ -75,13 +75,13 @@ TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {
     w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = "kolvik" KOLVIK_VERSION;
     w.registry.values["HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"] = "0A1B2C";
     w->Form_Load();  // the build's version and the registration read from the store
-    ASSERT_TRUE(w->KolRegisterd);
+    ASSERT_TRUE(w->session.KolRegisterd);
     w.dialogs.answers = {MsgAnswer::OK};
     EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
     ASSERT_EQ(w.dialogs.shown.size(), 1u);
     EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
     EXPECT_TRUE(w.registry.values.empty());
-    EXPECT_FALSE(w->KolRegisterd) << "checked again after the removal";
+    EXPECT_FALSE(w->session.KolRegisterd) << "checked again after the removal";
     EXPECT_TRUE(w->unloaded);
 }
 
@@ -92,7 +92,7 @@ TEST(KeyCommandsCtrlU, ReadsTheRegistrationWhenPressed) {
         TestWindow w;
         if (atLoad) w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
         w->Form_Load();
-        ASSERT_EQ(w->KolRegisterd, atLoad);
+        ASSERT_EQ(w->session.KolRegisterd, atLoad);
         if (atLoad)
             w.registry.values.erase(kKolKey);
         else

@@ -53,11 +53,11 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         w.clock.now += std::chrono::nanoseconds(123456789);
         w->OnClick(c.decrypt ? w->cmdDecrypt : w->cmdEncrypt);
 
-        EXPECT_EQ(w->ModeTime, w.clock.now);  // recorded on every press, to the nanosecond
+        EXPECT_EQ(w->session.ModeTime, w.clock.now);  // recorded on every press, to the nanosecond
         EXPECT_EQ(w->txtPassword_1.text, c.firstAfter);
         EXPECT_EQ(w->txtPassword_2.text, c.secondAfter);
         EXPECT_EQ(w->focus, c.focusAfter);
-        EXPECT_EQ(w->Report.passwordRefused, c.refusal != nullptr);
+        EXPECT_EQ(w->session.Report.passwordRefused, c.refusal != nullptr);
         ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
         if (c.refusal) {
             EXPECT_EQ(w.dialogs.shown[0].text, c.refusal);
@@ -67,7 +67,7 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
             continue;
         }
         Control& go = c.decrypt ? w->cmdGoDecrypt : w->cmdGoEncrypt;
-        EXPECT_EQ(w->DecryptMode, c.decrypt);
+        EXPECT_EQ(w->session.DecryptMode, c.decrypt);
         EXPECT_EQ(go.text, c.decrypt ? "Decrypt" : "Encrypt");
         EXPECT_TRUE(go.visible && go.enabled);
         EXPECT_NE(w->cmdGoEncrypt.visible, w->cmdGoDecrypt.visible);  // the other one is hidden
@@ -101,29 +101,29 @@ TEST_F(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
     EXPECT_EQ(w->element[38].place.left, 38 * 150);
     w->ShowFileProgress(1001);  // an empty file shows nothing, and divides by nothing
     EXPECT_EQ(Shown(), First(0));
-    w->FileBytes = 3800;
+    w->session.FileBytes = 3800;
     w->ShowFileProgress(1001);  // 1001 / 3800 * 38 = 10.01
     EXPECT_EQ(Shown(), First(11));
     w->ShowFileProgress(3800);
     EXPECT_EQ(Shown(), First(39));
-    w->StopRequested = true;  // a stopped run keeps its blocks
+    w->session.StopRequested = true;  // a stopped run keeps its blocks
     w->ResetFileProgress();
     EXPECT_EQ(Shown(), First(39));
 
     // A smaller file after a larger one: the first update finds n below NextBlock.
-    w->StopRequested = false;
+    w->session.StopRequested = false;
     w->ResetFileProgress();
     EXPECT_EQ(Shown(), First(0));
-    w->FileBytes = 2000;
+    w->session.FileBytes = 2000;
     w->ShowFileProgress(1001);  // 19.019
     EXPECT_EQ(Shown(), First(20));
     EXPECT_EQ(w->NextBlock, 20);
 
     // Past the last block the update stops, and NextBlock stays as it was.
-    w->FileBytes = 1001;
+    w->session.FileBytes = 1001;
     w->ShowFileProgress(1014);  // header included: 1014 / 1001 * 38 = 38.49, n = 38
     EXPECT_EQ(w->NextBlock, 39);
-    w->FileBytes = 1000;
+    w->session.FileBytes = 1000;
     w->NextBlock = 30;
     w->ShowFileProgress(1265);  // n = 48
     EXPECT_EQ(Shown(), First(39));
@@ -147,8 +147,8 @@ TEST(Percentage, SevenSpacesTenthsAndPercentSign) {
         TestWindow w;
         w.regional.separator = c.separator;
         w->lblPercentage.text = "vorige";
-        w->BytesDone = c.done;
-        w->TotalBytes = c.total;
+        w->session.BytesDone = c.done;
+        w->session.TotalBytes = c.total;
         w->ShowPercentage();
         EXPECT_EQ(w->lblPercentage.text, c.text) << c.done << "/" << c.total;
     }

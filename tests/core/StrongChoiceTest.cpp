@@ -50,7 +50,7 @@ TEST(SterkBox, PasswordRuleFollowsTheFormat) {
         EXPECT_EQ(w->cmdGoEncrypt.enabled, c.armed);
         EXPECT_EQ(w->cmdEncrypt.enabled, !c.armed);  // a refused press leaves the modes open
         if (c.armed) {
-            EXPECT_EQ(w->StrongChosen, c.strongChosen);
+            EXPECT_EQ(w->session.StrongChosen, c.strongChosen);
         }
     }
 }

@@ -69,14 +69,14 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const std::map<std::string, std::string> copyOnly = {{copy, "file:" + bytes}};
     EXPECT_TRUE(Snapshot(target.path()) == (finished ? copyOnly : before));
     EXPECT_EQ(FileId(target / copy), copyInode);
-    EXPECT_EQ(w->FilesDone, finished ? 1 : 0);
-    EXPECT_EQ(w->FilesSkipped, listed + (finished ? 0 : 1));
+    EXPECT_EQ(w->session.FilesDone, finished ? 1 : 0);
+    EXPECT_EQ(w->session.FilesSkipped, listed + (finished ? 0 : 1));
     EXPECT_EQ(std::ranges::count(w.Skips(), original), finished ? 0 : 1);
     // A listed copy of the other kind counts its bytes as it is passed; a link is not read.
     const auto originalSize = static_cast<std::int64_t>((decrypting ? encrypted : plain).size());
     const auto copySize = static_cast<std::int64_t>(bytes.size());
-    EXPECT_EQ(w->BytesDone, (finished ? originalSize : 0) +
-                                listed * (c.beside == Beside::Symlink ? 0 : copySize));
+    EXPECT_EQ(w->session.BytesDone, (finished ? originalSize : 0) +
+                                        listed * (c.beside == Beside::Symlink ? 0 : copySize));
     EXPECT_EQ(ReadFile(elsewhere / "same"), linked ? bytes : "");
 }
 
@@ -105,7 +105,7 @@ TEST(EarlierCopyInLeftFolders, AreFinishedAfterThePass) {
     Window w;
     w.Encrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == expected);
-    EXPECT_EQ(w->FilesDone, 2);
+    EXPECT_EQ(w->session.FilesDone, 2);
 }
 
 }  // namespace

@@ -21,26 +21,26 @@ Tree Snapshot(const std::string& root) {
 }
 
 Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
-    form->txtPassword_1.text = form->txtPassword_2.text = form->CipherKey = key;
-    form->ModeTime = std::chrono::system_clock::now() + std::chrono::hours(1);
+    form->txtPassword_1.text = form->txtPassword_2.text = form->session.CipherKey = key;
+    form->session.ModeTime = std::chrono::system_clock::now() + std::chrono::hours(1);
     form->LoggingOn = true;
     form->FileLeft = [this](const std::string& path, LeftReason r) { left.emplace_back(path, r); };
 }
 
 void Window::Run(const std::string& target, bool decrypting) {
-    form->DecryptMode = decrypting;
+    form->session.DecryptMode = decrypting;
     form->ProcessTarget(target);
     form->WalkFolder(target);
     form->FlushPendingOriginals();
-    form->ReleaseFiles();  // as every run ends: its folders, and their claims, let go
+    form->session.ReleaseFiles();  // as every run ends: its folders, and their claims, let go
 }
 
 void Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
-    form->HasFileTarget = true;
-    form->DecryptMode = decrypting;
+    form->session.HasFileTarget = true;
+    form->session.DecryptMode = decrypting;
     decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
     form->FlushPendingOriginals();
-    form->ReleaseFiles();
+    form->session.ReleaseFiles();
 }
 
 std::vector<std::string> Window::Skips() const {

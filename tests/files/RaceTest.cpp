@@ -58,8 +58,8 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
                                            {"top/a/x_txt.kol", Kol("txt", "x in a")},
                                            {"top/b", "link:" + outside}}));
     EXPECT_EQ(w.left, (Left{{top + "/b", LeftReason::FolderBecameLink}}));
-    EXPECT_EQ(w->FilesSkipped, 0);
-    EXPECT_EQ(w->Report.left, 1);
+    EXPECT_EQ(w->session.FilesSkipped, 0);
+    EXPECT_EQ(w->session.Report.left, 1);
     EXPECT_EQ(w.Skips(), std::vector<std::string>{top + "/b"});
 }
 
@@ -147,8 +147,8 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     EXPECT_EQ(plan.leasesGranted, 1);
     EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{name, "file:" + content + line}}));
     EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->FilesSkipped, 1);
-    EXPECT_EQ(w->FilesDone, 0);
+    EXPECT_EQ(w->session.FilesSkipped, 1);
+    EXPECT_EQ(w->session.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Race, ChangedDuringTheRun,
@@ -183,7 +183,7 @@ TEST(Race, AFileOpenForWritingElsewhereIsLeftInUse) {
         ::close(held);
         EXPECT_EQ(Snapshot(target.path()), expected);
         EXPECT_EQ(w.left, (Left{{target / busy, LeftReason::InUse}}));
-        EXPECT_EQ(w->FilesDone, 2);
+        EXPECT_EQ(w->session.FilesDone, 2);
     }
 }
 
@@ -231,8 +231,8 @@ TEST(Race, ATreeFarDeeperThanAnyPathIsWalkedFromEachOpenParent) {
         Window w;
         w.Encrypt(top);
         EXPECT_TRUE(w.left.empty());
-        EXPECT_EQ(w->FilesDone, 1);
-        EXPECT_EQ(w->TotalBytes, 5000);
+        EXPECT_EQ(w->session.FilesDone, 1);
+        EXPECT_EQ(w->session.TotalBytes, 5000);
     }
     EXPECT_EQ(ReadAt(top, kDepth, "diep_txt.kol"), RefEncrypted("geheim", "txt", deep));
     Window().Decrypt(top);
@@ -268,8 +268,8 @@ TEST_P(DiskFullOnce, ThePendingGroupMakesRoomAndTheFileIsTriedOnceMore) {
     w.Run(target.path(), decrypting);
     EXPECT_EQ(plan.firedAt, Call::Write);
     EXPECT_EQ(Snapshot(target.path()), expected);
-    EXPECT_EQ(w->FilesDone, 5);
-    EXPECT_TRUE(w.left.empty() && w.dialogs.shown.empty() && !w->Report.diskFull);
+    EXPECT_EQ(w->session.FilesDone, 5);
+    EXPECT_TRUE(w.left.empty() && w.dialogs.shown.empty() && !w->session.Report.diskFull);
 }
 
 INSTANTIATE_TEST_SUITE_P(Race, DiskFullOnce,
@@ -292,10 +292,10 @@ TEST(Race, ADiskThatStaysFullStopsTheRunAtTheFileThatDoesNotFit) {
     EXPECT_EQ(Snapshot(target.path()), expected);
     ASSERT_EQ(w.dialogs.shown.size(), 1u);
     EXPECT_EQ(w.dialogs.shown[0].text, "Schijf vol: " + target / "sub");
-    EXPECT_TRUE(w->Report.diskFull);
+    EXPECT_TRUE(w->session.Report.diskFull);
     EXPECT_EQ(w.left, (Left{{target / "sub/f3.txt", LeftReason::DiskFull}}));
-    EXPECT_EQ(w->FilesDone, 2);
-    EXPECT_EQ(w->FilesSkipped, 1);
+    EXPECT_EQ(w->session.FilesDone, 2);
+    EXPECT_EQ(w->session.FilesSkipped, 1);
     // f1, f2, and f3 twice: before and after its group was completed. Nothing after it.
     EXPECT_EQ(plan.Seen(Call::Create), 4);
 }

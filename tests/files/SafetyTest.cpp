@@ -32,9 +32,9 @@ TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     EXPECT_EQ(w.dialogs.shown[0].text, target / "a_txt.kol: Onjuiste sleutel");
     EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
     EXPECT_EQ(w.dialogs.shown[2].text, target / "sub/c_doc.kol: Onjuiste sleutel");
-    EXPECT_FALSE(w->StopRequested);
-    EXPECT_EQ(w->Report.wrongKeys, 3);
-    EXPECT_EQ(w->BytesDone, 0);
+    EXPECT_FALSE(w->session.StopRequested);
+    EXPECT_EQ(w->session.Report.wrongKeys, 3);
+    EXPECT_EQ(w->session.BytesDone, 0);
     EXPECT_EQ(w.Skips(), (std::vector<std::string>{"a_txt.kol", "b_txt.kol", "c_doc.kol"}));
 }
 
@@ -50,8 +50,8 @@ TEST(Damaged, TooShortForItsHeaderIsDamagedButAHeaderAloneIsEmpty) {
     EXPECT_TRUE(w.dialogs.shown.empty());
     EXPECT_EQ(w.left, (Left{{target / "none_txt.kol", LeftReason::Damaged},
                             {target / "short_txt.kol", LeftReason::Damaged}}));
-    EXPECT_EQ(w->FilesSkipped, 2);
-    EXPECT_EQ(w->Report.wrongKeys, 0);
+    EXPECT_EQ(w->session.FilesSkipped, 2);
+    EXPECT_EQ(w->session.Report.wrongKeys, 0);
     EXPECT_EQ(Snapshot(target.path()).at("header.txt"), "file:");
 }
 
@@ -70,10 +70,10 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                               "x_txt.KOL", "at.txt", "before.txt"}) {
             // The log gets lines of its own appended after this one.
             WriteFile(target + "/" + n, n == std::string("Kolvik.log") ? "12345\r\n" : "12345");
-            SetMtime(target + "/" + n, w->ModeTime - std::chrono::seconds(1));
+            SetMtime(target + "/" + n, w->session.ModeTime - std::chrono::seconds(1));
         }
-        SetMtime(target + "/at.txt", w->ModeTime);
-        SetMtime(target + "/before.txt", w->ModeTime - std::chrono::nanoseconds(1));
+        SetMtime(target + "/at.txt", w->session.ModeTime);
+        SetMtime(target + "/before.txt", w->session.ModeTime - std::chrono::nanoseconds(1));
         auto expected = Snapshot(target);
         expected.erase("before.txt");
         expected["before_txt.kol"] = "file:" + RefEncrypted("geheim", "txt", "12345");
@@ -92,10 +92,10 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                                       {in("kolvik"), LeftReason::KolvikOwnFile},
                                       {in("mykol"), LeftReason::KolNamePassedOver}};
         EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->FilesDone, 1);
+        EXPECT_EQ(w->session.FilesDone, 1);
         // home: Kolvik.log, mykol, at.txt and x_txt.KOL, the other kind
-        EXPECT_EQ(w->FilesSkipped, home ? 4 : 7);
-        EXPECT_EQ(w->BytesDone, 15);  // mykol, x_txt.KOL and before.txt; not Kolvik.log
+        EXPECT_EQ(w->session.FilesSkipped, home ? 4 : 7);
+        EXPECT_EQ(w->session.BytesDone, 15);  // mykol, x_txt.KOL and before.txt; not Kolvik.log
         const std::vector<std::string> skips =
             home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol", "x_txt.KOL"}
                  : std::vector<std::string>{"Kolvik-CLI", "Kolvik.exe", "Kolvik.log", "at.txt",
@@ -117,7 +117,7 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedNotDamaged) {
     EXPECT_TRUE(w.dialogs.shown.empty());
     EXPECT_EQ(w.left, (Left{{target / "data_kol", LeftReason::KolNamePassedOver},
                             {target / "notes_kol", LeftReason::KolNamePassedOver}}));
-    EXPECT_EQ(w->Report.wrongKeys, 0);
+    EXPECT_EQ(w->session.Report.wrongKeys, 0);
     EXPECT_EQ(Snapshot(target.path()).at("real.txt"), "file:echt");
     // The capitals' file comes back under its own name.
     EXPECT_EQ(Snapshot(target.path()).at("y.txt"), "file:abc");

@@ -19,7 +19,7 @@ std::size_t Chunks(std::size_t n) { return n == 0 ? 1 : (n + kStrongChunk - 1) /
 
 void EncryptStrong(const std::string& target, const std::string& key = "geheim") {
     Window w(key);
-    w->StrongChosen = true;
+    w->session.StrongChosen = true;
     w.Encrypt(target);
     ASSERT_TRUE(w.left.empty());
 }
@@ -159,11 +159,11 @@ TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
         fs::rename(PathOf(earlier / "a_txt.kol"), PathOf(target / "a_txt.kol"));
 
         Window w;
-        w->StrongChosen = true;
+        w->session.StrongChosen = true;
         w.Encrypt(target.path());
         EXPECT_EQ(fs::exists(PathOf(target / "a.txt")), !c.finished);
         EXPECT_TRUE(ReadFile(target / "a_txt.kol") == copy);  // never rewritten
-        EXPECT_EQ(w->FilesDone, c.finished ? 1 : 0);
+        EXPECT_EQ(w->session.FilesDone, c.finished ? 1 : 0);
         const Left expected = c.finished ? Left{} : Left{{target / "a.txt", LeftReason::NameTaken}};
         EXPECT_EQ(w.left, expected);
     }

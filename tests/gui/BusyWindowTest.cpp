@@ -135,7 +135,7 @@ TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheP
         SCOPED_TRACE(c.what);
         BusyWindow t;
         t.Run([&](int step) { c.act(t, step); });
-        EXPECT_TRUE((*t.w)->ExitRequested && (*t.w)->unloaded);
+        EXPECT_TRUE((*t.w)->session.ExitRequested && (*t.w)->unloaded);
         EXPECT_TRUE(t.ended) << "the program would go on without a window";
         EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
         EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
@@ -156,11 +156,11 @@ TEST(X11DestroyedWindow, StopsTheRunBetweenTwoBlocksAndEndsTheProgram) {
         XDestroyWindow(other, static_cast<Window>(t.view->Window()->winId()));
         XSync(other, False);
         // The notice travels through the server: wait for it, with a generous bound.
-        for (int i = 0; i < 500 && !(*t.w)->ExitRequested; ++i)
+        for (int i = 0; i < 500 && !(*t.w)->session.ExitRequested; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     });
     XCloseDisplay(other);
-    EXPECT_TRUE((*t.w)->ExitRequested && (*t.w)->unloaded);
+    EXPECT_TRUE((*t.w)->session.ExitRequested && (*t.w)->unloaded);
     EXPECT_TRUE(t.ended) << "the program would go on without a window";
     EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
     EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));

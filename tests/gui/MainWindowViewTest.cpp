@@ -56,7 +56,7 @@ TEST_F(MainWindowView, EncryptClickReachesTheModelAndLocksThePasswordBoxes) {
 
 // Writes kolvik-main.png for a person to look at, and checks the drawn blocks by pixel.
 TEST_F(MainWindowView, DrawsTheProgressBlocksTheModelShows) {
-    w->FileBytes = 38000;
+    w->session.FileBytes = 38000;
     w->ShowFileProgress(5500);  // 5500 / 38000 * 38 = 5.5: blocks 0 to 5
     view->Sync();
     const QImage shot = view->Window()->grab().toImage();

@@ -83,7 +83,7 @@ std::vector<std::string> StrongFiles(std::size_t count) {
         WriteFile(folder / Tree()[i].plain, Tree()[i].content);
     }
     Window w;
-    w->StrongChosen = true;
+    w->session.StrongChosen = true;
     w.Encrypt(folder.path());
     std::vector<std::string> out;
     for (std::size_t i = 0; i < count; ++i) out.push_back(ReadFile(folder / Tree()[i].encrypted));
@@ -113,7 +113,7 @@ struct Sweep {
         plan.syncsFree = true;
         FaultInjection inject(plan);
         Window w;
-        w->StrongChosen = s_.strong;
+        w->session.StrongChosen = s_.strong;
         if (!s_.singleFiles) return w.Run(tree(), s_.decrypting);
         for (const auto& p : paths)
             w.RunFile(p.parent_path().string(), p.filename().string(), s_.decrypting);

@@ -117,13 +117,13 @@ TEST_F(RunFixture, ATargetGoneWhenTheRunStartsIsReported) {
     fs::remove_all(tree / "weg");
     Run(false, "pw");
     EXPECT_EQ(Shown(), std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "weg"});
-    EXPECT_TRUE(f->Report.targetUnreadable);
+    EXPECT_TRUE(f->session.Report.targetUnreadable);
 }
 
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
     Start(tree.path());
     w->screen.onYield = [&] {
-        if (f->FilesDone == 1 && !f->ExitRequested) f->OnClick(f->cmdExit);
+        if (f->session.FilesDone == 1 && !f->session.ExitRequested) f->OnClick(f->cmdExit);
     };
     Run(false, "pw");
     EXPECT_TRUE(f->unloaded);
@@ -155,7 +155,7 @@ TEST_F(RunFixture, CancelOnWrongKeyEndsTheProgram) {
 TEST_F(RunFixture, SingleFileRoundTrip) {
     Start(tree / "a.txt");
     Run(false, "pw", true);
-    EXPECT_TRUE(f->unloaded && f->StopRequested);
+    EXPECT_TRUE(f->unloaded && f->session.StopRequested);
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol"));
     EXPECT_FALSE(fs::exists(program / "Kolvik.log"));
 
@@ -167,7 +167,7 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     EXPECT_TRUE(f->txtPassword_2.enabled && f->txtPassword_2.text.empty());
     EXPECT_TRUE(f->cmdDecrypt.enabled && !f->cmdEncrypt.enabled);
     EXPECT_EQ(f->focus, "txtPassword_1");
-    EXPECT_EQ(f->FilesSkipped, 0) << "a file target asks again instead of skipping";
+    EXPECT_EQ(f->session.FilesSkipped, 0) << "a file target asks again instead of skipping";
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && w->launcher.opened.empty());
 
     Run(true, "pw");
@@ -230,7 +230,7 @@ TEST_F(RunFixture, SingleFileFailuresAreTold) {
             *r.shown == '/' ? tree.path() + r.shown : r.shown + tree / "a.txt";
         EXPECT_EQ(Shown(), std::vector<std::string>{shown}) << r.name;
         EXPECT_EQ(f->unloaded, r.unloaded) << r.name;
-        EXPECT_EQ(f->Report.left, 1) << r.name;
+        EXPECT_EQ(f->session.Report.left, 1) << r.name;
         const std::string kept = r.kept;
         EXPECT_EQ(ReadFile(tree / kept), kept == "a.txt"   ? "alpha"
                                          : kept == "e.txt" ? "bezet"
@@ -252,7 +252,7 @@ TEST_F(RunFixture, APasswordOutsideWindows1252OpensOldFilesButMakesNoNewOnes) {
     ASSERT_EQ(ReadFile(tree / "a.txt"), "alpha");
     f->OnClick(f->cmdEncrypt);  // the window offers to encrypt it again, with the same password
     ASSERT_EQ(w->dialogs.shown.size(), 1u);
-    EXPECT_TRUE(f->Report.passwordRefused && !f->cmdGoEncrypt.enabled && !f->unloaded);
+    EXPECT_TRUE(f->session.Report.passwordRefused && !f->cmdGoEncrypt.enabled && !f->unloaded);
     EXPECT_TRUE(f->txtPassword_1.enabled && f->txtPassword_2.enabled);
     Run(false, "nieuw", false);
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt"));

@@ -44,8 +44,8 @@ TEST_P(Startup, AcceptsTargetAsDescribed) {
     TestWindow w(dir.path(), argument);
     w->Form_Load();
 
-    EXPECT_EQ(w->HasFileTarget, c.target == Target::File);
-    EXPECT_EQ(w->HasFolderTarget, c.target == Target::Folder);
+    EXPECT_EQ(w->session.HasFileTarget, c.target == Target::File);
+    EXPECT_EQ(w->session.HasFolderTarget, c.target == Target::Folder);
     EXPECT_EQ(w->cmdEncrypt.enabled, c.encryptEnabled);
     EXPECT_EQ(w->cmdDecrypt.enabled, c.decryptEnabled);
     EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
@@ -146,8 +146,8 @@ TEST(StartupTarget, IsResolvedByTheSystemNotByItsText) {
     for (const Row& r : rows) {
         TestWindow w(dir.path(), dir / r.argument);
         w->Form_Load();
-        EXPECT_EQ(w->TargetFolder, *r.folder ? dir / r.folder : "") << r.argument;
-        EXPECT_EQ(w->TargetFile, *r.file ? dir / r.file : "") << r.argument;
+        EXPECT_EQ(w->session.TargetFolder, *r.folder ? dir / r.folder : "") << r.argument;
+        EXPECT_EQ(w->session.TargetFile, *r.file ? dir / r.file : "") << r.argument;
     }
 }
 
@@ -157,7 +157,7 @@ TEST(StartupWindow, ShowsTheCapsLockNoticeAtOnceOrClosesWhenAStopIsRequested) {
     caps->Form_Load();
     EXPECT_TRUE(caps->lblCapsLock.visible);
     TestWindow stopped;
-    stopped->StopRequested = true;
+    stopped->session.StopRequested = true;
     stopped->Form_Load();
     EXPECT_TRUE(stopped->unloaded);
 }

@@ -24,8 +24,8 @@ struct Loaded {
     TestWindow w;
     frmRegistreren d{*w.form};
     Loaded(const char* kolExt, const char* ctx) {
-        w->RegKolExtension = kolExt;
-        w->RegContextMenu = ctx;
+        w->session.RegKolExtension = kolExt;
+        w->session.RegContextMenu = ctx;
         d.Form_Load();
     }
 };
@@ -78,7 +78,7 @@ TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
         EXPECT_TRUE(d.unloaded);
     };
     frmRegistreren::ShowModal(*s.form);
-    EXPECT_TRUE(s->KolRegisterd);
+    EXPECT_TRUE(s->session.KolRegisterd);
     EXPECT_FALSE(s->unloaded);
     EXPECT_EQ(s.registry.RegRead(kKolKey), "kolvik" KOLVIK_VERSION);
     EXPECT_EQ(
@@ -104,7 +104,7 @@ TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
                 h.Form_Load();
                 h.OnClick(h.lblDERegistreren);
             } else {
-                s->RegKolExtension = s->RegContextMenu = "nee";
+                s->session.RegKolExtension = s->session.RegContextMenu = "nee";
                 d.Form_Load();
                 d.OnClick(d.cmdOK);
             }
@@ -167,10 +167,10 @@ TEST(Help, TellsTheRegistrationAndClosesBeforeTheDialogOpens) {
     for (const bool registered : {false, true}) {
         TestWindow w;
         if (registered) w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = w->ProgId();
-        w->KolRegisterd = !registered;
+        w->session.KolRegisterd = !registered;
         frmHelp h(*w.form);
         h.Form_Load();
-        EXPECT_EQ(w->KolRegisterd, registered);
+        EXPECT_EQ(w->session.KolRegisterd, registered);
         EXPECT_EQ(h.imQuestionmark.tooltip, registered
                                                 ? " deze versie van Kolvik is geregistreerd "
                                                 : " deze versie van Kolvik is NIET geregistreerd ");

@@ -29,7 +29,7 @@ TEST(TransportCode, MatchesHandWorkedCodes) {
     for (const auto& c : cases) {
         TestWindow w;
         w->txtPassword_1.text = c.password;
-        w->CipherKey = "Velmora";
+        w->session.CipherKey = "Velmora";
         EXPECT_EQ(w->EncodePin(), c.code) << c.password;
         EXPECT_FALSE(w->PinMatches(c.refused)) << c.password;
     }
@@ -58,7 +58,7 @@ class PinGateAcrossRestarts : public ::testing::Test {
 TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
     {
         auto s = Start();
-        ASSERT_EQ((*s)->RegChecksum, "");
+        ASSERT_EQ((*s)->session.RegChecksum, "");
         EXPECT_TRUE(Gate(*s, "abcdef"));
         ASSERT_EQ(s->dialogs.shown.size(), 1u);
         EXPECT_EQ(s->dialogs.shown[0].text,
@@ -78,7 +78,7 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
     for (const auto& a : attempts) {
         SCOPED_TRACE(a.password);
         auto s = Start();  // the code is read back from the store, so a refusal kept it
-        ASSERT_EQ((*s)->RegChecksum, "07E42A");
+        ASSERT_EQ((*s)->session.RegChecksum, "07E42A");
         EXPECT_EQ(Gate(*s, a.password), a.accepted);
         ASSERT_EQ(s->dialogs.shown.size(), a.accepted ? 0u : 1u);
         if (a.accepted) continue;
@@ -112,7 +112,7 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         (*s)->OnClick((*s)->cmdEncrypt);
         (*s)->OnClick((*s)->cmdGoEncrypt);
         EXPECT_EQ(std::filesystem::exists(plain), !r.encrypted);
-        EXPECT_EQ((*s)->Report.pinRefused, !r.encrypted);
+        EXPECT_EQ((*s)->session.Report.pinRefused, !r.encrypted);
         ASSERT_EQ(s->dialogs.shown.size(), messages + (r.message ? 1 : 0));
         if (r.message) {
             EXPECT_EQ(s->dialogs.shown[messages++].text.rfind(r.message, 0), 0u);
@@ -128,7 +128,7 @@ TEST_F(PinGateAcrossRestarts, NoGateWithoutTheContextMenu) {
     FileRegistry(in.store())
         .RegWrite("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext", "nee");
     auto s = Start();
-    ASSERT_EQ((*s)->RegChecksum, "07E42A");
+    ASSERT_EQ((*s)->session.RegChecksum, "07E42A");
     EXPECT_TRUE(Gate(*s, "xyz"));
     EXPECT_TRUE(s->dialogs.shown.empty());
 }

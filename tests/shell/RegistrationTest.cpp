@@ -143,15 +143,16 @@ TEST(REG_Check, ReadsTheStoreBackAfterImport) {
         }
         ShellSession s(in.home, in.program);
         // Start from values no store holds.
-        s->RegKolExtension = "vooraf-ext";
-        s->RegContextMenu = "vooraf-ctx";
-        s->RegChecksum = "vooraf-pin";
-        s->KolRegisterd = true;
+        s->session.RegKolExtension = "vooraf-ext";
+        s->session.RegContextMenu = "vooraf-ctx";
+        s->session.RegChecksum = "vooraf-pin";
+        s->session.KolRegisterd = true;
         s->REG_Check();
-        EXPECT_EQ(s->KolRegisterd, c.registered);
-        EXPECT_EQ(s->RegKolExtension, c.kolExt ? c.kolExt : "vooraf-ext");
-        EXPECT_EQ(s->RegContextMenu, c.ctx ? c.ctx : "vooraf-ctx");
-        EXPECT_EQ(s->RegChecksum, c.kolExt ? "" : "vooraf-pin");  // registered: an empty code
+        EXPECT_EQ(s->session.KolRegisterd, c.registered);
+        EXPECT_EQ(s->session.RegKolExtension, c.kolExt ? c.kolExt : "vooraf-ext");
+        EXPECT_EQ(s->session.RegContextMenu, c.ctx ? c.ctx : "vooraf-ctx");
+        EXPECT_EQ(s->session.RegChecksum,
+                  c.kolExt ? "" : "vooraf-pin");  // registered: an empty code
     }
 }
 

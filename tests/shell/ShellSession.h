@@ -49,8 +49,8 @@ struct Install {
 
 inline void Register(ShellSession& s, const std::string& kolExt, const std::string& ctx) {
     s->FindSystemFolders();
-    s->RegKolExtension = kolExt;
-    s->RegContextMenu = ctx;
+    s->session.RegKolExtension = kolExt;
+    s->session.RegContextMenu = ctx;
     s->REG_Create();
 }
 

@@ -127,8 +127,8 @@ const std::wstring kKeys[] = {L".kol",
 
 TEST_F(Registry, CreateCheckPinAndDelete) {
     Installation w;
-    w->RegKolExtension = "ja";
-    w->RegContextMenu = "ja";
+    w->session.RegKolExtension = "ja";
+    w->session.RegContextMenu = "ja";
     w->REG_Create();
     for (const auto& key : kKeys) EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
     EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"), kProgId);
@@ -139,7 +139,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
 
     // The first run stores the PIN code; a later window reads it back and holds to it.
     w->REG_Check();
-    EXPECT_TRUE(w->KolRegisterd);
+    EXPECT_TRUE(w->session.KolRegisterd);
     w->txtPassword_1.text = "Geheim123";
     ASSERT_TRUE(w->PinGate());
     const std::optional<std::string> stored =
@@ -148,7 +148,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
     EXPECT_EQ(stored->size(), 6u);  // three characters, two hexadecimal digits each
     Installation later;
     later->REG_Check();
-    EXPECT_EQ(later->RegChecksum, *stored);
+    EXPECT_EQ(later->session.RegChecksum, *stored);
     later->txtPassword_1.text = "Gex123";
     EXPECT_FALSE(later->PinGate());
     later->txtPassword_1.text = "Geheim456";
@@ -174,8 +174,8 @@ TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
                   ERROR_SUCCESS);
         RegCloseKey(blocker);
         Installation w(suffix);
-        w->RegKolExtension = "ja";
-        w->RegContextMenu = "ja";
+        w->session.RegKolExtension = "ja";
+        w->session.RegContextMenu = "ja";
         w->REG_Create();
         // The open command names the program's copy in the system folder, letter for letter.
         EXPECT_EQ(
@@ -195,15 +195,15 @@ TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
         EXPECT_FALSE(std::filesystem::exists(PathOf(w.program + "\\kolvik.reg.gebruiker.reg")));
 
         w->REG_Check();
-        EXPECT_TRUE(w->KolRegisterd);
-        EXPECT_EQ(w->RegContextMenu, "ja");
+        EXPECT_TRUE(w->session.KolRegisterd);
+        EXPECT_EQ(w->session.RegContextMenu, "ja");
         w->txtPassword_1.text = "Geheim123";
         ASSERT_TRUE(w->PinGate());
         EXPECT_TRUE(
             KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik" KOLVIK_VERSION "\\Checksum"));
         Installation later;
         later->REG_Check();
-        EXPECT_EQ(later->RegChecksum, w->RegChecksum);
+        EXPECT_EQ(later->session.RegChecksum, w->session.RegChecksum);
 
         w->REG_Delete();
         for (const auto& key : kKeys) {

@@ -35,7 +35,7 @@ TEST(KeptFacts, PermissionBitsAndTimeToTheNanosecondNothingHeldOpen) {
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
     // Once the pass ends nothing of the tree is held open, so the space of deleted originals
     // comes back at once: not a folder, not a leased original.
-    w->ReleaseFiles();
+    w->session.ReleaseFiles();
     for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
         std::error_code ec;
         const std::string held = fs::read_symlink(e.path(), ec).string();

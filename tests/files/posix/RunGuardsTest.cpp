@@ -94,7 +94,7 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
             if (c.singleFile) break;
         }
         EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->FilesDone, 0);
+        EXPECT_EQ(w->session.FilesDone, 0);
     }
     // Ours is given up with the run: the folder can be taken again.
     if (c.holder == Holder::Flock) {
@@ -134,7 +134,7 @@ TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
     EXPECT_EQ(w.left,
               (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
     EXPECT_EQ(plan.Seen(Call::Create), 0);
-    EXPECT_EQ(w->FilesDone, 0);
+    EXPECT_EQ(w->session.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -281,7 +281,7 @@ TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
     if (c.meddle == Meddle::Moved) expected["elders"] = "file:" + copyContent;
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->FilesDone, 0);
+    EXPECT_EQ(w->session.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

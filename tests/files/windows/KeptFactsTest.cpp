@@ -82,7 +82,7 @@ TEST(KeptFacts, ReadOnlyFilesRoundTripAndKeepCreationTime) {
     w.Encrypt(target.path());
     EXPECT_TRUE(one.left.empty());
     EXPECT_TRUE(w.left.empty());
-    EXPECT_EQ(one->FilesDone + w->FilesDone, 2);
+    EXPECT_EQ(one->session.FilesDone + w->session.FilesDone, 2);
     const auto tree = Snapshot(target.path());
     EXPECT_EQ(tree.size(), 2u);
     EXPECT_EQ(tree.count("ro_txt.kol") + tree.count("rw_txt.kol"), 2u);
