@@ -81,9 +81,10 @@ void frmKolvik::cmdEncrypt_Click() {
         MsgBox(std::string(ModeRefusalText(refusal)));
         txtPassword_1.text.clear();
         txtPassword_2.text.clear();
-        // After one file was decrypted the boxes stay locked with its password; a password
-        // refused here must be typable anew.
-        txtPassword_1.enabled = txtPassword_2.enabled = true;
+        // After one file was decrypted the boxes stay locked with its password, which an
+        // encryption may still refuse (empty, or not storable in the old format): it must be
+        // typable anew. Locked boxes cannot hold two different entries.
+        if (refusal != ModeRefusal::Unequal) txtPassword_1.enabled = txtPassword_2.enabled = true;
         SetFocus(txtPassword_1);
         return;
     }

@@ -51,7 +51,6 @@ void frmKolvik::Form_Load() {
         // Without a target a run falls back to the program's folder, which is not what the
         // user pointed at (a portable copy may stand beside the user's own files): nothing runs.
         cmdEncrypt.enabled = cmdDecrypt.enabled = false;
-        cmdEncrypt.tooltip = cmdDecrypt.tooltip = commandLine;
     }
     UpdateCapsLockNotice();
     if (!refusal.empty()) {

@@ -76,6 +76,27 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
     }
 }
 
+// After one file was decrypted the boxes stay locked with its password. An encryption that
+// refuses that password must free the boxes, or no other could be typed; the unequal case
+// leaves them as they were, as a mismatch always has.
+TEST(ModeButtons, LockedBoxesAreFreedOnlyForAPasswordEncryptionCannotTake) {
+    const struct {
+        const char *first, *second;
+        bool freed;
+    } cases[] = {{"", "", true}, {"caf\xE9", "caf\xE9", true}, {"a", "b", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + "/" + c.second);
+        TestWindow w;
+        w->txtPassword_1.text = c.first;
+        w->txtPassword_2.text = c.second;
+        w->txtPassword_1.enabled = w->txtPassword_2.enabled = false;
+        w->OnClick(w->cmdEncrypt);
+        EXPECT_EQ(w->txtPassword_1.enabled, c.freed);
+        EXPECT_EQ(w->txtPassword_2.enabled, c.freed);
+        EXPECT_EQ(w->txtPassword_1.text + w->txtPassword_2.text, "");
+    }
+}
+
 TEST(MainWindow, CapsLockNoticeFollowsKeyOnReleaseAndResize) {
     TestWindow w;
     for (const bool on : {true, false}) {

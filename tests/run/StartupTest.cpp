@@ -54,8 +54,8 @@ TEST_P(Startup, AcceptsTargetAsDescribed) {
     const std::string shown = argument.empty() ? dir.path() : argument;
     const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
     EXPECT_EQ(w->caption, "kolvik v" KOLVIK_VERSION ": ... " + tail);
-    // The tooltips name what a run would work on, or the path that was refused.
-    const std::string tip = argument.empty() ? dir.path() : argument;
+    // The tooltips name what a run would work on: the target, or else the program's folder.
+    const std::string tip = c.target == Target::None ? dir.path() : argument;
     EXPECT_EQ(w->cmdEncrypt.tooltip, tip);
     EXPECT_EQ(w->cmdDecrypt.tooltip, tip);
     ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
