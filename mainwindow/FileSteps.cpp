@@ -116,8 +116,8 @@ bool frmKolvik::GoOnWithoutAccess() {
                MsgButtons::OKCancel) == MsgAnswer::OK) {
         return true;
     }
-    if (registrationDialog != nullptr) registrationDialog->Unload();
-    cmdExit_Click();
+    session.ExitRequested = true;
+    CloseProgram();
     return false;
 }
 

@@ -121,6 +121,18 @@ void frmKolvik::cmdExit_Click() {
     Unload();
 }
 
+void frmKolvik::BackToEntering() {
+    txtPassword_1.enabled = txtPassword_2.enabled = true;
+    cmdEncrypt.enabled = cmdDecrypt.enabled = true;
+    cmdGoEncrypt.text = cmdGoDecrypt.text = ">-------->>>";
+    cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
+}
+
+void frmKolvik::CloseProgram() {
+    if (registrationDialog) registrationDialog->Unload();
+    Unload();
+}
+
 void frmKolvik::UpdateCapsLockNotice() { lblCapsLock.visible = svc.keys.CapsLockOn(); }
 
 void frmKolvik::DoEvents() { svc.screen.Yield(); }

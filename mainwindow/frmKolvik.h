@@ -90,6 +90,11 @@ class frmKolvik : public Form, private RunEvents {
     void cmdEncrypt_Click();
     void cmdDecrypt_Click();
     void cmdExit_Click();
+    // The registration dialog, if loaded, and the main window close: the program ends.
+    void CloseProgram();
+    // Password boxes and both mode buttons open again, the start buttons closed: the user
+    // chooses anew (both modes, whatever the target).
+    void BackToEntering();
     void UpdateCapsLockNotice();
     void DoEvents();
     MsgAnswer MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK,

@@ -14,10 +14,7 @@ bool frmKolvik::PinGate() {
             MsgBox(std::string(kPinRefusedText), MsgButtons::OK, MsgIcon::Exclamation);
             txtPassword_1.text.clear();
             txtPassword_2.text.clear();
-            txtPassword_1.enabled = txtPassword_2.enabled = true;
-            cmdEncrypt.enabled = cmdDecrypt.enabled = true;
-            cmdGoEncrypt.text = cmdGoDecrypt.text = ">-------->>>";
-            cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
+            BackToEntering();
             SetFocus(txtPassword_1);
             return false;
         case PinCheck::FirstRun:

@@ -33,11 +33,8 @@ bool frmKolvik::GuardInstalledFolder() {
                "aangeraakt.\r\n"
                "Gebruik \"Besleutel met Kolvik\" op een map of een bestand.",
            MsgButtons::OK, MsgIcon::Exclamation);
-    // Back to entering: the user can only start again with another target.
-    txtPassword_1.enabled = txtPassword_2.enabled = true;
-    cmdEncrypt.enabled = cmdDecrypt.enabled = true;
-    cmdGoEncrypt.text = cmdGoDecrypt.text = ">-------->>>";
-    cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
+    // The user can only start again with another target.
+    BackToEntering();
     return false;
 }
 
@@ -63,10 +60,7 @@ class FolderRun {
         return false;
     }
 
-    void CloseProgram() {
-        if (f_.registrationDialog) f_.registrationDialog->Unload();
-        f_.Unload();
-    }
+    void CloseProgram() { f_.CloseProgram(); }
 
     void Begin() {
         f_.lblCopyright.visible = false;
@@ -159,8 +153,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
         const bool done = EncryptFile(name, folder);
         session.ReleaseFiles();
         if (!done) TellFileNotDone(messagesBefore);
-        Unload();
-        if (registrationDialog) registrationDialog->Unload();
+        CloseProgram();
         session.StopRequested = true;
         return;
     }

@@ -23,8 +23,7 @@ void frmKolvik::Form_Load() {
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = programFolder;
     REG_Check();
     if (session.StopRequested) {
-        if (registrationDialog) registrationDialog->Unload();
-        Unload();
+        CloseProgram();
         return;
     }
     FindSystemFolders();

@@ -237,8 +237,7 @@ void frmKolvik::REG_Delete() {
     // The program ends here: a run still in progress stops between two blocks, as on Exit,
     // instead of going on without a window.
     session.ExitRequested = true;
-    if (registrationDialog) registrationDialog->Unload();
-    Unload();
+    CloseProgram();
 }
 
 }  // namespace kolvik
