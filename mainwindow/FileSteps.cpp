@@ -123,9 +123,7 @@ bool frmKolvik::GoOnWithoutAccess() {
 
 WrongKeyAnswer frmKolvik::AskWrongKey(const std::string& path) {
     svc.screen.SetMousePointer(MousePointer::Default);
-    Asking = Question::WrongKey;
     const MsgAnswer answer = MsgBox(path + ": Onjuiste sleutel", MsgButtons::OKCancel);
-    Asking = Question::None;
     svc.screen.SetMousePointer(MousePointer::Hourglass);
     return answer == MsgAnswer::Cancel ? WrongKeyAnswer::Stop : WrongKeyAnswer::GoOn;
 }

@@ -147,10 +147,6 @@ class frmKolvik : public Form, private RunEvents {
     // Set by a front end that can be suspended (kolvik-cli on Ctrl+Z): asked between files.
     std::function<bool()> SuspendRequested;
     std::function<void()> Suspend;
-    // The question that the message box on screen asks, for a front end that answers it
-    // itself rather than reading its text.
-    enum class Question { None, WrongKey };
-    Question Asking = Question::None;
     // From the start button until the run has ended: windows that the key commands open
     // would stand the run still, so they wait.
     bool RunBusy = false;
