@@ -37,8 +37,7 @@ class NoKeyState : public KeyState {
 
 class NoLauncher : public Launcher {
   public:
-    bool OpenDocument(const std::string&) override { return false; }
-    bool StartProgram(const std::string&, WindowState) override { return false; }
+    void OpenForViewing(ViewKind, const std::string&) override {}
 };
 
 // The registration procedures belong to the main window's model; it is loaded without a view.

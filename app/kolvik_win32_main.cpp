@@ -19,8 +19,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kolvik::win32::Win32KeyState keys;
     kolvik::SystemClock clock;
     kolvik::UserRegional regional;
-    kolvik::WordLauncher launcher;
     kolvik::WindowsRegistry registry;
+    kolvik::WordLauncher launcher(registry, kolvik::WindowsFolder());
     kolvik::frmKolvik form(kolvik::Services{dialogs, screen, keys, clock, regional, launcher,
                                             registry, kolvik::ReadProcessFacts()});
 

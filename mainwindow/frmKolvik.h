@@ -132,8 +132,6 @@ class frmKolvik : public Form, private RunEvents {
     void WalkFolder(const std::string& folder);
     std::int64_t MeasureTarget(const std::string& folder);
     void OpenInViewer(const std::string& path);
-    // tail: the path's last three characters in lower case.
-    void OpenInWindowsViewer(const std::string& tail, const std::string& path);
 
     // Start-up, the two runs and the PIN gate (run/).
     void Form_Load();

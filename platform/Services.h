@@ -48,17 +48,15 @@ class Regional {
     virtual std::string DecimalSeparator() = 0;
 };
 
-// How a started program's main window first shows.
-enum class WindowState { Hidden, Normal, MaximizedFocus };
+// The kinds of decrypted file that are shown to the user after a single-file run.
+enum class ViewKind { Text, Document, Pdf };
 
 class Launcher {
   public:
     virtual ~Launcher() = default;
-    // Opens a document in the desktop's viewer for it, detached; false when that fails.
-    virtual bool OpenDocument(const std::string& path) = 0;
-    // Starts a command line (the program, then its arguments, as one text) detached; false
-    // when the program could not be started.
-    virtual bool StartProgram(const std::string& commandLine, WindowState state) = 0;
+    // Shows the file, detached, in the system's viewer for its kind. The user sees nothing
+    // when no viewer starts: the decryption itself has succeeded either way.
+    virtual void OpenForViewing(ViewKind kind, const std::string& path) = 0;
 };
 
 struct ProcessFacts {

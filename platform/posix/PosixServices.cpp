@@ -55,14 +55,9 @@ bool StartDetached(const char* const* argv) {
 
 }  // namespace
 
-bool XdgLauncher::OpenDocument(const std::string& path) {
+void XdgLauncher::OpenForViewing(ViewKind, const std::string& path) {
     const char* argv[] = {"xdg-open", path.c_str(), nullptr};
-    return StartDetached(argv);
-}
-
-bool XdgLauncher::StartProgram(const std::string& commandLine, WindowState) {
-    const char* argv[] = {"/bin/sh", "-c", commandLine.c_str(), nullptr};
-    return StartDetached(argv);
+    (void)StartDetached(argv);
 }
 
 ProcessFacts ReadProcessFacts(int argc, char** argv) {

@@ -13,12 +13,11 @@ class LocaleRegional : public Regional {
     std::string DecimalSeparator() override;
 };
 
-// xdg-open, started detached so that the viewer outlives nothing of ours. A command line goes
-// through the shell; a desktop program places its own window.
+// Every kind opens in the desktop's own viewer for it (xdg-open), started detached so that
+// the viewer outlives nothing of ours; a desktop program places its own window.
 class XdgLauncher : public Launcher {
   public:
-    bool OpenDocument(const std::string& path) override;
-    bool StartProgram(const std::string& commandLine, WindowState state) override;
+    void OpenForViewing(ViewKind kind, const std::string& path) override;
 };
 
 class NoKeyState : public KeyState {

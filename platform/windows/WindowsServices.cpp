@@ -6,6 +6,8 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/windows/WideText.h"
@@ -90,6 +92,41 @@ std::string UserRegional::DecimalSeparator() {
     return separator.empty() ? "." : separator;
 }
 
+ShellLauncher::ShellLauncher(Registry& registry, std::string windowsFolder)
+    : registry_(registry), windowsFolder_(std::move(windowsFolder)) {}
+
+void ShellLauncher::OpenForViewing(ViewKind kind, const std::string& path) {
+    switch (kind) {
+        case ViewKind::Text:
+            // Notepad takes the rest of its command line as the path, spaces and all.
+            (void)StartProgram(windowsFolder_ + "\\notepad.exe " + path);
+            return;
+        case ViewKind::Document:
+            if (!OpenInWord(path)) (void)OpenDocument(path);
+            return;
+        case ViewKind::Pdf:
+            OpenPdf(path);
+            return;
+    }
+}
+
+void ShellLauncher::OpenPdf(const std::string& path) {
+    std::optional<std::string> command;
+    if (registry_.RegRead("HKEY_CLASSES_ROOT\\.pdf\\") == "FoxitReader.Document")
+        command =
+            registry_.RegRead("HKEY_CLASSES_ROOT\\FoxitReader.Document\\shell\\open\\command\\");
+    if (!command) {
+        (void)OpenDocument(path);
+        return;
+    }
+    // The registered command ends in its file placeholder, mostly a quoted %1; one too short
+    // to hold it is taken as it is.
+    if (command->size() >= 4) command->resize(command->size() - 4);
+    (void)StartProgram(*command + " \"" + path + "\"");
+}
+
+bool ShellLauncher::OpenInWord(const std::string&) { return false; }
+
 bool ShellLauncher::OpenDocument(const std::string& path) {
     const std::wstring file = Wide(path);
     SHELLEXECUTEINFOW info{};
@@ -101,22 +138,12 @@ bool ShellLauncher::OpenDocument(const std::string& path) {
     return ShellExecuteExW(&info) != FALSE;
 }
 
-bool ShellLauncher::StartProgram(const std::string& commandLine, WindowState state) {
+bool ShellLauncher::StartProgram(const std::string& commandLine) {
     std::wstring line = Wide(commandLine);  // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    switch (state) {
-        case WindowState::Hidden:
-            startup.wShowWindow = SW_HIDE;
-            break;
-        case WindowState::Normal:
-            startup.wShowWindow = SW_SHOWNORMAL;
-            break;
-        case WindowState::MaximizedFocus:
-            startup.wShowWindow = SW_SHOWMAXIMIZED;
-            break;
-    }
+    startup.wShowWindow = SW_SHOWMAXIMIZED;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
@@ -151,6 +178,8 @@ std::string ArgumentsOf(const std::wstring& commandLine) {
     }
     return Utf8(rest);
 }
+
+std::string WindowsFolder() { return Utf8(Variable(L"SystemRoot")); }
 
 ProcessFacts ReadProcessFacts() {
     ProcessFacts facts;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The services that Windows itself gives, without a window of ours.
+#include <string>
+
+#include "platform/Registry.h"
 #include "platform/Services.h"
 
 namespace kolvik {
@@ -13,18 +16,38 @@ class UserRegional : public Regional {
     std::string DecimalSeparator() override;
 };
 
+// Text opens in notepad from the Windows folder, a PDF in Foxit Reader when that is the PDF
+// handler; a document, a PDF under another handler, or one without Foxit's command, in the
+// file's associated program. Every viewer comes up maximised with the focus.
 class ShellLauncher : public Launcher {
   public:
-    // The document's associated program (ShellExecuteExW), maximised as the viewers are.
-    bool OpenDocument(const std::string& path) override;
-    // CreateProcessW with the window state; the program is found as the system finds it.
-    bool StartProgram(const std::string& commandLine, WindowState state) override;
+    // windowsFolder: SystemRoot, without a trailing "\"; registry: where Foxit's command is.
+    ShellLauncher(Registry& registry, std::string windowsFolder);
+    void OpenForViewing(ViewKind kind, const std::string& path) override;
+
+  protected:
+    // The starts themselves, which the rule tests record instead. Word by automation needs
+    // COM, which only Kolvik.exe sets up; here there is no Word.
+    virtual bool OpenInWord(const std::string& path);
+    // The associated program, through ShellExecuteExW.
+    virtual bool OpenDocument(const std::string& path);
+    // CreateProcessW; the program is found as the system finds it.
+    virtual bool StartProgram(const std::string& commandLine);
+
+  private:
+    void OpenPdf(const std::string& path);
+
+    Registry& registry_;
+    std::string windowsFolder_;
 };
 
 class WindowsKeyState : public KeyState {
   public:
     bool CapsLockOn() override;
 };
+
+// The Windows folder, from the SystemRoot environment entry; empty without one.
+std::string WindowsFolder();
 
 // The running program's folder and name, its command line after its own name, and its
 // environment; Kolvik.log goes beside the program when the user may write there.

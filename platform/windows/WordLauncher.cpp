@@ -5,7 +5,6 @@
 // After windows.h, which it needs.
 #include <oleauto.h>
 
-#include <algorithm>
 #include <initializer_list>
 #include <vector>
 
@@ -64,17 +63,9 @@ bool Invoke(IDispatch* object, WORD kind, std::initializer_list<const wchar_t*> 
                                     nullptr, nullptr));
 }
 
-bool EndsWithDoc(const std::string& path) {
-    if (path.size() < 3) return false;
-    std::string tail = path.substr(path.size() - 3);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
-    return tail == "doc";
-}
-
 }  // namespace
 
-bool OpenInWord(const std::wstring& path) {
+bool OpenWithWordAutomation(const std::wstring& path) {
     CLSID word{};
     if (FAILED(CLSIDFromProgID(L"Word.Application", &word))) return false;
     DispatchRef app;
@@ -98,9 +89,8 @@ bool OpenInWord(const std::wstring& path) {
                   fileName.get(), opened.get());
 }
 
-bool WordLauncher::OpenDocument(const std::string& path) {
-    if (EndsWithDoc(path) && OpenInWord(win::Wide(path))) return true;
-    return ShellLauncher::OpenDocument(path);
+bool WordLauncher::OpenInWord(const std::string& path) {
+    return OpenWithWordAutomation(win::Wide(path));
 }
 
 }  // namespace kolvik

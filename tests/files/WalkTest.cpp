@@ -86,53 +86,25 @@ TEST(Walk, AStopBeforeTheRunTransformsNothingAndClearsCaptions) {
     EXPECT_EQ(w->session.TotalBytes, 2);
 }
 
-TEST(Viewer, LastThreeCharactersInAnyCase) {
-    const std::pair<const char*, bool> cases[] = {
-        {"/d/report.TXT", true}, {"/d/letter.doc", true}, {"/d/a.Pdf", true}, {"/d/mytxt", true},
-        {"/d/x.docx", false},    {"/d/a.txt.bak", false}, {"/d/tx", false},   {"", false}};
-    for (const auto& [path, opens] : cases) {
+// The last three characters in any case, no dot needed; anything else is not shown.
+TEST(Viewer, KindByTheLastThreeCharactersInAnyCase) {
+    using Viewed = std::vector<std::pair<ViewKind, std::string>>;
+    const std::pair<const char*, Viewed> cases[] = {
+        {"/d/report.TXT", {{ViewKind::Text, "/d/report.TXT"}}},
+        {"/d/mytxt", {{ViewKind::Text, "/d/mytxt"}}},
+        {"/d/letter.doc", {{ViewKind::Document, "/d/letter.doc"}}},
+        {"/d/nota.DoC", {{ViewKind::Document, "/d/nota.DoC"}}},
+        {"/d/a.Pdf", {{ViewKind::Pdf, "/d/a.Pdf"}}},
+        {"pdf", {{ViewKind::Pdf, "pdf"}}},
+        {"/d/x.docx", {}},
+        {"/d/a.txt.bak", {}},
+        {"/d/a.txt ", {}},
+        {"tx", {}},
+        {"", {}}};
+    for (const auto& [path, viewed] : cases) {
         TestWindow w;
-        w->WindowsShell = false;  // the desktop's viewers; Windows has its own table below
         w->OpenInViewer(path);
-        EXPECT_EQ(w.launcher.opened.size(), opens ? 1u : 0u) << path;
-    }
-}
-
-// Windows: notepad by command line, Foxit by its registered command, else the association.
-TEST(Viewer, WindowsViewers) {
-    const std::string foxit = "\"C:\\Foxit\\Foxit Reader.exe\" \"%1\"";
-    struct Case {
-        const char* path;
-        const char* pdfHandler;  // default value of .pdf, or nullptr
-        std::string foxitCommand;
-        std::string started;  // expected command line, maximised with focus
-        bool opened;          // through the association
-    } const cases[] = {
-        {"C:\\d\\Report.TXT", nullptr, "", "C:\\WINDOWS\\notepad.exe C:\\d\\Report.TXT", false},
-        {"C:\\my d\\a.txt", nullptr, "", "C:\\WINDOWS\\notepad.exe C:\\my d\\a.txt", false},
-        {"C:\\d\\brief.doc", nullptr, "", "", true},
-        // The last four characters are the quoted %1; the space before them stays.
-        {"C:\\my d\\a.pdf", "FoxitReader.Document", foxit,
-         "\"C:\\Foxit\\Foxit Reader.exe\"  \"C:\\my d\\a.pdf\"", false},
-        {"C:\\d\\a.pdf", "FoxitReader.Document", "abc", "abc \"C:\\d\\a.pdf\"", false},
-        {"C:\\d\\a.pdf", "foxitreader.document", foxit, "", true},
-        {"C:\\d\\a.pdf", nullptr, "", "", true},
-        {"C:\\d\\a.docx", nullptr, "", "", false},
-    };
-    for (const auto& c : cases) {
-        TestWindow w;
-        w->WindowsShell = true;
-        w->SystemRootPath = "C:\\WINDOWS";
-        if (c.pdfHandler) w.registry.values["HKEY_CLASSES_ROOT\\.pdf\\"] = c.pdfHandler;
-        if (!c.foxitCommand.empty())
-            w.registry.values["HKEY_CLASSES_ROOT\\FoxitReader.Document\\shell\\open\\command\\"] =
-                c.foxitCommand;
-        w->OpenInViewer(c.path);
-        const std::vector<std::pair<std::string, WindowState>> started =
-            c.started.empty() ? std::vector<std::pair<std::string, WindowState>>{}
-                              : std::vector{std::pair{c.started, WindowState::MaximizedFocus}};
-        EXPECT_EQ(w.launcher.started, started) << c.path;
-        EXPECT_EQ(w.launcher.opened.size(), c.opened ? 1u : 0u) << c.path;
+        EXPECT_EQ(w.launcher.viewed, viewed) << path;
     }
 }
 

@@ -168,12 +168,13 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     EXPECT_TRUE(f->cmdDecrypt.enabled && !f->cmdEncrypt.enabled);
     EXPECT_EQ(f->focus, "txtPassword_1");
     EXPECT_EQ(f->session.FilesSkipped, 0) << "a file target asks again instead of skipping";
-    EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && w->launcher.opened.empty());
+    EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && w->launcher.viewed.empty());
 
     Run(true, "pw");
     EXPECT_EQ(ReadFile(tree / "a.txt"), "alpha");
     EXPECT_FALSE(fs::exists(tree / "a_txt.kol"));
-    EXPECT_EQ(w->launcher.opened, std::vector<std::string>{tree / "a.txt"});
+    using Viewed = std::vector<std::pair<ViewKind, std::string>>;
+    EXPECT_EQ(w->launcher.viewed, (Viewed{{ViewKind::Text, tree / "a.txt"}}));
     EXPECT_EQ(f->cmdEncrypt.tooltip, tree / "a.txt");
     EXPECT_TRUE(f->cmdGoEncrypt.visible && !f->cmdGoEncrypt.enabled && !f->cmdGoDecrypt.visible);
     EXPECT_TRUE(f->cmdEncrypt.enabled && !f->unloaded);

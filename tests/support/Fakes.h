@@ -61,15 +61,9 @@ class FakeRegional : public Regional {
 
 class FakeLauncher : public Launcher {
   public:
-    std::vector<std::string> opened;
-    std::vector<std::pair<std::string, WindowState>> started;
-    bool OpenDocument(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    bool StartProgram(const std::string& commandLine, WindowState state) override {
-        started.emplace_back(commandLine, state);
-        return true;
+    std::vector<std::pair<ViewKind, std::string>> viewed;
+    void OpenForViewing(ViewKind kind, const std::string& path) override {
+        viewed.emplace_back(kind, path);
     }
 };
 

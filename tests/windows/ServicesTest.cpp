@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Windows services against Wine's own: the user's formats, the command line, the process.
+// The Windows services against Wine's own: the user's formats, the command line, the process;
+// and which viewer the launcher starts, with the starts recorded.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "platform/windows/WindowsServices.h"
+#include "support/Fakes.h"
 
 // After our headers: windows.h defines Yield as a macro.
 #define WIN32_LEAN_AND_MEAN
@@ -87,6 +91,75 @@ TEST(WindowsServices, ProcessFacts) {
     EXPECT_NE(std::find_if(env.begin(), env.end(),
                            [](const std::string& e) { return e.starts_with("SystemRoot="); }),
               env.end());
+}
+
+// Records what would be started, in order; Word and a started program come up or not.
+class RecordingLauncher : public ShellLauncher {
+  public:
+    using ShellLauncher::ShellLauncher;
+    bool comesUp = true;
+    std::vector<std::string> calls;
+
+  protected:
+    bool OpenInWord(const std::string& path) override { return Record("word " + path); }
+    bool OpenDocument(const std::string& path) override { return Record("open " + path); }
+    bool StartProgram(const std::string& line) override { return Record("start " + line); }
+
+  private:
+    bool Record(const std::string& call) {
+        calls.push_back(call);
+        return comesUp;
+    }
+};
+
+// Notepad gets the path as it is, Foxit's command gets it quoted in place of its last four
+// characters; a document without Word, or a PDF without Foxit, goes to its associated program.
+TEST(WindowsLauncher, ViewerPerKind) {
+    const std::string foxit = "\"C:\\Foxit\\Foxit Reader.exe\" \"%1\"";
+    const char* const fx = "FoxitReader.Document";
+    constexpr auto kText = ViewKind::Text, kDoc = ViewKind::Document, kPdf = ViewKind::Pdf;
+    struct Case {
+        ViewKind kind;
+        const char* path;
+        bool comesUp;
+        const char* pdfHandler;    // default value of .pdf, or nullptr
+        const char* foxitCommand;  // or nullptr
+        std::vector<std::string> calls;
+    } const cases[] = {
+        {kText,
+         "C:\\my d\\a.txt",
+         true,
+         nullptr,
+         nullptr,
+         {"start C:\\W\\notepad.exe C:\\my d\\a.txt"}},
+        // A notepad that does not start is the end of it.
+        {kText, "C:\\d\\a.txt", false, nullptr, nullptr, {"start C:\\W\\notepad.exe C:\\d\\a.txt"}},
+        {kDoc, "C:\\d\\b.doc", true, fx, foxit.c_str(), {"word C:\\d\\b.doc"}},
+        {kDoc, "C:\\d\\b.doc", false, nullptr, nullptr, {"word C:\\d\\b.doc", "open C:\\d\\b.doc"}},
+        // The space before the quoted %1 stays.
+        {kPdf,
+         "C:\\my d\\a.pdf",
+         true,
+         fx,
+         foxit.c_str(),
+         {"start \"C:\\Foxit\\Foxit Reader.exe\"  \"C:\\my d\\a.pdf\""}},
+        {kPdf, "C:\\d\\a.pdf", true, fx, "abc", {"start abc \"C:\\d\\a.pdf\""}},
+        {kPdf, "C:\\d\\a.pdf", true, fx, "abcd", {"start  \"C:\\d\\a.pdf\""}},
+        {kPdf, "C:\\d\\a.pdf", true, "foxitreader.document", foxit.c_str(), {"open C:\\d\\a.pdf"}},
+        {kPdf, "C:\\d\\a.pdf", true, nullptr, foxit.c_str(), {"open C:\\d\\a.pdf"}},
+        {kPdf, "C:\\d\\a.pdf", true, fx, nullptr, {"open C:\\d\\a.pdf"}},
+    };
+    for (const auto& c : cases) {
+        MapRegistry registry;
+        if (c.pdfHandler) registry.values["HKEY_CLASSES_ROOT\\.pdf\\"] = c.pdfHandler;
+        if (c.foxitCommand)
+            registry.values["HKEY_CLASSES_ROOT\\FoxitReader.Document\\shell\\open\\command\\"] =
+                c.foxitCommand;
+        RecordingLauncher launcher(registry, "C:\\W");
+        launcher.comesUp = c.comesUp;
+        launcher.OpenForViewing(c.kind, c.path);
+        EXPECT_EQ(launcher.calls, c.calls) << c.path;
+    }
 }
 
 }  // namespace
