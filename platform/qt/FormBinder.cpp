@@ -264,11 +264,8 @@ void FormBinder::Sync() {
     }
     if (changes.pointer) ApplyPointer();
     for (Binding& b : bindings_) Apply(b, changes.all);
-    // Focus last: the control that gets it may just have been enabled or shown. A button held
-    // down keeps it until it is released: losing the focus cancels its press, and Exit pressed
-    // while a run moves the focus would never click.
-    const auto* held = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
-    if (form_.focus != shown_.focus && !(held && held->isDown())) {
+    // Focus last: the control that gets it may just have been enabled or shown.
+    if (form_.focus != shown_.focus && !ButtonHeld()) {
         shown_.focus = form_.focus;
         if (QWidget* target = Widget(form_.focus)) target->setFocus(Qt::OtherFocusReason);
     }
@@ -280,6 +277,13 @@ void FormBinder::Sync() {
     } else if (form_.shown && !placed_ && !form_.unloaded) {
         Place();
     }
+}
+
+bool FormBinder::ButtonHeld() {
+    // It keeps the focus until it is released: losing the focus cancels its press, and Exit
+    // pressed while a run moves the focus would never click.
+    const auto* held = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
+    return held && held->isDown();
 }
 
 void FormBinder::ApplyPointer() {

@@ -71,6 +71,8 @@ class FormBinder : public QObject {
     void ApplyText(Binding& b);
     void ApplyStyle(Binding& b);
     void ApplyPointer();
+    // A button is held down.
+    static bool ButtonHeld();
     void ApplyTabOrder();
     void AfterEvent();
     // The event types the filter acts on.

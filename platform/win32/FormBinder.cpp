@@ -248,12 +248,8 @@ void FormBinder::Sync() {
     }
     if (repaintLines)
         RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    // Focus last: the control that gets it may just have been enabled or shown. A button held
-    // down keeps it until it is released, or its press would be lost.
-    HWND held = GetCapture();
-    const bool holding =
-        held && GetParent(held) == window_ && (SendMessageW(held, BM_GETSTATE, 0, 0) & BST_PUSHED);
-    if (form_.focus != shown_.focus && !holding && IsWindowVisible(window_)) {
+    // Focus last: the control that gets it may just have been enabled or shown.
+    if (form_.focus != shown_.focus && !ButtonHeld() && IsWindowVisible(window_)) {
         shown_.focus = form_.focus;
         if (HWND target = ControlWindow(form_.focus)) SetFocus(target);
     }
@@ -262,6 +258,13 @@ void FormBinder::Sync() {
     } else if (form_.shown && !placed_ && !form_.unloaded) {
         Place();
     }
+}
+
+bool FormBinder::ButtonHeld() const {
+    // It keeps the focus until it is released, or its press would be lost.
+    HWND held = GetCapture();
+    return held && GetParent(held) == window_ &&
+           (SendMessageW(held, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
 }
 
 void FormBinder::Close() {

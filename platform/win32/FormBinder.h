@@ -84,6 +84,8 @@ class FormBinder {
     void Layout();  // places everything at dpi_
     void Place();
     void Close();
+    // A button of this window is held down.
+    bool ButtonHeld() const;
     void UpdatePointer();
     bool HandleKey(const MSG& msg, Binding* b);
     bool HandleMouse(const MSG& msg, Binding* b);

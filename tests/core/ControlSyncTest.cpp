@@ -13,9 +13,9 @@ namespace {
 std::string Names(const ControlChanges& ch) {
     std::string out;
     const std::pair<bool, const char*> flags[] = {
-        {ch.place, "place"},     {ch.text, "text"},       {ch.picture, "picture"},
-        {ch.value, "value"},     {ch.lineWidth, "line"},  {ch.tooltip, "tooltip"},
-        {ch.font, "font"},       {ch.colors, "colors"},   {ch.enabled, "enabled"},
+        {ch.place, "place"},     {ch.text, "text"},      {ch.picture, "picture"},
+        {ch.value, "value"},     {ch.lineWidth, "line"}, {ch.tooltip, "tooltip"},
+        {ch.font, "font"},       {ch.colors, "colors"},  {ch.enabled, "enabled"},
         {ch.visible, "visible"}, {ch.refit, "refit"},
     };
     for (const auto& [set, name] : flags)
@@ -52,15 +52,16 @@ TEST(ControlSync, PushesWhatChangedAndWhatTheKindShows) {
         {"fitted bold", K::Label, true, false, [](Control& c) { c.bold = true; }, "font refit"},
         {"fitted face", K::Label, true, false, [](Control& c) { c.face = FontFace::Script; },
          "font refit"},
-        {"fitted colour", K::Label, true, false, [](Control& c) { c.foreColor = Rgb{1, 2, 3}; },
+        {"fitted colour", K::Label, true, false,
+         [](Control& c) {
+             c.foreColor = Rgb{1, 2, 3};
+         },
          "colors"},
-        {"back colour", K::Button, false, false, [](Control& c) { c.backColor = Rgb{}; },
-         "colors"},
+        {"back colour", K::Button, false, false, [](Control& c) { c.backColor = Rgb{}; }, "colors"},
         {"colour removed", K::Button, false, false, [](Control& c) { c.foreColor.reset(); },
          "colors"},
         {"picture", K::Picture, false, false, [](Control& c) { c.picture = "b"; }, "picture"},
-        {"button picture", K::Button, false, false, [](Control& c) { c.picture = ""; },
-         "picture"},
+        {"button picture", K::Button, false, false, [](Control& c) { c.picture = ""; }, "picture"},
         {"label picture", K::Label, false, false, [](Control& c) { c.picture = "b"; }, ""},
         {"checked", K::CheckBox, false, false, [](Control& c) { c.value = 1; }, "value"},
         {"button value", K::Button, false, false, [](Control& c) { c.value = 1; }, ""},
@@ -77,12 +78,13 @@ TEST(ControlSync, PushesWhatChangedAndWhatTheKindShows) {
          "place value tooltip font colors enabled visible"},
         {"first picture", K::Picture, false, true, none,
          "place picture tooltip font colors enabled visible"},
-        {"first line", K::Line, false, true, none, "place line tooltip font colors enabled visible"},
+        {"first line", K::Line, false, true, none,
+         "place line tooltip font colors enabled visible"},
         // but never the same text into a text box: its cursor would jump
         {"first text box", K::TextBox, false, true, none,
          "place tooltip font colors enabled visible"},
-        {"first text box, other text", K::TextBox, false, true,
-         [](Control& c) { c.text = "b"; }, "place text tooltip font colors enabled visible"},
+        {"first text box, other text", K::TextBox, false, true, [](Control& c) { c.text = "b"; },
+         "place text tooltip font colors enabled visible"},
     };
     for (const Row& row : rows) {
         Control shown("c", row.kind, "a", {10, 20, 30, 40});
