@@ -71,10 +71,6 @@ void EnsureDispatch() {
     qApp->installNativeEventFilter(&watch);
 }
 
-bool SamePlace(const Twips& a, const Twips& b) {
-    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
-}
-
 // The point size the twips layout was drawn for; a larger desktop font would not fit.
 constexpr double kBasePointSize = 8.25;
 
@@ -255,47 +251,22 @@ bool FormBinder::Dispatch(QObject* watched, QEvent* event) {
 
 void FormBinder::Sync() {
     if (!window_) return;
-    const bool all = !synced_;
-    synced_ = true;
-    if (all || form_.caption != shownCaption_) {
-        window_->setWindowTitle(ToQString(form_.caption));
-        shownCaption_ = form_.caption;
-    }
-    if (all || form_.clientWidth != shownWidth_ || form_.clientHeight != shownHeight_) {
+    const FormChanges changes = TakeFormChanges(form_, shown_);
+    if (changes.caption) window_->setWindowTitle(ToQString(form_.caption));
+    if (changes.size)
         window_->setFixedSize(TwipsToPixels(form_.clientWidth), TwipsToPixels(form_.clientHeight));
-        shownWidth_ = form_.clientWidth;
-        shownHeight_ = form_.clientHeight;
+    if (changes.all && form_.backColor) {
+        QPalette palette = window_->palette();
+        palette.setColor(QPalette::Window,
+                         QColor(form_.backColor->r, form_.backColor->g, form_.backColor->b));
+        window_->setPalette(palette);
+        window_->setAutoFillBackground(true);
     }
-    if (all) {
-        if (form_.backColor) {
-            QPalette palette = window_->palette();
-            palette.setColor(QPalette::Window,
-                             QColor(form_.backColor->r, form_.backColor->g, form_.backColor->b));
-            window_->setPalette(palette);
-            window_->setAutoFillBackground(true);
-        }
-    }
-    if (all || form_.pointer != shownPointer_) {
-        switch (form_.pointer) {
-            case MousePointer::Default:
-                window_->unsetCursor();
-                break;
-            case MousePointer::Hourglass:
-                window_->setCursor(Qt::WaitCursor);
-                break;
-            case MousePointer::QuestionArrow:
-                window_->setCursor(Qt::WhatsThisCursor);
-                break;
-        }
-        shownPointer_ = form_.pointer;
-    }
-    for (Binding& b : bindings_) Apply(b, all);
-    // Focus last: the control that gets it may just have been enabled or shown. A button held
-    // down keeps it until it is released: losing the focus cancels its press, and Exit pressed
-    // while a run moves the focus would never click.
-    const auto* held = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
-    if (form_.focus != shownFocus_ && !(held && held->isDown())) {
-        shownFocus_ = form_.focus;
+    if (changes.pointer) ApplyPointer();
+    for (Binding& b : bindings_) Apply(b, changes.all);
+    // Focus last: the control that gets it may just have been enabled or shown.
+    if (form_.focus != shown_.focus && !ButtonHeld()) {
+        shown_.focus = form_.focus;
         if (QWidget* target = Widget(form_.focus)) target->setFocus(Qt::OtherFocusReason);
     }
     if (form_.unloaded && !unloadReported_) {
@@ -308,70 +279,65 @@ void FormBinder::Sync() {
     }
 }
 
+bool FormBinder::ButtonHeld() {
+    // It keeps the focus until it is released: losing the focus cancels its press, and Exit
+    // pressed while a run moves the focus would never click.
+    const auto* held = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
+    return held && held->isDown();
+}
+
+void FormBinder::ApplyPointer() {
+    switch (form_.pointer) {
+        case MousePointer::Default:
+            window_->unsetCursor();
+            break;
+        case MousePointer::Hourglass:
+            window_->setCursor(Qt::WaitCursor);
+            break;
+        case MousePointer::QuestionArrow:
+            window_->setCursor(Qt::WhatsThisCursor);
+            break;
+    }
+}
+
 void FormBinder::Apply(Binding& b, bool all) {
     const Control& c = *b.control;
-    Control& s = b.shown;
-    // A label that fits its text to its size is refitted whenever either changes.
-    const bool refit = c.fitText && c.kind == ControlKind::Label &&
-                       (all || c.text != s.text || !SamePlace(c.place, s.place) ||
-                        c.bold != s.bold || c.face != s.face);
-    if (c.kind == ControlKind::Line) {
-        if (all || !SamePlace(c.place, s.place) || c.lineWidth != s.lineWidth) {
-            const LineShape shape = LineGeometry(c);
-            b.widget->setGeometry(shape.rect);
-            static_cast<LineWidget*>(b.widget)->SetLine(shape.line, c.lineWidth);
-            s.place = c.place;
-            s.lineWidth = c.lineWidth;
-        }
-    } else if (all || !SamePlace(c.place, s.place)) {
+    // A text box is compared with what it holds: what the user typed is already in the model.
+    if (c.kind == ControlKind::TextBox)
+        b.shown.text = static_cast<QLineEdit*>(b.widget)->text().toStdString();
+    const ControlChanges ch = TakeChanges(c, b.shown, all);
+    if (c.kind == ControlKind::Line && (ch.place || ch.lineWidth)) {
+        const LineShape shape = LineGeometry(c);
+        b.widget->setGeometry(shape.rect);
+        static_cast<LineWidget*>(b.widget)->SetLine(shape.line, c.lineWidth);
+    } else if (c.kind != ControlKind::Line && ch.place) {
         b.widget->setGeometry(ControlRect(c.place));
-        s.place = c.place;
     }
-    if (c.kind == ControlKind::TextBox) {
-        // Against the widget itself: what the user typed is already in the model.
-        auto* edit = static_cast<QLineEdit*>(b.widget);
-        const QString text = ToQString(c.text);
-        if (edit->text() != text) edit->setText(text);
-        s.text = c.text;
-    } else if (all || c.text != s.text) {
-        if (auto* label = qobject_cast<QLabel*>(b.widget); label && c.kind == ControlKind::Label)
-            label->setText(ToQString(c.text));
-        else if (auto* button = qobject_cast<QAbstractButton*>(b.widget);
-                 button && c.kind == ControlKind::Button)
-            button->setText(ToQString(c.text));
-        s.text = c.text;
-    }
-    if (all || c.picture != s.picture) {
-        if (c.kind == ControlKind::Picture)
-            static_cast<QLabel*>(b.widget)->setPixmap(LoadPicture(c.picture));
-        else if (c.kind == ControlKind::Button && !c.picture.empty())
-            static_cast<QAbstractButton*>(b.widget)->setIcon(QIcon(LoadPicture(c.picture)));
-        s.picture = c.picture;
-    }
-    if (c.kind == ControlKind::CheckBox && (all || c.value != s.value)) {
-        static_cast<QCheckBox*>(b.widget)->setChecked(c.value == 1);
-        s.value = c.value;
-    }
-    if (all || c.tooltip != s.tooltip) {
-        b.widget->setToolTip(ToQString(c.tooltip));
-        s.tooltip = c.tooltip;
-    }
-    if (all || c.bold != s.bold || c.face != s.face || c.foreColor != s.foreColor ||
-        c.backColor != s.backColor) {
-        s.bold = c.bold;
-        s.face = c.face;
-        s.foreColor = c.foreColor;
-        s.backColor = c.backColor;
-        ApplyStyle(b);
-    }
-    if (refit) FitLabelFont(*static_cast<QLabel*>(b.widget), ControlFont(c, window_->font()));
-    if (all || c.enabled != s.enabled) {
-        b.widget->setEnabled(c.enabled);
-        s.enabled = c.enabled;
-    }
-    if (all || c.visible != s.visible) {
-        b.widget->setVisible(c.visible);
-        s.visible = c.visible;
+    if (ch.text) ApplyText(b);
+    if (ch.picture && c.kind == ControlKind::Picture)
+        static_cast<QLabel*>(b.widget)->setPixmap(LoadPicture(c.picture));
+    else if (ch.picture && !c.picture.empty())
+        static_cast<QAbstractButton*>(b.widget)->setIcon(QIcon(LoadPicture(c.picture)));
+    if (ch.value) static_cast<QCheckBox*>(b.widget)->setChecked(c.value == 1);
+    if (ch.tooltip) b.widget->setToolTip(ToQString(c.tooltip));
+    if (ch.font || ch.colors) ApplyStyle(b);
+    if (ch.refit) FitLabelFont(*static_cast<QLabel*>(b.widget), ControlFont(c, window_->font()));
+    if (ch.enabled) b.widget->setEnabled(c.enabled);
+    if (ch.visible) b.widget->setVisible(c.visible);
+}
+
+void FormBinder::ApplyText(Binding& b) {
+    const QString text = ToQString(b.control->text);
+    switch (b.control->kind) {
+        case ControlKind::Label:
+            static_cast<QLabel*>(b.widget)->setText(text);
+            break;
+        case ControlKind::TextBox:
+            static_cast<QLineEdit*>(b.widget)->setText(text);
+            break;
+        default:
+            static_cast<QAbstractButton*>(b.widget)->setText(text);
+            break;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ControlSync.h"
 #include "platform/Form.h"
 
 namespace kolvik::qt {
@@ -67,7 +68,11 @@ class FormBinder : public QObject {
 
     QWidget* CreateWidget(Control& control);
     void Apply(Binding& b, bool all);
+    void ApplyText(Binding& b);
     void ApplyStyle(Binding& b);
+    void ApplyPointer();
+    // A button is held down.
+    static bool ButtonHeld();
     void ApplyTabOrder();
     void AfterEvent();
     // The event types the filter acts on.
@@ -86,10 +91,7 @@ class FormBinder : public QObject {
     std::vector<Binding> bindings_;
     QHash<const QObject*, std::size_t> byWidget_;
     std::function<void()> onClose_;
-    bool synced_ = false;
-    std::string shownCaption_, shownFocus_;
-    int shownWidth_ = -1, shownHeight_ = -1;
-    MousePointer shownPointer_ = MousePointer::Default;
+    FormShown shown_;
     bool closingFromModel_ = false;
     bool unloadReported_ = false;
     bool placed_ = false;

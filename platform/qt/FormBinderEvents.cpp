@@ -17,7 +17,7 @@ void FormBinder::OnFocusChanged(QWidget* now) {
     if (it == byWidget_.constEnd()) return;
     // The model learns where the user moved the focus, so that a handler that puts it
     // back where the model last had it still moves it.
-    form_.focus = shownFocus_ = bindings_[*it].control->name;
+    form_.focus = shown_.focus = bindings_[*it].control->name;
 }
 
 bool FormBinder::Handles(QEvent::Type type) {

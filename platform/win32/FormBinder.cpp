@@ -20,10 +20,6 @@ constexpr DWORD kMainStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
-bool SamePlace(const Twips& a, const Twips& b) {
-    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
-}
-
 // A button draws itself when it shows a picture or a face colour of its own: the system's
 // buttons have neither.
 bool OwnerDrawn(const Control& c) {
@@ -186,7 +182,7 @@ void FormBinder::Place() {
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
     // The focus goes where the model has it, now that the window can take it.
-    shownFocus_.clear();
+    shown_.focus.clear();
     Sync();
 }
 
@@ -236,43 +232,25 @@ void FormBinder::ApplyFont(Binding& b) {
 
 void FormBinder::Sync() {
     if (!window_) return;
-    const bool all = !synced_;
-    synced_ = true;
-    if (all || form_.caption != shownCaption_) {
-        SetWindowTextW(window_, Wide(form_.caption).c_str());
-        shownCaption_ = form_.caption;
-    }
-    if (all || form_.clientWidth != shownWidth_ || form_.clientHeight != shownHeight_) {
-        shownWidth_ = form_.clientWidth;
-        shownHeight_ = form_.clientHeight;
-        Layout();
-    }
-    if (all || form_.pointer != shownPointer_) {
-        shownPointer_ = form_.pointer;
-        UpdatePointer();
-    }
+    const FormChanges changes = TakeFormChanges(form_, shown_);
+    if (changes.caption) SetWindowTextW(window_, Wide(form_.caption).c_str());
+    if (changes.size) Layout();
+    if (changes.pointer) UpdatePointer();
     bool repaintLines = false;
     for (Binding& b : bindings_) {
-        if (b.control->kind == ControlKind::Line) {
-            const Control& c = *b.control;
-            if (!SamePlace(c.place, b.shown.place) || c.lineWidth != b.shown.lineWidth ||
-                c.foreColor != b.shown.foreColor || c.visible != b.shown.visible) {
-                b.shown = c;
-                repaintLines = true;
-            }
+        if (b.control->kind != ControlKind::Line) {
+            Apply(b, changes.all);
             continue;
         }
-        Apply(b, all);
+        // Lines are painted by the form itself: any change repaints it.
+        const ControlChanges ch = TakeChanges(*b.control, b.shown, changes.all);
+        repaintLines = repaintLines || ch.place || ch.lineWidth || ch.colors || ch.visible;
     }
     if (repaintLines)
         RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    // Focus last: the control that gets it may just have been enabled or shown. A button held
-    // down keeps it until it is released, or its press would be lost.
-    HWND held = GetCapture();
-    const bool holding =
-        held && GetParent(held) == window_ && (SendMessageW(held, BM_GETSTATE, 0, 0) & BST_PUSHED);
-    if (form_.focus != shownFocus_ && !holding && IsWindowVisible(window_)) {
-        shownFocus_ = form_.focus;
+    // Focus last: the control that gets it may just have been enabled or shown.
+    if (form_.focus != shown_.focus && !ButtonHeld() && IsWindowVisible(window_)) {
+        shown_.focus = form_.focus;
         if (HWND target = ControlWindow(form_.focus)) SetFocus(target);
     }
     if (form_.unloaded && !unloadReported_) {
@@ -280,6 +258,13 @@ void FormBinder::Sync() {
     } else if (form_.shown && !placed_ && !form_.unloaded) {
         Place();
     }
+}
+
+bool FormBinder::ButtonHeld() const {
+    // It keeps the focus until it is released, or its press would be lost.
+    HWND held = GetCapture();
+    return held && GetParent(held) == window_ &&
+           (SendMessageW(held, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
 }
 
 void FormBinder::Close() {
@@ -298,38 +283,16 @@ void FormBinder::Close() {
 
 void FormBinder::Apply(Binding& b, bool all) {
     const Control& c = *b.control;
-    Control& s = b.shown;
-    bool refit = c.fitText && c.kind == ControlKind::Label &&
-                 (all || c.text != s.text || !SamePlace(c.place, s.place) || c.bold != s.bold ||
-                  c.face != s.face);
-    if (all || !SamePlace(c.place, s.place)) {
+    // A text box is compared with what it holds: what the user typed is already in the model.
+    if (c.kind == ControlKind::TextBox) b.shown.text = WindowText(b.hwnd);
+    const ControlChanges ch = TakeChanges(c, b.shown, all);
+    if (ch.place) {
         const PixelRect r = ControlRect(c.place, dpi_);
         MoveWindow(b.hwnd, r.left, r.top, r.Width(), r.Height(), TRUE);
-        s.place = c.place;
     }
-    if (c.kind == ControlKind::TextBox) {
-        // Against the control itself: what the user typed is already in the model.
-        const int n = GetWindowTextLengthW(b.hwnd);
-        std::wstring now(static_cast<std::size_t>(n) + 1, L'\0');
-        GetWindowTextW(b.hwnd, now.data(), n + 1);
-        now.resize(static_cast<std::size_t>(n));
-        const std::wstring want = Wide(c.text);
-        if (now != want) SetWindowTextW(b.hwnd, want.c_str());
-        s.text = c.text;
-    } else if (all || c.text != s.text) {
-        if (c.kind == ControlKind::Label || c.kind == ControlKind::Button)
-            SetWindowTextW(b.hwnd, Wide(c.text).c_str());
-        s.text = c.text;
-    }
-    if (all || c.picture != s.picture) {
-        s.picture = c.picture;
-        InvalidateRect(b.hwnd, nullptr, TRUE);
-    }
-    if (c.kind == ControlKind::CheckBox && (all || c.value != s.value)) {
-        SendMessageW(b.hwnd, BM_SETCHECK, c.value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
-        s.value = c.value;
-    }
-    if (all || c.tooltip != s.tooltip) {
+    if (ch.text) SetWindowTextW(b.hwnd, Wide(c.text).c_str());
+    if (ch.value) SendMessageW(b.hwnd, BM_SETCHECK, c.value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (ch.tooltip) {
         std::wstring tip = Wide(c.tooltip);
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
@@ -337,27 +300,20 @@ void FormBinder::Apply(Binding& b, bool all) {
         tool.uId = reinterpret_cast<UINT_PTR>(b.hwnd);
         tool.lpszText = tip.data();
         SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-        s.tooltip = c.tooltip;
     }
-    if (all || c.bold != s.bold || c.face != s.face || c.foreColor != s.foreColor ||
-        c.backColor != s.backColor) {
-        const bool fontChanged = all || c.bold != s.bold || c.face != s.face;
-        s.bold = c.bold;
-        s.face = c.face;
-        s.foreColor = c.foreColor;
-        s.backColor = c.backColor;
-        if (fontChanged && !refit) ApplyFont(b);
-        InvalidateRect(b.hwnd, nullptr, TRUE);
-    }
-    if (refit) ApplyFont(b);
-    if (all || c.enabled != s.enabled) {
-        EnableWindow(b.hwnd, c.enabled ? TRUE : FALSE);
-        s.enabled = c.enabled;
-    }
-    if (all || c.visible != s.visible) {
-        ShowWindow(b.hwnd, c.visible ? SW_SHOWNA : SW_HIDE);
-        s.visible = c.visible;
-    }
+    // Labels, pictures and owner-drawn buttons paint their own picture, colours and text.
+    if (ch.font || ch.refit) ApplyFont(b);
+    if (ch.picture || ch.font || ch.colors) InvalidateRect(b.hwnd, nullptr, TRUE);
+    if (ch.enabled) EnableWindow(b.hwnd, c.enabled ? TRUE : FALSE);
+    if (ch.visible) ShowWindow(b.hwnd, c.visible ? SW_SHOWNA : SW_HIDE);
+}
+
+std::string WindowText(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(n));
+    return Utf8(text);
 }
 
 HBITMAP FormBinder::Picture(const std::string& name) {

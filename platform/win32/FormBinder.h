@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ControlSync.h"
 #include "platform/Form.h"
 #include "platform/win32/DdeAnswer.h"
 #include "platform/win32/Layout.h"
@@ -83,6 +84,8 @@ class FormBinder {
     void Layout();  // places everything at dpi_
     void Place();
     void Close();
+    // A button of this window is held down.
+    bool ButtonHeld() const;
     void UpdatePointer();
     bool HandleKey(const MSG& msg, Binding* b);
     bool HandleMouse(const MSG& msg, Binding* b);
@@ -105,14 +108,15 @@ class FormBinder {
     bool modal_ = false;
     DdeName dde_;
     std::vector<HWND> disabled_;  // the windows this modal one disabled
-    bool synced_ = false, placed_ = false, unloadReported_ = false;
-    std::string shownCaption_, shownFocus_;
-    int shownWidth_ = -1, shownHeight_ = -1;
-    MousePointer shownPointer_ = MousePointer::Default;
+    bool placed_ = false, unloadReported_ = false;
+    FormShown shown_;
     HWND pressed_ = nullptr;
     std::map<std::string, HBITMAP> pictures_;  // at dpi_
     std::map<COLORREF, HBRUSH> brushes_;
 };
+
+// What a control shows now, as the model holds texts.
+std::string WindowText(HWND hwnd);
 
 // The program's message loop until done() holds or WM_QUIT arrives; with wait false, only the
 // messages already queued.

@@ -104,11 +104,7 @@ LRESULT FormBinder::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             Binding& b = bindings_[index];
             const int code = HIWORD(wParam);
             if (b.control->kind == ControlKind::TextBox && code == EN_CHANGE) {
-                const int n = GetWindowTextLengthW(b.hwnd);
-                std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
-                GetWindowTextW(b.hwnd, text.data(), n + 1);
-                text.resize(static_cast<std::size_t>(n));
-                b.control->text = b.shown.text = Utf8(text);
+                b.control->text = b.shown.text = WindowText(b.hwnd);
             } else if (code == BN_CLICKED && (b.control->kind == ControlKind::Button ||
                                               b.control->kind == ControlKind::CheckBox)) {
                 if (b.control->kind == ControlKind::CheckBox)
@@ -295,7 +291,7 @@ void FormBinder::NoteFocus() {
     if (!binder || !b) return;
     // The model learns where the user moved the focus, so that a handler that puts it back
     // where the model last had it still moves it.
-    binder->form_.focus = binder->shownFocus_ = b->control->name;
+    binder->form_.focus = binder->shown_.focus = b->control->name;
 }
 
 void FormBinder::UpdatePointer() {
