@@ -3,6 +3,7 @@
 #include "mainwindow/frmKolvik.h"
 #include "shell/frmHelp.h"
 #include "shell/frmRegistreren.h"
+#include "shellfiles/RegistryKeys.h"
 
 namespace kolvik {
 
@@ -17,7 +18,7 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
     }
     if (keyCode == kKeyR && shift == kCtrl) {
         if (RunBusy) return true;
-        if (session.RegContextMenu == "ja")
+        if (ParseYesNo(session.RegContextMenu) == YesNo::Yes)
             MsgBox("Kolvik is al geregistreerd.");
         else
             frmRegistreren::ShowModal(*this);

@@ -153,13 +153,11 @@ class frmKolvik : public Form, private RunEvents {
     void cmdGoEncrypt_Click();
     void cmdGoDecrypt_Click();
 
-    // Shell integration and the PIN code (shell/).
+    // Shell integration (shell/).
     void FindSystemFolders();
     void REG_Create();
     void REG_Check();
     void REG_Delete();
-    std::string EncodePin();
-    bool PinMatches(const std::string& stored);
 
     ~frmKolvik() override;  // completes the deletions still pending
     frmKolvik(const frmKolvik&) = delete;

@@ -15,8 +15,9 @@ class Registry {
     virtual bool RegWrite(const std::string& name, const std::string& value) = 0;
     // A name that ends in "\" deletes that key, which fails while it has subkeys.
     virtual bool RegDelete(const std::string& name) = 0;
-    // Merges a registry script into the store; a missing script imports nothing.
-    virtual void Import(const std::string& scriptPath) = 0;
+    // Merges a registry script into the store; a missing script imports nothing. False when
+    // the script's keys are not in the store afterwards.
+    virtual bool Import(const std::string& scriptPath) = 0;
 };
 
 }  // namespace kolvik

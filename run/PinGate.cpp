@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/TransportCode.h"
 #include "mainwindow/frmKolvik.h"
 #include "session/Texts.h"
 
@@ -24,15 +23,5 @@ bool frmKolvik::PinGate() {
     session.StorePin(txtPassword_1.text);
     return true;
 }
-
-// The scratch file these codes were once computed through would have been written just
-// now, after the mode button, and so passed over under any key but the fixed one: the
-// code is then empty.
-std::string frmKolvik::EncodePin() {
-    if (session.CipherKey != kTransportKey) return {};
-    return session.PinCode(txtPassword_1.text);
-}
-
-bool frmKolvik::PinMatches(const std::string& stored) { return EncodePin() == stored; }
 
 }  // namespace kolvik

@@ -3,13 +3,13 @@
 
 #include <filesystem>
 
-#include "Version.h"
 #include "engine/Ansi.h"
 #include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "engine/TransportCode.h"
 #include "session/InstalledFolders.h"
-#include "shellfiles/RegistrationScripts.h"
+#include "session/Registration.h"
+#include "shellfiles/RegistryKeys.h"
 
 namespace kolvik {
 namespace {
@@ -107,7 +107,7 @@ bool RunSession::WouldTouchInstalledPrograms() const {
 }
 
 PinCheck RunSession::CheckPin(const std::string& password) {
-    if (RegContextMenu != "ja") return PinCheck::NotAsked;
+    if (ParseYesNo(RegContextMenu) != YesNo::Yes) return PinCheck::NotAsked;
     if (RegChecksum.empty()) return PinCheck::FirstRun;
     if (PinCode(password) == RegChecksum) return PinCheck::Matches;
     Report.pinRefused = true;
@@ -116,11 +116,7 @@ PinCheck RunSession::CheckPin(const std::string& password) {
 
 void RunSession::StorePin(const std::string& password) {
     const std::string code = PinCode(password);
-    registry_.RegWrite(
-        "HKEY_CLASSES_ROOT\\" +
-            MakeProgId(KOLVIK_VERSION_MAJOR, KOLVIK_VERSION_MINOR, KOLVIK_VERSION_REVISION) +
-            "\\Checksum\\",
-        code);
+    registry_.RegWrite(DefaultValueName(RegistryKeys(CurrentProgId()).checksum), code);
     // The PIN holds from this run on, in this session too; else the next run would take
     // whatever is typed as a new PIN.
     RegChecksum = code;
@@ -136,13 +132,12 @@ std::string RunSession::PinCode(const std::string& password) {
 }
 
 void RunSession::ReadRegistration(const std::string& progId) {
-    const std::string key = "HKEY_CLASSES_ROOT\\" + progId;
-    std::string kol;
-    if (auto v = registry_.RegRead("HKEY_CLASSES_ROOT\\.kol\\")) kol = *v;
-    if (auto v = registry_.RegRead(key + "\\Options\\addtocontext")) RegContextMenu = *v;
-    if (auto v = registry_.RegRead(key + "\\Options\\associatewithkol")) RegKolExtension = *v;
-    if (auto v = registry_.RegRead(key + "\\Checksum\\")) RegChecksum = *v;
-    KolRegisterd = kol == progId;
+    // A value that cannot be read leaves its field as it was.
+    const RegistrationState state = ReadRegistrationState(registry_, progId);
+    if (state.contextMenu) RegContextMenu = *state.contextMenu;
+    if (state.kolExtension) RegKolExtension = *state.kolExtension;
+    if (state.checksum) RegChecksum = *state.checksum;
+    KolRegisterd = state.kolRegistered;
 }
 
 void RunSession::PrepareFiles() {

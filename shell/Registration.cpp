@@ -1,77 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+// The window's registration procedures, over the session's Registration: the folders found and
+// the options chosen are the window's fields; unloading the windows is the window's own.
+#include "session/Registration.h"
 
-#include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
-#include "platform/DesktopIntegration.h"
-#include "shellfiles/DesktopFiles.h"
-#include "shellfiles/KolvikIcon.h"
-#include "shellfiles/RegistrationScripts.h"
+#include "shellfiles/RegistryKeys.h"
 
 namespace kolvik {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr int kPermissionDenied = 70;
-
-// Our texts are UTF-8 on every platform.
-fs::path U8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
-
-// The numbers the procedures test: 61 disk full, 70 permission denied, 76 path not found.
-int ErrorNumber(const std::error_code& ec) {
-    if (!ec) return 0;
-    switch (ec.default_error_condition().value()) {
-        case ENOSPC:
-#ifdef EDQUOT
-        case EDQUOT:
-#endif
-            return 61;
-        case EACCES:
-        case EPERM:
-            return kPermissionDenied;
-        case ENOENT:
-        case ENOTDIR:
-            return 76;
-        default:
-            return 1000 + ec.value();
-    }
+InstallPlace PlaceOf(const frmKolvik& f) {
+    return {f.WindowsShell, f.SystemRootPath, f.SystemFolder,
+            f.Wow64Folder,  f.IconFolder,     f.Is64Bit};
 }
 
-// Both installers write beside the target first, so a running copy there is never
-// truncated and a failed write leaves the earlier file as it was.
-int ReplaceFrom(const std::string& temp, const std::string& target, std::error_code ec) {
-    if (!ec) fs::rename(U8(temp), U8(target), ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(U8(temp), ignored);
-    }
-    return ErrorNumber(ec);
+void Keep(frmKolvik& f, const InstallPlace& place) {
+    f.SystemRootPath = place.systemRoot;
+    f.SystemFolder = place.systemFolder;
+    f.Wow64Folder = place.wow64Folder;
+    f.IconFolder = place.iconFolder;
+    f.Is64Bit = place.is64Bit;
 }
 
-int CopyReplacing(const std::string& from, const std::string& to) {
-    const std::string temp = to + ".kolvik-nieuw";
-    std::error_code ec;
-    fs::copy_file(U8(from), U8(temp), fs::copy_options::overwrite_existing, ec);
-    return ReplaceFrom(temp, to, ec);
+Registration RegistrationOf(frmKolvik& f) {
+    return Registration(f.svc.registry, f.svc.process, f.ProgId());
 }
 
-int WriteReplacing(const std::string& path, const std::string& bytes) {
-    const std::string temp = path + ".kolvik-nieuw";
-    std::error_code ec;
-    errno = 0;
-    std::ofstream out(U8(temp), std::ios::binary | std::ios::trunc);
-    if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (out) out.close();
-    if (!out) ec = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
-    return ReplaceFrom(temp, path, ec);
+RegistrationOptions OptionsOf(const frmKolvik& f) {
+    return {f.session.RegKolExtension, f.session.RegContextMenu};
 }
 
-bool StartsWith(const std::string& text, std::string_view prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
+// The procedures themselves ignore a script that cannot be written: its import then finds none.
+void WriteScript(frmKolvik& f, RegScript script) {
+    static_cast<void>(RegistrationOf(f).WriteScript(script, PlaceOf(f), OptionsOf(f)));
 }
 
 }  // namespace
@@ -83,157 +44,35 @@ std::string frmKolvik::ProgId() const {
 }
 
 std::string frmKolvik::ScriptFolder() const {
-    return svc.process.dataFolder.empty() ? svc.process.programFolder : svc.process.dataFolder;
+    return Registration(svc.registry, svc.process, ProgId()).ScriptFolder();
 }
 
-// SysWOW64 is where the copy into SYSTEM32 lands only for a 32-bit program on 64-bit Windows;
-// a 64-bit program's copy, and one that fell back to the program folder, are where SystemFolder
-// says, and the scripts must name the copy that is there.
 std::string frmKolvik::ScriptTargetFolder() const {
-    const bool redirected =
-        Is64Bit && svc.process.systemFolderRedirected && SystemFolder != svc.process.programFolder;
-    return redirected ? Wow64Folder : SystemFolder;
+    return Registration(svc.registry, svc.process, ProgId()).ScriptTargetFolder(PlaceOf(*this));
 }
 
-namespace {
-
-// Files are reached the host's way, whichever system the names and scripts are for.
-std::string FilePath(const std::string& folder, const std::string& name) {
-    return HostFlavor() == Flavor::Windows ? FixRootPath(folder + "\\" + name)
-                                           : JoinPath(folder, name);
-}
-
-ScriptTarget TargetOf(const frmKolvik& f) {
-    const std::string folder = f.ScriptTargetFolder();
-    return {f.WindowsShell ? Flavor::Windows : Flavor::Linux, folder,
-            f.WindowsShell ? folder : f.IconFolder};
-}
-
-// The desktop files name the installed copy, and the icon where REG_Create put it.
-DesktopSetup DesktopSetupOf(const frmKolvik& f) {
-    const auto& environment = f.svc.process.environment;
-    const UserFolders folders = UserFoldersFrom(environment);
-    return {folders, JoinPath(f.SystemFolder, "kolvik"), DesktopIconFor(folders, f.IconFolder),
-            environment};
-}
-
-}  // namespace
-
-void frmKolvik::CreateKol_REG() {
-    WriteScriptFile(FilePath(ScriptFolder(), "Kol.reg"), KolReg(ProgId()));
-}
-
-void frmKolvik::CreateKolvik_REG() {
-    WriteScriptFile(
-        FilePath(ScriptFolder(), "kolvik.reg"),
-        KolvikReg(ProgId(), TargetOf(*this), session.RegKolExtension, session.RegContextMenu));
-}
-
-void frmKolvik::CreateContexMenu_REG() {
-    WriteScriptFile(FilePath(ScriptFolder(), "ContextMenu.reg"), ContextMenuReg(TargetOf(*this)));
-}
-
-void frmKolvik::CreateBesleutelMap_REG() {
-    WriteScriptFile(FilePath(ScriptFolder(), "BesleutelMap.reg"), BesleutelMapReg(TargetOf(*this)));
-}
+void frmKolvik::CreateKol_REG() { WriteScript(*this, RegScript::Kol); }
+void frmKolvik::CreateKolvik_REG() { WriteScript(*this, RegScript::Kolvik); }
+void frmKolvik::CreateContexMenu_REG() { WriteScript(*this, RegScript::ContextMenu); }
+void frmKolvik::CreateBesleutelMap_REG() { WriteScript(*this, RegScript::BesleutelMap); }
 
 void frmKolvik::FindSystemFolders() {
-    const auto& environment = svc.process.environment;
-    if (WindowsShell) {
-        for (const std::string& entry : environment) {
-            if (entry.empty()) break;
-            if (StartsWith(entry, "SystemRoot=")) {
-                SystemRootPath = entry.substr(11);
-                SystemFolder = SystemRootPath + "\\SYSTEM32";
-            }
-            if (StartsWith(entry, "PROCESSOR_IDENTIFIER=Intel64")) Is64Bit = true;
-        }
-        if (Is64Bit) Wow64Folder = SystemRootPath + "\\SysWOW64";
-        IconFolder = SystemFolder;
-        return;
-    }
-    const UserFolders folders = UserFoldersFrom(environment);
-    SystemFolder = folders.home + "/.local/bin";
-    IconFolder = folders.dataHome + "/icons/hicolor/256x256/apps";
-    Is64Bit = false;
+    InstallPlace place = PlaceOf(*this);
+    RegistrationOf(*this).FindSystemFolders(place);
+    Keep(*this, place);
 }
 
+// The window tells nothing of what failed: the state read back shows what is registered.
 void frmKolvik::REG_Create() {
-    const bool windows = WindowsShell;
-    const std::string& program = svc.process.programFolder;
-    const std::string exeName = windows ? "Kolvik.exe" : "kolvik";
-    const std::string iconName = windows ? "Kolvik.ico" : "kolvik.png";
-    const std::string icon = windows ? KolvikIconIco() : KolvikIconPng();
-    if (windows) IconFolder = SystemFolder;
-
-    // The Windows system folder always exists; its Linux stand-ins may not yet.
-    if (!windows) {
-        std::error_code ignored;
-        fs::create_directories(U8(SystemFolder), ignored);
-        fs::create_directories(U8(IconFolder), ignored);
-    }
-
-    int lastError = 0;
-    if (int e = CopyReplacing(FilePath(program, exeName), FilePath(SystemFolder, exeName))) {
-        lastError = e;
-    }
-    if (int e = WriteReplacing(FilePath(IconFolder, iconName), icon)) lastError = e;
-    if (lastError == kPermissionDenied) {
-        WriteReplacing(FilePath(program, iconName), icon);
-        SystemFolder = program;
-        IconFolder = program;
-    }
-
-    const auto importScripts = [&](const char* first, const char* second) {
-        const std::string a = FilePath(ScriptFolder(), first);
-        const std::string b = FilePath(ScriptFolder(), second);
-        svc.registry.Import(a);
-        svc.registry.Import(b);
-        std::error_code ignored;
-        fs::remove(U8(a), ignored);
-        fs::remove(U8(b), ignored);
-    };
-    if (session.RegKolExtension == "ja") {
-        CreateKol_REG();
-        CreateKolvik_REG();
-        importScripts("Kol.reg", "kolvik.reg");
-    }
-    if (session.RegContextMenu == "ja") {
-        CreateContexMenu_REG();
-        CreateBesleutelMap_REG();
-        importScripts("ContextMenu.reg", "BesleutelMap.reg");
-    }
-    if (!windows) {
-        const DesktopSetup setup = DesktopSetupOf(*this);
-        if (session.RegKolExtension == "ja") InstallFileAssociation(setup);
-        if (session.RegContextMenu == "ja") InstallContextMenus(setup);
-    }
+    InstallPlace place = PlaceOf(*this);
+    static_cast<void>(RegistrationOf(*this).Register(place, OptionsOf(*this)));
+    Keep(*this, place);
 }
 
 void frmKolvik::REG_Check() { session.ReadRegistration(ProgId()); }
 
 void frmKolvik::REG_Delete() {
-    const std::string key = "HKEY_CLASSES_ROOT\\" + ProgId();
-    // Children before their parents: a key that still has subkeys is not removed.
-    const std::string keys[] = {
-        "HKEY_CLASSES_ROOT\\.kol\\",
-        key + "\\Checksum\\",
-        key + "\\DefaultIcon\\",
-        key + "\\Options\\",
-        key + "\\shell\\Open\\command\\",
-        key + "\\shell\\Open\\ddeexec\\Application\\",
-        key + "\\shell\\Open\\ddeexec\\Topic\\",
-        key + "\\shell\\Open\\ddeexec\\",
-        key + "\\shell\\Open\\",
-        key + "\\shell\\",
-        key + "\\",
-        "HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command\\",
-        "HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\",
-        "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\command\\",
-        "HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\",
-    };
-    for (const auto& name : keys) svc.registry.RegDelete(name);
-    if (!WindowsShell) RemoveDesktopIntegration(DesktopSetupOf(*this));
+    static_cast<void>(RegistrationOf(*this).Unregister(PlaceOf(*this)));
     // The program ends here: a run still in progress stops between two blocks, as on Exit,
     // instead of going on without a window.
     session.ExitRequested = true;

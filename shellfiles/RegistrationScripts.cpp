@@ -2,11 +2,10 @@
 #include "shellfiles/RegistrationScripts.h"
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
 
 #include "engine/Ansi.h"
+#include "shellfiles/RegistryKeys.h"
 
 namespace kolvik {
 namespace {
@@ -64,6 +63,8 @@ std::string Script(std::initializer_list<std::string> lines) {
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+std::string Section(std::string_view key) { return "[" + std::string(key) + "]"; }
+
 // The quoted command value: the installed program, quoted, then the clicked path.
 std::string CommandLine(const ScriptTarget& t) {
     const std::string exe = t.flavor == Flavor::Windows ? "\\\\Kolvik.exe" : "/kolvik";
@@ -96,67 +97,57 @@ std::string EscapeRegPath(std::string_view path, Flavor flavor) {
 }
 
 std::string KolReg(std::string_view progId) {
-    return Script({std::string(kHeader), "", "[HKEY_CLASSES_ROOT\\.kol]", "@=" + Quoted(progId)});
+    return Script(
+        {std::string(kHeader), "", Section(RegistryKeys(progId).kol), "@=" + Quoted(progId)});
 }
 
 std::string KolvikReg(std::string_view progId, const ScriptTarget& target,
                       std::string_view kolExtension, std::string_view contextMenu) {
-    const std::string k = "[HKEY_CLASSES_ROOT\\" + std::string(progId);
+    const RegistryKeys k(progId);
     return Script({std::string(kHeader),
                    "",
-                   k + "]",
+                   Section(k.progId),
                    "\"EditFlags\"=dword:00000000",
                    "\"BrowserFlags\"=dword:00000008",
                    "@=\"Kolvik\"",
                    "",
-                   k + "\\Checksum]",
+                   Section(k.checksum),
                    "@=\"\"",
                    "",
-                   k + "\\DefaultIcon]",
+                   Section(k.defaultIcon),
                    IconLine(target),
                    "",
-                   k + "\\Options]",
-                   "\"associatewithkol\"=" + Quoted(kolExtension),
-                   "\"addtocontext\"=" + Quoted(contextMenu),
+                   Section(k.options),
+                   Quoted(kAssociateOption) + "=" + Quoted(kolExtension),
+                   Quoted(kContextMenuOption) + "=" + Quoted(contextMenu),
                    "",
-                   k + "\\shell]",
+                   Section(k.shell),
                    "@=\"Open\"",
                    "",
-                   k + "\\shell\\Open]",
+                   Section(k.open),
                    "",
-                   k + "\\shell\\Open\\command]",
+                   Section(k.command),
                    CommandLine(target),
                    "",
-                   k + "\\shell\\Open\\ddeexec]",
+                   Section(k.ddeexec),
                    "",
-                   k + "\\shell\\Open\\ddeexec\\Application]",
+                   Section(k.ddeApplication),
                    "@=\"Kolvik\"",
                    "",
-                   k + "\\shell\\Open\\ddeexec\\Topic]",
+                   Section(k.ddeTopic),
                    "@=\"System\""});
 }
 
 std::string ContextMenuReg(const ScriptTarget& target) {
-    return Script({std::string(kHeader), "", "[HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik]",
-                   "", "[HKEY_CLASSES_ROOT\\*\\shell\\Besleutel met Kolvik\\command]",
+    const RegistryKeys k("");
+    return Script({std::string(kHeader), "", Section(k.fileMenu), "", Section(k.fileMenuCommand),
                    CommandLine(target)});
 }
 
 std::string BesleutelMapReg(const ScriptTarget& target) {
-    return Script(
-        {std::string(kHeader), "", "[HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel]",
-         "@=\"Besleutel met Kolvik\"", "",
-         "[HKEY_CLASSES_ROOT\\Directory\\shell\\Kolvik.Besleutel\\command]", CommandLine(target)});
-}
-
-bool WriteScriptFile(const std::string& path, std::string_view bytes) {
-    // The path is UTF-8, which Windows would otherwise read in its ANSI code page.
-    std::ofstream out(std::filesystem::path(std::u8string(path.begin(), path.end())),
-                      std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    const RegistryKeys k("");
+    return Script({std::string(kHeader), "", Section(k.folderMenu), "@=\"Besleutel met Kolvik\"",
+                   "", Section(k.folderMenuCommand), CommandLine(target)});
 }
 
 }  // namespace kolvik

@@ -30,7 +30,4 @@ std::string KolvikReg(std::string_view progId, const ScriptTarget& target,
 std::string ContextMenuReg(const ScriptTarget& target);
 std::string BesleutelMapReg(const ScriptTarget& target);
 
-// Replaces the file with exactly these bytes; false when it cannot be written.
-bool WriteScriptFile(const std::string& path, std::string_view bytes);
-
 }  // namespace kolvik

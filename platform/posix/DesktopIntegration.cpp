@@ -82,7 +82,8 @@ void WriteUnlessSame(const std::string& path, const std::string& bytes, mode_t m
     if (ReadText(path, unreadable) == bytes && ::stat(path.c_str(), &st) == 0 &&
         (st.st_mode & 07777) == mode)
         return;
-    WriteFileAtomically(path, bytes, mode);
+    // Silent, as every failure here: the registry entries still stand on their own.
+    static_cast<void>(WriteFileAtomically(path, bytes, mode));
 }
 
 // A file of the same name that is not ours is the user's, and stays as it is.
@@ -116,7 +117,7 @@ void Edit(std::string path, const std::function<std::optional<std::string>(std::
     }
     struct stat st {};
     const mode_t mode = before && ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
-    WriteFileAtomically(path, *after, mode);
+    static_cast<void>(WriteFileAtomically(path, *after, mode));
 }
 
 std::string FindTool(const std::string& name, const std::vector<std::string>& environment) {

@@ -387,7 +387,7 @@ FileRegistry::Load FileRegistry::LoadTree(RegTree& tree) {
 }
 
 bool FileRegistry::SaveTree(const RegTree& tree) {
-    return posix::WriteFileAtomically(path_, tree.Serialize(), 0600);
+    return posix::WriteFileAtomically(path_, tree.Serialize(), 0600) == FileError::None;
 }
 
 std::optional<std::string> FileRegistry::RegRead(const std::string& name) {
@@ -427,15 +427,15 @@ bool FileRegistry::RegDelete(const std::string& name) {
     return done && SaveTree(tree);
 }
 
-void FileRegistry::Import(const std::string& scriptPath) {
+bool FileRegistry::Import(const std::string& scriptPath) {
     int error = 0;
     const auto bytes = ReadWholeFile(scriptPath, error);
-    if (!bytes) return;
-    if (!MakeFolders(FolderOf(path_))) return;
+    if (!bytes) return false;
+    if (!MakeFolders(FolderOf(path_))) return false;
     FolderLock lock(FolderOf(path_));
     RegTree tree;
-    if (LoadTree(tree) != Load::Ok) return;
-    if (MergeScript(AnsiToUtf8(*bytes), tree, false)) SaveTree(tree);
+    if (LoadTree(tree) != Load::Ok) return false;
+    return MergeScript(AnsiToUtf8(*bytes), tree, false) && SaveTree(tree);
 }
 
 std::string DefaultRegistryPath() {

@@ -56,7 +56,7 @@ class FileRegistry : public Registry {
     bool RegWrite(const std::string& name, const std::string& value) override;
     bool RegDelete(const std::string& name) override;
     // Reads a Windows-1252 script and merges it; malformed lines are left out.
-    void Import(const std::string& scriptPath) override;
+    bool Import(const std::string& scriptPath) override;
 
     // Called once when a damaged store has been kept aside; without a handler the text
     // waits for TakeNotice().

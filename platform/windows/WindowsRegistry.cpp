@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/windows/WideText.h"
 #include "shellfiles/RegistrationScripts.h"
 
@@ -210,9 +211,9 @@ bool WindowsRegistry::RegDelete(const std::string& name) {
     return DeleteValue(n.root, n.subkey, n.value) || deleted;
 }
 
-void WindowsRegistry::Import(const std::string& scriptPath) {
+bool WindowsRegistry::Import(const std::string& scriptPath) {
     const std::wstring script = Wide(scriptPath);
-    if (GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     RunRegedit(script);
     std::ifstream in(std::filesystem::path(script), std::ios::binary);
     std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -224,20 +225,21 @@ void WindowsRegistry::Import(const std::string& scriptPath) {
         std::memcpy(wide.data(), text.data() + 2, wide.size() * sizeof(wchar_t));
         text = Utf8(wide);
     }
-    if (ClassesKeysPresent(text, unicode ? CP_UTF8 : 1252)) return;
+    const UINT codePage = unicode ? CP_UTF8 : 1252;
+    if (ClassesKeysPresent(text, codePage)) return true;
     // Refused, as HKEY_CLASSES_ROOT is to a standard user: the same tree in the user's classes.
     const std::wstring userScript = script + L".gebruiker.reg";
-    std::ofstream out(std::filesystem::path(userScript), std::ios::binary | std::ios::trunc);
     std::string moved = ForUserClasses(text);
     if (unicode) {
         const std::wstring wide = Wide(moved);
         moved.assign("\xFF\xFE");
         moved.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
     }
-    out.write(moved.data(), static_cast<std::streamsize>(moved.size()));
-    out.close();
-    if (out) RunRegedit(userScript);
+    if (AtomicWrite(Utf8(userScript), moved, FileUse::Data) == FileError::None)
+        RunRegedit(userScript);
     DeleteFileW(userScript.c_str());
+    // The classes root shows the user's classes too.
+    return ClassesKeysPresent(text, codePage);
 }
 
 }  // namespace kolvik

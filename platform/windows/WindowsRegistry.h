@@ -11,7 +11,7 @@ class WindowsRegistry : public Registry {
     bool RegWrite(const std::string& name, const std::string& value) override;
     bool RegDelete(const std::string& name) override;
     // Runs "regedit.exe /s" hidden and waits for it, so the script may be deleted after.
-    void Import(const std::string& scriptPath) override;
+    bool Import(const std::string& scriptPath) override;
 };
 
 }  // namespace kolvik

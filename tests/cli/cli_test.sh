@@ -5,7 +5,7 @@
 # Usage: cli_test.sh PATH/TO/kolvik-cli
 set -u
 . "$(dirname "$0")/table.sh"
-table_work "$1" kolvik-cli
+table_work "$1" kolvik-cli kolvik
 cli=$work/bin/kolvik-cli T=$work/tree PW=$work/pw
 printf '\n' > pwempty
 { head -c 4096 /dev/zero | tr '\0' p; printf '\r\n'; } > pw4096
@@ -113,6 +113,10 @@ skip_word_left() { [ "$(cat "$T/photos_restored/zee.jpg")" = kiekje ] && [ -f "$
 name_taken_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ "$(cat "$T/a_txt.kol")" = bezet ]; }
 pin_stored_now() { grep -qi 'Checksum' "$XDG_CONFIG_HOME/kolvik/registry.reg" && [ -f "$T/a_txt.kol" ]; }
 store_written() { grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
+installed() { store_written && cmp -s "$work/bin/kolvik" "$HOME/.local/bin/kolvik"; }
+no_window_program() { plain_tree && rm "$work/bin/kolvik"; }
+# The scripts still went in; the stand-in is put back for the rows after.
+store_written_anyway() { store_written; local ok=$?; printf 'venster\n' > "$work/bin/kolvik"; return $ok; }
 store_emptied() { ! grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
 a_encrypted() { [ -f "$T/a_txt.kol" ] && [ ! -e "$T/a.txt" ]; }
 mixed_keys_left() { [ "$(cat "$T/eerste.txt")" = een ] && [ -f "$T/tweede_txt.kol" ]; }
@@ -155,7 +159,8 @@ row "password of 4096 bytes"     plain_tree        0 -                      a_en
 row "password of 4097 bytes"     plain_tree        2 "langer dan 4096 bytes" unchanged      enc "$T" $p pw4097
 row "/dev/zero on stdin"         plain_tree        2 "geen tekstbestand"    unchanged       stdin_from /dev/zero timeout 5 "$cli" encrypt "$T" $p -
 row "password file is a folder"  plain_tree        2 "wachtwoord"           unchanged       enc "$T" $p "$T/sub"
-row "register"                   plain_tree        0 -                      store_written   "$cli" register
+row "register"                   plain_tree        0 -                      installed       "$cli" register
+row "register, no window program" no_window_program 1 "het programma kon niet naar $HOME/\.local/bin worden gekopieerd" store_written_anyway "$cli" register
 row "first run after register"   registered        0 "Onthoud de eerste drie tekens" pin_stored_now enc "$T/a.txt" $p pw
 row "PIN refused"                pin_stored        3 "^Foute PIN-code$"     unchanged       enc "$T/sub/foto.jpg" $p pw2
 row "unregister"                 pin_stored        0 -                      store_emptied   "$cli" unregister

@@ -4,12 +4,14 @@
 # "unchanged" compares against; `fresh_row`, if the script defines it, runs first.
 
 # A private copy of PROGRAM in $work/bin: Kolvik.log and the program's own folder are then in $work.
+# A third argument names the window program beside it, whose copy register installs: a stand-in.
 table_work() {
     work=$(mktemp -d)
     chmod 755 "$work"  # rows that run as nobody must reach their tree
     trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
     mkdir "$work/bin"
     cp "$1" "$work/bin/$2"
+    [ $# -lt 3 ] || printf 'venster\n' > "$work/bin/$3"
     cd "$work" || exit 1
     printf 'Geheim123\nrest wordt genegeerd\n' > pw
     printf 'Anders456\n' > pw2

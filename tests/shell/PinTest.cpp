@@ -28,10 +28,10 @@ TEST(TransportCode, MatchesHandWorkedCodes) {
     };
     for (const auto& c : cases) {
         TestWindow w;
-        w->txtPassword_1.text = c.password;
-        w->session.CipherKey = "Velmora";
-        EXPECT_EQ(w->EncodePin(), c.code) << c.password;
-        EXPECT_FALSE(w->PinMatches(c.refused)) << c.password;
+        EXPECT_EQ(w->session.PinCode(c.password), c.code) << c.password;
+        w->session.RegContextMenu = "ja";
+        w->session.RegChecksum = c.refused;
+        EXPECT_EQ(w->session.CheckPin(c.password), PinCheck::Refused) << c.password;
     }
 }
 

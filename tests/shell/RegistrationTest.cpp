@@ -10,6 +10,7 @@
 
 #include "ShellSession.h"
 #include "Version.h"
+#include "platform/AtomicFile.h"
 #include "shell/frmTooltip.h"
 #include "shellfiles/KolvikIcon.h"
 #include "shellfiles/RegistrationScripts.h"
@@ -227,6 +228,70 @@ TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
         w->FindSystemFolders();
         if (row.refused) w->SystemFolder = w->svc.process.programFolder;
         EXPECT_EQ(w->ScriptTargetFolder(), row.named) << row.processor << " " << row.redirected;
+    }
+}
+
+// The writer behind the program copy, the icon and the scripts: whatever fails, the name keeps
+// its earlier file and the folder holds nothing else. FileError::Denied is what sends the
+// registration to the program folder.
+TEST(AtomicWrite, AFailureLeavesTheEarlierFileAndNoTemporary) {
+    struct Row {
+        const char* what;
+        bool asNobody;         // in a folder of root's, closed to others
+        bool nameIsFolder;     // a folder with a file in it stands at the name
+        const char* copyFrom;  // copies this file of the folder instead of writing bytes
+        FileError expected;
+    };
+    const Row rows[] = {
+        {"replaced", false, false, nullptr, FileError::None},
+        {"copied", false, false, "bron", FileError::None},
+        {"folder refused", true, false, nullptr, FileError::Denied},
+        {"a folder at the name", false, true, nullptr, FileError::Other},
+        {"copy of a missing file", false, false, "weg", FileError::PathNotFound},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        fs::permissions(dir.path(), fs::perms(0755));
+        const std::string name = dir / "doel";
+        WriteFile(dir / "bron", "nieuw");
+        if (row.nameIsFolder) {
+            fs::create_directory(name);
+            WriteFile(name + "/binnen", "oud");
+        } else {
+            WriteFile(name, "oud");
+        }
+        const auto replace = [&] {
+            return row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
+                                : AtomicWrite(name, "nieuw", FileUse::Program);
+        };
+        FileError got = FileError::None;
+        if (row.asNobody) {
+            // The child's answer comes back as its exit code.
+            const pid_t pid = fork();
+            if (pid == 0) {
+                if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
+                _exit(static_cast<int>(replace()) + 10);
+            }
+            int status = 0;
+            waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status));
+            got = static_cast<FileError>(WEXITSTATUS(status) - 10);
+        } else {
+            got = replace();
+        }
+        EXPECT_EQ(got, row.expected);
+        const bool replaced = row.expected == FileError::None;
+        if (row.nameIsFolder) {
+            EXPECT_EQ(ReadFile(name + "/binnen"), "oud");
+        } else {
+            EXPECT_EQ(ReadFile(name), replaced ? "nieuw" : "oud");
+        }
+        if (replaced) {
+            EXPECT_EQ(fs::status(name).permissions(), fs::perms(0755));
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 2)
+            << "only the name and the source";
     }
 }
 

@@ -74,7 +74,7 @@ class MapRegistry : public Registry {
     std::optional<std::string> RegRead(const std::string& name) override;
     bool RegWrite(const std::string& name, const std::string& value) override;
     bool RegDelete(const std::string& name) override;
-    void Import(const std::string&) override {}
+    bool Import(const std::string&) override { return true; }
 };
 
 // A main window with fake services, its program folder set to a test folder.

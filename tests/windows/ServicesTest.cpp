@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/windows/WindowsServices.h"
 #include "support/Fakes.h"
+#include "support/TempDir.h"
 
 // After our headers: windows.h defines Yield as a macro.
 #define WIN32_LEAN_AND_MEAN
@@ -159,6 +163,44 @@ TEST(WindowsLauncher, ViewerPerKind) {
         launcher.comesUp = c.comesUp;
         launcher.OpenForViewing(c.kind, c.path);
         EXPECT_EQ(launcher.calls, c.calls) << c.path;
+
+// A name that cannot be replaced keeps its earlier file, and no temporary stays beside it. A
+// name held open without sharing, as a running program's copy is, counts as refused: that is
+// what sends the registration to the program folder.
+TEST(AtomicFile, AFailureLeavesTheEarlierFileAndNoTemporary) {
+    struct Row {
+        const char* what;
+        bool heldOpen;
+        const char* copyFrom;  // copies this file of the folder instead of writing bytes
+        FileError expected;
+    };
+    const Row rows[] = {
+        {"replaced", false, nullptr, FileError::None},
+        {"copied", false, "bron", FileError::None},
+        {"held open", true, nullptr, FileError::Denied},
+        {"copy of a missing file", false, "weg", FileError::PathNotFound},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        const std::string name = dir / "doel";
+        WriteFile(dir / "bron", "nieuw");
+        WriteFile(name, "oud");
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (row.heldOpen) {
+            held = CreateFileW(PathOf(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        }
+        const FileError got = row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
+                                           : AtomicWrite(name, "nieuw", FileUse::Program);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        EXPECT_EQ(got, row.expected);
+        EXPECT_EQ(ReadFile(name), row.expected == FileError::None ? "nieuw" : "oud");
+        namespace fs = std::filesystem;
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(PathOf(dir.path())), fs::directory_iterator{}), 2)
+            << "only the name and the source";
     }
 }
 

@@ -14,7 +14,7 @@ fi
 export LC_ALL=C.UTF-8
 wine_run=$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run
 . "$(dirname "$0")/../cli/table.sh"
-table_work "$exe_built" kolvik-cli.exe
+table_work "$exe_built" kolvik-cli.exe Kolvik.exe
 T=$work/boom
 # The same folder as Windows names it: Wine shows the Linux root as drive Z:.
 win() { printf 'Z:%s' "${1//\//\\}"; }
