@@ -163,6 +163,8 @@ TEST(WindowsLauncher, ViewerPerKind) {
         launcher.comesUp = c.comesUp;
         launcher.OpenForViewing(c.kind, c.path);
         EXPECT_EQ(launcher.calls, c.calls) << c.path;
+    }
+}
 
 // A name that cannot be replaced keeps its earlier file, and no temporary stays beside it. A
 // name held open without sharing, as a running program's copy is, counts as refused: that is
