@@ -84,8 +84,14 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
         if (a.accepted) continue;
         EXPECT_EQ(s->dialogs.shown[0].text, "Foute PIN-code");
         EXPECT_EQ(s->dialogs.shown[0].icon, MsgIcon::Exclamation);
-        EXPECT_EQ((*s)->txtPassword_1.text, "");
-        EXPECT_EQ((*s)->focus, "txtPassword_1");
+        // Back to entering, with both modes open whatever the target.
+        const frmKolvik& w = *s->form;
+        EXPECT_EQ(w.txtPassword_1.text + w.txtPassword_2.text, "");
+        EXPECT_TRUE(w.txtPassword_1.enabled && w.txtPassword_2.enabled);
+        EXPECT_TRUE(w.cmdEncrypt.enabled && w.cmdDecrypt.enabled);
+        EXPECT_FALSE(w.cmdGoEncrypt.enabled || w.cmdGoDecrypt.enabled);
+        EXPECT_EQ(w.cmdGoEncrypt.text, ">-------->>>");
+        EXPECT_EQ(w.focus, "txtPassword_1");
     }
 }
 
