@@ -13,6 +13,7 @@
 
 #include "engine/RunEvents.h"
 #include "platform/Form.h"
+#include "platform/HostFlavor.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
 #include "session/RunSession.h"
@@ -167,13 +168,11 @@ class frmKolvik : public Form, private RunEvents {
     void FlushPendingOriginals();
 
     // --- members added by the shell integration (shell/) ---
-    static bool HostIsWindows();
     // Windows folders, file names and "\" in paths; otherwise the Linux equivalents.
-    bool WindowsShell = HostIsWindows();
+    bool WindowsShell = HostFlavor() == Flavor::Windows;
     std::string IconFolder;                  // where REG_Create puts the icon; the scripts name it
     Form* registrationDialog = nullptr;      // unloaded by REG_Delete when set
-    std::string ProgId() const;              // kolvik10.0.2
-    std::string ScriptFolder() const;        // where the registration scripts are written
+    std::string ProgId() const;              // "kolvik" and the version: the store's name
     std::string ScriptTargetFolder() const;  // the folder the scripts' command names
     void CreateKol_REG();
     void CreateKolvik_REG();

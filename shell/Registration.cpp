@@ -37,14 +37,8 @@ void WriteScript(frmKolvik& f, RegScript script) {
 
 }  // namespace
 
-bool frmKolvik::HostIsWindows() { return HostFlavor() == Flavor::Windows; }
-
 std::string frmKolvik::ProgId() const {
     return MakeProgId(VersionMajor, VersionMinor, VersionRevision);
-}
-
-std::string frmKolvik::ScriptFolder() const {
-    return Registration(svc.registry, svc.process, ProgId()).ScriptFolder();
 }
 
 std::string frmKolvik::ScriptTargetFolder() const {

@@ -203,8 +203,6 @@ bool AsNobody(const std::function<void()>& body) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// When the system folder refuses the copy, the icon goes to the program folder and the
-// scripts name the program folder.
 // The scripts name the folder that holds the installed copy. Only a 32-bit program on 64-bit
 // Windows finds its SYSTEM32 copy in SysWOW64; after a refused copy the program folder holds it.
 TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
