@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/windows/Utf16.h"
 
@@ -51,14 +52,26 @@ void MakeParentFolders(const std::string& path) {
                                         ignored);
 }
 
+// A name of our own beside the target: CREATE_NEW never truncates a file that someone else
+// (or a second registration at the same moment) already holds under that name.
+HANDLE CreateTemporaryBeside(const std::string& path, std::wstring& temp) {
+    for (unsigned attempt = 0;; ++attempt) {
+        temp = windows::LongPath(path + ".kolvik-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                 std::to_string(attempt));
+        HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS || attempt == 99)
+            return h;
+    }
+}
+
 }  // namespace
 
 FileError AtomicWrite(const std::string& path, std::string_view bytes, FileUse) {
     MakeParentFolders(path);
     const std::wstring target = windows::LongPath(path);
-    const std::wstring temp = windows::LongPath(path + ".kolvik-nieuw");
-    HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring temp;
+    HANDLE h = CreateTemporaryBeside(path, temp);
     if (h == INVALID_HANDLE_VALUE) return ErrorOf(::GetLastError());
     DWORD error = WriteAll(h, bytes);
     if (!::CloseHandle(h) && error == ERROR_SUCCESS) error = ::GetLastError();

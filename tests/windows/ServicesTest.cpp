@@ -206,5 +206,16 @@ TEST(AtomicFile, AFailureLeavesTheEarlierFileAndNoTemporary) {
     }
 }
 
+// Another file already under the name a temporary would take is left as it is.
+TEST(AtomicFile, NeverTakesAnotherFilesName) {
+    TempDir dir;
+    const std::string name = dir / "doel";
+    const std::string other = name + ".kolvik-" + std::to_string(GetCurrentProcessId()) + "-0";
+    WriteFile(other, "van een ander");
+    EXPECT_EQ(AtomicWrite(name, "nieuw", FileUse::Data), FileError::None);
+    EXPECT_EQ(ReadFile(name), "nieuw");
+    EXPECT_EQ(ReadFile(other), "van een ander");
+}
+
 }  // namespace
 }  // namespace kolvik::test
