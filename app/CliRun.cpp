@@ -46,8 +46,7 @@ CliOutcome CliRun::Refuse(CliOutcome outcome, const std::string& line) {
 bool CliRun::TakeTarget() {
     const TargetRefusal refusal = session_.TakeTarget(request_.path);
     if (refusal == TargetRefusal::None) return true;
-    Message("Kolvik kan dit pad niet gebruiken: " + request_.path + "\r\n" +
-            std::string(TargetRefusalText(refusal)));
+    Message(UnusablePathText(request_.path, refusal));
     return false;
 }
 
@@ -159,7 +158,7 @@ void CliRun::RunFolder() {
 void CliRun::TellUnreadableTarget() {
     if (!session_.HasFolderTarget || !session_.Report.targetUnreadable || toldUnreadable_) return;
     toldUnreadable_ = true;
-    Message("Kan geen toegang krijgen tot: " + session_.TargetFolder);
+    Message(NoAccessText(session_.TargetFolder));
 }
 
 void CliRun::TellFileNotDone(int messagesBefore) {
@@ -169,7 +168,7 @@ void CliRun::TellFileNotDone(int messagesBefore) {
         Left(session_.TargetFile, LeftReason::NotFound);
         ++session_.Report.left;
     }
-    Message(lastLeftPath_ + ": " + std::string(LeftReasonText(lastLeftReason_)));
+    Message(LeftText(lastLeftPath_, lastLeftReason_));
 }
 
 void CliRun::Message(const std::string& text) {
@@ -183,7 +182,7 @@ void CliRun::Log(const std::string& text) {
     // Told once per run: a full disk would otherwise give a line per file.
     if (session_.Report.logFailed) return;
     session_.Report.logFailed = true;
-    Message("Het logboek kan niet worden geschreven: " + path);
+    Message(LogUnwritableText(path));
 }
 
 void CliRun::Yield() {
@@ -212,23 +211,20 @@ void CliRun::Left(const std::string& path, LeftReason reason) {
 void CliRun::Transformed(const std::string&, bool) {}
 
 bool CliRun::GoOnWithoutAccess() {
-    Message("Kan geen toegang krijgen tot: " +
-            (session_.HasFileTarget ? session_.TargetFile : session_.TargetFolder));
+    Message(NoAccessText(session_.TargetPath()));
     return true;
 }
 
 WrongKeyAnswer CliRun::AskWrongKey(const std::string& path) {
-    Message(path + ": Onjuiste sleutel");
+    Message(LeftText(path, LeftReason::WrongKey));
     return request_.stopOnWrongKey ? WrongKeyAnswer::Stop : WrongKeyAnswer::GoOn;
 }
 
 void CliRun::TellUnopenable(const std::string& path, LeftReason reason) {
-    Message(path + ": " +
-            (reason == LeftReason::WrongKey ? std::string("Onjuiste sleutel")
-                                            : std::string(LeftReasonText(reason))));
+    Message(LeftText(path, reason));
 }
 
-void CliRun::DiskFull(const std::string& folder) { Message("Schijf vol: " + folder); }
+void CliRun::DiskFull(const std::string& folder) { Message(DiskFullText(folder)); }
 
 bool CliRun::PauseRequested() { return suspend::Requested(); }
 

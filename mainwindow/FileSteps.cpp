@@ -102,8 +102,7 @@ void frmKolvik::TellFileNotDone(int messagesBefore) {
         Left(session.TargetFile, LeftReason::NotFound);
         ++session.Report.left;
     }
-    MsgBox(lastLeftPath_ + ": " + std::string(LeftReasonText(lastLeftReason_)), MsgButtons::OK,
-           MsgIcon::Exclamation);
+    MsgBox(LeftText(lastLeftPath_, lastLeftReason_), MsgButtons::OK, MsgIcon::Exclamation);
 }
 
 void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
@@ -111,11 +110,8 @@ void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
 }
 
 bool frmKolvik::GoOnWithoutAccess() {
-    if (MsgBox("Kan geen toegang krijgen tot: " +
-                   (session.HasFileTarget ? session.TargetFile : session.TargetFolder),
-               MsgButtons::OKCancel) == MsgAnswer::OK) {
+    if (MsgBox(NoAccessText(session.TargetPath()), MsgButtons::OKCancel) == MsgAnswer::OK)
         return true;
-    }
     session.ExitRequested = true;
     CloseProgram();
     return false;
@@ -123,18 +119,18 @@ bool frmKolvik::GoOnWithoutAccess() {
 
 WrongKeyAnswer frmKolvik::AskWrongKey(const std::string& path) {
     svc.screen.SetMousePointer(MousePointer::Default);
-    const MsgAnswer answer = MsgBox(path + ": Onjuiste sleutel", MsgButtons::OKCancel);
+    const MsgAnswer answer = MsgBox(LeftText(path, LeftReason::WrongKey), MsgButtons::OKCancel);
     svc.screen.SetMousePointer(MousePointer::Hourglass);
     return answer == MsgAnswer::Cancel ? WrongKeyAnswer::Stop : WrongKeyAnswer::GoOn;
 }
 
 void frmKolvik::TellUnopenable(const std::string& path, LeftReason reason) {
     if (reason != LeftReason::WrongKey) {
-        MsgBox(path + ": " + std::string(LeftReasonText(reason)));
+        MsgBox(LeftText(path, reason));
         return;
     }
     // The user may type the password again and retry in the same window.
-    MsgBox(path + ": Onjuiste sleutel", MsgButtons::OK);
+    MsgBox(LeftText(path, reason), MsgButtons::OK);
     cmdDecrypt.enabled = true;
     txtPassword_1.text.clear();
     txtPassword_2.text.clear();
@@ -144,7 +140,7 @@ void frmKolvik::TellUnopenable(const std::string& path, LeftReason reason) {
 }
 
 void frmKolvik::DiskFull(const std::string& folder) {
-    MsgBox("Schijf vol: " + folder, MsgButtons::OK, MsgIcon::Exclamation);
+    MsgBox(DiskFullText(folder), MsgButtons::OK, MsgIcon::Exclamation);
 }
 
 void frmKolvik::Exited() { Unload(); }

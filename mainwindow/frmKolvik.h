@@ -136,8 +136,8 @@ class frmKolvik : public Form, private RunEvents {
 
     // Start-up, the two runs and the PIN gate (run/).
     void Form_Load();
-    // Takes the command line's path as the target; the reason it cannot, or empty.
-    std::string TakeTarget(const std::string& path, const std::string& captionStart);
+    // Takes the command line's path as the target, or says why it cannot.
+    TargetRefusal TakeTarget(const std::string& path, const std::string& captionStart);
     bool PinGate();                        // false: the password was refused and the window reset
     std::vector<std::string> LastSummary;  // the summary block of the last folder run
     // Told of every file or folder that a run set out to transform and left as it was, with

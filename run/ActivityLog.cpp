@@ -2,6 +2,7 @@
 #include "session/ActivityLog.h"
 
 #include "mainwindow/frmKolvik.h"
+#include "session/Texts.h"
 
 namespace kolvik {
 
@@ -17,8 +18,7 @@ bool frmKolvik::gLog(const std::string& text) {
     // Told once per run: a full disk would otherwise ask for a click per file.
     if (!session.Report.logFailed) {
         session.Report.logFailed = true;
-        MsgBox("Het logboek kan niet worden geschreven: " + LogFilePath(), MsgButtons::OK,
-               MsgIcon::Exclamation);
+        MsgBox(LogUnwritableText(LogFilePath()), MsgButtons::OK, MsgIcon::Exclamation);
     }
     return false;
 }

@@ -53,8 +53,7 @@ class FolderRun {
         if (!f_.session.HasFolderTarget || !f_.session.Report.targetUnreadable || asked_)
             return true;
         asked_ = true;
-        if (f_.MsgBox("Kan geen toegang krijgen tot: " + f_.session.TargetFolder,
-                      MsgButtons::OKCancel) == MsgAnswer::OK)
+        if (f_.MsgBox(NoAccessText(f_.session.TargetFolder), MsgButtons::OKCancel) == MsgAnswer::OK)
             return true;
         CloseProgram();
         return false;

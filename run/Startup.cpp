@@ -44,30 +44,29 @@ void frmKolvik::Form_Load() {
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
     chkLoggen.tooltip = lblLoggen.tooltip = "Loggen uitgeschakeld";
 
-    const std::string refusal =
-        commandLine.empty() ? std::string() : TakeTarget(commandLine, captionStart);
-    if (!refusal.empty()) {
+    const TargetRefusal refusal =
+        commandLine.empty() ? TargetRefusal::None : TakeTarget(commandLine, captionStart);
+    if (refusal != TargetRefusal::None) {
         // Without a target a run falls back to the program's folder, which is not what the
         // user pointed at (a portable copy may stand beside the user's own files): nothing runs.
         cmdEncrypt.enabled = cmdDecrypt.enabled = false;
     }
     UpdateCapsLockNotice();
-    if (!refusal.empty()) {
+    if (refusal != TargetRefusal::None) {
         Show();
-        MsgBox("Kolvik kan dit pad niet gebruiken: " + commandLine + "\r\n" + refusal,
-               MsgButtons::OK, MsgIcon::Exclamation);
+        MsgBox(UnusablePathText(commandLine, refusal), MsgButtons::OK, MsgIcon::Exclamation);
     }
 }
 
-std::string frmKolvik::TakeTarget(const std::string& path, const std::string& captionStart) {
+TargetRefusal frmKolvik::TakeTarget(const std::string& path, const std::string& captionStart) {
     const TargetRefusal refusal = session.TakeTarget(path);
-    if (refusal != TargetRefusal::None) return std::string(TargetRefusalText(refusal));
+    if (refusal != TargetRefusal::None) return refusal;
     if (session.HasFolderTarget)
         caption = captionStart + LastCharacters(session.TargetFolder, 25);
     else
         (session.ModeAllowed(RunMode::Encrypt) ? cmdDecrypt : cmdEncrypt).enabled = false;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;
-    return {};
+    return TargetRefusal::None;
 }
 
 }  // namespace kolvik

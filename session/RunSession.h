@@ -37,6 +37,8 @@ class RunSession : public RunStats, public StopFlags {
     std::string TargetFolder;
     // A file target allows only the mode that fits its name; a folder, or none, allows both.
     bool ModeAllowed(RunMode mode) const;
+    // The file or folder named as the target.
+    const std::string& TargetPath() const { return HasFileTarget ? TargetFile : TargetFolder; }
     // The folder a run works on: the target folder, or without a target the program's own.
     std::string RunFolder() const;
 

@@ -53,6 +53,25 @@ std::string_view LeftReasonText(LeftReason reason) {
     return "onbekende reden";
 }
 
+std::string LeftText(const std::string& path, LeftReason reason) {
+    return path + ": " + std::string(LeftReasonText(reason));
+}
+
+std::string UnusablePathText(const std::string& path, TargetRefusal refusal) {
+    return "Kolvik kan dit pad niet gebruiken: " + path + "\r\n" +
+           std::string(TargetRefusalText(refusal));
+}
+
+std::string NoAccessText(const std::string& path) {
+    return "Kan geen toegang krijgen tot: " + path;
+}
+
+std::string DiskFullText(const std::string& folder) { return "Schijf vol: " + folder; }
+
+std::string LogUnwritableText(const std::string& logPath) {
+    return "Het logboek kan niet worden geschreven: " + logPath;
+}
+
 std::string_view TargetRefusalText(TargetRefusal refusal) {
     switch (refusal) {
         case TargetRefusal::None:

@@ -18,6 +18,12 @@ std::string_view LeftReasonText(LeftReason reason);
 std::string_view TargetRefusalText(TargetRefusal refusal);
 // Why the mode was not taken; empty for ModeRefusal::None.
 std::string_view ModeRefusalText(ModeRefusal refusal);
+// The messages both front ends show, each naming its path.
+std::string LeftText(const std::string& path, LeftReason reason);  // "PAD: reden"
+std::string UnusablePathText(const std::string& path, TargetRefusal refusal);
+std::string NoAccessText(const std::string& path);
+std::string DiskFullText(const std::string& folder);
+std::string LogUnwritableText(const std::string& logPath);
 // The PIN gate's words: the code was wrong; this password's first three characters are the
 // code from now on.
 inline constexpr std::string_view kPinRefusedText = "Foute PIN-code";

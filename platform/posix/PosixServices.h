@@ -20,11 +20,6 @@ class XdgLauncher : public Launcher {
     void OpenForViewing(ViewKind kind, const std::string& path) override;
 };
 
-class NoKeyState : public KeyState {
-  public:
-    bool CapsLockOn() override { return false; }
-};
-
 // argv[0] and the rest of the command line, as the program was started.
 ProcessFacts ReadProcessFacts(int argc, char** argv);
 

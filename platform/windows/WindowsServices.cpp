@@ -153,12 +153,6 @@ bool ShellLauncher::StartProgram(const std::string& commandLine) {
     return true;
 }
 
-bool WindowsKeyState::CapsLockOn() {
-    // Low bit: toggled on; high bit: held down at this moment.
-    const SHORT state = GetKeyState(VK_CAPITAL);
-    return (state & 1) != 0 && (state & 0x8000) == 0;
-}
-
 std::string ArgumentsOf(const std::wstring& commandLine) {
     std::size_t at = 0;
     if (!commandLine.empty() && commandLine[0] == L'"') {

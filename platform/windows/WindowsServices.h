@@ -41,11 +41,6 @@ class ShellLauncher : public Launcher {
     std::string windowsFolder_;
 };
 
-class WindowsKeyState : public KeyState {
-  public:
-    bool CapsLockOn() override;
-};
-
 // The Windows folder, from the SystemRoot environment entry; empty without one.
 std::string WindowsFolder();
 
