@@ -175,6 +175,14 @@ bool Unworkable(Fault folderFault) {
 
 bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
 
+// A name that merely ends in kol, without ".kol", that does not open is taken for a file that
+// never was ours rather than damage or a wrong password. Too short to hold even its header, no
+// password could open it: damaged.
+LeftReason Unopened(const std::string& name, bool damaged) {
+    if (!EndsWithDotKol(name)) return LeftReason::KolNamePassedOver;
+    return damaged ? LeftReason::Damaged : LeftReason::WrongKey;
+}
+
 // A claim where the copy goes is what a run killed between claiming a name and filling it
 // leaves on file systems without hard links. Only a file that holds Kolvik's mark is one; any
 // other, empty or not, is the user's and stays.
@@ -434,15 +442,7 @@ FileOutcome FileTransformer::DecryptClassic(const std::string& folder, const std
     const bool opens = readFault == Fault::None && !damaged && HeaderMatches(table, header);
     if (!opens) work.source.Close();
     if (readFault != Fault::None) return Leave(folder, name, ReasonOf(readFault)), FileOutcome{};
-    if (!opens) {
-        // A name that merely ends in kol, without ".kol", that does not open is taken for a
-        // file that never was ours rather than damage or a wrong password. Too short to hold
-        // even its header, no password could open it: damaged.
-        return Refuse(folder, name,
-                      !EndsWithDotKol(name) ? LeftReason::KolNamePassedOver
-                      : damaged             ? LeftReason::Damaged
-                                            : LeftReason::WrongKey);
-    }
+    if (!opens) return Refuse(folder, name, Unopened(name, damaged));
 
     const int extLength = static_cast<unsigned char>(header[0]);
     const std::string plain = PlainName(name, AnsiToUtf8(header.substr(1, extLength)));
