@@ -547,15 +547,20 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
                                       bool& stopped) {
     // An earlier run wrote other random bytes than this one would: its copy is this file's
     // when it opens with the password and holds exactly the original's bytes.
+    if ((fault = earlier.Open(*work_->folder, newName, copySize)) != Fault::None) return false;
+    StrongFile file;
+    return OpensAsStrongCopy(name, earlier.File(), file, fault) &&
+           SameAsOriginal(earlier, file, fault, stopped);
+}
+
+bool FileTransformer::OpensAsStrongCopy(const std::string& name, safefile::Source& copy,
+                                        StrongFile& file, Fault& fault) {
     auto& work = *work_;
-    if ((fault = earlier.Open(*work.folder, newName, copySize)) != Fault::None) return false;
-    safefile::Source& copy = earlier.File();
     std::string head(strong::kLongestHeader, '\0');
     std::size_t got = 0;
     if ((fault = copy.Read(head.data(), head.size(), got)) != Fault::None) return false;
     head.resize(got);
     strong::Header header;
-    StrongFile file;
     fault = Fault::Exists;
     if (strong::ReadHeader(head, header) != strong::HeaderRead::Ok ||
         header.extension != GetExtension(name)) {
@@ -566,7 +571,13 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
         !strong::MacMatches(file.keys, head, header)) {
         return false;
     }
-    if ((fault = copy.Seek(static_cast<std::int64_t>(header.size))) != Fault::None) return false;
+    file.h = head.substr(0, header.size);
+    return (fault = copy.Seek(static_cast<std::int64_t>(header.size))) == Fault::None;
+}
+
+bool FileTransformer::SameAsOriginal(EarlierCopy& earlier, const StrongFile& file, Fault& fault,
+                                     bool& stopped) {
+    auto& work = *work_;
     std::vector<std::uint8_t> original;
     const BlockSink sameAsOriginal = [&](const std::uint8_t* data, std::size_t n) {
         original.resize(n);
@@ -575,11 +586,10 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
         return read == n && std::memcmp(original.data(), data, n) == 0 ? Fault::None
                                                                        : Fault::Exists;
     };
-    const StreamHooks hooks = Hooks(false);
     bool damaged = false;
     const StreamEnd end =
-        strong::StreamChunks(copy, sameAsOriginal, file.keys.kd, head.substr(0, header.size), false,
-                             work.strongBuffer, hooks, fault, damaged);
+        strong::StreamChunks(earlier.File(), sameAsOriginal, file.keys.kd, file.h, false,
+                             work.strongBuffer, Hooks(false), fault, damaged);
     stopped = end == StreamEnd::Stopped;
     if (end != StreamEnd::Done) {
         if (damaged) fault = Fault::Exists;
@@ -587,6 +597,7 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
     }
     // The original must end where the copy does.
     std::uint8_t more = 0;
+    std::size_t got = 0;
     if ((fault = work.source.Read(&more, 1, got)) != Fault::None) return false;
     fault = got == 0 ? Fault::None : Fault::Exists;
     if (got == 0) earlier.MatchedWhole();

@@ -138,6 +138,12 @@ class FileTransformer {
     // True when newName holds this file's strong copy from an earlier run; fault says why not.
     bool MatchStrongCopy(const std::string& name, const std::string& newName, std::int64_t copySize,
                          EarlierCopy& earlier, safefile::Fault& fault, bool& stopped);
+    // Reads the copy's header into file with the keys it opens with; the copy is then at its
+    // first chunk.
+    bool OpensAsStrongCopy(const std::string& name, safefile::Source& copy, StrongFile& file,
+                           safefile::Fault& fault);
+    bool SameAsOriginal(EarlierCopy& earlier, const StrongFile& file, safefile::Fault& fault,
+                        bool& stopped);
 
     RunStats& stats_;
     StopFlags& flags_;
