@@ -611,16 +611,16 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
     const std::int64_t size = work_->facts.size;
     const Layout layout = strongFile ? StrongLayout(size, strongFile->h.size(), encrypting)
                                      : ClassicLayout(size, extLength, header.size(), encrypting);
-    const CopyJob job{name,
-                      newName,
-                      extLength,
-                      header,
-                      encrypting,
-                      strongFile,
-                      size,
-                      layout.copySize,
-                      layout.dataStart,
-                      settings.singleFile || size >= kSyncAlone};
+    const CopyJob job{.name = name,
+                      .newName = newName,
+                      .extLength = extLength,
+                      .header = header,
+                      .encrypting = encrypting,
+                      .strongFile = strongFile,
+                      .size = size,
+                      .copySize = layout.copySize,
+                      .dataStart = layout.dataStart,
+                      .durableNow = settings.singleFile || size >= kSyncAlone};
     Attempt a = WriteWithRoom(job, preloadedFirst, preloadedSize);
     if (auto unwritten = Unwritten(job, a)) return *unwritten;
     ScheduleDeletion(job, a);
