@@ -7,6 +7,7 @@
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -406,6 +407,27 @@ TEST(OriginalUndeletable, ASingleFileIsNoSuccess) {
         EXPECT_EQ(Snapshot(target.path()), before) << decrypting;
         EXPECT_EQ(w.left, (Left{{target / p.name, LeftReason::ReadWriteError}})) << decrypting;
         EXPECT_TRUE(w.launcher.opened.empty() && w.launcher.started.empty()) << decrypting;
+    }
+}
+
+// A file named on its own that another program replaces, once it was looked at, by something
+// that is no file: left as changed during the run, not as one that never was a file.
+TEST(ReplacedBeforeOpening, ASingleFileIsLeftAsChanged) {
+    for (const bool decrypting : {false, true}) {
+        TempDir target;
+        const Pair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
+        const std::string path = target / p.name;
+        FaultPlan plan;
+        plan.opening = [&](const char* name, int) {
+            if (p.name != name || fs::is_fifo(path)) return;
+            fs::remove(path);
+            ::mkfifo(path.c_str(), 0600);
+        };
+        Window w;
+        WithFaults(plan, [&] { w.RunFile(target.path(), p.name, decrypting); });
+        EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}})) << decrypting;
+        EXPECT_TRUE(fs::is_fifo(path));
+        EXPECT_FALSE(fs::exists(target / p.copy));
     }
 }
 
