@@ -100,10 +100,8 @@ LeftReason ReasonOf(Fault fault) {
     return LeftReason::ReadWriteError;
 }
 
-namespace {
-
 // One attempt at writing the copy; the caller decides whether to try again.
-struct Attempt {
+struct FileTransformer::Attempt {
     Fault fault = Fault::None;
     bool stopped = false;         // Exit was pressed: the copy is gone, the original untouched
     bool nameTaken = false;       // the new name held a file that is not this one's copy
@@ -113,6 +111,47 @@ struct Attempt {
     std::unique_ptr<safefile::Copy> written;  // the copy this run wrote, once named
     bool damaged = false;                     // a strong file whose chunks do not verify
 };
+
+// One file's copy: what is written, and where its data begins in the original.
+struct FileTransformer::CopyJob {
+    const std::string& name;
+    const std::string& newName;
+    int extLength;
+    const std::string& header;  // a classic copy's, written with its first block
+    bool encrypting;
+    StrongFile* strongFile;
+    std::int64_t size;       // of the original
+    std::int64_t copySize;   // what an earlier run's finished copy must measure
+    std::int64_t dataStart;  // where a second attempt starts reading the original
+    bool durableNow;         // synced before it is named, not with its group
+};
+
+namespace {
+
+struct Layout {
+    std::int64_t copySize = 0;
+    std::int64_t dataStart = 0;
+};
+
+Layout ClassicLayout(std::int64_t size, int extLength, std::size_t headerSize, bool encrypting) {
+    if (encrypting) return {static_cast<std::int64_t>(headerSize) + size + kTrailingBytes, 0};
+    return {std::max<std::int64_t>(0, size - extLength - kHeaderFixed - kTrailingBytes),
+            extLength + kHeaderFixed};
+}
+
+// Every chunk adds a tag; an empty file still has its one chunk.
+Layout StrongLayout(std::int64_t size, std::size_t headerSize, bool encrypting) {
+    const auto hSize = static_cast<std::int64_t>(headerSize);
+    const auto chunk = static_cast<std::int64_t>(strong::kChunk);
+    const auto tag = static_cast<std::int64_t>(crypto::kGcmTagSize);
+    if (encrypting) {
+        const std::int64_t chunks = std::max<std::int64_t>(1, (size + chunk - 1) / chunk);
+        return {hSize + size + chunks * tag, 0};
+    }
+    const std::int64_t data = size - hSize;
+    const std::int64_t chunks = std::max<std::int64_t>(1, (data + chunk + tag - 1) / (chunk + tag));
+    return {std::max<std::int64_t>(0, data - chunks * tag), hSize};
+}
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName) {
@@ -135,6 +174,14 @@ bool Unworkable(Fault folderFault) {
 }
 
 bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
+
+// A name that merely ends in kol, without ".kol", that does not open is taken for a file that
+// never was ours rather than damage or a wrong password. Too short to hold even its header, no
+// password could open it: damaged.
+LeftReason Unopened(const std::string& name, bool damaged) {
+    if (!EndsWithDotKol(name)) return LeftReason::KolNamePassedOver;
+    return damaged ? LeftReason::Damaged : LeftReason::WrongKey;
+}
 
 // A claim where the copy goes is what a run killed between claiming a name and filling it
 // leaves on file systems without hard links. Only a file that holds Kolvik's mark is one; any
@@ -282,35 +329,67 @@ void FileTransformer::SkipOtherKind(const std::string& name) {
     events_.Yield();
 }
 
-FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::string& name,
-                                     bool listedRegular) {
+bool FileTransformer::Admit(const std::string& folder, const std::string& name, bool listedRegular,
+                            bool encrypting) {
     events_.FileStepBegins();
-    auto& work = *work_;
-    const CloseOnReturn closeSource{work.source};
-    const Fault entered = EnterFolder(folder);
+    Fault entered = Fault::None;
+    return LookedAt(folder, name, listedRegular, encrypting, entered) &&
+           Sorted(folder, name, encrypting, entered);
+}
+
+bool FileTransformer::LookedAt(const std::string& folder, const std::string& name,
+                               bool listedRegular, bool encrypting, Fault& entered) {
+    entered = EnterFolder(folder);
     Fault fault = Unworkable(entered) ? Fault::None : entered;
-    if (fault == Fault::None) fault = LookAt(name, !EndsInKol(name), listedRegular);
-    if (fault == Fault::Access) {
+    if (fault == Fault::None) fault = LookAt(name, EndsInKol(name) != encrypting, listedRegular);
+    // Only encryption asks whether to go on without access; decryption just leaves the file.
+    if (fault == Fault::Access && encrypting) {
         if (events_.GoOnWithoutAccess()) Leave(folder, name, LeftReason::AccessDenied);
-        return {};
+        return false;
     }
     // Gone since the folder was listed: nothing is left behind.
-    if (fault == Fault::NotFound) return {};
-    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
-    stats_.FileBytes = work.facts.size;
-    const bool plain = !EndsInKol(name);
-    if (PassedOver(name, folder, plain)) return {};
+    if (fault == Fault::NotFound) return false;
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), false;
+    stats_.FileBytes = work_->facts.size;
+    return true;
+}
+
+bool FileTransformer::Sorted(const std::string& folder, const std::string& name, bool encrypting,
+                             Fault entered) {
+    auto& work = *work_;
+    const bool ofThisKind = EndsInKol(name) != encrypting;
+    if (PassedOver(name, folder, ofThisKind)) return false;
     // Links, FIFOs, sockets and devices are never opened or followed.
-    if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), FileOutcome{};
-    if (!plain && !EndsWithDotKol(name)) {
+    if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), false;
+    if (encrypting && !ofThisKind && !EndsWithDotKol(name)) {
         // Passed over like an encrypted file, but nothing of ours protects it: said so.
         stats_.BytesDone += work.facts.size;
         Leave(folder, name, LeftReason::KolNamePassedOver);
         events_.Yield();
-        return {};
+        return false;
     }
-    if (!plain) return SkipOtherKind(name), FileOutcome{};
-    if (entered != Fault::None) return Leave(folder, name, ReasonOf(entered)), FileOutcome{};
+    if (!ofThisKind) return SkipOtherKind(name), false;
+    if (entered != Fault::None) return Leave(folder, name, ReasonOf(entered)), false;
+    return true;
+}
+
+bool FileTransformer::HoldOriginal(const std::string& folder, const std::string& name) {
+    auto& work = *work_;
+    // Another name of the same file would keep the old form.
+    if (work.facts.multiplyLinked) return Leave(folder, name, LeftReason::SeveralNames), false;
+    Fault fault = work.source.IsOpen() ? work.source.TakeLease()
+                                       : work.source.Open(*work.folder, name, work.facts, true);
+    // No longer the file that was listed: someone replaced it meanwhile.
+    if (fault == Fault::NotRegular) fault = Fault::Changed;
+    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), false;
+    return true;
+}
+
+FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::string& name,
+                                     bool listedRegular) {
+    auto& work = *work_;
+    const CloseOnReturn closeSource{work.source};
+    if (!Admit(folder, name, listedRegular, true)) return {};
 
     events_.FileStarted(JoinPath(folder, name));
     const auto extAnsi = StorableExtension(GetExtension(name));
@@ -320,14 +399,7 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     if (!extFits || newName.size() > work.folder->MaxNameBytes()) {
         return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
     }
-    // Another name of the same file would keep the plain text.
-    if (work.facts.multiplyLinked)
-        return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
-    fault = work.source.IsOpen() ? work.source.TakeLease()
-                                 : work.source.Open(*work.folder, name, work.facts, true);
-    // No longer the file that was listed: someone replaced it meanwhile.
-    if (fault == Fault::NotRegular) fault = Fault::Changed;
-    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    if (!HoldOriginal(folder, name)) return {};
     if (settings.strong) return EncryptStrong(name, newName);
     const int extLength = static_cast<int>(extAnsi->size());
     return Transform(name, newName, extLength, EncryptedHeader(work.Table(settings.key), *extAnsi),
@@ -336,55 +408,41 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
 
 FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name,
                                      bool listedRegular) {
-    events_.FileStepBegins();
     auto& work = *work_;
     const CloseOnReturn closeSource{work.source};
-    const Fault entered = EnterFolder(folder);
-    Fault fault = Unworkable(entered) ? Fault::None : entered;
-    if (fault == Fault::None) fault = LookAt(name, EndsInKol(name), listedRegular);
-    // Gone since the folder was listed: nothing is left behind.
-    if (fault == Fault::NotFound) return {};
-    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
-    stats_.FileBytes = work.facts.size;
-    const bool encrypted = EndsInKol(name);
-    if (PassedOver(name, folder, encrypted)) return {};
-    if (!work.facts.regular) return Leave(folder, name, LeftReason::NotRegularFile), FileOutcome{};
-    if (!encrypted) return SkipOtherKind(name), FileOutcome{};
-    if (entered != Fault::None) return Leave(folder, name, ReasonOf(entered)), FileOutcome{};
+    if (!Admit(folder, name, listedRegular, false)) return {};
 
-    const std::string path = JoinPath(folder, name);
-    events_.FileStarted(path);
+    events_.FileStarted(JoinPath(folder, name));
     const KeyTable& table = work.Table(settings.key);
-    if (work.facts.multiplyLinked)
-        return Leave(folder, name, LeftReason::SeveralNames), FileOutcome{};
-    fault = work.source.IsOpen() ? work.source.TakeLease()
-                                 : work.source.Open(*work.folder, name, work.facts, true);
-    if (fault == Fault::NotRegular) fault = Fault::Changed;
-    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
-
+    if (!HoldOriginal(folder, name)) return {};
     // The key is checked before anything is created: a wrong key writes nothing at all. The
     // header is read with the first block of data: a small file takes one read.
-    PrepareStreamBuffer(work.buffer);
-    const std::uint8_t* const block = work.buffer.data() + kStreamHead;
     std::size_t got = 0;
-    fault = work.source.Read(work.buffer.data() + kStreamHead, kStreamBlock, got);
-    if (fault == Fault::None && strong::LooksStrong({reinterpret_cast<const char*>(block), got})) {
-        return DecryptStrong(folder, name, got);
-    }
+    const Fault fault = ReadFirstBlock(got);
+    const std::string_view block(reinterpret_cast<const char*>(work.buffer.data() + kStreamHead),
+                                 got);
+    if (fault == Fault::None && strong::LooksStrong(block)) return DecryptStrong(folder, name, got);
+    return DecryptClassic(folder, name, table, fault, got);
+}
+
+Fault FileTransformer::ReadFirstBlock(std::size_t& got) {
+    auto& work = *work_;
+    PrepareStreamBuffer(work.buffer);
+    return work.source.Read(work.buffer.data() + kStreamHead, kStreamBlock, got);
+}
+
+FileOutcome FileTransformer::DecryptClassic(const std::string& folder, const std::string& name,
+                                            const KeyTable& table, Fault readFault,
+                                            std::size_t got) {
+    auto& work = *work_;
+    const std::uint8_t* const block = work.buffer.data() + kStreamHead;
     const std::size_t headerSize = kHeaderFixed + std::size_t{got > 0 ? block[0] : 0U};
     const std::string header(reinterpret_cast<const char*>(block), std::min(got, headerSize));
-    const bool damaged = fault == Fault::None && got < headerSize;
-    if (fault != Fault::None || damaged || !HeaderMatches(table, header)) work.source.Close();
-    if (fault != Fault::None) return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
-    if (damaged || !HeaderMatches(table, header)) {
-        // A name that merely ends in kol, without ".kol", that does not open is taken for a
-        // file that never was ours rather than damage or a wrong password. Too short to hold
-        // even its header, no password could open it: damaged.
-        return Refuse(folder, name,
-                      !EndsWithDotKol(name) ? LeftReason::KolNamePassedOver
-                      : damaged             ? LeftReason::Damaged
-                                            : LeftReason::WrongKey);
-    }
+    const bool damaged = readFault == Fault::None && got < headerSize;
+    const bool opens = readFault == Fault::None && !damaged && HeaderMatches(table, header);
+    if (!opens) work.source.Close();
+    if (readFault != Fault::None) return Leave(folder, name, ReasonOf(readFault)), FileOutcome{};
+    if (!opens) return Refuse(folder, name, Unopened(name, damaged));
 
     const int extLength = static_cast<unsigned char>(header[0]);
     const std::string plain = PlainName(name, AnsiToUtf8(header.substr(1, extLength)));
@@ -489,15 +547,20 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
                                       bool& stopped) {
     // An earlier run wrote other random bytes than this one would: its copy is this file's
     // when it opens with the password and holds exactly the original's bytes.
+    if ((fault = earlier.Open(*work_->folder, newName, copySize)) != Fault::None) return false;
+    StrongFile file;
+    return OpensAsStrongCopy(name, earlier.File(), file, fault) &&
+           SameAsOriginal(earlier, file, fault, stopped);
+}
+
+bool FileTransformer::OpensAsStrongCopy(const std::string& name, safefile::Source& copy,
+                                        StrongFile& file, Fault& fault) {
     auto& work = *work_;
-    if ((fault = earlier.Open(*work.folder, newName, copySize)) != Fault::None) return false;
-    safefile::Source& copy = earlier.File();
     std::string head(strong::kLongestHeader, '\0');
     std::size_t got = 0;
     if ((fault = copy.Read(head.data(), head.size(), got)) != Fault::None) return false;
     head.resize(got);
     strong::Header header;
-    StrongFile file;
     fault = Fault::Exists;
     if (strong::ReadHeader(head, header) != strong::HeaderRead::Ok ||
         header.extension != GetExtension(name)) {
@@ -508,7 +571,13 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
         !strong::MacMatches(file.keys, head, header)) {
         return false;
     }
-    if ((fault = copy.Seek(static_cast<std::int64_t>(header.size))) != Fault::None) return false;
+    file.h = head.substr(0, header.size);
+    return (fault = copy.Seek(static_cast<std::int64_t>(header.size))) == Fault::None;
+}
+
+bool FileTransformer::SameAsOriginal(EarlierCopy& earlier, const StrongFile& file, Fault& fault,
+                                     bool& stopped) {
+    auto& work = *work_;
     std::vector<std::uint8_t> original;
     const BlockSink sameAsOriginal = [&](const std::uint8_t* data, std::size_t n) {
         original.resize(n);
@@ -517,15 +586,10 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
         return read == n && std::memcmp(original.data(), data, n) == 0 ? Fault::None
                                                                        : Fault::Exists;
     };
-    StreamHooks hooks;
-    hooks.proceed = [this] {
-        events_.Yield();
-        return !flags_.ExitRequested;
-    };
     bool damaged = false;
     const StreamEnd end =
-        strong::StreamChunks(copy, sameAsOriginal, file.keys.kd, head.substr(0, header.size), false,
-                             work.strongBuffer, hooks, fault, damaged);
+        strong::StreamChunks(earlier.File(), sameAsOriginal, file.keys.kd, file.h, false,
+                             work.strongBuffer, Hooks(false), fault, damaged);
     stopped = end == StreamEnd::Stopped;
     if (end != StreamEnd::Done) {
         if (damaged) fault = Fault::Exists;
@@ -533,6 +597,7 @@ bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string
     }
     // The original must end where the copy does.
     std::uint8_t more = 0;
+    std::size_t got = 0;
     if ((fault = work.source.Read(&more, 1, got)) != Fault::None) return false;
     fault = got == 0 ? Fault::None : Fault::Exists;
     if (got == 0) earlier.MatchedWhole();
@@ -543,158 +608,190 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                                        int extLength, const std::string& header, bool encrypting,
                                        std::size_t preloadedFirst, std::size_t preloadedSize,
                                        StrongFile* strongFile) {
+    const std::int64_t size = work_->facts.size;
+    const Layout layout = strongFile ? StrongLayout(size, strongFile->h.size(), encrypting)
+                                     : ClassicLayout(size, extLength, header.size(), encrypting);
+    const CopyJob job{.name = name,
+                      .newName = newName,
+                      .extLength = extLength,
+                      .header = header,
+                      .encrypting = encrypting,
+                      .strongFile = strongFile,
+                      .size = size,
+                      .copySize = layout.copySize,
+                      .dataStart = layout.dataStart,
+                      .durableNow = settings.singleFile || size >= kSyncAlone};
+    Attempt a = WriteWithRoom(job, preloadedFirst, preloadedSize);
+    if (auto unwritten = Unwritten(job, a)) return *unwritten;
+    ScheduleDeletion(job, a);
+    if (!CompleteGroupIfDue()) return {};
+    events_.Transformed(newName, !encrypting);
+    events_.Yield();
+    return {FileResult::Done, newName};
+}
+
+FileTransformer::Attempt FileTransformer::WriteWithRoom(const CopyJob& job, std::size_t first,
+                                                        std::size_t preloaded) {
     auto& work = *work_;
-    const std::int64_t size = work.facts.size;
-    std::int64_t copySize =
-        encrypting ? static_cast<std::int64_t>(header.size()) + size + kTrailingBytes
-                   : std::max<std::int64_t>(0, size - extLength - kHeaderFixed - kTrailingBytes);
-    std::int64_t dataStart = encrypting ? 0 : extLength + kHeaderFixed;
-    if (strongFile) {
-        const auto hSize = static_cast<std::int64_t>(strongFile->h.size());
-        const auto chunk = static_cast<std::int64_t>(strong::kChunk);
-        const auto tag = static_cast<std::int64_t>(crypto::kGcmTagSize);
-        // Every chunk adds a tag; an empty file still has its one chunk.
-        const std::int64_t data = encrypting ? size : size - hSize;
-        const std::int64_t chunks =
-            std::max<std::int64_t>(1, (data + (encrypting ? chunk : chunk + tag) - 1) /
-                                          (encrypting ? chunk : chunk + tag));
-        copySize = encrypting ? hSize + size + chunks * tag
-                              : std::max<std::int64_t>(0, data - chunks * tag);
-        dataStart = encrypting ? 0 : hSize;
-    }
-    const bool durableNow = settings.singleFile || size >= kSyncAlone;
-
-    // Writes the copy, or with compare matches the bytes against the file the new name holds.
-    const auto attempt = [&](bool compare, std::size_t first, std::size_t preloaded) {
-        Attempt a;
-        a.earlier = compare;
-        auto copy = std::make_unique<safefile::Copy>();
-        EarlierCopy earlier;
-        if (compare && strongFile && encrypting) {
-            if (MatchStrongCopy(name, newName, copySize, earlier, a.fault, a.stopped)) {
-                a.fault = earlier.Finish();
-                a.copyInode = earlier.Inode();
-                a.copyModified = earlier.Modified();
-                a.copyChanged = earlier.Changed();
-            }
-            a.nameTaken = a.fault == Fault::Exists || a.fault == Fault::NotRegular;
-            return a;
-        }
-        BlockSink sink;
-        if (compare) {
-            a.fault = earlier.Open(*work.folder, newName, copySize);
-            sink = [&earlier](const std::uint8_t* data, std::size_t n) {
-                return earlier.Match(data, n);
-            };
-        } else {
-            a.fault = copy->Create(*work.folder, newName);
-            sink = [&copy](const std::uint8_t* data, std::size_t n) {
-                return copy->Write(data, n);
-            };
-        }
-        if (a.fault == Fault::None) {
-            StreamHooks hooks;
-            hooks.proceed = [this] {
-                events_.Yield();
-                return !flags_.ExitRequested;
-            };
-            hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
-            // first is 0 only when nothing was read with the header (a second attempt).
-            const StreamEnd end =
-                strongFile
-                    ? strong::StreamChunks(
-                          work.source, sink, strongFile->keys.kd, strongFile->h, encrypting,
-                          work.strongBuffer, hooks, a.fault, a.damaged,
-                          {reinterpret_cast<const char*>(work.buffer.data() + first), preloaded},
-                          strongFile->readAll && first != 0)
-                    : StreamData(work.source, sink, work.Stream(settings.key), extLength,
-                                 encrypting, work.buffer, hooks, a.fault, header, first, preloaded);
-            a.stopped = end == StreamEnd::Stopped;
-            if (end == StreamEnd::Done) {
-                a.fault =
-                    compare ? earlier.Finish() : copy->Publish(newName, work.facts, durableNow);
-                if (compare) {
-                    a.copyInode = earlier.Inode();
-                    a.copyModified = earlier.Modified();
-                    a.copyChanged = earlier.Changed();
-                }
-            }
-        }
-        a.nameTaken = compare && (a.fault == Fault::Exists || a.fault == Fault::NotRegular);
-        if (!compare && a.fault == Fault::None) a.written = std::move(copy);
-        return a;
-    };
-    // The name may hold the finished copy of an interrupted run: then the bytes this run writes
-    // are compared with it instead, and any difference leaves both files. No look beforehand:
-    // a taken name shows when naming the copy is refused, or when the copy failed (the
-    // comparison needs no room).
-    const auto tryOnce = [&](std::size_t first, std::size_t preloaded) {
-        TakeOverClaim(*work.folder, newName);
-        Attempt a = attempt(false, first, preloaded);
-        if (a.stopped || a.damaged || a.fault == Fault::None || !work.folder->Exists(newName))
-            return a;
-        if (const Fault f = work.source.Seek(dataStart); f != Fault::None) {
-            a.fault = f;
-            return a;
-        }
-        return attempt(true, 0, 0);
-    };
-
-    Attempt a = tryOnce(preloadedFirst, preloadedSize);
+    Attempt a = TryOnce(job, first, preloaded);
     if (a.fault == Fault::DiskFull && !a.stopped && !work.pending.empty()) {
         // The originals waiting for their group's sync hold space that their copies need no
         // more: once they are gone, this file may fit.
         CompletePending();
-        if (work.source.Seek(dataStart) == Fault::None) a = tryOnce(0, 0);
+        if (work.source.Seek(job.dataStart) == Fault::None) a = TryOnce(job, 0, 0);
     }
+    return a;
+}
+
+// The name may hold the finished copy of an interrupted run: then the bytes this run writes are
+// compared with it instead, and any difference leaves both files. No look beforehand: a taken
+// name shows when naming the copy is refused, or when the copy failed (the comparison needs no
+// room).
+FileTransformer::Attempt FileTransformer::TryOnce(const CopyJob& job, std::size_t first,
+                                                  std::size_t preloaded) {
+    auto& work = *work_;
+    TakeOverClaim(*work.folder, job.newName);
+    Attempt a = WriteCopy(job, first, preloaded);
+    if (a.stopped || a.damaged || a.fault == Fault::None || !work.folder->Exists(job.newName))
+        return a;
+    if (const Fault f = work.source.Seek(job.dataStart); f != Fault::None) {
+        a.fault = f;
+        return a;
+    }
+    return MatchEarlier(job);
+}
+
+FileTransformer::Attempt FileTransformer::WriteCopy(const CopyJob& job, std::size_t first,
+                                                    std::size_t preloaded) {
+    auto& work = *work_;
+    Attempt a;
+    auto copy = std::make_unique<safefile::Copy>();
+    a.fault = copy->Create(*work.folder, job.newName);
+    if (a.fault == Fault::None) {
+        const BlockSink sink = [&copy](const std::uint8_t* data, std::size_t n) {
+            return copy->Write(data, n);
+        };
+        if (StreamCopy(job, sink, a, first, preloaded) == StreamEnd::Done)
+            a.fault = copy->Publish(job.newName, work.facts, job.durableNow);
+    }
+    if (a.fault == Fault::None) a.written = std::move(copy);
+    return a;
+}
+
+FileTransformer::Attempt FileTransformer::MatchEarlier(const CopyJob& job) {
+    Attempt a;
+    a.earlier = true;
+    EarlierCopy earlier;
+    const bool matched =
+        job.strongFile && job.encrypting
+            ? MatchStrongCopy(job.name, job.newName, job.copySize, earlier, a.fault, a.stopped)
+            : MatchBytes(job, earlier, a);
+    if (matched) {
+        a.fault = earlier.Finish();
+        a.copyInode = earlier.Inode();
+        a.copyModified = earlier.Modified();
+        a.copyChanged = earlier.Changed();
+    }
+    a.nameTaken = a.fault == Fault::Exists || a.fault == Fault::NotRegular;
+    return a;
+}
+
+bool FileTransformer::MatchBytes(const CopyJob& job, EarlierCopy& earlier, Attempt& a) {
+    a.fault = earlier.Open(*work_->folder, job.newName, job.copySize);
+    if (a.fault != Fault::None) return false;
+    const BlockSink sink = [&earlier](const std::uint8_t* data, std::size_t n) {
+        return earlier.Match(data, n);
+    };
+    return StreamCopy(job, sink, a, 0, 0) == StreamEnd::Done;
+}
+
+// first is 0 only when nothing was read with the header (a second attempt).
+StreamEnd FileTransformer::StreamCopy(const CopyJob& job, const BlockSink& sink, Attempt& a,
+                                      std::size_t first, std::size_t preloaded) {
+    auto& work = *work_;
+    const StreamHooks hooks = Hooks(true);
+    const StrongFile* const strongFile = job.strongFile;
+    const StreamEnd end =
+        strongFile
+            ? strong::StreamChunks(
+                  work.source, sink, strongFile->keys.kd, strongFile->h, job.encrypting,
+                  work.strongBuffer, hooks, a.fault, a.damaged,
+                  {reinterpret_cast<const char*>(work.buffer.data() + first), preloaded},
+                  strongFile->readAll && first != 0)
+            : StreamData(work.source, sink, work.Stream(settings.key), job.extLength,
+                         job.encrypting, work.buffer, hooks, a.fault, job.header, first, preloaded);
+    a.stopped = end == StreamEnd::Stopped;
+    return end;
+}
+
+StreamHooks FileTransformer::Hooks(bool withProgress) {
+    StreamHooks hooks;
+    hooks.proceed = [this] {
+        events_.Yield();
+        return !flags_.ExitRequested;
+    };
+    if (withProgress)
+        hooks.progress = [this](std::int64_t position) { events_.Progress(position); };
+    return hooks;
+}
+
+std::optional<FileOutcome> FileTransformer::Unwritten(const CopyJob& job, const Attempt& a) {
+    auto& work = *work_;
     if (a.stopped) {
         work.source.Close();
         CompletePending();
         events_.Exited();
-        return {FileResult::Stopped, {}};
+        return FileOutcome{FileResult::Stopped, {}};
     }
     if (a.damaged) {
         work.source.Close();
-        return Refuse(work.folder->Path(), name, LeftReason::Damaged);
+        return Refuse(work.folder->Path(), job.name, LeftReason::Damaged);
     }
     if (a.fault != Fault::None) {
         work.source.Close();
-        Leave(work.folder->Path(), name, a.nameTaken ? LeftReason::NameTaken : ReasonOf(a.fault));
-        return {};
+        Leave(work.folder->Path(), job.name,
+              a.nameTaken ? LeftReason::NameTaken : ReasonOf(a.fault));
+        return FileOutcome{};
     }
+    return std::nullopt;
+}
 
+void FileTransformer::ScheduleDeletion(const CopyJob& job, Attempt& a) {
+    auto& work = *work_;
     ++stats_.FilesDone;
-    stats_.BytesDone += size;
+    stats_.BytesDone += job.size;
     events_.CountsChanged();
     if (work.pending.empty() || work.pending.back().folder != work.folder) ++work.pendingFolders;
     safefile::PendingOriginal entry;
     entry.folder = work.folder;
-    entry.original = name;
-    entry.copy = newName;
+    entry.original = job.name;
+    entry.copy = job.newName;
     entry.originalFacts = work.facts;
     entry.copyFile = std::move(a.written);
     entry.copyInode = a.copyInode;
-    entry.copySize = copySize;
+    entry.copySize = job.copySize;
     entry.earlierModified = a.copyModified;
     entry.earlierChanged = a.copyChanged;
-    entry.countedBytes = size;
-    entry.copyDurable = durableNow || a.earlier;
+    entry.countedBytes = job.size;
+    entry.copyDurable = job.durableNow || a.earlier;
     entry.earlierCopy = a.earlier;
     // A leased original stays open until it is deleted, so that the lease can still tell;
     // any other is closed now.
     if (work.source.Leased()) entry.leased = std::move(work.source);
     work.source.Close();
     work.pending.push_back(std::move(entry));
-    work.pendingBytes += size;
+    work.pendingBytes += job.size;
+}
+
+bool FileTransformer::CompleteGroupIfDue() {
+    auto& work = *work_;
     if (settings.singleFile || work.pending.size() >= kPendingFiles ||
         work.pendingBytes >= kPendingBytes) {
         const std::int64_t skippedBefore = stats_.FilesSkipped;
         CompletePending();
-        if (stats_.FilesSkipped != skippedBefore && settings.singleFile) return {};
+        if (stats_.FilesSkipped != skippedBefore && settings.singleFile) return false;
     }
-    events_.Transformed(newName, !encrypting);
-    events_.Yield();
-    return {FileResult::Done, newName};
+    return true;
 }
 
 }  // namespace kolvik

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/RunEvents.h"
+#include "engine/Transform.h"
 #include "platform/SafeFile.h"
 
 namespace kolvik {
@@ -80,6 +82,18 @@ class FileTransformer {
   private:
     struct Work;
     struct StrongFile;
+    struct CopyJob;
+    struct Attempt;
+    // The opening both directions share: the folder claimed, the file looked at and sorted.
+    // True when the file is one to transform; otherwise it is already dealt with.
+    bool Admit(const std::string& folder, const std::string& name, bool listedRegular,
+               bool encrypting);
+    // entered: whether the folder could be claimed; a file of a folder that could not is still
+    // sorted as ever, and only left once it would be transformed.
+    bool LookedAt(const std::string& folder, const std::string& name, bool listedRegular,
+                  bool encrypting, safefile::Fault& entered);
+    bool Sorted(const std::string& folder, const std::string& name, bool encrypting,
+                safefile::Fault entered);
     [[nodiscard]] safefile::Fault EnterFolder(const std::string& folder);
     // Opens the file at once where that is safe and worth it, else looks at it; work_->facts
     // then describe it. An open file that is not needed after all is closed by the caller.
@@ -89,11 +103,33 @@ class FileTransformer {
     bool PassedOver(const std::string& name, const std::string& folder, bool ofThisKind);
     bool IsProgramFolder(std::string folder) const;
     void SkipOtherKind(const std::string& name);
+    // Opens the original for the copy, leased where the system has leases. False when the file
+    // is left.
+    bool HoldOriginal(const std::string& folder, const std::string& name);
+    // Reads the first block of an encrypted file, its header included, into the buffer.
+    [[nodiscard]] safefile::Fault ReadFirstBlock(std::size_t& got);
+    FileOutcome DecryptClassic(const std::string& folder, const std::string& name,
+                               const KeyTable& table, safefile::Fault readFault, std::size_t got);
     // preloaded: data bytes already read into the buffer with the header, [first, first + size).
     FileOutcome Transform(const std::string& name, const std::string& newName, int extLength,
                           const std::string& header, bool encrypting,
                           std::size_t preloadedFirst = 0, std::size_t preloadedSize = 0,
                           StrongFile* strongFile = nullptr);
+    // Transform's steps: write the copy (making room once if the disk is full), or recognise an
+    // interrupted run's finished copy under the new name; then schedule the original's deletion.
+    Attempt WriteWithRoom(const CopyJob& job, std::size_t first, std::size_t preloaded);
+    Attempt TryOnce(const CopyJob& job, std::size_t first, std::size_t preloaded);
+    Attempt WriteCopy(const CopyJob& job, std::size_t first, std::size_t preloaded);
+    Attempt MatchEarlier(const CopyJob& job);
+    bool MatchBytes(const CopyJob& job, EarlierCopy& earlier, Attempt& a);
+    StreamEnd StreamCopy(const CopyJob& job, const BlockSink& sink, Attempt& a, std::size_t first,
+                         std::size_t preloaded);
+    StreamHooks Hooks(bool withProgress);
+    // The copy did not come about: the original stays, and the outcome says why.
+    std::optional<FileOutcome> Unwritten(const CopyJob& job, const Attempt& a);
+    void ScheduleDeletion(const CopyJob& job, Attempt& a);
+    // False when completing the group left this file's original after all.
+    bool CompleteGroupIfDue();
     // A file the password did not open, or that is damaged: told, counted and left as it is.
     FileOutcome Refuse(const std::string& folder, const std::string& name, LeftReason unopenable);
     FileOutcome EncryptStrong(const std::string& name, const std::string& newName);
@@ -102,6 +138,12 @@ class FileTransformer {
     // True when newName holds this file's strong copy from an earlier run; fault says why not.
     bool MatchStrongCopy(const std::string& name, const std::string& newName, std::int64_t copySize,
                          EarlierCopy& earlier, safefile::Fault& fault, bool& stopped);
+    // Reads the copy's header into file with the keys it opens with; the copy is then at its
+    // first chunk.
+    bool OpensAsStrongCopy(const std::string& name, safefile::Source& copy, StrongFile& file,
+                           safefile::Fault& fault);
+    bool SameAsOriginal(EarlierCopy& earlier, const StrongFile& file, safefile::Fault& fault,
+                        bool& stopped);
 
     RunStats& stats_;
     StopFlags& flags_;

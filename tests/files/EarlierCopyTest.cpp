@@ -72,6 +72,9 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     EXPECT_EQ(w->session.FilesDone, finished ? 1 : 0);
     EXPECT_EQ(w->session.FilesSkipped, listed + (finished ? 0 : 1));
     EXPECT_EQ(std::ranges::count(w.Skips(), original), finished ? 0 : 1);
+    // Whatever holds the name, a link included, it is not this file's copy.
+    const std::pair<std::string, LeftReason> taken{target / original, LeftReason::NameTaken};
+    EXPECT_EQ(std::ranges::count(w.left, taken), finished ? 0 : 1);
     // A listed copy of the other kind counts its bytes as it is passed; a link is not read.
     const auto originalSize = static_cast<std::int64_t>((decrypting ? encrypted : plain).size());
     const auto copySize = static_cast<std::int64_t>(bytes.size());

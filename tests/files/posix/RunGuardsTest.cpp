@@ -7,6 +7,7 @@
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -348,6 +349,87 @@ INSTANTIATE_TEST_SUITE_P(
                     // exfat-fuse's answer: the folder is still there, so it is the name.
                     Refused{"ClaimNotFound", Call::Create, 2, ENOENT, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file the run may not even look at is left. Only encryption asks whether to go on without
+// access, naming the target; decryption leaves the file without a word.
+TEST(NoAccess, OnlyEncryptionAsksAboutAFileItMayNotLookAt) {
+    static std::string denied;
+    posix::FileCalls failing = posix::RealFileCalls();
+    failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
+        if (dirfd != AT_FDCWD && denied == path) return errno = EACCES, -1;
+        return posix::RealFileCalls().openat(dirfd, path, flags, mode);
+    };
+    failing.fstatat = [](int dirfd, const char* path, struct stat* st, int flags) {
+        if (dirfd != AT_FDCWD && denied == path) return errno = EACCES, -1;
+        return posix::RealFileCalls().fstatat(dirfd, path, st, flags);
+    };
+    for (const bool decrypting : {false, true}) {
+        TempDir target;
+        const auto pairs = Plant(target.path(), decrypting);
+        denied = pairs[0].name;
+        Window w;
+        w->session.TargetFolder = target.path();  // as the run's start sets it
+        posix::SetFileCalls(&failing);
+        w.Run(target.path(), decrypting);
+        posix::SetFileCalls(nullptr);
+        std::vector<std::string> asked;
+        for (const auto& m : w.dialogs.shown)
+            if (m.text.starts_with("Kan geen toegang")) asked.push_back(m.text);
+        const std::string question = "Kan geen toegang krijgen tot: " + target.path();
+        EXPECT_EQ(asked, decrypting ? std::vector<std::string>{} : std::vector{question});
+        EXPECT_EQ(w.left, (Left{{target / pairs[0].name, LeftReason::AccessDenied}}));
+        EXPECT_EQ(ReadFile(target / pairs[0].name), pairs[0].content);
+        EXPECT_EQ(ReadFile(target / pairs[1].copy), pairs[1].copyContent);
+    }
+}
+
+// A file named on its own whose original cannot be deleted stays as it was: the call reports
+// no success, and no decrypted copy, gone again with its original kept, is opened to view.
+TEST(OriginalUndeletable, ASingleFileIsNoSuccess) {
+    for (const bool decrypting : {false, true}) {
+        TempDir target;
+        const Pair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
+        const auto before = Snapshot(target.path());
+        FaultPlan plan{.kind = Call::Unlink, .failAt = 1, .error = EIO};
+        Window w;
+        w->session.HasFileTarget = true;
+        w->session.DecryptMode = decrypting;
+        std::string name = p.name;
+        bool done = true;
+        WithFaults(plan, [&] {
+            done = decrypting ? w->DecryptFile(name, target.path())
+                              : w->EncryptFile(name, target.path());
+            w->FlushPendingOriginals();
+        });
+        w->session.ReleaseFiles();
+        EXPECT_EQ(plan.firedAt, Call::Unlink);
+        EXPECT_FALSE(done) << decrypting;
+        EXPECT_EQ(Snapshot(target.path()), before) << decrypting;
+        EXPECT_EQ(w.left, (Left{{target / p.name, LeftReason::ReadWriteError}})) << decrypting;
+        EXPECT_TRUE(w.launcher.opened.empty() && w.launcher.started.empty()) << decrypting;
+    }
+}
+
+// A file named on its own that another program replaces, once it was looked at, by something
+// that is no file: left as changed during the run, not as one that never was a file.
+TEST(ReplacedBeforeOpening, ASingleFileIsLeftAsChanged) {
+    for (const bool decrypting : {false, true}) {
+        TempDir target;
+        const Pair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
+        const std::string path = target / p.name;
+        FaultPlan plan;
+        plan.opening = [&](const char* name, int) {
+            if (p.name != name || fs::is_fifo(path)) return;
+            fs::remove(path);
+            ::mkfifo(path.c_str(), 0600);
+        };
+        Window w;
+        WithFaults(plan, [&] { w.RunFile(target.path(), p.name, decrypting); });
+        EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}})) << decrypting;
+        EXPECT_TRUE(fs::is_fifo(path));
+        EXPECT_FALSE(fs::exists(target / p.copy));
+    }
+}
 
 }  // namespace
 }  // namespace kolvik::test
