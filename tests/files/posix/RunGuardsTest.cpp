@@ -406,7 +406,7 @@ TEST(OriginalUndeletable, ASingleFileIsNoSuccess) {
         EXPECT_FALSE(done) << decrypting;
         EXPECT_EQ(Snapshot(target.path()), before) << decrypting;
         EXPECT_EQ(w.left, (Left{{target / p.name, LeftReason::ReadWriteError}})) << decrypting;
-        EXPECT_TRUE(w.launcher.opened.empty() && w.launcher.started.empty()) << decrypting;
+        EXPECT_TRUE(w.launcher.viewed.empty()) << decrypting;
     }
 }
 
