@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "Helpers.h"
-#include "platform/posix/MetaCalls.h"
+#include "PosixFiles.h"
 
 namespace kolvik::test {
 namespace {
@@ -43,17 +43,6 @@ TEST(KeptFacts, PermissionBitsAndTimeToTheNanosecondNothingHeldOpen) {
     }
 }
 
-std::optional<std::string> Xattr(const std::string& path, const char* name) {
-    char value[256];
-    const ssize_t n = ::lgetxattr(path.c_str(), name, value, sizeof value);
-    if (n < 0) return std::nullopt;
-    return std::string(value, static_cast<std::size_t>(n));
-}
-
-bool SetXattr(const std::string& path, const char* name, const std::string& value) {
-    return ::lsetxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
-}
-
 // An ACL as the kernel keeps it in system.posix_acl_*: a version, then tag, permission bits and
 // id per entry, all little-endian, sorted by tag.
 std::string Acl(std::initializer_list<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> es) {
@@ -80,19 +69,6 @@ const std::string kBindCapability(
     "\x01\x00\x00\x02\x00\x04\x00\x00\x00\x00\x00\x00"
     "\x00\x00\x00\x00\x00\x00\x00\x00",
     20);
-
-// The chattr flags, after adding add and taking off drop; nothing where there are none.
-std::optional<unsigned> Flags(const std::string& path, unsigned add = 0, unsigned drop = 0) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok && (add | drop) != 0) {
-        flags = static_cast<int>((static_cast<unsigned>(flags) | add) & ~drop);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    if (fd >= 0) ::close(fd);
-    return ok ? std::optional<unsigned>(static_cast<unsigned>(flags)) : std::nullopt;
-}
 
 unsigned ModeOf(const std::string& path) {
     struct stat st {};
@@ -198,29 +174,6 @@ TEST(KeptFacts, TimesBefore1970AndAfter2262ToTheNanosecond) {
 // A folder and a file in it; setup returns why it cannot run here, or nothing.
 using Setup = std::function<std::string(const std::string& folder, const std::string& file)>;
 
-// Stands in for the calls that give a copy its xattrs and flags.
-struct Refusing {
-    static inline int xattrError = 0, flagsError = 0;
-    posix::MetaCalls calls = posix::RealMetaCalls();
-    Refusing(int onXattr, int onFlags) {
-        xattrError = onXattr;
-        flagsError = onFlags;
-        calls.fsetxattr = [](int fd, const char* name, const void* value, size_t size, int f) {
-            if (xattrError != 0 && std::string_view(name) == "user.herkomst")
-                return errno = xattrError, -1;
-            return posix::RealMetaCalls().fsetxattr(fd, name, value, size, f);
-        };
-        calls.setflags = [](int fd, unsigned flags) {
-            if (flagsError != 0) return errno = flagsError, -1;
-            return posix::RealMetaCalls().setflags(fd, flags);
-        };
-        posix::SetMetaCalls(&calls);
-    }
-    ~Refusing() { posix::SetMetaCalls(nullptr); }
-    Refusing(const Refusing&) = delete;
-    Refusing& operator=(const Refusing&) = delete;
-};
-
 std::string WithUserXattr(const std::string&, const std::string& f) {
     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
 }
@@ -242,7 +195,8 @@ TEST_P(KeptOrLeft, WhatCannotBeKeptLeavesTheOriginal) {
     if (const std::string why = c.setup(target.path(), plain); !why.empty()) GTEST_SKIP() << why;
     Window w;
     {
-        const Refusing refusing(c.xattrError, c.flagsError);
+        const FakeMetaCalls refusing(
+            {.xattrError = c.xattrError, .onlyXattr = "user.herkomst", .flagsError = c.flagsError});
         w.Encrypt(target.path());
     }
     (void)Flags(plain, 0, FS_IMMUTABLE_FL);  // so that the folder can go

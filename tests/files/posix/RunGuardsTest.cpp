@@ -15,6 +15,7 @@
 
 #include "FaultCalls.h"
 #include "Helpers.h"
+#include "PosixFiles.h"
 #include "Reference.h"
 
 namespace kolvik::test {
@@ -39,13 +40,11 @@ std::vector<Pair> Plant(const std::string& dir, bool decrypting) {
     return {PlantOne(dir, "a", "a inhoud", decrypting), PlantOne(dir, "b", "b inhoud", decrypting)};
 }
 
-pid_t GonePid() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
+// A row's name, then the direction it is run in.
+const auto WithDirection = [](const auto& info) {
+    return std::string(std::get<0>(info.param).name) +
+           (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
+};
 
 // Another run holds the folder: by flock, or where flock is missing by our lock file naming a
 // live process. A lock file of a process that is gone is taken over.
@@ -144,10 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      Refusal{"NoLeasesHere", EINVAL, LeftReason::Unguarded},
                                      Refusal{"NotSupported", EOPNOTSUPP, LeftReason::Unguarded}),
                      testing::Bool()),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
-    });
+    WithDirection);
 
 // The kernel's own refusal: a user who may write the file but does not own it gets no lease.
 TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
@@ -176,18 +172,8 @@ TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
 struct Protected {
     const char* name;
     bool folder;
-    int flag;
+    unsigned flag;
 };
-
-bool SetFlag(const std::string& path, int flag, bool on) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? flags | flag : flags & ~flag;
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) ::close(fd);
-    return ok;
-}
 
 class ProtectedAgainstDeletion : public testing::TestWithParam<std::tuple<Protected, bool>> {};
 
@@ -196,13 +182,13 @@ TEST_P(ProtectedAgainstDeletion, TheFileIsLeftAndNoCopyMade) {
     TempDir target;
     const auto pairs = Plant(target.path(), decrypting);
     const std::string flagged = c.folder ? target.path() : target / pairs[0].name;
-    if (!SetFlag(flagged, c.flag, true))
+    if (!Flags(flagged, c.flag))
         GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
     const auto before = Snapshot(target.path());
     Window w;
     w.Run(target.path(), decrypting);
     const auto after = Snapshot(target.path());
-    ASSERT_TRUE(SetFlag(flagged, c.flag, false));
+    ASSERT_TRUE(Flags(flagged, 0, c.flag));
     Tree expected = before;
     Left left{{target / pairs[0].name, LeftReason::Undeletable}};
     if (c.folder) {
@@ -221,23 +207,21 @@ INSTANTIATE_TEST_SUITE_P(
                                      Protected{"AppendOnlyFile", false, FS_APPEND_FL},
                                      Protected{"ImmutableFile", false, FS_IMMUTABLE_FL}),
                      testing::Bool()),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
-    });
+    WithDirection);
 
 // Right before the original goes, its copy must still be under its name, the very file that
-// was written or checked. Another program moves, replaces or writes to it at that moment.
-enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched };
+// was written or checked. Another program moves, replaces or writes to it at that moment; or
+// takes the original away, and the copy is then the only form of those bytes and stays.
+enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched, OriginalGone };
 struct Swap {
     const char* name;
     Meddle meddle;
     bool decrypting;
 };
 
-class CopyChangedBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
+class MeddledWithBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
 
-TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
+TEST_P(MeddledWithBeforeTheOriginalGoes, NoFormOfTheBytesIsLost) {
     const Swap c = GetParam();
     TempDir target;
     const auto [name, copy, content, copyContent] =
@@ -271,49 +255,34 @@ TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
                 SetMtime(target / copy, std::chrono::system_clock::now() - std::chrono::hours(5));
                 leftAtCopy = copyContent;
                 break;
+            case Meddle::OriginalGone:
+                fs::remove(target / name);
+                leftAtCopy = copyContent;
+                break;
         }
     };
     Window w;
     WithFaults(plan, [&] { w.Run(target.path(), c.decrypting); });
     ASSERT_TRUE(done);
-    Tree expected{{name, "file:" + content}};
+    Tree expected;
     if (!leftAtCopy.empty()) expected[copy] = "file:" + leftAtCopy;
     if (c.meddle == Meddle::Moved) expected["elders"] = "file:" + copyContent;
+    if (c.meddle != Meddle::OriginalGone) expected[name] = "file:" + content;
     EXPECT_EQ(Snapshot(target.path()), expected);
+    if (c.meddle == Meddle::OriginalGone) return;
     EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
     EXPECT_EQ(w->session.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Guards, CopyChangedBeforeTheOriginalGoes,
+    Guards, MeddledWithBeforeTheOriginalGoes,
     testing::Values(Swap{"Moved", Meddle::Moved, false}, Swap{"Replaced", Meddle::Replaced, true},
                     Swap{"WrittenTo", Meddle::WrittenTo, false},
                     Swap{"EarlierCopyReplacedByTheSameBytes", Meddle::EarlierReplaced, false},
-                    Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true}),
+                    Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true},
+                    Swap{"OriginalGoneEncrypting", Meddle::OriginalGone, false},
+                    Swap{"OriginalGoneDecrypting", Meddle::OriginalGone, true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Another program takes the original away right before the run would delete it: the copy is
-// then the only form of those bytes and stays.
-TEST(OriginalGoneBeforeItsDeletion, TheCopyStays) {
-    for (const bool decrypting : {false, true}) {
-        SCOPED_TRACE(decrypting ? "decrypting" : "encrypting");
-        TempDir target;
-        const auto [name, copy, content, copyContent] =
-            PlantOne(target.path(), "a", Bytes(5000, 4), decrypting);
-        bool read = false, done = false;
-        FaultPlan plan;
-        plan.readToEnd = [&](int) { read = true; };
-        plan.statting = [&](const char* n) {
-            if (done || !read || n != name || !fs::exists(target / copy)) return;
-            done = true;
-            fs::remove(target / name);
-        };
-        Window w;
-        WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
-        ASSERT_TRUE(done);
-        EXPECT_EQ(Snapshot(target.path()), (Tree{{copy, "file:" + copyContent}}));
-    }
-}
 
 // A name the file system cannot hold (exFAT's forbidden characters, bytes it cannot read as
 // text) is refused when the copy is named: the new name is unusable, nothing is missing.
