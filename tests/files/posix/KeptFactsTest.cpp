@@ -43,26 +43,18 @@ TEST(KeptFacts, PermissionBitsAndTimeToTheNanosecondNothingHeldOpen) {
     }
 }
 
-// An ACL as the kernel keeps it in system.posix_acl_*: a version, then tag, permission bits and
-// id per entry, all little-endian, sorted by tag.
-std::string Acl(std::initializer_list<std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>> es) {
-    std::string out;
-    const auto put = [&out](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xff);
-    };
-    put(2, 4);
-    for (const auto& [tag, perm, id] : es) put(tag, 2), put(perm, 2), put(id, 4);
-    return out;
-}
-constexpr std::uint32_t kNoId = 0xffffffff;
-constexpr std::uint16_t kUserObj = 0x01, kUser = 0x02, kGroupObj = 0x04, kMask = 0x10,
-                        kOther = 0x20;
 // The owner may read and write, nobody (65534) may read, the owning group and others nothing.
-const std::string kNobodyReadsGroupDoesNot = Acl({{kUserObj, 6, kNoId},
-                                                  {kUser, 4, 65534},
-                                                  {kGroupObj, 0, kNoId},
-                                                  {kMask, 4, kNoId},
-                                                  {kOther, 0, kNoId}});
+// As the kernel keeps an ACL in system.posix_acl_*: version 2, then per entry, sorted by tag,
+// the tag (owner 1, user 2, owning group 4, mask 0x10, others 0x20), the permission bits and
+// the id (none: ffffffff), all little-endian.
+const std::string kNobodyReadsGroupDoesNot(
+    "\x02\x00\x00\x00"
+    "\x01\x00\x06\x00\xff\xff\xff\xff"
+    "\x02\x00\x04\x00\xfe\xff\x00\x00"
+    "\x04\x00\x00\x00\xff\xff\xff\xff"
+    "\x10\x00\x04\x00\xff\xff\xff\xff"
+    "\x20\x00\x00\x00\xff\xff\xff\xff",
+    44);
 
 // A version 2 capability set: CAP_NET_BIND_SERVICE (10) permitted and effective.
 const std::string kBindCapability(
