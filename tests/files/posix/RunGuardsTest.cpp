@@ -46,41 +46,46 @@ const auto WithDirection = [](const auto& info) {
            (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
 };
 
-// Another run holds the folder: by flock, or where flock is missing by our lock file naming a
-// live process. A lock file of a process that is gone is taken over.
-enum class Holder { Flock, LiveLockFile, GoneLockFile };
+// What a run must hold before it writes: the folder to itself, and a lease on each file.
+// Another run holds the folder by flock, or where flock is missing by our lock file naming a
+// live process; a lock file of a process that is gone is taken over. Without a lease a writer
+// that opens the file after it was read would go unnoticed: whatever the reason the kernel
+// gives for refusing it, the file is left and nothing is written.
+enum class Guard { Flock, LiveLockFile, GoneLockFile, Lease };
 struct Held {
     const char* name;
-    Holder holder;
-    bool decrypting, singleFile;
+    Guard guard;
+    bool singleFile = false;
+    int leaseError = 0;
+    LeftReason reason = LeftReason::HeldByOtherRun;
 };
 
-class FolderHeld : public testing::TestWithParam<Held> {};
+class Guarded : public testing::TestWithParam<std::tuple<Held, bool>> {};
 
-TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
-    const Held c = GetParam();
+TEST_P(Guarded, ItsFilesAreLeftUntilTheGuardIsHad) {
+    const auto& [c, decrypting] = GetParam();
     TempDir target;
-    const auto pairs = Plant(target.path(), c.decrypting);
+    const auto pairs = Plant(target.path(), decrypting);
     // Of the other kind: passed over as ever, never named as left.
-    const std::string other = c.decrypting ? "los.txt" : "los_txt.kol";
+    const std::string other = decrypting ? "los.txt" : "los_txt.kol";
     WriteFile(target / other, "los");
-    const std::string lockFile = target / ".kolvik-slot";
     const int dir = ::open(target.path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
-    FaultPlan plan;
-    if (c.holder == Holder::Flock) {
+    FaultPlan plan{.leasesRefused = c.guard == Guard::Lease, .leaseError = c.leaseError};
+    if (c.guard == Guard::Flock) {
         ASSERT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
-    } else {
+    } else if (c.guard != Guard::Lease) {
         plan.flockError = ENOLCK;
-        WriteFile(lockFile, std::to_string(c.holder == Holder::LiveLockFile ? 1 : GonePid()));
+        const pid_t holder = c.guard == Guard::LiveLockFile ? 1 : GonePid();
+        WriteFile(target / ".kolvik-slot", std::to_string(holder));
     }
     const auto before = Snapshot(target.path());
     Window w;
     WithFaults(plan, [&] {
-        c.singleFile ? w.RunFile(target.path(), pairs[0].name, c.decrypting)
-                     : w.Run(target.path(), c.decrypting);
+        c.singleFile ? w.RunFile(target.path(), pairs[0].name, decrypting)
+                     : w.Run(target.path(), decrypting);
     });
-    if (c.holder == Holder::GoneLockFile) {
+    if (c.guard == Guard::GoneLockFile) {
         Tree done{{other, "file:los"}};
         for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
         EXPECT_EQ(Snapshot(target.path()), done);  // our own lock file gone too
@@ -89,60 +94,36 @@ TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
         EXPECT_EQ(Snapshot(target.path()), before);
         Left left;
         for (const auto& p : pairs) {
-            left.emplace_back(target / p.name, LeftReason::HeldByOtherRun);
+            left.emplace_back(target / p.name, c.reason);
             if (c.singleFile) break;
         }
         EXPECT_EQ(w.left, left);
         EXPECT_EQ(w->session.FilesDone, 0);
+        // Not even a scratch copy; a lock file is tried again and again while it is held.
+        if (c.guard == Guard::Lease) {
+            EXPECT_EQ(plan.Seen(Call::Create), 0);
+        }
     }
     // Ours is given up with the run: the folder can be taken again.
-    if (c.holder == Holder::Flock) {
+    if (c.guard == Guard::Flock) {
         ASSERT_EQ(::flock(dir, LOCK_UN), 0);
     }
     EXPECT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
     ::close(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Guards, FolderHeld,
-                         testing::Values(Held{"FlockEncrypt", Holder::Flock, false, false},
-                                         Held{"FlockDecryptOneFile", Holder::Flock, true, true},
-                                         Held{"LiveLockFile", Holder::LiveLockFile, false, false},
-                                         Held{"GoneLockFileTakenOver", Holder::GoneLockFile, true,
-                                              false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Without a lease a writer that opens the file after it was read would go unnoticed: the file
-// is left, whatever the reason the kernel gives, and nothing is written.
-struct Refusal {
-    const char* name;
-    int error;
-    LeftReason reason;
-};
-
-class LeaseRefused : public testing::TestWithParam<std::tuple<Refusal, bool>> {};
-
-TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
-    const auto& [c, decrypting] = GetParam();
-    TempDir target;
-    const auto pairs = Plant(target.path(), decrypting);
-    const auto before = Snapshot(target.path());
-    FaultPlan plan{.leasesRefused = true, .leaseError = c.error};
-    Window w;
-    WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
-    EXPECT_EQ(Snapshot(target.path()), before);
-    EXPECT_EQ(w.left,
-              (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
-    EXPECT_EQ(plan.Seen(Call::Create), 0);
-    EXPECT_EQ(w->session.FilesDone, 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Guards, LeaseRefused,
-    testing::Combine(testing::Values(Refusal{"NotTheOwner", EACCES, LeftReason::Unguarded},
-                                     Refusal{"OpenForWriting", EAGAIN, LeftReason::InUse},
-                                     Refusal{"NoLeasesHere", EINVAL, LeftReason::Unguarded},
-                                     Refusal{"NotSupported", EOPNOTSUPP, LeftReason::Unguarded}),
-                     testing::Bool()),
+    Guards, Guarded,
+    testing::Combine(
+        testing::Values(
+            Held{"Flock", Guard::Flock}, Held{"FlockOneFile", Guard::Flock, true},
+            Held{"LiveLockFile", Guard::LiveLockFile},
+            Held{"GoneLockFileTakenOver", Guard::GoneLockFile},
+            Held{"LeaseNotTheOwner", Guard::Lease, false, EACCES, LeftReason::Unguarded},
+            Held{"LeaseOpenForWriting", Guard::Lease, false, EAGAIN, LeftReason::InUse},
+            Held{"NoLeasesHere", Guard::Lease, false, EINVAL, LeftReason::Unguarded},
+            Held{"LeasesNotSupported", Guard::Lease, false, EOPNOTSUPP, LeftReason::Unguarded}),
+        testing::Bool()),
     WithDirection);
 
 // The kernel's own refusal: a user who may write the file but does not own it gets no lease.
