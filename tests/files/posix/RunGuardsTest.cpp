@@ -46,63 +46,71 @@ const auto WithDirection = [](const auto& info) {
            (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
 };
 
-// What a run must hold before it writes: the folder to itself, and a lease on each file.
-// Another run holds the folder by flock, or where flock is missing by our lock file naming a
-// live process; a lock file of a process that is gone is taken over. Without a lease a writer
-// that opens the file after it was read would go unnoticed: whatever the reason the kernel
-// gives for refusing it, the file is left and nothing is written.
-enum class Guard { Flock, LiveLockFile, GoneLockFile, Lease };
+// What a run must hold before it writes: the folder to itself, a lease on each file, and
+// originals it may delete. Another run holds the folder by flock, or where flock is missing by
+// our lock file naming a live process; a lock file of a process that is gone is taken over.
+// Without a lease a writer that opens the file after it was read would go unnoticed: whatever
+// the reason the kernel gives for refusing it, the file is left. With chattr +a or +i a copy
+// could be made, but the original would never go, and in an append-only folder the copy could
+// not be taken back either. What is left has nothing written beside it.
+enum class Guard { Flock, LiveLockFile, GoneLockFile, Lease, FlaggedFolder, FlaggedFile };
 struct Held {
     const char* name;
     Guard guard;
     bool singleFile = false;
     int leaseError = 0;
     LeftReason reason = LeftReason::HeldByOtherRun;
+    unsigned flag = 0;  // chattr's, on the folder or on the first file
 };
 
 class Guarded : public testing::TestWithParam<std::tuple<Held, bool>> {};
 
-TEST_P(Guarded, ItsFilesAreLeftUntilTheGuardIsHad) {
+TEST_P(Guarded, WhatIsNotHadIsLeft) {
     const auto& [c, decrypting] = GetParam();
     TempDir target;
     const auto pairs = Plant(target.path(), decrypting);
     // Of the other kind: passed over as ever, never named as left.
-    const std::string other = decrypting ? "los.txt" : "los_txt.kol";
-    WriteFile(target / other, "los");
+    WriteFile(target / (decrypting ? "los.txt" : "los_txt.kol"), "los");
     const int dir = ::open(target.path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
     FaultPlan plan{.leasesRefused = c.guard == Guard::Lease, .leaseError = c.leaseError};
+    const std::string flagged =
+        c.guard == Guard::FlaggedFolder ? target.path() : target / pairs[0].name;
     if (c.guard == Guard::Flock) {
         ASSERT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
-    } else if (c.guard != Guard::Lease) {
+    } else if (c.guard == Guard::LiveLockFile || c.guard == Guard::GoneLockFile) {
         plan.flockError = ENOLCK;
         const pid_t holder = c.guard == Guard::LiveLockFile ? 1 : GonePid();
         WriteFile(target / ".kolvik-slot", std::to_string(holder));
+    } else if (c.flag != 0 && !Flags(flagged, c.flag)) {
+        GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
     }
-    const auto before = Snapshot(target.path());
+    Tree expected = Snapshot(target.path());
     Window w;
     WithFaults(plan, [&] {
         c.singleFile ? w.RunFile(target.path(), pairs[0].name, decrypting)
                      : w.Run(target.path(), decrypting);
     });
-    if (c.guard == Guard::GoneLockFile) {
-        Tree done{{other, "file:los"}};
-        for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
-        EXPECT_EQ(Snapshot(target.path()), done);  // our own lock file gone too
-        EXPECT_TRUE(w.left.empty());
-    } else {
-        EXPECT_EQ(Snapshot(target.path()), before);
-        Left left;
-        for (const auto& p : pairs) {
-            left.emplace_back(target / p.name, c.reason);
-            if (c.singleFile) break;
+    if (c.flag != 0) {
+        ASSERT_TRUE(Flags(flagged, 0, c.flag));
+    }
+    if (c.guard == Guard::GoneLockFile) expected.erase(".kolvik-slot");  // goes with our run
+    Left left;
+    const std::size_t named = c.singleFile ? 1 : pairs.size();
+    for (std::size_t i = 0; i < named; ++i) {
+        if (c.guard != Guard::GoneLockFile && (i == 0 || c.guard != Guard::FlaggedFile)) {
+            left.emplace_back(target / pairs[i].name, c.reason);
+        } else {
+            expected.erase(pairs[i].name);
+            expected[pairs[i].copy] = "file:" + pairs[i].copyContent;
         }
-        EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->session.FilesDone, 0);
-        // Not even a scratch copy; a lock file is tried again and again while it is held.
-        if (c.guard == Guard::Lease) {
-            EXPECT_EQ(plan.Seen(Call::Create), 0);
-        }
+    }
+    EXPECT_EQ(Snapshot(target.path()), expected);
+    EXPECT_EQ(w.left, left);
+    EXPECT_EQ(w->session.FilesDone, static_cast<std::int64_t>(named - left.size()));
+    // Not even a scratch copy; a lock file is tried again and again while it is held.
+    if (c.guard == Guard::Lease) {
+        EXPECT_EQ(plan.Seen(Call::Create), 0);
     }
     // Ours is given up with the run: the folder can be taken again.
     if (c.guard == Guard::Flock) {
@@ -112,6 +120,8 @@ TEST_P(Guarded, ItsFilesAreLeftUntilTheGuardIsHad) {
     ::close(dir);
 }
 
+constexpr LeftReason kUnguarded = LeftReason::Unguarded, kUndeletable = LeftReason::Undeletable;
+
 INSTANTIATE_TEST_SUITE_P(
     Guards, Guarded,
     testing::Combine(
@@ -119,10 +129,13 @@ INSTANTIATE_TEST_SUITE_P(
             Held{"Flock", Guard::Flock}, Held{"FlockOneFile", Guard::Flock, true},
             Held{"LiveLockFile", Guard::LiveLockFile},
             Held{"GoneLockFileTakenOver", Guard::GoneLockFile},
-            Held{"LeaseNotTheOwner", Guard::Lease, false, EACCES, LeftReason::Unguarded},
+            Held{"LeaseNotTheOwner", Guard::Lease, false, EACCES, kUnguarded},
             Held{"LeaseOpenForWriting", Guard::Lease, false, EAGAIN, LeftReason::InUse},
-            Held{"NoLeasesHere", Guard::Lease, false, EINVAL, LeftReason::Unguarded},
-            Held{"LeasesNotSupported", Guard::Lease, false, EOPNOTSUPP, LeftReason::Unguarded}),
+            Held{"NoLeasesHere", Guard::Lease, false, EINVAL, kUnguarded},
+            Held{"LeasesNotSupported", Guard::Lease, false, EOPNOTSUPP, kUnguarded},
+            Held{"AppendOnlyFolder", Guard::FlaggedFolder, false, 0, kUndeletable, FS_APPEND_FL},
+            Held{"AppendOnlyFile", Guard::FlaggedFile, false, 0, kUndeletable, FS_APPEND_FL},
+            Held{"ImmutableFile", Guard::FlaggedFile, false, 0, kUndeletable, FS_IMMUTABLE_FL}),
         testing::Bool()),
     WithDirection);
 
@@ -147,48 +160,6 @@ TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
     };
     EXPECT_EXIT(asNobody(), testing::ExitedWithCode(0), "");
 }
-
-// chattr +a or +i: a copy could be made, but the original would never go, and in an
-// append-only folder the copy could not be taken back either. Nothing is written.
-struct Protected {
-    const char* name;
-    bool folder;
-    unsigned flag;
-};
-
-class ProtectedAgainstDeletion : public testing::TestWithParam<std::tuple<Protected, bool>> {};
-
-TEST_P(ProtectedAgainstDeletion, TheFileIsLeftAndNoCopyMade) {
-    const auto& [c, decrypting] = GetParam();
-    TempDir target;
-    const auto pairs = Plant(target.path(), decrypting);
-    const std::string flagged = c.folder ? target.path() : target / pairs[0].name;
-    if (!Flags(flagged, c.flag))
-        GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
-    const auto before = Snapshot(target.path());
-    Window w;
-    w.Run(target.path(), decrypting);
-    const auto after = Snapshot(target.path());
-    ASSERT_TRUE(Flags(flagged, 0, c.flag));
-    Tree expected = before;
-    Left left{{target / pairs[0].name, LeftReason::Undeletable}};
-    if (c.folder) {
-        left.emplace_back(target / pairs[1].name, LeftReason::Undeletable);
-    } else {
-        expected.erase(pairs[1].name);
-        expected[pairs[1].copy] = "file:" + pairs[1].copyContent;
-    }
-    EXPECT_EQ(after, expected);
-    EXPECT_EQ(w.left, left);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Guards, ProtectedAgainstDeletion,
-    testing::Combine(testing::Values(Protected{"AppendOnlyFolder", true, FS_APPEND_FL},
-                                     Protected{"AppendOnlyFile", false, FS_APPEND_FL},
-                                     Protected{"ImmutableFile", false, FS_IMMUTABLE_FL}),
-                     testing::Bool()),
-    WithDirection);
 
 // Right before the original goes, its copy must still be under its name, the very file that
 // was written or checked. Another program moves, replaces or writes to it at that moment; or
