@@ -17,12 +17,8 @@ namespace kolvik::test {
 namespace {
 
 int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr) ++n;
-        ::closedir(d);
-    }
-    return n - 3;  // ".", ".." and the listing's own
+    const std::filesystem::directory_iterator listing("/proc/self/fd"), end;
+    return static_cast<int>(std::distance(listing, end)) - 1;  // less the listing's own
 }
 
 // The folder depth levels of "d" below root, opened by descriptor since its path is far
