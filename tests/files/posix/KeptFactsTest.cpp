@@ -180,7 +180,6 @@ TEST_P(KeptOrLeft, WhatCannotBeKeptLeavesTheOriginal) {
             {.xattrError = c.xattrError, .onlyXattr = "user.herkomst", .flagsError = c.flagsError});
         w.Encrypt(target.path());
     }
-    (void)Flags(plain, 0, FS_IMMUTABLE_FL);  // so that the folder can go
     if (c.left) {
         EXPECT_EQ(w.left, (Left{{plain, *c.left}}));
         EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
@@ -200,12 +199,6 @@ INSTANTIATE_TEST_SUITE_P(
                      return std::string();
                  },
                  0, 0, LeftReason::ModifiedAfterModePress},
-        // An immutable original could not go after its copy anyway: told as such.
-        LeftCase{"ImmutableIsLeftAsUndeletable",
-                 [](const std::string&, const std::string& f) {
-                     return Flags(f, FS_IMMUTABLE_FL) ? "" : Refused("the immutable flag");
-                 },
-                 0, 0, LeftReason::Undeletable},
         LeftCase{"XattrRefusedByAnError", WithUserXattr, EIO, 0, LeftReason::PropertiesNotKept},
         LeftCase{"UserXattrNotPermitted", WithUserXattr, EPERM, 0, LeftReason::PropertiesNotKept},
         // As `cp -a` does, an attribute the file system does not take is passed over.
