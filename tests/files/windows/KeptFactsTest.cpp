@@ -116,10 +116,9 @@ TEST(KeptFacts, ABrokenOplockGivesTheFileUp) {
         TempDir target;
         WriteFile(target / "log.txt", content);
         Window w;
-        FaultPlan plan;
-        plan.grantOplocks = true;
-        plan.breakOplocksAtRead = c.atRead;
-        plan.breakOplocksAtRename = c.atRename;
+        FaultPlan plan{.grantOplocks = true,
+                       .breakOplocksAtRead = c.atRead,
+                       .breakOplocksAtRename = c.atRename};
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
         EXPECT_EQ(plan.oplocksGranted, 1);
         EXPECT_EQ(w.left, (c.left ? Left{{target / "log.txt", LeftReason::InUse}} : Left{}));
