@@ -106,31 +106,23 @@ int Count(const std::string& text, const std::string& piece) {
     return n;
 }
 
-TEST(ThunarActions, MergeKeepsTheUsersActionAndUnmergeRestoresTheFile) {
-    // Unmerging gives the file back byte for byte, so the user's action was kept.
-    const auto merged = MergeThunarAction(kUserActions, "/opt/a&b/kolvik", "kolvik");
-    ASSERT_TRUE(merged);
-    EXPECT_EQ(Count(*merged, "<command>'/opt/a&amp;b/kolvik' %f</command>"), 1);
-    EXPECT_EQ(Count(*merged, "<name>Besleutel met Kolvik</name>"), 1);
-    EXPECT_EQ(merged->substr(merged->size() - 11), "</actions>\n");
-
-    const auto again = MergeThunarAction(*merged, "/opt/a&b/kolvik", "kolvik");
-    ASSERT_TRUE(again);
-    EXPECT_EQ(*again, *merged) << "merging twice keeps one copy";
-    EXPECT_EQ(UnmergeThunarAction(*merged), kUserActions);
-}
-
-TEST(ThunarActions, AFileOfOursAloneIsRemovedWhole) {
-    const auto merged = MergeThunarAction("", "/k", "kolvik");
-    ASSERT_TRUE(merged);
-    EXPECT_EQ(Count(*merged, "<action>"), 1);
-    EXPECT_EQ(UnmergeThunarAction(*merged), "");
+// Unmerging gives the file back byte for byte: the user's action was kept, and a file that held
+// only ours goes whole.
+TEST(ThunarActions, MergeOnceAndUnmergeRestoresTheFile) {
+    for (const std::string before : {kUserActions, ""}) {
+        const auto merged = MergeThunarAction(before, "/opt/a&b/kolvik", "kolvik");
+        ASSERT_TRUE(merged);
+        EXPECT_EQ(Count(*merged, "<command>'/opt/a&amp;b/kolvik' %f</command>"), 1);
+        EXPECT_EQ(Count(*merged, "<name>Besleutel met Kolvik</name>"), 1);
+        EXPECT_EQ(merged->substr(merged->size() - 11), "</actions>\n");
+        EXPECT_EQ(MergeThunarAction(*merged, "/opt/a&b/kolvik", "kolvik"), merged)
+            << "merging twice keeps one copy";
+        EXPECT_EQ(UnmergeThunarAction(*merged), before);
+    }
     // An empty list that was never ours stays.
     const std::string empty = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
     EXPECT_EQ(UnmergeThunarAction(empty), empty);
-}
-
-TEST(ThunarActions, RefusesATextThatIsNoActionsList) {
+    // A text that is no actions list is refused.
     EXPECT_FALSE(MergeThunarAction("<?xml version=\"1.0\"?>\n<menu>\n</menu>\n", "/k", "k"));
     EXPECT_FALSE(MergeThunarAction("<actions>\n<action>", "/k", "k"));
 }

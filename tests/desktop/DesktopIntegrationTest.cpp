@@ -89,8 +89,7 @@ void Put(const std::string& path, const std::string& text) {
 }
 
 bool Executable(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR);
+    return (fs::status(path).permissions() & fs::perms::owner_exec) != fs::perms::none;
 }
 
 TEST(DesktopIntegration, InstallsWhereTheDesktopFindsItAndRemovesOnlyOurs) {

@@ -28,14 +28,10 @@ dpkg-deb --contents "$deb" | awk '{print $1, $6}' | sed 's|^\(..........\) \./|\
 has() { grep -qx -- "$1 $2" "$work/contents"; }
 check "kolvik executable" has -rwxr-xr-x /usr/bin/kolvik
 check "kolvik-cli executable" has -rwxr-xr-x /usr/bin/kolvik-cli
-check "desktop entry" has -rw-r--r-- /usr/share/applications/kolvik.desktop
-check "MIME type" has -rw-r--r-- /usr/share/mime/packages/kolvik.xml
-for file in man/man1/kolvik.1.gz man/man1/kolvik-cli.1.gz doc/kolvik/changelog.gz \
-    doc/kolvik/copyright metainfo/org.kolvik.Kolvik.metainfo.xml; do
+for file in applications/kolvik.desktop mime/packages/kolvik.xml man/man1/kolvik.1.gz \
+    man/man1/kolvik-cli.1.gz doc/kolvik/changelog.gz doc/kolvik/copyright metainfo/org.kolvik.Kolvik.metainfo.xml \
+    icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/kolvik.png; do
     check "$file" has -rw-r--r-- /usr/share/$file
-done
-for size in 16 24 32 48 64 128 256; do
-    check "icon $size" has -rw-r--r-- /usr/share/icons/hicolor/${size}x${size}/apps/kolvik.png
 done
 check "nothing outside /usr" bash -c "! awk '{print \$2}' '$work/contents' | grep -v '^/usr/\?'"
 check "no maintainer scripts" bash -c "! dpkg-deb --ctrl-tarfile '$deb' | tar -t | grep -E 'postinst|postrm|preinst|prerm'"

@@ -11,13 +11,11 @@ set -u
 cli=$1 count=$2 format=${4:-}
 RANDOM=${3:-$$}
 source "$(dirname "$0")/sandbox.sh"
-failed=0 pairs=0 late=0
-fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
+pairs=0 late=0
 # The options of a run in MODE: decryption recognises the format by itself.
 opts() { [ "$1" = encrypt ] && [ "$format" = strong ] && echo --strong; }
 kcli() { "$program" "$1" "$2" --password-file "$pw" $(opts "$1") >/dev/null 2>&1; }
 now_us() { echo $(($(date +%s%N) / 1000)); }
-hashes() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
 
 # A few hundred small files in folders, a few of a few MiB, and the user's tijdel.enc.
 plain=$work/plain

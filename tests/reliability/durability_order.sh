@@ -10,7 +10,6 @@ set -u
 cli=$1
 command -v strace >/dev/null || { echo "strace is missing" >&2; exit 1; }
 source "$(dirname "$0")/sandbox.sh"
-failed=0
 
 t=$work/tree
 mkdir -p "$t/sub" "$t/alone" "$t/many"
@@ -29,8 +28,8 @@ check_order() {
     # LeakSanitizer cannot run under ptrace; the sanitizer build checks leaks elsewhere.
     ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" strace -f -qq -o "$work/trace" -y \
         -e trace=openat,write,fsync,fdatasync,syncfs,linkat,renameat2,unlinkat,close \
-        "$work/bin/kolvik-cli" "$@" --password-file "$work/pw" >/dev/null 2>&1 || {
-        echo "FAILED: $label: kolvik-cli failed" >&2; failed=$((failed + 1)); return; }
+        "$work/bin/kolvik-cli" "$@" --password-file "$work/pw" >/dev/null 2>&1 ||
+        { fail "$label: kolvik-cli failed"; return; }
     awk -v label="$label" -v expected="$expected" -v resumedExpected="$resumedExpected" '
         function fd(s) { sub(/^[a-z0-9_]+\(/, "", s); return s + 0 }
         function inside(s) { s = substr(s, index(s, "<") + 1); return substr(s, 1, index(s, ">") - 1) }

@@ -10,9 +10,6 @@ set -u
 cli=$1
 [ "$(id -u)" = 0 ] || { echo "mounting a tmpfs takes root" >&2; exit 77; }
 source "$(dirname "$0")/sandbox.sh"
-failed=0
-fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
-hashes() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
 
 disk=$work/disk
 mkdir "$disk"

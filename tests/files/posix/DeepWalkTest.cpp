@@ -17,24 +17,26 @@ namespace kolvik::test {
 namespace {
 
 int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr) ++n;
-        ::closedir(d);
-    }
-    return n - 3;  // ".", ".." and the listing's own
+    const std::filesystem::directory_iterator listing("/proc/self/fd"), end;
+    return static_cast<int>(std::distance(listing, end)) - 1;  // less the listing's own
 }
 
-// A chain of depth folders named "d" under root, with a small file at the bottom; built by
-// descriptor, since its path is far longer than PATH_MAX.
-void PlantChain(const std::string& root, int depth) {
+// The folder depth levels of "d" below root, opened by descriptor since its path is far
+// longer than PATH_MAX; with make, the levels are made on the way down.
+int OpenAtDepth(const std::string& root, int depth, bool make = false) {
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int i = 0; i < depth && fd >= 0; ++i) {
-        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        if (make) ::mkdirat(fd, "d", 0755);
         const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         fd = next;
     }
+    return fd;
+}
+
+// A chain of depth folders with a small file at the bottom.
+void PlantChain(const std::string& root, int depth) {
+    const int fd = OpenAtDepth(root, depth, true);
     ASSERT_GE(fd, 0);
     const int file = ::openat(fd, "bodem.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_EQ(::write(file, "bodem", 5), 5);
@@ -43,12 +45,7 @@ void PlantChain(const std::string& root, int depth) {
 }
 
 bool ExistsAtDepth(const std::string& root, int depth, const char* name) {
-    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (int i = 0; i < depth && fd >= 0; ++i) {
-        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = next;
-    }
+    const int fd = OpenAtDepth(root, depth);
     struct stat st {};
     const bool found = fd >= 0 && ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (fd >= 0) ::close(fd);

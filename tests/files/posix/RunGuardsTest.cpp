@@ -16,6 +16,7 @@
 
 #include "FaultCalls.h"
 #include "Helpers.h"
+#include "PosixFiles.h"
 #include "Reference.h"
 
 namespace kolvik::test {
@@ -40,115 +41,104 @@ std::vector<Pair> Plant(const std::string& dir, bool decrypting) {
     return {PlantOne(dir, "a", "a inhoud", decrypting), PlantOne(dir, "b", "b inhoud", decrypting)};
 }
 
-pid_t GonePid() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
-
-// Another run holds the folder: by flock, or where flock is missing by our lock file naming a
-// live process. A lock file of a process that is gone is taken over.
-enum class Holder { Flock, LiveLockFile, GoneLockFile };
-struct Held {
-    const char* name;
-    Holder holder;
-    bool decrypting, singleFile;
+// A row's name, then the direction it is run in.
+const auto WithDirection = [](const auto& info) {
+    return std::string(std::get<0>(info.param).name) +
+           (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
 };
 
-class FolderHeld : public testing::TestWithParam<Held> {};
+// What a run must hold before it writes: the folder to itself, a lease on each file, and
+// originals it may delete. Another run holds the folder by flock, or where flock is missing by
+// our lock file naming a live process; a lock file of a process that is gone is taken over.
+// Without a lease a writer that opens the file after it was read would go unnoticed: whatever
+// the reason the kernel gives for refusing it, the file is left. With chattr +a or +i a copy
+// could be made, but the original would never go, and in an append-only folder the copy could
+// not be taken back either. What is left has nothing written beside it.
+enum class Guard { Flock, LiveLockFile, GoneLockFile, Lease, FlaggedFolder, FlaggedFile };
+struct Held {
+    const char* name;
+    Guard guard;
+    bool singleFile = false;
+    int leaseError = 0;
+    LeftReason reason = LeftReason::HeldByOtherRun;
+    unsigned flag = 0;  // chattr's, on the folder or on the first file
+};
 
-TEST_P(FolderHeld, ItsFilesAreLeftUntilTheHolderIsGone) {
-    const Held c = GetParam();
+class Guarded : public testing::TestWithParam<std::tuple<Held, bool>> {};
+
+TEST_P(Guarded, WhatIsNotHadIsLeft) {
+    const auto& [c, decrypting] = GetParam();
     TempDir target;
-    const auto pairs = Plant(target.path(), c.decrypting);
+    const auto pairs = Plant(target.path(), decrypting);
     // Of the other kind: passed over as ever, never named as left.
-    const std::string other = c.decrypting ? "los.txt" : "los_txt.kol";
-    WriteFile(target / other, "los");
-    const std::string lockFile = target / ".kolvik-slot";
+    WriteFile(target / (decrypting ? "los.txt" : "los_txt.kol"), "los");
     const int dir = ::open(target.path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
-    FaultPlan plan;
-    if (c.holder == Holder::Flock) {
+    FaultPlan plan{.leasesRefused = c.guard == Guard::Lease, .leaseError = c.leaseError};
+    const std::string flagged =
+        c.guard == Guard::FlaggedFolder ? target.path() : target / pairs[0].name;
+    if (c.guard == Guard::Flock) {
         ASSERT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
-    } else {
+    } else if (c.guard == Guard::LiveLockFile || c.guard == Guard::GoneLockFile) {
         plan.flockError = ENOLCK;
-        WriteFile(lockFile, std::to_string(c.holder == Holder::LiveLockFile ? 1 : GonePid()));
+        const pid_t holder = c.guard == Guard::LiveLockFile ? 1 : GonePid();
+        WriteFile(target / ".kolvik-slot", std::to_string(holder));
+    } else if (c.flag != 0 && !Flags(flagged, c.flag)) {
+        GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
     }
-    const auto before = Snapshot(target.path());
+    Tree expected = Snapshot(target.path());
     Window w;
     WithFaults(plan, [&] {
-        c.singleFile ? w.RunFile(target.path(), pairs[0].name, c.decrypting)
-                     : w.Run(target.path(), c.decrypting);
+        c.singleFile ? w.RunFile(target.path(), pairs[0].name, decrypting)
+                     : w.Run(target.path(), decrypting);
     });
-    if (c.holder == Holder::GoneLockFile) {
-        Tree done{{other, "file:los"}};
-        for (const auto& p : pairs) done[p.copy] = "file:" + p.copyContent;
-        EXPECT_EQ(Snapshot(target.path()), done);  // our own lock file gone too
-        EXPECT_TRUE(w.left.empty());
-    } else {
-        EXPECT_EQ(Snapshot(target.path()), before);
-        Left left;
-        for (const auto& p : pairs) {
-            left.emplace_back(target / p.name, LeftReason::HeldByOtherRun);
-            if (c.singleFile) break;
+    if (c.flag != 0) {
+        ASSERT_TRUE(Flags(flagged, 0, c.flag));
+    }
+    if (c.guard == Guard::GoneLockFile) expected.erase(".kolvik-slot");  // goes with our run
+    Left left;
+    const std::size_t named = c.singleFile ? 1 : pairs.size();
+    for (std::size_t i = 0; i < named; ++i) {
+        if (c.guard != Guard::GoneLockFile && (i == 0 || c.guard != Guard::FlaggedFile)) {
+            left.emplace_back(target / pairs[i].name, c.reason);
+        } else {
+            expected.erase(pairs[i].name);
+            expected[pairs[i].copy] = "file:" + pairs[i].copyContent;
         }
-        EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->session.FilesDone, 0);
+    }
+    EXPECT_EQ(Snapshot(target.path()), expected);
+    EXPECT_EQ(w.left, left);
+    EXPECT_EQ(w->session.FilesDone, static_cast<std::int64_t>(named - left.size()));
+    // Not even a scratch copy; a lock file is tried again and again while it is held.
+    if (c.guard == Guard::Lease) {
+        EXPECT_EQ(plan.Seen(Call::Create), 0);
     }
     // Ours is given up with the run: the folder can be taken again.
-    if (c.holder == Holder::Flock) {
+    if (c.guard == Guard::Flock) {
         ASSERT_EQ(::flock(dir, LOCK_UN), 0);
     }
     EXPECT_EQ(::flock(dir, LOCK_EX | LOCK_NB), 0);
     ::close(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Guards, FolderHeld,
-                         testing::Values(Held{"FlockEncrypt", Holder::Flock, false, false},
-                                         Held{"FlockDecryptOneFile", Holder::Flock, true, true},
-                                         Held{"LiveLockFile", Holder::LiveLockFile, false, false},
-                                         Held{"GoneLockFileTakenOver", Holder::GoneLockFile, true,
-                                              false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Without a lease a writer that opens the file after it was read would go unnoticed: the file
-// is left, whatever the reason the kernel gives, and nothing is written.
-struct Refusal {
-    const char* name;
-    int error;
-    LeftReason reason;
-};
-
-class LeaseRefused : public testing::TestWithParam<std::tuple<Refusal, bool>> {};
-
-TEST_P(LeaseRefused, TheFileIsLeftAndNoCopyMade) {
-    const auto& [c, decrypting] = GetParam();
-    TempDir target;
-    const auto pairs = Plant(target.path(), decrypting);
-    const auto before = Snapshot(target.path());
-    FaultPlan plan{.leasesRefused = true, .leaseError = c.error};
-    Window w;
-    WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
-    EXPECT_EQ(Snapshot(target.path()), before);
-    EXPECT_EQ(w.left,
-              (Left{{target / pairs[0].name, c.reason}, {target / pairs[1].name, c.reason}}));
-    EXPECT_EQ(plan.Seen(Call::Create), 0);
-    EXPECT_EQ(w->session.FilesDone, 0);
-}
+constexpr LeftReason kUnguarded = LeftReason::Unguarded, kUndeletable = LeftReason::Undeletable;
 
 INSTANTIATE_TEST_SUITE_P(
-    Guards, LeaseRefused,
-    testing::Combine(testing::Values(Refusal{"NotTheOwner", EACCES, LeftReason::Unguarded},
-                                     Refusal{"OpenForWriting", EAGAIN, LeftReason::InUse},
-                                     Refusal{"NoLeasesHere", EINVAL, LeftReason::Unguarded},
-                                     Refusal{"NotSupported", EOPNOTSUPP, LeftReason::Unguarded}),
-                     testing::Bool()),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
-    });
+    Guards, Guarded,
+    testing::Combine(
+        testing::Values(
+            Held{"Flock", Guard::Flock}, Held{"FlockOneFile", Guard::Flock, true},
+            Held{"LiveLockFile", Guard::LiveLockFile},
+            Held{"GoneLockFileTakenOver", Guard::GoneLockFile},
+            Held{"LeaseNotTheOwner", Guard::Lease, false, EACCES, kUnguarded},
+            Held{"LeaseOpenForWriting", Guard::Lease, false, EAGAIN, LeftReason::InUse},
+            Held{"NoLeasesHere", Guard::Lease, false, EINVAL, kUnguarded},
+            Held{"LeasesNotSupported", Guard::Lease, false, EOPNOTSUPP, kUnguarded},
+            Held{"AppendOnlyFolder", Guard::FlaggedFolder, false, 0, kUndeletable, FS_APPEND_FL},
+            Held{"AppendOnlyFile", Guard::FlaggedFile, false, 0, kUndeletable, FS_APPEND_FL},
+            Held{"ImmutableFile", Guard::FlaggedFile, false, 0, kUndeletable, FS_IMMUTABLE_FL}),
+        testing::Bool()),
+    WithDirection);
 
 // The kernel's own refusal: a user who may write the file but does not own it gets no lease.
 TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
@@ -172,73 +162,19 @@ TEST(LeaseRefused, AFileOfAnotherOwnerThatWeMayWriteIsLeft) {
     EXPECT_EXIT(asNobody(), testing::ExitedWithCode(0), "");
 }
 
-// chattr +a or +i: a copy could be made, but the original would never go, and in an
-// append-only folder the copy could not be taken back either. Nothing is written.
-struct Protected {
-    const char* name;
-    bool folder;
-    int flag;
-};
-
-bool SetFlag(const std::string& path, int flag, bool on) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? flags | flag : flags & ~flag;
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) ::close(fd);
-    return ok;
-}
-
-class ProtectedAgainstDeletion : public testing::TestWithParam<std::tuple<Protected, bool>> {};
-
-TEST_P(ProtectedAgainstDeletion, TheFileIsLeftAndNoCopyMade) {
-    const auto& [c, decrypting] = GetParam();
-    TempDir target;
-    const auto pairs = Plant(target.path(), decrypting);
-    const std::string flagged = c.folder ? target.path() : target / pairs[0].name;
-    if (!SetFlag(flagged, c.flag, true))
-        GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
-    const auto before = Snapshot(target.path());
-    Window w;
-    w.Run(target.path(), decrypting);
-    const auto after = Snapshot(target.path());
-    ASSERT_TRUE(SetFlag(flagged, c.flag, false));
-    Tree expected = before;
-    Left left{{target / pairs[0].name, LeftReason::Undeletable}};
-    if (c.folder) {
-        left.emplace_back(target / pairs[1].name, LeftReason::Undeletable);
-    } else {
-        expected.erase(pairs[1].name);
-        expected[pairs[1].copy] = "file:" + pairs[1].copyContent;
-    }
-    EXPECT_EQ(after, expected);
-    EXPECT_EQ(w.left, left);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Guards, ProtectedAgainstDeletion,
-    testing::Combine(testing::Values(Protected{"AppendOnlyFolder", true, FS_APPEND_FL},
-                                     Protected{"AppendOnlyFile", false, FS_APPEND_FL},
-                                     Protected{"ImmutableFile", false, FS_IMMUTABLE_FL}),
-                     testing::Bool()),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "Decrypt" : "Encrypt");
-    });
-
 // Right before the original goes, its copy must still be under its name, the very file that
-// was written or checked. Another program moves, replaces or writes to it at that moment.
-enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched };
+// was written or checked. Another program moves, replaces or writes to it at that moment; or
+// takes the original away, and the copy is then the only form of those bytes and stays.
+enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched, OriginalGone };
 struct Swap {
     const char* name;
     Meddle meddle;
     bool decrypting;
 };
 
-class CopyChangedBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
+class MeddledWithBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
 
-TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
+TEST_P(MeddledWithBeforeTheOriginalGoes, NoFormOfTheBytesIsLost) {
     const Swap c = GetParam();
     TempDir target;
     const auto [name, copy, content, copyContent] =
@@ -272,49 +208,34 @@ TEST_P(CopyChangedBeforeTheOriginalGoes, TheOriginalStays) {
                 SetMtime(target / copy, std::chrono::system_clock::now() - std::chrono::hours(5));
                 leftAtCopy = copyContent;
                 break;
+            case Meddle::OriginalGone:
+                fs::remove(target / name);
+                leftAtCopy = copyContent;
+                break;
         }
     };
     Window w;
     WithFaults(plan, [&] { w.Run(target.path(), c.decrypting); });
     ASSERT_TRUE(done);
-    Tree expected{{name, "file:" + content}};
+    Tree expected;
     if (!leftAtCopy.empty()) expected[copy] = "file:" + leftAtCopy;
     if (c.meddle == Meddle::Moved) expected["elders"] = "file:" + copyContent;
+    if (c.meddle != Meddle::OriginalGone) expected[name] = "file:" + content;
     EXPECT_EQ(Snapshot(target.path()), expected);
+    if (c.meddle == Meddle::OriginalGone) return;
     EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
     EXPECT_EQ(w->session.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Guards, CopyChangedBeforeTheOriginalGoes,
+    Guards, MeddledWithBeforeTheOriginalGoes,
     testing::Values(Swap{"Moved", Meddle::Moved, false}, Swap{"Replaced", Meddle::Replaced, true},
                     Swap{"WrittenTo", Meddle::WrittenTo, false},
                     Swap{"EarlierCopyReplacedByTheSameBytes", Meddle::EarlierReplaced, false},
-                    Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true}),
+                    Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true},
+                    Swap{"OriginalGoneEncrypting", Meddle::OriginalGone, false},
+                    Swap{"OriginalGoneDecrypting", Meddle::OriginalGone, true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Another program takes the original away right before the run would delete it: the copy is
-// then the only form of those bytes and stays.
-TEST(OriginalGoneBeforeItsDeletion, TheCopyStays) {
-    for (const bool decrypting : {false, true}) {
-        SCOPED_TRACE(decrypting ? "decrypting" : "encrypting");
-        TempDir target;
-        const auto [name, copy, content, copyContent] =
-            PlantOne(target.path(), "a", Bytes(5000, 4), decrypting);
-        bool read = false, done = false;
-        FaultPlan plan;
-        plan.readToEnd = [&](int) { read = true; };
-        plan.statting = [&](const char* n) {
-            if (done || !read || n != name || !fs::exists(target / copy)) return;
-            done = true;
-            fs::remove(target / name);
-        };
-        Window w;
-        WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
-        ASSERT_TRUE(done);
-        EXPECT_EQ(Snapshot(target.path()), (Tree{{copy, "file:" + copyContent}}));
-    }
-}
 
 // A name the file system cannot hold (exFAT's forbidden characters, bytes it cannot read as
 // text) is refused when the copy is named: the new name is unusable, nothing is missing.

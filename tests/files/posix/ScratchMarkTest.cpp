@@ -10,8 +10,8 @@
 
 #include "FaultCalls.h"
 #include "Helpers.h"
+#include "PosixFiles.h"
 #include "Reference.h"
-#include "platform/posix/MetaCalls.h"
 
 namespace kolvik::test {
 namespace {
@@ -21,59 +21,26 @@ const std::string kToken = "0123456789abcdef0123456789abcdef";
 // "b_txt.kol" ("a" gives af63dc4c8601ec8c, the published test vector).
 const std::string kForA = "dc6e377c795ce26f", kForB = "3df490294d8cffae";
 
-// A process id that no process has any more.
-pid_t GonePid() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return child;
-}
-
 bool CanMark(const TempDir& dir) {
-    const std::string probe = dir / "probe";
-    WriteFile(probe, "");
-    const bool ok = ::setxattr(probe.c_str(), "user.kolvik", "1", 1, 0) == 0;
-    ::unlink(probe.c_str());
+    WriteFile(dir / "probe", "");
+    const bool ok = SetXattr(dir / "probe", "user.kolvik", "1");
+    ::unlink((dir / "probe").c_str());
     return ok;
 }
 
 void Mark(const std::string& path, const std::string& value) {
-    ASSERT_EQ(::setxattr(path.c_str(), "user.kolvik", value.data(), value.size(), 0), 0) << path;
+    ASSERT_TRUE(SetXattr(path, "user.kolvik", value)) << path;
 }
 
 std::string Kol(const std::string& ext, const std::string& plain) {
     return "file:" + RefEncrypted("geheim", ext, plain);
 }
 
-// Stands in for the mark's calls: a file system without xattrs, or one of those whose new
-// names may need claiming (exFAT, NTFS through FUSE, overlayfs).
-struct FakeFileSystem {
-    static inline bool noXattrs = false, claims = false;
-    posix::MetaCalls calls = posix::RealMetaCalls();
-    FakeFileSystem(bool withoutXattrs, bool withClaims) {
-        noXattrs = withoutXattrs;
-        claims = withClaims;
-        calls.fgetxattr = [](int fd, const char* name, void* value, size_t size) -> ssize_t {
-            if (noXattrs) return errno = ENOTSUP, -1;
-            return posix::RealMetaCalls().fgetxattr(fd, name, value, size);
-        };
-        calls.fsetxattr = [](int fd, const char* name, const void* value, size_t size, int f) {
-            if (noXattrs) return errno = ENOTSUP, -1;
-            return posix::RealMetaCalls().fsetxattr(fd, name, value, size, f);
-        };
-        calls.fstatfs = [](int fd, struct statfs* fs) {
-            const int result = posix::RealMetaCalls().fstatfs(fd, fs);
-            if (claims) fs->f_type = 0x65735546;  // FUSE
-            return result;
-        };
-        posix::SetMetaCalls(&calls);
-    }
-    ~FakeFileSystem() { posix::SetMetaCalls(nullptr); }
-    FakeFileSystem(const FakeFileSystem&) = delete;
-    FakeFileSystem& operator=(const FakeFileSystem&) = delete;
-};
+// A file system without xattrs, or one of those whose new names may need claiming (exFAT,
+// NTFS through FUSE, overlayfs).
+FakeMetaCalls FileSystem(bool withoutXattrs, bool withClaims) {
+    return FakeMetaCalls({.xattrError = withoutXattrs ? ENOTSUP : 0, .fuse = withClaims});
+}
 
 enum class Owner { None, Gone, Live, SameIdOtherRun };  // SameIdOtherRun: this process's id
 
@@ -110,7 +77,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     }
     Window w;
     {
-        const FakeFileSystem fs(!c.xattrs, false);
+        const auto fs = FileSystem(!c.xattrs, false);
         w.Encrypt(target.path());
     }
     Tree expected;
@@ -124,7 +91,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_TRUE(w.left.empty());
     if (c.published && c.removed) {
-        EXPECT_LT(::getxattr((target / "a_txt.kol").c_str(), "user.kolvik", nullptr, 0), 0);
+        EXPECT_EQ(Xattr(target / "a_txt.kol", "user.kolvik"), std::nullopt);
     }
 }
 
@@ -179,7 +146,7 @@ TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
         .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};
     Window w;
     {
-        const FakeFileSystem fs(false, true);
+        const auto fs = FileSystem(false, true);
         const FaultInjection inject(plan);
         w.Encrypt(target.path());
     }
@@ -194,7 +161,7 @@ TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
     // A published copy is the user's: its scratch file's mark is gone.
-    EXPECT_LT(::getxattr((target / "b_txt.kol").c_str(), "user.kolvik", nullptr, 0), 0);
+    EXPECT_EQ(Xattr(target / "b_txt.kol", "user.kolvik"), std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -18,16 +18,10 @@ std::mutex gCounting;
 const FileCalls& real = windows::RealFileCalls();
 
 DWORD WindowsError(int error) {
-    switch (error) {
-        case ENOSPC:
-            return ERROR_DISK_FULL;
-        case EACCES:
-            return ERROR_ACCESS_DENIED;
-        case EINVAL:
-            return ERROR_INVALID_PARAMETER;
-        default:
-            return ERROR_IO_DEVICE;
-    }
+    return error == ENOSPC   ? ERROR_DISK_FULL
+           : error == EACCES ? ERROR_ACCESS_DENIED
+           : error == EINVAL ? ERROR_INVALID_PARAMETER
+                             : ERROR_IO_DEVICE;
 }
 
 // True when this call is the one to fail; the last error is then set.

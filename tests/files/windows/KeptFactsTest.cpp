@@ -7,6 +7,7 @@
 
 #include "FaultCalls.h"
 #include "Helpers.h"
+#include "Reference.h"
 #include "platform/windows/Utf16.h"
 // After Helpers.h: windows.h defines Yield as a macro, which the window's Yield would meet.
 #define WIN32_LEAN_AND_MEAN
@@ -19,33 +20,24 @@ DWORD Attributes(const std::string& path) {
     return ::GetFileAttributesW(windows::LongPath(path).c_str());
 }
 
-TEST(KeptFacts, AttributesAndTimeToTheTick) {
-    TempDir target;
-    WriteFile(target / "nodot", "inhoud");
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
-    ASSERT_TRUE(::SetFileAttributesW(windows::LongPath(target / "nodot").c_str(), kept));
-    // 100 ns is the step Windows keeps times in.
-    const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(1600000000) +
-                                                            std::chrono::nanoseconds(123456700));
-    SetMtime(target / "nodot", when);
-    const auto modified = std::filesystem::last_write_time(target / "nodot");
-    Window w;
-    w.Encrypt(target.path());
-    EXPECT_EQ(Attributes(target / "nodot"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(Attributes(target / "nodot_.kol") & (kept | FILE_ATTRIBUTE_READONLY), kept);
-    EXPECT_EQ(std::filesystem::last_write_time(target / "nodot_.kol"), modified);
-}
+bool ReadOnly(const std::string& path) { return (Attributes(path) & FILE_ATTRIBUTE_READONLY) != 0; }
 
-FILETIME CreationTime(const std::string& path) {
-    FILETIME created{};
+std::string Kol(const std::string& plain) { return "file:" + RefEncrypted("geheim", "txt", plain); }
+
+// The creation and modification times, in 100 ns steps from 1601.
+std::pair<std::uint64_t, std::uint64_t> Times(const std::string& path) {
+    FILETIME created{}, written{};
     HANDLE h = ::CreateFileW(windows::LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
-        ::GetFileTime(h, &created, nullptr, nullptr);
+        ::GetFileTime(h, &created, nullptr, &written);
         ::CloseHandle(h);
     }
-    return created;
+    const auto ticks = [](const FILETIME& t) {
+        return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+    };
+    return {ticks(created), ticks(written)};
 }
 
 void SetReadOnly(const std::string& path, bool on) {
@@ -54,74 +46,55 @@ void SetReadOnly(const std::string& path, bool on) {
                          on ? a | FILE_ATTRIBUTE_READONLY : (a ? a : FILE_ATTRIBUTE_NORMAL));
 }
 
-std::uint64_t Ticks(const FILETIME& t) {
-    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
-}
-
 // A read-only file goes both ways like any other and keeps the attribute; no scratch copy
 // stays, and one that a killed run left read-only is cleaned up. Each copy is given its
-// original's creation time (Wine accepts it and forgets it, so the call is what is checked).
-TEST(KeptFacts, ReadOnlyFilesRoundTripAndKeepCreationTime) {
+// original's creation time (Wine accepts it and forgets it, so the call is what is checked),
+// its other attributes, and its modification time to the tick (100 ns, the step Windows keeps).
+TEST(KeptFacts, AttributesTimesAndReadOnlyFilesRoundTrip) {
     TempDir target;
     WriteFile(target / "ro.txt", "alleen lezen");
     WriteFile(target / "rw.txt", "gewoon");
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+    ASSERT_TRUE(::SetFileAttributesW(windows::LongPath(target / "rw.txt").c_str(), kept));
+    SetMtime(target / "rw.txt",
+             std::chrono::system_clock::time_point(std::chrono::seconds(1600000000) +
+                                                   std::chrono::nanoseconds(123456700)));
+    const std::uint64_t modified = Times(target / "rw.txt").second;
     WriteFile(target / ".kolvik-tijdel-4000000000-1", "over van een gestopte run");
     SetReadOnly(target / ".kolvik-tijdel-4000000000-1", true);
     SetReadOnly(target / "ro.txt", true);
-    const std::uint64_t created = Ticks(CreationTime(target / "ro.txt"));
+    const std::uint64_t created = Times(target / "ro.txt").first;
     ASSERT_NE(created, 0u);
 
+    // Where the system cannot ignore the attribute in the deletion itself (before Windows 10
+    // 1809), the attribute is taken off first; the copy still gets it. The first deletion is
+    // refused for the attribute; the second asks to ignore it and is taken as not understood.
     Window one;
     {
-        FaultPlan plan;
+        FaultPlan plan{.kind = Call::Unlink, .failAt = 2, .error = EINVAL};
         FaultInjection watch(plan);
         one.RunFile(target.path(), "ro.txt", false);
         EXPECT_EQ(plan.createdGiven, created);
+        EXPECT_EQ(plan.Seen(Call::Unlink), 3);
     }
     Window w;
     w.Encrypt(target.path());
     EXPECT_TRUE(one.left.empty());
     EXPECT_TRUE(w.left.empty());
     EXPECT_EQ(one->session.FilesDone + w->session.FilesDone, 2);
-    const auto tree = Snapshot(target.path());
-    EXPECT_EQ(tree.size(), 2u);
-    EXPECT_EQ(tree.count("ro_txt.kol") + tree.count("rw_txt.kol"), 2u);
-    EXPECT_EQ(Attributes(target / "ro_txt.kol") & FILE_ATTRIBUTE_READONLY,
-              DWORD{FILE_ATTRIBUTE_READONLY});
-    EXPECT_EQ(Attributes(target / "rw_txt.kol") & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(Snapshot(target.path()),
+              (Tree{{"ro_txt.kol", Kol("alleen lezen")}, {"rw_txt.kol", Kol("gewoon")}}));
+    EXPECT_TRUE(ReadOnly(target / "ro_txt.kol"));
+    EXPECT_EQ(Attributes(target / "rw_txt.kol") & (kept | FILE_ATTRIBUTE_READONLY), kept);
+    EXPECT_EQ(Times(target / "rw_txt.kol").second, modified);
 
     Window back;
     back.Decrypt(target.path());
     EXPECT_TRUE(back.left.empty());
     EXPECT_EQ(Snapshot(target.path()),
               (Tree{{"ro.txt", "file:alleen lezen"}, {"rw.txt", "file:gewoon"}}));
-    EXPECT_EQ(Attributes(target / "ro.txt") & FILE_ATTRIBUTE_READONLY,
-              DWORD{FILE_ATTRIBUTE_READONLY});
+    EXPECT_TRUE(ReadOnly(target / "ro.txt"));
     SetReadOnly(target / "ro.txt", false);
-}
-
-// Where the system cannot ignore the attribute in the deletion itself (before Windows 10
-// 1809), the attribute is taken off first; the copy still gets it.
-TEST(KeptFacts, AReadOnlyOriginalGoesWithoutTheOneCallDeletionToo) {
-    TempDir target;
-    WriteFile(target / "ro.txt", "alleen lezen");
-    SetReadOnly(target / "ro.txt", true);
-    Window w;
-    {
-        FaultPlan plan;  // the first deletion is refused for the attribute; the second asks
-        plan.kind = Call::Unlink;  // to ignore it and is taken as not understood
-        plan.failAt = 2;
-        plan.error = EINVAL;
-        FaultInjection inject(plan);
-        w.Encrypt(target.path());
-        EXPECT_EQ(plan.Seen(Call::Unlink), 3);
-    }
-    EXPECT_TRUE(w.left.empty());
-    EXPECT_EQ(Snapshot(target.path()).count("ro_txt.kol"), 1u);
-    EXPECT_EQ(Snapshot(target.path()).size(), 1u);
-    EXPECT_EQ(Attributes(target / "ro_txt.kol") & FILE_ATTRIBUTE_READONLY,
-              DWORD{FILE_ATTRIBUTE_READONLY});
-    SetReadOnly(target / "ro_txt.kol", false);
 }
 
 // Another program opening a file in work breaks its oplock: the file is given up whole, at the
@@ -143,20 +116,14 @@ TEST(KeptFacts, ABrokenOplockGivesTheFileUp) {
         TempDir target;
         WriteFile(target / "log.txt", content);
         Window w;
-        FaultPlan plan;
-        plan.grantOplocks = true;
-        plan.breakOplocksAtRead = c.atRead;
-        plan.breakOplocksAtRename = c.atRename;
+        FaultPlan plan{.grantOplocks = true,
+                       .breakOplocksAtRead = c.atRead,
+                       .breakOplocksAtRename = c.atRename};
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
         EXPECT_EQ(plan.oplocksGranted, 1);
-        if (c.left) {
-            EXPECT_EQ(w.left, (Left{{target / "log.txt", LeftReason::InUse}}));
-            EXPECT_EQ(Snapshot(target.path()), (Tree{{"log.txt", "file:" + content}}));
-        } else {
-            EXPECT_TRUE(w.left.empty());
-            EXPECT_EQ(Snapshot(target.path()).count("log_txt.kol"), 1u);
-            EXPECT_EQ(Snapshot(target.path()).size(), 1u);
-        }
+        EXPECT_EQ(w.left, (c.left ? Left{{target / "log.txt", LeftReason::InUse}} : Left{}));
+        EXPECT_EQ(Snapshot(target.path()), (c.left ? Tree{{"log.txt", "file:" + content}}
+                                                   : Tree{{"log_txt.kol", Kol(content)}}));
     }
 }
 
@@ -174,8 +141,7 @@ TEST(KeptFacts, AFileOpenForWritingElsewhereIsLeftInUse) {
     ::CloseHandle(writer);
     EXPECT_EQ(w.left, (Left{{target / "open.txt", LeftReason::InUse}}));
     EXPECT_EQ(Snapshot(target.path()),
-              (Tree{{"open.txt", "file:wordt geschreven"},
-                    {"free_txt.kol", Snapshot(target.path()).at("free_txt.kol")}}));
+              (Tree{{"open.txt", "file:wordt geschreven"}, {"free_txt.kol", Kol("vrij")}}));
 }
 
 }  // namespace
