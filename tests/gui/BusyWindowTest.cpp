@@ -81,6 +81,14 @@ struct BusyWindow {
     QPoint At(const Control& c) const { return view->Widget(c.name)->geometry().center(); }
     QWindow* Native() const { return view->Window()->windowHandle(); }
 
+    // Stopped between two blocks, nothing changed on disk, and the program ends.
+    void ExpectStoppedAndEnded() const {
+        EXPECT_TRUE((*w)->session.ExitRequested && (*w)->unloaded);
+        EXPECT_TRUE(ended) << "the program would go on without a window";
+        EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
+        EXPECT_FALSE(std::filesystem::exists(tree / "a_txt.kol"));
+        EXPECT_EQ(test::ReadFile(tree / "b.txt"), "bravo") << "the run went on";
+    }
     void Run(const std::function<void(int step)>& act) {
         int step = 0;
         w->screen.onYield = [&] {
@@ -135,11 +143,7 @@ TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheP
         SCOPED_TRACE(c.what);
         BusyWindow t;
         t.Run([&](int step) { c.act(t, step); });
-        EXPECT_TRUE((*t.w)->session.ExitRequested && (*t.w)->unloaded);
-        EXPECT_TRUE(t.ended) << "the program would go on without a window";
-        EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
-        EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
-        EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
+        t.ExpectStoppedAndEnded();
     }
 }
 
@@ -160,11 +164,7 @@ TEST(X11DestroyedWindow, StopsTheRunBetweenTwoBlocksAndEndsTheProgram) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     });
     XCloseDisplay(other);
-    EXPECT_TRUE((*t.w)->session.ExitRequested && (*t.w)->unloaded);
-    EXPECT_TRUE(t.ended) << "the program would go on without a window";
-    EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
-    EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
-    EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
+    t.ExpectStoppedAndEnded();
 }
 
 }  // namespace
