@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The run session's answers as values, asked of a window's session that was never loaded: the
-// mode with its two entries, and the PIN gate across a restart.
+// The run session's answer to a mode with its two entries, asked of a window's session that was
+// never loaded.
 #include <gtest/gtest.h>
 
-#include "Version.h"
 #include "session/RunSession.h"
 #include "support/Fakes.h"
 
@@ -45,28 +44,6 @@ TEST(Session, ChoosingTheModeJudgesBothEntries) {
             EXPECT_EQ(s.StrongChosen, c.strong);
         }
     }
-}
-
-TEST(Session, ThePinIsTheFirstThreeCharactersAndOutlivesTheSession) {
-    const std::string key = std::string("HKEY_CLASSES_ROOT\\kolvik") + KOLVIK_VERSION;
-    TestWindow first;
-    EXPECT_EQ(first->session.CheckPin("Geheim"), PinCheck::NotAsked);  // no context menu
-    first.registry.values[key + "\\Options\\addtocontext"] = "ja";
-    first->session.ReadRegistration("kolvik" KOLVIK_VERSION);
-    ASSERT_EQ(first->session.CheckPin("Geheim"), PinCheck::FirstRun);
-    first->session.StorePin("Geheim");
-    const std::string stored = first.registry.values[key + "\\Checksum\\"];
-    EXPECT_FALSE(stored.empty());
-    // Computing the code gives way to the events once per character.
-    EXPECT_EQ(first.screen.yields, 3);
-
-    TestWindow later;
-    later.registry.values = first.registry.values;
-    later->session.ReadRegistration("kolvik" KOLVIK_VERSION);
-    EXPECT_EQ(later->session.CheckPin("GehXYZ"), PinCheck::Matches);
-    EXPECT_FALSE(later->session.Report.pinRefused);
-    EXPECT_EQ(later->session.CheckPin("Gex"), PinCheck::Refused);
-    EXPECT_TRUE(later->session.Report.pinRefused);
 }
 
 }  // namespace

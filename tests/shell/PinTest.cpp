@@ -29,6 +29,8 @@ TEST(TransportCode, MatchesHandWorkedCodes) {
     for (const auto& c : cases) {
         TestWindow w;
         EXPECT_EQ(w->session.PinCode(c.password), c.code) << c.password;
+        // The events get their turn once per character, two digits each.
+        EXPECT_EQ(w.screen.yields, std::string(c.code).size() / 2) << c.password;
         w->session.RegContextMenu = "ja";
         w->session.RegChecksum = c.refused;
         EXPECT_EQ(w->session.CheckPin(c.password), PinCheck::Refused) << c.password;
