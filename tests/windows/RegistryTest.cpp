@@ -75,20 +75,14 @@ TEST_F(Registry, ReadWriteDeleteAsTheScriptHostDoes) {
         {Read, key + "a\\", std::nullopt},
         {Write, "HKEY_NERGENS\\x\\", "y", false},
     };
-    int n = 0;
     for (const auto& s : steps) {
-        ++n;
-        switch (s.op) {
-            case Write:
-                EXPECT_EQ(registry.RegWrite(s.name, *s.value), s.succeeds) << "step " << n;
-                break;
-            case Read:
-                EXPECT_EQ(registry.RegRead(s.name), s.value) << "step " << n;
-                break;
-            case Delete:
-                EXPECT_EQ(registry.RegDelete(s.name), s.succeeds) << "step " << n;
-                break;
-        }
+        SCOPED_TRACE(testing::Message() << "step " << &s - steps + 1);
+        if (s.op == Read)
+            EXPECT_EQ(registry.RegRead(s.name), s.value);
+        else
+            EXPECT_EQ(
+                s.op == Write ? registry.RegWrite(s.name, *s.value) : registry.RegDelete(s.name),
+                s.succeeds);
     }
 }
 
