@@ -117,6 +117,20 @@ main_w=5835 main_h=3990
 txt1="1800 240 2895 375" cmdExit="4800 240 735 855" cmdGo="1800 1200 2055 375"
 cmdEncrypt="3960 1200 735 375" cmdDecrypt="4800 1200 735 375" chkLoggen="1560 1320 255 255"
 password=Geheim-42
+main_caption="^Kolvik v${version//./\\.}"
+# main_window [CAPTION_REGEX]: the main window, by its caption at start-up unless another is given.
+main_window() { window "${1:-$main_caption}" $main_w $main_h; }
+exit_main() {
+    click $cmdExit
+    wait_for 10 gone "$main_caption" || fail "Exit sluit het venster niet"
+}
+# go BUTTON: both passwords typed, the mode button given as its twips, then the button that
+# starts the run.
+go() {
+    type_password
+    click "$@"
+    click $cmdGo
+}
 
 # type_password: both boxes, as a user would (the first has the focus at start).
 type_password() {
@@ -146,23 +160,18 @@ run_at() {
 
     # Encrypt the tree, with the log on.
     start "$wtree"
-    window '^Kolvik v10\.0\.2' $main_w $main_h
-    type_password
+    main_window
     click $chkLoggen
-    click $cmdEncrypt
-    click $cmdGo
+    go $cmdEncrypt
     wait_for 60 all_encrypted || fail "boom niet versleuteld bij $dpi dpi"
     wait_for 10 logged "Versleuteld: 2 bestanden" || fail "geen samenvatting in Kolvik.log"
     shot main
-    click $cmdExit
-    wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+    exit_main
 
     # Decrypt it again: every file as it was.
     start "$wtree"
-    window '^Kolvik v10\.0\.2' $main_w $main_h
-    type_password
-    click $cmdDecrypt
-    click $cmdGo
+    main_window
+    go $cmdDecrypt
     wait_for 60 all_decrypted || fail "boom niet ontsleuteld bij $dpi dpi"
     diff -r "$work/origineel-$dpi" "$tree" || fail "ontsleutelde boom wijkt af"
 
@@ -172,7 +181,7 @@ run_at() {
     shot help
     xdotool key Escape  # the help window's Exit button has the focus
     wait_for 10 gone '^Help$' || fail "Escape sluit het helpvenster niet"
-    window '^Kolvik v10\.0\.2' $main_w $main_h
+    main_window
     click $txt1
     xdotool key ctrl+r
     window '^Kolvik registreren$' 3645 2685
@@ -190,9 +199,8 @@ run_at() {
 run_at 144
 # The registration dialog is still open: cancel, and end the program.
 click 2475 1650 915 315
-window '^Kolvik v10\.0\.2' $main_w $main_h
-click $cmdExit
-wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+main_window
+exit_main
 
 run_at 96
 # Register: the .kol association and both context-menu entries (both boxes are ticked).
@@ -207,14 +215,13 @@ echo "geregistreerd: $open_command"
 [ "$file_command" = "$open_command" ] && [ "$folder_command" = "$open_command" ] ||
     fail "contextmenu-commando's wijken af: '$file_command' '$folder_command'"
 # Ctrl+U asks before it removes anything; Cancel keeps the registration.
-window '^Kolvik v10\.0\.2' $main_w $main_h
+main_window
 click $txt1
 xdotool key ctrl+u
 appears '^Kolvik$'
 xdotool key Escape
 wait_for 10 gone '^Kolvik$' || fail "de vraag van Ctrl+U sluit niet"
-click $cmdExit
-wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+exit_main
 
 # The start from Explorer: the registered commands with a clicked file and folder whose names
 # hold spaces. The context-menu commands run as Explorer runs them: %1 replaced by the path.
@@ -224,46 +231,37 @@ printf 'notitie\r\n' >"$map/notitie 1.txt"
 wmap=$(winepath -w "$map")
 tail25() { local s=$1; [ ${#s} -le 25 ] && echo "$s" || echo "${s: -25}"; }
 caption_of() { sed 's/[][\\.^$*+?(){}|]/\\&/g' <<<": ... $(tail25 "$1")"; }
-explorer_command() {  # explorer_command PATH: the file verb's command for PATH, run by cmd
-    printf '%s\r\n' "${file_command/\%1/$1}" >"$work/verb.bat"
+verb() {  # verb COMMAND PATH: a registered command for PATH, run by cmd
+    printf '%s\r\n' "${1/\%1/$2}" >"$work/verb.bat"
     "$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
     started+=($!)
 }
-explorer_command "$wmap\\notitie 1.txt"
-window "$(caption_of "$wmap\\notitie 1.txt")\$" $main_w $main_h
-type_password
-click $cmdEncrypt
-click $cmdGo
+verb "$file_command" "$wmap\\notitie 1.txt"
+main_window "$(caption_of "$wmap\\notitie 1.txt")\$"
+go $cmdEncrypt
 # The first run under the context menu makes the PIN code: one message, OK.
 appears '^Kolvik$'
 xdotool key Return
 wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: bestand niet versleuteld"
-wait_for 10 gone '^Kolvik v10' || fail "een versleuteld bestand sluit het programma niet"
+wait_for 10 gone "$main_caption" || fail "een versleuteld bestand sluit het programma niet"
 
 # The open command of the association, through the shell as a double-click goes.
 "$wine" start /unix "$map/notitie 1_txt.kol" >/dev/null 2>&1 &
 started+=($!)
-window "$(caption_of "$wmap\\notitie 1_txt.kol")\$" $main_w $main_h
-type_password
-click $cmdDecrypt
-click $cmdGo
+main_window "$(caption_of "$wmap\\notitie 1_txt.kol")\$"
+go $cmdDecrypt
 wait_for 30 test -f "$map/notitie 1.txt" || fail "associatie: bestand niet ontsleuteld"
 # A decrypted text file opens in Notepad.
 appears 'Notepad|Kladblok'
 xdotool key alt+F4  # Notepad has the focus, maximised over everything
 wait_for 10 gone 'Notepad|Kladblok' || fail "Kladblok sluit niet"
-window '^Kolvik v10\.0\.2' $main_w $main_h
-click $cmdExit
-wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+main_window
+exit_main
 
 # The folder's context-menu command.
-printf '%s\r\n' "${folder_command/\%1/$wmap}" >"$work/verb.bat"
-"$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
-started+=($!)
-window "$(caption_of "$wmap")\$" $main_w $main_h
-type_password
-click $cmdEncrypt
-click $cmdGo
+verb "$folder_command" "$wmap"
+main_window "$(caption_of "$wmap")\$"
+go $cmdEncrypt
 wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: map niet versleuteld"
 click $cmdExit
 echo "desktop_test: geslaagd; schermafdrukken in $shots"
