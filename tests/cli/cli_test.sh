@@ -86,13 +86,6 @@ suspend_mid_run() {
     kill -CONT "$pid"
     wait "$pid"
 }
-signal_mid_file() {  # sends SIGNAL while groot.bin is being encrypted; the status is the cli's
-    "$cli" encrypt "$T/groot.bin" --password-file pw &
-    local pid=$!
-    until ls -l "/proc/$pid/fd" 2>/dev/null | grep -q 'groot\.bin'; do kill -0 "$pid" 2>/dev/null || break; done
-    kill "-$1" "$pid"
-    wait "$pid"
-}
 
 # --- checks of the files afterwards ---
 all_encrypted() {
@@ -169,8 +162,8 @@ row "wrong key for every file"   encrypted_tree    4 "^$T/sub/foto_jpg\.kol: Onj
 row "one file right, one wrong"  two_keys          1 "^$T/tweede_txt\.kol: Onjuiste sleutel$" mixed_keys_left dec "$T" $p pw
 # eerste_txt.kol comes first and stops the run: tweede stays encrypted.
 row "--stop-on-wrong-key"        two_keys          4 "^$T/eerste_txt\.kol: Onjuiste sleutel$" stopped_with_summary dec "$T" $p pw2 --stop-on-wrong-key
-row "SIGTERM mid-file"           big_file        143 -                      unchanged       signal_mid_file TERM
-row "SIGINT mid-file"            big_file        130 -                      unchanged       signal_mid_file INT
+row "SIGTERM mid-file"           big_file        143 -                      unchanged       mid_file TERM "$cli" encrypt "$T/groot.bin" $p pw
+row "SIGINT mid-file"            big_file        130 -                      unchanged       mid_file INT "$cli" encrypt "$T/groot.bin" $p pw
 row "target entered, not listed" unlistable_target 1 "^Kan geen toegang krijgen tot: $T" unlisted_unchanged as_nobody "$cli" encrypt "$T" $p "$PW"
 row "L/../data after a link"     link_then_dotdot  0 -                      resolved_by_link enc "$work/L/../data" $p pw
 row "--log, Kolvik.log is a link" log_is_link     1 "^Het logboek kan niet worden geschreven: " log_link_kept enc "$T" $p pw --log
