@@ -72,8 +72,7 @@ find_window() {
 # window NAME_REGEX CLIENT_WIDTH_TWIPS CLIENT_HEIGHT_TWIPS: finds the window and its client
 # area's place on screen (the frame is what the window has beyond its client size).
 window() {
-    find_window "$1"
-    sleep 0.5
+    appears "$1"
     eval "$(xdotool getwindowgeometry --shell "$wid")"
     local cw ch border
     cw=$(px "$2")
@@ -102,8 +101,8 @@ shot() {
     xdotool mousemove "$X0" "$Y0"
     sleep 0.3
 }
-start() {
-    "$wine" "$prog" "$@" >/dev/null 2>&1 &
+start() {  # start PROGRAM ARGUMENTS...: under Wine, in the background
+    "$wine" "$@" >/dev/null 2>&1 &
     started+=($!)
 }
 appears() {
@@ -111,6 +110,13 @@ appears() {
     sleep 0.5
 }
 gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# closes NAME_REGEX MESSAGE ACTION...: the action must close the window, or the test fails.
+closes() {
+    local name=$1 message=$2
+    shift 2
+    "$@"
+    wait_for 10 gone "$name" || fail "$message"
+}
 
 # The main window's controls (twips), as laid out.
 main_w=5835 main_h=3990
@@ -120,10 +126,7 @@ password=Geheim-42
 main_caption="^Kolvik v${version//./\\.}"
 # main_window [CAPTION_REGEX]: the main window, by its caption at start-up unless another is given.
 main_window() { window "${1:-$main_caption}" $main_w $main_h; }
-exit_main() {
-    click $cmdExit
-    wait_for 10 gone "$main_caption" || fail "Exit sluit het venster niet"
-}
+exit_main() { closes "$main_caption" "Exit sluit het venster niet" click $cmdExit; }
 # go BUTTON: both passwords typed, the mode button given as its twips, then the button that
 # starts the run.
 go() {
@@ -159,7 +162,7 @@ run_at() {
     make_tree
 
     # Encrypt the tree, with the log on.
-    start "$wtree"
+    start "$prog" "$wtree"
     main_window
     click $chkLoggen
     go $cmdEncrypt
@@ -169,7 +172,7 @@ run_at() {
     exit_main
 
     # Decrypt it again: every file as it was.
-    start "$wtree"
+    start "$prog" "$wtree"
     main_window
     go $cmdDecrypt
     wait_for 60 all_decrypted || fail "boom niet ontsleuteld bij $dpi dpi"
@@ -179,8 +182,8 @@ run_at() {
     xdotool key F1
     window '^Help$' 3645 2685
     shot help
-    xdotool key Escape  # the help window's Exit button has the focus
-    wait_for 10 gone '^Help$' || fail "Escape sluit het helpvenster niet"
+    # The help window's Exit button has the focus.
+    closes '^Help$' "Escape sluit het helpvenster niet" xdotool key Escape
     main_window
     click $txt1
     xdotool key ctrl+r
@@ -191,8 +194,7 @@ run_at() {
     click 900 1350 1665 615
     window '^Kolvik$' 4680 2295
     shot tooltip
-    click 150 150 4365 1965
-    wait_for 10 gone '^Kolvik$' || fail "de uitleg sluit niet"
+    closes '^Kolvik$' "de uitleg sluit niet" click 150 150 4365 1965
     cx=$reg_x cy=$reg_y
 }
 
@@ -204,8 +206,7 @@ exit_main
 
 run_at 96
 # Register: the .kol association and both context-menu entries (both boxes are ticked).
-click 2475 1200 915 315
-wait_for 10 gone '^Kolvik registreren$' || fail "OK sluit de registratie niet"
+closes '^Kolvik registreren$' "OK sluit de registratie niet" click 2475 1200 915 315
 reg_command() { $wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 open_command=$(reg_command "HKCR\\kolvik$version\\shell\\Open\\command")
 file_command=$(reg_command 'HKCR\*\shell\Besleutel met Kolvik\command')
@@ -219,8 +220,7 @@ main_window
 click $txt1
 xdotool key ctrl+u
 appears '^Kolvik$'
-xdotool key Escape
-wait_for 10 gone '^Kolvik$' || fail "de vraag van Ctrl+U sluit niet"
+closes '^Kolvik$' "de vraag van Ctrl+U sluit niet" xdotool key Escape
 exit_main
 
 # The start from Explorer: the registered commands with a clicked file and folder whose names
@@ -233,8 +233,7 @@ tail25() { local s=$1; [ ${#s} -le 25 ] && echo "$s" || echo "${s: -25}"; }
 caption_of() { sed 's/[][\\.^$*+?(){}|]/\\&/g' <<<": ... $(tail25 "$1")"; }
 verb() {  # verb COMMAND PATH: a registered command for PATH, run by cmd
     printf '%s\r\n' "${1/\%1/$2}" >"$work/verb.bat"
-    "$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
-    started+=($!)
+    start cmd /c "$(winepath -w "$work/verb.bat")"
 }
 verb "$file_command" "$wmap\\notitie 1.txt"
 main_window "$(caption_of "$wmap\\notitie 1.txt")\$"
@@ -246,15 +245,14 @@ wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: bestand niet 
 wait_for 10 gone "$main_caption" || fail "een versleuteld bestand sluit het programma niet"
 
 # The open command of the association, through the shell as a double-click goes.
-"$wine" start /unix "$map/notitie 1_txt.kol" >/dev/null 2>&1 &
-started+=($!)
+start start /unix "$map/notitie 1_txt.kol"
 main_window "$(caption_of "$wmap\\notitie 1_txt.kol")\$"
 go $cmdDecrypt
 wait_for 30 test -f "$map/notitie 1.txt" || fail "associatie: bestand niet ontsleuteld"
 # A decrypted text file opens in Notepad.
 appears 'Notepad|Kladblok'
-xdotool key alt+F4  # Notepad has the focus, maximised over everything
-wait_for 10 gone 'Notepad|Kladblok' || fail "Kladblok sluit niet"
+# Notepad has the focus, maximised over everything.
+closes 'Notepad|Kladblok' "Kladblok sluit niet" xdotool key alt+F4
 main_window
 exit_main
 
