@@ -59,12 +59,13 @@ prog=$work/prog/Kolvik.exe
 dpi=96
 px() { echo $((($1 * dpi + 720) / 1440)); }  # twips to pixels, rounded
 
-# find_window NAME_REGEX: waits for the window. xdotool gives up on a search when a window it
-# lists is destroyed meanwhile (a message box closing), so each search is tried again.
-find_window() {
+# appears NAME_REGEX: waits for the window, and a moment for it to settle. xdotool gives up on a
+# search when a window it lists is destroyed meanwhile (a message box closing), so each search
+# is tried again.
+appears() {
     for _ in $(seq 300); do
         wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1) || true
-        [ -z "$wid" ] || return 0
+        [ -z "$wid" ] || { sleep 0.5; return 0; }
         sleep 0.1
     done
     fail "geen venster '$1'"
@@ -104,10 +105,6 @@ shot() {
 start() {  # start PROGRAM ARGUMENTS...: under Wine, in the background
     "$wine" "$@" >/dev/null 2>&1 &
     started+=($!)
-}
-appears() {
-    find_window "$1"
-    sleep 0.5
 }
 gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 # closes NAME_REGEX MESSAGE ACTION...: the action must close the window, or the test fails.
