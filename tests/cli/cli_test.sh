@@ -28,14 +28,10 @@ plain_tree() {
 # A plain file does not count in a decryption run.
 encrypted_tree() { plain_tree && quiet enc "$T" --password-file pw && printf 'gewoon' > "$T/los.txt"; }
 future_file() { plain_tree; printf 'later' > "$T/later.txt"; touch -d '+1 day' "$T/later.txt"; }
-unreadable_file() {
-    plain_tree; printf 'geheim' > "$T/sub/dicht.txt"
-    chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/sub/dicht.txt"; chmod 000 "$T/sub/dicht.txt"
-}
-shared_file() {  # written by anyone, owned by root: a run as nobody gets no lease on it
-    plain_tree; printf 'gedeeld' > "$T/gedeeld.txt"
-    chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/gedeeld.txt"; chmod 666 "$T/gedeeld.txt"
-}
+# root_file NAME TEXT MODE: a file of root's in a tree, and a home, of nobody's.
+root_file() { plain_tree; printf '%s' "$2" > "$T/$1"; chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/$1"; chmod "$3" "$T/$1"; }
+unreadable_file() { root_file sub/dicht.txt geheim 000; }
+shared_file() { root_file gedeeld.txt gedeeld 666; }  # a run as nobody gets no lease on it
 kol_name() { plain_tree; printf 'gewoon' > "$T/data_kol"; }
 skip_word_folder() { plain_tree; mkdir "$T/photos_restored"; printf 'kiekje' > "$T/photos_restored/zee.jpg"; }
 name_taken() { plain_tree; printf 'bezet' > "$T/a_txt.kol"; }
