@@ -28,14 +28,10 @@ plain_tree() {
 # A plain file does not count in a decryption run.
 encrypted_tree() { plain_tree && quiet enc "$T" --password-file pw && printf 'gewoon' > "$T/los.txt"; }
 future_file() { plain_tree; printf 'later' > "$T/later.txt"; touch -d '+1 day' "$T/later.txt"; }
-unreadable_file() {
-    plain_tree; printf 'geheim' > "$T/sub/dicht.txt"
-    chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/sub/dicht.txt"; chmod 000 "$T/sub/dicht.txt"
-}
-shared_file() {  # written by anyone, owned by root: a run as nobody gets no lease on it
-    plain_tree; printf 'gedeeld' > "$T/gedeeld.txt"
-    chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/gedeeld.txt"; chmod 666 "$T/gedeeld.txt"
-}
+# root_file NAME TEXT MODE: a file of root's in a tree, and a home, of nobody's.
+root_file() { plain_tree; printf '%s' "$2" > "$T/$1"; chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/$1"; chmod "$3" "$T/$1"; }
+unreadable_file() { root_file sub/dicht.txt geheim 000; }
+shared_file() { root_file gedeeld.txt gedeeld 666; }  # a run as nobody gets no lease on it
 kol_name() { plain_tree; printf 'gewoon' > "$T/data_kol"; }
 skip_word_folder() { plain_tree; mkdir "$T/photos_restored"; printf 'kiekje' > "$T/photos_restored/zee.jpg"; }
 name_taken() { plain_tree; printf 'bezet' > "$T/a_txt.kol"; }
@@ -84,13 +80,6 @@ suspend_mid_run() {
     rm -f suspended_clean
     [ "$state" = T ] && ! grep -q "LEASE.* $pid " /proc/locks && echo ja > suspended_clean
     kill -CONT "$pid"
-    wait "$pid"
-}
-signal_mid_file() {  # sends SIGNAL while groot.bin is being encrypted; the status is the cli's
-    "$cli" encrypt "$T/groot.bin" --password-file pw &
-    local pid=$!
-    until ls -l "/proc/$pid/fd" 2>/dev/null | grep -q 'groot\.bin'; do kill -0 "$pid" 2>/dev/null || break; done
-    kill "-$1" "$pid"
     wait "$pid"
 }
 
@@ -169,8 +158,8 @@ row "wrong key for every file"   encrypted_tree    4 "^$T/sub/foto_jpg\.kol: Onj
 row "one file right, one wrong"  two_keys          1 "^$T/tweede_txt\.kol: Onjuiste sleutel$" mixed_keys_left dec "$T" $p pw
 # eerste_txt.kol comes first and stops the run: tweede stays encrypted.
 row "--stop-on-wrong-key"        two_keys          4 "^$T/eerste_txt\.kol: Onjuiste sleutel$" stopped_with_summary dec "$T" $p pw2 --stop-on-wrong-key
-row "SIGTERM mid-file"           big_file        143 -                      unchanged       signal_mid_file TERM
-row "SIGINT mid-file"            big_file        130 -                      unchanged       signal_mid_file INT
+row "SIGTERM mid-file"           big_file        143 -                      unchanged       mid_file TERM "$cli" encrypt "$T/groot.bin" $p pw
+row "SIGINT mid-file"            big_file        130 -                      unchanged       mid_file INT "$cli" encrypt "$T/groot.bin" $p pw
 row "target entered, not listed" unlistable_target 1 "^Kan geen toegang krijgen tot: $T" unlisted_unchanged as_nobody "$cli" encrypt "$T" $p "$PW"
 row "L/../data after a link"     link_then_dotdot  0 -                      resolved_by_link enc "$work/L/../data" $p pw
 row "--log, Kolvik.log is a link" log_is_link     1 "^Het logboek kan niet worden geschreven: " log_link_kept enc "$T" $p pw --log

@@ -20,6 +20,17 @@ table_work() {
 # The registration's ProgID carries the version, set once in the top CMakeLists.txt.
 progid=kolvik$(sed -n 's/^project(Kolvik VERSION \([0-9.]*\).*/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../../CMakeLists.txt")
 quiet() { "$@" >/dev/null 2>&1; }
+# mid_file SIGNAL PROGRAM ARGUMENTS...: SIGNAL once the program has groot.bin open; the status
+# is the program's. A program, not a function: a function would run in a shell of its own.
+mid_file() {
+    local signal=$1 pid
+    shift
+    "$@" &
+    pid=$!
+    until ls -l "/proc/$pid/fd" 2>/dev/null | grep -q 'groot\.bin'; do kill -0 "$pid" 2>/dev/null || break; done
+    kill "-$signal" "$pid"
+    wait "$pid"
+}
 unchanged() { [ "$(snapshot)" = "$(cat before)" ]; }
 # The first ten bytes of a file in the strong format.
 strong_file() { [ "$(head -c 10 "$1" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ]; }

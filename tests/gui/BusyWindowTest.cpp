@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "Shown.h"
 #include "Version.h"
 #include "platform/qt/FormBinder.h"
 #include "platform/qt/QtServices.h"
@@ -63,7 +64,7 @@ struct BusyWindow {
     test::TempDir tree;
     std::string big = std::string(6 << 20, 'x');  // six blocks, a yield after each
     std::unique_ptr<test::TestWindow> w;
-    std::unique_ptr<FormBinder> view;
+    std::unique_ptr<Shown> shown;
     QtScreen screen{0};
     bool ended = false;
 
@@ -72,15 +73,21 @@ struct BusyWindow {
         test::WriteFile(tree / "b.txt", "bravo");
         w = std::make_unique<test::TestWindow>("/nonexistent/kolvik", tree.path());
         (*w)->Form_Load();
-        view = std::make_unique<FormBinder>(*w->form);
-        view->SetCloseHandler([this] { (*w)->cmdExit_Click(); });  // as the program has it
-        QObject::connect(view.get(), &FormBinder::Unloaded, [this] { ended = true; });
-        view->Show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(view->Window()));
+        shown = std::make_unique<Shown>(*w->form);
+        shown->view.SetCloseHandler([this] { (*w)->cmdExit_Click(); });  // as the program has it
+        QObject::connect(&shown->view, &FormBinder::Unloaded, [this] { ended = true; });
     }
-    QPoint At(const Control& c) const { return view->Widget(c.name)->geometry().center(); }
-    QWindow* Native() const { return view->Window()->windowHandle(); }
+    QPoint At(const Control& c) const { return shown->W(c)->geometry().center(); }
+    QWindow* Native() const { return shown->view.Window()->windowHandle(); }
 
+    // Stopped between two blocks, nothing changed on disk, and the program ends.
+    void ExpectStoppedAndEnded() const {
+        EXPECT_TRUE((*w)->session.ExitRequested && (*w)->unloaded);
+        EXPECT_TRUE(ended) << "the program would go on without a window";
+        EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
+        EXPECT_FALSE(std::filesystem::exists(tree / "a_txt.kol"));
+        EXPECT_EQ(test::ReadFile(tree / "b.txt"), "bravo") << "the run went on";
+    }
     void Run(const std::function<void(int step)>& act) {
         int step = 0;
         w->screen.onYield = [&] {
@@ -90,7 +97,7 @@ struct BusyWindow {
         w->clock.now = WallClock::now();
         (*w)->txtPassword_1.text = (*w)->txtPassword_2.text = "pw";
         (*w)->OnClick((*w)->cmdEncrypt);
-        view->Sync();
+        shown->view.Sync();
         QTest::mouseClick(Native(), Qt::LeftButton, {}, At((*w)->cmdGoEncrypt));
     }
 };
@@ -103,9 +110,8 @@ TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheP
         {"Exit clicked",
          [](BusyWindow& t, int step) {
              if (step == 1) {
-                 t.view->Sync();
-                 EXPECT_TRUE(t.view->Window()->grab().save(
-                     QStringLiteral(KOLVIK_SCREENSHOT_DIR "/kolvik-busy.png")));
+                 t.shown->view.Sync();
+                 t.shown->Shoot("kolvik-busy.png");
              }
              if (step == 2)
                  QTest::mouseClick(t.Native(), Qt::LeftButton, {}, t.At((*t.w)->cmdExit));
@@ -124,7 +130,7 @@ TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheP
          }},
         {"window widget deleted",
          [](BusyWindow& t, int step) {
-             if (step == 1) delete t.view->Window();
+             if (step == 1) delete t.shown->view.Window();
          }},
         {"native window destroyed",
          [](BusyWindow& t, int step) {
@@ -135,11 +141,7 @@ TEST(BusyWindowView, EveryWayTheWindowGoesStopsTheRunBetweenTwoBlocksAndEndsTheP
         SCOPED_TRACE(c.what);
         BusyWindow t;
         t.Run([&](int step) { c.act(t, step); });
-        EXPECT_TRUE((*t.w)->session.ExitRequested && (*t.w)->unloaded);
-        EXPECT_TRUE(t.ended) << "the program would go on without a window";
-        EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
-        EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
-        EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
+        t.ExpectStoppedAndEnded();
     }
 }
 
@@ -153,18 +155,14 @@ TEST(X11DestroyedWindow, StopsTheRunBetweenTwoBlocksAndEndsTheProgram) {
     ASSERT_NE(other, nullptr);
     t.Run([&](int step) {
         if (step != 1) return;
-        XDestroyWindow(other, static_cast<Window>(t.view->Window()->winId()));
+        XDestroyWindow(other, static_cast<Window>(t.shown->view.Window()->winId()));
         XSync(other, False);
         // The notice travels through the server: wait for it, with a generous bound.
         for (int i = 0; i < 500 && !(*t.w)->session.ExitRequested; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     });
     XCloseDisplay(other);
-    EXPECT_TRUE((*t.w)->session.ExitRequested && (*t.w)->unloaded);
-    EXPECT_TRUE(t.ended) << "the program would go on without a window";
-    EXPECT_EQ(test::ReadFile(t.tree / "a.txt"), t.big);
-    EXPECT_FALSE(std::filesystem::exists(t.tree / "a_txt.kol"));
-    EXPECT_EQ(test::ReadFile(t.tree / "b.txt"), "bravo") << "the run went on";
+    t.ExpectStoppedAndEnded();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "Shown.h"
 #include "platform/qt/FormBinder.h"
 #include "platform/qt/QtServices.h"
 #include "shell/frmHelp.h"
@@ -28,22 +29,6 @@ void Send(QEvent::Type type, QWidget* w, QPoint at) {
     QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
-
-struct Shown {
-    explicit Shown(Form& form) : view(form) {
-        view.Show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.Window()));
-    }
-    QWidget* W(const Control& c) const { return view.Widget(c.name); }
-    // Saves the window for a person to look at and returns it for the pixel checks.
-    QImage Shoot(const char* name) {
-        const QPixmap shot = view.Window()->grab();
-        EXPECT_TRUE(shot.save(QStringLiteral(KOLVIK_SCREENSHOT_DIR "/%1").arg(QLatin1String(name))))
-            << name;
-        return shot.toImage();
-    }
-    FormBinder view;
-};
 
 TEST(RegistrationView, DrawsAndRoutesMouseAndClicksToTheModel) {
     test::TestWindow w;

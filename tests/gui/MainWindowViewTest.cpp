@@ -6,6 +6,7 @@
 #include <QTest>
 #include <memory>
 
+#include "Shown.h"
 #include "X11Keyboard.h"
 #include "platform/qt/FormBinder.h"
 #include "platform/qt/QtServices.h"
@@ -14,21 +15,18 @@
 namespace kolvik::qt {
 namespace {
 
-class MainWindowView : public ::testing::Test {
-  protected:
+struct MainWindowView : ::testing::Test {
     void SetUp() override {
         w->BuildProgressBar();
-        view = std::make_unique<FormBinder>(*w.form);
-        view->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view->Window()));
+        s = std::make_unique<Shown>(*w.form);
     }
-    QWidget* W(const Control& c) const { return view->Widget(c.name); }
+    QWidget* W(const Control& c) const { return s->W(c); }
     test::TestWindow w;
-    std::unique_ptr<FormBinder> view;
+    std::unique_ptr<Shown> s;
 };
 
 TEST_F(MainWindowView, PlacesControlsAtFifteenTwipsAPixel) {
-    EXPECT_EQ(view->Window()->size(), QSize(389, 266));                   // 5835 x 3990 twips
+    EXPECT_EQ(s->view.Window()->size(), QSize(389, 266));                 // 5835 x 3990 twips
     EXPECT_EQ(W(w->txtPassword_1)->geometry(), QRect(120, 16, 193, 25));  // 1800,240 2895x375
     EXPECT_EQ(W(w->cmdExit)->geometry(), QRect(320, 16, 49, 57));         // 4800,240 735x855
     EXPECT_EQ(W(w->element[38])->geometry(), QRect(380, 220, 16, 16));    // 5700,3300 240x240
@@ -58,15 +56,14 @@ TEST_F(MainWindowView, EncryptClickReachesTheModelAndLocksThePasswordBoxes) {
 TEST_F(MainWindowView, DrawsTheProgressBlocksTheModelShows) {
     w->session.FileBytes = 38000;
     w->ShowFileProgress(5500);  // 5500 / 38000 * 38 = 5.5: blocks 0 to 5
-    view->Sync();
-    const QImage shot = view->Window()->grab().toImage();
-    EXPECT_TRUE(shot.save(QStringLiteral(KOLVIK_SCREENSHOT_DIR "/kolvik-main.png")));
+    s->view.Sync();
+    const QImage shot = s->Shoot("kolvik-main.png");
     const QColor green(0x55, 0xFF, 0x00);
     for (int i = 0; i <= 5; ++i) EXPECT_EQ(shot.pixelColor(10 * i + 3, 228), green) << i;
     EXPECT_NE(shot.pixelColor(63, 228), green);  // block 6 is hidden
     w->ResetFileProgress();
-    view->Sync();
-    EXPECT_NE(view->Window()->grab().toImage().pixelColor(3, 228), green) << "after a reset";
+    s->view.Sync();
+    EXPECT_NE(s->view.Window()->grab().toImage().pixelColor(3, 228), green) << "after a reset";
 }
 
 TEST_F(MainWindowView, MarksCapsLockInRedAndFollowsTheKeyRelease) {
@@ -76,8 +73,8 @@ TEST_F(MainWindowView, MarksCapsLockInRedAndFollowsTheKeyRelease) {
     EXPECT_EQ(notice->toolTip(), QStringLiteral("CapsLock ACTIEF"));
     for (const bool on : {true, false, true}) {
         w.keys.capsLock = on;
-        QTest::keyRelease(view->Window()->windowHandle(), Qt::Key_CapsLock);
-        EXPECT_EQ(notice->isVisibleTo(view->Window()), on);
+        QTest::keyRelease(s->view.Window()->windowHandle(), Qt::Key_CapsLock);
+        EXPECT_EQ(notice->isVisibleTo(s->view.Window()), on);
     }
 }
 
@@ -98,10 +95,8 @@ struct KeyForm : Form {
 
 TEST(FormKeys, ReachOnKeyDownWithTheWindowsKeyCodeAndShiftState) {
     KeyForm form;
-    FormBinder v(form);
-    v.Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(v.Window()));
-    QWindow* window = v.Window()->windowHandle();
+    Shown s(form);
+    QWindow* window = s.view.Window()->windowHandle();
     QTest::keyClick(window, Qt::Key_F1, Qt::ShiftModifier | Qt::AltModifier);
     QTest::keyClick(window, Qt::Key_Escape);
     QTest::keyClick(window, Qt::Key_Return,

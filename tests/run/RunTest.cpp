@@ -31,17 +31,28 @@ struct RunFixture : testing::Test {
     }
     void Start(const std::string& commandLine, const std::vector<std::string>& environment = {},
                std::map<std::string, std::string> registry = {}) {
+        denied.clear();
         w = std::make_unique<TestWindow>(program.path(), commandLine, nullptr, environment);
         w->registry.values = std::move(registry);
         f = w->form.get();
         f->Form_Load();
     }
+    // A path the run may not open by its own name, as a folder that may be searched but not
+    // read (-wx); the folders below it are opened relative to it.
+    inline static std::string denied;
     void Run(bool decrypt, const std::string& password, bool log = true) {
         f->txtPassword_1.text = f->txtPassword_2.text = password;
         f->chkLoggen.value = log ? 1 : 0;
         w->clock.now = WallClock::now();  // files written before this press are fair game
+        posix::FileCalls calls = posix::RealFileCalls();
+        calls.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
+            if (dirfd == AT_FDCWD && denied == path) return errno = EACCES, -1;
+            return posix::RealFileCalls().openat(dirfd, path, flags, mode);
+        };
+        posix::SetFileCalls(&calls);
         f->OnClick(decrypt ? f->cmdDecrypt : f->cmdEncrypt);
         f->OnClick(decrypt ? f->cmdGoDecrypt : f->cmdGoEncrypt);
+        posix::SetFileCalls(nullptr);
     }
     // The log's messages, without the quotes and the time of day around each.
     std::vector<std::string> LogLines() {
@@ -88,20 +99,11 @@ TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
         EXPECT_TRUE(Shown().empty());
     }
     EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
-    static std::string unreadable;
-    unreadable = tree / "only";
     for (const MsgAnswer answer : {MsgAnswer::OK, MsgAnswer::Cancel}) {
-        Start(unreadable);
+        Start(tree / "only");
         w->dialogs.answers = {answer};
-        posix::FileCalls failing = posix::RealFileCalls();
-        failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
-            // The target by its path; the folders below it are opened relative to it.
-            if (dirfd == AT_FDCWD && unreadable == path) return errno = EACCES, -1;
-            return posix::RealFileCalls().openat(dirfd, path, flags, mode);
-        };
-        posix::SetFileCalls(&failing);
+        denied = tree / "only";
         Run(true, "pw");
-        posix::SetFileCalls(nullptr);
         ASSERT_EQ(Shown(),
                   std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "only"});
         EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OKCancel);
@@ -187,7 +189,6 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
 // One file that fails is told and never closes the window as after success; the message names
 // the file, also where the only failure is that it cannot be reached.
 TEST_F(RunFixture, SingleFileFailuresAreTold) {
-    static std::string denied;
     const struct {
         const char* name;
         bool decrypt;
@@ -195,19 +196,18 @@ TEST_F(RunFixture, SingleFileFailuresAreTold) {
         void (*prepare)(const TempDir& tree);  // after start-up, before the run
         const char* shown;                     // "/...": after the tree's path
         bool unloaded;
-        const char* kept;  // the file that must still be there, as it was
+        const char *kept, *content;  // a file that must stay as it was; nullptr: e_txt.kol's
     } rows[] = {
         {"name taken", false, "a.txt",
          [](const TempDir& t) { WriteFile(t / "a_txt.kol", "bezet"); },
-         "/a.txt: de nieuwe naam bestaat al", true, "a.txt"},
+         "/a.txt: de nieuwe naam bestaat al", true, "a.txt", "alpha"},
         {"gone before the run", false, "a.txt", [](const TempDir& t) { fs::remove(t / "a.txt"); },
-         "/a.txt: niet gevonden", true, "e_txt.kol"},
+         "/a.txt: niet gevonden", true, "e_txt.kol", nullptr},
         {"decrypted name taken", true, "e_txt.kol",
          [](const TempDir& t) { WriteFile(t / "e.txt", "bezet"); },
-         "/e_txt.kol: de nieuwe naam bestaat al", false, "e.txt"},
-        // As in a folder that may be searched but not read (-wx): the folder does not open.
+         "/e_txt.kol: de nieuwe naam bestaat al", false, "e.txt", "bezet"},
         {"folder not readable", false, "a.txt", [](const TempDir& t) { denied = t.path(); },
-         "Kan geen toegang krijgen tot: ", true, "a.txt"},
+         "Kan geen toegang krijgen tot: ", true, "a.txt", "alpha"},
     };
     for (const auto& r : rows) {
         fs::remove(tree / "a_txt.kol");
@@ -217,26 +217,14 @@ TEST_F(RunFixture, SingleFileFailuresAreTold) {
         ASSERT_TRUE(fs::exists(tree / "e_txt.kol")) << r.name;
         const std::string before = ReadFile(tree / "e_txt.kol");
         Start(tree / r.target);
-        denied.clear();
         r.prepare(tree);
-        posix::FileCalls failing = posix::RealFileCalls();
-        failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
-            if (dirfd == AT_FDCWD && denied == path) return errno = EACCES, -1;
-            return posix::RealFileCalls().openat(dirfd, path, flags, mode);
-        };
-        posix::SetFileCalls(&failing);
         Run(r.decrypt, "pw");
-        posix::SetFileCalls(nullptr);
         const std::string shown =
             *r.shown == '/' ? tree.path() + r.shown : r.shown + tree / "a.txt";
         EXPECT_EQ(Shown(), std::vector<std::string>{shown}) << r.name;
         EXPECT_EQ(f->unloaded, r.unloaded) << r.name;
         EXPECT_EQ(f->session.Report.left, 1) << r.name;
-        const std::string kept = r.kept;
-        EXPECT_EQ(ReadFile(tree / kept), kept == "a.txt"   ? "alpha"
-                                         : kept == "e.txt" ? "bezet"
-                                                           : before)
-            << r.name;
+        EXPECT_EQ(ReadFile(tree / r.kept), r.content ? r.content : before) << r.name;
         fs::remove(tree / "e.txt");
         fs::remove(tree / "e_txt.kol");
         WriteFile(tree / "a.txt", "alpha");

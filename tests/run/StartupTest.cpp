@@ -19,50 +19,61 @@ const char* const kMissing = "het bestaat niet.";
 const char* const kNoExtension = "een bestand zonder extensie kan niet worden versleuteld.";
 const char* const kNotPlain = "het is geen gewoon bestand of map.";
 
-struct StartCase {
-    const char* name;
-    const char* argument;  // relative to the test folder; "" for none; "@" prefix: taken as given
-    Target target;
-    bool encryptEnabled, decryptEnabled;
-    const char* refusal = nullptr;  // why the path cannot be used: nothing may run then
-};
-
-class Startup : public testing::TestWithParam<StartCase> {};
-
-TEST_P(Startup, AcceptsTargetAsDescribed) {
-    const StartCase c = GetParam();
+TEST(Startup, AcceptsTargetAsDescribed) {
+    const struct {
+        const char* argument;  // relative to the test folder; "" for none; "@" prefix: as given
+        Target target;
+        bool encryptEnabled, decryptEnabled;
+        const char* refusal = nullptr;  // why the path cannot be used: nothing may run then
+    } cases[] = {
+        {"", Target::None, true, true},
+        {"rapport.kol", Target::File, false, true},
+        {"RAPPORT.KOL", Target::File, false, true},  // .KOL is .kol, as Windows takes it
+        {"brief.txt", Target::File, true, false},
+        {"map", Target::Folder, true, true},
+        {"LEESMIJ", Target::None, false, false, kNoExtension},
+        {"notities.", Target::None, false, false, kNoExtension},  // a dot alone is no extension
+        {"bestaat-niet", Target::None, false, false, kMissing},
+        {"@\"/tmp\"", Target::None, false, false, kMissing},
+        // An extension is not enough: reading a pipe or a device would never end.
+        {"pijp.txt", Target::None, false, false, kNotPlain},
+        {"@/dev/null", Target::None, false, false, kNotPlain},
+    };
     TempDir dir;
     for (const char* file : {"rapport.kol", "RAPPORT.KOL", "brief.txt", "LEESMIJ", "notities."})
         WriteFile(dir / file, "x");
     std::filesystem::create_directory(dir / "map");
     ASSERT_EQ(mkfifo((dir / "pijp.txt").c_str(), 0600), 0);
-    std::string argument = c.argument;
-    if (argument.rfind("@", 0) == 0)
-        argument = argument.substr(1);
-    else if (!argument.empty())
-        argument = dir / argument;
-    TestWindow w(dir.path(), argument);
-    w->Form_Load();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        std::string argument = c.argument;
+        if (argument.rfind("@", 0) == 0)
+            argument = argument.substr(1);
+        else if (!argument.empty())
+            argument = dir / argument;
+        TestWindow w(dir.path(), argument);
+        w->Form_Load();
 
-    EXPECT_EQ(w->session.HasFileTarget, c.target == Target::File);
-    EXPECT_EQ(w->session.HasFolderTarget, c.target == Target::Folder);
-    EXPECT_EQ(w->cmdEncrypt.enabled, c.encryptEnabled);
-    EXPECT_EQ(w->cmdDecrypt.enabled, c.decryptEnabled);
-    EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
-    EXPECT_EQ(w->chkLoggen.tooltip + w->lblLoggen.tooltip,
-              "Loggen uitgeschakeldLoggen uitgeschakeld");
-    const std::string shown = argument.empty() ? dir.path() : argument;
-    const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
-    EXPECT_EQ(w->caption, "kolvik v" KOLVIK_VERSION ": ... " + tail);
-    // The tooltips name what a run would work on: the target, or else the program's folder.
-    const std::string tip = c.target == Target::None ? dir.path() : argument;
-    EXPECT_EQ(w->cmdEncrypt.tooltip, tip);
-    EXPECT_EQ(w->cmdDecrypt.tooltip, tip);
-    ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
-    if (!c.refusal) return;
-    EXPECT_EQ(w.dialogs.shown[0].text,
-              "Kolvik kan dit pad niet gebruiken: " + argument + "\r\n" + c.refusal);
-    EXPECT_TRUE(w->shown) << "the message stands over the window";
+        EXPECT_EQ(w->session.HasFileTarget, c.target == Target::File);
+        EXPECT_EQ(w->session.HasFolderTarget, c.target == Target::Folder);
+        EXPECT_EQ(w->cmdEncrypt.enabled, c.encryptEnabled);
+        EXPECT_EQ(w->cmdDecrypt.enabled, c.decryptEnabled);
+        EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
+        EXPECT_EQ(w->chkLoggen.tooltip + w->lblLoggen.tooltip,
+                  "Loggen uitgeschakeldLoggen uitgeschakeld");
+        const std::string shown = argument.empty() ? dir.path() : argument;
+        const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
+        EXPECT_EQ(w->caption, "kolvik v" KOLVIK_VERSION ": ... " + tail);
+        // The tooltips name what a run would work on: the target, or else the program's folder.
+        const std::string tip = c.target == Target::None ? dir.path() : argument;
+        EXPECT_EQ(w->cmdEncrypt.tooltip, tip);
+        EXPECT_EQ(w->cmdDecrypt.tooltip, tip);
+        ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
+        if (!c.refusal) continue;
+        EXPECT_EQ(w.dialogs.shown[0].text,
+                  "Kolvik kan dit pad niet gebruiken: " + argument + "\r\n" + c.refusal);
+        EXPECT_TRUE(w->shown) << "the message stands over the window";
+    }
 }
 
 // Windows names the program's file with its extension; the caption names the program alone.
@@ -78,24 +89,6 @@ TEST(StartupCaption, NamesTheProgramWithoutItsExtension) {
         EXPECT_EQ(w->caption, std::string(shown) + " v" KOLVIK_VERSION ": ... /programma") << file;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Startup,
-    testing::Values(StartCase{"NoArgument", "", Target::None, true, true},
-                    StartCase{"EncryptedFile", "rapport.kol", Target::File, false, true},
-                    // .KOL is .kol, as Windows and its association take it.
-                    StartCase{"UpperCaseKol", "RAPPORT.KOL", Target::File, false, true},
-                    StartCase{"PlainFile", "brief.txt", Target::File, true, false},
-                    StartCase{"Folder", "map", Target::Folder, true, true},
-                    StartCase{"NoDot", "LEESMIJ", Target::None, false, false, kNoExtension},
-                    // A dot with nothing after it is no extension either.
-                    StartCase{"TrailingDot", "notities.", Target::None, false, false, kNoExtension},
-                    StartCase{"NamesNothing", "bestaat-niet", Target::None, false, false, kMissing},
-                    StartCase{"Quoted", "@\"/tmp\"", Target::None, false, false, kMissing},
-                    // An extension is not enough: reading a pipe or a device would never end.
-                    StartCase{"Fifo", "pijp.txt", Target::None, false, false, kNotPlain},
-                    StartCase{"Device", "@/dev/null", Target::None, false, false, kNotPlain}),
-    [](const testing::TestParamInfo<StartCase>& i) { return std::string(i.param.name); });
 
 // Root may look everywhere, so the child process runs as nobody. A path that cannot be looked
 // at may well exist: calling it missing would mislead.

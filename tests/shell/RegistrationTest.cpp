@@ -190,17 +190,17 @@ TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
     EXPECT_TRUE(fs::exists(in.home + "/.local/bin/kolvik")) << "the installed copy stays";
 }
 
-// Runs body in a child process without root's privileges; true when it ran to its end.
-bool AsNobody(const std::function<void()>& body) {
+// Runs body in a child process without root's privileges; its answer comes back as the exit
+// code, -1 if it never ended.
+int AsNobody(const std::function<int()>& body) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
-        body();
-        _exit(0);
+        _exit(body());
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The scripts name the folder that holds the installed copy. Only a 32-bit program on 64-bit
@@ -253,38 +253,19 @@ TEST(AtomicWrite, AFailureLeavesTheEarlierFileAndNoTemporary) {
         fs::permissions(dir.path(), fs::perms(0755));
         const std::string name = dir / "doel";
         WriteFile(dir / "bron", "nieuw");
-        if (row.nameIsFolder) {
-            fs::create_directory(name);
-            WriteFile(name + "/binnen", "oud");
-        } else {
-            WriteFile(name, "oud");
-        }
+        if (row.nameIsFolder) fs::create_directory(name);
+        const std::string old = row.nameIsFolder ? name + "/binnen" : name;
+        WriteFile(old, "oud");
         const auto replace = [&] {
             return row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
                                 : AtomicWrite(name, "nieuw", FileUse::Program);
         };
-        FileError got = FileError::None;
-        if (row.asNobody) {
-            // The child's answer comes back as its exit code.
-            const pid_t pid = fork();
-            if (pid == 0) {
-                if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
-                _exit(static_cast<int>(replace()) + 10);
-            }
-            int status = 0;
-            waitpid(pid, &status, 0);
-            ASSERT_TRUE(WIFEXITED(status));
-            got = static_cast<FileError>(WEXITSTATUS(status) - 10);
-        } else {
-            got = replace();
-        }
+        const FileError got = row.asNobody
+                                  ? FileError(AsNobody([&] { return static_cast<int>(replace()); }))
+                                  : replace();
         EXPECT_EQ(got, row.expected);
         const bool replaced = row.expected == FileError::None;
-        if (row.nameIsFolder) {
-            EXPECT_EQ(ReadFile(name + "/binnen"), "oud");
-        } else {
-            EXPECT_EQ(ReadFile(name), replaced ? "nieuw" : "oud");
-        }
+        EXPECT_EQ(ReadFile(old), replaced ? "nieuw" : "oud");
         if (replaced) {
             EXPECT_EQ(fs::status(name).permissions(), fs::perms(0755));
         }
@@ -303,10 +284,11 @@ TEST(REG_Create, FallsBackToTheProgramFolderWhenRefused) {
         fs::create_directories(d);
         fs::permissions(d, fs::perms(0777));
     }
-    ASSERT_TRUE(AsNobody([&] {
-        ShellSession s(in.home, in.program);
-        Register(s, "ja", "ja");
-    }));
+    ASSERT_EQ(0, AsNobody([&] {
+                  ShellSession s(in.home, in.program);
+                  Register(s, "ja", "ja");
+                  return 0;
+              }));
     FileRegistry store(in.store());
     EXPECT_EQ(store.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\shell\\Open\\command\\"),
               "\"" + in.program + "/kolvik\" %1");

@@ -67,29 +67,29 @@ TEST(Win32Layout, KeyCodesAndShiftState) {
 // A form that records which handler saw a key, and in what order.
 class KeyForm : public Form {
   public:
+    enum Act { Passes, Takes, ClosesInWindow, ClosesInControl } act = Passes;
     Control box{"txt", ControlKind::TextBox, "", {0, 0, 100, 100}, 0};
     std::vector<std::string> seen;
-    bool takes = false, closesInWindow = false, closesInControl = false;
 
     std::vector<Control*> Controls() override { return {&box}; }
     bool OnKeyDown(int code, int) override {
         seen.push_back("window " + std::to_string(code));
-        if (closesInWindow) Unload();
-        return takes;
+        if (act == ClosesInWindow) Unload();
+        return act == Takes;
     }
     void OnControlKeyDown(Control& c, int code, int) override {
         seen.push_back(c.name + " " + std::to_string(code));
-        if (closesInControl) Unload();
+        if (act == ClosesInControl) Unload();
     }
     void OnKeyUp(int code, int) override { seen.push_back("up " + std::to_string(code)); }
 };
 
 TEST(Win32Layout, TheWindowSeesAKeyBeforeItsControl) {
-    enum Act { Passes, Takes, ClosesInWindow, ClosesInControl };
+    using enum KeyForm::Act;
     // The view mirrors the model after every handler it calls: one sync per line in seen.
     struct Row {
         const char* what;
-        Act act;
+        KeyForm::Act act;
         bool focused;
         std::vector<std::string> seen;
         KeyRoute route;
@@ -102,9 +102,7 @@ TEST(Win32Layout, TheWindowSeesAKeyBeforeItsControl) {
     };
     for (const Row& r : rows) {
         KeyForm form;
-        form.takes = r.act == Takes;
-        form.closesInWindow = r.act == ClosesInWindow;
-        form.closesInControl = r.act == ClosesInControl;
+        form.act = r.act;
         std::size_t syncs = 0;
         const KeyRoute route =
             RouteKeyDown(form, r.focused ? &form.box : nullptr, kKeyF1, 0, [&] { ++syncs; });

@@ -59,12 +59,13 @@ prog=$work/prog/Kolvik.exe
 dpi=96
 px() { echo $((($1 * dpi + 720) / 1440)); }  # twips to pixels, rounded
 
-# find_window NAME_REGEX: waits for the window. xdotool gives up on a search when a window it
-# lists is destroyed meanwhile (a message box closing), so each search is tried again.
-find_window() {
+# appears NAME_REGEX: waits for the window, and a moment for it to settle. xdotool gives up on a
+# search when a window it lists is destroyed meanwhile (a message box closing), so each search
+# is tried again.
+appears() {
     for _ in $(seq 300); do
         wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1) || true
-        [ -z "$wid" ] || return 0
+        [ -z "$wid" ] || { sleep 0.5; return 0; }
         sleep 0.1
     done
     fail "geen venster '$1'"
@@ -72,8 +73,7 @@ find_window() {
 # window NAME_REGEX CLIENT_WIDTH_TWIPS CLIENT_HEIGHT_TWIPS: finds the window and its client
 # area's place on screen (the frame is what the window has beyond its client size).
 window() {
-    find_window "$1"
-    sleep 0.5
+    appears "$1"
     eval "$(xdotool getwindowgeometry --shell "$wid")"
     local cw ch border
     cw=$(px "$2")
@@ -102,21 +102,35 @@ shot() {
     xdotool mousemove "$X0" "$Y0"
     sleep 0.3
 }
-start() {
-    "$wine" "$prog" "$@" >/dev/null 2>&1 &
+start() {  # start PROGRAM ARGUMENTS...: under Wine, in the background
+    "$wine" "$@" >/dev/null 2>&1 &
     started+=($!)
 }
-appears() {
-    find_window "$1"
-    sleep 0.5
-}
 gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# closes NAME_REGEX MESSAGE ACTION...: the action must close the window, or the test fails.
+closes() {
+    local name=$1 message=$2
+    shift 2
+    "$@"
+    wait_for 10 gone "$name" || fail "$message"
+}
 
 # The main window's controls (twips), as laid out.
 main_w=5835 main_h=3990
 txt1="1800 240 2895 375" cmdExit="4800 240 735 855" cmdGo="1800 1200 2055 375"
 cmdEncrypt="3960 1200 735 375" cmdDecrypt="4800 1200 735 375" chkLoggen="1560 1320 255 255"
 password=Geheim-42
+main_caption="^Kolvik v${version//./\\.}"
+# main_window [CAPTION_REGEX]: the main window, by its caption at start-up unless another is given.
+main_window() { window "${1:-$main_caption}" $main_w $main_h; }
+exit_main() { closes "$main_caption" "Exit sluit het venster niet" click $cmdExit; }
+# go BUTTON: both passwords typed, the mode button given as its twips, then the button that
+# starts the run.
+go() {
+    type_password
+    click "$@"
+    click $cmdGo
+}
 
 # type_password: both boxes, as a user would (the first has the focus at start).
 type_password() {
@@ -145,24 +159,19 @@ run_at() {
     make_tree
 
     # Encrypt the tree, with the log on.
-    start "$wtree"
-    window '^Kolvik v10\.0\.2' $main_w $main_h
-    type_password
+    start "$prog" "$wtree"
+    main_window
     click $chkLoggen
-    click $cmdEncrypt
-    click $cmdGo
+    go $cmdEncrypt
     wait_for 60 all_encrypted || fail "boom niet versleuteld bij $dpi dpi"
     wait_for 10 logged "Versleuteld: 2 bestanden" || fail "geen samenvatting in Kolvik.log"
     shot main
-    click $cmdExit
-    wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+    exit_main
 
     # Decrypt it again: every file as it was.
-    start "$wtree"
-    window '^Kolvik v10\.0\.2' $main_w $main_h
-    type_password
-    click $cmdDecrypt
-    click $cmdGo
+    start "$prog" "$wtree"
+    main_window
+    go $cmdDecrypt
     wait_for 60 all_decrypted || fail "boom niet ontsleuteld bij $dpi dpi"
     diff -r "$work/origineel-$dpi" "$tree" || fail "ontsleutelde boom wijkt af"
 
@@ -170,9 +179,9 @@ run_at() {
     xdotool key F1
     window '^Help$' 3645 2685
     shot help
-    xdotool key Escape  # the help window's Exit button has the focus
-    wait_for 10 gone '^Help$' || fail "Escape sluit het helpvenster niet"
-    window '^Kolvik v10\.0\.2' $main_w $main_h
+    # The help window's Exit button has the focus.
+    closes '^Help$' "Escape sluit het helpvenster niet" xdotool key Escape
+    main_window
     click $txt1
     xdotool key ctrl+r
     window '^Kolvik registreren$' 3645 2685
@@ -182,22 +191,19 @@ run_at() {
     click 900 1350 1665 615
     window '^Kolvik$' 4680 2295
     shot tooltip
-    click 150 150 4365 1965
-    wait_for 10 gone '^Kolvik$' || fail "de uitleg sluit niet"
+    closes '^Kolvik$' "de uitleg sluit niet" click 150 150 4365 1965
     cx=$reg_x cy=$reg_y
 }
 
 run_at 144
 # The registration dialog is still open: cancel, and end the program.
 click 2475 1650 915 315
-window '^Kolvik v10\.0\.2' $main_w $main_h
-click $cmdExit
-wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+main_window
+exit_main
 
 run_at 96
 # Register: the .kol association and both context-menu entries (both boxes are ticked).
-click 2475 1200 915 315
-wait_for 10 gone '^Kolvik registreren$' || fail "OK sluit de registratie niet"
+closes '^Kolvik registreren$' "OK sluit de registratie niet" click 2475 1200 915 315
 reg_command() { $wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 open_command=$(reg_command "HKCR\\kolvik$version\\shell\\Open\\command")
 file_command=$(reg_command 'HKCR\*\shell\Besleutel met Kolvik\command')
@@ -207,14 +213,12 @@ echo "geregistreerd: $open_command"
 [ "$file_command" = "$open_command" ] && [ "$folder_command" = "$open_command" ] ||
     fail "contextmenu-commando's wijken af: '$file_command' '$folder_command'"
 # Ctrl+U asks before it removes anything; Cancel keeps the registration.
-window '^Kolvik v10\.0\.2' $main_w $main_h
+main_window
 click $txt1
 xdotool key ctrl+u
 appears '^Kolvik$'
-xdotool key Escape
-wait_for 10 gone '^Kolvik$' || fail "de vraag van Ctrl+U sluit niet"
-click $cmdExit
-wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+closes '^Kolvik$' "de vraag van Ctrl+U sluit niet" xdotool key Escape
+exit_main
 
 # The start from Explorer: the registered commands with a clicked file and folder whose names
 # hold spaces. The context-menu commands run as Explorer runs them: %1 replaced by the path.
@@ -224,46 +228,35 @@ printf 'notitie\r\n' >"$map/notitie 1.txt"
 wmap=$(winepath -w "$map")
 tail25() { local s=$1; [ ${#s} -le 25 ] && echo "$s" || echo "${s: -25}"; }
 caption_of() { sed 's/[][\\.^$*+?(){}|]/\\&/g' <<<": ... $(tail25 "$1")"; }
-explorer_command() {  # explorer_command PATH: the file verb's command for PATH, run by cmd
-    printf '%s\r\n' "${file_command/\%1/$1}" >"$work/verb.bat"
-    "$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
-    started+=($!)
+verb() {  # verb COMMAND PATH: a registered command for PATH, run by cmd
+    printf '%s\r\n' "${1/\%1/$2}" >"$work/verb.bat"
+    start cmd /c "$(winepath -w "$work/verb.bat")"
 }
-explorer_command "$wmap\\notitie 1.txt"
-window "$(caption_of "$wmap\\notitie 1.txt")\$" $main_w $main_h
-type_password
-click $cmdEncrypt
-click $cmdGo
+verb "$file_command" "$wmap\\notitie 1.txt"
+main_window "$(caption_of "$wmap\\notitie 1.txt")\$"
+go $cmdEncrypt
 # The first run under the context menu makes the PIN code: one message, OK.
 appears '^Kolvik$'
 xdotool key Return
 wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: bestand niet versleuteld"
-wait_for 10 gone '^Kolvik v10' || fail "een versleuteld bestand sluit het programma niet"
+wait_for 10 gone "$main_caption" || fail "een versleuteld bestand sluit het programma niet"
 
 # The open command of the association, through the shell as a double-click goes.
-"$wine" start /unix "$map/notitie 1_txt.kol" >/dev/null 2>&1 &
-started+=($!)
-window "$(caption_of "$wmap\\notitie 1_txt.kol")\$" $main_w $main_h
-type_password
-click $cmdDecrypt
-click $cmdGo
+start start /unix "$map/notitie 1_txt.kol"
+main_window "$(caption_of "$wmap\\notitie 1_txt.kol")\$"
+go $cmdDecrypt
 wait_for 30 test -f "$map/notitie 1.txt" || fail "associatie: bestand niet ontsleuteld"
 # A decrypted text file opens in Notepad.
 appears 'Notepad|Kladblok'
-xdotool key alt+F4  # Notepad has the focus, maximised over everything
-wait_for 10 gone 'Notepad|Kladblok' || fail "Kladblok sluit niet"
-window '^Kolvik v10\.0\.2' $main_w $main_h
-click $cmdExit
-wait_for 10 gone '^Kolvik v10' || fail "Exit sluit het venster niet"
+# Notepad has the focus, maximised over everything.
+closes 'Notepad|Kladblok' "Kladblok sluit niet" xdotool key alt+F4
+main_window
+exit_main
 
 # The folder's context-menu command.
-printf '%s\r\n' "${folder_command/\%1/$wmap}" >"$work/verb.bat"
-"$wine" cmd /c "$(winepath -w "$work/verb.bat")" >/dev/null 2>&1 &
-started+=($!)
-window "$(caption_of "$wmap")\$" $main_w $main_h
-type_password
-click $cmdEncrypt
-click $cmdGo
+verb "$folder_command" "$wmap"
+main_window "$(caption_of "$wmap")\$"
+go $cmdEncrypt
 wait_for 30 test -f "$map/notitie 1_txt.kol" || fail "contextmenu: map niet versleuteld"
 click $cmdExit
 echo "desktop_test: geslaagd; schermafdrukken in $shots"

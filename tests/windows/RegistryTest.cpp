@@ -75,20 +75,14 @@ TEST_F(Registry, ReadWriteDeleteAsTheScriptHostDoes) {
         {Read, key + "a\\", std::nullopt},
         {Write, "HKEY_NERGENS\\x\\", "y", false},
     };
-    int n = 0;
     for (const auto& s : steps) {
-        ++n;
-        switch (s.op) {
-            case Write:
-                EXPECT_EQ(registry.RegWrite(s.name, *s.value), s.succeeds) << "step " << n;
-                break;
-            case Read:
-                EXPECT_EQ(registry.RegRead(s.name), s.value) << "step " << n;
-                break;
-            case Delete:
-                EXPECT_EQ(registry.RegDelete(s.name), s.succeeds) << "step " << n;
-                break;
-        }
+        SCOPED_TRACE(testing::Message() << "step " << &s - steps + 1);
+        if (s.op == Read)
+            EXPECT_EQ(registry.RegRead(s.name), s.value);
+        else
+            EXPECT_EQ(
+                s.op == Write ? registry.RegWrite(s.name, *s.value) : registry.RegDelete(s.name),
+                s.succeeds);
     }
 }
 
@@ -125,91 +119,75 @@ const std::wstring kKeys[] = {L".kol",
                               L"*\\shell\\Besleutel met Kolvik\\command",
                               L"Directory\\shell\\Kolvik.Besleutel\\command"};
 
+// Registered, checked, a PIN stored and read back by a later window, and removed. Wine lets
+// every user write HKEY_CLASSES_ROOT; a volatile key there refuses lasting subkeys, which stands
+// in for a standard user's refusal: the ProgID's tree must then go to the user's classes.
 TEST_F(Registry, CreateCheckPinAndDelete) {
-    Installation w;
-    w->session.RegKolExtension = "ja";
-    w->session.RegContextMenu = "ja";
-    w->REG_Create();
-    for (const auto& key : kKeys) EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
-    EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"), kProgId);
-    EXPECT_TRUE(std::filesystem::exists(w.windows + "\\SYSTEM32\\Kolvik.exe"));
-    // The scripts are gone once imported.
-    for (const char* script : {"Kol.reg", "kolvik.reg", "ContextMenu.reg", "BesleutelMap.reg"})
-        EXPECT_FALSE(std::filesystem::exists(w.program + "\\" + script)) << script;
-
-    // The first run stores the PIN code; a later window reads it back and holds to it.
-    w->REG_Check();
-    EXPECT_TRUE(w->session.KolRegisterd);
-    w->txtPassword_1.text = "Geheim123";
-    ASSERT_TRUE(w->PinGate());
-    const std::optional<std::string> stored =
-        registry.RegRead("HKEY_CLASSES_ROOT\\" + kProgId + "\\Checksum\\");
-    ASSERT_TRUE(stored.has_value());
-    EXPECT_EQ(stored->size(), 6u);  // three characters, two hexadecimal digits each
-    Installation later;
-    later->REG_Check();
-    EXPECT_EQ(later->session.RegChecksum, *stored);
-    later->txtPassword_1.text = "Gex123";
-    EXPECT_FALSE(later->PinGate());
-    later->txtPassword_1.text = "Geheim456";
-    EXPECT_TRUE(later->PinGate());
-
-    w->REG_Delete();
-    for (const auto& key : kKeys) EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION));
-}
-
-// Wine lets every user write HKEY_CLASSES_ROOT. A volatile key refuses lasting subkeys, which
-// stands in for a standard user's refusal: the tree must then go to the user's classes.
-TEST_F(Registry, RefusedClassesGoToTheUsersClasses) {
-    // "" keeps the scripts in Windows-1252; "Łódź" (Ł is not in it) makes them Unicode ones.
-    for (const std::string suffix : {"",
-                                     " \xC5\x81\xC3\xB3"
-                                     "d\xC5\xBA"}) {
-        SCOPED_TRACE(suffix);
+    const struct {
+        bool refused;
+        std::string suffix;  // "Łódź" (Ł is not in Windows-1252) makes the scripts Unicode ones
+    } rows[] = {{false, ""},
+                {true, ""},
+                {true,
+                 " \xC5\x81\xC3\xB3"
+                 "d\xC5\xBA"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.suffix + (row.refused ? " refused" : ""));
         RemoveTrees();
         HKEY blocker;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION, 0, nullptr,
-                                  REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
-                  ERROR_SUCCESS);
-        RegCloseKey(blocker);
-        Installation w(suffix);
-        w->session.RegKolExtension = "ja";
-        w->session.RegContextMenu = "ja";
-        w->REG_Create();
-        // The open command names the program's copy in the system folder, letter for letter.
-        EXPECT_EQ(
-            registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\shell\\Open\\command\\"),
-            "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" %1");
-        // Only kolvik.reg was refused; the other scripts' keys stay where they could go.
-        EXPECT_FALSE(
-            KeyExists(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION "\\shell\\Open\\command"));
-        for (const auto& key : kKeys) {
-            const bool progId = key.starts_with(L"kolvik" KOLVIK_VERSION);
-            EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key), progId)
-                << key.c_str();
-            if (!progId) {
-                EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
-            }
+        if (row.refused) {
+            ASSERT_EQ(
+                RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION, 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
+                ERROR_SUCCESS);
+            RegCloseKey(blocker);
         }
-        EXPECT_FALSE(std::filesystem::exists(PathOf(w.program + "\\kolvik.reg.gebruiker.reg")));
+        Installation w(row.suffix);
+        w->session.RegKolExtension = w->session.RegContextMenu = "ja";
+        w->REG_Create();
+        EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"), kProgId);
+        // The open command names the program's copy in the system folder, letter for letter.
+        EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\" + kProgId + "\\shell\\Open\\command\\"),
+                  "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" %1");
+        EXPECT_TRUE(std::filesystem::exists(PathOf(w.windows + "\\SYSTEM32\\Kolvik.exe")));
+        // Only kolvik.reg can be refused; the other scripts' keys stay where they could go.
+        for (const auto& key : kKeys) {
+            const bool toUser = row.refused && key.starts_with(L"kolvik" KOLVIK_VERSION);
+            EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key), toUser)
+                << key.c_str();
+            EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, key), !toUser) << key.c_str();
+        }
+        // The scripts are gone once imported.
+        for (const char* script : {"Kol.reg", "kolvik.reg", "ContextMenu.reg", "BesleutelMap.reg",
+                                   "kolvik.reg.gebruiker.reg"})
+            EXPECT_FALSE(std::filesystem::exists(PathOf(w.program + "\\" + script))) << script;
 
         w->REG_Check();
         EXPECT_TRUE(w->session.KolRegisterd);
         EXPECT_EQ(w->session.RegContextMenu, "ja");
         w->txtPassword_1.text = "Geheim123";
         ASSERT_TRUE(w->PinGate());
-        EXPECT_TRUE(
-            KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik" KOLVIK_VERSION "\\Checksum"));
+        const std::optional<std::string> stored =
+            registry.RegRead("HKEY_CLASSES_ROOT\\" + kProgId + "\\Checksum\\");
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(stored->size(), 6u);  // three characters, two hexadecimal digits each
+        EXPECT_EQ(
+            KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\kolvik" KOLVIK_VERSION "\\Checksum"),
+            row.refused);
         Installation later;
         later->REG_Check();
-        EXPECT_EQ(later->session.RegChecksum, w->session.RegChecksum);
+        EXPECT_EQ(later->session.RegChecksum, *stored);
+        later->txtPassword_1.text = "Gex123";
+        EXPECT_FALSE(later->PinGate());
+        later->txtPassword_1.text = "Geheim456";
+        EXPECT_TRUE(later->PinGate());
 
         w->REG_Delete();
         for (const auto& key : kKeys) {
             EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + key)) << key.c_str();
             EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key.c_str();
         }
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"kolvik" KOLVIK_VERSION));
     }
 }
 

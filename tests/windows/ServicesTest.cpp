@@ -119,44 +119,34 @@ class RecordingLauncher : public ShellLauncher {
 // Notepad gets the path as it is, Foxit's command gets it quoted in place of its last four
 // characters; a document without Word, or a PDF without Foxit, goes to its associated program.
 TEST(WindowsLauncher, ViewerPerKind) {
-    const std::string foxit = "\"C:\\Foxit\\Foxit Reader.exe\" \"%1\"";
+    const char* const foxit = "\"C:\\F\\F R.exe\" \"%1\"";
     const char* const fx = "FoxitReader.Document";
     constexpr auto kText = ViewKind::Text, kDoc = ViewKind::Document, kPdf = ViewKind::Pdf;
     struct Case {
         ViewKind kind;
         const char* path;
         bool comesUp;
-        const char* pdfHandler;    // default value of .pdf, or nullptr
-        const char* foxitCommand;  // or nullptr
+        const char* pdfHandler;    // default value of .pdf; "": none
+        const char* foxitCommand;  // "": none
         std::vector<std::string> calls;
     } const cases[] = {
-        {kText,
-         "C:\\my d\\a.txt",
-         true,
-         nullptr,
-         nullptr,
-         {"start C:\\W\\notepad.exe C:\\my d\\a.txt"}},
+        {kText, "C:\\m d\\a.txt", true, "", "", {"start C:\\W\\notepad.exe C:\\m d\\a.txt"}},
         // A notepad that does not start is the end of it.
-        {kText, "C:\\d\\a.txt", false, nullptr, nullptr, {"start C:\\W\\notepad.exe C:\\d\\a.txt"}},
-        {kDoc, "C:\\d\\b.doc", true, fx, foxit.c_str(), {"word C:\\d\\b.doc"}},
-        {kDoc, "C:\\d\\b.doc", false, nullptr, nullptr, {"word C:\\d\\b.doc", "open C:\\d\\b.doc"}},
+        {kText, "C:\\d\\a.txt", false, "", "", {"start C:\\W\\notepad.exe C:\\d\\a.txt"}},
+        {kDoc, "C:\\d\\b.doc", true, fx, foxit, {"word C:\\d\\b.doc"}},
+        {kDoc, "C:\\d\\b.doc", false, "", "", {"word C:\\d\\b.doc", "open C:\\d\\b.doc"}},
         // The space before the quoted %1 stays.
-        {kPdf,
-         "C:\\my d\\a.pdf",
-         true,
-         fx,
-         foxit.c_str(),
-         {"start \"C:\\Foxit\\Foxit Reader.exe\"  \"C:\\my d\\a.pdf\""}},
+        {kPdf, "C:\\m d\\a.pdf", true, fx, foxit, {"start \"C:\\F\\F R.exe\"  \"C:\\m d\\a.pdf\""}},
         {kPdf, "C:\\d\\a.pdf", true, fx, "abc", {"start abc \"C:\\d\\a.pdf\""}},
         {kPdf, "C:\\d\\a.pdf", true, fx, "abcd", {"start  \"C:\\d\\a.pdf\""}},
-        {kPdf, "C:\\d\\a.pdf", true, "foxitreader.document", foxit.c_str(), {"open C:\\d\\a.pdf"}},
-        {kPdf, "C:\\d\\a.pdf", true, nullptr, foxit.c_str(), {"open C:\\d\\a.pdf"}},
-        {kPdf, "C:\\d\\a.pdf", true, fx, nullptr, {"open C:\\d\\a.pdf"}},
+        {kPdf, "C:\\d\\a.pdf", true, "foxitreader.document", foxit, {"open C:\\d\\a.pdf"}},
+        {kPdf, "C:\\d\\a.pdf", true, "", foxit, {"open C:\\d\\a.pdf"}},
+        {kPdf, "C:\\d\\a.pdf", true, fx, "", {"open C:\\d\\a.pdf"}},
     };
     for (const auto& c : cases) {
         MapRegistry registry;
-        if (c.pdfHandler) registry.values["HKEY_CLASSES_ROOT\\.pdf\\"] = c.pdfHandler;
-        if (c.foxitCommand)
+        if (*c.pdfHandler) registry.values["HKEY_CLASSES_ROOT\\.pdf\\"] = c.pdfHandler;
+        if (*c.foxitCommand)
             registry.values["HKEY_CLASSES_ROOT\\FoxitReader.Document\\shell\\open\\command\\"] =
                 c.foxitCommand;
         RecordingLauncher launcher(registry, "C:\\W");
