@@ -11,6 +11,7 @@
 #include "ShellSession.h"
 #include "Version.h"
 #include "platform/AtomicFile.h"
+#include "session/Registration.h"
 #include "shell/frmTooltip.h"
 #include "shellfiles/KolvikIcon.h"
 #include "shellfiles/RegistrationScripts.h"
@@ -297,6 +298,30 @@ TEST(REG_Create, FallsBackToTheProgramFolderWhenRefused) {
     EXPECT_EQ(ReadFile(in.program + "/kolvik.png"), KolvikIconPng());
     EXPECT_FALSE(fs::exists(in.program + "/kolvik.reg")) << "the scripts are removed after import";
     EXPECT_FALSE(fs::exists(in.home + "/.local/bin/kolvik"));
+}
+
+// An import that reports failure fails the registration, even when the store reads back right.
+TEST(Register, IsNotDoneWhenAnImportFails) {
+    struct Importing : MapRegistry {
+        bool reports = true;
+        bool Import(const std::string&) override {
+            values["HKEY_CLASSES_ROOT\\.kol\\"] = CurrentProgId();
+            return reports;
+        }
+    };
+    for (const bool reports : {true, false}) {
+        Install in;
+        Importing registry;
+        registry.reports = reports;
+        const ProcessFacts facts{"", in.program, "kolvik", in.program, {"HOME=" + in.home}};
+        Registration registration(registry, facts, CurrentProgId());
+        InstallPlace place;
+        registration.FindSystemFolders(place);
+        const RegistrationResult result = registration.Register(place, {"ja", "nee"});
+        EXPECT_TRUE(result.stored);
+        EXPECT_EQ(result.imported, reports);
+        EXPECT_EQ(result.Done(), reports);
+    }
 }
 
 }  // namespace
