@@ -300,8 +300,9 @@ TEST(REG_Create, FallsBackToTheProgramFolderWhenRefused) {
     EXPECT_FALSE(fs::exists(in.home + "/.local/bin/kolvik"));
 }
 
-// An import that reports failure fails the registration, even when the store reads back right.
-TEST(Register, IsNotDoneWhenAnImportFails) {
+// An import that reports failure fails the registration even when the store reads back right,
+// and so does a key asked for that the store does not hold.
+TEST(Register, IsDoneOnlyWhenEveryImportWorksAndReadsBack) {
     struct Importing : MapRegistry {
         bool reports = true;
         bool Import(const std::string&) override {
@@ -321,6 +322,8 @@ TEST(Register, IsNotDoneWhenAnImportFails) {
         EXPECT_TRUE(result.stored);
         EXPECT_EQ(result.imported, reports);
         EXPECT_EQ(result.Done(), reports);
+        // The context menu is asked for, but its key never reaches the store.
+        EXPECT_FALSE(registration.Register(place, {"nee", "ja"}).stored);
     }
 }
 
