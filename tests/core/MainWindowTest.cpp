@@ -22,6 +22,7 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         const char *first, *second;
         const char* refusal;  // the message, or nullptr when the mode is chosen
         const char *firstAfter, *secondAfter, *focusAfter;  // the boxes' texts, the focus
+        bool locked = false;  // the boxes as one decrypted file leaves them
     } cases[] = {
         {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt"},
         {true, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt"},
@@ -43,11 +44,17 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
         {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
          "cmdGoDecrypt"},
+        // Locked boxes holding a password encryption refuses are freed, or no other could be
+        // typed; an unequal pair leaves them locked, as a mismatch always has.
+        {false, "", "", kEmpty, "", "", "txtPassword_1", true},
+        {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1", true},
+        {false, "a", "b", kUnequal, "", "", "txtPassword_1", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
         TestWindow w;
         w->cmdGoEncrypt.enabled = w->cmdGoDecrypt.enabled = false;  // as start-up leaves them
+        w->txtPassword_1.enabled = w->txtPassword_2.enabled = !c.locked;
         w->txtPassword_1.text = c.first;
         w->txtPassword_2.text = c.second;
         w.clock.now += std::chrono::nanoseconds(123456789);
@@ -62,7 +69,10 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         if (c.refusal) {
             EXPECT_EQ(w.dialogs.shown[0].text, c.refusal);
             EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OK);
-            EXPECT_TRUE(w->txtPassword_1.enabled && w->cmdEncrypt.enabled && w->cmdDecrypt.enabled);
+            const bool freed = !c.locked || c.refusal != kUnequal;
+            EXPECT_EQ(w->txtPassword_1.enabled, freed);
+            EXPECT_EQ(w->txtPassword_2.enabled, freed);
+            EXPECT_TRUE(w->cmdEncrypt.enabled && w->cmdDecrypt.enabled);
             EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
             continue;
         }
@@ -73,27 +83,6 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         EXPECT_NE(w->cmdGoEncrypt.visible, w->cmdGoDecrypt.visible);  // the other one is hidden
         EXPECT_FALSE(w->txtPassword_1.enabled || w->txtPassword_2.enabled);
         EXPECT_FALSE(w->cmdEncrypt.enabled || w->cmdDecrypt.enabled);
-    }
-}
-
-// After one file was decrypted the boxes stay locked with its password. An encryption that
-// refuses that password must free the boxes, or no other could be typed; the unequal case
-// leaves them as they were, as a mismatch always has.
-TEST(ModeButtons, LockedBoxesAreFreedOnlyForAPasswordEncryptionCannotTake) {
-    const struct {
-        const char *first, *second;
-        bool freed;
-    } cases[] = {{"", "", true}, {"caf\xE9", "caf\xE9", true}, {"a", "b", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.first) + "/" + c.second);
-        TestWindow w;
-        w->txtPassword_1.text = c.first;
-        w->txtPassword_2.text = c.second;
-        w->txtPassword_1.enabled = w->txtPassword_2.enabled = false;
-        w->OnClick(w->cmdEncrypt);
-        EXPECT_EQ(w->txtPassword_1.enabled, c.freed);
-        EXPECT_EQ(w->txtPassword_2.enabled, c.freed);
-        EXPECT_EQ(w->txtPassword_1.text + w->txtPassword_2.text, "");
     }
 }
 
