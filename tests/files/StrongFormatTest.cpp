@@ -64,15 +64,6 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     EXPECT_TRUE(Snapshot(target.path()) == before);
 }
 
-TEST(StrongFormat, DescribedFormatStaysTheDefault) {
-    TempDir target;
-    WriteFile(target / "a.txt", "abc");
-    Window("geheim").Encrypt(target.path());
-    // L, "txt", eight check bytes, three data bytes and the trailing byte.
-    EXPECT_EQ(ReadFile(target / "a_txt.kol").size(), 3u + 3 + 10);
-    EXPECT_EQ(ReadFile(target / "a_txt.kol")[0], '\x03');
-}
-
 // Offsets below are in a file made from 2 * 65536 + 10 plain bytes of a.txt: a 82-byte header,
 // two full chunks of 65552 bytes and a final one of 26.
 constexpr std::size_t kH = 82, kSealed = kStrongChunk + 16;
