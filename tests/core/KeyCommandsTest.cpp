@@ -26,7 +26,7 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         const char* what;
         int key, shift;
         const char* ctx;      // RegContextMenu
-        bool registered;      // KolRegisterd
+        bool registered;      // in the store; the window's flag holds the opposite until read
         const char* window;   // caption of the window shown modally, or ""
         const char* message;  // text of the message shown, or ""
         bool own;             // kept from the focused control
@@ -53,7 +53,8 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         SCOPED_TRACE(c.what);
         TestWindow w;
         w->session.RegContextMenu = c.ctx;
-        w->session.KolRegisterd = c.registered;
+        // Registered or removed by another Kolvik after this window opened: only Ctrl+U asks.
+        w->session.KolRegisterd = !c.registered;
         if (c.registered) w.registry.values[kKolKey] = w->ProgId();
         w->RunBusy = c.busy;
         w.dialogs.answers = {MsgAnswer::Cancel};
@@ -70,48 +71,16 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
     }
 }
 
-TEST(KeyCommandsCtrlU, ConfirmedRemovesTheIntegrationAndClosesTheProgram) {
-    TestWindow w;
-    w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = "kolvik" KOLVIK_VERSION;
-    w.registry.values["HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"] = "0A1B2C";
-    w->Form_Load();  // the build's version and the registration read from the store
-    ASSERT_TRUE(w->session.KolRegisterd);
-    w.dialogs.answers = {MsgAnswer::OK};
-    EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
-    ASSERT_EQ(w.dialogs.shown.size(), 1u);
-    EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-    EXPECT_TRUE(w.registry.values.empty());
-    EXPECT_FALSE(w->session.KolRegisterd) << "checked again after the removal";
-    EXPECT_TRUE(w->unloaded);
-}
-
-// A registration made or removed by another Kolvik after this window opened counts.
-TEST(KeyCommandsCtrlU, ReadsTheRegistrationWhenPressed) {
-    for (const bool atLoad : {false, true}) {
-        SCOPED_TRACE(atLoad ? "removed elsewhere" : "registered elsewhere");
-        TestWindow w;
-        if (atLoad) w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
-        w->Form_Load();
-        ASSERT_EQ(w->session.KolRegisterd, atLoad);
-        if (atLoad)
-            w.registry.values.erase(kKolKey);
-        else
-            w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
-        w.dialogs.answers = {MsgAnswer::Cancel};
-        EXPECT_TRUE(w->OnKeyDown(U, Ctrl));
-        EXPECT_EQ(w.dialogs.shown.size(), atLoad ? 0u : 1u);
-        EXPECT_FALSE(w->unloaded);
-    }
-}
-
-TEST(KeyCommandsCtrlU, ConfirmedDuringARunStopsItWithNothingLost) {
+// Confirmed, it removes the integration and closes the program; during a run it stops the run.
+TEST(KeyCommandsCtrlU, ConfirmedDuringARunRemovesTheIntegrationAndStopsWithNothingLost) {
     test::TempDir tree;
     const std::string big(3 << 20, 'x');  // three blocks, so the run yields inside it
     test::WriteFile(tree / "a.txt", big);
     test::WriteFile(tree / "b.txt", "bravo");
     TestWindow w("/nonexistent/kolvik", tree.path());
     w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
-    w->Form_Load();
+    w.registry.values["HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"] = "0A1B2C";
+    w->Form_Load();  // the build's version and the registration read from the store
     w.dialogs.answers = {MsgAnswer::OK};
     w.screen.onYield = [&] {
         if (!w->unloaded) w->OnKeyDown(U, Ctrl);
@@ -120,6 +89,10 @@ TEST(KeyCommandsCtrlU, ConfirmedDuringARunStopsItWithNothingLost) {
     w->OnClick(w->cmdEncrypt);
     w->OnClick(w->cmdGoEncrypt);
     EXPECT_TRUE(w->unloaded);
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
+    EXPECT_TRUE(w.registry.values.empty());
+    EXPECT_FALSE(w->session.KolRegisterd) << "checked again after the removal";
     // The file in work stays as it was, and the run went no further.
     EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
     EXPECT_EQ(test::ReadFile(tree / "b.txt"), "bravo");
