@@ -195,8 +195,8 @@ TEST(Race, AFileOpenForWritingElsewhereIsLeftInUse) {
     }
 }
 
-// A chain of folders far deeper than any path call accepts: made, and read back, one level at
-// a time relative to its parent.
+// A chain of folders far deeper than any path call accepts: made one level at a time relative
+// to its parent, and its bottom reached through the descriptor's entry in /proc.
 int OpenLevel(const std::string& top, int level, bool make = false) {
     int dir = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
     for (int l = 1; l <= level; ++l) {
@@ -206,16 +206,6 @@ int OpenLevel(const std::string& top, int level, bool make = false) {
         dir = below;
     }
     return dir;
-}
-
-std::string ReadAt(const std::string& top, int level, const char* name) {
-    const int dir = OpenLevel(top, level), fd = ::openat(dir, name, O_RDONLY);
-    std::string content;
-    char buf[4096];
-    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;) content.append(buf, n);
-    ::close(fd);
-    ::close(dir);
-    return fd < 0 ? "(geen " + std::string(name) + ")" : content;
 }
 
 struct DeepTree {  // rm walks from each open parent too
@@ -229,12 +219,9 @@ TEST(Race, ATreeFarDeeperThanAnyPathIsWalkedFromEachOpenParent) {
     const std::string top = root / "top", deep = Bytes(5000, 21);
     const DeepTree remove{top};
     fs::create_directory(top);
-    ::close(OpenLevel(top, kDepth, true));
-    const int dir = OpenLevel(top, kDepth),
-              fd = ::openat(dir, "diep.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::write(fd, deep.data(), deep.size()), ssize_t(deep.size()));
-    ::close(fd);
-    ::close(dir);
+    const int bottom = OpenLevel(top, kDepth, true);
+    const std::string at = "/proc/self/fd/" + std::to_string(bottom) + "/";
+    WriteFile(at + "diep.txt", deep);
     {
         Window w;
         w.Encrypt(top);
@@ -242,9 +229,10 @@ TEST(Race, ATreeFarDeeperThanAnyPathIsWalkedFromEachOpenParent) {
         EXPECT_EQ(w->session.FilesDone, 1);
         EXPECT_EQ(w->session.TotalBytes, 5000);
     }
-    EXPECT_EQ(ReadAt(top, kDepth, "diep_txt.kol"), RefEncrypted("geheim", "txt", deep));
+    EXPECT_EQ(ReadFile(at + "diep_txt.kol"), RefEncrypted("geheim", "txt", deep));
     Window().Decrypt(top);
-    EXPECT_EQ(ReadAt(top, kDepth, "diep.txt"), deep);
+    EXPECT_EQ(ReadFile(at + "diep.txt"), deep);
+    ::close(bottom);
 }
 
 // The third file's copy fails for want of space while the first two wait for their group's
