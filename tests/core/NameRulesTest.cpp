@@ -4,7 +4,6 @@
 
 #include <fstream>
 
-#include "engine/FileFormat.h"
 #include "engine/NameRules.h"
 #include "session/InstalledFolders.h"
 #include "support/TempDir.h"
@@ -38,23 +37,6 @@ TEST(NameRules, OwnFilesAnyCaseWindowsOnesOnlyOnWindows) {
     }
     EXPECT_TRUE(IsLogFile("KOLVIK.LOG"));
     EXPECT_FALSE(IsLogFile("Kolvik.log.1"));
-}
-
-TEST(NameRules, KolEndingInAnyCase) {
-    // encrypted name, stored extension, plain name ("" when it is not one)
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"CIJFERS_TXT.KOL", "txt", "CIJFERS.txt"},
-        {"cijfers_txt.Kol", "txt", "cijfers.txt"},
-        {"README_.KOL", "", "README"},
-        {"a_b_tar.gz.KOL", "tar.gz", "a_b.tar.gz"},
-    };
-    for (const auto& [name, ext, plain] : cases) {
-        EXPECT_TRUE(EndsInKol(name)) << name;
-        EXPECT_EQ(PlainName(name, ext), plain) << name;
-    }
-    EXPECT_FALSE(EndsInKol("kool"));
-    // Windows would open the device, not a file: no plain name there.
-    EXPECT_EQ(PlainName("aux_txt.kol", "txt"), kWindowsNames ? "" : "aux.txt");
 }
 
 using Env = std::vector<std::string>;
