@@ -132,12 +132,5 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
     }
 }
 
-TEST(RandomBytes, TwoDrawsDiffer) {
-    std::array<std::uint8_t, 32> a{}, b{};
-    ASSERT_TRUE(crypto::RandomBytes(a));
-    ASSERT_TRUE(crypto::RandomBytes(b));
-    EXPECT_NE(a, b);
-}
-
 }  // namespace
 }  // namespace kolvik
