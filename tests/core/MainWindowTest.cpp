@@ -22,7 +22,8 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         const char *first, *second;
         const char* refusal;  // the message, or nullptr when the mode is chosen
         const char *firstAfter, *secondAfter, *focusAfter;  // the boxes' texts, the focus
-        bool locked = false;  // the boxes as one decrypted file leaves them
+        bool locked = false;         // the boxes as one decrypted file leaves them
+        int box = 0, boxAfter = -1;  // chkSterk at the press, and clicked to after it (or -1)
     } cases[] = {
         {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt"},
         {true, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt"},
@@ -49,6 +50,14 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {false, "", "", kEmpty, "", "", "txtPassword_1", true},
         {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1", true},
         {false, "a", "b", kUnequal, "", "", "txtPassword_1", true},
+        // The box picks the strong format, which takes any password but an empty one; a click on
+        // it while the mode is chosen is judged as a new press.
+        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
+         "cmdGoEncrypt", false, 1},
+        {false, "", "", kEmpty, "", "", "txtPassword_1", false, 1},
+        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 0, 1},
+        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 1, 0},
+        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1", false, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
@@ -58,7 +67,12 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         w->txtPassword_1.text = c.first;
         w->txtPassword_2.text = c.second;
         w.clock.now += std::chrono::nanoseconds(123456789);
+        w->chkSterk.value = c.box;
         w->OnClick(c.decrypt ? w->cmdDecrypt : w->cmdEncrypt);
+        if (c.boxAfter >= 0) {
+            w->chkSterk.value = c.boxAfter;
+            w->OnClick(w->chkSterk);
+        }
 
         EXPECT_EQ(w->session.ModeTime, w.clock.now);  // recorded on every press, to the nanosecond
         EXPECT_EQ(w->txtPassword_1.text, c.firstAfter);
@@ -78,6 +92,7 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         }
         Control& go = c.decrypt ? w->cmdGoDecrypt : w->cmdGoEncrypt;
         EXPECT_EQ(w->session.DecryptMode, c.decrypt);
+        EXPECT_EQ(w->session.StrongChosen, (c.boxAfter < 0 ? c.box : c.boxAfter) == 1);
         EXPECT_EQ(go.text, c.decrypt ? "Decrypt" : "Encrypt");
         EXPECT_TRUE(go.visible && go.enabled);
         EXPECT_NE(w->cmdGoEncrypt.visible, w->cmdGoDecrypt.visible);  // the other one is hidden
