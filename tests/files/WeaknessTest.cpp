@@ -18,6 +18,21 @@ std::string KolOf(const std::string& key, const std::string& name, const std::st
     return ReadFile(dir / encryptedName);
 }
 
+TEST(DescribedFormatWeakness, OnlyTheFirstSevenPasswordCharactersCount) {
+    const std::string content = Bytes(5000, 7);
+    const std::pair<std::string, std::string> sameFile[] = {
+        {"geheim1A", "geheim1B"},                       // the eighth character differs
+        {"geheim1", "geheim1 en nog veel meer tekst"},  // everything after the seventh
+        {"abcdefg", "abcdefgh"},
+    };
+    for (const auto& [a, b] : sameFile)
+        EXPECT_EQ(KolOf(a, "r.txt", content, "r_txt.kol"), KolOf(b, "r.txt", content, "r_txt.kol"))
+            << a << " / " << b;
+    // The seventh character still counts.
+    EXPECT_NE(KolOf("geheimA", "r.txt", content, "r_txt.kol"),
+              KolOf("geheimB", "r.txt", content, "r_txt.kol"));
+}
+
 TEST(DescribedFormatWeakness, OneFileWithKnownTextOpensTheOthers) {
     // Two files, one password, one extension: 1 length byte, 3 extension bytes, 8 check bytes.
     const std::size_t header = 1 + 3 + 8;
