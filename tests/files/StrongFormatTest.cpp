@@ -80,30 +80,27 @@ void Iterations(std::string& f, std::uint32_t n) {
 }
 
 TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
+    constexpr LeftReason kWrong = LeftReason::WrongKey, kBad = LeftReason::Damaged;
     const Damage cases[] = {
-        {"wrong password", [](std::string&) {}, LeftReason::WrongKey},
+        {"wrong password", [](std::string&) {}, kWrong},
         // The header's MAC covers every field: a wrong key is all a reader can tell.
-        {"bit in the salt", [](std::string& f) { f[20] ^= 0x01; }, LeftReason::WrongKey},
-        {"bit in the extension", [](std::string& f) { f[48] ^= 0x20; }, LeftReason::WrongKey},
-        {"bit in the MAC", [](std::string& f) { f[kH - 1] ^= 0x80; }, LeftReason::WrongKey},
-        {"iterations 100,000", [](std::string& f) { Iterations(f, 100000); }, LeftReason::WrongKey},
-        {"iterations 10,000,000", [](std::string& f) { Iterations(f, 10000000); },
-         LeftReason::WrongKey},
-        {"iterations 99,999", [](std::string& f) { Iterations(f, 99999); }, LeftReason::Damaged},
-        {"iterations 10,000,001", [](std::string& f) { Iterations(f, 10000001); },
-         LeftReason::Damaged},
-        {"cut inside the header", [](std::string& f) { f.resize(kH - 1); }, LeftReason::Damaged},
-        {"bit in chunk data", [](std::string& f) { f[kH + kSealed + 5] ^= 0x04; },
-         LeftReason::Damaged},
-        {"bit in a tag", [](std::string& f) { f[kH + kSealed - 1] ^= 0x01; }, LeftReason::Damaged},
-        {"bit in the final tag", [](std::string& f) { f.back() ^= 0x01; }, LeftReason::Damaged},
+        {"bit in the salt", [](std::string& f) { f[20] ^= 0x01; }, kWrong},
+        {"bit in the extension", [](std::string& f) { f[48] ^= 0x20; }, kWrong},
+        {"bit in the MAC", [](std::string& f) { f[kH - 1] ^= 0x80; }, kWrong},
+        {"iterations 100,000", [](std::string& f) { Iterations(f, 100000); }, kWrong},
+        {"iterations 10,000,000", [](std::string& f) { Iterations(f, 10000000); }, kWrong},
+        {"iterations 99,999", [](std::string& f) { Iterations(f, 99999); }, kBad},
+        {"iterations 10,000,001", [](std::string& f) { Iterations(f, 10000001); }, kBad},
+        {"cut inside the header", [](std::string& f) { f.resize(kH - 1); }, kBad},
+        {"bit in chunk data", [](std::string& f) { f[kH + kSealed + 5] ^= 0x04; }, kBad},
+        {"bit in a tag", [](std::string& f) { f[kH + kSealed - 1] ^= 0x01; }, kBad},
+        {"bit in the final tag", [](std::string& f) { f.back() ^= 0x01; }, kBad},
         // The second chunk is now read as the final one, with the wrong nonce.
-        {"cut at a chunk boundary", [](std::string& f) { f.resize(kH + 2 * kSealed); },
-         LeftReason::Damaged},
-        {"cut to the header", [](std::string& f) { f.resize(kH); }, LeftReason::Damaged},
-        {"a byte after the final chunk", [](std::string& f) { f += 'x'; }, LeftReason::Damaged},
+        {"cut at a chunk boundary", [](std::string& f) { f.resize(kH + 2 * kSealed); }, kBad},
+        {"cut to the header", [](std::string& f) { f.resize(kH); }, kBad},
+        {"a byte after the final chunk", [](std::string& f) { f += 'x'; }, kBad},
         {"a whole chunk after the final one", [](std::string& f) { f += f.substr(kH, kSealed); },
-         LeftReason::Damaged},
+         kBad},
     };
     TempDir source;
     const std::string plain = Bytes(2 * kStrongChunk + 10, 3);
