@@ -13,6 +13,8 @@ using test::TestWindow;
 
 const char* const kUnequal = "Ongelijke invoer";
 const char* const kEmpty = "Geef een wachtwoord op.";
+const char* const kZhong = "\xE4\xB8\xAD";  // U+4E2D, no Windows-1252 code
+const char* const kEuro = "\xE2\x82\xAC";   // 80 in Windows-1252
 const char* const kNotCp1252 =
     "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit Windows-1252).";
 
@@ -35,16 +37,14 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         // has a byte that is no UTF-8, and each would become "?". A typed "?" is a character.
         {false, "", "", kEmpty, "", "", "txtPassword_1"},
         {false, "?", "?", nullptr, "?", "?", "cmdGoEncrypt"},
-        {false, "\xE2\x82\xAC", "\xE2\x82\xAC", nullptr, "\xE2\x82\xAC", "\xE2\x82\xAC",
-         "cmdGoEncrypt"},
-        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1"},
+        {false, kEuro, kEuro, nullptr, kEuro, kEuro, "cmdGoEncrypt"},
+        {false, kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1"},
         {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
         // An unequal pair is told as such, whatever it holds.
-        {false, "\xE4\xB8\xAD", "", kUnequal, "", "", "txtPassword_1"},
+        {false, kZhong, "", kUnequal, "", "", "txtPassword_1"},
         // Decryption takes any password: files made with one by earlier versions must open.
         {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
-        {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
-         "cmdGoDecrypt"},
+        {true, kZhong, kZhong, nullptr, kZhong, kZhong, "cmdGoDecrypt"},
         // Locked boxes holding a password encryption refuses are freed, or no other could be
         // typed; an unequal pair leaves them locked, as a mismatch always has.
         {false, "", "", kEmpty, "", "", "txtPassword_1", true},
@@ -52,12 +52,11 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {false, "a", "b", kUnequal, "", "", "txtPassword_1", true},
         // The box picks the strong format, which takes any password but an empty one; a click on
         // it while the mode is chosen is judged as a new press.
-        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
-         "cmdGoEncrypt", false, 1},
+        {false, kZhong, kZhong, nullptr, kZhong, kZhong, "cmdGoEncrypt", false, 1},
         {false, "", "", kEmpty, "", "", "txtPassword_1", false, 1},
         {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 0, 1},
         {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 1, 0},
-        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1", false, 1, 0},
+        {false, kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1", false, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
