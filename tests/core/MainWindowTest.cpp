@@ -123,38 +123,34 @@ TEST(MainWindow, CapsLockNoticeFollowsKeyOnReleaseAndResize) {
     }
 }
 
-// A built bar, its blocks read as a string of 0 and 1.
-struct ProgressBar : testing::Test {
+TEST(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
     TestWindow w;
-    ProgressBar() { w->BuildProgressBar(); }
-    std::string Shown() {
-        std::string shown;
-        for (const auto& block : w->element) shown += block.visible ? '1' : '0';
-        return shown;
-    }
-    static std::string First(int n) { return std::string(n, '1') + std::string(39 - n, '0'); }
-};
-
-TEST_F(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
+    w->BuildProgressBar();
+    const auto shown = [&] {  // the blocks as a string of 0 and 1
+        std::string out;
+        for (const auto& block : w->element) out += block.visible ? '1' : '0';
+        return out;
+    };
+    const auto first = [](int n) { return std::string(n, '1') + std::string(39 - n, '0'); };
     EXPECT_EQ(w->element[38].place.left, 38 * 150);
     w->ShowFileProgress(1001);  // an empty file shows nothing, and divides by nothing
-    EXPECT_EQ(Shown(), First(0));
+    EXPECT_EQ(shown(), first(0));
     w->session.FileBytes = 3800;
     w->ShowFileProgress(1001);  // 1001 / 3800 * 38 = 10.01
-    EXPECT_EQ(Shown(), First(11));
+    EXPECT_EQ(shown(), first(11));
     w->ShowFileProgress(3800);
-    EXPECT_EQ(Shown(), First(39));
+    EXPECT_EQ(shown(), first(39));
     w->session.StopRequested = true;  // a stopped run keeps its blocks
     w->ResetFileProgress();
-    EXPECT_EQ(Shown(), First(39));
+    EXPECT_EQ(shown(), first(39));
 
     // A smaller file after a larger one: the first update finds n below NextBlock.
     w->session.StopRequested = false;
     w->ResetFileProgress();
-    EXPECT_EQ(Shown(), First(0));
+    EXPECT_EQ(shown(), first(0));
     w->session.FileBytes = 2000;
     w->ShowFileProgress(1001);  // 19.019
-    EXPECT_EQ(Shown(), First(20));
+    EXPECT_EQ(shown(), first(20));
     EXPECT_EQ(w->NextBlock, 20);
 
     // Past the last block the update stops, and NextBlock stays as it was.
@@ -164,7 +160,7 @@ TEST_F(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
     w->session.FileBytes = 1000;
     w->NextBlock = 30;
     w->ShowFileProgress(1265);  // n = 48
-    EXPECT_EQ(Shown(), First(39));
+    EXPECT_EQ(shown(), first(39));
     EXPECT_EQ(w->NextBlock, 30);
 }
 
