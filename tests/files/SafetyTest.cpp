@@ -16,10 +16,7 @@ namespace fs = std::filesystem;
 // A Cancel instead ends the program: the run tests check that.
 TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     TempDir target;
-    WriteFile(target / "a.txt", Bytes(3000, 1));
-    WriteFile(target / "b.txt", Bytes(10, 2));
-    fs::create_directory(target / "sub");
-    WriteFile(target / "sub/c.doc", Bytes(5000, 3));
+    Plant(target.path(), {{"a.txt", 3000}, {"b.txt", 10}, {"sub/c.doc", 5000}});
     Window("goed").Encrypt(target.path());
     const auto before = Snapshot(target.path());
     Window w("fout");
