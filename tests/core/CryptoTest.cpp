@@ -29,12 +29,11 @@ std::vector<std::uint8_t> Bytes(std::uint8_t from, std::uint8_t to) {
 }
 
 TEST(Hkdf, Rfc5869Sha256Cases) {
-    struct Case {
+    const auto ikm22 = Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b");
+    const struct {
         std::vector<std::uint8_t> ikm, salt, info;
         std::string okm;
-    };
-    const auto ikm22 = Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b");
-    const Case cases[] = {
+    } cases[] = {
         {ikm22, Hex("000102030405060708090a0b0c"), Hex("f0f1f2f3f4f5f6f7f8f9"),
          "3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5b887185865"},
         // Longer inputs, and an output that spans three HMAC blocks.
@@ -57,13 +56,12 @@ TEST(Hkdf, Rfc5869Sha256Cases) {
 }
 
 TEST(Pbkdf2, Rfc7914Sha256Cases) {
-    struct Case {
+    const struct {
         const char* password;
         const char* salt;
         std::uint32_t iterations;
         const char* dk;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"passwd", "salt", 1,
          "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc49ca9cccf179b645991664b3"
          "9d77ef317c71b845b1e30bd509112041d3a19783"},
@@ -82,10 +80,6 @@ TEST(Pbkdf2, Rfc7914Sha256Cases) {
 }
 
 TEST(AesGcm, GcmSubmissionCases13To16) {
-    struct Case {
-        int number;
-        const char *key, *iv, *plain, *aad, *cipher, *tag;
-    };
     const char* k = "feffe9928665731c6d6a8f9467308308feffe9928665731c6d6a8f9467308308";
     const char* iv = "cafebabefacedbaddecaf888";
     const char* p15 =
@@ -96,7 +90,10 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
         "56828838c5f61e6393ba7a0abcc9f662898015ad";
     const std::string zeroKey(64, '0'), zeroIv(24, '0');
     const std::string p16 = std::string(p15).substr(0, 120), c16 = std::string(c15).substr(0, 120);
-    const Case cases[] = {
+    const struct {
+        int number;
+        const char *key, *iv, *plain, *aad, *cipher, *tag;
+    } cases[] = {
         {13, zeroKey.c_str(), zeroIv.c_str(), "", "", "", "530f8afbc74536b9a963b4f1c4cb738b"},
         {14, zeroKey.c_str(), zeroIv.c_str(), "00000000000000000000000000000000", "",
          "cea7403d4d606b6e074ec5d3baf39d18", "d0d1c8a799996bf0265b98b5d48ab919"},
