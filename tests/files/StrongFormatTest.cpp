@@ -32,9 +32,7 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     for (std::size_t n : sizes)
         WriteFile(target / ("f" + std::to_string(n) + ".dat"), Bytes(n, seed++));
     // Any Unicode password, and an extension outside Windows-1252.
-    const std::string key =
-        "w\xC3\xA1"
-        "chtw\xE2\x82\xAC\xE2\x98\x83";
+    const std::string key = "w\xC3\xA1\x63htw\xE2\x82\xAC\xE2\x98\x83";  // "wáchtw€☃"
     WriteFile(target / "snow.\xE2\x98\x83", "sneeuw");
     const auto before = Snapshot(target.path());
     EncryptStrong(target.path(), key);
