@@ -245,8 +245,7 @@ TEST(Race, ADiskFullOnceIsTriedAgainWhenThePendingGroupMadeRoom) {
 TEST(Race, ADiskThatStaysFullStopsTheRunAtTheFileThatDoesNotFit) {
     TempDir target;
     const Tree done = PlantFive(target, "sub/");
-    fs::create_directory(target / "zz");
-    WriteFile(target / "zz/later.txt", "daarna");
+    Plant(target.path(), {{"zz/later.txt", 6}});
     auto expected = Snapshot(target.path());
     for (const std::string stem : {"sub/f1", "sub/f2"}) {
         expected.erase(stem + ".txt");
