@@ -26,65 +26,58 @@ std::string Names(const ControlChanges& ch) {
 struct Row {
     const char* what;
     ControlKind kind;
-    bool fitText;
-    bool all;
     std::function<void(Control&)> change;
     const char* expected;
+    bool fitText = false, all = false;
 };
 
 TEST(ControlSync, PushesWhatChangedAndWhatTheKindShows) {
     using K = ControlKind;
     const auto none = [](Control&) {};
     const Row rows[] = {
-        {"unchanged", K::Label, true, false, none, ""},
-        {"left", K::Button, false, false, [](Control& c) { c.place.left++; }, "place"},
-        {"top", K::Button, false, false, [](Control& c) { c.place.top++; }, "place"},
-        {"width", K::Button, false, false, [](Control& c) { c.place.width++; }, "place"},
-        {"height", K::Button, false, false, [](Control& c) { c.place.height++; }, "place"},
-        {"label text", K::Label, false, false, [](Control& c) { c.text = "b"; }, "text"},
-        {"button text", K::Button, true, false, [](Control& c) { c.text = "b"; }, "text"},
-        {"check box text", K::CheckBox, false, false, [](Control& c) { c.text = "b"; }, ""},
-        {"picture text", K::Picture, false, false, [](Control& c) { c.text = "b"; }, ""},
+        {"unchanged", K::Label, none, "", true},
+        {"left", K::Button, [](Control& c) { c.place.left++; }, "place"},
+        {"top", K::Button, [](Control& c) { c.place.top++; }, "place"},
+        {"width", K::Button, [](Control& c) { c.place.width++; }, "place"},
+        {"height", K::Button, [](Control& c) { c.place.height++; }, "place"},
+        {"label text", K::Label, [](Control& c) { c.text = "b"; }, "text"},
+        {"button text", K::Button, [](Control& c) { c.text = "b"; }, "text", true},
+        {"check box text", K::CheckBox, [](Control& c) { c.text = "b"; }, ""},
+        {"picture text", K::Picture, [](Control& c) { c.text = "b"; }, ""},
         // a fitted label: text, place and font change how much room its text takes
-        {"fitted text", K::Label, true, false, [](Control& c) { c.text = "b"; }, "text refit"},
-        {"fitted place", K::Label, true, false, [](Control& c) { c.place.height--; },
-         "place refit"},
-        {"fitted bold", K::Label, true, false, [](Control& c) { c.bold = true; }, "font refit"},
-        {"fitted face", K::Label, true, false, [](Control& c) { c.face = FontFace::Script; },
-         "font refit"},
-        {"fitted colour", K::Label, true, false,
-         [](Control& c) {
-             c.foreColor = Rgb{1, 2, 3};
-         },
-         "colors"},
-        {"back colour", K::Button, false, false, [](Control& c) { c.backColor = Rgb{}; }, "colors"},
-        {"colour removed", K::Button, false, false, [](Control& c) { c.foreColor.reset(); },
-         "colors"},
-        {"picture", K::Picture, false, false, [](Control& c) { c.picture = "b"; }, "picture"},
-        {"button picture", K::Button, false, false, [](Control& c) { c.picture = ""; }, "picture"},
-        {"label picture", K::Label, false, false, [](Control& c) { c.picture = "b"; }, ""},
-        {"checked", K::CheckBox, false, false, [](Control& c) { c.value = 1; }, "value"},
-        {"button value", K::Button, false, false, [](Control& c) { c.value = 1; }, ""},
-        {"line width", K::Line, false, false, [](Control& c) { c.lineWidth = 2; }, "line"},
-        {"label line width", K::Label, false, false, [](Control& c) { c.lineWidth = 2; }, ""},
-        {"tooltip", K::Line, false, false, [](Control& c) { c.tooltip = "t"; }, "tooltip"},
-        {"disabled", K::TextBox, false, false, [](Control& c) { c.enabled = false; }, "enabled"},
-        {"hidden", K::Picture, false, false, [](Control& c) { c.visible = false; }, "visible"},
-        {"typed over", K::TextBox, false, false, [](Control& c) { c.text = "b"; }, "text"},
+        {"fitted text", K::Label, [](Control& c) { c.text = "b"; }, "text refit", true},
+        {"fitted place", K::Label, [](Control& c) { c.place.height--; }, "place refit", true},
+        {"fitted bold", K::Label, [](Control& c) { c.bold = true; }, "font refit", true},
+        {"fitted face", K::Label, [](Control& c) { c.face = FontFace::Script; }, "font refit",
+         true},
+        {"fitted colour", K::Label, [](Control& c) { c.foreColor->r = 1; }, "colors", true},
+        {"back colour", K::Button, [](Control& c) { c.backColor = Rgb{}; }, "colors"},
+        {"colour removed", K::Button, [](Control& c) { c.foreColor.reset(); }, "colors"},
+        {"picture", K::Picture, [](Control& c) { c.picture = "b"; }, "picture"},
+        {"button picture", K::Button, [](Control& c) { c.picture = ""; }, "picture"},
+        {"label picture", K::Label, [](Control& c) { c.picture = "b"; }, ""},
+        {"checked", K::CheckBox, [](Control& c) { c.value = 1; }, "value"},
+        {"button value", K::Button, [](Control& c) { c.value = 1; }, ""},
+        {"line width", K::Line, [](Control& c) { c.lineWidth = 2; }, "line"},
+        {"label line width", K::Label, [](Control& c) { c.lineWidth = 2; }, ""},
+        {"tooltip", K::Line, [](Control& c) { c.tooltip = "t"; }, "tooltip"},
+        {"disabled", K::TextBox, [](Control& c) { c.enabled = false; }, "enabled"},
+        {"hidden", K::Picture, [](Control& c) { c.visible = false; }, "visible"},
+        {"typed over", K::TextBox, [](Control& c) { c.text = "b"; }, "text"},
         // the first sync pushes everything the kind shows
-        {"first label", K::Label, true, true, none,
-         "place text tooltip font colors enabled visible refit"},
-        {"first check box", K::CheckBox, false, true, none,
-         "place value tooltip font colors enabled visible"},
-        {"first picture", K::Picture, false, true, none,
-         "place picture tooltip font colors enabled visible"},
-        {"first line", K::Line, false, true, none,
-         "place line tooltip font colors enabled visible"},
+        {"first label", K::Label, none, "place text tooltip font colors enabled visible refit",
+         true, true},
+        {"first check box", K::CheckBox, none, "place value tooltip font colors enabled visible",
+         false, true},
+        {"first picture", K::Picture, none, "place picture tooltip font colors enabled visible",
+         false, true},
+        {"first line", K::Line, none, "place line tooltip font colors enabled visible", false,
+         true},
         // but never the same text into a text box: its cursor would jump
-        {"first text box", K::TextBox, false, true, none,
-         "place tooltip font colors enabled visible"},
-        {"first text box, other text", K::TextBox, false, true, [](Control& c) { c.text = "b"; },
-         "place text tooltip font colors enabled visible"},
+        {"first text box", K::TextBox, none, "place tooltip font colors enabled visible", false,
+         true},
+        {"first text box, other text", K::TextBox, [](Control& c) { c.text = "b"; },
+         "place text tooltip font colors enabled visible", false, true},
     };
     for (const Row& row : rows) {
         Control shown("c", row.kind, "a", {10, 20, 30, 40});

@@ -5,9 +5,11 @@
 // cryptography package before it went in.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "engine/Keystream.h"
 #include "engine/StrongFormat.h"
 #include "platform/Crypto.h"
 
@@ -29,12 +31,11 @@ std::vector<std::uint8_t> Bytes(std::uint8_t from, std::uint8_t to) {
 }
 
 TEST(Hkdf, Rfc5869Sha256Cases) {
-    struct Case {
+    const auto ikm22 = Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b");
+    const struct {
         std::vector<std::uint8_t> ikm, salt, info;
         std::string okm;
-    };
-    const auto ikm22 = Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b");
-    const Case cases[] = {
+    } cases[] = {
         {ikm22, Hex("000102030405060708090a0b0c"), Hex("f0f1f2f3f4f5f6f7f8f9"),
          "3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5b887185865"},
         // Longer inputs, and an output that spans three HMAC blocks.
@@ -57,13 +58,12 @@ TEST(Hkdf, Rfc5869Sha256Cases) {
 }
 
 TEST(Pbkdf2, Rfc7914Sha256Cases) {
-    struct Case {
+    const struct {
         const char* password;
         const char* salt;
         std::uint32_t iterations;
         const char* dk;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"passwd", "salt", 1,
          "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc49ca9cccf179b645991664b3"
          "9d77ef317c71b845b1e30bd509112041d3a19783"},
@@ -82,10 +82,6 @@ TEST(Pbkdf2, Rfc7914Sha256Cases) {
 }
 
 TEST(AesGcm, GcmSubmissionCases13To16) {
-    struct Case {
-        int number;
-        const char *key, *iv, *plain, *aad, *cipher, *tag;
-    };
     const char* k = "feffe9928665731c6d6a8f9467308308feffe9928665731c6d6a8f9467308308";
     const char* iv = "cafebabefacedbaddecaf888";
     const char* p15 =
@@ -96,7 +92,10 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
         "56828838c5f61e6393ba7a0abcc9f662898015ad";
     const std::string zeroKey(64, '0'), zeroIv(24, '0');
     const std::string p16 = std::string(p15).substr(0, 120), c16 = std::string(c15).substr(0, 120);
-    const Case cases[] = {
+    const struct {
+        int number;
+        const char *key, *iv, *plain, *aad, *cipher, *tag;
+    } cases[] = {
         {13, zeroKey.c_str(), zeroIv.c_str(), "", "", "", "530f8afbc74536b9a963b4f1c4cb738b"},
         {14, zeroKey.c_str(), zeroIv.c_str(), "00000000000000000000000000000000", "",
          "cea7403d4d606b6e074ec5d3baf39d18", "d0d1c8a799996bf0265b98b5d48ab919"},
@@ -107,9 +106,7 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
     };
     for (const auto& c : cases) {
         const auto key = Hex(c.key), nonce = Hex(c.iv), plain = Hex(c.plain), aad = Hex(c.aad);
-        auto sealed = Hex(c.cipher);
-        const auto tag = Hex(c.tag);
-        sealed.insert(sealed.end(), tag.begin(), tag.end());
+        const auto sealed = Hex(std::string(c.cipher) + c.tag);
         crypto::AesGcm aes(std::span<const std::uint8_t, 32>(key.data(), 32));
         ASSERT_TRUE(aes.Ready());
         const std::span<const std::uint8_t, 12> n(nonce.data(), 12);
@@ -132,11 +129,64 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
     }
 }
 
-TEST(RandomBytes, TwoDrawsDiffer) {
-    std::array<std::uint8_t, 32> a{}, b{};
-    ASSERT_TRUE(crypto::RandomBytes(a));
-    ASSERT_TRUE(crypto::RandomBytes(b));
-    EXPECT_NE(a, b);
+// The described format's keystream: expected bytes were worked out by hand from
+// v = F*m - B^e + D + p and |v| mod 256.
+using At = std::tuple<const char*, std::int64_t, int>;  // key, position, byte
+
+TEST(KeystreamByte, MatchesHandWorkedValues) {
+    const At cases[] = {
+        // Empty key: every entry keeps its index code. At 11 v = -17: the sign is dropped; at
+        // 13 base 0, exponent 1: the power term is 0; at 21 base 0, exponent 0: it is 1.
+        At{"", 10, 15}, At{"", 11, 17}, At{"", 12, 27}, At{"", 16, 25}, At{"", 13, 39},
+        At{"", 21, 40},
+        // Short key: entries 4 to 7 keep their index codes. At 14 v = -9261: 45, not the
+        // floor remainder 211.
+        At{"abc", 10, 111}, At{"abc", 11, 17}, At{"abc", 14, 45},
+        // Seven characters, and keys that only add an eighth or later character.
+        At{"ABCDEFG", 10, 79}, At{"ABCDEFGH", 10, 79}, At{"ABCDEFGHIJK", 10, 79},
+        // Windows-1252 codes: e-acute is 233, the euro sign 128.
+        At{"\xC3\xA9\xE2\x82\xAC", 14, 221}, At{"\xC3\xA9\xE2\x82\xAC", 15, 18},
+        At{"\xC3\xA9\xE2\x82\xAC", 22, 180}, At{"\xC3\xA9\xE2\x82\xAC", 23, 229}};
+    for (const auto& [key, p, expected] : cases)
+        EXPECT_EQ(KeystreamByte(BuildKeyTable(key), p), expected) << key << " at " << p;
+}
+
+TEST(CheckByte, MatchesHandWorkedValues) {
+    const KeyTable empty = BuildKeyTable("");
+    const int withExtension3[8] = {7, 9, 201, 23, 35, 12, 7, 18};  // positions 5 to 12
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(CheckByte(empty, 5 + k, 3), withExtension3[k]) << 5 + k;
+    EXPECT_EQ(CheckByte(empty, 6, 0), 6);  // the extension length picks the first entry
+    EXPECT_EQ(CheckByte(BuildKeyTable("abc"), 6, 3), 87);
+    EXPECT_EQ(CheckByte(BuildKeyTable("abc"), 9, 3), 131);
+    // 255 ^ 3, the largest power term: v = -16,581,357.
+    EXPECT_EQ(CheckByte(BuildKeyTable("x\xC3\xBF"), 11, 0), 237);
+}
+
+TEST(KeyTable, UnrepresentableCharacterCountsAsQuestionMark) {
+    EXPECT_EQ(BuildKeyTable("\xE6\xBC\xA2").code[1], '?');
+}
+
+// The block function must give the per-byte function's bytes everywhere: near the start,
+// where v can be negative, far beyond it, and past the 32-bit range.
+TEST(KeystreamBlock, EqualsPerByteFunctionAtRandomPositionsAndLengths) {
+    std::mt19937_64 rng(20261206);
+    const std::int64_t regions[] = {1, 60000, 1 << 20, (std::int64_t{1} << 31) - 5000,
+                                    (std::int64_t{1} << 33) + 17};
+    for (const char* key : {"", "abc", "\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF",
+                            "Velmora", "p@ss w0rd!"}) {
+        const KeyTable table = BuildKeyTable(key);
+        const Keystream ks(table);
+        for (int trial = 0; trial < 100; ++trial) {  // 20 in each region
+            const auto start = regions[trial % 5] + static_cast<std::int64_t>(rng() % 70000);
+            std::vector<std::uint8_t> data(rng() % 9000);
+            for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+            std::vector<std::uint8_t> expected = data;
+            for (std::size_t k = 0; k < data.size(); ++k)
+                expected[k] ^= KeystreamByte(table, start + static_cast<std::int64_t>(k));
+            ks.Apply(data.data(), data.size(), start);
+            ASSERT_EQ(data, expected) << "key " << key << " from " << start;
+        }
+    }
 }
 
 }  // namespace

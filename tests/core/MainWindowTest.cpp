@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The main window without a window: mode buttons, the strong box, progress, log and keys.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "Version.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
@@ -13,6 +15,8 @@ using test::TestWindow;
 
 const char* const kUnequal = "Ongelijke invoer";
 const char* const kEmpty = "Geef een wachtwoord op.";
+const char* const kZhong = "\xE4\xB8\xAD";  // U+4E2D, no Windows-1252 code
+const char* const kEuro = "\xE2\x82\xAC";   // 80 in Windows-1252
 const char* const kNotCp1252 =
     "Het wachtwoord bevat tekens die Kolvik niet kan gebruiken (alleen tekens uit Windows-1252).";
 
@@ -22,6 +26,8 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         const char *first, *second;
         const char* refusal;  // the message, or nullptr when the mode is chosen
         const char *firstAfter, *secondAfter, *focusAfter;  // the boxes' texts, the focus
+        bool locked = false;         // the boxes as one decrypted file leaves them
+        int box = 0, boxAfter = -1;  // chkSterk at the press, and clicked to after it (or -1)
     } cases[] = {
         {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt"},
         {true, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt"},
@@ -33,25 +39,41 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         // has a byte that is no UTF-8, and each would become "?". A typed "?" is a character.
         {false, "", "", kEmpty, "", "", "txtPassword_1"},
         {false, "?", "?", nullptr, "?", "?", "cmdGoEncrypt"},
-        {false, "\xE2\x82\xAC", "\xE2\x82\xAC", nullptr, "\xE2\x82\xAC", "\xE2\x82\xAC",
-         "cmdGoEncrypt"},
-        {false, "\xE4\xB8\xAD", "\xE4\xB8\xAD", kNotCp1252, "", "", "txtPassword_1"},
+        {false, kEuro, kEuro, nullptr, kEuro, kEuro, "cmdGoEncrypt"},
+        {false, kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1"},
         {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
         // An unequal pair is told as such, whatever it holds.
-        {false, "\xE4\xB8\xAD", "", kUnequal, "", "", "txtPassword_1"},
+        {false, kZhong, "", kUnequal, "", "", "txtPassword_1"},
         // Decryption takes any password: files made with one by earlier versions must open.
         {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
-        {true, "\xE4\xB8\xAD", "\xE4\xB8\xAD", nullptr, "\xE4\xB8\xAD", "\xE4\xB8\xAD",
-         "cmdGoDecrypt"},
+        {true, kZhong, kZhong, nullptr, kZhong, kZhong, "cmdGoDecrypt"},
+        // Locked boxes holding a password encryption refuses are freed, or no other could be
+        // typed; an unequal pair leaves them locked, as a mismatch always has.
+        {false, "", "", kEmpty, "", "", "txtPassword_1", true},
+        {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1", true},
+        {false, "a", "b", kUnequal, "", "", "txtPassword_1", true},
+        // The box picks the strong format, which takes any password but an empty one; a click on
+        // it while the mode is chosen is judged as a new press.
+        {false, kZhong, kZhong, nullptr, kZhong, kZhong, "cmdGoEncrypt", false, 1},
+        {false, "", "", kEmpty, "", "", "txtPassword_1", false, 1},
+        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 0, 1},
+        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 1, 0},
+        {false, kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1", false, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
         TestWindow w;
         w->cmdGoEncrypt.enabled = w->cmdGoDecrypt.enabled = false;  // as start-up leaves them
+        w->txtPassword_1.enabled = w->txtPassword_2.enabled = !c.locked;
         w->txtPassword_1.text = c.first;
         w->txtPassword_2.text = c.second;
         w.clock.now += std::chrono::nanoseconds(123456789);
+        w->chkSterk.value = c.box;
         w->OnClick(c.decrypt ? w->cmdDecrypt : w->cmdEncrypt);
+        if (c.boxAfter >= 0) {
+            w->chkSterk.value = c.boxAfter;
+            w->OnClick(w->chkSterk);
+        }
 
         EXPECT_EQ(w->session.ModeTime, w.clock.now);  // recorded on every press, to the nanosecond
         EXPECT_EQ(w->txtPassword_1.text, c.firstAfter);
@@ -62,12 +84,16 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         if (c.refusal) {
             EXPECT_EQ(w.dialogs.shown[0].text, c.refusal);
             EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OK);
-            EXPECT_TRUE(w->txtPassword_1.enabled && w->cmdEncrypt.enabled && w->cmdDecrypt.enabled);
+            const bool freed = !c.locked || c.refusal != kUnequal;
+            EXPECT_EQ(w->txtPassword_1.enabled, freed);
+            EXPECT_EQ(w->txtPassword_2.enabled, freed);
+            EXPECT_TRUE(w->cmdEncrypt.enabled && w->cmdDecrypt.enabled);
             EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
             continue;
         }
         Control& go = c.decrypt ? w->cmdGoDecrypt : w->cmdGoEncrypt;
         EXPECT_EQ(w->session.DecryptMode, c.decrypt);
+        EXPECT_EQ(w->session.StrongChosen, (c.boxAfter < 0 ? c.box : c.boxAfter) == 1);
         EXPECT_EQ(go.text, c.decrypt ? "Decrypt" : "Encrypt");
         EXPECT_TRUE(go.visible && go.enabled);
         EXPECT_NE(w->cmdGoEncrypt.visible, w->cmdGoDecrypt.visible);  // the other one is hidden
@@ -76,25 +102,18 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
     }
 }
 
-// After one file was decrypted the boxes stay locked with its password. An encryption that
-// refuses that password must free the boxes, or no other could be typed; the unequal case
-// leaves them as they were, as a mismatch always has.
-TEST(ModeButtons, LockedBoxesAreFreedOnlyForAPasswordEncryptionCannotTake) {
-    const struct {
-        const char *first, *second;
-        bool freed;
-    } cases[] = {{"", "", true}, {"caf\xE9", "caf\xE9", true}, {"a", "b", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.first) + "/" + c.second);
-        TestWindow w;
-        w->txtPassword_1.text = c.first;
-        w->txtPassword_2.text = c.second;
-        w->txtPassword_1.enabled = w->txtPassword_2.enabled = false;
-        w->OnClick(w->cmdEncrypt);
-        EXPECT_EQ(w->txtPassword_1.enabled, c.freed);
-        EXPECT_EQ(w->txtPassword_2.enabled, c.freed);
-        EXPECT_EQ(w->txtPassword_1.text + w->txtPassword_2.text, "");
-    }
+TEST(SterkBox, RememberedPerUser) {
+    TestWindow first;
+    EXPECT_EQ(first->chkSterk.value, 0);  // nothing stored: the described format
+    EXPECT_FALSE(first->chkSterk.tooltip.empty());
+    first->chkSterk.value = 1;
+    first->OnClick(first->chkSterk);
+    // Windows opened later on the same store start with the last choice.
+    TestWindow second("/nonexistent/kolvik", "", &first.registry);
+    EXPECT_EQ(second->chkSterk.value, 1);
+    second->chkSterk.value = 0;
+    second->OnClick(second->chkSterk);
+    EXPECT_EQ(TestWindow("/nonexistent/kolvik", "", &first.registry)->chkSterk.value, 0);
 }
 
 TEST(MainWindow, CapsLockNoticeFollowsKeyOnReleaseAndResize) {
@@ -106,38 +125,34 @@ TEST(MainWindow, CapsLockNoticeFollowsKeyOnReleaseAndResize) {
     }
 }
 
-// A built bar, its blocks read as a string of 0 and 1.
-struct ProgressBar : testing::Test {
+TEST(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
     TestWindow w;
-    ProgressBar() { w->BuildProgressBar(); }
-    std::string Shown() {
-        std::string shown;
-        for (const auto& block : w->element) shown += block.visible ? '1' : '0';
-        return shown;
-    }
-    static std::string First(int n) { return std::string(n, '1') + std::string(39 - n, '0'); }
-};
-
-TEST_F(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
+    w->BuildProgressBar();
+    const auto shown = [&] {  // the blocks as a string of 0 and 1
+        std::string out;
+        for (const auto& block : w->element) out += block.visible ? '1' : '0';
+        return out;
+    };
+    const auto first = [](int n) { return std::string(n, '1') + std::string(39 - n, '0'); };
     EXPECT_EQ(w->element[38].place.left, 38 * 150);
     w->ShowFileProgress(1001);  // an empty file shows nothing, and divides by nothing
-    EXPECT_EQ(Shown(), First(0));
+    EXPECT_EQ(shown(), first(0));
     w->session.FileBytes = 3800;
     w->ShowFileProgress(1001);  // 1001 / 3800 * 38 = 10.01
-    EXPECT_EQ(Shown(), First(11));
+    EXPECT_EQ(shown(), first(11));
     w->ShowFileProgress(3800);
-    EXPECT_EQ(Shown(), First(39));
+    EXPECT_EQ(shown(), first(39));
     w->session.StopRequested = true;  // a stopped run keeps its blocks
     w->ResetFileProgress();
-    EXPECT_EQ(Shown(), First(39));
+    EXPECT_EQ(shown(), first(39));
 
     // A smaller file after a larger one: the first update finds n below NextBlock.
     w->session.StopRequested = false;
     w->ResetFileProgress();
-    EXPECT_EQ(Shown(), First(0));
+    EXPECT_EQ(shown(), first(0));
     w->session.FileBytes = 2000;
     w->ShowFileProgress(1001);  // 19.019
-    EXPECT_EQ(Shown(), First(20));
+    EXPECT_EQ(shown(), first(20));
     EXPECT_EQ(w->NextBlock, 20);
 
     // Past the last block the update stops, and NextBlock stays as it was.
@@ -147,7 +162,7 @@ TEST_F(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
     w->session.FileBytes = 1000;
     w->NextBlock = 30;
     w->ShowFileProgress(1265);  // n = 48
-    EXPECT_EQ(Shown(), First(39));
+    EXPECT_EQ(shown(), first(39));
     EXPECT_EQ(w->NextBlock, 30);
 }
 
@@ -196,6 +211,93 @@ TEST(ActivityLog, CreatedEmptyThenLinesInWindows1252WithCrLfAndNamedByTheSwitch)
         EXPECT_EQ(w->chkLoggen.tooltip, tip);
         EXPECT_EQ(w->lblLoggen.tooltip, tip);
     }
+}
+
+// The key commands: which key and shift state does what.
+const char* const kRemoveQuestion =
+    "U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te verwijderen !";
+
+const char* const kKolKey = "HKEY_CLASSES_ROOT\\.kol\\";
+
+constexpr int F1 = 112, R = 82, U = 85, D = 68;
+constexpr int Shift = 1, Ctrl = 2, Alt = 4;
+
+TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
+    const struct {
+        const char* what;
+        int key, shift;
+        const char* ctx;      // RegContextMenu
+        bool registered;      // in the store; the window's flag holds the opposite until read
+        const char* window;   // caption of the window shown modally, or ""
+        const char* message;  // text of the message shown, or ""
+        bool own;             // kept from the focused control
+        bool busy = false;    // a run is going on
+    } cases[] = {
+        {"F1", F1, 0, "", false, "Help", "", true},
+        {"Shift+F1", F1, Shift, "", false, "", "", false},
+        {"Ctrl+R, nothing registered", R, Ctrl, "", false, "Kolvik registreren", "", true},
+        {"Ctrl+R, context menu nee", R, Ctrl, "nee", true, "Kolvik registreren", "", true},
+        {"Ctrl+R, context menu ja", R, Ctrl, "ja", true, "", "Kolvik is al geregistreerd.", true},
+        {"Ctrl+Shift+R", R, Ctrl | Shift, "", false, "", "", false},
+        {"Ctrl+U, registered, Cancel", U, Ctrl, "ja", true, "", kRemoveQuestion, true},
+        {"Ctrl+U, not registered", U, Ctrl, "ja", false, "", "", true},
+        {"Ctrl+Alt+U", U, Ctrl | Alt, "ja", true, "", "", false},
+        {"Ctrl+D", D, Ctrl, "ja", true, "", "", false},
+        {"Escape", 27, 0, "ja", true, "", "", false},
+        // A modal window would stand a run still and keep Exit from being pressed; the key
+        // still goes no further. Ctrl+U asks first and stops the run on OK.
+        {"F1 during a run", F1, 0, "", false, "", "", true, true},
+        {"Ctrl+R during a run", R, Ctrl, "", false, "", "", true, true},
+        {"Ctrl+U during a run, Cancel", U, Ctrl, "ja", true, "", kRemoveQuestion, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestWindow w;
+        w->session.RegContextMenu = c.ctx;
+        // Registered or removed by another Kolvik after this window opened: only Ctrl+U asks.
+        w->session.KolRegisterd = !c.registered;
+        if (c.registered) w.registry.values[kKolKey] = w->ProgId();
+        w->RunBusy = c.busy;
+        w.dialogs.answers = {MsgAnswer::Cancel};
+        // The main window knows the registration dialog only while it is shown.
+        w.dialogs.onShowModal = [&](Form& f) {
+            EXPECT_EQ(w->registrationDialog == &f, f.caption == "Kolvik registreren");
+        };
+        EXPECT_EQ(w->OnKeyDown(c.key, c.shift), c.own);
+        EXPECT_EQ(w.dialogs.modalForms, std::vector<std::string>(*c.window ? 1 : 0, c.window));
+        ASSERT_EQ(w.dialogs.shown.size(), *c.message ? 1u : 0u);
+        for (const auto& shown : w.dialogs.shown) EXPECT_EQ(shown.text, c.message);
+        EXPECT_FALSE(w->unloaded);
+        EXPECT_EQ(w->registrationDialog, nullptr);
+    }
+}
+
+// Confirmed, it removes the integration and closes the program; during a run it stops the run.
+TEST(KeyCommandsCtrlU, ConfirmedDuringARunRemovesTheIntegrationAndStopsWithNothingLost) {
+    test::TempDir tree;
+    const std::string big(3 << 20, 'x');  // three blocks, so the run yields inside it
+    test::WriteFile(tree / "a.txt", big);
+    test::WriteFile(tree / "b.txt", "bravo");
+    TestWindow w("/nonexistent/kolvik", tree.path());
+    w.registry.values[kKolKey] = "kolvik" KOLVIK_VERSION;
+    w.registry.values["HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"] = "0A1B2C";
+    w->Form_Load();  // the build's version and the registration read from the store
+    w.dialogs.answers = {MsgAnswer::OK};
+    w.screen.onYield = [&] {
+        if (!w->unloaded) w->OnKeyDown(U, Ctrl);
+    };
+    w->txtPassword_1.text = w->txtPassword_2.text = "pw";
+    w->OnClick(w->cmdEncrypt);
+    w->OnClick(w->cmdGoEncrypt);
+    EXPECT_TRUE(w->unloaded);
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
+    EXPECT_TRUE(w.registry.values.empty());
+    EXPECT_FALSE(w->session.KolRegisterd) << "checked again after the removal";
+    // The file in work stays as it was, and the run went no further.
+    EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
+    EXPECT_EQ(test::ReadFile(tree / "b.txt"), "bravo");
+    EXPECT_FALSE(std::filesystem::exists(tree / "a_txt.kol"));
 }
 
 }  // namespace

@@ -24,6 +24,9 @@ TEST(PlainName, FromNameAndStoredExtension) {
         Named{"holiday.kol", "jpg", "holiday.jpg"}, Named{"x_y_z.kol", "jpg", "x_y.jpg"},
         Named{"notes_txt.kol", "md", "notes.md"}, Named{"\xC3\xA9_x.kol", "txt", "\xC3\xA9.txt"},
         Named{"RENAMED.kol", "", "RENAMED"},  // only ".kol" goes
+        Named{"README_.KOL", "", "README"},   // the ending in any case
+        // Windows would open the device, not a file.
+        Named{"aux_txt.kol", "txt", kWindowsNames ? "" : "aux.txt"},
         // Nothing left, or a path: skipped.
         Named{"_.kol", "", ""}, Named{".kol", "", ""}, Named{"evil_x.kol", "/../x", ""}};
     for (const auto& [encrypted, ext, plain] : cases)

@@ -16,10 +16,7 @@ namespace fs = std::filesystem;
 // A Cancel instead ends the program: the run tests check that.
 TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     TempDir target;
-    WriteFile(target / "a.txt", Bytes(3000, 1));
-    WriteFile(target / "b.txt", Bytes(10, 2));
-    fs::create_directory(target / "sub");
-    WriteFile(target / "sub/c.doc", Bytes(5000, 3));
+    Plant(target.path(), {{"a.txt", 3000}, {"b.txt", 10}, {"sub/c.doc", 5000}});
     Window("goed").Encrypt(target.path());
     const auto before = Snapshot(target.path());
     Window w("fout");
@@ -36,23 +33,6 @@ TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     EXPECT_EQ(w->session.Report.wrongKeys, 3);
     EXPECT_EQ(w->session.BytesDone, 0);
     EXPECT_EQ(w.Skips(), (std::vector<std::string>{"a_txt.kol", "b_txt.kol", "c_doc.kol"}));
-}
-
-// Too short for its header is damaged, whatever the password: no wrong-key question for it.
-TEST(Damaged, TooShortForItsHeaderIsDamagedButAHeaderAloneIsEmpty) {
-    TempDir target;
-    const std::string full = RefEncrypted("k", "txt", "");
-    WriteFile(target / "none_txt.kol", "");
-    WriteFile(target / "short_txt.kol", full.substr(0, 11));   // L + 8 bytes
-    WriteFile(target / "header_txt.kol", full.substr(0, 12));  // L + 9 bytes
-    Window w("k");
-    w.Decrypt(target.path());
-    EXPECT_TRUE(w.dialogs.shown.empty());
-    EXPECT_EQ(w.left, (Left{{target / "none_txt.kol", LeftReason::Damaged},
-                            {target / "short_txt.kol", LeftReason::Damaged}}));
-    EXPECT_EQ(w->session.FilesSkipped, 2);
-    EXPECT_EQ(w->session.Report.wrongKeys, 0);
-    EXPECT_EQ(Snapshot(target.path()).at("header.txt"), "file:");
 }
 
 // Kolvik's programs are passed over: in the program's folder without a trace, elsewhere
@@ -105,23 +85,33 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
 }
 
 // Decrypting, a name that merely ends in kol and does not open is no damaged or foreign
-// encrypted file but one that never was ours: passed over and named, without a question.
-TEST(PassOver, KolNamesThatDoNotOpenAreNamedNotDamaged) {
+// encrypted file but one that never was ours: passed over and named. A .kol file too short for
+// its header is damaged, whatever the password. Neither gets the wrong-key question.
+TEST(PassOver, KolNamesThatDoNotOpenAreNamedAndShortFilesDamaged) {
     TempDir target;
+    const std::string empty = RefEncrypted("geheim", "txt", "");
     WriteFile(target / "data_kol", "kort");
     WriteFile(target / "notes_kol", "een gewone tekst van ruim twintig tekens");
     WriteFile(target / "real_kol", RefEncrypted("geheim", "txt", "echt"));
     WriteFile(target / "y_txt.KOL", RefEncrypted("geheim", "txt", "abc"));
+    WriteFile(target / "none_txt.kol", "");
+    WriteFile(target / "short_txt.kol", empty.substr(0, 11));   // L + 8 bytes
+    WriteFile(target / "header_txt.kol", empty.substr(0, 12));  // L + 9 bytes: empty
     Window w;
     w.Decrypt(target.path());
     EXPECT_TRUE(w.dialogs.shown.empty());
     EXPECT_EQ(w.left, (Left{{target / "data_kol", LeftReason::KolNamePassedOver},
-                            {target / "notes_kol", LeftReason::KolNamePassedOver}}));
+                            {target / "none_txt.kol", LeftReason::Damaged},
+                            {target / "notes_kol", LeftReason::KolNamePassedOver},
+                            {target / "short_txt.kol", LeftReason::Damaged}}));
+    EXPECT_EQ(w->session.FilesSkipped, 4);
     EXPECT_EQ(w->session.Report.wrongKeys, 0);
-    EXPECT_EQ(Snapshot(target.path()).at("real.txt"), "file:echt");
+    const Tree after = Snapshot(target.path());
+    EXPECT_EQ(after.at("header.txt"), "file:");
+    EXPECT_EQ(after.at("real.txt"), "file:echt");
     // The capitals' file comes back under its own name.
-    EXPECT_EQ(Snapshot(target.path()).at("y.txt"), "file:abc");
-    EXPECT_EQ(Snapshot(target.path()).count("y_txt.KOL"), 0u);
+    EXPECT_EQ(after.at("y.txt"), "file:abc");
+    EXPECT_EQ(after.count("y_txt.KOL"), 0u);
 }
 
 }  // namespace

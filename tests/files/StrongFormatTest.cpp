@@ -32,9 +32,7 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     for (std::size_t n : sizes)
         WriteFile(target / ("f" + std::to_string(n) + ".dat"), Bytes(n, seed++));
     // Any Unicode password, and an extension outside Windows-1252.
-    const std::string key =
-        "w\xC3\xA1"
-        "chtw\xE2\x82\xAC\xE2\x98\x83";
+    const std::string key = "w\xC3\xA1\x63htw\xE2\x82\xAC\xE2\x98\x83";  // "wáchtw€☃"
     WriteFile(target / "snow.\xE2\x98\x83", "sneeuw");
     const auto before = Snapshot(target.path());
     EncryptStrong(target.path(), key);
@@ -64,15 +62,6 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     EXPECT_TRUE(Snapshot(target.path()) == before);
 }
 
-TEST(StrongFormat, DescribedFormatStaysTheDefault) {
-    TempDir target;
-    WriteFile(target / "a.txt", "abc");
-    Window("geheim").Encrypt(target.path());
-    // L, "txt", eight check bytes, three data bytes and the trailing byte.
-    EXPECT_EQ(ReadFile(target / "a_txt.kol").size(), 3u + 3 + 10);
-    EXPECT_EQ(ReadFile(target / "a_txt.kol")[0], '\x03');
-}
-
 // Offsets below are in a file made from 2 * 65536 + 10 plain bytes of a.txt: a 82-byte header,
 // two full chunks of 65552 bytes and a final one of 26.
 constexpr std::size_t kH = 82, kSealed = kStrongChunk + 16;
@@ -89,30 +78,27 @@ void Iterations(std::string& f, std::uint32_t n) {
 }
 
 TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
+    constexpr LeftReason kWrong = LeftReason::WrongKey, kBad = LeftReason::Damaged;
     const Damage cases[] = {
-        {"wrong password", [](std::string&) {}, LeftReason::WrongKey},
+        {"wrong password", [](std::string&) {}, kWrong},
         // The header's MAC covers every field: a wrong key is all a reader can tell.
-        {"bit in the salt", [](std::string& f) { f[20] ^= 0x01; }, LeftReason::WrongKey},
-        {"bit in the extension", [](std::string& f) { f[48] ^= 0x20; }, LeftReason::WrongKey},
-        {"bit in the MAC", [](std::string& f) { f[kH - 1] ^= 0x80; }, LeftReason::WrongKey},
-        {"iterations 100,000", [](std::string& f) { Iterations(f, 100000); }, LeftReason::WrongKey},
-        {"iterations 10,000,000", [](std::string& f) { Iterations(f, 10000000); },
-         LeftReason::WrongKey},
-        {"iterations 99,999", [](std::string& f) { Iterations(f, 99999); }, LeftReason::Damaged},
-        {"iterations 10,000,001", [](std::string& f) { Iterations(f, 10000001); },
-         LeftReason::Damaged},
-        {"cut inside the header", [](std::string& f) { f.resize(kH - 1); }, LeftReason::Damaged},
-        {"bit in chunk data", [](std::string& f) { f[kH + kSealed + 5] ^= 0x04; },
-         LeftReason::Damaged},
-        {"bit in a tag", [](std::string& f) { f[kH + kSealed - 1] ^= 0x01; }, LeftReason::Damaged},
-        {"bit in the final tag", [](std::string& f) { f.back() ^= 0x01; }, LeftReason::Damaged},
+        {"bit in the salt", [](std::string& f) { f[20] ^= 0x01; }, kWrong},
+        {"bit in the extension", [](std::string& f) { f[48] ^= 0x20; }, kWrong},
+        {"bit in the MAC", [](std::string& f) { f[kH - 1] ^= 0x80; }, kWrong},
+        {"iterations 100,000", [](std::string& f) { Iterations(f, 100000); }, kWrong},
+        {"iterations 10,000,000", [](std::string& f) { Iterations(f, 10000000); }, kWrong},
+        {"iterations 99,999", [](std::string& f) { Iterations(f, 99999); }, kBad},
+        {"iterations 10,000,001", [](std::string& f) { Iterations(f, 10000001); }, kBad},
+        {"cut inside the header", [](std::string& f) { f.resize(kH - 1); }, kBad},
+        {"bit in chunk data", [](std::string& f) { f[kH + kSealed + 5] ^= 0x04; }, kBad},
+        {"bit in a tag", [](std::string& f) { f[kH + kSealed - 1] ^= 0x01; }, kBad},
+        {"bit in the final tag", [](std::string& f) { f.back() ^= 0x01; }, kBad},
         // The second chunk is now read as the final one, with the wrong nonce.
-        {"cut at a chunk boundary", [](std::string& f) { f.resize(kH + 2 * kSealed); },
-         LeftReason::Damaged},
-        {"cut to the header", [](std::string& f) { f.resize(kH); }, LeftReason::Damaged},
-        {"a byte after the final chunk", [](std::string& f) { f += 'x'; }, LeftReason::Damaged},
+        {"cut at a chunk boundary", [](std::string& f) { f.resize(kH + 2 * kSealed); }, kBad},
+        {"cut to the header", [](std::string& f) { f.resize(kH); }, kBad},
+        {"a byte after the final chunk", [](std::string& f) { f += 'x'; }, kBad},
         {"a whole chunk after the final one", [](std::string& f) { f += f.substr(kH, kSealed); },
-         LeftReason::Damaged},
+         kBad},
     };
     TempDir source;
     const std::string plain = Bytes(2 * kStrongChunk + 10, 3);

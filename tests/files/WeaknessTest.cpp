@@ -20,17 +20,16 @@ std::string KolOf(const std::string& key, const std::string& name, const std::st
 
 TEST(DescribedFormatWeakness, OnlyTheFirstSevenPasswordCharactersCount) {
     const std::string content = Bytes(5000, 7);
+    const auto kol = [&](const std::string& key) {
+        return KolOf(key, "r.txt", content, "r_txt.kol");
+    };
     const std::pair<std::string, std::string> sameFile[] = {
         {"geheim1A", "geheim1B"},                       // the eighth character differs
         {"geheim1", "geheim1 en nog veel meer tekst"},  // everything after the seventh
         {"abcdefg", "abcdefgh"},
     };
-    for (const auto& [a, b] : sameFile)
-        EXPECT_EQ(KolOf(a, "r.txt", content, "r_txt.kol"), KolOf(b, "r.txt", content, "r_txt.kol"))
-            << a << " / " << b;
-    // The seventh character still counts.
-    EXPECT_NE(KolOf("geheimA", "r.txt", content, "r_txt.kol"),
-              KolOf("geheimB", "r.txt", content, "r_txt.kol"));
+    for (const auto& [a, b] : sameFile) EXPECT_EQ(kol(a), kol(b)) << a << " / " << b;
+    EXPECT_NE(kol("geheimA"), kol("geheimB"));  // the seventh character still counts
 }
 
 TEST(DescribedFormatWeakness, OneFileWithKnownTextOpensTheOthers) {

@@ -23,8 +23,7 @@ void FakeScreen::Yield() {
 
 std::optional<std::string> MapRegistry::RegRead(const std::string& name) {
     const auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+    return it == values.end() ? std::nullopt : std::optional(it->second);
 }
 
 bool MapRegistry::RegWrite(const std::string& name, const std::string& value) {

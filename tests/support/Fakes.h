@@ -31,10 +31,9 @@ class FakeDialogs : public Dialogs {
 class FakeScreen : public Screen {
   public:
     int yields = 0;
-    std::vector<MousePointer> pointers;
     std::function<void()> onYield;  // runs inside a yield, as a click would
     void Yield() override;
-    void SetMousePointer(MousePointer p) override { pointers.push_back(p); }
+    void SetMousePointer(MousePointer) override {}
 };
 
 class FakeKeyState : public KeyState {

@@ -11,6 +11,7 @@
 #include "engine/NameRules.h"
 
 namespace kolvik::test {
+namespace fs = std::filesystem;
 namespace {
 
 std::string Joined(std::string path) {
@@ -23,7 +24,6 @@ std::string Joined(std::string path) {
 
 TempDir::TempDir() {
     // As mkdtemp does, which Windows lacks: a random name, claimed by creating it.
-    namespace fs = std::filesystem;
     static std::mt19937_64 rng{std::random_device{}()};
     const fs::path base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -43,17 +43,13 @@ std::string TempDir::operator/(const std::string& name) const { return path_ + J
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave folders without permissions; give them back before removing.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
-        }
-    }
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
+    for (auto it = fs::recursive_directory_iterator(
+             path_, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
 }
 
 std::filesystem::path PathOf(const std::string& utf8) {
