@@ -136,10 +136,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
     session.Report = {};
     lblCapsLock.visible = false;
     if (!session.HasFileTarget && !GuardInstalledFolder()) return;
-    if (!PinGate()) {
-        session.Report.pinRefused = true;
-        return;
-    }
+    if (!PinGate()) return;  // the session has noted the refusal
     session.CipherKey = txtPassword_1.text;
 
     if (session.HasFileTarget) {
