@@ -18,6 +18,9 @@ class Registry {
     // Merges a registry script into the store; a missing script imports nothing. False when
     // the script's keys are not in the store afterwards.
     virtual bool Import(const std::string& scriptPath) = 0;
+    // False when the store is there but cannot be read: every read then says "missing", which
+    // proves nothing about what the store holds.
+    virtual bool Readable() { return true; }
 };
 
 }  // namespace kolvik

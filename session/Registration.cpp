@@ -170,9 +170,15 @@ RegistrationResult Registration::Register(InstallPlace& place, const Registratio
 }
 
 bool Registration::Unregister(const InstallPlace& place) {
-    for (const auto& key : RegistryKeys(progId_).RemovalOrder())
-        registry_.RegDelete(DefaultValueName(key));
+    if (!registry_.Readable()) return false;
+    const RegistryKeys keys(progId_);
+    for (const auto& key : keys.RemovalOrder()) registry_.RegDelete(DefaultValueName(key));
     if (!place.windows) RemoveDesktopIntegration(DesktopSetupOf(place, process_));
+    // The keys whose values do the work: a store that took no deletion still holds them.
+    for (const std::string* key :
+         {&keys.checksum, &keys.command, &keys.fileMenuCommand, &keys.folderMenuCommand}) {
+        if (registry_.RegRead(DefaultValueName(*key))) return false;
+    }
     return !ReadState().kolRegistered;
 }
 

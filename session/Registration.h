@@ -73,7 +73,8 @@ class Registration {
     [[nodiscard]] RegistrationResult Register(InstallPlace& place,
                                               const RegistrationOptions& options);
     // Removes every key of ours that holds nothing of anyone else's, and the desktop files;
-    // the installed copy stays. True when the store no longer names this version for .kol.
+    // the installed copy stays. True when the store can be read and no longer holds this
+    // version's association, PIN code or commands.
     [[nodiscard]] bool Unregister(const InstallPlace& place);
 
     RegistrationState ReadState() const { return ReadRegistrationState(registry_, progId_); }

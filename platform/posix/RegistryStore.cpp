@@ -427,6 +427,12 @@ bool FileRegistry::RegDelete(const std::string& name) {
     return done && SaveTree(tree);
 }
 
+bool FileRegistry::Readable() {
+    FolderLock lock(FolderOf(path_));
+    RegTree tree;
+    return LoadTree(tree) == Load::Ok;
+}
+
 bool FileRegistry::Import(const std::string& scriptPath) {
     int error = 0;
     const auto bytes = ReadWholeFile(scriptPath, error);

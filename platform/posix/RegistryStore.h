@@ -57,6 +57,7 @@ class FileRegistry : public Registry {
     bool RegDelete(const std::string& name) override;
     // Reads a Windows-1252 script and merges it; malformed lines are left out.
     bool Import(const std::string& scriptPath) override;
+    bool Readable() override;
 
     // Called once when a damaged store has been kept aside; without a handler the text
     // waits for TakeNotice().

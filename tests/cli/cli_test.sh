@@ -164,6 +164,8 @@ row "target entered, not listed" unlistable_target 1 "^Kan geen toegang krijgen 
 row "L/../data after a link"     link_then_dotdot  0 -                      resolved_by_link enc "$work/L/../data" $p pw
 row "--log, Kolvik.log is a link" log_is_link     1 "^Het logboek kan niet worden geschreven: " log_link_kept enc "$T" $p pw --log
 row "register, home not writable" home_not_writable 1 "registreren is niet gelukt" nothing_registered as_nobody "$cli" register
+# A store it may not read reads as empty; that proves nothing was removed.
+row "unregister, store not readable" registered 1 "afmelden is niet gelukt" store_written as_nobody "$cli" unregister
 row "stdout and stderr closed"   plain_tree        0 -                      all_encrypted_quietly closed_pipe "$cli" encrypt "$T" $p pw
 row "file size limit"            plain_tree        1 "foto\.jpg"            foto_kept       size_limited "$cli" encrypt "$T" $p pw
 row "Ctrl+Z mid-run, continued"  many_files        0 -                      resumed_clean   suspend_mid_run
