@@ -125,12 +125,9 @@ WrongKeyAnswer frmKolvik::AskWrongKey(const std::string& path) {
 }
 
 void frmKolvik::TellUnopenable(const std::string& path, LeftReason reason) {
-    if (reason != LeftReason::WrongKey) {
-        MsgBox(LeftText(path, reason));
-        return;
-    }
+    MsgBox(LeftText(path, reason));
+    if (reason != LeftReason::WrongKey) return;
     // The user may type the password again and retry in the same window.
-    MsgBox(LeftText(path, reason), MsgButtons::OK);
     cmdDecrypt.enabled = true;
     txtPassword_1.text.clear();
     txtPassword_2.text.clear();

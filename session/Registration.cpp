@@ -137,7 +137,6 @@ RegistrationResult Registration::Register(InstallPlace& place, const Registratio
     if (last == FileError::Denied) {
         result.icon = AtomicWrite(FilePath(program, iconName), icon, FileUse::Data);
         result.programCopy = FileError::None;
-        result.inProgramFolder = true;
         place.systemFolder = program;
         place.iconFolder = program;
     }

@@ -30,8 +30,6 @@ struct RegistrationOptions {
 struct RegistrationResult {
     FileError programCopy = FileError::None;
     FileError icon = FileError::None;
-    // The system folder refused the copy: the scripts name the program where it stands.
-    bool inProgramFolder = false;
     bool scriptsWritten = true;
     bool imported = true;  // every script's keys reached the store
     bool stored = true;    // read back, the store holds what was asked
@@ -63,7 +61,6 @@ class Registration {
     // Windows whose copy went to SYSTEM32.
     std::string ScriptTargetFolder(const InstallPlace& place) const;
     std::string ScriptFolder() const;  // where the scripts are written before their import
-    std::string ScriptPath(RegScript script) const;
     [[nodiscard]] FileError WriteScript(RegScript script, const InstallPlace& place,
                                         const RegistrationOptions& options) const;
 
@@ -78,9 +75,10 @@ class Registration {
     [[nodiscard]] bool Unregister(const InstallPlace& place);
 
     RegistrationState ReadState() const { return ReadRegistrationState(registry_, progId_); }
-    const std::string& ProgId() const { return progId_; }
 
   private:
+    std::string ScriptPath(RegScript script) const;
+
     Registry& registry_;
     const ProcessFacts& process_;
     std::string progId_;
