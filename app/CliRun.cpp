@@ -10,6 +10,7 @@
 #include "app/Suspend.h"
 #include "engine/PathHelpers.h"
 #include "session/ActivityLog.h"
+#include "session/SecretText.h"
 #include "session/Texts.h"
 #include "shellfiles/RegistrationScripts.h"
 
@@ -73,11 +74,10 @@ CliOutcome CliRun::Run(
         outcome.unusableInput = true;
         return outcome;
     }
-    password_ = entries->password;
 
     session_.Report = {};
     if (!decrypt) {
-        switch (session_.CheckPin(password_)) {
+        switch (session_.CheckPin(entries->password)) {
             case PinCheck::NotAsked:
             case PinCheck::Matches:
                 break;
@@ -87,11 +87,11 @@ CliOutcome CliRun::Run(
                 return outcome;
             case PinCheck::FirstRun:
                 Message(std::string(kPinFirstRunText));
-                session_.StorePin(password_);
+                session_.StorePin(entries->password);
                 break;
         }
     }
-    session_.CipherKey = password_;
+    ReplaceText(session_.CipherKey, entries->password);
 
     const auto start = std::chrono::steady_clock::now();
     suspend::Catch();

@@ -12,6 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/Services.h"
 #include "session/RunSession.h"
+#include "session/SecretText.h"
 
 namespace kolvik::cli {
 
@@ -28,8 +29,13 @@ struct CliRunRequest {
     bool log = false, strong = false, stopOnWrongKey = false;
 };
 
+// Copies, not moves, and each copy wiped when it goes.
 struct Entries {
     std::string password, confirmation;
+    ~Entries() {
+        WipeText(password);
+        WipeText(confirmation);
+    }
 };
 
 class CliRun : private RunEvents {
@@ -74,7 +80,6 @@ class CliRun : private RunEvents {
     ErrorLines& errors_;
     CliScreen& screen_;
     CliRunRequest request_;
-    std::string password_;
     int messagesShown_ = 0;
     std::string currentFile_, percent_;
     std::string lastLeftPath_;

@@ -26,8 +26,9 @@ int StopSignal();
 
 bool InputIsTerminal();
 bool ErrorIsTerminal();
-// The prompt on standard error, a line from the terminal without echo; nullopt at its end.
-std::optional<std::string> PromptHidden(const char* prompt);
+// The prompt on standard error, then a line from the terminal without echo into line (no
+// other copy of it is left); false at the input's end.
+bool PromptHidden(const char* prompt, std::string& line);
 
 // The first line of standard input, or of the file; an unopenable file gives `openError`.
 PasswordLine ReadPasswordFromInput();

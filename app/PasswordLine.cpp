@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "session/SecretText.h"
+
 namespace kolvik::cli {
 namespace {
 
@@ -57,6 +59,10 @@ std::string NotText(const std::string& sourceName) {
 
 }  // namespace
 
+PasswordLine::~PasswordLine() {
+    if (password) WipeText(*password);
+}
+
 PasswordLine JudgeFirstLine(std::string_view bytes, bool sourceEnded,
                             const std::string& sourceName) {
     // Notepad starts a UTF-8 file with a byte-order mark; it is no part of the password.
@@ -88,20 +94,24 @@ PasswordLine JudgeFirstLine(std::string_view bytes, bool sourceEnded,
 }
 
 PasswordLine ReadPasswordLine(int fd, const std::string& sourceName) {
-    std::string bytes;
-    char chunk[kPasswordReadLimit];
+    // Read into one buffer of the whole limit: a string that grew would leave copies of the
+    // password behind in the memory it gave up.
+    std::string bytes(kPasswordReadLimit, '\0');
+    const WipedAtExit wipe(bytes);
+    std::size_t have = 0;
     bool ended = false;
-    while (bytes.size() < kPasswordReadLimit && bytes.find('\n') == std::string::npos) {
-        const ssize_t got = read(fd, chunk, kPasswordReadLimit - bytes.size());
+    while (have < kPasswordReadLimit &&
+           std::string_view(bytes.data(), have).find('\n') == std::string_view::npos) {
+        const ssize_t got = read(fd, bytes.data() + have, kPasswordReadLimit - have);
         if (got == 0) {
             ended = true;
             break;
         }
         // EINTR comes only from the SIGINT and SIGTERM handlers: the run is being stopped.
         if (got < 0) return {std::nullopt, "kan het wachtwoord niet lezen uit " + sourceName + "."};
-        bytes.append(chunk, static_cast<std::size_t>(got));
+        have += static_cast<std::size_t>(got);
     }
-    return JudgeFirstLine(bytes, ended, sourceName);
+    return JudgeFirstLine(std::string_view(bytes.data(), have), ended, sourceName);
 }
 
 }  // namespace kolvik::cli

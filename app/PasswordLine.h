@@ -14,9 +14,11 @@ inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // its CR and LF after it.
 inline constexpr std::size_t kPasswordReadLimit = kByteOrderMark.size() + kMaxPasswordBytes + 2;
 
+// Copies, not moves, and each copy wipes its password when it goes.
 struct PasswordLine {
     std::optional<std::string> password;
     std::string error;  // Dutch, when there is no password
+    ~PasswordLine();
 };
 
 // Judges the first bytes of a source: `bytes` holds at most kPasswordReadLimit of them, or fewer

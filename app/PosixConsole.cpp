@@ -10,6 +10,7 @@
 #include "app/Console.h"
 #include "platform/posix/PosixServices.h"
 #include "platform/posix/RegistryStore.h"
+#include "session/SecretText.h"
 
 namespace kolvik::cli::console {
 namespace {
@@ -43,19 +44,20 @@ int StopSignal() { return gSignal; }
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool ErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
-std::optional<std::string> PromptHidden(const char* prompt) {
+bool PromptHidden(const char* prompt, std::string& line) {
     std::cerr << prompt << std::flush;
     termios old{};
     tcgetattr(STDIN_FILENO, &old);
     termios quiet = old;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    std::string line;
+    // Room for the longest password, so that the line does not move while it grows.
+    WipeText(line);
+    line.reserve(kPasswordReadLimit);
     const bool ok = static_cast<bool>(std::getline(std::cin, line));
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
     std::cerr << '\n';
-    if (!ok) return std::nullopt;
-    return line;
+    return ok;
 }
 
 PasswordLine ReadPasswordFromInput() { return ReadPasswordLine(STDIN_FILENO, "standaardinvoer"); }

@@ -13,6 +13,7 @@
 #include "platform/windows/WideText.h"
 #include "platform/windows/WindowsRegistry.h"
 #include "platform/windows/WindowsServices.h"
+#include "session/SecretText.h"
 
 // After our headers: windows.h defines Yield as a macro.
 #define WIN32_LEAN_AND_MEAN
@@ -131,20 +132,33 @@ void SetUpStream(std::ostream& stream, DWORD which, int fd) {
     stream.setf(std::ios::unitbuf);
 }
 
-// A line from the console, its line end taken off; nullopt when the console's input ended or
-// a stop request broke the read off.
-std::optional<std::string> ReadConsoleLine(HANDLE in) {
+// A line from the console, its line end taken off, into out; false when the console's input
+// ended or a stop request broke the read off. No other copy of the line is left.
+bool ReadConsoleLine(HANDLE in, std::string& out) {
+    constexpr DWORD kChunk = 256;
     std::wstring line;
-    wchar_t chunk[256];
+    line.reserve(kPasswordReadLimit + kChunk);  // never moved while it grows
+    wchar_t chunk[kChunk];
+    bool read = false;
     for (;;) {
         DWORD got = 0;
-        if (!ReadConsoleW(in, chunk, 256, &got, nullptr) || got == 0 || gSignal != 0)
-            return std::nullopt;
+        if (!ReadConsoleW(in, chunk, kChunk, &got, nullptr) || got == 0 || gSignal != 0) break;
         line.append(chunk, got);
         const std::size_t end = line.find_first_of(L"\r\n");
-        if (end != std::wstring::npos) return Utf8(line.substr(0, end));
-        if (line.size() > kPasswordReadLimit) return Utf8(line);
+        if (end != std::wstring::npos) line.resize(end);
+        if (end != std::wstring::npos || line.size() > kPasswordReadLimit) {
+            read = true;
+            break;
+        }
     }
+    if (read) {
+        std::string utf8 = Utf8(line);
+        ReplaceText(out, utf8);
+        WipeText(utf8);
+    }
+    WipeText(line);
+    crypto::Wipe(chunk, sizeof chunk);
+    return read;
 }
 
 }  // namespace
@@ -168,25 +182,32 @@ int StopSignal() { return gSignal; }
 bool InputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool ErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
 
-std::optional<std::string> PromptHidden(const char* prompt) {
+bool PromptHidden(const char* prompt, std::string& line) {
     std::cerr << prompt << std::flush;
     const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     GetConsoleMode(in, &mode);
     SetConsoleMode(in, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT |
                            ENABLE_PROCESSED_INPUT);
-    auto line = ReadConsoleLine(in);
+    const bool read = ReadConsoleLine(in, line);
     SetConsoleMode(in, mode);
     std::cerr << '\n';
-    return line;
+    return read;
 }
 
 PasswordLine ReadPasswordFromInput() {
     const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     if (IsConsole(STD_INPUT_HANDLE)) {
         // Typed text is UTF-16 at the console; judged as the same line in UTF-8.
-        const auto line = ReadConsoleLine(in);
-        return JudgeFirstLine(line ? *line + "\n" : "", !line, "standaardinvoer");
+        std::string line;
+        const bool read = ReadConsoleLine(in, line);
+        std::string ended;
+        ended.reserve(line.size() + 1);
+        ended.append(line).append(read ? "\n" : "");
+        WipeText(line);
+        PasswordLine judged = JudgeFirstLine(ended, !read, "standaardinvoer");
+        WipeText(ended);
+        return judged;
     }
     _setmode(0, _O_BINARY);
     return ReadPasswordLine(0, "standaardinvoer");

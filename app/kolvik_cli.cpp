@@ -87,22 +87,24 @@ std::optional<Entries> ReadPassword(const Options& o, std::string& error) {
                                       : console::ReadPasswordFromFile(
                                             o.passwordFile, "kan het wachtwoordbestand " +
                                                                 o.passwordFile + " niet openen.");
-        if (!line.password) error = line.error;
-        return line.password ? std::optional<Entries>({*line.password, *line.password})
-                             : std::nullopt;
+        if (!line.password) {
+            error = line.error;
+            return std::nullopt;
+        }
+        return Entries{*line.password, *line.password};
     }
     if (!console::InputIsTerminal()) {
         error = "geen wachtwoord: gebruik --password-file BESTAND, of start vanaf een terminal.";
         return std::nullopt;
     }
-    auto first = console::PromptHidden("Password :");
-    auto second = first ? console::PromptHidden("Confirm :") : std::nullopt;
-    if (!second) {
+    std::optional<Entries> entries(std::in_place);
+    if (!console::PromptHidden("Password :", entries->password) ||
+        !console::PromptHidden("Confirm :", entries->confirmation)) {
         error = "geen wachtwoord ingevoerd.";
         return std::nullopt;
     }
     // A mismatch is the mode button's to judge, as in the window.
-    return Entries{*first, *second};
+    return entries;
 }
 
 int Main(int argc, char** argv) {

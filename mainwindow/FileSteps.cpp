@@ -3,6 +3,7 @@
 // files, the window shows what it reports and asks what it asks.
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
+#include "session/SecretText.h"
 #include "session/Texts.h"
 
 namespace kolvik {
@@ -29,7 +30,7 @@ bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
         lblCopyright.visible = false;
     }
     // The key is the first box's text, read for every file.
-    session.CipherKey = txtPassword_1.text;
+    ReplaceText(session.CipherKey, txtPassword_1.text);
     const FileOutcome out = session.EncryptOne(folder, name);
     if (out.result != FileResult::Done) return false;
     name = JoinPath(folder, out.newName);

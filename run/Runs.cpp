@@ -4,6 +4,7 @@
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 #include "session/ActivityLog.h"
+#include "session/SecretText.h"
 #include "session/Texts.h"
 
 namespace kolvik {
@@ -137,7 +138,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
     lblCapsLock.visible = false;
     if (!session.HasFileTarget && !GuardInstalledFolder()) return;
     if (!PinGate()) return;  // the session has noted the refusal
-    session.CipherKey = txtPassword_1.text;
+    ReplaceText(session.CipherKey, txtPassword_1.text);
 
     if (session.HasFileTarget) {
         const std::filesystem::path target = FsPath(session.TargetFile);
@@ -172,7 +173,7 @@ void frmKolvik::cmdGoDecrypt_Click() {
     cmdGoDecrypt.enabled = false;
     if (!session.HasFileTarget && !GuardInstalledFolder()) return;
     lblCopyright.visible = false;
-    session.CipherKey = txtPassword_1.text;
+    ReplaceText(session.CipherKey, txtPassword_1.text);
 
     if (session.HasFileTarget) {
         const std::filesystem::path target = FsPath(session.TargetFile);

@@ -9,6 +9,7 @@
 #include "engine/TransportCode.h"
 #include "session/InstalledFolders.h"
 #include "session/Registration.h"
+#include "session/SecretText.h"
 #include "shellfiles/RegistryKeys.h"
 
 namespace kolvik {
@@ -36,7 +37,11 @@ RunSession::RunSession(RunEvents& events, Clock& clock, Registry& registry,
       files_(*this, *this, Report, events),
       walk_(files_, *this, *this, Report, events) {}
 
-RunSession::~RunSession() { files_.CompletePending(); }
+RunSession::~RunSession() {
+    files_.CompletePending();
+    WipeText(CipherKey);
+    WipeText(files_.settings.key);
+}
 
 TargetRefusal RunSession::TakeTarget(const std::string& path) {
     namespace fs = std::filesystem;
@@ -141,7 +146,7 @@ void RunSession::ReadRegistration(const std::string& progId) {
 }
 
 void RunSession::PrepareFiles() {
-    files_.settings.key = CipherKey;
+    ReplaceText(files_.settings.key, CipherKey);
     files_.settings.modeTime = ModeTime;
     files_.settings.singleFile = HasFileTarget;
     files_.settings.exeName = process_.exeName;

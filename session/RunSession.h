@@ -25,7 +25,7 @@ class RunSession : public RunStats, public StopFlags {
   public:
     // process is read at every use: a front end may fill it in after construction.
     RunSession(RunEvents& events, Clock& clock, Registry& registry, const ProcessFacts& process);
-    ~RunSession();  // completes the deletions still pending
+    ~RunSession();  // completes the deletions still pending and wipes the key
     RunSession(const RunSession&) = delete;
     RunSession& operator=(const RunSession&) = delete;
 
@@ -46,7 +46,7 @@ class RunSession : public RunStats, public StopFlags {
     // left alone.
     [[nodiscard]] ModeRefusal ChooseMode(RunMode mode, const std::string& password,
                                          const std::string& confirmation, bool strong);
-    std::string CipherKey;
+    std::string CipherKey;  // the password: set with ReplaceText (session/SecretText.h)
     bool DecryptMode = false;
     WallClock::time_point ModeTime{};
     bool StrongChosen = false;
