@@ -76,6 +76,8 @@ CliOutcome CliRun::Run(
     }
 
     session_.Report = {};
+    // Before the gate, which computes the PIN's code under a key of its own and leaves this one.
+    ReplaceText(session_.CipherKey, entries->password);
     if (!decrypt) {
         switch (session_.CheckPin(entries->password)) {
             case PinCheck::NotAsked:
@@ -91,7 +93,6 @@ CliOutcome CliRun::Run(
                 break;
         }
     }
-    ReplaceText(session_.CipherKey, entries->password);
 
     const auto start = std::chrono::steady_clock::now();
     suspend::Catch();

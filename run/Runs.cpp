@@ -137,8 +137,9 @@ void frmKolvik::cmdGoEncrypt_Click() {
     session.Report = {};
     lblCapsLock.visible = false;
     if (!session.HasFileTarget && !GuardInstalledFolder()) return;
-    if (!PinGate()) return;  // the session has noted the refusal
+    // Before the gate, which computes the PIN's code under a key of its own and leaves this one.
     ReplaceText(session.CipherKey, txtPassword_1.text);
+    if (!PinGate()) return;  // the session has noted the refusal
 
     if (session.HasFileTarget) {
         const std::filesystem::path target = FsPath(session.TargetFile);

@@ -130,10 +130,9 @@ void RunSession::StorePin(const std::string& password) {
 // The scratch file these codes were once computed through stood in the way of the events for
 // a moment per character; a front end may still act in those moments.
 std::string RunSession::PinCode(const std::string& password) {
-    CipherKey = std::string(kTransportKey);
     const std::string pin = PinBytes(password);
     for (std::size_t k = 0; k < pin.size(); ++k) events_.Yield();
-    return TransportCode(pin, CipherKey);
+    return TransportCode(pin, kTransportKey);
 }
 
 void RunSession::ReadRegistration(const std::string& progId) {

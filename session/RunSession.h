@@ -59,7 +59,8 @@ class RunSession : public RunStats, public StopFlags {
     [[nodiscard]] PinCheck CheckPin(const std::string& password);
     // After FirstRun: stores this password's code, which holds from now on.
     void StorePin(const std::string& password);
-    // The code of a password's first three characters under the fixed key.
+    // The stored form of a password's first three characters, under the fixed transport key;
+    // the run's key is left alone.
     std::string PinCode(const std::string& password);
 
     // The registration state as the store holds it, read under the program's registry name.

@@ -100,7 +100,11 @@ shared_left() { [ "$(cat "$T/gedeeld.txt")" = gedeeld ] && [ ! -e "$T/gedeeld_tx
 kol_name_left() { [ "$(cat "$T/data_kol")" = gewoon ] && [ -f "$T/a_txt.kol" ]; }
 skip_word_left() { [ "$(cat "$T/photos_restored/zee.jpg")" = kiekje ] && [ -f "$T/a_txt.kol" ]; }
 name_taken_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ "$(cat "$T/a_txt.kol")" = bezet ]; }
-pin_stored_now() { grep -qi 'Checksum' "$XDG_CONFIG_HOME/kolvik/registry.reg" && [ -f "$T/a_txt.kol" ]; }
+# Encrypted under the password, not under the PIN code's key: it opens with the password.
+pin_stored_now() {
+    grep -qi 'Checksum' "$XDG_CONFIG_HOME/kolvik/registry.reg" && quiet dec "$T/a_txt.kol" $p pw &&
+        [ "$(cat "$T/a.txt")" = alpha ]
+}
 store_written() { grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
 installed() { store_written && cmp -s "$work/bin/kolvik" "$HOME/.local/bin/kolvik"; }
 no_window_program() { plain_tree && rm "$work/bin/kolvik"; }

@@ -6,6 +6,7 @@
 
 #include "ShellSession.h"
 #include "Version.h"
+#include "files/Reference.h"
 
 namespace kolvik::test {
 namespace {
@@ -134,6 +135,9 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"),
                   "07E42A");
     }
+    // Each file under its run's password, not under the transport key of the PIN's code.
+    EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted("abcdef", "txt", "data"));
+    EXPECT_EQ(ReadFile(in.program + "/b_txt.kol"), RefEncrypted("abc999", "txt", "data"));
 }
 
 }  // namespace
