@@ -5,14 +5,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "Version.h"
 #include "app/Console.h"
 #include "app/Suspend.h"
 #include "engine/PathHelpers.h"
 #include "session/ActivityLog.h"
 #include "session/SecretText.h"
 #include "session/Texts.h"
-#include "shellfiles/RegistrationScripts.h"
 
 namespace kolvik::cli {
 namespace {
@@ -32,10 +30,7 @@ CliRun::CliRun(CliHost host, ErrorLines& errors, CliScreen& screen, CliRunReques
       errors_(errors),
       screen_(screen),
       request_(std::move(request)),
-      session_(*this, host.clock, host.registry, host.facts) {
-    session_.ReadRegistration(
-        MakeProgId(KOLVIK_VERSION_MAJOR, KOLVIK_VERSION_MINOR, KOLVIK_VERSION_REVISION));
-}
+      session_(*this, host.clock, host.registry, host.facts) {}
 
 CliOutcome CliRun::Refuse(CliOutcome outcome, const std::string& line) {
     // After Ctrl+C the failed read is no news.
@@ -65,7 +60,7 @@ CliOutcome CliRun::Run(
                           request_.path);
     }
     std::string error;
-    const auto entries = readPassword(error);
+    std::optional<Entries> entries = readPassword(error);
     if (!entries) return Refuse(outcome, error);
     const ModeRefusal refusal = session_.ChooseMode(request_.mode, entries->password,
                                                     entries->confirmation, request_.strong);
@@ -78,20 +73,9 @@ CliOutcome CliRun::Run(
     session_.Report = {};
     // Before the gate, which computes the PIN's code under a key of its own and leaves this one.
     ReplaceText(session_.CipherKey, entries->password);
-    if (!decrypt) {
-        switch (session_.CheckPin(entries->password)) {
-            case PinCheck::NotAsked:
-            case PinCheck::Matches:
-                break;
-            case PinCheck::Refused:
-                Message(std::string(kPinRefusedText));
-                outcome.report = session_.Report;
-                return outcome;
-            case PinCheck::FirstRun:
-                Message(std::string(kPinFirstRunText));
-                session_.StorePin(entries->password);
-                break;
-        }
+    if (!decrypt && !PinGate(entries->password)) {
+        outcome.report = session_.Report;
+        return outcome;
     }
 
     const auto start = std::chrono::steady_clock::now();
@@ -114,6 +98,17 @@ CliOutcome CliRun::Run(
             std::cout << line << '\n';
     }
     return outcome;
+}
+
+bool CliRun::PinGate(const std::string& password) {
+    PinCheck check = session_.CheckPin(password);
+    if (check == PinCheck::FirstRun) {
+        Message(std::string(kPinFirstRunText));
+        check = session_.StorePin(password);
+    }
+    if (check != PinCheck::Refused) return true;
+    Message(std::string(kPinRefusedText));
+    return false;
 }
 
 void CliRun::RunOneFile() {

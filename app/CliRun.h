@@ -51,6 +51,8 @@ class CliRun : private RunEvents {
     void Message(const std::string& text);
     void Log(const std::string& text);
     CliOutcome Refuse(CliOutcome outcome, const std::string& line);
+    // false: the PIN was refused, and told.
+    bool PinGate(const std::string& password);
     void RunOneFile();
     void RunFolder();
     // After a pass: the target folder that could not be read is named once; a script goes on.

@@ -18,6 +18,8 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
     }
     if (keyCode == kKeyR && shift == kCtrl) {
         if (RunBusy) return true;
+        // Registered or removed by another Kolvik since this window opened: the store decides.
+        session.ReadRegistrationNow(ProgId());
         if (ParseYesNo(session.RegContextMenu) == YesNo::Yes)
             MsgBox("Kolvik is al geregistreerd.");
         else

@@ -5,23 +5,18 @@
 namespace kolvik {
 
 bool frmKolvik::PinGate() {
-    switch (session.CheckPin(txtPassword_1.text)) {
-        case PinCheck::NotAsked:
-        case PinCheck::Matches:
-            return true;
-        case PinCheck::Refused:
-            MsgBox(std::string(kPinRefusedText), MsgButtons::OK, MsgIcon::Exclamation);
-            txtPassword_1.text.clear();
-            txtPassword_2.text.clear();
-            BackToEntering();
-            SetFocus(txtPassword_1);
-            return false;
-        case PinCheck::FirstRun:
-            break;
+    PinCheck check = session.CheckPin(txtPassword_1.text);
+    if (check == PinCheck::FirstRun) {
+        MsgBox(std::string(kPinFirstRunText), MsgButtons::OK, MsgIcon::None);
+        check = session.StorePin(txtPassword_1.text);
     }
-    MsgBox(std::string(kPinFirstRunText), MsgButtons::OK, MsgIcon::None);
-    session.StorePin(txtPassword_1.text);
-    return true;
+    if (check != PinCheck::Refused) return true;
+    MsgBox(std::string(kPinRefusedText), MsgButtons::OK, MsgIcon::Exclamation);
+    txtPassword_1.text.clear();
+    txtPassword_2.text.clear();
+    BackToEntering();
+    SetFocus(txtPassword_1);
+    return false;
 }
 
 }  // namespace kolvik

@@ -112,6 +112,7 @@ bool RunSession::WouldTouchInstalledPrograms() const {
 }
 
 PinCheck RunSession::CheckPin(const std::string& password) {
+    ReadRegistrationNow(CurrentProgId());
     if (ParseYesNo(RegContextMenu) != YesNo::Yes) return PinCheck::NotAsked;
     if (RegChecksum.empty()) return PinCheck::FirstRun;
     if (PinCode(password) == RegChecksum) return PinCheck::Matches;
@@ -119,12 +120,13 @@ PinCheck RunSession::CheckPin(const std::string& password) {
     return PinCheck::Refused;
 }
 
-void RunSession::StorePin(const std::string& password) {
-    const std::string code = PinCode(password);
-    registry_.RegWrite(DefaultValueName(RegistryKeys(CurrentProgId()).checksum), code);
-    // The PIN holds from this run on, in this session too; else the next run would take
-    // whatever is typed as a new PIN.
-    RegChecksum = code;
+PinCheck RunSession::StorePin(const std::string& password) {
+    // The front end showed the PIN notice since the check: time for another Kolvik to act.
+    const PinCheck now = CheckPin(password);
+    if (now != PinCheck::FirstRun) return now;
+    // RegChecksum stays as read: the next check reads the store again.
+    registry_.RegWrite(DefaultValueName(RegistryKeys(CurrentProgId()).checksum), PinCode(password));
+    return PinCheck::Matches;
 }
 
 // The scratch file these codes were once computed through stood in the way of the events for
@@ -136,11 +138,19 @@ std::string RunSession::PinCode(const std::string& password) {
 }
 
 void RunSession::ReadRegistration(const std::string& progId) {
-    // A value that cannot be read leaves its field as it was.
     const RegistrationState state = ReadRegistrationState(registry_, progId);
     if (state.contextMenu) RegContextMenu = *state.contextMenu;
     if (state.kolExtension) RegKolExtension = *state.kolExtension;
     if (state.checksum) RegChecksum = *state.checksum;
+    KolRegisterd = state.kolRegistered;
+}
+
+void RunSession::ReadRegistrationNow(const std::string& progId) {
+    if (!registry_.Readable()) return;
+    const RegistrationState state = ReadRegistrationState(registry_, progId);
+    RegContextMenu = state.contextMenu.value_or("");
+    RegKolExtension = state.kolExtension.value_or("");
+    RegChecksum = state.checksum.value_or("");
     KolRegisterd = state.kolRegistered;
 }
 

@@ -56,15 +56,22 @@ class RunSession : public RunStats, public StopFlags {
     bool WouldTouchInstalledPrograms() const;
     // While the context-menu entries are installed, anyone who can right-click a file could
     // encrypt it: the first three characters of the first password guard every later run.
+    // Decided on what the store holds now (ReadRegistrationNow).
     [[nodiscard]] PinCheck CheckPin(const std::string& password);
-    // After FirstRun: stores this password's code, which holds from now on.
-    void StorePin(const std::string& password);
+    // After FirstRun: stores this password's code, which holds from now on. A code stored by
+    // another Kolvik since the check is never overwritten: it decides instead.
+    [[nodiscard]] PinCheck StorePin(const std::string& password);
     // The stored form of a password's first three characters, under the fixed transport key;
     // the run's key is left alone.
     std::string PinCode(const std::string& password);
 
     // The registration state as the store holds it, read under the program's registry name.
+    // A value that cannot be read leaves its field as it was.
     void ReadRegistration(const std::string& progId);
+    // For the guards (the PIN gate, Ctrl+R, the help window): another Kolvik may have
+    // registered, stored a PIN or unregistered since the last read, so a value that is gone
+    // now empties its field. A store that cannot be read at all keeps what was last read.
+    void ReadRegistrationNow(const std::string& progId);
     bool KolRegisterd = false;
     std::string RegKolExtension, RegContextMenu, RegChecksum;
 

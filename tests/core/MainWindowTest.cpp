@@ -226,8 +226,8 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
     const struct {
         const char* what;
         int key, shift;
-        const char* ctx;      // RegContextMenu
-        bool registered;      // in the store; the window's flag holds the opposite until read
+        const char* ctx;      // the context-menu option in the store, "" for none
+        bool registered;      // in the store; the window's fields hold the opposite until read
         const char* window;   // caption of the window shown modally, or ""
         const char* message;  // text of the message shown, or ""
         bool own;             // kept from the focused control
@@ -253,9 +253,13 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TestWindow w;
-        w->session.RegContextMenu = c.ctx;
-        // Registered or removed by another Kolvik after this window opened: only Ctrl+U asks.
+        // Registered or removed by another Kolvik after this window opened: the keys ask the
+        // store.
+        w->session.RegContextMenu = std::string(c.ctx) == "ja" ? "" : "ja";
         w->session.KolRegisterd = !c.registered;
+        if (*c.ctx)
+            w.registry.values["HKEY_CLASSES_ROOT\\" + w->ProgId() + "\\Options\\addtocontext"] =
+                c.ctx;
         if (c.registered) w.registry.values[kKolKey] = w->ProgId();
         w->RunBusy = c.busy;
         w.dialogs.answers = {MsgAnswer::Cancel};

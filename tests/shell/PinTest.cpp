@@ -16,6 +16,10 @@ namespace {
 //   t(1) = 101*1 - 114 + 114 + 1      = 102        -> 0x66
 //   t(2) = 108*2 - 97^2 + 97 + 2      = -9094      -> 9094 mod 256 = 134 = 0x86
 //   t(3) = 109*3 - 0^0 + 0 + 3        = 329        -> 73 = 0x49
+const std::string kContextMenuValue =
+    "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext";
+const std::string kChecksumValue = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\";
+
 TEST(TransportCode, MatchesHandWorkedCodes) {
     const struct {
         const char* password;
@@ -32,8 +36,8 @@ TEST(TransportCode, MatchesHandWorkedCodes) {
         EXPECT_EQ(w->session.PinCode(c.password), c.code) << c.password;
         // The events get their turn once per character, two digits each.
         EXPECT_EQ(w.screen.yields, std::string(c.code).size() / 2) << c.password;
-        w->session.RegContextMenu = "ja";
-        w->session.RegChecksum = c.refused;
+        w.registry.values[kContextMenuValue] = "ja";
+        w.registry.values[kChecksumValue] = c.refused;
         EXPECT_EQ(w->session.CheckPin(c.password), PinCheck::Refused) << c.password;
     }
 }
@@ -67,8 +71,7 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
         EXPECT_EQ(s->dialogs.shown[0].text,
                   "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
                   "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)");
-        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"),
-                  "07E42A");
+        EXPECT_EQ(s->registry.RegRead(kChecksumValue), "07E42A");
     }
     const struct {
         const char* password;
@@ -82,10 +85,7 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
     };
     for (const auto& a : attempts) {
         SCOPED_TRACE(a.password);
-        if (a.contextMenuOff)
-            FileRegistry(in.store())
-                .RegWrite("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext",
-                          "nee");
+        if (a.contextMenuOff) FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
         auto s = Start();  // the code is read back from the store, so a refusal kept it
         ASSERT_EQ((*s)->session.RegChecksum, "07E42A");
         EXPECT_EQ(Gate(*s, a.password), a.accepted);
@@ -132,8 +132,7 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         if (r.message) {
             EXPECT_EQ(s->dialogs.shown[messages++].text.rfind(r.message, 0), 0u);
         }
-        EXPECT_EQ(s->registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\"),
-                  "07E42A");
+        EXPECT_EQ(s->registry.RegRead(kChecksumValue), "07E42A");
     }
     // Each file under its run's password, not under the transport key of the PIN's code.
     EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted("abcdef", "txt", "data"));

@@ -5,6 +5,7 @@ namespace kolvik::test {
 
 MsgAnswer FakeDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
     shown.push_back({text, buttons, icon});
+    if (onMsgBox) onMsgBox(text);
     if (answers.empty()) return MsgAnswer::OK;
     const MsgAnswer a = answers.front();
     answers.pop_front();

@@ -24,6 +24,7 @@ class FakeDialogs : public Dialogs {
     std::vector<ShownMessage> shown;
     std::vector<std::string> modalForms;  // captions of forms shown modally
     std::function<void(Form&)> onShowModal;
+    std::function<void(const std::string&)> onMsgBox;  // runs while the message is shown
     MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     void ShowModal(Form& form) override;
 };

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A window that has been open a while: another Kolvik may have registered, stored a PIN or
+// unregistered since. The PIN gate, Ctrl+R and the help window go by the store as it is now.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "ShellSession.h"
+#include "Version.h"
+#include "files/Reference.h"
+#include "shell/frmHelp.h"
+
+namespace kolvik::test {
+namespace {
+
+const std::string kChecksumValue = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\";
+const std::string kNotice =
+    "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.";
+constexpr int kKeyR = 82, kCtrl = 2;
+
+// What the other Kolvik does. "07E42A" is the code of "abc" (see PinTest.cpp).
+void StorePin(const Install& in) { FileRegistry(in.store()).RegWrite(kChecksumValue, "07E42A"); }
+void RegisterWithPin(const Install& in) {
+    ShellSession other(in.home, in.program);
+    Register(other, "ja", "ja");
+    StorePin(in);
+}
+void Unregister(const Install& in) {
+    ShellSession other(in.home, in.program);
+    other->FindSystemFolders();
+    other->REG_Delete();
+}
+
+std::unique_ptr<ShellSession> Open(const Install& in) {
+    auto s = std::make_unique<ShellSession>(in.home, in.program);
+    (*s)->FindSystemFolders();
+    (*s)->REG_Check();
+    return s;
+}
+
+// The first line of every message shown, joined by " / ".
+std::string FirstLines(const FakeDialogs& dialogs) {
+    std::string lines;
+    for (const auto& m : dialogs.shown)
+        lines += (lines.empty() ? "" : " / ") + m.text.substr(0, m.text.find('\r'));
+    return lines;
+}
+
+TEST(OpenWindow, ItsGuardsGoByTheStoreWhenUsedNotWhenItOpened) {
+    const struct {
+        const char* what;
+        bool registeredAtOpen;
+        void (*meanwhile)(const Install&);
+        bool duringNotice;  // the other Kolvik acts while the run shows the PIN notice
+        const char* password;
+        std::string messages;  // of the run
+        bool encrypted;
+        std::optional<std::string> stored;  // the PIN code in the store afterwards
+        const char* ctrlR;                  // the message Ctrl+R shows, or the window it opens
+        bool helpRegistered;
+    } cases[] = {
+        {"registered with a PIN, another PIN", false, RegisterWithPin, false, "xyz123",
+         "Foute PIN-code", false, "07E42A", "Kolvik is al geregistreerd.", true},
+        {"registered with a PIN, that PIN", false, RegisterWithPin, false, "abc999", "", true,
+         "07E42A", "Kolvik is al geregistreerd.", true},
+        {"PIN stored", true, StorePin, false, "xyz123", "Foute PIN-code", false, "07E42A",
+         "Kolvik is al geregistreerd.", true},
+        {"PIN stored while the notice is up", true, StorePin, true, "xyz123",
+         kNotice + " / Foute PIN-code", false, "07E42A", "Kolvik is al geregistreerd.", true},
+        {"unregistered", true, Unregister, false, "xyz123", "", true, std::nullopt,
+         "Kolvik registreren", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Install in;
+        if (c.registeredAtOpen) Register(*Open(in), "ja", "ja");
+        // One window per guard, so that no guard's read helps another.
+        auto run = Open(in), keys = Open(in), help = Open(in);
+        if (c.duringNotice) {
+            run->dialogs.onMsgBox = [&](const std::string& text) {
+                if (text.starts_with(kNotice)) c.meanwhile(in);
+            };
+        } else {
+            c.meanwhile(in);
+        }
+
+        const std::string plain = in.program + "/a.txt";
+        WriteFile(plain, "data");
+        run->clock.now = WallClock::now();
+        (*run)->txtPassword_1.text = (*run)->txtPassword_2.text = c.password;
+        (*run)->OnClick((*run)->cmdEncrypt);
+        (*run)->OnClick((*run)->cmdGoEncrypt);
+        EXPECT_EQ(FirstLines(run->dialogs), c.messages);
+        EXPECT_EQ(std::filesystem::exists(plain), !c.encrypted);
+        if (c.encrypted) {
+            EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted(c.password, "txt", "data"));
+        }
+        EXPECT_EQ(FileRegistry(in.store()).RegRead(kChecksumValue), c.stored);
+
+        (*keys)->OnKeyDown(kKeyR, kCtrl);
+        EXPECT_EQ(keys->dialogs.shown.empty() ? keys->dialogs.modalForms.at(0)
+                                              : keys->dialogs.shown.at(0).text,
+                  c.ctrlR);
+
+        frmHelp h(*help->form);
+        h.Form_Load();
+        EXPECT_EQ(h.imQuestionmark.tooltip, c.helpRegistered
+                                                ? " deze versie van Kolvik is geregistreerd "
+                                                : " deze versie van Kolvik is NIET geregistreerd ");
+    }
+}
+
+}  // namespace
+}  // namespace kolvik::test
