@@ -129,12 +129,41 @@ PinCheck RunSession::StorePin(const std::string& password) {
     return PinCheck::Matches;
 }
 
+namespace {
+
+// Marks the stored form of a PIN with a character Windows-1252 cannot hold. The code page's
+// form would turn every such character into "?", so that any three Cyrillic letters and "???"
+// passed as one PIN. That form holds only hexadecimal digits (two of "0123456789ABCDEF" per
+// byte), so a code that starts with "U" never equals one. After the marker comes the transport
+// code of the UTF-8 bytes: different characters give different bytes, and an exclusive-or with
+// one fixed keystream, byte for byte, keeps different bytes different.
+constexpr std::string_view kUtf8PinMarker = "U";
+
+// The first three characters of a password in UTF-8 (fewer when it is shorter), and how many.
+std::string PinCharacters(const std::string& password, std::size_t& count) {
+    // Three characters take at most twelve bytes: the rest of the password is never decoded.
+    std::u32string chars = DecodeUtf8(std::string_view(password).substr(0, 12));
+    if (chars.size() > 3) chars.resize(3);
+    count = chars.size();
+    std::string pin = EncodeUtf8(chars);
+    WipeText(chars);
+    return pin;
+}
+
+}  // namespace
+
 // The scratch file these codes were once computed through stood in the way of the events for
 // a moment per character; a front end may still act in those moments.
 std::string RunSession::PinCode(const std::string& password) {
-    const std::string pin = PinBytes(password);
-    for (std::size_t k = 0; k < pin.size(); ++k) events_.Yield();
-    return TransportCode(pin, kTransportKey);
+    std::size_t count = 0;
+    std::string pin = PinCharacters(password, count);
+    const WipedAtExit wipePin(pin);
+    for (std::size_t k = 0; k < count; ++k) events_.Yield();
+    std::optional<std::string> ansi = ToAnsiExact(pin);
+    if (!ansi) return std::string(kUtf8PinMarker) + TransportCode(pin, kTransportKey);
+    std::string code = TransportCode(*ansi, kTransportKey);
+    WipeText(*ansi);
+    return code;
 }
 
 void RunSession::ReadRegistration(const std::string& progId) {

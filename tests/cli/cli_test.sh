@@ -176,7 +176,10 @@ row "Ctrl+Z mid-run, continued"  many_files        0 -                      resu
 
 # --- the strong format ---
 printf 'w\303\241chtw\342\202\254\342\230\203\n' > pwuni  # outside Windows-1252
-chmod 644 pwuni
+printf '\320\226\321\203\320\27212345\n' > pwzhuk  # three Cyrillic letters, then 12345
+printf '???12345\n' > pwquery
+chmod 644 pwuni pwzhuk pwquery
+zhuk_pin_stored() { registered && quiet enc "$T/a.txt" $p pwzhuk --strong; }
 strong_tree() { plain_tree && quiet enc "$T" $p pw --strong && printf 'gewoon' > "$T/los.txt"; }
 # One byte in the middle of the photo's first chunk turned round.
 strong_damaged() {
@@ -193,6 +196,7 @@ row "decrypt a strong tree"      strong_tree       0 -                      roun
 row "wrong key, strong file"     strong_tree       4 "^$T/a_txt\.kol: Onjuiste sleutel$" unchanged dec "$T/a_txt.kol" $p wrong
 row "damaged strong file"        strong_damaged    1 "^$T/sub/foto_jpg\.kol: beschadigd$" damaged_left dec "$T" $p pw
 row "any password for --strong"  plain_tree        0 -                      a_encrypted     enc "$T" $p pwuni --strong
+row "PIN outside Windows-1252"   zhuk_pin_stored   3 "^Foute PIN-code$"     unchanged       enc "$T/sub/foto.jpg" $p pwquery --strong
 row "same password, old format"  plain_tree        2 "Windows-1252"         unchanged       enc "$T" $p pwuni
 row "--strong with decrypt"      plain_tree        2 "--strong hoort bij encrypt" unchanged dec "$T" $p pw --strong
 
