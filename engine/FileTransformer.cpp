@@ -79,6 +79,8 @@ LeftReason ReasonOf(Fault fault) {
             return LeftReason::NameUnusable;
         case Fault::IsLink:
             return LeftReason::FolderBecameLink;
+        case Fault::OtherMount:
+            return LeftReason::OtherMount;
         case Fault::InUse:
             return LeftReason::InUse;
         case Fault::Changed:

@@ -27,6 +27,7 @@ enum class LeftReason {
     KolNamePassedOver,  // a name ending in kol that is no encrypted file of ours
     KolvikOwnFile,      // named like Kolvik's own programs, outside its folder
     Undeletable,        // append-only or immutable (chattr), or in such a folder
+    OtherMount,         // a folder that is another mount: the run stays on its own
 };
 
 }  // namespace kolvik

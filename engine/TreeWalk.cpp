@@ -40,7 +40,8 @@ std::int64_t BytesOfFiles(const safefile::Folder& folder, const std::vector<std:
         std::vector<std::string> folders;
         Fault f = child->OpenChild(*parent, name);
         if (f == Fault::None) f = child->List(files, folders);
-        if (f == Fault::IsLink) continue;
+        // Neither is walked, so neither counts.
+        if (f == Fault::IsLink || f == Fault::OtherMount) continue;
         if (f != Fault::None) return f;
         total += BytesOfFiles(*child, files);
         stack.Push(std::move(child), std::move(name), std::move(folders));
@@ -60,6 +61,13 @@ std::int64_t FilesBelow(const safefile::Folder& folder) {
         if (child.OpenChild(folder, name) == Fault::None) count += FilesBelow(child);
     }
     return count;
+}
+
+// Why a folder that could not be opened is left.
+LeftReason FolderLeftReason(Fault f) {
+    if (f == Fault::IsLink) return LeftReason::FolderBecameLink;
+    if (f == Fault::OtherMount) return LeftReason::OtherMount;
+    return LeftReason::FolderUnreadable;
 }
 
 }  // namespace
@@ -170,17 +178,13 @@ void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolde
             // A folder above was moved or replaced while the walk was below it: what it still
             // held is left, with that folder named once.
             stack.PopTo(failed + 1);
-            files_.LeaveFolder(stack.DeepestPath(), f == Fault::IsLink
-                                                        ? LeftReason::FolderBecameLink
-                                                        : LeftReason::FolderUnreadable);
+            files_.LeaveFolder(stack.DeepestPath(), FolderLeftReason(f));
             stack.Pop();
             continue;
         }
         const auto child = std::make_shared<safefile::Folder>();
         if (const Fault opened = child->OpenChild(*folder, sub); opened != Fault::None) {
-            files_.LeaveFolder(JoinPath(folder->Path(), sub), opened == Fault::IsLink
-                                                                  ? LeftReason::FolderBecameLink
-                                                                  : LeftReason::FolderUnreadable);
+            files_.LeaveFolder(JoinPath(folder->Path(), sub), FolderLeftReason(opened));
             continue;
         }
         folder.reset();

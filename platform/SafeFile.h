@@ -42,6 +42,7 @@ enum class Fault {
     BadName,      // the file system cannot hold the name
     Undeletable,  // append-only or immutable: the original could not go after its copy
     Unkeepable,   // the copy cannot be given what the original carries (ACL, xattr, flags)
+    OtherMount,   // a folder that is another mount (another disk, or a bind mount): not entered
 };
 
 // Kolvik's own scratch copies start with this; a run removes those that a killed run left.
@@ -88,7 +89,8 @@ class Folder {
     [[nodiscard]] Fault Open(const std::string& path);
     // A folder relative to its open parent, never following a link, so that a folder swapped
     // for a link cannot lead the run outside its tree and no path length limits the depth.
-    // Fault::IsLink when name is now a symbolic link.
+    // Fault::IsLink when name is now a symbolic link; Fault::OtherMount when name is the top
+    // of another mount, whose files are not the tree's to change.
     [[nodiscard]] Fault OpenChild(const Folder& parent, const std::string& name);
     void Close();
     bool IsOpen() const { return handle_ != kNoHandle; }
@@ -133,6 +135,7 @@ class Folder {
     NativeHandle handle_ = kNoHandle;
     std::string path_;
     std::uint64_t device_ = 0;
+    std::uint64_t mount_ = 0;          // 0 where the system does not tell
     unsigned newGroup_ = 0;            // the group a file created here gets
     mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
     mutable int claims_ = -1;          // MayHoldClaims, once asked

@@ -67,6 +67,8 @@ struct ProcessFacts {
     std::vector<std::string> environment;  // NAME=value entries, in the process's order
     // A 32-bit program on 64-bit Windows: what it asks of SYSTEM32 lands in SysWOW64.
     bool systemFolderRedirected = false;
+    // A path was given, even an empty one: that is no request for the program's own folder.
+    bool argumentGiven = false;
 };
 
 }  // namespace kolvik

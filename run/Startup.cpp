@@ -44,8 +44,9 @@ void frmKolvik::Form_Load() {
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
     chkLoggen.tooltip = lblLoggen.tooltip = "Loggen uitgeschakeld";
 
-    const TargetRefusal refusal =
-        commandLine.empty() ? TargetRefusal::None : TakeTarget(commandLine, captionStart);
+    const TargetRefusal refusal = commandLine.empty() && !svc.process.argumentGiven
+                                      ? TargetRefusal::None
+                                      : TakeTarget(commandLine, captionStart);
     if (refusal != TargetRefusal::None) {
         // Without a target a run falls back to the program's folder, which is not what the
         // user pointed at (a portable copy may stand beside the user's own files): nothing runs.

@@ -49,6 +49,8 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "bestand van Kolvik zelf, overgeslagen";
         case LeftReason::Undeletable:
             return "beveiligd tegen verwijderen";
+        case LeftReason::OtherMount:
+            return "andere schijf, overgeslagen";
     }
     return "onbekende reden";
 }

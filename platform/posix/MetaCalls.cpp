@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/posix/MetaCalls.h"
 
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 namespace kolvik::posix {
@@ -21,8 +23,17 @@ int SetFlags(int fd, unsigned flags) {
     return ::ioctl(fd, FS_IOC_SETFLAGS, &value);
 }
 
+int MountId(int fd, std::uint64_t* id) {
+    struct statx stx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) != 0) return -1;
+    // Kernels before 5.8 leave the field out; the caller then goes by the device alone.
+    if ((stx.stx_mask & STATX_MNT_ID) == 0) return -1;
+    *id = stx.stx_mnt_id;
+    return 0;
+}
+
 const MetaCalls kReal{::flistxattr, ::fgetxattr, ::fsetxattr, ::fremovexattr,
-                      GetFlags,     SetFlags,    ::fstatfs};
+                      GetFlags,     SetFlags,    ::fstatfs,   MountId};
 const MetaCalls* gActive = &kReal;
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <sys/types.h>
 #include <sys/vfs.h>
 
+#include <cstdint>
+
 namespace kolvik::posix {
 
 struct MetaCalls {
@@ -17,6 +19,8 @@ struct MetaCalls {
     int (*getflags)(int fd, unsigned* flags);
     int (*setflags)(int fd, unsigned flags);
     int (*fstatfs)(int fd, struct statfs* fs);
+    // The mount an open file lies on: bind mounts of one file system differ here, not in st_dev.
+    int (*mountid)(int fd, std::uint64_t* id);
 };
 
 const MetaCalls& Meta();

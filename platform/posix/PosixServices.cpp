@@ -63,6 +63,7 @@ void XdgLauncher::OpenForViewing(ViewKind, const std::string& path) {
 ProcessFacts ReadProcessFacts(int argc, char** argv) {
     namespace fs = std::filesystem;
     ProcessFacts facts;
+    facts.argumentGiven = argc > 1;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) facts.commandLine += ' ';
         facts.commandLine += argv[i];

@@ -236,7 +236,20 @@ Fault Folder::OpenChild(const Folder& parent, const std::string& name) {
                                              S_ISLNK(entry.st_mode));
         return link ? Fault::IsLink : FromErrno(error);
     }
-    return Opened(parent.Path() == "/" ? "/" + name : parent.Path() + "/" + name);
+    if (const Fault f = Opened(parent.Path() == "/" ? "/" + name : parent.Path() + "/" + name);
+        f != Fault::None) {
+        return f;
+    }
+    // A stick mounted inside the tree, or a bind mount of a folder elsewhere: a run stays on
+    // the mount it started on, so that nothing outside its tree changes.
+    // Where the mount is known it decides, so a Btrfs subvolume (a device of its own on the
+    // same mount) is still walked.
+    const bool mountsKnown = mount_ != 0 && parent.mount_ != 0;
+    if (mountsKnown ? mount_ != parent.mount_ : device_ != parent.device_) {
+        Close();
+        return Fault::OtherMount;
+    }
+    return Fault::None;
 }
 
 Fault Folder::Opened(std::string path) {
@@ -247,6 +260,7 @@ Fault Folder::Opened(std::string path) {
         return f;
     }
     device_ = st.st_dev;
+    if (posix::Meta().mountid(handle_, &mount_) != 0) mount_ = 0;
     newGroup_ = (st.st_mode & S_ISGID) != 0 ? st.st_gid : ThisCreator().group;
     path_ = std::move(path);
     return Fault::None;

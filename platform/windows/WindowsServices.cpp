@@ -178,6 +178,8 @@ std::string WindowsFolder() { return Utf8(Variable(L"SystemRoot")); }
 ProcessFacts ReadProcessFacts() {
     ProcessFacts facts;
     facts.commandLine = ArgumentsOf(GetCommandLineW());
+    // Windows keeps the quotes: an empty argument arrives as "" and is refused as a path.
+    facts.argumentGiven = !facts.commandLine.empty();
     const std::wstring exe = ModulePath();
     const std::size_t slash = exe.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? L"." : exe.substr(0, slash);

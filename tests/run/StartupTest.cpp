@@ -35,6 +35,7 @@ TEST(Startup, AcceptsTargetAsDescribed) {
         {"notities.", Target::None, false, false, kNoExtension},  // a dot alone is no extension
         {"bestaat-niet", Target::None, false, false, kMissing},
         {"@\"/tmp\"", Target::None, false, false, kMissing},
+        {"@", Target::None, false, false, kMissing},  // an empty argument is no path either
         // An extension is not enough: reading a pipe or a device would never end.
         {"pijp.txt", Target::None, false, false, kNotPlain},
         {"@/dev/null", Target::None, false, false, kNotPlain},
@@ -52,6 +53,7 @@ TEST(Startup, AcceptsTargetAsDescribed) {
         else if (!argument.empty())
             argument = dir / argument;
         TestWindow w(dir.path(), argument);
+        w->svc.process.argumentGiven = *c.argument != '\0';
         w->Form_Load();
 
         EXPECT_EQ(w->session.HasFileTarget, c.target == Target::File);

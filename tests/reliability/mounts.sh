@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A run stays on the mount it started on: a bind mount of a folder elsewhere and a small
+# loop-mounted image inside the target are named and left, and nothing outside the tree
+# changes, in either direction.
+# Usage: mounts.sh PATH/TO/kolvik-cli   Exit 77: this machine cannot mount (no root, no loop).
+set -u
+cli=$(realpath "$1")
+source "$(dirname "$(realpath "$0")")/../support/checks.sh"
+[ "$(id -u)" -eq 0 ] || { echo "niet beschikbaar: geen root"; exit 77; }
+for tool in losetup mkfs.ext4 mount; do
+    command -v "$tool" >/dev/null || { echo "niet beschikbaar: $tool ontbreekt"; exit 77; }
+done
+scratch=$(mktemp -d) device=""
+release() {
+    for m in "$scratch/t/sub/usb" "$scratch/t/elders"; do
+        mountpoint -q "$m" && umount "$m"
+    done
+    [ -n "$device" ] && losetup -d "$device"
+    rm -rf "$scratch"
+}
+trap release EXIT
+mkdir -p "$scratch/t/sub/usb" "$scratch/t/elders" "$scratch/buiten"
+printf 'geheim' > "$scratch/pw"
+printf 'eigen\n' > "$scratch/t/a.txt"
+printf 'dieper\n' > "$scratch/t/sub/b.txt"
+printf 'van buiten\n' > "$scratch/buiten/o.txt"
+mount --bind "$scratch/buiten" "$scratch/t/elders" || { echo "niet beschikbaar: bind"; exit 77; }
+truncate -s 16M "$scratch/usb.img" && mkfs.ext4 -q -F "$scratch/usb.img"
+device=$(losetup --find --show "$scratch/usb.img" 2>/dev/null) &&
+    mount "$device" "$scratch/t/sub/usb" || { echo "niet beschikbaar: loop"; exit 77; }
+printf 'op de stick\n' > "$scratch/t/sub/usb/u.txt"
+outside() { (cd "$scratch" && cat buiten/o.txt t/sub/usb/u.txt && ls -A buiten t/sub/usb); }
+before=$(outside)
+
+for mode in encrypt decrypt; do
+    "$cli" "$mode" "$scratch/t" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err"
+    status=$?
+    check "$mode: a tree with folders left ends with 1" [ "$status" -eq 1 ]
+    check "$mode: the bind mount is named" \
+        grep -qxF "$scratch/t/elders: andere schijf, overgeslagen" "$scratch/err"
+    check "$mode: the image is named" \
+        grep -qxF "$scratch/t/sub/usb: andere schijf, overgeslagen" "$scratch/err"
+    check "$mode: nothing outside the tree changed" [ "$(outside)" = "$before" ]
+done
+check "the tree's own files went both ways" \
+    [ "$(cat "$scratch/t/a.txt" "$scratch/t/sub/b.txt")" = "$(printf 'eigen\ndieper')" ]
+checks_end mounts
