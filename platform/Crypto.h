@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few primitives the strong format needs, from one cryptographic library on both systems
-// (libgcrypt); nothing here is home-made. A false result means the library refused, except for
-// AesGcm::Open, where it means the tag did not verify.
+// (libgcrypt); nothing here is home-made. A false result means the library refused (it refuses
+// an empty salt, and Argon2id an empty password), except for AesGcm::Open, where it means the
+// tag did not verify.
 #include <array>
 #include <cstddef>
 #include <cstdint>
