@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The few primitives the strong format needs, from the system's own cryptographic library
-// (OpenSSL's libcrypto on Linux, CNG on Windows); nothing here is home-made. A false result
-// means the library refused, except for AesGcm::Open, where it means the tag did not verify.
+// The few primitives the strong format needs, from one cryptographic library on both systems
+// (libgcrypt); nothing here is home-made. A false result means the library refused (it refuses
+// an empty salt, and Argon2id an empty password), except for AesGcm::Open, where it means the
+// tag did not verify.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,20 +22,29 @@ inline constexpr std::size_t kGcmTagSize = 16;
 [[nodiscard]] bool Pbkdf2Sha256(std::string_view password, Bytes salt, std::uint32_t iterations,
                                 std::span<std::uint8_t> out);
 [[nodiscard]] bool HmacSha256(Bytes key, Bytes data, std::span<std::uint8_t, kSha256Size> out);
+// Argon2id, version 0x13 (RFC 9106). memoryKiB and passes as the RFC names them m and t;
+// secret and ad are empty in Kolvik's files and exist for the published test vectors.
+[[nodiscard]] bool Argon2id(std::string_view password, Bytes salt, std::uint32_t passes,
+                            std::uint32_t memoryKiB, std::uint32_t lanes,
+                            std::span<std::uint8_t> out, Bytes secret = {}, Bytes ad = {});
 [[nodiscard]] bool RandomBytes(std::span<std::uint8_t> out);
 // Not optimised away, unlike a plain memset before the memory is freed.
 void Wipe(void* data, std::size_t size);
 
 // AES-256-GCM with a 12-byte nonce and a 16-byte tag. The key is set up once and used for
-// every chunk of a file.
+// every chunk of a file. Rekey hands the next file's key to the same cipher, which costs far
+// less than a new AesGcm when a run meets thousands of small files.
 class AesGcm {
   public:
+    AesGcm();  // without a key: not Ready() until Rekey succeeds
     explicit AesGcm(std::span<const std::uint8_t, kAesKeySize> key);
     ~AesGcm();
     AesGcm(const AesGcm&) = delete;
     AesGcm& operator=(const AesGcm&) = delete;
 
-    bool Ready() const { return impl_ != nullptr; }
+    bool Ready() const { return keyed_; }
+    // On failure the cipher holds no key and refuses to seal or open.
+    [[nodiscard]] bool Rekey(std::span<const std::uint8_t, kAesKeySize> key);
     // out: plain.size() bytes of ciphertext followed by the tag.
     [[nodiscard]] bool Seal(std::span<const std::uint8_t, kGcmNonceSize> nonce, Bytes aad,
                             Bytes plain, std::uint8_t* out);
@@ -46,6 +56,7 @@ class AesGcm {
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    bool keyed_ = false;
 };
 
 }  // namespace kolvik::crypto

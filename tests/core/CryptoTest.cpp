@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Published vectors through the system's library: RFC 5869 appendix A.1 to A.3 (HKDF-SHA256),
-// RFC 7914 section 11 (PBKDF2-HMAC-SHA256), and test cases 13 to 16 of the GCM submission
-// (McGrew and Viega) for 256-bit keys. Each was also recomputed with Python's hashlib and the
-// cryptography package before it went in.
+// Published vectors through the crypto seam: RFC 5869 appendix A.1 to A.3 (HKDF-SHA256),
+// RFC 7914 section 11 (PBKDF2-HMAC-SHA256), test cases 13 to 16 of the GCM submission
+// (McGrew and Viega) for 256-bit keys, and RFC 9106 section 5.3 (Argon2id). Each but the last
+// was also recomputed with Python's hashlib and the cryptography package before it went in;
+// further Argon2id tags come from the reference program, argon2.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -104,11 +108,15 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
         {16, k, iv, p16.c_str(), "feedfacedeadbeeffeedfacedeadbeefabaddad2", c16.c_str(),
          "76fc6ece0f4e1768cddf8853bb2d551b"},
     };
+    // One cipher for all four cases, rekeyed for each: case 15 fails if a new key is ignored.
+    crypto::AesGcm aes;
+    const std::array<std::uint8_t, crypto::kGcmNonceSize> zeros{};
+    std::array<std::uint8_t, crypto::kGcmTagSize> tagOnly{};
+    EXPECT_FALSE(aes.Seal(zeros, {}, {}, tagOnly.data())) << "sealed without a key";
     for (const auto& c : cases) {
         const auto key = Hex(c.key), nonce = Hex(c.iv), plain = Hex(c.plain), aad = Hex(c.aad);
         const auto sealed = Hex(std::string(c.cipher) + c.tag);
-        crypto::AesGcm aes(std::span<const std::uint8_t, 32>(key.data(), 32));
-        ASSERT_TRUE(aes.Ready());
+        ASSERT_TRUE(aes.Rekey(std::span<const std::uint8_t, 32>(key.data(), 32)));
         const std::span<const std::uint8_t, 12> n(nonce.data(), 12);
 
         std::vector<std::uint8_t> out(plain.size() + crypto::kGcmTagSize);
@@ -127,6 +135,106 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
         longerAad.push_back(0);
         EXPECT_FALSE(aes.Open(n, longerAad, sealed, back.data())) << c.number;
     }
+}
+
+std::string_view Chars(const std::vector<std::uint8_t>& b) {
+    return {reinterpret_cast<const char*>(b.data()), b.size()};
+}
+
+crypto::Bytes Raw(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+TEST(Argon2id, Rfc9106Section53) {
+    const std::vector<std::uint8_t> password(32, 0x01), salt(16, 0x02), secret(8, 0x03),
+        ad(12, 0x04);
+    std::vector<std::uint8_t> tag(32);
+    ASSERT_TRUE(crypto::Argon2id(Chars(password), salt, 3, 32, 4, tag, secret, ad));
+    EXPECT_EQ(tag, Hex("0d640df58d78766c08c037a34a8b53c9d01ef0452d75b65eb52520e96b01e659"));
+}
+
+// Tags from the reference program (Debian's argon2, version 0x13), made once with
+//   printf PASSWORD | argon2 SALT -id -t T -k M -p P -l LENGTH -r
+// so that the Windows build checks them too; on Linux the program is also run anew below.
+struct Argon2Row {
+    const char *password, *salt;
+    std::uint32_t t, m, p;
+    const char* tag;
+};
+const Argon2Row kArgon2Rows[] = {
+    // The least memory one lane may have.
+    {"wachtwoord", "zoutzout", 1, 8, 1,
+     "39a68f99853d1b8d0c88cfeac6996cc3a551b37a7172bd8d2fde50eed65a074c"},
+    // A password's UTF-8 bytes as they are; two lanes, three passes.
+    {"geheim \xC3\xA9\xE2\x82\xAC \xE6\xBC\xA2", "somesaltsomesalt", 3, 64, 2,
+     "4ccfe2ef8c590c5b778214b767a310d6b1934707b0487a75cca464704ea98829"},
+    // 37 KiB over four lanes fills 32 blocks, yet 37 is what goes into the hash.
+    {"Velmora", "vierbanen", 2, 37, 4,
+     "66f1376197fa4824416dcf40c0d2ae9159bc566aee819ab5bd2a9c07f5e47e5f"},
+    // A tag longer than one BLAKE2b output.
+    {"p@ss w0rd!", "langelabel", 1, 256, 1,
+     "577e1ae629b9123c555f9cdc11ce410ac597589ff21ffe98ca408d4fe2edc638ab1bef49d5183674f345f77c070f7"
+     "eeb7c59270f79e89170cde17e4d54474dd8152f0c6b654273e3d8639adf4d56b6f8"},
+    {"Correct Horse", "zoutzoutzout", 4, 1024, 1,
+     "4195ce92885fd1b09f8f7130c3e62fdf49f070b8b611e48fd0daf45367a404af"},
+};
+
+std::vector<std::uint8_t> OurTag(const Argon2Row& r) {
+    std::vector<std::uint8_t> tag(std::string_view(r.tag).size() / 2);
+    EXPECT_TRUE(crypto::Argon2id(r.password, Raw(r.salt), r.t, r.m, r.p, tag)) << r.password;
+    return tag;
+}
+
+TEST(Argon2id, ReferenceProgramTags) {
+    for (const auto& r : kArgon2Rows) EXPECT_EQ(OurTag(r), Hex(r.tag)) << r.password;
+}
+
+#ifndef _WIN32
+TEST(Argon2id, AgreesWithReferenceProgramRunNow) {
+    if (std::system("command -v argon2 >/dev/null") != 0)
+        GTEST_SKIP() << "argon2, the reference program, is not installed";
+    for (const auto& r : kArgon2Rows) {
+        // Octal escapes carry any byte of the password through printf untouched.
+        std::string command = "printf '";
+        for (const unsigned char c : std::string_view(r.password)) {
+            std::array<char, 5> escape{};
+            std::snprintf(escape.data(), escape.size(), "\\%03o", c);
+            command += escape.data();
+        }
+        command += "' | argon2 " + std::string(r.salt) + " -id -t " + std::to_string(r.t) + " -k " +
+                   std::to_string(r.m) + " -p " + std::to_string(r.p) + " -l " +
+                   std::to_string(std::string_view(r.tag).size() / 2) + " -r";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::array<char, 512> line{};
+        const bool read = std::fgets(line.data(), line.size(), pipe) != nullptr;
+        ASSERT_EQ(pclose(pipe), 0) << command;
+        ASSERT_TRUE(read) << command;
+        EXPECT_EQ(OurTag(r), Hex(line.data())) << command;
+    }
+}
+#endif
+
+// libgcrypt mends some of these quietly into a result no other Argon2id would give.
+TEST(Argon2id, RefusesWhatRfc9106DoesNotAllow) {
+    const struct {
+        std::uint32_t t, m, p;
+        std::size_t length;
+    } rows[] = {{0, 64, 1, 32}, {1, 15, 2, 32}, {1, 64, 0, 32}, {1, 64, 1, 3}};
+    for (const auto& r : rows) {
+        std::vector<std::uint8_t> tag(r.length);
+        EXPECT_FALSE(crypto::Argon2id("wachtwoord", Raw("zoutzout"), r.t, r.m, r.p, tag))
+            << r.t << " " << r.m << " " << r.p << " " << r.length;
+    }
+}
+
+// Salts and nonces: a generator that fills nothing, or repeats itself, must show.
+TEST(RandomBytes, TwoDrawsDifferAndAreNotZero) {
+    std::array<std::uint8_t, 32> a{}, b{};
+    ASSERT_TRUE(crypto::RandomBytes(a));
+    ASSERT_TRUE(crypto::RandomBytes(b));
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, decltype(a){});
 }
 
 // The described format's keystream: expected bytes were worked out by hand from
