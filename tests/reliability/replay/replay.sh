@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Crash states beyond the one moment a power cut hits: in the power cuts' virtual machine,
+# kolvik-cli encrypts a tree and then decrypts it again while dm-log-writes records, on a second
+# disk, every write that reaches the data disk, in the order the disk completed them, with the
+# flushes. replay.py then rebuilds here the disk as it stood at each flush and at states between
+# two flushes, and checks each as the power cuts do.
+# Usage: replay.sh PATH/TO/kolvik-cli FS [SEED] [--careless]
+#   FS: ext4 or xfs. REPLAY_ARGS: more kolvik-cli arguments for the encryption run (the format).
+#   REPLAY_BETWEEN: how many states between flushes to check (default 60); REPLAY_BUDGET:
+#   the seconds after which no new state is begun (default 240).
+#   --careless: one copy-rename-delete without fsync instead (busybox cp, mv, rm); then the exit
+#   is 0 only when the replay finds files lost, as it must, or the replay proves nothing.
+# Exit 0: nothing lost (--careless: files lost); 1: otherwise or broken; 77: it cannot run here.
+set -u
+cli=$(realpath "$1") fs=$2 seed=${3:-$$}
+RANDOM=$seed
+careless=0
+[ "${4:-}" = --careless ] && careless=1
+args=${REPLAY_ARGS:-}
+here=$(dirname "$(realpath "$0")")
+
+name=replay
+source "$here/../powercut/machine.sh"
+dmsetup=$(command -v dmsetup) || skip "dmsetup missing (package dmsetup)"
+command -v python3 >/dev/null || skip "python3 missing"
+add_program "$dmsetup" dmsetup
+add_modules ${module[$fs]} dm-mod dm-log-writes
+echo "FS=$fs OPTIONS=${options[$fs]} CARELESS=$careless ARGS='$args'" > "$root/config"
+write_init <<'INIT'
+wait_for /dev/vdb
+# Without udev, dmsetup makes /dev/mapper/log itself.
+export DM_DISABLE_UDEV=1
+echo "0 $(cat /sys/block/vda/size) log-writes /dev/vda /dev/vdb" | dmsetup create log ||
+    { echo MACHINE-NOMOUNT; poweroff -f; }
+mark() { dmsetup message log 0 mark "$1"; }
+# run PROGRAM...: one run on the tree, mounted through the log; the statuses gather in $said.
+said=
+run() {
+    mount -t $FS -o $OPTIONS /dev/mapper/log /mnt || { echo MACHINE-NOMOUNT; poweroff -f; }
+    "$@" >/dev/null 2>>/tmp/err
+    said="$said $?"
+    umount /mnt
+}
+careless() {
+    # What a careless program does: copy, rename the copy into place, delete; no fsync. At the
+    # pace of one with other work between files, so that the file system commits during the run
+    # however fast the machine is: a run that ends within one commit interval loses nothing.
+    find /mnt/boom -type f | while IFS= read -r f; do
+        cp "$f" "$f.tmp" && mv "$f.tmp" "$f.kopie" && rm "$f"
+        sleep 0.05
+    done
+}
+echo MACHINE-START
+mark start
+if [ "$CARELESS" = 1 ]; then
+    mark copy
+    run careless
+else
+    mark encrypt
+    run kolvik-cli encrypt /mnt/boom --password-file /pw $ARGS
+    mark decrypt
+    run kolvik-cli decrypt /mnt/boom --password-file /pw
+fi
+mark end
+echo "MACHINE-END$said"
+head -5 /tmp/err
+dmsetup remove log
+sync
+poweroff -f
+INIT
+
+# The power cuts' tree: its runs outlast an ext4 commit interval, so that states come between
+# commits (the careless copier's pace does that with fewer files).
+if [ $careless = 1 ]; then make_tree 12; else make_tree 100; fi
+image plain
+cp --sparse=always "$work/plain.img" "$work/run.img"
+truncate -s 512M "$work/log.img"
+# The strong format's key derivation may take a quarter of a GiB.
+memory=1024
+more_drives=(-drive "file=$work/log.img,if=virtio,format=raw,cache=writeback")
+started=$SECONDS
+boot "$work/run.img" -
+expect="MACHINE-END 0 0"; [ $careless = 1 ] && expect="MACHINE-END 0"
+[ "$said" = "$expect" ] || { echo "replay $fs: the recorded run failed: ${said:-no end}"; tail -5 "$work/console"; exit 1; }
+echo "recorded in $((SECONDS - started)) s: $files files, statuses${said#MACHINE-END}"
+
+what="kolvik-cli${args:+ $args}" flags=()
+[ $careless = 1 ] && what="careless copier" flags=(--careless)
+# Past the budget no new state is begun, so that the test runner never ends the replay with an
+# image still mounted.
+python3 "$here/replay.py" "$work/log.img" "$work/plain.img" "$work/run.img" --fs "$fs" \
+    --cli "$program" --pw "$pw" --plain "$plain" --mnt "$mnt" --seed "$seed" \
+    --between "${REPLAY_BETWEEN:-60}" --budget $((${REPLAY_BUDGET:-240} - SECONDS)) \
+    --label "replay $fs ($what)" "${flags[@]}"
