@@ -7,6 +7,7 @@
 #include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "engine/TransportCode.h"
+#include "engine/Wipe.h"
 #include "session/InstalledFolders.h"
 #include "session/Registration.h"
 #include "shellfiles/RegistryKeys.h"
@@ -141,12 +142,13 @@ void RunSession::ReadRegistration(const std::string& progId) {
 }
 
 void RunSession::PrepareFiles() {
-    files_.settings.key = CipherKey;
+    ReplaceText(files_.settings.key, CipherKey);
     files_.settings.modeTime = ModeTime;
     files_.settings.singleFile = HasFileTarget;
     files_.settings.exeName = process_.exeName;
     files_.settings.programFolder = process_.programFolder;
     files_.settings.strong = StrongChosen;
+    files_.settings.strongCost = StrongCost;
     walk_.decrypting = DecryptMode;
 }
 
@@ -177,5 +179,7 @@ std::int64_t RunSession::MeasureFolder(const std::string& folder) {
 void RunSession::CompletePending() { files_.CompletePending(); }
 
 void RunSession::ReleaseFiles() { files_.Release(); }
+
+void RunSession::EndRun() { files_.EndRun(); }
 
 }  // namespace kolvik
