@@ -47,11 +47,11 @@ class StrongFile final : public FormatFile {
     StrongShared& shared_;
 };
 
-using ReadHeader = HeaderRead (*)(std::string_view, strong::Header&);
+}  // namespace
 
 // Both versions open alike: damage first (no derivation for a header out of range), then the
 // MAC, which only the right password's keys reproduce.
-Opening OpenStrong(ReadHeader read, std::string_view leading, const std::string& key,
+Opening OpenStrong(ReadStrongHeader read, std::string_view leading, const std::string& key,
                    StrongShared& shared, std::unique_ptr<FormatFile>& file) {
     strong::Header header;
     if (read(leading, header) != HeaderRead::Ok) return Opening::Damaged;
@@ -64,18 +64,6 @@ Opening OpenStrong(ReadHeader read, std::string_view leading, const std::string&
     if (!strong::MacMatches(opened->keys, leading, header)) return Opening::WrongKey;
     file = std::move(opened);
     return Opening::Opened;
-}
-
-}  // namespace
-
-Opening StrongFormatV1::Open(std::string_view leading, const std::string& key,
-                             std::unique_ptr<FormatFile>& file) {
-    return OpenStrong(strong::ReadHeaderV1, leading, key, shared_, file);
-}
-
-Opening StrongFormatV2::Open(std::string_view leading, const std::string& key,
-                             std::unique_ptr<FormatFile>& file) {
-    return OpenStrong(strong::ReadHeaderV2, leading, key, shared_, file);
 }
 
 void StrongFormatV2::StartRun(WallClock::time_point modeTime, const strong::Argon2Cost& cost) {

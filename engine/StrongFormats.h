@@ -25,31 +25,44 @@ struct StrongShared {
     }
 };
 
-class StrongFormatV1 final : public Format {
+// How either version reads: its header parsed, then opened with the key.
+using ReadStrongHeader = strong::HeaderRead (*)(std::string_view, strong::Header&);
+Opening OpenStrong(ReadStrongHeader read, std::string_view leading, const std::string& key,
+                   StrongShared& shared, std::unique_ptr<FormatFile>& file);
+
+// What both versions are alike in: a mark of ten bytes, and the reading.
+template <typename Base>
+class StrongVersion : public Base {
   public:
-    explicit StrongFormatV1(StrongShared& shared) : shared_(shared) {}
-    bool Recognises(std::string_view leading) const override {
-        return leading.starts_with(strong::kMagicV1);
-    }
+    StrongVersion(StrongShared& shared, std::string_view magic, ReadStrongHeader read)
+        : shared_(shared), magic_(magic), read_(read) {}
+    bool Recognises(std::string_view leading) const override { return leading.starts_with(magic_); }
     bool Marked() const override { return true; }
     bool Sealed() const override { return true; }
     Opening Open(std::string_view leading, const std::string& key,
-                 std::unique_ptr<FormatFile>& file) override;
+                 std::unique_ptr<FormatFile>& file) override {
+        return OpenStrong(read_, leading, key, shared_, file);
+    }
+
+  protected:
+    StrongShared& shared_;
 
   private:
-    StrongShared& shared_;
+    std::string_view magic_;
+    ReadStrongHeader read_;
 };
 
-class StrongFormatV2 final : public WrittenFormat {
+// Version 1 (PBKDF2) is only read.
+class StrongFormatV1 final : public StrongVersion<Format> {
   public:
-    explicit StrongFormatV2(StrongShared& shared) : shared_(shared) {}
-    bool Recognises(std::string_view leading) const override {
-        return leading.starts_with(strong::kMagicV2);
-    }
-    bool Marked() const override { return true; }
-    bool Sealed() const override { return true; }
-    Opening Open(std::string_view leading, const std::string& key,
-                 std::unique_ptr<FormatFile>& file) override;
+    explicit StrongFormatV1(StrongShared& shared)
+        : StrongVersion(shared, strong::kMagicV1, strong::ReadHeaderV1) {}
+};
+
+class StrongFormatV2 final : public StrongVersion<WrittenFormat> {
+  public:
+    explicit StrongFormatV2(StrongShared& shared)
+        : StrongVersion(shared, strong::kMagicV2, strong::ReadHeaderV2) {}
     // The header holds any extension of up to 255 bytes.
     bool HoldsExtension(std::string_view extUtf8) const override { return extUtf8.size() <= 255; }
     bool Begin(std::string_view extUtf8, const std::string& key,
@@ -61,7 +74,6 @@ class StrongFormatV2 final : public WrittenFormat {
     void EndRun() { salt_.reset(); }
 
   private:
-    StrongShared& shared_;
     std::optional<strong::Salt> salt_;
     WallClock::time_point run_{};
     strong::Argon2Cost cost_{};
