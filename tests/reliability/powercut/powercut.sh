@@ -103,8 +103,15 @@ if [ "$CARELESS" = 1 ]; then
 else
     # The format is chosen when encrypting; decryption recognises it by itself.
     if [ "$pcdir" = encrypt ]; then FORMAT=$ARGS; else FORMAT=; fi
+    # Said once the run has made its first file: a strong run derives its key before that.
+    begun() { until [ -n "$(find /mnt/boom -type f "$@" | head -n 1)" ]; do sleep 0.05; done
+              echo POWERCUT-BEGUN; }
+    if [ "$pcdir" = encrypt ]; then begun -name '*.kol' & else begun ! -name '*.kol' & fi
+    watcher=$!
     kolvik-cli "$pcdir" /mnt/boom --password-file /pw $FORMAT >/dev/null 2>/tmp/err
-    echo "POWERCUT-END $?"
+    status=$?
+    kill $watcher 2>/dev/null; wait $watcher 2>/dev/null
+    echo "POWERCUT-END $status"
     head -5 /tmp/err
 fi
 umount /mnt
@@ -140,12 +147,14 @@ image() {  # image NAME [encrypt]
 image plain
 [ $careless = 1 ] || image encrypted encrypt
 
-# boot IMAGE MODE [DELAY_US]: runs the machine; with a delay, kills it that long after the run began.
-# Sets $ran (seconds from the start of the run to its end, or to the cut) and $said (the console).
+# boot IMAGE MODE [DELAY_US]: runs the machine; with a delay, kills it that long after the run began
+# (with format arguments: after it made its first file).
+# Sets $ran (microseconds from that start to the run's end, or to the cut) and $said (the console).
 boot() {
     local console=$work/console
     : > "$console"
-    qemu-system-x86_64 -accel tcg -m 256 -nodefaults -no-user-config -display none -no-reboot \
+    # The strong format's key derivation takes 256 MiB on its own.
+    qemu-system-x86_64 -accel tcg -m 768 -nodefaults -no-user-config -display none -no-reboot \
         -serial "file:$console" -kernel "$kernel" -initrd "$work/initrd.gz" \
         -append "console=ttyS0 quiet panic=-1 pcdir=$2" \
         -drive "file=$1,if=virtio,format=raw,cache=writeback" &
@@ -160,6 +169,14 @@ boot() {
     grep -q POWERCUT-START "$console" || { echo "powercut $fs: the machine failed:"; tail -5 "$console"; exit 1; }
     local start
     start=$(date +%s%N)
+    if [ -n "$args" ]; then
+        # The strong format's key derivation, many seconds in the machine, changes nothing:
+        # the run is timed, and cut, from its first file.
+        until grep -qE 'POWERCUT-(BEGUN|END)' "$console" || ! kill -0 $qemu 2>/dev/null; do
+            sleep 0.01
+        done
+        start=$(date +%s%N)
+    fi
     if [ -n "${3:-}" ]; then
         sleep "$(printf '%d.%06d' $(($3 / 1000000)) $(($3 % 1000000)))"
         kill -9 $qemu 2>/dev/null
