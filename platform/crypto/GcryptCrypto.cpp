@@ -3,7 +3,9 @@
 #include <gcrypt.h>
 
 #include <array>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 
 #include "platform/Crypto.h"
@@ -11,10 +13,17 @@
 namespace kolvik::crypto {
 namespace {
 
+// libgcrypt's notes are English lines on standard error, such as its Windows entropy
+// gatherer's advice to run 'diskperf -y'; only what comes right before an abort is let through.
+void LogOnlyFatal(void* /*unused*/, int level, const char* format, va_list args) {
+    if (level == GCRY_LOG_FATAL || level == GCRY_LOG_BUG) std::vfprintf(stderr, format, args);
+}
+
 // libgcrypt must be set up once before any other call. A function-local static does that on
 // first use, and the language makes threads that race for it wait for the one that won.
 bool Initialised() {
     static const bool ready = [] {
+        gcry_set_log_handler(LogOnlyFatal, nullptr);
         if (gcry_check_version(GCRYPT_VERSION) == nullptr) return false;
         // Keys live in ordinary memory and are wiped (Wipe); a locked pool would add nothing
         // but a warning where it cannot be locked.
