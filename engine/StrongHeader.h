@@ -22,7 +22,7 @@ inline constexpr Argon2Cost kMostArgon2{.memoryKiB = 1'048'576, .passes = 10, .l
 
 struct Header {
     int version = 2;
-    Kdf kdf;
+    Kdf kdf = Argon2Cost{};
     Salt salt{};
     FileNonce nonce{};
     std::string extension;  // UTF-8, as the name shows it

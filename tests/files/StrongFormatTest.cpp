@@ -113,7 +113,7 @@ TEST(StrongFormat, OpensWhatTheFormatAllowsAndLeavesDamageAndWrongKeys) {
     constexpr LeftReason kWrong = LeftReason::WrongKey, kBad = LeftReason::Damaged;
     StrongFields v1{.version = 1, .iterations = 100'001};
     const Damage cases[] = {
-        {"unchanged", [](std::string&) {}, std::nullopt},
+        {"as written: memory 65,536, 1 pass, 1 lane", [](std::string&) {}, std::nullopt},
         {"version 1", Replace(WriteStrongRef(kPlain, "geheim", v1)), std::nullopt},
         {"empty file", Replace(WriteStrongRef("", "geheim", {})), std::nullopt},
         {"wrong password", [](std::string&) {}, kWrong},
