@@ -84,6 +84,7 @@ CliOutcome CliRun::Run(
         RunOneFile();
     else
         RunFolder();
+    session_.EndRun();
     suspend::Release();
     // A request that came with no file boundary left to take it at.
     if (suspend::Requested()) suspend::Now();

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The strong format's costs: the one key derivation of a run (PBKDF2 with the iterations every
-// file is written with), the per-file keys, and sealing one full chunk.
+// The strong format's costs: the one key derivation of a run (Argon2id with the cost every file
+// is written with), the per-file keys, and sealing one full chunk.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
-#include "engine/StrongFormat.h"
+#include "engine/StrongHeader.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ void BM_MasterKey(benchmark::State& state) {
     strong::Secret m;
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            strong::MasterKey("bench-wachtwoord", salt, strong::kWrittenIterations, m));
+            strong::MasterKey("bench-wachtwoord", salt, strong::Argon2Cost{}, m));
     }
 }
 BENCHMARK(BM_MasterKey)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -24,7 +24,8 @@ BENCHMARK(BM_MasterKey)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_FileKeys(benchmark::State& state) {
     strong::Secret m;
     strong::FileKeys keys;
-    for (auto _ : state) benchmark::DoNotOptimize(strong::DeriveFileKeys(m, {}, keys));
+    const strong::Header header;
+    for (auto _ : state) benchmark::DoNotOptimize(strong::DeriveFileKeys(m, header, keys));
 }
 BENCHMARK(BM_FileKeys)->Unit(benchmark::kMicrosecond);
 

@@ -3,9 +3,14 @@
 
 #include <cstring>
 
+#include "engine/Wipe.h"
+
 namespace kolvik {
 
 using safefile::Fault;
+
+// Decrypting, what it compared was plain text.
+EarlierCopy::~EarlierCopy() { WipeBytes(buffer_); }
 
 Fault EarlierCopy::Open(const safefile::Folder& folder, const std::string& name,
                         std::int64_t size) {
@@ -13,11 +18,11 @@ Fault EarlierCopy::Open(const safefile::Folder& folder, const std::string& name,
     if (const Fault f = folder.Stat(name, facts); f != Fault::None) return f;
     // A link would make us delete an original for a copy that can change under another name.
     if (!facts.regular || facts.multiplyLinked) return Fault::NotRegular;
-    if (facts.size != size) return Fault::Exists;
+    if (size >= 0 && facts.size != size) return Fault::Exists;
     if (const Fault f = file_.Open(folder, name, facts); f != Fault::None) return f;
     folder_ = &folder;
     name_ = name;
-    size_ = size;
+    size_ = facts.size;
     matched_ = 0;
     inode_ = facts.inode;
     return Fault::None;

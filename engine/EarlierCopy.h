@@ -13,10 +13,16 @@ namespace kolvik {
 
 class EarlierCopy {
   public:
-    // Opens name when it is a regular file with a single name and exactly size bytes; it is
-    // only ever read.
+    EarlierCopy() = default;
+    EarlierCopy(const EarlierCopy&) = delete;
+    EarlierCopy& operator=(const EarlierCopy&) = delete;
+    ~EarlierCopy();
+    // Opens name when it is a regular file with a single name and exactly size bytes (any size
+    // when size is negative: a reader that finds it in the header checks it); it is only ever
+    // read.
     [[nodiscard]] safefile::Fault Open(const safefile::Folder& folder, const std::string& name,
                                        std::int64_t size);
+    std::int64_t Size() const { return size_; }
     // Compares the file's next bytes with data; Fault::Exists at the first difference.
     [[nodiscard]] safefile::Fault Match(const void* data, std::size_t size);
     // After the last block: nothing may follow, and the file is then made durable.

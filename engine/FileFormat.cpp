@@ -20,6 +20,20 @@ std::size_t LastCharactersOffset(std::string_view text, std::size_t n) {
     return i;
 }
 
+// An extension read from a header is a name part no one chose here: it must be valid UTF-8,
+// name no folder, stream or drive on either system (no "/", "\\" or ":"), and hold no control
+// character (C0, DEL, or C1, U+0080 to U+009F, which UTF-8 writes as C2 80 to C2 9F).
+bool UsableExtension(std::string_view ext) {
+    if (!ValidUtf8(ext)) return false;
+    for (std::size_t i = 0; i < ext.size(); ++i) {
+        const auto c = static_cast<unsigned char>(ext[i]);
+        const bool c1 =
+            c == 0xC2 && i + 1 < ext.size() && static_cast<unsigned char>(ext[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || c1 || c == '/' || c == '\\' || c == ':') return false;
+    }
+    return true;
+}
+
 bool SafeName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
@@ -69,6 +83,7 @@ std::string BaseOfEncryptedName(std::string_view name) {
 }
 
 std::string PlainName(std::string_view encryptedName, std::string_view extUtf8) {
+    if (!UsableExtension(extUtf8)) return {};
     std::string plain;
     if (!extUtf8.empty()) {
         // The name as encryption made it comes back exactly; any other follows the last "_".
@@ -84,8 +99,10 @@ std::string PlainName(std::string_view encryptedName, std::string_view extUtf8) 
         const std::size_t ending = LastCharactersOffset(encryptedName, 4);
         if (ending != std::string_view::npos) plain = encryptedName.substr(0, ending);
     }
-    return SafeName(plain) && !(kWindowsNames && IsReservedOnWindows(plain)) ? plain
-                                                                             : std::string();
+    // A plain name ending in .kol would be taken for an encrypted file again.
+    const bool usable = SafeName(plain) && !EndsWithAnyCase(plain, kEnding) &&
+                        !(kWindowsNames && IsReservedOnWindows(plain));
+    return usable ? plain : std::string();
 }
 
 bool EndsInKol(std::string_view name) { return EndsWithAnyCase(name, "kol"); }

@@ -35,8 +35,9 @@ std::string EncryptedName(std::string_view name);
 // Everything before the last "_" ahead of the four-character ending, or the name without
 // that ending when there is no "_".
 std::string BaseOfEncryptedName(std::string_view name);
-// The plain name of an encrypted file holding extUtf8; empty when none can be made safely
-// (on Windows, a name it reserves is not safe).
+// The plain name of an encrypted file holding extUtf8; empty when none can be made safely, by
+// one rule on every system: an extension that is not valid UTF-8 or holds "/", "\\", ":" or a
+// control character, or a name that would end in ".kol" (and on Windows, a name it reserves).
 std::string PlainName(std::string_view encryptedName, std::string_view extUtf8);
 
 // The last three characters are "kol", letter case ignored: a name copied from Windows may

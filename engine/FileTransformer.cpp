@@ -10,10 +10,11 @@
 #include "engine/DeletionCrew.h"
 #include "engine/EarlierCopy.h"
 #include "engine/FileFormat.h"
+#include "engine/Formats.h"
 #include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
-#include "engine/StrongFormat.h"
 #include "engine/Transform.h"
+#include "engine/Wipe.h"
 
 namespace kolvik {
 
@@ -31,36 +32,8 @@ struct FileTransformer::Work {
     safefile::FileFacts facts;  // of the file in work
     safefile::Source source;
     std::vector<std::uint8_t> buffer;
-    // Worked out once per key rather than once per file: for small files it is much of the work.
-    std::string keyOf;
-    KeyTable table;
-    std::unique_ptr<Keystream> keystream;
-
-    const KeyTable& Table(const std::string& key) {
-        if (!keystream || key != keyOf) {
-            table = BuildKeyTable(key);
-            keystream = std::make_unique<Keystream>(table);
-            keyOf = key;
-        }
-        return table;
-    }
-    const Keystream& Stream(const std::string& key) {
-        Table(key);
-        return *keystream;
-    }
-    // The strong format: one salt per encryption run (a run starts with a mode press), and M
-    // per password, salt and iterations for both directions.
-    strong::KeyCache strongKeys;
-    std::string strongRunKey;
-    WallClock::time_point strongRunTime{};
-    std::optional<strong::Salt> strongSalt;
-    std::vector<std::uint8_t> strongBuffer;
-};
-
-struct FileTransformer::StrongFile {
-    std::string h;
-    strong::FileKeys keys;
-    bool readAll = false;  // decrypting: the first read met the end of the file
+    Formats formats;
+    ~Work() { WipeBytes(buffer); }
 };
 
 LeftReason ReasonOf(Fault fault) {
@@ -111,17 +84,18 @@ struct FileTransformer::Attempt {
     std::uint64_t copyInode = 0;  // of an earlier copy
     WallClock::time_point copyModified{}, copyChanged{};
     std::unique_ptr<safefile::Copy> written;  // the copy this run wrote, once named
-    bool damaged = false;                     // a strong file whose chunks do not verify
+    bool damaged = false;                     // a sealed file whose data does not verify
+    std::int64_t earlierSize = 0;             // an earlier copy's, as its header has it
 };
 
 // One file's copy: what is written, and where its data begins in the original.
 struct FileTransformer::CopyJob {
     const std::string& name;
     const std::string& newName;
-    int extLength;
-    const std::string& header;  // a classic copy's, written with its first block
+    FormatFile& file;
     bool encrypting;
-    StrongFile* strongFile;
+    bool sealed;             // an earlier copy is known by opening it, not by its bytes
+    bool ended;              // the data read with the header is all there is
     std::int64_t size;       // of the original
     std::int64_t copySize;   // what an earlier run's finished copy must measure
     std::int64_t dataStart;  // where a second attempt starts reading the original
@@ -129,31 +103,6 @@ struct FileTransformer::CopyJob {
 };
 
 namespace {
-
-struct Layout {
-    std::int64_t copySize = 0;
-    std::int64_t dataStart = 0;
-};
-
-Layout ClassicLayout(std::int64_t size, int extLength, std::size_t headerSize, bool encrypting) {
-    if (encrypting) return {static_cast<std::int64_t>(headerSize) + size + kTrailingBytes, 0};
-    return {std::max<std::int64_t>(0, size - extLength - kHeaderFixed - kTrailingBytes),
-            extLength + kHeaderFixed};
-}
-
-// Every chunk adds a tag; an empty file still has its one chunk.
-Layout StrongLayout(std::int64_t size, std::size_t headerSize, bool encrypting) {
-    const auto hSize = static_cast<std::int64_t>(headerSize);
-    const auto chunk = static_cast<std::int64_t>(strong::kChunk);
-    const auto tag = static_cast<std::int64_t>(crypto::kGcmTagSize);
-    if (encrypting) {
-        const std::int64_t chunks = std::max<std::int64_t>(1, (size + chunk - 1) / chunk);
-        return {hSize + size + chunks * tag, 0};
-    }
-    const std::int64_t data = size - hSize;
-    const std::int64_t chunks = std::max<std::int64_t>(1, (data + chunk + tag - 1) / (chunk + tag));
-    return {std::max<std::int64_t>(0, data - chunks * tag), hSize};
-}
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName) {
@@ -177,11 +126,10 @@ bool Unworkable(Fault folderFault) {
 
 bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
 
-// A name that merely ends in kol, without ".kol", that does not open is taken for a file that
-// never was ours rather than damage or a wrong password. Too short to hold even its header, no
-// password could open it: damaged.
-LeftReason Unopened(const std::string& name, bool damaged) {
-    if (!EndsWithDotKol(name)) return LeftReason::KolNamePassedOver;
+// A name that merely ends in kol, without ".kol", that does not open and carries no format's
+// mark is taken for a file that never was ours rather than damage or a wrong password.
+LeftReason Unopened(const Format& format, const std::string& name, bool damaged) {
+    if (!format.Marked() && !EndsWithDotKol(name)) return LeftReason::KolNamePassedOver;
     return damaged ? LeftReason::Damaged : LeftReason::WrongKey;
 }
 
@@ -206,7 +154,10 @@ FileTransformer::FileTransformer(RunStats& stats, StopFlags& flags, RunReport& r
       events_(events),
       work_(std::make_unique<Work>()) {}
 
-FileTransformer::~FileTransformer() { CompletePending(); }
+FileTransformer::~FileTransformer() {
+    CompletePending();
+    WipeText(settings.key);
+}
 
 void FileTransformer::UseFolder(std::shared_ptr<safefile::Folder> folder) {
     work_->walked = std::move(folder);
@@ -218,6 +169,14 @@ void FileTransformer::Release() {
     work_->source.Close();
     work_->walked.reset();
     work_->folder = std::make_shared<safefile::Folder>();
+    WipeBytes(work_->buffer);
+    work_->buffer.shrink_to_fit();
+}
+
+void FileTransformer::EndRun() {
+    Release();
+    work_->formats.EndRun();
+    WipeText(settings.key);
 }
 
 Fault FileTransformer::EnterFolder(const std::string& folder) {
@@ -394,18 +353,22 @@ FileOutcome FileTransformer::Encrypt(const std::string& folder, const std::strin
     if (!Admit(folder, name, listedRegular, true)) return {};
 
     events_.FileStarted(JoinPath(folder, name));
-    const auto extAnsi = StorableExtension(GetExtension(name));
+    WrittenFormat& format =
+        work.formats.Writing(settings.strong, settings.modeTime, settings.strongCost);
+    const std::string ext = GetExtension(name);
     const std::string newName = EncryptedName(name);
-    // The strong header holds any extension up to 255 UTF-8 bytes.
-    const bool extFits = settings.strong ? GetExtension(name).size() <= 255 : extAnsi.has_value();
-    if (!extFits || newName.size() > work.folder->MaxNameBytes()) {
+    // Only a name that decryption gives back, by its strict rule for names from a header.
+    if (!format.HoldsExtension(ext) || PlainName(newName, ext) != name ||
+        newName.size() > work.folder->MaxNameBytes()) {
         return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
     }
     if (!HoldOriginal(folder, name)) return {};
-    if (settings.strong) return EncryptStrong(name, newName);
-    const int extLength = static_cast<int>(extAnsi->size());
-    return Transform(name, newName, extLength, EncryptedHeader(work.Table(settings.key), *extAnsi),
-                     true);
+    std::unique_ptr<FormatFile> file;
+    if (!format.Begin(ext, settings.key, file)) {
+        work.source.Close();
+        return Leave(folder, name, LeftReason::ReadWriteError), FileOutcome{};
+    }
+    return Transform(name, newName, *file, true, format.Sealed());
 }
 
 FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::string& name,
@@ -415,44 +378,40 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
     if (!Admit(folder, name, listedRegular, false)) return {};
 
     events_.FileStarted(JoinPath(folder, name));
-    const KeyTable& table = work.Table(settings.key);
     if (!HoldOriginal(folder, name)) return {};
     // The key is checked before anything is created: a wrong key writes nothing at all. The
     // header is read with the first block of data: a small file takes one read.
     std::size_t got = 0;
-    const Fault fault = ReadFirstBlock(got);
-    const std::string_view block(reinterpret_cast<const char*>(work.buffer.data() + kStreamHead),
-                                 got);
-    if (fault == Fault::None && strong::LooksStrong(block)) return DecryptStrong(folder, name, got);
-    return DecryptClassic(folder, name, table, fault, got);
+    if (const Fault fault = ReadFirstBlock(got); fault != Fault::None) {
+        work.source.Close();
+        return Leave(folder, name, ReasonOf(fault)), FileOutcome{};
+    }
+    const std::string_view leading(reinterpret_cast<const char*>(work.buffer.data() + kStreamHead),
+                                   got);
+    Format& format = work.formats.Reading(leading);
+    std::unique_ptr<FormatFile> file;
+    const Opening opening = format.Open(leading, settings.key, file);
+    if (opening != Opening::Opened) {
+        work.source.Close();
+        if (opening == Opening::Refused)
+            return Leave(folder, name, LeftReason::ReadWriteError), FileOutcome{};
+        return Refuse(folder, name, Unopened(format, name, opening == Opening::Damaged));
+    }
+    // When the header and the name disagree, the header wins.
+    const std::string plain = PlainName(name, file->Extension());
+    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) {
+        work.source.Close();
+        return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
+    }
+    const std::size_t headerSize = file->HeaderSize();
+    return Transform(name, plain, *file, false, false, kStreamHead + headerSize, got - headerSize,
+                     got < kStreamBlock);
 }
 
 Fault FileTransformer::ReadFirstBlock(std::size_t& got) {
     auto& work = *work_;
     PrepareStreamBuffer(work.buffer);
     return work.source.Read(work.buffer.data() + kStreamHead, kStreamBlock, got);
-}
-
-FileOutcome FileTransformer::DecryptClassic(const std::string& folder, const std::string& name,
-                                            const KeyTable& table, Fault readFault,
-                                            std::size_t got) {
-    auto& work = *work_;
-    const std::uint8_t* const block = work.buffer.data() + kStreamHead;
-    const std::size_t headerSize = kHeaderFixed + std::size_t{got > 0 ? block[0] : 0U};
-    const std::string header(reinterpret_cast<const char*>(block), std::min(got, headerSize));
-    const bool damaged = readFault == Fault::None && got < headerSize;
-    const bool opens = readFault == Fault::None && !damaged && HeaderMatches(table, header);
-    if (!opens) work.source.Close();
-    if (readFault != Fault::None) return Leave(folder, name, ReasonOf(readFault)), FileOutcome{};
-    if (!opens) return Refuse(folder, name, Unopened(name, damaged));
-
-    const int extLength = static_cast<unsigned char>(header[0]);
-    const std::string plain = PlainName(name, AnsiToUtf8(header.substr(1, extLength)));
-    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) {
-        work.source.Close();
-        return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
-    }
-    return Transform(name, plain, extLength, {}, false, kStreamHead + headerSize, got - headerSize);
 }
 
 FileOutcome FileTransformer::Refuse(const std::string& folder, const std::string& name,
@@ -481,103 +440,37 @@ FileOutcome FileTransformer::Refuse(const std::string& folder, const std::string
     return {};
 }
 
-// ---- The strong format: key material and header; the copy goes through Transform as any.
+// ---- An earlier run's sealed copy: opened with the password and compared with the original.
 
-FileOutcome FileTransformer::EncryptStrong(const std::string& name, const std::string& newName) {
-    auto& work = *work_;
-    if (!work.strongSalt || work.strongRunKey != settings.key ||
-        work.strongRunTime != settings.modeTime) {
-        strong::Salt salt;
-        if (!crypto::RandomBytes(salt)) {
-            work.source.Close();
-            return Leave(work.folder->Path(), name, LeftReason::ReadWriteError), FileOutcome{};
-        }
-        work.strongSalt = salt;
-        work.strongRunKey = settings.key;
-        work.strongRunTime = settings.modeTime;
-    }
-    StrongFile file;
-    strong::FileNonce nonce;
-    const strong::Secret* m =
-        work.strongKeys.Get(settings.key, *work.strongSalt, strong::kWrittenIterations);
-    std::optional<std::string> h;
-    if (m && crypto::RandomBytes(nonce) && strong::DeriveFileKeys(*m, nonce, file.keys)) {
-        h = strong::WriteHeader(file.keys, strong::kWrittenIterations, *work.strongSalt, nonce,
-                                GetExtension(name));
-    }
-    if (!h) {
-        work.source.Close();
-        return Leave(work.folder->Path(), name, LeftReason::ReadWriteError), FileOutcome{};
-    }
-    file.h = std::move(*h);
-    return Transform(name, newName, 0, {}, true, 0, 0, &file);
+bool FileTransformer::MatchSealedCopy(const CopyJob& job, EarlierCopy& earlier, Attempt& a) {
+    // An earlier run wrote other random bytes than this one would, perhaps in an older version
+    // of the format: its copy is this file's when it opens with the password and holds exactly
+    // the original's bytes. Its size follows from its own header.
+    if ((a.fault = earlier.Open(*work_->folder, job.newName, -1)) != Fault::None) return false;
+    std::unique_ptr<FormatFile> file;
+    return OpensAsCopy(job, earlier, file, a.fault) &&
+           SameAsOriginal(earlier, *file, a.fault, a.stopped);
 }
 
-FileOutcome FileTransformer::DecryptStrong(const std::string& folder, const std::string& name,
-                                           std::size_t got) {
+bool FileTransformer::OpensAsCopy(const CopyJob& job, EarlierCopy& earlier,
+                                  std::unique_ptr<FormatFile>& file, Fault& fault) {
     auto& work = *work_;
-    const std::string_view read(reinterpret_cast<const char*>(work.buffer.data() + kStreamHead),
-                                got);
-    strong::Header header;
-    if (strong::ReadHeader(read, header) != strong::HeaderRead::Ok) {
-        work.source.Close();
-        return Refuse(folder, name, LeftReason::Damaged);
-    }
-    StrongFile file;
-    const strong::Secret* m = work.strongKeys.Get(settings.key, header.salt, header.iterations);
-    if (!m || !strong::DeriveFileKeys(*m, header.nonce, file.keys)) {
-        work.source.Close();
-        return Leave(folder, name, LeftReason::ReadWriteError), FileOutcome{};
-    }
-    if (!strong::MacMatches(file.keys, read, header)) {
-        work.source.Close();
-        return Refuse(folder, name, LeftReason::WrongKey);
-    }
-    const std::string plain = ValidUtf8(header.extension) ? PlainName(name, header.extension) : "";
-    if (plain.empty() || plain.size() > work.folder->MaxNameBytes()) {
-        work.source.Close();
-        return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
-    }
-    file.h.assign(read.substr(0, header.size));
-    file.readAll = got < kStreamBlock;
-    return Transform(name, plain, 0, {}, false, kStreamHead + header.size, got - header.size,
-                     &file);
-}
-
-bool FileTransformer::MatchStrongCopy(const std::string& name, const std::string& newName,
-                                      std::int64_t copySize, EarlierCopy& earlier, Fault& fault,
-                                      bool& stopped) {
-    // An earlier run wrote other random bytes than this one would: its copy is this file's
-    // when it opens with the password and holds exactly the original's bytes.
-    if ((fault = earlier.Open(*work_->folder, newName, copySize)) != Fault::None) return false;
-    StrongFile file;
-    return OpensAsStrongCopy(name, earlier.File(), file, fault) &&
-           SameAsOriginal(earlier, file, fault, stopped);
-}
-
-bool FileTransformer::OpensAsStrongCopy(const std::string& name, safefile::Source& copy,
-                                        StrongFile& file, Fault& fault) {
-    auto& work = *work_;
-    std::string head(strong::kLongestHeader, '\0');
+    std::string head(kStreamHead, '\0');
     std::size_t got = 0;
-    if ((fault = copy.Read(head.data(), head.size(), got)) != Fault::None) return false;
+    if ((fault = earlier.File().Read(head.data(), head.size(), got)) != Fault::None) return false;
     head.resize(got);
-    strong::Header header;
     fault = Fault::Exists;
-    if (strong::ReadHeader(head, header) != strong::HeaderRead::Ok ||
-        header.extension != GetExtension(name)) {
+    Format& format = work.formats.Reading(head);
+    if (!format.Sealed() || format.Open(head, settings.key, file) != Opening::Opened ||
+        file->Extension() != GetExtension(job.name) ||
+        file->Sizes(job.size, true).copySize != earlier.Size()) {
         return false;
     }
-    const strong::Secret* m = work.strongKeys.Get(settings.key, header.salt, header.iterations);
-    if (!m || !strong::DeriveFileKeys(*m, header.nonce, file.keys) ||
-        !strong::MacMatches(file.keys, head, header)) {
-        return false;
-    }
-    file.h = head.substr(0, header.size);
-    return (fault = copy.Seek(static_cast<std::int64_t>(header.size))) == Fault::None;
+    return (fault = earlier.File().Seek(static_cast<std::int64_t>(file->HeaderSize()))) ==
+           Fault::None;
 }
 
-bool FileTransformer::SameAsOriginal(EarlierCopy& earlier, const StrongFile& file, Fault& fault,
+bool FileTransformer::SameAsOriginal(EarlierCopy& earlier, FormatFile& file, Fault& fault,
                                      bool& stopped) {
     auto& work = *work_;
     std::vector<std::uint8_t> original;
@@ -589,9 +482,15 @@ bool FileTransformer::SameAsOriginal(EarlierCopy& earlier, const StrongFile& fil
                                                                        : Fault::Exists;
     };
     bool damaged = false;
-    const StreamEnd end =
-        strong::StreamChunks(earlier.File(), sameAsOriginal, file.keys.kd, file.h, false,
-                             work.strongBuffer, Hooks(false), fault, damaged);
+    const StreamHooks hooks = Hooks(false);
+    const StreamEnd end = file.Stream({.source = earlier.File(),
+                                       .sink = sameAsOriginal,
+                                       .encrypting = false,
+                                       .hooks = hooks,
+                                       .buffer = work.buffer,
+                                       .fault = fault,
+                                       .damaged = damaged});
+    WipeBytes(original);
     stopped = end == StreamEnd::Stopped;
     if (end != StreamEnd::Done) {
         if (damaged) fault = Fault::Exists;
@@ -607,18 +506,17 @@ bool FileTransformer::SameAsOriginal(EarlierCopy& earlier, const StrongFile& fil
 }
 
 FileOutcome FileTransformer::Transform(const std::string& name, const std::string& newName,
-                                       int extLength, const std::string& header, bool encrypting,
+                                       FormatFile& file, bool encrypting, bool sealed,
                                        std::size_t preloadedFirst, std::size_t preloadedSize,
-                                       StrongFile* strongFile) {
+                                       bool ended) {
     const std::int64_t size = work_->facts.size;
-    const Layout layout = strongFile ? StrongLayout(size, strongFile->h.size(), encrypting)
-                                     : ClassicLayout(size, extLength, header.size(), encrypting);
+    const Layout layout = file.Sizes(size, encrypting);
     const CopyJob job{.name = name,
                       .newName = newName,
-                      .extLength = extLength,
-                      .header = header,
+                      .file = file,
                       .encrypting = encrypting,
-                      .strongFile = strongFile,
+                      .sealed = sealed,
+                      .ended = ended,
                       .size = size,
                       .copySize = layout.copySize,
                       .dataStart = layout.dataStart,
@@ -685,11 +583,10 @@ FileTransformer::Attempt FileTransformer::MatchEarlier(const CopyJob& job) {
     a.earlier = true;
     EarlierCopy earlier;
     const bool matched =
-        job.strongFile && job.encrypting
-            ? MatchStrongCopy(job.name, job.newName, job.copySize, earlier, a.fault, a.stopped)
-            : MatchBytes(job, earlier, a);
+        job.sealed ? MatchSealedCopy(job, earlier, a) : MatchBytes(job, earlier, a);
     if (matched) {
         a.fault = earlier.Finish();
+        a.earlierSize = earlier.Size();
         a.copyInode = earlier.Inode();
         a.copyModified = earlier.Modified();
         a.copyChanged = earlier.Changed();
@@ -712,16 +609,16 @@ StreamEnd FileTransformer::StreamCopy(const CopyJob& job, const BlockSink& sink,
                                       std::size_t first, std::size_t preloaded) {
     auto& work = *work_;
     const StreamHooks hooks = Hooks(true);
-    const StrongFile* const strongFile = job.strongFile;
-    const StreamEnd end =
-        strongFile
-            ? strong::StreamChunks(
-                  work.source, sink, strongFile->keys.kd, strongFile->h, job.encrypting,
-                  work.strongBuffer, hooks, a.fault, a.damaged,
-                  {reinterpret_cast<const char*>(work.buffer.data() + first), preloaded},
-                  strongFile->readAll && first != 0)
-            : StreamData(work.source, sink, work.Stream(settings.key), job.extLength,
-                         job.encrypting, work.buffer, hooks, a.fault, job.header, first, preloaded);
+    const StreamEnd end = job.file.Stream({.source = work.source,
+                                           .sink = sink,
+                                           .encrypting = job.encrypting,
+                                           .hooks = hooks,
+                                           .buffer = work.buffer,
+                                           .preloadedFirst = first,
+                                           .preloadedSize = preloaded,
+                                           .sourceEnded = job.ended,
+                                           .fault = a.fault,
+                                           .damaged = a.damaged});
     a.stopped = end == StreamEnd::Stopped;
     return end;
 }
@@ -771,7 +668,7 @@ void FileTransformer::ScheduleDeletion(const CopyJob& job, Attempt& a) {
     entry.originalFacts = work.facts;
     entry.copyFile = std::move(a.written);
     entry.copyInode = a.copyInode;
-    entry.copySize = job.copySize;
+    entry.copySize = a.earlier ? a.earlierSize : job.copySize;
     entry.earlierModified = a.copyModified;
     entry.earlierChanged = a.copyChanged;
     entry.countedBytes = job.size;

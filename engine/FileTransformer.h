@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "engine/RunEvents.h"
+#include "engine/StrongFormat.h"
 #include "engine/Transform.h"
 #include "platform/SafeFile.h"
 
 namespace kolvik {
 
 class EarlierCopy;
+class FormatFile;
 
 enum class FileResult {
     Done,
@@ -45,6 +47,8 @@ class FileTransformer {
         bool singleFile = false;           // one file named on the command line
         std::string exeName;               // the running program, passed over without trace
         bool strong = false;               // encrypt in the strong format; decryption reads both
+        // What new strong files cost to open: tests write cheaper ones, within what is read.
+        strong::Argon2Cost strongCost{};
         // Kolvik's programs here are passed over quietly; files named alike elsewhere are
         // reported as left.
         std::string programFolder;
@@ -78,10 +82,12 @@ class FileTransformer {
     // Completes what is pending and closes every file and folder, so that the space of
     // deleted originals comes back at once; the deletion threads end too.
     void Release();
+    // Release, and the run's keys, the passwords they came from and the key are wiped. Called
+    // once a run is over, however it ended; Release alone comes between its two passes.
+    void EndRun();
 
   private:
     struct Work;
-    struct StrongFile;
     struct CopyJob;
     struct Attempt;
     // The opening both directions share: the folder claimed, the file looked at and sorted.
@@ -108,13 +114,11 @@ class FileTransformer {
     bool HoldOriginal(const std::string& folder, const std::string& name);
     // Reads the first block of an encrypted file, its header included, into the buffer.
     [[nodiscard]] safefile::Fault ReadFirstBlock(std::size_t& got);
-    FileOutcome DecryptClassic(const std::string& folder, const std::string& name,
-                               const KeyTable& table, safefile::Fault readFault, std::size_t got);
-    // preloaded: data bytes already read into the buffer with the header, [first, first + size).
-    FileOutcome Transform(const std::string& name, const std::string& newName, int extLength,
-                          const std::string& header, bool encrypting,
-                          std::size_t preloadedFirst = 0, std::size_t preloadedSize = 0,
-                          StrongFile* strongFile = nullptr);
+    // sealed: the copy is in a sealed format (Format::Sealed). preloaded: data bytes already
+    // read into the buffer with the header, [first, first + size), all there is when ended.
+    FileOutcome Transform(const std::string& name, const std::string& newName, FormatFile& file,
+                          bool encrypting, bool sealed, std::size_t preloadedFirst = 0,
+                          std::size_t preloadedSize = 0, bool ended = false);
     // Transform's steps: write the copy (making room once if the disk is full), or recognise an
     // interrupted run's finished copy under the new name; then schedule the original's deletion.
     Attempt WriteWithRoom(const CopyJob& job, std::size_t first, std::size_t preloaded);
@@ -132,17 +136,12 @@ class FileTransformer {
     bool CompleteGroupIfDue();
     // A file the password did not open, or that is damaged: told, counted and left as it is.
     FileOutcome Refuse(const std::string& folder, const std::string& name, LeftReason unopenable);
-    FileOutcome EncryptStrong(const std::string& name, const std::string& newName);
-    // got: the bytes of the first read, header included.
-    FileOutcome DecryptStrong(const std::string& folder, const std::string& name, std::size_t got);
-    // True when newName holds this file's strong copy from an earlier run; fault says why not.
-    bool MatchStrongCopy(const std::string& name, const std::string& newName, std::int64_t copySize,
-                         EarlierCopy& earlier, safefile::Fault& fault, bool& stopped);
-    // Reads the copy's header into file with the keys it opens with; the copy is then at its
-    // first chunk.
-    bool OpensAsStrongCopy(const std::string& name, safefile::Source& copy, StrongFile& file,
-                           safefile::Fault& fault);
-    bool SameAsOriginal(EarlierCopy& earlier, const StrongFile& file, safefile::Fault& fault,
+    // True when newName holds this file's sealed copy from an earlier run.
+    bool MatchSealedCopy(const CopyJob& job, EarlierCopy& earlier, Attempt& a);
+    // Opens the copy's header with the password into file; the copy is then at its data.
+    bool OpensAsCopy(const CopyJob& job, EarlierCopy& earlier, std::unique_ptr<FormatFile>& file,
+                     safefile::Fault& fault);
+    bool SameAsOriginal(EarlierCopy& earlier, FormatFile& file, safefile::Fault& fault,
                         bool& stopped);
 
     RunStats& stats_;

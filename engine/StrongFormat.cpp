@@ -4,42 +4,36 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/Wipe.h"
+
 namespace kolvik::strong {
 namespace {
 
-constexpr std::string_view kHeaderInfo = "kolvik sterk v1 kop";
-constexpr std::string_view kDataInfo = "kolvik sterk v1 data";
 // Chunks per block: a read and a write of about a megabyte between yields.
 constexpr std::size_t kChunksPerBlock = 16;
 constexpr std::size_t kInputRoom = kChunksPerBlock * kSealedChunk;
+// The header goes out with the first block.
 constexpr std::size_t kOutputRoom = kLongestHeader + kChunksPerBlock * kSealedChunk;
 
 const std::uint8_t* Raw(std::string_view s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
 }
 
-crypto::Bytes View(std::string_view s) { return {Raw(s), s.size()}; }
+// Wipes the stretches of a buffer that were used, however the stream ends.
+struct WipeUsed {
+    std::uint8_t* in;
+    std::uint8_t* out;
+    std::size_t inUsed = 0, outUsed = 0;
+    WipeUsed(std::uint8_t* i, std::uint8_t* o) : in(i), out(o) {}
+    WipeUsed(const WipeUsed&) = delete;
+    WipeUsed& operator=(const WipeUsed&) = delete;
+    ~WipeUsed() {
+        crypto::Wipe(in, inUsed);
+        crypto::Wipe(out, outUsed);
+    }
+};
 
 }  // namespace
-
-bool LooksStrong(std::string_view bytes) { return bytes.starts_with(kMagic); }
-
-HeaderRead ReadHeader(std::string_view bytes, Header& header) {
-    if (bytes.size() < kFixedSize || !LooksStrong(bytes)) return HeaderRead::Damaged;
-    const std::uint8_t* const b = Raw(bytes);
-    header.iterations = std::uint32_t{b[10]} << 24 | std::uint32_t{b[11]} << 16 |
-                        std::uint32_t{b[12]} << 8 | std::uint32_t{b[13]};
-    std::copy_n(b + 14, kSaltSize, header.salt.begin());
-    std::copy_n(b + 30, kNonceSize, header.nonce.begin());
-    const std::size_t e = b[46];
-    header.size = kFixedSize + e + kMacSize;
-    if (header.iterations < kFewestIterations || header.iterations > kMostIterations ||
-        bytes.size() < header.size) {
-        return HeaderRead::Damaged;
-    }
-    header.extension.assign(bytes.substr(kFixedSize, e));
-    return HeaderRead::Ok;
-}
 
 bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
                 std::span<std::uint8_t> out) {
@@ -59,7 +53,7 @@ bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
         message.insert(message.end(), info.begin(), info.end());
         message.push_back(static_cast<std::uint8_t>(i));
         const bool ok = crypto::HmacSha256(prk.bytes, message, t.bytes);
-        crypto::Wipe(message.data(), message.size());
+        WipeBytes(message);
         if (!ok) return false;
         tSize = kHash;
         const std::size_t n = std::min(kHash, out.size() - done);
@@ -69,43 +63,12 @@ bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
     return true;
 }
 
-bool MasterKey(std::string_view password, const Salt& salt, std::uint32_t iterations, Secret& m) {
-    return crypto::Pbkdf2Sha256(password, salt, iterations, m.bytes);
-}
-
-bool DeriveFileKeys(const Secret& m, const FileNonce& nonce, FileKeys& keys) {
-    return HkdfSha256(m.bytes, nonce, kHeaderInfo, keys.kh.bytes) &&
-           HkdfSha256(m.bytes, nonce, kDataInfo, keys.kd.bytes);
-}
-
-std::optional<std::string> WriteHeader(const FileKeys& keys, std::uint32_t iterations,
-                                       const Salt& salt, const FileNonce& nonce,
-                                       std::string_view extension) {
-    if (extension.size() > 255) return std::nullopt;
-    std::string h(kMagic);
-    for (int shift = 24; shift >= 0; shift -= 8) h += static_cast<char>(iterations >> shift);
-    h.append(reinterpret_cast<const char*>(salt.data()), salt.size());
-    h.append(reinterpret_cast<const char*>(nonce.data()), nonce.size());
-    h += static_cast<char>(extension.size());
-    h += extension;
-    std::array<std::uint8_t, kMacSize> mac{};
-    if (!crypto::HmacSha256(keys.kh.bytes, View(h), mac)) return std::nullopt;
-    h.append(reinterpret_cast<const char*>(mac.data()), mac.size());
-    return h;
-}
-
-bool MacMatches(const FileKeys& keys, std::string_view bytes, const Header& header) {
-    const std::size_t signedSize = header.size - kMacSize;
-    std::array<std::uint8_t, kMacSize> mac{};
-    if (bytes.size() < header.size ||
-        !crypto::HmacSha256(keys.kh.bytes, View(bytes.substr(0, signedSize)), mac)) {
-        return false;
+bool MasterKey(std::string_view password, const Salt& salt, const Kdf& kdf, Secret& m) {
+    if (const auto* argon2 = std::get_if<Argon2Cost>(&kdf)) {
+        return crypto::Argon2id(password, salt, argon2->passes, argon2->memoryKiB, argon2->lanes,
+                                m.bytes);
     }
-    // Compared in full, whatever differs first.
-    std::uint8_t differs = 0;
-    for (std::size_t i = 0; i < kMacSize; ++i)
-        differs |= static_cast<std::uint8_t>(mac[i] ^ Raw(bytes)[signedSize + i]);
-    return differs == 0;
+    return crypto::Pbkdf2Sha256(password, salt, std::get<Pbkdf2Cost>(kdf).iterations, m.bytes);
 }
 
 std::array<std::uint8_t, crypto::kGcmNonceSize> ChunkNonce(std::uint64_t index, bool final) {
@@ -117,46 +80,48 @@ std::array<std::uint8_t, crypto::kGcmNonceSize> ChunkNonce(std::uint64_t index, 
     return n;
 }
 
-const Secret* KeyCache::Get(const std::string& password, const Salt& salt,
-                            std::uint32_t iterations) {
-    auto key = std::make_tuple(password, salt, iterations);
-    if (auto it = keys_.find(key); it != keys_.end()) return it->second.get();
+KeyCache::Entry::~Entry() { WipeText(password); }
+
+const Secret* KeyCache::Get(const std::string& password, const Salt& salt, const Kdf& kdf) {
+    for (const auto& e : entries_)
+        if (e->salt == salt && e->kdf == kdf && e->password == password) return &e->m;
     // A tree from many runs is rare; a hostile one must not make the cache grow without end.
-    if (keys_.size() >= 64) Forget();
-    auto m = std::make_unique<Secret>();
-    if (!MasterKey(password, salt, iterations, *m)) return nullptr;
-    return keys_.emplace(std::move(key), std::move(m)).first->second.get();
+    if (entries_.size() >= 64) Forget();
+    auto entry = std::make_unique<Entry>();
+    if (!MasterKey(password, salt, kdf, entry->m)) return nullptr;
+    entry->password = password;
+    entry->salt = salt;
+    entry->kdf = kdf;
+    entries_.push_back(std::move(entry));
+    return &entries_.back()->m;
 }
 
 KeyCache::~KeyCache() { Forget(); }
 
 void KeyCache::Forget() {
-    // The passwords kept as keys are secrets too; the keys wipe themselves.
-    for (auto& [key, m] : keys_) {
-        auto& password = const_cast<std::string&>(std::get<0>(key));
-        crypto::Wipe(password.data(), password.size());
-    }
-    keys_.clear();
+    entries_.clear();
+    entries_.shrink_to_fit();
 }
 
-StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, const Secret& kd,
-                       std::string_view h, bool encrypting, std::vector<std::uint8_t>& buffer,
-                       const StreamHooks& hooks, safefile::Fault& fault, bool& damaged,
-                       std::string_view preloaded, bool preloadedAll) {
+StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, crypto::AesGcm& aes,
+                       const Secret& kd, std::string_view h, bool encrypting,
+                       std::vector<std::uint8_t>& buffer, const StreamHooks& hooks,
+                       safefile::Fault& fault, bool& damaged, std::string_view preloaded,
+                       bool preloadedAll) {
     using safefile::Fault;
     damaged = false;
-    crypto::AesGcm aes(kd.bytes);
-    if (!aes.Ready()) {
+    if (!aes.Rekey(kd.bytes)) {
         fault = Fault::Io;
         return StreamEnd::Failed;
     }
     if (buffer.size() < kInputRoom + kOutputRoom) buffer.resize(kInputRoom + kOutputRoom);
     std::uint8_t* const in = buffer.data();
     std::uint8_t* const out = in + kInputRoom;
+    WipeUsed used(in, out);
     // Encrypting reads whole blocks of plain chunks; decrypting, of sealed ones.
     const std::size_t chunkIn = encrypting ? kChunk : kSealedChunk;
     const std::size_t room = kChunksPerBlock * chunkIn;
-    const crypto::Bytes aad = View(h);
+    const crypto::Bytes aad{Raw(h), h.size()};
     std::size_t have = std::min(preloaded.size(), room);
     std::copy_n(preloaded.begin(), have, in);
     bool ended = preloadedAll;
@@ -172,11 +137,13 @@ StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, const Se
         // A read that comes back short has met the end.
         if (!ended) {
             std::size_t got = 0;
-            if ((fault = source.Read(in + have, room - have, got)) != Fault::None)
-                return StreamEnd::Failed;
+            fault = source.Read(in + have, room - have, got);
+            used.inUsed = std::max(used.inUsed, have + got);
+            if (fault != Fault::None) return StreamEnd::Failed;
             ended = got < room - have;
             have += got;
         }
+        used.inUsed = std::max(used.inUsed, have);
         std::size_t at = 0;
         // A chunk is the final one once no more than one chunk's worth remains.
         while (have - at > chunkIn || (ended && at <= have)) {
@@ -185,6 +152,7 @@ StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, const Se
             const auto nonce = ChunkNonce(index, final);
             const crypto::Bytes piece{in + at, n};
             if (encrypting) {
+                used.outUsed = std::max(used.outUsed, outSize + n + crypto::kGcmTagSize);
                 if (!aes.Seal(nonce, aad, piece, out + outSize)) {
                     fault = Fault::Io;
                     return StreamEnd::Failed;
@@ -192,8 +160,13 @@ StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, const Se
                 outSize += n + crypto::kGcmTagSize;
             } else {
                 // Too short for a tag, or an empty chunk after others: the file was cut.
-                if (n < crypto::kGcmTagSize || (final && n == crypto::kGcmTagSize && index > 0) ||
-                    !aes.Open(nonce, aad, piece, out + outSize)) {
+                if (n < crypto::kGcmTagSize || (final && n == crypto::kGcmTagSize && index > 0)) {
+                    damaged = true;
+                    fault = Fault::Io;
+                    return StreamEnd::Failed;
+                }
+                used.outUsed = std::max(used.outUsed, outSize + n - crypto::kGcmTagSize);
+                if (!aes.Open(nonce, aad, piece, out + outSize)) {
                     damaged = true;
                     fault = Fault::Io;
                     return StreamEnd::Failed;

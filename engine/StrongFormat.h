@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The strong .kol format: a header sealed with HMAC-SHA256 and the data in AES-256-GCM chunks,
-// with keys from PBKDF2 and HKDF. The name rules are those of the older format.
+// What both versions of the strong .kol format share: keys from the password (the master key
+// M, then HKDF per file), the cache of M, and the data in AES-256-GCM chunks. Their headers
+// are in engine/StrongHeader.
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <tuple>
+#include <variant>
 #include <vector>
 
 #include "engine/Transform.h"
@@ -18,15 +18,11 @@
 
 namespace kolvik::strong {
 
-inline constexpr std::string_view kMagic{"\0KOLVIK-S1", 10};
-inline constexpr std::uint32_t kWrittenIterations = 600'000;
-inline constexpr std::uint32_t kFewestIterations = 100'000;
-inline constexpr std::uint32_t kMostIterations = 10'000'000;
 inline constexpr std::size_t kSaltSize = 16;
 inline constexpr std::size_t kNonceSize = 16;
 inline constexpr std::size_t kMacSize = 32;
-inline constexpr std::size_t kFixedSize = 47;  // up to the extension
-inline constexpr std::size_t kLongestHeader = kFixedSize + 255 + kMacSize;
+// Version 2's: 50 fixed bytes, an extension of up to 255, the MAC. Version 1's is shorter.
+inline constexpr std::size_t kLongestHeader = 50 + 255 + kMacSize;
 inline constexpr std::size_t kChunk = 65'536;
 inline constexpr std::size_t kSealedChunk = kChunk + crypto::kGcmTagSize;
 
@@ -42,63 +38,69 @@ struct Secret {
     ~Secret() { crypto::Wipe(bytes.data(), bytes.size()); }
 };
 
-// True when bytes start like a strong file (the older format cannot be told apart by less).
-bool LooksStrong(std::string_view bytes);
-
-struct Header {
+// Version 1's derivation, now only read.
+struct Pbkdf2Cost {
     std::uint32_t iterations = 0;
-    Salt salt{};
-    FileNonce nonce{};
-    std::string extension;  // UTF-8, as the name shows it
-    std::size_t size = 0;   // of the whole header, MAC included
+    auto operator<=>(const Pbkdf2Cost&) const = default;
 };
-
-enum class HeaderRead { Ok, Damaged };
-// Reads the header at the start of bytes; Damaged when it is cut short or out of range.
-HeaderRead ReadHeader(std::string_view bytes, Header& header);
+// Version 2's. The defaults are what new files are written with.
+struct Argon2Cost {
+    std::uint32_t memoryKiB = 262'144;
+    std::uint32_t passes = 3;
+    std::uint32_t lanes = 1;
+    auto operator<=>(const Argon2Cost&) const = default;
+};
+using Kdf = std::variant<Pbkdf2Cost, Argon2Cost>;
 
 // RFC 5869 over the system's HMAC; out at most 255 * 32 bytes.
 [[nodiscard]] bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
                               std::span<std::uint8_t> out);
 // M, from the password as UTF-8.
-[[nodiscard]] bool MasterKey(std::string_view password, const Salt& salt, std::uint32_t iterations,
+[[nodiscard]] bool MasterKey(std::string_view password, const Salt& salt, const Kdf& kdf,
                              Secret& m);
 
-// One file's keys and its header bytes H.
+// One file's keys: Kh seals the header, Kd the chunks.
 struct FileKeys {
     Secret kh;
     Secret kd;
 };
-[[nodiscard]] bool DeriveFileKeys(const Secret& m, const FileNonce& nonce, FileKeys& keys);
-// H for writing: all fields, then the MAC. nullopt when the extension is longer than 255 bytes.
-std::optional<std::string> WriteHeader(const FileKeys& keys, std::uint32_t iterations,
-                                       const Salt& salt, const FileNonce& nonce,
-                                       std::string_view extension);
-// The header at the start of bytes carries a MAC made with keys.kh.
-bool MacMatches(const FileKeys& keys, std::string_view bytes, const Header& header);
 
 // The 12-byte nonce of chunk index.
 std::array<std::uint8_t, crypto::kGcmNonceSize> ChunkNonce(std::uint64_t index, bool final);
 
-// M per password, salt and iterations, so that a tree made by one run costs one derivation.
+// M per password, salt and derivation, so that a tree made by one run costs one derivation.
+// The passwords it keeps are wiped with the keys.
 class KeyCache {
   public:
-    // nullptr when the library refused.
-    const Secret* Get(const std::string& password, const Salt& salt, std::uint32_t iterations);
+    KeyCache() = default;
+    KeyCache(const KeyCache&) = delete;
+    KeyCache& operator=(const KeyCache&) = delete;
     ~KeyCache();
+    // nullptr when the library refused.
+    const Secret* Get(const std::string& password, const Salt& salt, const Kdf& kdf);
+    void Forget();
 
   private:
-    void Forget();
-    std::map<std::tuple<std::string, Salt, std::uint32_t>, std::unique_ptr<Secret>> keys_;
+    // Each entry stays where it was made: a moved string would leave its bytes behind.
+    struct Entry {
+        std::string password;
+        Salt salt{};
+        Kdf kdf;
+        Secret m;
+        ~Entry();
+    };
+    std::vector<std::unique_ptr<Entry>> entries_;
 };
 
 // Streams the data after the header. Encrypting, the source's bytes become chunks; decrypting,
 // chunks become plain bytes, and a chunk whose tag fails, a missing final chunk or anything
 // after it ends the stream with damaged set. preloaded: data bytes already read with the
-// header, all there is when preloadedAll. H goes out first when encrypting.
-StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, const Secret& kd,
-                       std::string_view h, bool encrypting, std::vector<std::uint8_t>& buffer,
-                       const StreamHooks& hooks, safefile::Fault& fault, bool& damaged,
-                       std::string_view preloaded = {}, bool preloadedAll = false);
+// header, all there is when preloadedAll. H goes out first when encrypting. The cipher is
+// rekeyed with Kd. What the buffer held is wiped before it returns.
+StreamEnd StreamChunks(safefile::Source& source, const BlockSink& sink, crypto::AesGcm& cipher,
+                       const Secret& kd, std::string_view h, bool encrypting,
+                       std::vector<std::uint8_t>& buffer, const StreamHooks& hooks,
+                       safefile::Fault& fault, bool& damaged, std::string_view preloaded = {},
+                       bool preloadedAll = false);
 
 }  // namespace kolvik::strong

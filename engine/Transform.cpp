@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/FileFormat.h"
+#include "platform/Crypto.h"
 
 namespace kolvik {
 namespace {
@@ -17,6 +18,18 @@ void ReportProgress(const StreamHooks& hooks, std::int64_t firstPass, std::int64
         hooks.progress(j + positionOfPassZero);
     }
 }
+
+// The buffer's start, up to the furthest byte a block reached, is wiped however the stream
+// ends: it held plain text one way or the other.
+struct WipeReached {
+    std::uint8_t* start;
+    std::size_t reached = 0;
+    explicit WipeReached(std::uint8_t* s) : start(s) {}
+    WipeReached(const WipeReached&) = delete;
+    WipeReached& operator=(const WipeReached&) = delete;
+    void Reach(std::size_t end) { reached = std::max(reached, end); }
+    ~WipeReached() { crypto::Wipe(start, reached); }
+};
 
 }  // namespace
 
@@ -33,6 +46,8 @@ StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keys
     using safefile::Fault;
     PrepareStreamBuffer(buffer);
     std::uint8_t* const block = buffer.data() + kStreamHead;
+    WipeReached wipe(buffer.data());
+    wipe.Reach(preloadedFirst + preloadedSize + kTrailingBytes);
     const std::int64_t firstPosition = extLength + kFirstDataAt;
     // Encryption reports positions in the encrypted file, decryption in the plain file.
     const std::int64_t passOffset = encrypting ? extLength + kHeaderFixed : 0;
@@ -56,8 +71,11 @@ StreamEnd StreamData(safefile::Source& source, const BlockSink& sink, const Keys
         if (preloadedSize > 0) {
             data = buffer.data() + preloadedFirst;
             got = std::exchange(preloadedSize, 0);
-        } else if ((fault = source.Read(block, kStreamBlock, got)) != Fault::None) {
-            return StreamEnd::Failed;
+        } else {
+            fault = source.Read(block, kStreamBlock, got);
+            // The trailing byte, one past the block's data, is reached too.
+            wipe.Reach(kStreamHead + got + kTrailingBytes);
+            if (fault != Fault::None) return StreamEnd::Failed;
         }
         if (encrypting) {
             // The byte loop's last pass reads past the end and writes one more byte: the

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The strong format's header and chunk reader on hostile input. Tags cannot be forged by a
-// fuzzer, so the reader is driven two ways: the input as a whole file (it must be refused
-// cleanly, never crash), and the input as plain text that is encrypted with fixed keys, changed
-// once at a chosen place, and read back: only the unchanged file may come back, and exactly.
+// fuzzer, so the reader is driven two ways: the input as a whole file, read as a header of
+// either version (it must be refused cleanly, never crash), and the input as plain text that is
+// encrypted with fixed keys, changed once at a chosen place, and read back: only the unchanged
+// file may come back, and exactly.
 //
 // Input: op, four bytes of position (little-endian), a repeat count, then the plain text.
 // op % 4: 0 unchanged, 1 one bit flipped, 2 cut short, 3 one byte appended.
@@ -13,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/StrongFormat.h"
+#include "engine/StrongHeader.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ StreamEnd Stream(const std::string& bytes, const strong::Secret& kd, std::string
                  bool encrypting, std::string& out, bool& damaged) {
     static Scratch scratch;
     static std::vector<std::uint8_t> buffer;
+    static crypto::AesGcm cipher;
     const std::string path = scratch.folder + "/f";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) Fail("write");
@@ -61,7 +63,8 @@ StreamEnd Stream(const std::string& bytes, const strong::Secret& kd, std::string
     StreamHooks hooks;
     hooks.proceed = [] { return true; };
     safefile::Fault fault = safefile::Fault::None;
-    return strong::StreamChunks(source, sink, kd, h, encrypting, buffer, hooks, fault, damaged);
+    return strong::StreamChunks(source, sink, cipher, kd, h, encrypting, buffer, hooks, fault,
+                                damaged);
 }
 
 const strong::FileKeys& Keys() {
@@ -69,7 +72,7 @@ const strong::FileKeys& Keys() {
     static const bool made = [] {
         strong::Secret m;
         m.bytes.fill(0x4b);
-        return strong::DeriveFileKeys(m, strong::FileNonce{}, keys);
+        return strong::DeriveFileKeys(m, strong::Header{}, keys);
     }();
     if (!made) Fail("keys");
     return keys;
@@ -80,9 +83,14 @@ const strong::FileKeys& Keys() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);
     // As a whole file: the header is read within its bounds and a forged file is refused.
-    strong::Header header;
-    if (strong::ReadHeader(input, header) == strong::HeaderRead::Ok) {
-        if (header.size != 79 + header.extension.size() || header.size > input.size())
+    const struct {
+        strong::HeaderRead (*read)(std::string_view, strong::Header&);
+        std::size_t fixed;  // up to the extension
+    } versions[] = {{strong::ReadHeaderV1, 47}, {strong::ReadHeaderV2, 50}};
+    for (const auto& v : versions) {
+        strong::Header header;
+        if (v.read(input, header) != strong::HeaderRead::Ok) continue;
+        if (header.size != v.fixed + header.extension.size() + 32 || header.size > input.size())
             Fail("header size");
         if (strong::MacMatches(Keys(), input, header)) Fail("forged header accepted");
     }
@@ -93,8 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::string plain(input.substr(6));
     for (unsigned r = 0; r < bytes[5] % 8 && !plain.empty(); ++r) plain += plain;
 
-    const auto h = strong::WriteHeader(Keys(), strong::kWrittenIterations, strong::Salt{},
-                                       strong::FileNonce{}, "txt");
+    strong::Header written{.extension = "txt"};
+    const auto h = strong::WriteHeaderV2(Keys(), written);
     if (!h) Fail("header");
     std::string file, back;
     bool damaged = false;

@@ -45,6 +45,10 @@ namespace {
 class FolderRun {
   public:
     FolderRun(frmKolvik& f, bool decrypt) : f_(f), decrypt_(decrypt) {}
+    // However the run ends, its keys go with it.
+    ~FolderRun() { f_.session.EndRun(); }
+    FolderRun(const FolderRun&) = delete;
+    FolderRun& operator=(const FolderRun&) = delete;
 
     std::string Target() const { return f_.session.RunFolder(); }
 
@@ -149,7 +153,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
         const int messagesBefore = messagesShown_;
         lastLeftPath_.clear();
         const bool done = EncryptFile(name, folder);
-        session.ReleaseFiles();
+        session.EndRun();
         if (!done) TellFileNotDone(messagesBefore);
         CloseProgram();
         session.StopRequested = true;
@@ -191,7 +195,7 @@ void frmKolvik::cmdGoDecrypt_Click() {
             cmdGoDecrypt.visible = false;
             cmdGoEncrypt.visible = true;
         }
-        session.ReleaseFiles();
+        session.EndRun();
         return;
     }
 

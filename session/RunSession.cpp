@@ -7,6 +7,7 @@
 #include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 #include "engine/TransportCode.h"
+#include "engine/Wipe.h"
 #include "session/InstalledFolders.h"
 #include "session/Registration.h"
 #include "session/SecretText.h"
@@ -190,6 +191,7 @@ void RunSession::PrepareFiles() {
     files_.settings.exeName = process_.exeName;
     files_.settings.programFolder = process_.programFolder;
     files_.settings.strong = StrongChosen;
+    files_.settings.strongCost = StrongCost;
     walk_.decrypting = DecryptMode;
 }
 
@@ -220,5 +222,7 @@ std::int64_t RunSession::MeasureFolder(const std::string& folder) {
 void RunSession::CompletePending() { files_.CompletePending(); }
 
 void RunSession::ReleaseFiles() { files_.Release(); }
+
+void RunSession::EndRun() { files_.EndRun(); }
 
 }  // namespace kolvik

@@ -50,6 +50,8 @@ class RunSession : public RunStats, public StopFlags {
     bool DecryptMode = false;
     WallClock::time_point ModeTime{};
     bool StrongChosen = false;
+    // What new strong files cost to open; tests choose cheaper costs that are still read.
+    strong::Argon2Cost StrongCost{};
 
     // A run without a target would work on the program's folder; never when that holds
     // installed programs.
@@ -90,6 +92,8 @@ class RunSession : public RunStats, public StopFlags {
     // Completes what is pending and closes every file and folder, so that the space of deleted
     // originals comes back at once.
     void ReleaseFiles();
+    // ReleaseFiles at the end of a run, however it ended: the engine's keys are wiped too.
+    void EndRun();
 
   private:
     void PrepareFiles();

@@ -32,8 +32,9 @@ mid_file() {
     wait "$pid"
 }
 unchanged() { [ "$(snapshot)" = "$(cat before)" ]; }
-# The first ten bytes of a file in the strong format.
-strong_file() { [ "$(head -c 10 "$1" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d5331 ]; }
+# The first 17 bytes of a file in the strong format as written: "\0KOLVIK-S2", Argon2id with
+# 262,144 KiB, 3 passes and 1 lane.
+strong_file() { [ "$(head -c 17 "$1" | od -An -tx1 | tr -d ' \n')" = 004b4f4c56494b2d533201000400000301 ]; }
 
 usage='Gebruik: kolvik-cli' p=--password-file
 . "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"

@@ -24,6 +24,8 @@ Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
     form->txtPassword_1.text = form->txtPassword_2.text = form->session.CipherKey = key;
     form->session.ModeTime = std::chrono::system_clock::now() + std::chrono::hours(1);
     form->LoggingOn = true;
+    // The least cost a reader accepts: a strong run then takes a tenth of a second, not one.
+    form->session.StrongCost = {.memoryKiB = 65'536, .passes = 1, .lanes = 1};
     form->FileLeft = [this](const std::string& path, LeftReason r) { left.emplace_back(path, r); };
 }
 
@@ -32,7 +34,7 @@ void Window::Run(const std::string& target, bool decrypting) {
     form->ProcessTarget(target);
     form->WalkFolder(target);
     form->FlushPendingOriginals();
-    form->session.ReleaseFiles();  // as every run ends: its folders, and their claims, let go
+    form->session.EndRun();  // as every run ends: its folders, and their claims, let go
 }
 
 void Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
@@ -40,7 +42,7 @@ void Window::RunFile(const std::string& folder, std::string name, bool decryptin
     form->session.DecryptMode = decrypting;
     decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
     form->FlushPendingOriginals();
-    form->session.ReleaseFiles();
+    form->session.EndRun();
 }
 
 std::vector<std::string> Window::Skips() const {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Strong files: read back by the independent reader of StrongReference.h, round trips at the
-// chunk edges, every kind of damage, and an earlier run's copy.
+// Strong files: Kolvik's read back by the independent reader of StrongReference.h and the
+// independent writer's read by Kolvik, round trips at the chunk edges, every kind of damage,
+// names from a header, and an earlier run's copy.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "Helpers.h"
 #include "StrongReference.h"
+#include "engine/NameRules.h"
 #include "platform/Crypto.h"
 
 namespace kolvik::test {
@@ -24,9 +26,33 @@ void EncryptStrong(const std::string& target, const std::string& key = "geheim")
     ASSERT_TRUE(w.left.empty());
 }
 
+std::string Hex(const std::array<std::uint8_t, 32>& bytes) {
+    std::string out;
+    for (const std::uint8_t b : bytes) {
+        out += "0123456789abcdef"[b >> 4];
+        out += "0123456789abcdef"[b & 15];
+    }
+    return out;
+}
+
+// The reference program's word on the reader's key: argon2 zoutzoutzoutzout -id -t 3 -m 16
+// -p 1 -l 32, given "wachtwoord" on its input.
+TEST(StrongFormat, ReferenceMasterKeyIsTheArgon2Programs) {
+    StrongFields f;
+    f.salt = "zoutzoutzoutzout";
+    f.passes = 3;
+    EXPECT_EQ(Hex(RefMasterKey("wachtwoord", f)),
+              "8bf58797de1ed34c61c412c38ba54b35a19f5b4ba53289000818c1a60d7d22b5");
+}
+
 TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
-    const std::size_t sizes[] = {
-        0, 1, kStrongChunk - 1, kStrongChunk, kStrongChunk + 1, 17 * kStrongChunk + 100};
+    const std::size_t sizes[] = {0,
+                                 1,
+                                 kStrongChunk - 1,
+                                 kStrongChunk,
+                                 kStrongChunk + 1,
+                                 2 * kStrongChunk,
+                                 17 * kStrongChunk + 100};  // past one read block
     TempDir target;
     unsigned seed = 7;
     for (std::size_t n : sizes)
@@ -42,16 +68,18 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
         const std::size_t n = sizes[i];
         const std::string file = ReadFile(target / ("f" + std::to_string(n) + "_dat.kol"));
-        EXPECT_EQ(file.size(), 79 + 3 + n + 16 * Chunks(n)) << n;
+        EXPECT_EQ(file.size(), 85 + n + 16 * Chunks(n)) << n;
         const Reading r = ReadStrong(file, key);
-        EXPECT_EQ(r.iterations, 600000u);
-        EXPECT_EQ(r.ext, "dat");
+        // The cost the test window writes with.
+        EXPECT_EQ(std::tie(r.fields.version, r.fields.memoryKiB, r.fields.passes, r.fields.lanes),
+                  std::make_tuple(2, 65536u, 1u, 1u));
+        EXPECT_EQ(r.fields.ext, "dat");
         EXPECT_EQ(r.chunks, Chunks(n)) << n;
         EXPECT_TRUE(r.plain == Bytes(n, static_cast<unsigned>(7 + i))) << n;
         // One salt for the run, a nonce of its own for each file.
-        if (salt.empty()) salt = r.salt;
-        EXPECT_EQ(r.salt, salt);
-        nonces.insert(r.nonce);
+        if (salt.empty()) salt = r.fields.salt;
+        EXPECT_EQ(r.fields.salt, salt);
+        nonces.insert(r.fields.nonce);
     }
     EXPECT_EQ(nonces.size(), std::size(sizes));
     EXPECT_EQ(ReadStrong(ReadFile(target / "snow_\xE2\x98\x83.kol"), key).plain, "sneeuw");
@@ -62,34 +90,62 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     EXPECT_TRUE(Snapshot(target.path()) == before);
 }
 
-// Offsets below are in a file made from 2 * 65536 + 10 plain bytes of a.txt: a 82-byte header,
-// two full chunks of 65552 bytes and a final one of 26.
-constexpr std::size_t kH = 82, kSealed = kStrongChunk + 16;
+// Offsets below are in the independent writer's version 2 file of 2 * 65536 + 10 plain bytes
+// with extension "txt": an 85-byte header, two full chunks of 65552 bytes and a final one of 26.
+constexpr std::size_t kH = 85, kSealed = kStrongChunk + 16;
+const std::string kPlain = Bytes(2 * kStrongChunk + 10, 3);
 
 struct Damage {
     const char* what;
     std::function<void(std::string&)> change;
-    LeftReason reason;
+    std::optional<LeftReason> reason;  // none: it opens
 };
 
-void Iterations(std::string& f, std::uint32_t n) {
-    for (int i = 0; i < 4; ++i)
-        f[10 + static_cast<std::size_t>(i)] = static_cast<char>(n >> (24 - 8 * i));
+std::function<void(std::string&)> Set(std::size_t at, std::string bytes) {
+    return [at, bytes](std::string& f) { f.replace(at, bytes.size(), bytes); };
 }
 
-TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
+std::function<void(std::string&)> Replace(std::string by) {
+    return [by](std::string& f) { f = by; };
+}
+
+TEST(StrongFormat, OpensWhatTheFormatAllowsAndLeavesDamageAndWrongKeys) {
     constexpr LeftReason kWrong = LeftReason::WrongKey, kBad = LeftReason::Damaged;
+    StrongFields v1{.version = 1, .iterations = 100'001};
     const Damage cases[] = {
+        {"as written: memory 65,536, 1 pass, 1 lane", [](std::string&) {}, std::nullopt},
+        {"version 1", Replace(WriteStrongRef(kPlain, "geheim", v1)), std::nullopt},
+        {"empty file", Replace(WriteStrongRef("", "geheim", {})), std::nullopt},
         {"wrong password", [](std::string&) {}, kWrong},
         // The header's MAC covers every field: a wrong key is all a reader can tell.
         {"bit in the salt", [](std::string& f) { f[20] ^= 0x01; }, kWrong},
-        {"bit in the extension", [](std::string& f) { f[48] ^= 0x20; }, kWrong},
+        {"bit in the extension", [](std::string& f) { f[51] ^= 0x20; }, kWrong},
         {"bit in the MAC", [](std::string& f) { f[kH - 1] ^= 0x80; }, kWrong},
-        {"iterations 100,000", [](std::string& f) { Iterations(f, 100000); }, kWrong},
-        {"iterations 10,000,000", [](std::string& f) { Iterations(f, 10000000); }, kWrong},
-        {"iterations 99,999", [](std::string& f) { Iterations(f, 99999); }, kBad},
-        {"iterations 10,000,001", [](std::string& f) { Iterations(f, 10000001); }, kBad},
-        {"cut inside the header", [](std::string& f) { f.resize(kH - 1); }, kBad},
+        {"lanes 4", Set(16, "\x04"), kWrong},
+        {"derivation 0x02", Set(10, "\x02"), kBad},
+        {"memory 65,535", Set(11, PutBe32(65535)), kBad},
+        {"memory 1,048,577", Set(11, PutBe32(1048577)), kBad},
+        {"passes 0", Set(15, std::string(1, '\0')), kBad},
+        {"passes 11", Set(15, "\x0b"), kBad},
+        {"lanes 0", Set(16, std::string(1, '\0')), kBad},
+        {"lanes 5", Set(16, "\x05"), kBad},
+        {"version 1, iterations 100,000",
+         [&](std::string& f) {
+             f = WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(100000));
+         },
+         kWrong},
+        {"version 1, iterations 99,999",
+         [&](std::string& f) {
+             f = WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(99999));
+         },
+         kBad},
+        {"version 1, iterations 10,000,001",
+         [&](std::string& f) {
+             f = WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(10000001));
+         },
+         kBad},
+        {"cut inside the fixed header", [](std::string& f) { f.resize(49); }, kBad},
+        {"cut inside the MAC", [](std::string& f) { f.resize(kH - 1); }, kBad},
         {"bit in chunk data", [](std::string& f) { f[kH + kSealed + 5] ^= 0x04; }, kBad},
         {"bit in a tag", [](std::string& f) { f[kH + kSealed - 1] ^= 0x01; }, kBad},
         {"bit in the final tag", [](std::string& f) { f.back() ^= 0x01; }, kBad},
@@ -99,15 +155,15 @@ TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
         {"a byte after the final chunk", [](std::string& f) { f += 'x'; }, kBad},
         {"a whole chunk after the final one", [](std::string& f) { f += f.substr(kH, kSealed); },
          kBad},
+        // Tags that verify, but only an empty file may end in an empty chunk.
+        {"empty final chunk after another",
+         Replace(WriteStrongRef(kPlain.substr(0, kStrongChunk), "geheim", {}, true)), kBad},
     };
-    TempDir source;
-    const std::string plain = Bytes(2 * kStrongChunk + 10, 3);
-    WriteFile(source / "a.txt", plain);
-    EncryptStrong(source.path());
-    const std::string good = ReadFile(source / "a_txt.kol");
+    const std::string good = WriteStrongRef(kPlain, "geheim", {});
     ASSERT_EQ(good.size(), kH + 2 * kSealed + 26);
 
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         TempDir target;
         std::string bytes = good;
         c.change(bytes);
@@ -115,34 +171,101 @@ TEST(StrongFormat, DamageAndWrongKeysLeaveTheFileAsItIs) {
         const auto before = Snapshot(target.path());
         Window w(std::string(c.what) == "wrong password" ? "fout" : "geheim");
         w.Decrypt(target.path());
-        EXPECT_TRUE(Snapshot(target.path()) == before) << c.what;
-        ASSERT_EQ(w.left.size(), 1u) << c.what;
-        EXPECT_EQ(w.left[0].second, c.reason) << c.what;
-        EXPECT_EQ(w.dialogs.shown.size(), c.reason == LeftReason::WrongKey ? 1u : 0u) << c.what;
+        if (!c.reason) {
+            EXPECT_TRUE(w.left.empty());
+            const std::string plain = std::string(c.what) == "empty file" ? "" : kPlain;
+            EXPECT_TRUE((Snapshot(target.path()) == Tree{{"a.txt", "file:" + plain}}));
+            continue;
+        }
+        EXPECT_TRUE(Snapshot(target.path()) == before);
+        ASSERT_EQ(w.left.size(), 1u);
+        EXPECT_EQ(w.left[0].second, *c.reason);
+        EXPECT_EQ(w.dialogs.shown.size(), c.reason == kWrong ? 1u : 0u);
     }
+}
+
+// An extension from a header is checked as strictly as any new name, on every system; the
+// header wins over the name, so the name alone proves nothing.
+TEST(StrongFormat, NamesFromTheHeaderAreCheckedStrictly) {
+    const struct {
+        std::string name, ext;
+        const char* plain;  // nullptr: left, as no usable name can be made
+    } cases[] = {
+        {"a_txt.kol", "txt", "a.txt"},
+        {"b_txt.kol", "tar.gz", "b.tar.gz"},
+        {"c_txt.kol", "\xC3\xA9", "c.\xC3\xA9"},  // "é"
+        {"d_txt.kol", "/", nullptr},
+        {"e_txt.kol", "\\", nullptr},
+        {"f_txt.kol", ":", nullptr},
+        {"g_txt.kol", "\n", nullptr},
+        {"h_txt.kol", "\x1b", nullptr},
+        {"i_txt.kol", "\x7f", nullptr},
+        {"j_txt.kol", "a\xC2\x85", nullptr},  // U+0085, a C1 control
+        {"k_txt.kol", "kol", nullptr},
+        {"l_txt.kol", "KOL", nullptr},
+        {"m_txt.kol", "x.Kol", nullptr},
+        {"n_txt.kol", "\xff", nullptr},  // not UTF-8
+        {"o.kol_.kol", "", nullptr},
+    };
+    TempDir target;
+    for (const auto& c : cases) {
+        StrongFields f;
+        f.ext = c.ext;
+        WriteFile(target / c.name, WriteStrongRef("inhoud", "geheim", f));
+    }
+    Window w;
+    w.Decrypt(target.path());
+    Left expected;
+    Tree after;
+    for (const auto& c : cases) {
+        if (c.plain) {
+            after[c.plain] = "file:inhoud";
+            continue;
+        }
+        expected.emplace_back(target / c.name, LeftReason::NameUnusable);
+        after[c.name] = "file:" + ReadFile(target / c.name);
+    }
+    std::sort(w.left.begin(), w.left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(w.left, expected);
+    EXPECT_TRUE(Snapshot(target.path()) == after);
+
+    // Nor does encryption make a file whose name could not come back.
+    TempDir plain;
+    WriteFile(plain / "p.b\x7f", "inhoud");
+    Window e;
+    e->session.StrongChosen = true;
+    e.Encrypt(plain.path());
+    EXPECT_EQ(e.left, (Left{{plain / "p.b\x7f", LeftReason::NameUnusable}}));
 }
 
 // A run killed after naming its copy leaves original and copy side by side. The copy holds
 // random bytes of its own, so it is recognised by opening it: only this file's content under
-// this password lets the next run finish the work.
+// this password lets the next run finish the work, whichever version wrote it.
 TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
     const struct {
+        int version;  // of the earlier copy; 0: made by Kolvik
         const char* copyKey;
         const char* originalNow;  // the original's content when the next run comes
         bool finished;
     } cases[] = {
-        {"geheim", "inhoud", true},
-        {"geheim", "anders", false},  // same size, other bytes
-        {"ander", "inhoud", false},
+        {0, "geheim", "inhoud", true}, {0, "geheim", "anders", false},  // same size, other bytes
+        {0, "ander", "inhoud", false}, {1, "geheim", "inhoud", true},
+        {1, "geheim", "inhou", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.copyKey) + " " + c.originalNow);
+        SCOPED_TRACE(std::to_string(c.version) + " " + c.copyKey + " " + c.originalNow);
         TempDir earlier, target;
-        WriteFile(earlier / "a.txt", "inhoud");
-        EncryptStrong(earlier.path(), c.copyKey);
-        const std::string copy = ReadFile(earlier / "a_txt.kol");
+        std::string copy;
+        if (c.version == 0) {
+            WriteFile(earlier / "a.txt", "inhoud");
+            EncryptStrong(earlier.path(), c.copyKey);
+            copy = ReadFile(earlier / "a_txt.kol");
+        } else {
+            copy = WriteStrongRef("inhoud", c.copyKey, {.version = 1, .iterations = 100'000});
+        }
         WriteFile(target / "a.txt", c.originalNow);
-        fs::rename(PathOf(earlier / "a_txt.kol"), PathOf(target / "a_txt.kol"));
+        WriteFile(target / "a_txt.kol", copy);
 
         Window w;
         w->session.StrongChosen = true;

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A reader of strong files written from the layout alone: offsets, keys and chunk nonces as the
-// format describes them, over the system's primitives. Any deviation fails the test that reads.
+// A reader and a writer of strong files written from the layout alone: offsets, keys and chunk
+// nonces as the format describes them, over the system's primitives. Any deviation fails the
+// test that reads.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "platform/Crypto.h"
 
@@ -16,6 +19,16 @@ inline constexpr std::size_t kStrongChunk = 65536;
 
 inline const std::uint8_t* AsBytes(const std::string& s, std::size_t at = 0) {
     return reinterpret_cast<const std::uint8_t*>(s.data()) + at;
+}
+
+inline std::uint32_t Be32(const std::string& s, std::size_t at) {
+    return std::uint32_t{AsBytes(s)[at]} << 24 | std::uint32_t{AsBytes(s)[at + 1]} << 16 |
+           std::uint32_t{AsBytes(s)[at + 2]} << 8 | AsBytes(s)[at + 3];
+}
+
+inline std::string PutBe32(std::uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
 }
 
 // HKDF-SHA256 with a 32-byte output is two HMACs: PRK = HMAC(salt, IKM), OKM = HMAC(PRK, info 01).
@@ -28,44 +41,132 @@ inline std::array<std::uint8_t, 32> Hkdf32(crypto::Bytes ikm, crypto::Bytes salt
     return okm;
 }
 
+// The header's fields; iterations for version 1, memory, passes and lanes for version 2.
+struct StrongFields {
+    int version = 2;
+    std::uint32_t iterations = 0, memoryKiB = 65536, passes = 1, lanes = 1;
+    std::string salt = std::string(16, 's'), nonce = std::string(16, 'n'), ext = "txt";
+};
+
+// M for a header's fields, remembered: sweeps read many files made with one salt.
+inline std::array<std::uint8_t, 32> RefMasterKey(const std::string& password,
+                                                 const StrongFields& f) {
+    static std::map<std::tuple<std::string, std::string, int, std::uint32_t, std::uint32_t,
+                               std::uint32_t, std::uint32_t>,
+                    std::array<std::uint8_t, 32>>
+        known;
+    auto& m = known[{password, f.salt, f.version, f.iterations, f.memoryKiB, f.passes, f.lanes}];
+    if (m != std::array<std::uint8_t, 32>{}) return m;
+    const crypto::Bytes salt{AsBytes(f.salt), 16};
+    EXPECT_TRUE(f.version == 1
+                    ? crypto::Pbkdf2Sha256(password, salt, f.iterations, m)
+                    : crypto::Argon2id(password, salt, f.passes, f.memoryKiB, f.lanes, m));
+    return m;
+}
+
+struct StrongKeys {
+    std::array<std::uint8_t, 32> kh{}, kd{};
+};
+
+inline StrongKeys RefKeys(const std::string& password, const StrongFields& f) {
+    const auto m = RefMasterKey(password, f);
+    const std::string v = f.version == 1 ? "v1" : "v2";
+    const crypto::Bytes nonce{AsBytes(f.nonce), 16};
+    return {Hkdf32(m, nonce, "kolvik sterk " + v + " kop"),
+            Hkdf32(m, nonce, "kolvik sterk " + v + " data")};
+}
+
+inline std::array<std::uint8_t, 12> RefChunkNonce(std::size_t i, bool final) {
+    std::array<std::uint8_t, 12> iv{};
+    for (int b = 10, shift = 0; shift < 64; --b, shift += 8)
+        iv[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(i >> shift);
+    iv[11] = final ? 1 : 0;
+    return iv;
+}
+
+// The header up to the MAC.
+inline std::string RefUnsealedHeader(const StrongFields& f) {
+    std::string h = f.version == 1 ? std::string("\0KOLVIK-S1", 10) + PutBe32(f.iterations)
+                                   : std::string("\0KOLVIK-S2\x01", 11) + PutBe32(f.memoryKiB) +
+                                         static_cast<char>(f.passes) + static_cast<char>(f.lanes);
+    return h + f.salt + f.nonce + static_cast<char>(f.ext.size()) + f.ext;
+}
+
+// A whole strong file. emptyFinal: every data chunk is sealed as not final, and an empty final
+// chunk follows, as the format allows only for an empty file.
+inline std::string WriteStrongRef(const std::string& plain, const std::string& password,
+                                  const StrongFields& f, bool emptyFinal = false) {
+    const StrongKeys k = RefKeys(password, f);
+    std::string h = RefUnsealedHeader(f);
+    std::array<std::uint8_t, 32> mac{};
+    EXPECT_TRUE(crypto::HmacSha256(k.kh, {AsBytes(h), h.size()}, mac));
+    h.append(mac.begin(), mac.end());
+    crypto::AesGcm aes(k.kd);
+    std::string out = h;
+    std::size_t at = 0, i = 0;
+    do {
+        const std::size_t n = std::min(kStrongChunk, plain.size() - at);
+        const bool final = !emptyFinal && at + n == plain.size();
+        std::string sealed(n + 16, '\0');
+        EXPECT_TRUE(aes.Seal(RefChunkNonce(i++, final), {AsBytes(h), h.size()},
+                             {AsBytes(plain, at), n},
+                             reinterpret_cast<std::uint8_t*>(sealed.data())));
+        out += sealed;
+        at += n;
+    } while (at < plain.size());
+    if (emptyFinal) {
+        std::string sealed(16, '\0');
+        EXPECT_TRUE(aes.Seal(RefChunkNonce(i, true), {AsBytes(h), h.size()}, {},
+                             reinterpret_cast<std::uint8_t*>(sealed.data())));
+        out += sealed;
+    }
+    return out;
+}
+
 struct Reading {
-    std::uint32_t iterations = 0;
-    std::string salt, nonce, ext, plain;
+    StrongFields fields;
+    std::string plain;
     std::size_t chunks = 0;
 };
 
-// Reads a strong file the way the layout describes it; any deviation fails the test.
+// Reads a strong file of either version the way the layout describes it; any deviation fails
+// the test.
 inline Reading ReadStrong(const std::string& file, const std::string& password) {
     Reading r;
-    EXPECT_EQ(file.substr(0, 10), std::string("\0KOLVIK-S1", 10));
-    r.iterations = std::uint32_t{AsBytes(file)[10]} << 24 | std::uint32_t{AsBytes(file)[11]} << 16 |
-                   std::uint32_t{AsBytes(file)[12]} << 8 | AsBytes(file)[13];
-    r.salt = file.substr(14, 16);
-    r.nonce = file.substr(30, 16);
-    const std::size_t e = AsBytes(file)[46];
-    r.ext = file.substr(47, e);
-    const std::size_t hSize = 79 + e;
-    std::array<std::uint8_t, 32> m{};
-    EXPECT_TRUE(crypto::Pbkdf2Sha256(password, {AsBytes(r.salt), 16}, r.iterations, m));
-    const auto kh = Hkdf32(m, {AsBytes(r.nonce), 16}, "kolvik sterk v1 kop");
-    const auto kd = Hkdf32(m, {AsBytes(r.nonce), 16}, "kolvik sterk v1 data");
+    StrongFields& f = r.fields;
+    const std::string magic = file.substr(0, 10);
+    f.version = magic == std::string("\0KOLVIK-S1", 10) ? 1 : 2;
+    EXPECT_EQ(magic, std::string(f.version == 1 ? "\0KOLVIK-S1" : "\0KOLVIK-S2", 10));
+    std::size_t at = 14;
+    if (f.version == 1) {
+        f.iterations = Be32(file, 10);
+    } else {
+        EXPECT_EQ(AsBytes(file)[10], 0x01);
+        f.memoryKiB = Be32(file, 11);
+        f.passes = AsBytes(file)[15];
+        f.lanes = AsBytes(file)[16];
+        at = 17;
+    }
+    f.salt = file.substr(at, 16);
+    f.nonce = file.substr(at + 16, 16);
+    const std::size_t e = AsBytes(file)[at + 32];
+    f.ext = file.substr(at + 33, e);
+    const std::size_t macAt = at + 33 + e, hSize = macAt + 32;
+    const StrongKeys k = RefKeys(password, f);
     std::array<std::uint8_t, 32> mac{};
-    EXPECT_TRUE(crypto::HmacSha256(kh, {AsBytes(file), 47 + e}, mac));
-    EXPECT_EQ(file.substr(47 + e, 32), std::string(mac.begin(), mac.end()));
-    crypto::AesGcm aes(kd);
-    for (std::size_t at = hSize, i = 0; at < file.size(); ++i, ++r.chunks) {
-        const bool final = file.size() - at <= kStrongChunk + 16;
-        const std::size_t n = final ? file.size() - at : kStrongChunk + 16;
-        std::array<std::uint8_t, 12> iv{};
-        for (int b = 10, shift = 0; shift < 64; --b, shift += 8)
-            iv[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(i >> shift);
-        iv[11] = final ? 1 : 0;
+    EXPECT_TRUE(crypto::HmacSha256(k.kh, {AsBytes(file), macAt}, mac));
+    EXPECT_EQ(file.substr(macAt, 32), std::string(mac.begin(), mac.end()));
+    crypto::AesGcm aes(k.kd);
+    for (std::size_t pos = hSize, i = 0; pos < file.size(); ++i, ++r.chunks) {
+        const bool final = file.size() - pos <= kStrongChunk + 16;
+        const std::size_t n = final ? file.size() - pos : kStrongChunk + 16;
         std::string plain(n - 16, '\0');
-        EXPECT_TRUE(aes.Open(iv, {AsBytes(file), hSize}, {AsBytes(file, at), n},
+        EXPECT_TRUE(aes.Open(RefChunkNonce(i, final), {AsBytes(file), hSize},
+                             {AsBytes(file, pos), n},
                              reinterpret_cast<std::uint8_t*>(plain.data())))
             << "chunk " << i;
         r.plain += plain;
-        at += n;
+        pos += n;
     }
     return r;
 }

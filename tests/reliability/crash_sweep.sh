@@ -31,30 +31,47 @@ files=$(wc -l < "$work/plain.sums")
 
 # A clean run each way sets the window the kills are spread over. It must transform every file:
 # on a file system where Kolvik left files alone, every check below would pass without a copy.
-clean_run() {  # clean_run MODE
-    local start=$(now_us)
-    "$program" "$1" "$work/tree" --password-file "$pw" $(opts "$1") > "$work/clean.out" 2>&1 ||
-        { fail "clean ${1}ion: exit $?"; head -20 "$work/clean.out" >&2; }
+# A strong run changes nothing while it derives its key, a second or more: its kills are timed
+# from the first file it starts to write (a new name, or a scratch file).
+first_change() {  # first_change MODE PID
+    local new=(-name '*.kol' -o -name '*kolvik-tijdel-*')
+    [ "$1" = decrypt ] && new=(! -name '*.kol')
+    while kill -0 "$2" 2>/dev/null &&
+          [ -z "$(find "$work/tree" -type f \( "${new[@]}" \) -print -quit)" ]; do
+        sleep 0.005
+    done
+}
+clean_run() {  # clean_run MODE: sets spread, and begins (0 in the described format)
+    local start=$(now_us) pid rc
+    "$program" "$1" "$work/tree" --password-file "$pw" $(opts "$1") > "$work/clean.out" 2>&1 &
+    pid=$!
+    begins=0
+    if [ "$format" = strong ]; then first_change "$1" $pid; begins=$(($(now_us) - start)); fi
+    wait $pid; rc=$?
+    ((rc == 0)) || { fail "clean ${1}ion: exit $rc"; head -20 "$work/clean.out" >&2; }
     spread=$(($(now_us) - start))
 }
 cp -a "$plain" "$work/tree"
-clean_run encrypt; spread_encrypt=$spread
+clean_run encrypt; spread_encrypt=$spread begins_encrypt=$begins
 [ "$(find "$work/tree" -type f -name '*.kol' | wc -l)/$(find "$work/tree" -type f ! -name '*.kol' | wc -l)" = "$files/0" ] ||
     fail "clean encryption did not encrypt every file"
 cp -a "$work/tree" "$work/encrypted"
-clean_run decrypt; spread_decrypt=$spread
+clean_run decrypt; spread_decrypt=$spread begins_decrypt=$begins
 [ "$(hashes "$work/tree")" = "$(cat "$work/plain.sums")" ] || fail "clean round trip"
-echo "clean runs: encryption $spread_encrypt us, decryption $spread_decrypt us"
+echo "clean runs: encryption $spread_encrypt us, decryption $spread_decrypt us" \
+     "(first change after $begins_encrypt us, $begins_decrypt us)"
 # Kills of runs that cannot finish when left alone would only repeat the same failure.
 ((failed == 0)) || { echo "crash sweep: 0 kills over $files files (clean runs failed), $failed failures"; exit 1; }
 
 for k in $(seq 1 "$count"); do
-    if ((k % 2)); then mode=encrypt from=$plain spread=$spread_encrypt
-    else mode=decrypt from=$work/encrypted spread=$spread_decrypt; fi
+    if ((k % 2)); then mode=encrypt from=$plain spread=$((spread_encrypt - begins_encrypt))
+    else mode=decrypt from=$work/encrypted spread=$((spread_decrypt - begins_decrypt)); fi
+    ((spread > 0)) || spread=1
     rm -rf "$work/tree"; cp -a "$from" "$work/tree"
     delay=$(((RANDOM * 32768 + RANDOM) % spread))
     "$program" $mode "$work/tree" --password-file "$pw" $(opts $mode) >/dev/null 2>&1 &
     pid=$!
+    [ "$format" = strong ] && first_change $mode $pid
     sleep "$(printf '%d.%06d' $((delay / 1000000)) $((delay % 1000000)))"
     kill -9 $pid 2>/dev/null
     { wait $pid; } 2>/dev/null; [ $? -eq 137 ] || late=$((late + 1))

@@ -19,6 +19,8 @@ careless=0
 args=${POWERCUT_ARGS:-}
 
 name=powercut
+# The strong format's key derivation takes 256 MiB on its own.
+memory=768
 source "$(dirname "$(realpath "$0")")/machine.sh"
 add_modules ${module[$fs]}
 cat > "$root/config" <<EOF
@@ -36,8 +38,15 @@ if [ "$CARELESS" = 1 ]; then
 else
     # The format is chosen when encrypting; decryption recognises it by itself.
     if [ "$pcdir" = encrypt ]; then FORMAT=$ARGS; else FORMAT=; fi
+    # Said once the run has made its first file: a strong run derives its key before that.
+    begun() { until [ -n "$(find /mnt/boom -type f "$@" | head -n 1)" ]; do sleep 0.05; done
+              echo MACHINE-BEGUN; }
+    if [ "$pcdir" = encrypt ]; then begun -name '*.kol' & else begun ! -name '*.kol' & fi
+    watcher=$!
     kolvik-cli "$pcdir" /mnt/boom --password-file /pw $FORMAT >/dev/null 2>/tmp/err
-    echo "MACHINE-END $?"
+    status=$?
+    kill $watcher 2>/dev/null; wait $watcher 2>/dev/null
+    echo "MACHINE-END $status"
     head -5 /tmp/err
 fi
 umount /mnt
