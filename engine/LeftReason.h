@@ -27,6 +27,9 @@ enum class LeftReason {
     KolNamePassedOver,  // a name ending in kol that is no encrypted file of ours
     KolvikOwnFile,      // named like Kolvik's own programs, outside its folder
     Undeletable,        // append-only or immutable (chattr), or in such a folder
+    // Not left: encrypted in the strong format, but its old bytes were not overwritten.
+    NotOverwritten,
+    NotOverwrittenInUse,  // another program still had it open
 };
 
 }  // namespace kolvik

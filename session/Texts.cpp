@@ -49,6 +49,11 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "bestand van Kolvik zelf, overgeslagen";
         case LeftReason::Undeletable:
             return "beveiligd tegen verwijderen";
+        case LeftReason::NotOverwritten:
+            return "versleuteld, maar het origineel is niet overschreven";
+        case LeftReason::NotOverwrittenInUse:
+            return "versleuteld, maar het origineel is niet overschreven: in gebruik door een "
+                   "ander programma";
     }
     return "onbekende reden";
 }
@@ -67,6 +72,13 @@ std::string NoAccessText(const std::string& path) {
 }
 
 std::string DiskFullText(const std::string& folder) { return "Schijf vol: " + folder; }
+
+std::string OldBlocksText(const std::string& folder, const std::string& fileSystem) {
+    return "Let op: " + folder + " ligt op een bestandssysteem dat oude blokken bewaart (" +
+           fileSystem +
+           "); de oorspronkelijke bytes kunnen op de schijf achterblijven. Gebruik volledige "
+           "schijfversleuteling.";
+}
 
 std::string LogUnwritableText(const std::string& logPath) {
     return "Het logboek kan niet worden geschreven: " + logPath;
