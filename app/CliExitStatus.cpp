@@ -15,7 +15,8 @@ int ExitStatus(const CliOutcome& outcome) {
     // A full disk stops the run: the files after the one that failed were never tried.
     if (report.left > 0 || report.diskFull) return kExitFilesLeft;
     // Nothing it set out to do may end with 0 while part of it failed.
-    if (report.targetUnreadable || report.logFailed) return kExitFilesLeft;
+    if (report.targetUnreadable || report.logFailed || report.notOverwritten > 0)
+        return kExitFilesLeft;
     return kExitDone;
 }
 

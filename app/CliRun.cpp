@@ -207,6 +207,15 @@ void CliRun::Left(const std::string& path, LeftReason reason) {
 
 void CliRun::Transformed(const std::string&, bool) {}
 
+void CliRun::NotOverwritten(const std::string& path, LeftReason reason) {
+    errors_.FileLeft(path, reason);
+}
+
+// Not counted as a message: it says nothing of whether a file named on its own was done.
+void CliRun::OldBlocksKept(const std::string& folder, const std::string& fileSystem) {
+    errors_.Message(OldBlocksText(folder, fileSystem));
+}
+
 bool CliRun::GoOnWithoutAccess() {
     Message(NoAccessText(session_.TargetPath()));
     return true;

@@ -67,6 +67,8 @@ class CliRun : private RunEvents {
     void Skipped(const std::string& nameOrPath) override;
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string& newName, bool decrypted) override;
+    void NotOverwritten(const std::string& path, LeftReason reason) override;
+    void OldBlocksKept(const std::string& folder, const std::string& fileSystem) override;
     bool GoOnWithoutAccess() override;
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;

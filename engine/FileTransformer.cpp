@@ -212,15 +212,30 @@ Fault FileTransformer::LookAt(const std::string& name, bool ofThisKind, bool lis
 void FileTransformer::CompletePending() {
     auto& work = *work_;
     if (work.pending.empty()) return;
-    const auto failed = safefile::CompletePending(work.pending, work.crew);
+    const auto done = safefile::CompletePending(work.pending, work.crew);
     work.pendingBytes = 0;
     work.pendingFolders = 0;
     // Those originals stay and their copies are gone: the files count as skipped after all.
-    for (const auto& [entry, fault] : failed) {
+    for (const auto& [entry, fault] : done.failed) {
         --stats_.FilesDone;
         stats_.BytesDone -= entry.countedBytes;
         Leave(entry.folder->Path(), entry.original, ReasonOf(fault));
     }
+    // Encrypted all the same; the run just may not end as if nothing were amiss.
+    for (const auto& u : done.unwiped) {
+        ++report_.notOverwritten;
+        events_.NotOverwritten(
+            JoinPath(u.folder->Path(), u.original),
+            u.fault == Fault::InUse ? LeftReason::NotOverwrittenInUse : LeftReason::NotOverwritten);
+    }
+}
+
+void FileTransformer::TellIfOldBlocksKept() {
+    if (report_.oldBlocksTold) return;
+    const std::string_view kind = work_->folder->KeepsOldBlocks();
+    if (kind.empty()) return;
+    report_.oldBlocksTold = true;
+    events_.OldBlocksKept(work_->folder->Path(), std::string(kind));
 }
 
 void FileTransformer::Leave(const std::string& folder, const std::string& name, LeftReason reason) {
@@ -566,6 +581,8 @@ FileTransformer::Attempt FileTransformer::WriteCopy(const CopyJob& job, std::siz
     auto& work = *work_;
     Attempt a;
     auto copy = std::make_unique<safefile::Copy>();
+    // Verified chunks of a strong file that then fails to open must not stay on the device.
+    if (job.strongFile && !job.encrypting) copy->WipeWhenDiscarded();
     a.fault = copy->Create(*work.folder, job.newName);
     if (a.fault == Fault::None) {
         const BlockSink sink = [&copy](const std::uint8_t* data, std::size_t n) {
@@ -674,6 +691,9 @@ void FileTransformer::ScheduleDeletion(const CopyJob& job, Attempt& a) {
     entry.countedBytes = job.size;
     entry.copyDurable = job.durableNow || a.earlier;
     entry.earlierCopy = a.earlier;
+    // Only the strong format promises that nothing of the original stays readable.
+    entry.overwrite = settings.strong && job.encrypting;
+    if (entry.overwrite) TellIfOldBlocksKept();
     // A leased original stays open until it is deleted, so that the lease can still tell;
     // any other is closed now.
     if (work.source.Leased()) entry.leased = std::move(work.source);

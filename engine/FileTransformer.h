@@ -132,6 +132,7 @@ class FileTransformer {
     // The copy did not come about: the original stays, and the outcome says why.
     std::optional<FileOutcome> Unwritten(const CopyJob& job, const Attempt& a);
     void ScheduleDeletion(const CopyJob& job, Attempt& a);
+    void TellIfOldBlocksKept();
     // False when completing the group left this file's original after all.
     bool CompleteGroupIfDue();
     // A file the password did not open, or that is damaged: told, counted and left as it is.

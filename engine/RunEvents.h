@@ -30,11 +30,13 @@ struct RunReport {
     std::int64_t left = 0;       // files (and skip-word folders) left in their old form
     std::int64_t wrongKeys = 0;  // files the password did not open
     bool pinRefused = false;
-    bool passwordRefused = false;    // empty, unequal or not storable: nothing ran
-    bool stoppedOnWrongKey = false;  // a wrong-key question answered with Cancel
-    bool diskFull = false;           // the run stopped on a full disk
-    bool targetUnreadable = false;   // the target folder itself could not be opened or listed
-    bool logFailed = false;          // a line of the activity log could not be written
+    bool passwordRefused = false;     // empty, unequal or not storable: nothing ran
+    bool stoppedOnWrongKey = false;   // a wrong-key question answered with Cancel
+    bool diskFull = false;            // the run stopped on a full disk
+    bool targetUnreadable = false;    // the target folder itself could not be opened or listed
+    bool logFailed = false;           // a line of the activity log could not be written
+    std::int64_t notOverwritten = 0;  // originals deleted without their bytes overwritten
+    bool oldBlocksTold = false;       // said once per run: not a failure
 };
 
 enum class WrongKeyAnswer { GoOn, Stop };
@@ -59,6 +61,12 @@ class RunEvents {
     virtual void Left(const std::string& path, LeftReason reason) = 0;
     // A file was transformed into newName (in the same folder).
     virtual void Transformed(const std::string& newName, bool decrypted) = 0;
+    // A file encrypted in the strong format whose original is gone without its bytes
+    // overwritten; reason is LeftReason::NotOverwritten or NotOverwrittenInUse.
+    virtual void NotOverwritten(const std::string& path, LeftReason reason) = 0;
+    // Once per run: the originals in folder lie on a file system (fileSystem, as "btrfs") that
+    // writes anew rather than over old blocks, so overwriting them cannot reach their bytes.
+    virtual void OldBlocksKept(const std::string& folder, const std::string& fileSystem) = 0;
     // The file's size could not be read for lack of rights: false ends the program.
     virtual bool GoOnWithoutAccess() = 0;
     // A folder run asks whether to go on after a file that the password did not open.

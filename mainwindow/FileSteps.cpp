@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The per-file operations and the walk as the main window runs them: the engine does the
 // files, the window shows what it reports and asks what it asks.
+#include <utility>
+
 #include "engine/PathHelpers.h"
 #include "mainwindow/frmKolvik.h"
 #include "session/SecretText.h"
@@ -108,6 +110,27 @@ void frmKolvik::TellFileNotDone(int messagesBefore) {
 
 void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
     if (decrypted) LastDecryptName = newName;
+}
+
+// Done all the same: said as a file left is, in a message box for a file named on its own and
+// in the log of a folder run.
+void frmKolvik::NotOverwritten(const std::string& path, LeftReason reason) {
+    if (FileLeft) FileLeft(path, reason);
+    if (session.HasFileTarget) {
+        MsgBox(LeftText(path, reason), MsgButtons::OK, MsgIcon::Exclamation);
+    } else if (LoggingOn) {
+        gLog(LeftText(path, reason));
+    }
+}
+
+void frmKolvik::OldBlocksKept(const std::string& folder, const std::string& fileSystem) {
+    oldBlocksNotice_ = OldBlocksText(folder, fileSystem);
+}
+
+void frmKolvik::TellOldBlocksKept() {
+    if (oldBlocksNotice_.empty()) return;
+    if (LoggingOn) gLog(oldBlocksNotice_);
+    MsgBox(std::exchange(oldBlocksNotice_, {}), MsgButtons::OK, MsgIcon::Information);
 }
 
 bool frmKolvik::GoOnWithoutAccess() {

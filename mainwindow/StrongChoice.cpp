@@ -10,7 +10,8 @@ namespace {
 constexpr const char* kStrongSetting = "HKEY_CURRENT_USER\\Software\\Kolvik\\Sterk";
 constexpr const char* kStrongTip =
     "Sterk versleutelen (AES-256 met een wachtwoordsleutel): zonder het wachtwoord is de inhoud "
-    "niet terug te halen. Alleen Kolvik kan sterke bestanden openen.";
+    "niet terug te halen. Alleen Kolvik kan sterke bestanden openen. Het origineel wordt "
+    "overschreven; op btrfs, SSD's en USB-sticks is dat geen garantie.";
 
 }  // namespace
 

@@ -105,6 +105,9 @@ class Folder {
     // False on the file systems whose renames and links always let a copy be named without
     // claiming the name first (ext4, XFS, Btrfs, tmpfs and the like).
     bool MayHoldClaims() const;
+    // The name of the folder's file system where writing over a file's bytes leaves the old
+    // blocks as they were (copy-on-write, log-structured: "btrfs", "zfs"); empty elsewhere.
+    std::string_view KeepsOldBlocks() const;
     // Claims the folder for this run against every other Kolvik process, waiting up to patience
     // for one that holds it (Fault::Held after that). Held until the last Folder of this
     // process on the same directory closes, so pending deletions keep it too.
@@ -135,11 +138,13 @@ class Folder {
     NativeHandle handle_ = kNoHandle;
     std::string path_;
     std::uint64_t device_ = 0;
-    std::uint64_t mount_ = 0;          // 0 where the system does not tell
-    unsigned newGroup_ = 0;            // the group a file created here gets
-    mutable std::size_t nameMax_ = 0;  // asked once per folder, not once per file
-    mutable int claims_ = -1;          // MayHoldClaims, once asked
-    std::shared_ptr<void> runLock_;    // shared by this process's Folders on the same directory
+    std::uint64_t mount_ = 0;             // 0 where the system does not tell
+    unsigned newGroup_ = 0;               // the group a file created here gets
+    mutable std::size_t nameMax_ = 0;     // asked once per folder, not once per file
+    mutable int claims_ = -1;             // MayHoldClaims, once asked
+    mutable std::string_view oldBlocks_;  // KeepsOldBlocks, once asked
+    mutable bool oldBlocksAsked_ = false;
+    std::shared_ptr<void> runLock_;  // shared by this process's Folders on the same directory
     // Of the leftover scratch copies removed here, what stands for the names they were to get:
     // an empty file at such a name is the claim of a run killed while it claimed it.
     mutable std::vector<std::string> leftoverClaims_;
@@ -205,10 +210,14 @@ class Copy {
     std::uint64_t Inode() const;
     // Removes the temporary file; a published copy stays.
     void Discard();
+    // What was written is overwritten and made durable before a discarded copy is let go: it
+    // may hold plain text of a file that did not open.
+    void WipeWhenDiscarded() { wipe_ = true; }
 
   private:
     friend class HandleCloser;
     void StartWriteback();
+    void Wipe();
     [[nodiscard]] Fault LinkUnnamed(const std::string& newName);
     [[nodiscard]] Fault RenameScratch(const std::string& newName);
 
@@ -219,6 +228,7 @@ class Copy {
     // A large copy goes to disk chunk by chunk while it is written: [waited, started) is under
     // way, [started, written) still only in memory.
     std::int64_t written_ = 0, started_ = 0, waited_ = 0;
+    bool wipe_ = false;
 };
 
 // An original whose copy is named but not yet known to be on disk. Its folder stays open with
@@ -241,11 +251,26 @@ struct PendingOriginal {
     bool copyDurable = false;
     // The copy was finished by an interrupted run, not written by this one: it is never removed.
     bool earlierCopy = false;
+    // Its bytes are overwritten once its name is gone and before its blocks are freed, where
+    // no other program has it open and no other name shows them.
+    bool overwrite = false;
 };
 
 struct FailedOriginal {
     PendingOriginal entry;
     Fault fault = Fault::Io;  // Fault::Changed: the original changed after it was read
+};
+
+// An original to overwrite that is gone without that: its copy is complete all the same.
+struct UnwipedOriginal {
+    std::shared_ptr<const Folder> folder;
+    std::string original;
+    Fault fault = Fault::Io;  // Fault::InUse: another program had it open
+};
+
+struct Completion {
+    std::vector<FailedOriginal> failed;
+    std::vector<UnwipedOriginal> unwiped;
 };
 
 // Runs job(0) to job(count - 1), several at once where it can, and returns once all are done.
@@ -258,10 +283,10 @@ class Crew {
 };
 
 // Makes the copies durable with one sync per file system, then deletes their originals on the
-// crew, each only while it is unchanged since it was read, and closes their files. An entry
-// whose step fails keeps its original and loses its copy; those entries are returned with the
-// reason.
-std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew);
+// crew, each only while it is unchanged since it was read, overwrites those to overwrite, and
+// closes their files. An entry whose step fails keeps its original and loses its copy; those
+// entries are returned with the reason, and so are the originals deleted but not overwritten.
+Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew);
 
 // Unlinks name only while it is still the file that facts describe, unchanged.
 [[nodiscard]] Fault RemoveUnchanged(const Folder& folder, const std::string& name,

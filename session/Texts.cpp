@@ -51,6 +51,11 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "beveiligd tegen verwijderen";
         case LeftReason::OtherMount:
             return "andere schijf, overgeslagen";
+        case LeftReason::NotOverwritten:
+            return "versleuteld, maar het origineel is niet overschreven";
+        case LeftReason::NotOverwrittenInUse:
+            return "versleuteld, maar het origineel is niet overschreven: in gebruik door een "
+                   "ander programma";
     }
     return "onbekende reden";
 }
@@ -69,6 +74,13 @@ std::string NoAccessText(const std::string& path) {
 }
 
 std::string DiskFullText(const std::string& folder) { return "Schijf vol: " + folder; }
+
+std::string OldBlocksText(const std::string& folder, const std::string& fileSystem) {
+    return "Let op: " + folder + " ligt op een bestandssysteem dat oude blokken bewaart (" +
+           fileSystem +
+           "); de oorspronkelijke bytes kunnen op de schijf achterblijven. Gebruik volledige "
+           "schijfversleuteling.";
+}
 
 std::string LogUnwritableText(const std::string& logPath) {
     return "Het logboek kan niet worden geschreven: " + logPath;

@@ -16,9 +16,13 @@ struct FileCalls {
     int (*close_range)(unsigned first, unsigned last, int flags);
     ssize_t (*read)(int fd, void* buf, size_t count);
     ssize_t (*write)(int fd, const void* buf, size_t count);
+    // Overwriting a file in place: its data ranges (SEEK_DATA, SEEK_HOLE) and writes at them.
+    off_t (*lseek)(int fd, off_t offset, int whence);
+    ssize_t (*pwrite)(int fd, const void* buf, size_t count, off_t offset);
     int (*fstat)(int fd, struct stat* st);
     int (*fstatat)(int dirfd, const char* path, struct stat* st, int flags);
     int (*fsync)(int fd);
+    int (*fdatasync)(int fd);
     int (*syncfs)(int fd);
     int (*fchown)(int fd, uid_t uid, gid_t gid);
     int (*fchmod)(int fd, mode_t mode);

@@ -19,17 +19,16 @@
 #include <string>
 #include <utility>
 
+#include "platform/posix/Faults.h"
 #include "platform/posix/FileCalls.h"
 #include "platform/posix/KeptFacts.h"
 #include "platform/posix/MetaCalls.h"
+#include "platform/posix/Overwrite.h"
 #include "platform/posix/ScratchMark.h"
 
 namespace kolvik::safefile {
-namespace {
 
-using posix::Sys;
-
-[[nodiscard]] Fault FromErrno(int e) {
+Fault FromErrno(int e) {
     switch (e) {
         case 0:
             return Fault::None;
@@ -51,13 +50,15 @@ using posix::Sys;
         case ELOOP:
             return Fault::NotRegular;  // the entry is a symbolic link
         case EWOULDBLOCK:
-            return Fault::InUse;  // a write lease elsewhere
+            return Fault::InUse;  // a lease elsewhere
         default:
             return Fault::Io;
     }
 }
 
-[[nodiscard]] Fault LastFault() { return FromErrno(errno); }
+namespace {
+
+using posix::Sys;
 
 // Where the new name itself is given to the file system: a name it cannot hold (exFAT's
 // forbidden characters, bytes that are no valid UTF-8 for it) says so with these. exfat-fuse
@@ -272,6 +273,8 @@ void Folder::Close() {
     path_.clear();
     nameMax_ = 0;
     claims_ = -1;
+    oldBlocks_ = {};
+    oldBlocksAsked_ = false;
     leftoverClaims_.clear();
 }
 
@@ -307,6 +310,15 @@ bool Folder::MayHoldClaims() const {
                       std::end(kNative);
     }
     return claims_ != 0;
+}
+
+std::string_view Folder::KeepsOldBlocks() const {
+    if (!oldBlocksAsked_) {
+        struct statfs fs {};
+        if (posix::Meta().fstatfs(handle_, &fs) == 0) oldBlocks_ = wipe::OldBlocksKeeper(fs.f_type);
+        oldBlocksAsked_ = true;
+    }
+    return oldBlocks_;
 }
 
 Fault Folder::Sync() const { return Sys().fsync(handle_) == 0 ? Fault::None : LastFault(); }
@@ -549,6 +561,7 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
     const bool scratch = !tempName_.empty();
     const Fault named = scratch ? RenameScratch(newName) : LinkUnnamed(newName);
     if (named != Fault::None) return named;
+    wipe_ = false;  // the user's file now
     // The mark stays until the copy has its name, so that a kill before that leaves a scratch
     // file a later run can remove; one left on the copy by a kill right here does no harm.
     if (scratch) {
@@ -640,7 +653,17 @@ Fault Copy::RenameScratch(const std::string& newName) {
     return f;
 }
 
+void Copy::Wipe() {
+    if (!wipe_ || written_ == 0) return;
+    if (handle_ >= 0) {
+        (void)wipe::Zero(handle_, written_);
+    } else if (!tempName_.empty() && folder_ != nullptr) {
+        (void)wipe::ZeroNamed(folder_->Handle(), tempName_.c_str(), inode_);
+    }
+}
+
 void Copy::Discard() {
+    Wipe();
     CloseHandle(handle_);
     if (!tempName_.empty() && folder_ != nullptr) {
         // Left behind, it is this process's to remove when the folder is listed again.
@@ -745,6 +768,16 @@ class HandleCloser {
         if (copy.handle_ >= 0 && copy.tempName_.empty())
             handles_.push_back(std::exchange(copy.handle_, -1));
     }
+    // The source's descriptor, for the caller to close, with its lease given up: the next
+    // open of the file for writing must not wait for that lease's break.
+    static int Take(Source& source) {
+        if (source.leased_) {
+            MarkLeased(source.handle_, false);
+            (void)Sys().fcntl(source.handle_, F_SETLEASE, F_UNLCK);
+            source.leased_ = false;
+        }
+        return std::exchange(source.handle_, -1);
+    }
 
   private:
     std::vector<int> handles_;
@@ -769,16 +802,52 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
             (void)RemoveIfSame(*p.folder, p.copy, p.copyFile ? p.copyFile->Inode() : p.copyInode,
                                p.copySize);
         }
-        closer.Add(p.leased);
+        // An original to overwrite stays open for that.
+        if (result[i] != Fault::None || !p.overwrite) closer.Add(p.leased);
         if (p.copyFile) closer.Add(*p.copyFile);
     }
 }
 
+// The originals of wipes (indices into pending) are gone: their bytes are overwritten through
+// the descriptors they were read by. Their deletions go to disk first, so that a crash cannot
+// bring a name back over bytes half overwritten. Returns the folders synced.
+std::vector<const Folder*> WipeDeleted(std::vector<PendingOriginal>& pending,
+                                       const std::vector<std::size_t>& wipes, Crew& crew,
+                                       std::vector<UnwipedOriginal>& unwiped) {
+    std::vector<const Folder*> folders, synced;
+    for (const std::size_t i : wipes) {
+        const Folder* f = pending[i].folder.get();
+        if (std::find(folders.begin(), folders.end(), f) != folders.end()) continue;
+        folders.push_back(f);
+        if (f->Sync() == Fault::None) synced.push_back(f);
+    }
+    std::vector<Fault> faults(wipes.size(), Fault::Io);
+    const std::size_t shares = std::clamp<std::size_t>(wipes.size() / 4, 1, 8);
+    crew.Run(shares, [&](std::size_t k) {
+        for (std::size_t j = k * wipes.size() / shares; j < (k + 1) * wipes.size() / shares; ++j) {
+            auto& p = pending[wipes[j]];
+            int reader = HandleCloser::Take(p.leased);
+            const bool durable =
+                std::find(synced.begin(), synced.end(), p.folder.get()) != synced.end();
+            // Where an open file's last name is kept hidden until it is closed (FUSE, network
+            // file systems), that name is still counted.
+            if (reader >= 0 && durable)
+                faults[j] = wipe::ZeroNameless(reader, p.folder->MayHoldClaims() ? 1 : 0);
+            if (reader >= 0) Sys().close(reader);
+        }
+    });
+    for (std::size_t j = 0; j < wipes.size(); ++j) {
+        if (faults[j] != Fault::None)
+            unwiped.push_back({pending[wipes[j]].folder, pending[wipes[j]].original, faults[j]});
+    }
+    return synced;
+}
+
 }  // namespace
 
-std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
-    std::vector<FailedOriginal> failed;
-    if (pending.empty()) return failed;
+Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
+    Completion done;
+    if (pending.empty()) return done;
     const bool needSync = std::any_of(pending.begin(), pending.end(),
                                       [](const PendingOriginal& p) { return !p.copyDurable; });
     // Each folder once. Held here, not borrowed: once the entries are cleared below, a folder
@@ -810,6 +879,12 @@ std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pendin
         CompleteShare(pending, k * pending.size() / shares, (k + 1) * pending.size() / shares,
                       durable, removals);
     });
+    std::vector<std::size_t> wipes;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (removals[i] == Fault::None && pending[i].overwrite) wipes.push_back(i);
+    }
+    const auto wipeSynced = wipes.empty() ? std::vector<const Folder*>()
+                                          : WipeDeleted(pending, wipes, crew, done.unwiped);
     bool removed = false;
     for (std::size_t i = 0; i < pending.size(); ++i) {
         auto& p = pending[i];
@@ -817,16 +892,19 @@ std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pendin
             removed = true;
             continue;
         }
-        failed.push_back({std::move(p), removals[i]});
+        done.failed.push_back({std::move(p), removals[i]});
     }
     pending.clear();
     // Only single-file runs wait for the deletions to be on disk too; elsewhere the next group's
     // sync carries them, and a lost deletion merely brings an original back beside its copy,
     // which the next run finishes.
     if (removed && !needSync) {
-        for (const auto& f : folders) (void)f->Sync();
+        for (const auto& f : folders) {
+            if (std::find(wipeSynced.begin(), wipeSynced.end(), f.get()) == wipeSynced.end())
+                (void)f->Sync();
+        }
     }
-    return failed;
+    return done;
 }
 
 // --- Listing ---
@@ -909,6 +987,10 @@ void Folder::RemoveLeftoverScratch(const std::string& name) const {
                               mark::NameDigits(name)) != leftoverClaims_.end());
     }
     Sys().close(fd);
+    // Whatever it held, plain text of a strong file that did not open included, is overwritten
+    // before its blocks are freed; a second name is the published copy's, whose bytes stay.
+    if (leftover && owner != 0 && st.st_nlink == 1 && st.st_size > 0)
+        (void)wipe::ZeroNamed(handle_, name.c_str(), st.st_ino);
     if (leftover && Remove(name, st.st_ino) == Fault::None) mark::Forget(st.st_dev, st.st_ino);
 }
 

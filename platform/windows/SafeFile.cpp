@@ -165,6 +165,16 @@ bool SetAttributes(HANDLE h, DWORD attributes) {
     return f;
 }
 
+// Whether the file behind h is still the one facts describe, unchanged: Fault::Changed if not.
+[[nodiscard]] Fault StillAsRead(HANDLE h, const FileFacts& facts) {
+    FileFacts now;
+    if (const Fault f = FactsOf(h, now); f != Fault::None) return f;
+    return now.inode != facts.inode || now.device != facts.device || now.size != facts.size ||
+                   now.modified != facts.modified || now.changed != facts.changed
+               ? Fault::Changed
+               : Fault::None;
+}
+
 // Opens name for deletion and deletes it only while it is still the file described by inode.
 [[nodiscard]] Fault RemoveIfSame(HANDLE dir, const std::string& name, std::uint64_t inode,
                                  const FileFacts* unchanged) {
@@ -173,11 +183,7 @@ bool SetAttributes(HANDLE h, DWORD attributes) {
     FileFacts now;
     Fault f = FactsOf(h, now);
     if (f == Fault::None && now.inode != inode) f = Fault::Exists;
-    if (f == Fault::None && unchanged != nullptr &&
-        (now.device != unchanged->device || now.size != unchanged->size ||
-         now.modified != unchanged->modified || now.changed != unchanged->changed)) {
-        f = Fault::Changed;
-    }
+    if (f == Fault::None && unchanged != nullptr) f = StillAsRead(h, *unchanged);
     if (f == Fault::None) f = DeleteByHandle(h);
     Sys().close(h);
     return f;
@@ -244,6 +250,28 @@ void Release(std::unique_ptr<OplockWatch> watch) {
 }
 
 DWORD CurrentProcess() { return ::GetCurrentProcessId(); }
+
+// ".kolvik-tijdel-PID-N", a name no other run of ours gives out at the same time.
+std::string NextScratchName() {
+    static std::atomic<unsigned> counter{0};
+    return std::string(kScratchPrefix) + std::to_string(CurrentProcess()) + "-" +
+           std::to_string(++counter);
+}
+
+// Writes zeros over the first size bytes of the file behind h and flushes them to the disk.
+[[nodiscard]] Fault ZeroHandle(HANDLE h, std::int64_t size) {
+    static const std::vector<char> zeros(std::size_t{1} << 20);
+    if (!::SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) return LastFault();
+    for (std::int64_t at = 0; at < size;) {
+        const auto n = static_cast<DWORD>(
+            std::min<std::int64_t>(size - at, static_cast<std::int64_t>(zeros.size())));
+        DWORD written = 0;
+        if (!Sys().write(h, zeros.data(), n, &written)) return LastFault();
+        if (written == 0) return Fault::Io;
+        at += written;
+    }
+    return Sys().flush(h) ? Fault::None : LastFault();
+}
 
 // ".kolvik-tijdel-PID-N", as Copy::Create names its scratch copies; any other name is the user's.
 bool IsScratchName(const std::string& name) {
@@ -341,6 +369,10 @@ std::size_t Folder::MaxNameBytes() const {
 
 // A rename through the handle never replaces, so no name has to be claimed first.
 bool Folder::MayHoldClaims() const { return false; }
+
+// NTFS, FAT and exFAT write over a file's clusters in place; ReFS does so too unless integrity
+// streams are on, which Windows gives no cheap way to ask.
+std::string_view Folder::KeepsOldBlocks() const { return {}; }
 
 // Every copy is flushed before it is named, and NTFS writes its journal in order: once the
 // deletion of an original is on disk, the renaming of its copy before it is too. Windows has
@@ -471,10 +503,8 @@ Fault Copy::Create(const Folder& folder, const std::string& newName) {
     inode_ = 0;
     // A scratch name that is unmistakably ours, created exclusively so that an existing file is
     // never opened, and held without sharing, so that a later run sees it is still in use.
-    static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = std::string(kScratchPrefix) + std::to_string(CurrentProcess()) +
-                                 "-" + std::to_string(++counter);
+        const std::string name = NextScratchName();
         if (name == newName) continue;
         HANDLE h = Sys().openAt(folder.Handle(), windows::Wide(name).c_str(),
                                 GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, FILE_CREATE,
@@ -550,7 +580,13 @@ Fault Copy::RenameScratch(const std::string& newName) {
     return Fault::None;
 }
 
+void Copy::Wipe() {
+    if (wipe_ && written_ > 0 && handle_ != kNoHandle && !tempName_.empty())
+        (void)ZeroHandle(handle_, written_);
+}
+
 void Copy::Discard() {
+    Wipe();
     // An unpublished copy goes through its own handle: no other file can be hit by the name.
     if (handle_ != kNoHandle && !tempName_.empty()) (void)DeleteByHandle(handle_);
     CloseHandle(handle_);
@@ -559,21 +595,26 @@ void Copy::Discard() {
 
 // --- Pending originals ---
 
+namespace {
+
+// Whether the leased original may go: held open since it was read, refusing writers, renames
+// and deletions, it is still the file read, under its name, and nobody asked for it meanwhile.
+// Its oplock is given up then: our own deletion would break it and wait for that break to be
+// answered.
+[[nodiscard]] Fault MayGo(const Source& leased, const FileFacts& facts) {
+    if (const Fault f = StillAsRead(leased.Handle(), facts); f != Fault::None) return f;
+    // A program that asked for the file meanwhile is waiting for it: it gets it, whole.
+    if (!leased.LeaseHeld()) return Fault::InUse;
+    Release(Unwatched(leased.Handle()));
+    return Fault::None;
+}
+
+}  // namespace
+
 Fault RemoveUnchanged(const Folder& folder, const std::string& name, const FileFacts& facts,
                       const Source& leased) {
     if (!leased.IsOpen()) return RemoveIfSame(folder.Handle(), name, facts.inode, &facts);
-    // Held open since it was read, refusing writers, renames and deletions: still the file
-    // read, under its name. The look at its facts is the same check as elsewhere.
-    FileFacts now;
-    if (const Fault f = FactsOf(leased.Handle(), now); f != Fault::None) return f;
-    if (now.inode != facts.inode || now.device != facts.device || now.size != facts.size ||
-        now.modified != facts.modified || now.changed != facts.changed) {
-        return Fault::Changed;
-    }
-    // A program that asked for the file meanwhile is waiting for it: it gets it, whole.
-    if (!leased.LeaseHeld()) return Fault::InUse;
-    // Our own deletion would break the oplock and wait for that break to be answered.
-    Release(Unwatched(leased.Handle()));
+    if (const Fault f = MayGo(leased, facts); f != Fault::None) return f;
     return DeleteByHandle(leased.Handle());
 }
 
@@ -616,14 +657,87 @@ void MarkReadOnly(PendingOriginal& p) {
     if (own == kNoHandle) Sys().close(h);
 }
 
+// Deletes an original that no other program holds open, no writer least of all: opened so as to
+// refuse writers, it must still be the file read.
+[[nodiscard]] Fault RemoveRefusingWriters(const Folder& folder, const std::string& name,
+                                          const FileFacts& facts) {
+    HANDLE h = OpenEntry(folder.Handle(), name, GENERIC_READ | DELETE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE);
+    if (h == nullptr) return LastFault();
+    Fault f = StillAsRead(h, facts);
+    if (f == Fault::None) f = DeleteByHandle(h);
+    Sys().close(h);
+    return f;
+}
+
+// Renames the original open as w to a scratch name, where it is deleted once w closes, and
+// overwrites it meanwhile; wiped tells why it was not overwritten.
+[[nodiscard]] Fault GoOverwritten(HANDLE w, HANDLE dir, const std::string& name, std::int64_t size,
+                                  Fault& wiped) {
+    if (!Sys().rename(w, dir, windows::Wide(NextScratchName()).c_str())) {
+        // Never overwritten under its own name: it goes as ever.
+        wiped = LastFault();
+        return DeleteByHandle(w);
+    }
+    if (const Fault f = DeleteByHandle(w); f != Fault::None) {
+        // Nothing is overwritten yet: it stays, under its own name again. Should that fail, the
+        // copy is what stands for it.
+        if (Sys().rename(w, dir, windows::Wide(name).c_str())) return f;
+        wiped = f;
+        return Fault::None;
+    }
+    // Until it is closed, a crash leaves a scratch file, never a half-overwritten original.
+    wiped = Sys().flush(w) ? ZeroHandle(w, size) : LastFault();
+    return Fault::None;
+}
+
+// The original of p goes as RemoveUnchanged lets it go, its bytes overwritten first where a
+// handle that shares nothing proves that no other program has it open (wiped tells why not).
+// Windows deletes a file only once its last handle closes, so its name goes first to a scratch
+// name: a crash in the middle leaves no half-overwritten file under the original's name, only a
+// scratch file that the next run overwrites and removes.
+[[nodiscard]] Fault RemoveOverwriting(PendingOriginal& p, Fault& wiped) {
+    wiped = Fault::Io;
+    Source& leased = p.leased;
+    if (!leased.IsOpen()) return RemoveUnchanged(*p.folder, p.original, p.originalFacts, leased);
+    if (const Fault f = MayGo(leased, p.originalFacts); f != Fault::None) return f;
+    FileFacts facts = p.originalFacts;
+    // Writing is refused to a read-only file: the attribute goes while writers are kept out.
+    const DWORD readOnly = facts.mode & FILE_ATTRIBUTE_READONLY;
+    if (readOnly != 0 && (!SetAttributes(leased.Handle(), facts.mode & ~readOnly) ||
+                          FactsOf(leased.Handle(), facts) != Fault::None)) {
+        return DeleteByHandle(leased.Handle());
+    }
+    HandleCloser::Close(leased);
+    constexpr DWORD kWriter = GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+    HANDLE w = OpenEntry(p.folder->Handle(), p.original, kWriter, 0, FILE_NON_DIRECTORY_FILE);
+    if (w == nullptr) {
+        // Open elsewhere, for reading: it goes as ever, whole, unless a writer took it meanwhile.
+        wiped = LastFault();
+        const Fault f = RemoveRefusingWriters(*p.folder, p.original, facts);
+        HANDLE back = OpenEntry(p.folder->Handle(), p.original, FILE_WRITE_ATTRIBUTES, kShareAll);
+        if (back != nullptr) {
+            if (readOnly != 0) (void)SetAttributes(back, p.originalFacts.mode);
+            Sys().close(back);
+        }
+        return f;
+    }
+    Fault f = StillAsRead(w, facts);
+    if (f == Fault::None) f = GoOverwritten(w, p.folder->Handle(), p.original, facts.size, wiped);
+    if (f != Fault::None && readOnly != 0) (void)SetAttributes(w, p.originalFacts.mode);
+    Sys().close(w);
+    return f;
+}
+
 // The deletions of one crew member: its share of the group, each original deleted only while
 // unchanged and the copy of any that stays taken away again, then their files closed.
 void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std::size_t last,
-                   std::vector<Fault>& result) {
+                   std::vector<Fault>& result, std::vector<Fault>& wiped) {
     for (std::size_t i = first; i < last; ++i) {
         auto& p = pending[i];
         // Every copy was flushed before it was named (Copy::Publish).
-        result[i] = RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
+        result[i] = p.overwrite ? RemoveOverwriting(p, wiped[i])
+                                : RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
         HandleCloser::Close(p.leased);
         // The original stays; its copy is then redundant. A copy that this run did not write
         // is not ours to take away, and one whose original is gone is all that is left.
@@ -641,22 +755,24 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
 
 }  // namespace
 
-std::vector<FailedOriginal> CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
-    std::vector<FailedOriginal> failed;
-    if (pending.empty()) return failed;
+Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
+    Completion done;
+    if (pending.empty()) return done;
     // A deletion may wait for the file system's log; several in flight share those waits.
     constexpr std::size_t kPerShare = 16, kMaxShares = 8;
     const std::size_t shares = std::clamp<std::size_t>(pending.size() / kPerShare, 1, kMaxShares);
-    std::vector<Fault> removals(pending.size(), Fault::Io);
+    std::vector<Fault> removals(pending.size(), Fault::Io), wiped(pending.size(), Fault::None);
     crew.Run(shares, [&](std::size_t k) {
         CompleteShare(pending, k * pending.size() / shares, (k + 1) * pending.size() / shares,
-                      removals);
+                      removals, wiped);
     });
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (removals[i] != Fault::None) failed.push_back({std::move(pending[i]), removals[i]});
+        if (removals[i] == Fault::None && wiped[i] != Fault::None)
+            done.unwiped.push_back({pending[i].folder, pending[i].original, wiped[i]});
+        if (removals[i] != Fault::None) done.failed.push_back({std::move(pending[i]), removals[i]});
     }
     pending.clear();
-    return failed;
+    return done;
 }
 
 // --- Listing ---
@@ -713,9 +829,21 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
 
 void Folder::RemoveLeftoverScratch(const std::string& name) const {
     if (!IsScratchName(name)) return;
-    // A live run holds its copy open without sharing, so opening it for deletion fails until
-    // that run has closed it: only a killed run's leftover goes.
+    // A live run holds its copy open without sharing, so opening it fails until that run has
+    // closed it: only a killed run's leftover goes, overwritten first, as it may hold plain
+    // text (a copy being decrypted, an original being overwritten).
+    HANDLE h = OpenEntry(handle_, name, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0,
+                         FILE_NON_DIRECTORY_FILE);
     FileFacts facts;
+    if (h != nullptr) {
+        if (FactsOf(h, facts) == Fault::None && facts.regular && !facts.multiplyLinked) {
+            (void)ZeroHandle(h, facts.size);
+            (void)DeleteByHandle(h);
+        }
+        Sys().close(h);
+        return;
+    }
+    // A read-only leftover is removed all the same.
     if (Stat(name, facts) != Fault::None || !facts.regular) return;
     (void)Remove(name, facts.inode);
 }

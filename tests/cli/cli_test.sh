@@ -190,11 +190,24 @@ strong_encrypted() {
         strong_file "$T/$f.kol" || return 1
     done
 }
+# Read-only and of nobody's, as a run by nobody finds it: overwritten all the same.
+read_only_owned() { plain_tree; chmod 0444 "$T/a.txt"; chown -R nobody:nogroup "$T" "$HOME"; }
+# held_open FILE COMMAND...: FILE open in this shell, not in COMMAND, for as long as it runs.
+held_open() {
+    local file=$1 held rc; shift
+    exec {held}<"$file"
+    "$@" {held}<&-
+    rc=$?
+    exec {held}<&-
+    return $rc
+}
 damaged_left() { [ -f "$T/sub/foto_jpg.kol" ] && [ ! -e "$T/sub/foto.jpg" ] && [ "$(cat "$T/a.txt")" = alpha ]; }
 row "encrypt a tree --strong"    plain_tree        0 -                      strong_encrypted enc "$T" $p pw --strong
 row "decrypt a strong tree"      strong_tree       0 -                      round_trip      dec "$T" $p pw
 row "wrong key, strong file"     strong_tree       4 "^$T/a_txt\.kol: Onjuiste sleutel$" unchanged dec "$T/a_txt.kol" $p wrong
 row "damaged strong file"        strong_damaged    1 "^$T/sub/foto_jpg\.kol: beschadigd$" damaged_left dec "$T" $p pw
+row "file held open, --strong"   plain_tree        1 "^$T/a\.txt: versleuteld, maar het origineel is niet overschreven: in gebruik door een ander programma$" strong_encrypted held_open "$T/a.txt" enc "$T" $p pw --strong
+row "read-only file --strong"    read_only_owned   0 -                      strong_encrypted as_nobody "$cli" encrypt "$T" $p "$PW" --strong
 row "any password for --strong"  plain_tree        0 -                      a_encrypted     enc "$T" $p pwuni --strong
 row "PIN outside Windows-1252"   zhuk_pin_stored   3 "^Foute PIN-code$"     unchanged       enc "$T/sub/foto.jpg" $p pwquery --strong
 row "same password, old format"  plain_tree        2 "Windows-1252"         unchanged       enc "$T" $p pwuni

@@ -57,4 +57,19 @@ bool MakeSymlink(const std::string& target, const std::string& link);
 // The file's number on its volume (inode, file index); 0 when there is no such entry.
 std::uint64_t FileId(const std::string& path);
 
+// A file open for reading in another program, as a viewer opens it (on Windows sharing reading
+// and deletion), for as long as this lives.
+class HeldOpen {
+  public:
+    explicit HeldOpen(const std::string& path);
+    ~HeldOpen();
+    HeldOpen(const HeldOpen&) = delete;
+    HeldOpen& operator=(const HeldOpen&) = delete;
+    // The first size bytes it reads now.
+    std::string Reads(std::size_t size) const;
+
+  private:
+    std::intptr_t handle_;
+};
+
 }  // namespace kolvik::test

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs started with the window's buttons: both passes, the questions between them, the summary
 // in the log, and one file as the target.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <utility>
 
 #include "Version.h"
 #include "platform/posix/FileCalls.h"
+#include "platform/posix/MetaCalls.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
@@ -290,6 +294,73 @@ TEST_F(RunFixture, PinGuardsEncryptionButNeverDecryption) {
     Run(false, "abcdef", false);
     EXPECT_EQ(Shown(), std::vector<std::string>{"Foute PIN-code"});
     EXPECT_FALSE(fs::exists(tree / "a_txt.kol"));
+}
+
+// Where overwriting cannot reach the old blocks (the file system says it is Btrfs) a strong
+// run says so once, at its end, and in the log right before its summary. A decryption and the
+// described format overwrite nothing and say nothing of it.
+TEST_F(RunFixture, OldBlocksKeptAreToldOncePerStrongRun) {
+    posix::MetaCalls meta = posix::RealMetaCalls();
+    meta.fstatfs = [](int fd, struct statfs* fs) {
+        const int result = posix::RealMetaCalls().fstatfs(fd, fs);
+        fs->f_type = 0x9123683E;  // BTRFS_SUPER_MAGIC
+        return result;
+    };
+    posix::SetMetaCalls(&meta);
+    const struct {
+        const char* name;
+        bool decrypt, strong;
+        const char* target;  // in the tree; the tree itself when empty
+        long told;
+    } rows[] = {
+        {"strong folder run", false, true, "", 1},       {"its decryption", true, false, "", 0},
+        {"described folder run", false, false, "", 0},   {"back again", true, false, "", 0},
+        {"strong single file", false, true, "a.txt", 1},
+    };
+    const auto notice = [](const std::string& s) {
+        return s.find("ligt op een bestandssysteem dat oude blokken bewaart (btrfs)") !=
+               std::string::npos;
+    };
+    for (const auto& r : rows) {
+        Start(*r.target ? tree / r.target : tree.path());
+        f->chkSterk.value = r.strong ? 1 : 0;
+        Run(r.decrypt, "Geheim12");
+        const auto shown = Shown();
+        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), notice), r.told) << r.name;
+    }
+    posix::SetMetaCalls(nullptr);
+    const auto lines = LogLines();
+    const auto at = std::find_if(lines.begin(), lines.end(), notice);
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), notice), 1);
+    EXPECT_EQ(at[1], "  ") << "the summary follows";
+}
+
+// A file another program still has open is encrypted, but its bytes cannot be overwritten:
+// a file named on its own tells so in a message box, a folder run in its log. Either way it
+// counts as done.
+TEST_F(RunFixture, AnOriginalStillOpenElsewhereIsToldAsNotOverwritten) {
+    const std::string said =
+        ": versleuteld, maar het origineel is niet overschreven: in gebruik "
+        "door een ander programma";
+    for (const bool single : {true, false}) {
+        const int held = ::open((tree / "a.txt").c_str(), O_RDONLY | O_CLOEXEC);
+        Start(single ? tree / "a.txt" : tree.path());
+        f->chkSterk.value = 1;
+        Run(false, "Geheim12");
+        ::close(held);
+        EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt")) << single;
+        EXPECT_EQ(f->session.Report.notOverwritten, 1) << single;
+        EXPECT_EQ(f->session.FilesDone, single ? 1 : 4) << single;
+        const auto lines = LogLines();
+        const bool logged = std::count(lines.begin(), lines.end(), tree / "a.txt" + said) == 1;
+        EXPECT_EQ(Shown(), single ? std::vector<std::string>{tree / "a.txt" + said}
+                                  : std::vector<std::string>{})
+            << single;
+        EXPECT_EQ(logged, !single);
+        Start(tree.path());
+        Run(true, "Geheim12");
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaultCalls.h"
 
+#include <algorithm>
 #include <cstdio>  // RENAME_NOREPLACE
 
 namespace kolvik::test {
@@ -49,8 +50,21 @@ const FileCalls kCounting = [] {
         if (end) gPlan->readToEnd(fd);
         return got;
     };
-    c.write = Counted<Call::Write, &FileCalls::write>;
+    c.write = [](int fd, const void* buf, size_t count) -> ssize_t {
+        const ssize_t n = Counted<Call::Write, &FileCalls::write>(fd, buf, count);
+        if (n > 0) gPlan->written += n;
+        return n;
+    };
+    c.pwrite = [](int fd, const void* buf, size_t count, off_t offset) -> ssize_t {
+        const ssize_t n = Counted<Call::Write, &FileCalls::pwrite>(fd, buf, count, offset);
+        const auto* bytes = static_cast<const unsigned char*>(buf);
+        if (n > 0) gPlan->overwritten += n;
+        if (n > 0 && std::any_of(bytes, bytes + n, [](unsigned char b) { return b != 0; }))
+            gPlan->overwroteData = true;
+        return n;
+    };
     c.fsync = Counted<Call::Fsync, &FileCalls::fsync>;
+    c.fdatasync = Counted<Call::Fsync, &FileCalls::fdatasync>;
     c.syncfs = Counted<Call::Syncfs, &FileCalls::syncfs>;
     c.fchmod = Counted<Call::Fchmod, &FileCalls::fchmod>;
     c.futimens = Counted<Call::Futimens, &FileCalls::futimens>;

@@ -4,6 +4,7 @@
 // (or of all, or every one from there on) fail with a chosen error, and lets a test step in at
 // the exact call where another program acting on the tree would hurt most.
 #include <cerrno>
+#include <cstdint>
 #include <functional>
 
 #include "FaultCore.h"
@@ -29,6 +30,9 @@ struct FaultPlan {
     int leaseError = EACCES;     // with it: EACCES not the owner, EAGAIN a writer, EINVAL no leases
     int flockError = 0;          // flock fails with it, as on a file system without flock
     int leasesGranted = 0;
+    std::int64_t written = 0;      // bytes written with write
+    std::int64_t overwritten = 0;  // bytes written in place (pwrite), all zeros
+    bool overwroteData = false;    // a pwrite of anything but zeros
     std::function<void(const char* name, int flags)> opening{};  // before an openat
     std::function<void(const char* name)> statting{};            // before an fstatat
     std::function<void(int fd)> readToEnd{};  // after a read that reached the end of a file

@@ -33,6 +33,17 @@ std::uint64_t FileId(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
+HeldOpen::HeldOpen(const std::string& path) : handle_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+HeldOpen::~HeldOpen() { ::close(static_cast<int>(handle_)); }
+
+std::string HeldOpen::Reads(std::size_t size) const {
+    std::string out(size, '\0');
+    return ::pread(static_cast<int>(handle_), out.data(), size, 0) == static_cast<ssize_t>(size)
+               ? out
+               : "";
+}
+
 pid_t GonePid() {
     const pid_t child = ::fork();
     if (child == 0) ::_exit(0);
@@ -90,6 +101,7 @@ const posix::MetaCalls kFakeMeta = [] {
     c.fstatfs = [](int fd, struct statfs* fs) {
         const int result = realMeta.fstatfs(fd, fs);
         if (gMeta.fuse) fs->f_type = 0x65735546;  // FUSE_SUPER_MAGIC
+        if (gMeta.type != 0) fs->f_type = gMeta.type;
         return result;
     };
     return c;

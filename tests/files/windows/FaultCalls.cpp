@@ -5,6 +5,7 @@
 // winternl.h needs the types of windows.h, which FileCalls.h brings.
 #include <winternl.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -76,7 +77,12 @@ const FileCalls kCounting = [] {
         return real.openAt(dir, name, access, share, disposition, options);
     };
     c.write = [](HANDLE h, const void* buf, DWORD size, DWORD* written) -> BOOL {
-        return !Fail(Call::Write) && real.write(h, buf, size, written);
+        if (Fail(Call::Write) || !real.write(h, buf, size, written)) return FALSE;
+        const auto* bytes = static_cast<const unsigned char*>(buf);
+        const bool zeros =
+            std::all_of(bytes, bytes + *written, [](unsigned char b) { return b == 0; });
+        (zeros ? gPlan->overwritten : gPlan->written) += *written;
+        return TRUE;
     };
     c.flush = [](HANDLE h) -> BOOL {
         if (Fail(Call::Fsync)) return FALSE;

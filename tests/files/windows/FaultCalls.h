@@ -33,6 +33,8 @@ struct FaultPlan {
     // forgets; 0 when none was given.
     unsigned long long createdGiven = 0;
     int reads = 0;
+    // Bytes written with nothing but zeros (a file overwritten in place), and all others.
+    long long overwritten = 0, written = 0;
     int Seen(Call c) const { return seen[static_cast<int>(c)]; }
 };
 

@@ -20,6 +20,22 @@ HANDLE OpenEntry(const std::string& path, DWORD access) {
 
 }  // namespace
 
+HeldOpen::HeldOpen(const std::string& path)
+    : handle_(reinterpret_cast<std::intptr_t>(::CreateFileW(
+          windows::LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+          nullptr, OPEN_EXISTING, 0, nullptr))) {}
+
+HeldOpen::~HeldOpen() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+
+std::string HeldOpen::Reads(std::size_t size) const {
+    std::string out(size, '\0');
+    OVERLAPPED at{};
+    DWORD got = 0;
+    const bool read = ::ReadFile(reinterpret_cast<HANDLE>(handle_), out.data(),
+                                 static_cast<DWORD>(size), &got, &at);
+    return read && got == size ? out : "";
+}
+
 // Windows keeps times in 100 ns steps from 1601; a link is given the time, not its target.
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t) {
     const auto ticks =
