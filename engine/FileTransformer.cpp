@@ -582,7 +582,7 @@ FileTransformer::Attempt FileTransformer::WriteCopy(const CopyJob& job, std::siz
     Attempt a;
     auto copy = std::make_unique<safefile::Copy>();
     // Verified chunks of a strong file that then fails to open must not stay on the device.
-    if (job.strongFile && !job.encrypting) copy->WipeWhenDiscarded();
+    if (job.sealed && !job.encrypting) copy->WipeWhenDiscarded();
     a.fault = copy->Create(*work.folder, job.newName);
     if (a.fault == Fault::None) {
         const BlockSink sink = [&copy](const std::uint8_t* data, std::size_t n) {
