@@ -94,7 +94,9 @@ struct FileTransformer::CopyJob {
     const std::string& newName;
     FormatFile& file;
     bool encrypting;
-    bool sealed;             // an earlier copy is known by opening it, not by its bytes
+    // A sealed format: an earlier copy in it is known by opening it, not by its bytes, and a
+    // discarded plain copy made from it is wiped.
+    bool sealed;
     bool ended;              // the data read with the header is all there is
     std::int64_t size;       // of the original
     std::int64_t copySize;   // what an earlier run's finished copy must measure
@@ -419,8 +421,8 @@ FileOutcome FileTransformer::Decrypt(const std::string& folder, const std::strin
         return Leave(folder, name, LeftReason::NameUnusable), FileOutcome{};
     }
     const std::size_t headerSize = file->HeaderSize();
-    return Transform(name, plain, *file, false, false, kStreamHead + headerSize, got - headerSize,
-                     got < kStreamBlock);
+    return Transform(name, plain, *file, false, format.Sealed(), kStreamHead + headerSize,
+                     got - headerSize, got < kStreamBlock);
 }
 
 Fault FileTransformer::ReadFirstBlock(std::size_t& got) {
@@ -599,8 +601,8 @@ FileTransformer::Attempt FileTransformer::MatchEarlier(const CopyJob& job) {
     Attempt a;
     a.earlier = true;
     EarlierCopy earlier;
-    const bool matched =
-        job.sealed ? MatchSealedCopy(job, earlier, a) : MatchBytes(job, earlier, a);
+    const bool matched = job.sealed && job.encrypting ? MatchSealedCopy(job, earlier, a)
+                                                      : MatchBytes(job, earlier, a);
     if (matched) {
         a.fault = earlier.Finish();
         a.earlierSize = earlier.Size();

@@ -48,8 +48,8 @@ TEST(Overwrite, OnlyWhatNoOtherProgramHasOpen) {
         }
 
         // Encrypted all the same, and counted as done.
-        const Tree names = {{"leeg_txt.kol", ""}, {"sub", "dir"}, {"sub/groot_bin.kol", ""},
-                            {"vast_txt.kol", ""}};
+        const Tree names = {
+            {"leeg_txt.kol", ""}, {"sub", "dir"}, {"sub/groot_bin.kol", ""}, {"vast_txt.kol", ""}};
         Tree found = Snapshot(target.path());
         for (auto& [name, content] : found) content = content == "dir" ? content : "";
         EXPECT_EQ(found, names) << c.name;
