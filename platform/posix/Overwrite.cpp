@@ -44,7 +44,7 @@ int Writer(int reader, mode_t mode) {
 
 }  // namespace
 
-Fault Zero(int fd, off_t size) {
+Fault ZeroData(int fd, off_t size) {
     const auto& sys = Sys();
     for (off_t at = 0; at < size;) {
         const off_t data = sys.lseek(fd, at, SEEK_DATA);
@@ -56,16 +56,21 @@ Fault Zero(int fd, off_t size) {
         if (const Fault f = ZeroRange(fd, from, to); f != Fault::None) return f;
         at = to;
     }
-    return sys.fdatasync(fd) == 0 ? Fault::None : LastFault();
+    return Fault::None;
 }
 
-Fault ZeroNameless(int& reader, nlink_t hidden) {
+Fault Zero(int fd, off_t size) {
+    if (const Fault f = ZeroData(fd, size); f != Fault::None) return f;
+    return Sys().fdatasync(fd) == 0 ? Fault::None : LastFault();
+}
+
+Fault ZeroNameless(int& reader, nlink_t hidden, int& writer) {
     const auto& sys = Sys();
     struct stat st {};
     if (sys.fstat(reader, &st) != 0) return LastFault();
     // Another name still shows these bytes: they are not ours to overwrite.
     if (st.st_nlink > hidden) return Fault::Exists;
-    const int writer = Writer(reader, st.st_mode);
+    writer = Writer(reader, st.st_mode);
     if (writer < 0) return LastFault();
     // Only our writer may hold the file now: the write lease is granted only to the one
     // descriptor of a file that no other has open or mapped.
@@ -77,9 +82,12 @@ Fault ZeroNameless(int& reader, nlink_t hidden) {
     } else if (sys.fstat(writer, &st) != 0) {
         f = LastFault();
     } else {
-        f = st.st_nlink > hidden ? Fault::Exists : Zero(writer, st.st_size);
+        f = st.st_nlink > hidden ? Fault::Exists : ZeroData(writer, st.st_size);
     }
-    sys.close(writer);  // and with it the lease
+    if (f != Fault::None) {
+        sys.close(writer);  // and with it the lease
+        writer = -1;
+    }
     return f;
 }
 

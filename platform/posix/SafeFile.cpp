@@ -810,7 +810,8 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
 
 // The originals of wipes (indices into pending) are gone: their bytes are overwritten through
 // the descriptors they were read by. Their deletions go to disk first, so that a crash cannot
-// bring a name back over bytes half overwritten. Returns the folders synced.
+// bring a name back over bytes half overwritten; the zeros go to disk before the last close
+// frees their blocks, in one sync per file system for a group. Returns the folders synced.
 std::vector<const Folder*> WipeDeleted(std::vector<PendingOriginal>& pending,
                                        const std::vector<std::size_t>& wipes, Crew& crew,
                                        std::vector<UnwipedOriginal>& unwiped) {
@@ -821,20 +822,43 @@ std::vector<const Folder*> WipeDeleted(std::vector<PendingOriginal>& pending,
         folders.push_back(f);
         if (f->Sync() == Fault::None) synced.push_back(f);
     }
+    const auto inShares = [&](const std::function<void(std::size_t)>& step) {
+        const std::size_t shares = std::clamp<std::size_t>(wipes.size() / 4, 1, 8);
+        crew.Run(shares, [&](std::size_t k) {
+            for (std::size_t j = k * wipes.size() / shares; j < (k + 1) * wipes.size() / shares;
+                 ++j)
+                step(j);
+        });
+    };
     std::vector<Fault> faults(wipes.size(), Fault::Io);
-    const std::size_t shares = std::clamp<std::size_t>(wipes.size() / 4, 1, 8);
-    crew.Run(shares, [&](std::size_t k) {
-        for (std::size_t j = k * wipes.size() / shares; j < (k + 1) * wipes.size() / shares; ++j) {
-            auto& p = pending[wipes[j]];
-            int reader = HandleCloser::Take(p.leased);
-            const bool durable =
-                std::find(synced.begin(), synced.end(), p.folder.get()) != synced.end();
-            // Where an open file's last name is kept hidden until it is closed (FUSE, network
-            // file systems), that name is still counted.
-            if (reader >= 0 && durable)
-                faults[j] = wipe::ZeroNameless(reader, p.folder->MayHoldClaims() ? 1 : 0);
-            if (reader >= 0) Sys().close(reader);
+    std::vector<int> writers(wipes.size(), -1);
+    inShares([&](std::size_t j) {
+        auto& p = pending[wipes[j]];
+        int reader = HandleCloser::Take(p.leased);
+        const bool durable =
+            std::find(synced.begin(), synced.end(), p.folder.get()) != synced.end();
+        // Where an open file's last name is kept hidden until it is closed (FUSE, network file
+        // systems), that name is still counted.
+        if (reader >= 0 && durable)
+            faults[j] = wipe::ZeroNameless(reader, p.folder->MayHoldClaims() ? 1 : 0, writers[j]);
+        if (reader >= 0) Sys().close(reader);
+    });
+    std::vector<std::pair<std::uint64_t, bool>> devices;  // and whether its sync went well
+    for (std::size_t j = 0; j < wipes.size(); ++j) {
+        const Folder& folder = *pending[wipes[j]].folder;
+        if (writers[j] < 0) continue;
+        auto device = std::find_if(devices.begin(), devices.end(),
+                                   [&](const auto& d) { return d.first == folder.Device(); });
+        if (device == devices.end()) {
+            const bool one = wipes.size() == 1;
+            devices.emplace_back(folder.Device(), one ? Sys().fdatasync(writers[j]) == 0
+                                                      : folder.SyncFileSystem() == Fault::None);
+            device = devices.end() - 1;
         }
+        if (!device->second) faults[j] = Fault::Io;
+    }
+    inShares([&](std::size_t j) {
+        if (writers[j] >= 0) Sys().close(writers[j]);
     });
     for (std::size_t j = 0; j < wipes.size(); ++j) {
         if (faults[j] != Fault::None)
