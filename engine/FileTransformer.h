@@ -114,8 +114,8 @@ class FileTransformer {
     bool HoldOriginal(const std::string& folder, const std::string& name);
     // Reads the first block of an encrypted file, its header included, into the buffer.
     [[nodiscard]] safefile::Fault ReadFirstBlock(std::size_t& got);
-    // sealed: the encrypted side is in a sealed format (Format::Sealed). preloaded: data bytes already
-    // read into the buffer with the header, [first, first + size), all there is when ended.
+    // sealed: the encrypted side is in a sealed format (Format::Sealed). preloaded: data bytes
+    // already read into the buffer with the header, [first, first + size), all there is when ended.
     FileOutcome Transform(const std::string& name, const std::string& newName, FormatFile& file,
                           bool encrypting, bool sealed, std::size_t preloadedFirst = 0,
                           std::size_t preloadedSize = 0, bool ended = false);
