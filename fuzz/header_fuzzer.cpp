@@ -58,9 +58,23 @@ void CheckDecryptedName(const KeyTable& table, std::string_view name, std::strin
         Fail("plain name leaves its folder", plain);
 }
 
-// A name that encryption accepts comes back unchanged from its encrypted header and name.
+// Names a header may not carry back: control characters (C0, DEL, C1), "\\" and ":" name no
+// file on the other system, and broken UTF-8 has no one reading. Encryption leaves those.
+bool OrdinaryName(std::string_view name) {
+    if (!ValidUtf8(name)) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F) || c == '\\' ||
+            c == ':')
+            return false;
+    }
+    return true;
+}
+
+// Every ordinary name comes back unchanged from its encrypted header and name.
 void CheckRoundTrip(const KeyTable& table, std::string_view name) {
-    if (!UsableName(name) || name.find('\0') != std::string_view::npos || EndsInKol(name)) return;
+    if (!UsableName(name) || !OrdinaryName(name) || EndsInKol(name)) return;
     const auto ext = StorableExtension(GetExtension(name));
     if (!ext) return;
     const std::string header = EncryptedHeader(table, *ext);
