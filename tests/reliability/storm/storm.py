@@ -62,7 +62,8 @@ def walk_files(top):
 class Program:
     """A private copy of kolvik-cli with its own home, so its log and settings stay ours."""
 
-    def __init__(self, cli, own):
+    def __init__(self, cli, own, strong=False):
+        self.strong = strong
         self.path = os.path.join(own, "bin", "kolvik-cli")
         os.makedirs(os.path.dirname(self.path))
         shutil.copy2(cli, self.path)
@@ -75,7 +76,8 @@ class Program:
                         XDG_STATE_HOME=home + "/state")
 
     def argv(self, mode, target):
-        return [self.path, mode, target, "--password-file", self.pw]
+        strong = ["--strong"] if self.strong and mode == "encrypt" else []
+        return [self.path, mode, target, "--password-file", self.pw] + strong
 
     def run(self, mode, target):
         return subprocess.run(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
@@ -374,6 +376,8 @@ def main():
     parser.add_argument("--root", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
     parser.add_argument("--serial", action="store_true")
     parser.add_argument("--keep", action="store_true")
+    # Every encryption in the strong format: its originals are overwritten, not only unlinked.
+    parser.add_argument("--strong", action="store_true")
     parser.add_argument("--sabotage", choices=["delete", "corrupt", "canary"])
     args = parser.parse_args()
     # A desktop session's default (ulimit -n 1024), inherited by every run: the race between two
@@ -384,7 +388,7 @@ def main():
     resource.setrlimit(resource.RLIMIT_NOFILE, (limit, limit))
     own = tempfile.mkdtemp(prefix="storm-program-")
     try:
-        program = Program(os.path.realpath(args.cli), own)
+        program = Program(os.path.realpath(args.cli), own, args.strong)
         failed = 0
         for number in range(args.seed, args.seed + args.count):
             seed = Seed(number, program, args.root, args.serial)
