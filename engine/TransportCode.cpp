@@ -1,19 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TransportCode.h"
 
-#include "engine/Ansi.h"
 #include "engine/Keystream.h"
 
 namespace kolvik {
-
-std::string PinBytes(std::string_view passwordUtf8) {
-    const std::u32string chars = DecodeUtf8(passwordUtf8);
-    std::string bytes;
-    for (std::size_t i = 0; i < chars.size() && i < 3; ++i) {
-        bytes.push_back(static_cast<char>(AnsiCode(chars[i])));
-    }
-    return bytes;
-}
 
 std::string TransportCode(std::string_view bytes, std::string_view cipherKeyUtf8) {
     static constexpr char kHex[] = "0123456789ABCDEF";

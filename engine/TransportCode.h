@@ -10,9 +10,6 @@ namespace kolvik {
 // The fixed key under which PIN codes are encoded; the same PIN gives the same code everywhere.
 inline constexpr std::string_view kTransportKey = "Velmora";
 
-// The first three characters of the password as Windows-1252 bytes (fewer when shorter).
-std::string PinBytes(std::string_view passwordUtf8);
-
 // Byte i (1-based) exclusive-or TransportKeyByte(i) under cipherKey, as hexadecimal.
 std::string TransportCode(std::string_view bytes, std::string_view cipherKeyUtf8);
 
