@@ -5,6 +5,7 @@
 // After the views' headers, which take away winbase.h's Yield macro.
 #include <objbase.h>
 
+#include "engine/NameRules.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/windows/WindowsRegistry.h"
 #include "platform/windows/WindowsServices.h"
@@ -29,9 +30,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kolvik::win32::FormBinder view(form);
     // Closing from the frame stops a run in progress, as the exit button does.
     view.SetCloseHandler([&form] { form.cmdExit_Click(); });
-    // The registered open command names this application and topic for its DDE conversation;
-    // only a window started on a file or folder was started by it.
-    if (!form.svc.process.commandLine.empty()) view.AnswerDdeAs({L"Kolvik", L"System"});
+    // The registered open command of .kol files names this application and topic for its DDE
+    // conversation. Only a window started on a .kol can have been started by it: one started
+    // from the context menu that answered would take the next double-clicked .kol's conversation
+    // and leave that file unopened.
+    if (kolvik::EndsWithAnyCase(form.svc.process.commandLine, ".kol"))
+        view.AnswerDdeAs({L"Kolvik", L"System"});
     form.Form_Load();
     if (!form.unloaded) {
         view.Show();

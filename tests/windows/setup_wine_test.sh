@@ -73,6 +73,9 @@ kol="$profile/rapport_txt.kol"
 check "encrypted into the user's folder" [ -f "$kol" ]
 check "PIN checksum registered" key "HKCR\\$progid\\Checksum"
 sha256sum "$kol" >"$work/kol.sha256" 2>/dev/null
+# The window keeps the Sterk choice under the user's own key.
+"$wine_run" reg add 'HKCU\Software\Kolvik' /v Sterk /d 1 /f >/dev/null 2>&1
+check "Sterk choice stored" key 'HKCU\Software\Kolvik'
 
 # Uninstalled silently: the uninstaller copies itself away and returns at once, so wait for
 # the prefix's processes.
@@ -90,7 +93,7 @@ check "Apps entry removed" not_key "$uninstall_key"
 for k in 'HKCR\.kol' "HKCR\\$progid" 'HKCR\*\shell\Besleutel met Kolvik' \
     'HKCR\Directory\shell\Kolvik.Besleutel' 'HKCU\Software\Classes\.kol' \
     "HKCU\\Software\\Classes\\$progid" 'HKCU\Software\Classes\*\shell' \
-    'HKCU\Software\Classes\Directory\shell'; do
+    'HKCU\Software\Classes\Directory\shell' 'HKCU\Software\Kolvik'; do
     check "unregistered $k" not_key "$k"
 done
 check ".kol file kept byte for byte" sha256sum --quiet -c "$work/kol.sha256"
