@@ -270,10 +270,6 @@ TEST(CheckByte, MatchesHandWorkedValues) {
     EXPECT_EQ(CheckByte(BuildKeyTable("x\xC3\xBF"), 11, 0), 237);
 }
 
-TEST(KeyTable, UnrepresentableCharacterCountsAsQuestionMark) {
-    EXPECT_EQ(BuildKeyTable("\xE6\xBC\xA2").code[1], '?');
-}
-
 // The block function must give the per-byte function's bytes everywhere: near the start,
 // where v can be negative, far beyond it, and past the 32-bit range.
 TEST(KeystreamBlock, EqualsPerByteFunctionAtRandomPositionsAndLengths) {

@@ -43,15 +43,6 @@ TEST_F(MainWindowView, ShowsAStarForEachCharacterOfBothPasswords) {
     }
 }
 
-TEST_F(MainWindowView, EncryptClickReachesTheModelAndLocksThePasswordBoxes) {
-    QTest::keyClicks(W(w->txtPassword_1), QStringLiteral("geheim"));
-    QTest::keyClicks(W(w->txtPassword_2), QStringLiteral("geheim"));
-    QTest::mouseClick(W(w->cmdEncrypt), Qt::LeftButton);
-    EXPECT_TRUE(w.dialogs.shown.empty());
-    for (const Control* c : {&w->txtPassword_1, &w->txtPassword_2, &w->cmdEncrypt})
-        EXPECT_FALSE(W(*c)->isEnabled()) << c->name;
-}
-
 // Writes kolvik-main.png for a person to look at, and checks the drawn blocks by pixel.
 TEST_F(MainWindowView, DrawsTheProgressBlocksTheModelShows) {
     w->session.FileBytes = 38000;

@@ -14,7 +14,6 @@
 namespace kolvik::test {
 namespace {
 
-const std::string kChecksumValue = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\";
 const std::string kNotice =
     "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.";
 constexpr int kKeyR = 82, kCtrl = 2;
@@ -30,13 +29,6 @@ void Unregister(const Install& in) {
     ShellSession other(in.home, in.program);
     other->FindSystemFolders();
     other->REG_Delete();
-}
-
-std::unique_ptr<ShellSession> Open(const Install& in) {
-    auto s = std::make_unique<ShellSession>(in.home, in.program);
-    (*s)->FindSystemFolders();
-    (*s)->REG_Check();
-    return s;
 }
 
 // The first line of every message shown, joined by " / ".

@@ -11,9 +11,6 @@
 namespace kolvik::test {
 namespace {
 
-const std::string kContextMenuValue =
-    "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext";
-const std::string kChecksumValue = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\";
 // Cyrillic, outside Windows-1252: "Zhuk", and the small letters "zhe" and "che".
 const std::string kZhuk = "\xD0\x96\xD1\x83\xD0\xBA", kZhe = "\xD0\xB6", kChe = "\xD1\x87";
 
@@ -82,13 +79,7 @@ class PinGateAcrossRestarts : public ::testing::Test {
   protected:
     Install in;
 
-    void SetUp() override { Register(*Start(), "ja", "ja"); }
-    std::unique_ptr<ShellSession> Start() {
-        auto s = std::make_unique<ShellSession>(in.home, in.program);
-        (*s)->FindSystemFolders();
-        (*s)->REG_Check();
-        return s;
-    }
+    void SetUp() override { Register(*Open(in), "ja", "ja"); }
     static bool Gate(ShellSession& s, const std::string& password) {
         s->txtPassword_1.text = s->txtPassword_2.text = password;
         s->cmdEncrypt_Click();
@@ -98,7 +89,7 @@ class PinGateAcrossRestarts : public ::testing::Test {
 
 TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
     {
-        auto s = Start();
+        auto s = Open(in);
         ASSERT_EQ((*s)->session.RegChecksum, "");
         EXPECT_TRUE(Gate(*s, "abcdef"));
         ASSERT_EQ(s->dialogs.shown.size(), 1u);
@@ -120,7 +111,7 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
     for (const auto& a : attempts) {
         SCOPED_TRACE(a.password);
         if (a.contextMenuOff) FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
-        auto s = Start();  // the code is read back from the store, so a refusal kept it
+        auto s = Open(in);  // the code is read back from the store, so a refusal kept it
         ASSERT_EQ((*s)->session.RegChecksum, "07E42A");
         EXPECT_EQ(Gate(*s, a.password), a.accepted);
         ASSERT_EQ(s->dialogs.shown.size(), a.accepted ? 0u : 1u);
@@ -140,7 +131,7 @@ TEST_F(PinGateAcrossRestarts, CreatesThenDemandsThePin) {
 
 // Within one start too: the PIN stored by the first run is demanded by the runs after it.
 TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
-    auto s = Start();
+    auto s = Open(in);
     const struct {
         const char* password;
         const char* file;  // written into the program folder, where a run without target works

@@ -183,9 +183,7 @@ TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
         "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
     };
     EXPECT_EQ(stored.KeyPaths(), expected);
-    EXPECT_EQ(
-        s.registry.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext"),
-        "ja");
+    EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "ja");
     EXPECT_TRUE(registration.unloaded);
     EXPECT_TRUE(s->unloaded);
     EXPECT_TRUE(fs::exists(in.home + "/.local/bin/kolvik")) << "the installed copy stays";

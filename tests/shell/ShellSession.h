@@ -4,6 +4,7 @@
 // second window opened on the same store sees what the first one left behind, as a
 // restart of the program would.
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "Version.h"
@@ -12,6 +13,11 @@
 #include "support/TempDir.h"
 
 namespace kolvik::test {
+
+// The values the PIN gate reads: whether the context menu is on, and the stored PIN code.
+inline const std::string kContextMenuValue =
+    "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext";
+inline const std::string kChecksumValue = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\";
 
 inline std::string StorePath(const std::string& home) {
     return home + "/.config/kolvik/registry.reg";
@@ -46,6 +52,14 @@ struct Install {
     }
     std::string store() const { return StorePath(home); }
 };
+
+// A start of the program on the store as another Kolvik may have left it.
+inline std::unique_ptr<ShellSession> Open(const Install& in) {
+    auto s = std::make_unique<ShellSession>(in.home, in.program);
+    (*s)->FindSystemFolders();
+    (*s)->REG_Check();
+    return s;
+}
 
 inline void Register(ShellSession& s, const std::string& kolExt, const std::string& ctx) {
     s->FindSystemFolders();
