@@ -161,8 +161,10 @@ void CliRun::TellUnreadableTarget() {
 void CliRun::TellFileNotDone(int messagesBefore) {
     if (session_.ExitRequested || messagesShown_ != messagesBefore) return;
     if (lastLeftPath_.empty()) {
-        // Gone before the step could look at it: nothing was reported, yet nothing was done.
-        Left(session_.TargetFile, LeftReason::NotFound);
+        // Nothing was reported, yet nothing was done: the file was gone before the step could
+        // look at it, or is one of Kolvik's own that every run passes over without a word.
+        Left(session_.TargetFile,
+             session_.TargetFileThere() ? LeftReason::KolvikOwnFile : LeftReason::NotFound);
         ++session_.Report.left;
     }
     Message(LeftText(lastLeftPath_, lastLeftReason_));

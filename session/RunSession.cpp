@@ -75,6 +75,12 @@ bool RunSession::ModeAllowed(RunMode mode) const {
     return encrypted == (mode == RunMode::Decrypt);
 }
 
+bool RunSession::TargetFileThere() const {
+    std::error_code ec;
+    return std::filesystem::symlink_status(FsPath(TargetFile), ec).type() !=
+           std::filesystem::file_type::not_found;
+}
+
 std::string RunSession::RunFolder() const {
     return HasFolderTarget ? TargetFolder : process_.programFolder;
 }

@@ -37,6 +37,9 @@ class RunSession : public RunStats, public StopFlags {
     std::string TargetFolder;
     // A file target allows only the mode that fits its name; a folder, or none, allows both.
     bool ModeAllowed(RunMode mode) const;
+    // Whether something still bears the name of the file named on its own: a step that said
+    // nothing of it passed it over (Kolvik's own files) rather than finding it gone.
+    bool TargetFileThere() const;
     // The file or folder named as the target.
     const std::string& TargetPath() const { return HasFileTarget ? TargetFile : TargetFolder; }
     // The folder a run works on: the target folder, or without a target the program's own.

@@ -138,6 +138,7 @@ row "file shared, not owned"     shared_file       1 "^$T/gedeeld\.txt: kan niet
 row "plain name ending in kol"   kol_name          1 "^$T/data_kol: naam eindigt op kol, overgeslagen$" kol_name_left enc "$T" $p pw
 row "skip-word folder"           skip_word_folder  1 "^$T/photos_restored: ." skip_word_left enc "$T" $p pw
 row "single file, name taken"    name_taken        1 "^$T/a\.txt: ."        name_taken_left enc "$T/a.txt" $p pw
+row "Kolvik.log named on its own" plain_tree     1 "^$T/Kolvik\.log: bestand van Kolvik zelf, overgeslagen$" unchanged enc "$T/Kolvik.log" $p pw
 row "no command"                 plain_tree        2 "$usage"               unchanged       "$cli"
 row "unknown command"            plain_tree        2 "$usage"               unchanged       "$cli" versleutel "$T" $p pw
 row "unknown option"             plain_tree        2 "onbekende optie: --password" unchanged enc "$T" --password Geheim123
