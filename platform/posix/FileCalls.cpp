@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/posix/FileCalls.h"
 
+#include <dirent.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -43,7 +45,7 @@ const FileCalls kReal{OpenAt,      ::close,  CloseRange, ::read,     ::write,
                       ::lseek,     ::pwrite, ::fstat,    FstatAt,    ::fsync,
                       ::fdatasync, ::syncfs, ::fchown,   ::fchmod,   ::futimens,
                       ::utimensat, ::linkat, RenameAt2,  ::unlinkat, ::sync_file_range,
-                      Fcntl,       ::flock};
+                      Fcntl,       ::flock,  ::getdents64, ::fpathconf};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

@@ -38,6 +38,10 @@ struct FileCalls {
     int (*fcntl)(int fd, int cmd, int arg);
     // Whole-folder locks between runs.
     int (*flock)(int fd, int operation);
+    // A folder's entries, read in large batches.
+    ssize_t (*getdents64)(int fd, void* buf, size_t count);
+    // The longest name a folder takes (_PC_NAME_MAX).
+    long (*fpathconf)(int fd, int name);
 };
 
 // The table in use: the real calls unless a test has put its own in place.

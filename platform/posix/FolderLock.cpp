@@ -5,7 +5,6 @@
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +16,7 @@
 
 #include "platform/SafeFile.h"
 #include "platform/posix/FileCalls.h"
+#include "platform/posix/MetaCalls.h"
 
 namespace kolvik::safefile {
 namespace {
@@ -140,8 +140,8 @@ Try TakeLockFile(RunLock& lock) {
 Fault Folder::LockForRun(std::chrono::milliseconds patience) {
     if (runLock_) return Fault::None;
     // chattr +a: new names can be made, none removed, so no original could ever go.
-    int flags = 0;
-    if (::ioctl(handle_, FS_IOC_GETFLAGS, &flags) == 0 &&
+    unsigned flags = 0;
+    if (posix::Meta().getflags(handle_, &flags) == 0 &&
         (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
         return Fault::Undeletable;
     }

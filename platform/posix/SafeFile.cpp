@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The POSIX side of the safe publish sequence; every call goes through the FileCalls table.
+// The POSIX side of the safe publish sequence. Every call on a file or folder goes through the
+// FileCalls or MetaCalls table, where the fault tests reach it; the process limits, the signal
+// set-up and the SIGIO handler's own lease release call the system directly.
 #include "platform/SafeFile.h"
 
 #include <dirent.h>
 #include <linux/fs.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/vfs.h>
 
@@ -293,7 +294,7 @@ bool Folder::Exists(const std::string& name) const {
 
 std::size_t Folder::MaxNameBytes() const {
     if (nameMax_ == 0) {
-        const long max = ::fpathconf(handle_, _PC_NAME_MAX);
+        const long max = Sys().fpathconf(handle_, _PC_NAME_MAX);
         nameMax_ = max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
     }
     return nameMax_;
@@ -408,8 +409,8 @@ Fault Source::TakeLease() {
         leased_ = true;
         // Asked here, before any copy exists: an append-only or immutable file refuses its
         // deletion only once the copy is named.
-        int flags = 0;
-        if (::ioctl(handle_, FS_IOC_GETFLAGS, &flags) == 0 &&
+        unsigned flags = 0;
+        if (posix::Meta().getflags(handle_, &flags) == 0 &&
             (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
             Close();
             return Fault::Undeletable;
@@ -442,7 +443,7 @@ Fault Source::Read(void* buf, std::size_t size, std::size_t& got) {
 }
 
 Fault Source::Seek(std::int64_t offset) {
-    if (::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) != offset) return LastFault();
+    if (Sys().lseek(handle_, static_cast<off_t>(offset), SEEK_SET) != offset) return LastFault();
     position_ = offset;
     return Fault::None;
 }
@@ -947,7 +948,7 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
     thread_local std::vector<char> buffer(kListBuffer);
     std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
     for (;;) {
-        const ssize_t n = ::getdents64(listing, buffer.data(), buffer.size());
+        const ssize_t n = Sys().getdents64(listing, buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             const Fault f = LastFault();
