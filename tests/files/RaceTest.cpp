@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -182,46 +181,6 @@ TEST(Race, AFileOpenForWritingElsewhereIsLeftInUse) {
         EXPECT_EQ(w.left, (Left{{target / busy, LeftReason::InUse}}));
         EXPECT_EQ(w->session.FilesDone, 4);
     }
-}
-
-// A chain of folders far deeper than any path call accepts: made one level at a time relative
-// to its parent, and its bottom reached through the descriptor's entry in /proc.
-int OpenLevel(const std::string& top, int level, bool make = false) {
-    int dir = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
-    for (int l = 1; l <= level; ++l) {
-        if (make) ::mkdirat(dir, "verdieping", 0755);
-        const int below = ::openat(dir, "verdieping", O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-        ::close(dir);
-        dir = below;
-    }
-    return dir;
-}
-
-struct DeepTree {  // rm walks from each open parent too
-    std::string top;
-    ~DeepTree() { (void)!std::system(("rm -rf '" + top + "'").c_str()); }
-};
-
-TEST(Race, ATreeFarDeeperThanAnyPathIsWalkedFromEachOpenParent) {
-    constexpr int kDepth = 700;  // 11 bytes a level: nearly twice PATH_MAX
-    TempDir root;
-    const std::string top = root / "top", deep = Bytes(5000, 21);
-    const DeepTree remove{top};
-    fs::create_directory(top);
-    const int bottom = OpenLevel(top, kDepth, true);
-    const std::string at = "/proc/self/fd/" + std::to_string(bottom) + "/";
-    WriteFile(at + "diep.txt", deep);
-    {
-        Window w;
-        w.Encrypt(top);
-        EXPECT_TRUE(w.left.empty());
-        EXPECT_EQ(w->session.FilesDone, 1);
-        EXPECT_EQ(w->session.TotalBytes, 5000);
-    }
-    EXPECT_EQ(ReadFile(at + "diep_txt.kol"), RefEncrypted("geheim", "txt", deep));
-    Window().Decrypt(top);
-    EXPECT_EQ(ReadFile(at + "diep.txt"), deep);
-    ::close(bottom);
 }
 
 // The third file's copy fails for want of space while the first two wait for their group's
