@@ -21,8 +21,7 @@ std::size_t Chunks(std::size_t n) { return n == 0 ? 1 : (n + kStrongChunk - 1) /
 
 void EncryptStrong(const std::string& target, const std::string& key = "geheim") {
     Window w(key);
-    w->session.StrongChosen = true;
-    w.Encrypt(target);
+    w.EncryptStrong(target);
     ASSERT_TRUE(w.left.empty());
 }
 
@@ -109,12 +108,17 @@ std::function<void(std::string&)> Replace(std::string by) {
     return [by](std::string& f) { f = by; };
 }
 
+// A version 1 file whose header claims another count of iterations than it was written with.
+std::function<void(std::string&)> V1Claiming(std::uint32_t iterations) {
+    const StrongFields v1{.version = 1, .iterations = 100'001};
+    return Replace(WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(iterations)));
+}
+
 TEST(StrongFormat, OpensWhatTheFormatAllowsAndLeavesDamageAndWrongKeys) {
     constexpr LeftReason kWrong = LeftReason::WrongKey, kBad = LeftReason::Damaged;
-    StrongFields v1{.version = 1, .iterations = 100'001};
     const Damage cases[] = {
         {"as written: memory 65,536, 1 pass, 1 lane", [](std::string&) {}, std::nullopt},
-        {"version 1", Replace(WriteStrongRef(kPlain, "geheim", v1)), std::nullopt},
+        {"version 1", V1Claiming(100001), std::nullopt},
         {"empty file", Replace(WriteStrongRef("", "geheim", {})), std::nullopt},
         {"wrong password", [](std::string&) {}, kWrong},
         // The header's MAC covers every field: a wrong key is all a reader can tell.
@@ -129,21 +133,9 @@ TEST(StrongFormat, OpensWhatTheFormatAllowsAndLeavesDamageAndWrongKeys) {
         {"passes 11", Set(15, "\x0b"), kBad},
         {"lanes 0", Set(16, std::string(1, '\0')), kBad},
         {"lanes 5", Set(16, "\x05"), kBad},
-        {"version 1, iterations 100,000",
-         [&](std::string& f) {
-             f = WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(100000));
-         },
-         kWrong},
-        {"version 1, iterations 99,999",
-         [&](std::string& f) {
-             f = WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(99999));
-         },
-         kBad},
-        {"version 1, iterations 10,000,001",
-         [&](std::string& f) {
-             f = WriteStrongRef(kPlain, "geheim", v1).replace(10, 4, PutBe32(10000001));
-         },
-         kBad},
+        {"version 1, iterations 100,000", V1Claiming(100000), kWrong},
+        {"version 1, iterations 99,999", V1Claiming(99999), kBad},
+        {"version 1, iterations 10,000,001", V1Claiming(10000001), kBad},
         {"cut inside the fixed header", [](std::string& f) { f.resize(49); }, kBad},
         {"cut inside the MAC", [](std::string& f) { f.resize(kH - 1); }, kBad},
         {"bit in chunk data", [](std::string& f) { f[kH + kSealed + 5] ^= 0x04; }, kBad},
@@ -234,8 +226,7 @@ TEST(StrongFormat, NamesFromTheHeaderAreCheckedStrictly) {
     TempDir plain;
     WriteFile(plain / "p.b\x7f", "inhoud");
     Window e;
-    e->session.StrongChosen = true;
-    e.Encrypt(plain.path());
+    e.EncryptStrong(plain.path());
     EXPECT_EQ(e.left, (Left{{plain / "p.b\x7f", LeftReason::NameUnusable}}));
 }
 
@@ -268,8 +259,7 @@ TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
         WriteFile(target / "a_txt.kol", copy);
 
         Window w;
-        w->session.StrongChosen = true;
-        w.Encrypt(target.path());
+        w.EncryptStrong(target.path());
         EXPECT_EQ(fs::exists(PathOf(target / "a.txt")), !c.finished);
         EXPECT_TRUE(ReadFile(target / "a_txt.kol") == copy);  // never rewritten
         EXPECT_EQ(w->session.FilesDone, c.finished ? 1 : 0);
