@@ -37,6 +37,11 @@ void Window::Run(const std::string& target, bool decrypting) {
     form->session.EndRun();  // as every run ends: its folders, and their claims, let go
 }
 
+void Window::EncryptStrong(const std::string& target) {
+    form->session.StrongChosen = true;
+    Run(target, false);
+}
+
 void Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
     form->session.HasFileTarget = true;
     form->session.DecryptMode = decrypting;

@@ -40,6 +40,8 @@ struct Window : ProgramFolder, TestWindow {
     void Run(const std::string& target, bool decrypting);
     void Encrypt(const std::string& target) { Run(target, false); }
     void Decrypt(const std::string& target) { Run(target, true); }
+    // With the "Sterk" box ticked.
+    void EncryptStrong(const std::string& target);
     // One file as the target, as when it is named on the command line.
     void RunFile(const std::string& folder, std::string name, bool decrypting);
     // The names and paths of the log's SKIP lines.
