@@ -17,10 +17,6 @@ namespace kolvik::test {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Kol(const std::string& ext, const std::string& plain) {
-    return "file:" + RefEncrypted("geheim", ext, plain);
-}
-
 TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
     TempDir root;
     const std::string top = root / "top", outside = root / "outside";
@@ -42,7 +38,7 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
                                            {"b-weg/y.txt", "file:xx"},
                                            {"top", "dir"},
                                            {"top/a", "dir"},
-                                           {"top/a/x_txt.kol", Kol("txt", "x")},
+                                           {"top/a/x_txt.kol", RefKolEntry("txt", "x")},
                                            {"top/b", "link:" + outside}}));
     EXPECT_EQ(w.left, (Left{{top + "/b", LeftReason::FolderBecameLink}}));
     EXPECT_EQ(w->session.FilesSkipped, 0);
@@ -159,7 +155,7 @@ Tree PlantFive(const TempDir& target, const std::string& folder, bool encrypted 
         WriteFile(target / (folder + stem + (encrypted ? "_txt.kol" : ".txt")),
                   encrypted ? RefEncrypted("geheim", "txt", plain) : plain);
         after[folder + stem + (encrypted ? ".txt" : "_txt.kol")] =
-            encrypted ? "file:" + plain : Kol("txt", plain);
+            encrypted ? "file:" + plain : RefKolEntry("txt", plain);
     }
     return after;
 }
