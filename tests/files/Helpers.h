@@ -48,6 +48,14 @@ struct Window : ProgramFolder, TestWindow {
     std::vector<std::string> Skips() const;
 };
 
+// A file of stem holding plain, or with decrypting its encrypted form under the key "geheim",
+// planted in dir: its name and content, and the name and content of the copy a run makes of it.
+struct KolPair {
+    std::string name, copy, content, copyContent;
+};
+KolPair PlantOne(const std::string& dir, const std::string& stem, const std::string& plain,
+                 bool decrypting);
+
 // The platform's part (posix/ or windows/PlatformFiles.cpp): a link is changed or described
 // itself, never followed.
 void SetMtime(const std::string& path, std::chrono::system_clock::time_point t);

@@ -103,11 +103,9 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     const Change c = GetParam();
     TempDir folder;
     const std::string plain = Bytes(3 << 20, 11), line = "nog een regel\n";
-    const std::string name = c.decrypting ? "groot_txt.kol" : "groot.txt";
-    const std::string copy = c.decrypting ? "groot.txt" : "groot_txt.kol";
-    const std::string content = c.decrypting ? RefEncrypted("geheim", "txt", plain) : plain;
+    const auto [name, copy, content, copyContent] =
+        PlantOne(folder.path(), "groot", plain, c.decrypting);
     const std::string path = folder / name;
-    WriteFile(path, content);
     std::unique_ptr<Writer> writer;
     const auto write = [&] {
         if (!writer) writer = std::make_unique<Writer>(path, line, c.writes == Writes::AtOnce);

@@ -23,20 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Two plain files and their encrypted forms, as a run in either direction finds them.
-struct Pair {
-    std::string name, copy, content, copyContent;
-};
-
-Pair PlantOne(const std::string& dir, const std::string& stem, const std::string& plain,
-              bool decrypting) {
-    const std::string kol = RefEncrypted("geheim", "txt", plain);
-    const Pair p = decrypting ? Pair{stem + "_txt.kol", stem + ".txt", kol, plain}
-                              : Pair{stem + ".txt", stem + "_txt.kol", plain, kol};
-    WriteFile(dir + "/" + p.name, p.content);
-    return p;
-}
-
-std::vector<Pair> Plant(const std::string& dir, bool decrypting) {
+std::vector<KolPair> Plant(const std::string& dir, bool decrypting) {
     return {PlantOne(dir, "a", "a inhoud", decrypting), PlantOne(dir, "b", "b inhoud", decrypting)};
 }
 
@@ -287,7 +274,7 @@ TEST(NoAccess, OnlyEncryptionAsksAboutAFileItMayNotLookAt) {
 TEST(OriginalUndeletable, ASingleFileIsNoSuccess) {
     for (const bool decrypting : {false, true}) {
         TempDir target;
-        const Pair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
+        const KolPair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
         const auto before = Snapshot(target.path());
         FaultPlan plan{.kind = Call::Unlink, .failAt = 1, .error = EIO};
         Window w;
@@ -314,7 +301,7 @@ TEST(OriginalUndeletable, ASingleFileIsNoSuccess) {
 TEST(ReplacedBeforeOpening, ASingleFileIsLeftAsChanged) {
     for (const bool decrypting : {false, true}) {
         TempDir target;
-        const Pair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
+        const KolPair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
         const std::string path = target / p.name;
         FaultPlan plan;
         plan.opening = [&](const char* name, int) {
