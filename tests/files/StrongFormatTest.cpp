@@ -25,23 +25,17 @@ void EncryptStrong(const std::string& target, const std::string& key = "geheim")
     ASSERT_TRUE(w.left.empty());
 }
 
-std::string Hex(const std::array<std::uint8_t, 32>& bytes) {
-    std::string out;
-    for (const std::uint8_t b : bytes) {
-        out += "0123456789abcdef"[b >> 4];
-        out += "0123456789abcdef"[b & 15];
-    }
-    return out;
-}
-
 // The reference program's word on the reader's key: argon2 zoutzoutzoutzout -id -t 3 -m 16
 // -p 1 -l 32, given "wachtwoord" on its input.
 TEST(StrongFormat, ReferenceMasterKeyIsTheArgon2Programs) {
     StrongFields f;
     f.salt = "zoutzoutzoutzout";
     f.passes = 3;
-    EXPECT_EQ(Hex(RefMasterKey("wachtwoord", f)),
-              "8bf58797de1ed34c61c412c38ba54b35a19f5b4ba53289000818c1a60d7d22b5");
+    const auto m = RefMasterKey("wachtwoord", f);
+    EXPECT_EQ(std::string(m.begin(), m.end()),
+              std::string("\x8b\xf5\x87\x97\xde\x1e\xd3\x4c\x61\xc4\x12\xc3\x8b\xa5\x4b\x35"
+                          "\xa1\x9f\x5b\x4b\xa5\x32\x89\x00\x08\x18\xc1\xa6\x0d\x7d\x22\xb5",
+                          32));
 }
 
 TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {

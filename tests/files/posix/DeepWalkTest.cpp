@@ -40,9 +40,7 @@ int OpenAtDepth(const std::string& root, int depth, bool make = false) {
 void PlantChain(const std::string& root, int depth) {
     const int fd = OpenAtDepth(root, depth, true);
     ASSERT_GE(fd, 0);
-    const int file = ::openat(fd, "bodem.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_EQ(::write(file, "bodem", 5), 5);
-    ::close(file);
+    WriteFile("/proc/self/fd/" + std::to_string(fd) + "/bodem.txt", "bodem");
     ::close(fd);
 }
 
