@@ -42,11 +42,9 @@ class EarlierCopy : public testing::TestWithParam<std::tuple<Case, bool, bool>> 
 TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const auto& [c, decrypting, singleFile] = GetParam();
     TempDir target, elsewhere;
-    const std::string plain = Bytes(c.size, 7), encrypted = RefEncrypted("geheim", "txt", plain);
-    const std::string original = decrypting ? "a_txt.kol" : "a.txt";
-    const std::string copy = decrypting ? "a.txt" : "a_txt.kol";
-    WriteFile(target / original, decrypting ? encrypted : plain);
-    std::string bytes = decrypting ? plain : encrypted;
+    const auto [original, copy, content, copyContent] =
+        PlantOne(target.path(), "a", Bytes(c.size, 7), decrypting);
+    std::string bytes = copyContent;
     if (c.beside == Beside::ByteChanged) bytes[c.changedAt] ^= 0x01;
     if (c.beside == Beside::LastByteChanged) bytes.back() ^= 0x80;
     if (c.beside == Beside::Shorter) bytes.pop_back();
@@ -76,7 +74,7 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const std::pair<std::string, LeftReason> taken{target / original, LeftReason::NameTaken};
     EXPECT_EQ(std::ranges::count(w.left, taken), finished ? 0 : 1);
     // A listed copy of the other kind counts its bytes as it is passed; a link is not read.
-    const auto originalSize = static_cast<std::int64_t>((decrypting ? encrypted : plain).size());
+    const auto originalSize = static_cast<std::int64_t>(content.size());
     const auto copySize = static_cast<std::int64_t>(bytes.size());
     EXPECT_EQ(w->session.BytesDone, (finished ? originalSize : 0) +
                                         listed * (c.beside == Beside::Symlink ? 0 : copySize));

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "Reference.h"
+
 namespace kolvik::test {
 namespace fs = std::filesystem;
 
@@ -37,6 +39,11 @@ void Window::Run(const std::string& target, bool decrypting) {
     form->session.EndRun();  // as every run ends: its folders, and their claims, let go
 }
 
+void Window::EncryptStrong(const std::string& target) {
+    form->session.StrongChosen = true;
+    Run(target, false);
+}
+
 void Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
     form->session.HasFileTarget = true;
     form->session.DecryptMode = decrypting;
@@ -53,6 +60,15 @@ std::vector<std::string> Window::Skips() const {
         if (line.starts_with("\"12:34:56 SKIP "))
             names.push_back(line.substr(15, line.size() - 17));
     return names;
+}
+
+KolPair PlantOne(const std::string& dir, const std::string& stem, const std::string& plain,
+                 bool decrypting) {
+    const std::string kol = RefEncrypted("geheim", "txt", plain);
+    const KolPair p = decrypting ? KolPair{stem + "_txt.kol", stem + ".txt", kol, plain}
+                                 : KolPair{stem + ".txt", stem + "_txt.kol", plain, kol};
+    WriteFile(dir + "/" + p.name, p.content);
+    return p;
 }
 
 void Plant(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {

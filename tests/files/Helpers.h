@@ -40,11 +40,21 @@ struct Window : ProgramFolder, TestWindow {
     void Run(const std::string& target, bool decrypting);
     void Encrypt(const std::string& target) { Run(target, false); }
     void Decrypt(const std::string& target) { Run(target, true); }
+    // With the "Sterk" box ticked.
+    void EncryptStrong(const std::string& target);
     // One file as the target, as when it is named on the command line.
     void RunFile(const std::string& folder, std::string name, bool decrypting);
     // The names and paths of the log's SKIP lines.
     std::vector<std::string> Skips() const;
 };
+
+// A file of stem holding plain, or with decrypting its encrypted form under the key "geheim",
+// planted in dir: its name and content, and the name and content of the copy a run makes of it.
+struct KolPair {
+    std::string name, copy, content, copyContent;
+};
+KolPair PlantOne(const std::string& dir, const std::string& stem, const std::string& plain,
+                 bool decrypting);
 
 // The platform's part (posix/ or windows/PlatformFiles.cpp): a link is changed or described
 // itself, never followed.

@@ -70,11 +70,7 @@ TEST(Overwrite, TheCopyOfAStrongFileThatDoesNotOpen) {
     for (const bool damaged : {false, true}) {
         TempDir target;
         WriteFile(target / "a.bin", plain);
-        {
-            Window w;
-            w->session.StrongChosen = true;
-            w.Encrypt(target.path());
-        }
+        Window().EncryptStrong(target.path());
         std::string kol = ReadFile(target / "a_bin.kol");
         if (damaged) kol.back() = static_cast<char>(kol.back() ^ 1);  // in the last tag
         WriteFile(target / "a_bin.kol", kol);

@@ -54,4 +54,9 @@ inline std::string RefEncrypted(const std::string& key, const std::string& ext,
     return out;
 }
 
+// What Snapshot shows of that file, as a test window (key "geheim") writes it.
+inline std::string RefKolEntry(const std::string& ext, const std::string& plain) {
+    return "file:" + RefEncrypted("geheim", ext, plain);
+}
+
 }  // namespace kolvik::test

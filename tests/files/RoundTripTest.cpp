@@ -50,7 +50,7 @@ TEST(RoundTrip, TreeComesBackByteForByte) {
         const std::string content = Bytes(f.size, seed++);
         fs::create_directories(PathOf(target / f.path).parent_path());
         WriteFile(target / f.path, content);
-        encrypted[f.encrypted] = "file:" + RefEncrypted("geheim", f.ext, content);
+        encrypted[f.encrypted] = RefKolEntry(f.ext, content);
         total += static_cast<std::int64_t>(f.size);
     }
     SetMtime(target / "nodot",

@@ -56,7 +56,7 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
         SetMtime(target + "/before.txt", w->session.ModeTime - std::chrono::nanoseconds(1));
         auto expected = Snapshot(target);
         expected.erase("before.txt");
-        expected["before_txt.kol"] = "file:" + RefEncrypted("geheim", "txt", "12345");
+        expected["before_txt.kol"] = RefKolEntry("txt", "12345");
         w.Encrypt(target);
         auto after = Snapshot(target);
         if (home) after.erase("Kolvik.log"), expected.erase("Kolvik.log");  // the run's own log

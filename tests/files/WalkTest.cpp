@@ -31,8 +31,7 @@ TEST(Walk, SkipWordFoldersAreLeftWholeWithOneLine) {
     auto expected = Snapshot(target);
     for (const std::string f : {"top", "normal/a", "normal/deeper/b"}) {
         expected.erase(f + ".txt");
-        expected[f + "_txt.kol"] =
-            "file:" + RefEncrypted("geheim", "txt", ReadFile(target + "/" + f + ".txt"));
+        expected[f + "_txt.kol"] = RefKolEntry("txt", ReadFile(target + "/" + f + ".txt"));
     }
     Window w;
     w.Encrypt(target);

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "Helpers.h"
+#include "Reference.h"
 
 namespace kolvik::test {
 namespace {
@@ -21,13 +23,13 @@ int OpenDescriptors() {
     return static_cast<int>(std::distance(listing, end)) - 1;  // less the listing's own
 }
 
-// The folder depth levels of "d" below root, opened by descriptor since its path is far
-// longer than PATH_MAX; with make, the levels are made on the way down.
+// The folder depth levels of "verdieping" below root (11 bytes a level), opened by descriptor
+// since its path soon passes PATH_MAX; with make, the levels are made on the way down.
 int OpenAtDepth(const std::string& root, int depth, bool make = false) {
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int i = 0; i < depth && fd >= 0; ++i) {
-        if (make) ::mkdirat(fd, "d", 0755);
-        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (make) ::mkdirat(fd, "verdieping", 0755);
+        const int next = ::openat(fd, "verdieping", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         fd = next;
     }
@@ -38,9 +40,7 @@ int OpenAtDepth(const std::string& root, int depth, bool make = false) {
 void PlantChain(const std::string& root, int depth) {
     const int fd = OpenAtDepth(root, depth, true);
     ASSERT_GE(fd, 0);
-    const int file = ::openat(fd, "bodem.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_EQ(::write(file, "bodem", 5), 5);
-    ::close(file);
+    WriteFile("/proc/self/fd/" + std::to_string(fd) + "/bodem.txt", "bodem");
     ::close(fd);
 }
 
@@ -52,34 +52,48 @@ bool ExistsAtDepth(const std::string& root, int depth, const char* name) {
     return found;
 }
 
-// A descriptor per level would need 2,000 at the bottom, past a desktop's limit of 1,024 at
+struct DeepTree {  // rm walks from each open parent too, where a path call cannot reach
+    std::string top;
+    ~DeepTree() { (void)!std::system(("rm -rf '" + top + "'").c_str()); }
+};
+
+// A chain five times deeper than PATH_MAX allows, walked from each open parent both ways. A
+// descriptor per level would need 2,000 at the bottom, past a desktop's limit of 1,024 at
 // 20,000 levels; the walk keeps one in 64 open, so about 31 here, plus a few for the file in
 // work and the pending group.
-TEST(DeepWalk, DescriptorsStayBoundedBelowTwoThousandLevels) {
+TEST(DeepWalk, FarPastAnyPathWithDescriptorsBoundedBelowTwoThousandLevels) {
     constexpr int kDepth = 2000;
     TempDir root;
+    const DeepTree remove{root.path()};
     PlantChain(root.path(), kDepth);
     Window w;
     const int before = OpenDescriptors();
     int most = before;
     w.screen.onYield = [&] { most = std::max(most, OpenDescriptors()); };
     w.Encrypt(root.path());
-    EXPECT_TRUE(ExistsAtDepth(root.path(), kDepth, "bodem_txt.kol"));
+    const int bottom = OpenAtDepth(root.path(), kDepth);
+    const std::string at = "/proc/self/fd/" + std::to_string(bottom) + "/";
+    EXPECT_EQ(ReadFile(at + "bodem_txt.kol"), RefEncrypted("geheim", "txt", "bodem"));
     EXPECT_FALSE(ExistsAtDepth(root.path(), kDepth, "bodem.txt"));
     EXPECT_TRUE(w.left.empty());
+    EXPECT_EQ(w->session.FilesDone, 1);
+    EXPECT_EQ(w->session.TotalBytes, 5);
     EXPECT_LT(most - before, kDepth / 64 + 16);
     // Every level was met once on the way down and yielded at its end.
     EXPECT_GT(most, before);
+    Window().Decrypt(root.path());
+    EXPECT_EQ(ReadFile(at + "bodem.txt"), "bodem");
+    ::close(bottom);
 }
 
 // Levels between every 64th are closed while the walk is below them and opened again by name
 // on the way back. Renamed meanwhile, with a stranger at its name, level 1 is not entered
-// again: the stranger's folder "e" is never walked, the moved one's is left as it is, and the
+// again: the stranger's folder "z" is never walked, the moved one's is left as it is, and the
 // folder is named once.
 TEST(DeepWalk, AClosedLevelMovedAwayIsNotEnteredAgain) {
     TempDir root;
-    Plant(root / "d/e", {{"f.txt", 3}});
-    Plant(root / "vreemd/e", {{"g.txt", 4}});
+    Plant(root / "d/z", {{"f.txt", 3}});
+    Plant(root / "vreemd/z", {{"g.txt", 4}});
     PlantChain(root / "d", 70);
     Window w;
     bool moved = false;
@@ -95,8 +109,8 @@ TEST(DeepWalk, AClosedLevelMovedAwayIsNotEnteredAgain) {
     // vreemd was listed at the start and is gone by the time its turn comes.
     EXPECT_EQ(w.left, (Left{{root / "d", LeftReason::FolderUnreadable},
                             {root / "vreemd", LeftReason::FolderUnreadable}}));
-    EXPECT_EQ(ReadFile(root / "weg/e/f.txt"), "xxx");
-    EXPECT_EQ(ReadFile(root / "d/e/g.txt"), "xxxx");
+    EXPECT_EQ(ReadFile(root / "weg/z/f.txt"), "xxx");
+    EXPECT_EQ(ReadFile(root / "d/z/g.txt"), "xxxx");
 }
 
 // The second pass works in the folder the first pass opened: the target swapped for a link

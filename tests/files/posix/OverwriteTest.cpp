@@ -43,8 +43,7 @@ TEST(Overwrite, NeverWhatAMappingOrAnotherNameStillShows) {
         }
         FaultPlan plan;
         Window w;
-        w->session.StrongChosen = true;
-        WithFaults(plan, [&] { w.Encrypt(target.path()); });
+        WithFaults(plan, [&] { w.EncryptStrong(target.path()); });
         EXPECT_EQ(fs::exists(PathOf(target / "vast_txt.kol")), c.mapped) << c.name;
         EXPECT_EQ(plan.overwritten, 0) << c.name;
         EXPECT_EQ(w.left, (Left{{path, c.reported}})) << c.name;
@@ -69,8 +68,7 @@ TEST(Overwrite, OnlyTheDataOfASparseFile) {
     }
     FaultPlan plan;
     Window w;
-    w->session.StrongChosen = true;
-    WithFaults(plan, [&] { w.Encrypt(target.path()); });
+    WithFaults(plan, [&] { w.EncryptStrong(target.path()); });
     EXPECT_TRUE(fs::exists(PathOf(target / "schaars_img.kol")));
     EXPECT_FALSE(plan.overwroteData);
     // At least the block that holds the data; far less than the whole.

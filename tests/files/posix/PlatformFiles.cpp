@@ -101,7 +101,6 @@ const posix::MetaCalls kFakeMeta = [] {
     c.fstatfs = [](int fd, struct statfs* fs) {
         const int result = realMeta.fstatfs(fd, fs);
         if (gMeta.fuse) fs->f_type = 0x65735546;  // FUSE_SUPER_MAGIC
-        if (gMeta.type != 0) fs->f_type = gMeta.type;
         return result;
     };
     return c;

@@ -25,7 +25,6 @@ struct MetaFaults {
     const char* onlyXattr = nullptr;  // with it, only the setting of this one fails
     int flagsError = 0;               // setting the flags fails with it
     bool fuse = false;                // the file system says it is served through FUSE
-    long type = 0;                    // with it, the type the file system says it is of
 };
 
 // Puts faults in place for as long as it lives.

@@ -32,16 +32,6 @@ void Mark(const std::string& path, const std::string& value) {
     ASSERT_TRUE(SetXattr(path, "user.kolvik", value)) << path;
 }
 
-std::string Kol(const std::string& ext, const std::string& plain) {
-    return "file:" + RefEncrypted("geheim", ext, plain);
-}
-
-// A file system without xattrs, or one of those whose new names may need claiming (exFAT,
-// NTFS through FUSE, overlayfs).
-FakeMetaCalls FileSystem(bool withoutXattrs, bool withClaims) {
-    return FakeMetaCalls({.xattrError = withoutXattrs ? ENOTSUP : 0, .fuse = withClaims});
-}
-
 enum class Owner { None, Gone, Live, SameIdOtherRun };  // SameIdOtherRun: this process's id
 
 struct LeftoverCase {
@@ -78,7 +68,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     Window w;
     FaultPlan plan;
     {
-        const auto fs = FileSystem(!c.xattrs, false);
+        const FakeMetaCalls fs({.xattrError = c.xattrs ? 0 : ENOTSUP});  // or none kept here
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
     }
     // What a removed leftover held may be plain text: it is overwritten first, unless it is
@@ -89,7 +79,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     if (c.published) expected["a_txt.kol"] = "file:" + c.content;
     if (!c.tokenName) {
         // Any other name is a file like every other: named by its first dot.
-        expected["_" + name.substr(1) + ".kol"] = Kol(name.substr(1), c.content);
+        expected["_" + name.substr(1) + ".kol"] = RefKolEntry(name.substr(1), c.content);
     } else if (!c.removed) {
         expected[name] = "file:" + c.content;
     }
@@ -151,13 +141,14 @@ TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
         .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};
     Window w;
     {
-        const auto fs = FileSystem(false, true);
+        // One of those whose new names may need claiming (exFAT, NTFS through FUSE, overlayfs).
+        const FakeMetaCalls fs({.fuse = true});
         const FaultInjection inject(plan);
         w.Encrypt(target.path());
     }
-    Tree expected{{"b_txt.kol", Kol("txt", "tweede")}};
+    Tree expected{{"b_txt.kol", RefKolEntry("txt", "tweede")}};
     if (c.takenOver) {
-        expected["a_txt.kol"] = Kol("txt", "inhoud");
+        expected["a_txt.kol"] = RefKolEntry("txt", "inhoud");
         EXPECT_TRUE(w.left.empty());
     } else {
         expected["a.txt"] = "file:inhoud";

@@ -22,8 +22,6 @@ DWORD Attributes(const std::string& path) {
 
 bool ReadOnly(const std::string& path) { return (Attributes(path) & FILE_ATTRIBUTE_READONLY) != 0; }
 
-std::string Kol(const std::string& plain) { return "file:" + RefEncrypted("geheim", "txt", plain); }
-
 // The creation and modification times, in 100 ns steps from 1601.
 std::pair<std::uint64_t, std::uint64_t> Times(const std::string& path) {
     FILETIME created{}, written{};
@@ -82,8 +80,8 @@ TEST(KeptFacts, AttributesTimesAndReadOnlyFilesRoundTrip) {
     EXPECT_TRUE(one.left.empty());
     EXPECT_TRUE(w.left.empty());
     EXPECT_EQ(one->session.FilesDone + w->session.FilesDone, 2);
-    EXPECT_EQ(Snapshot(target.path()),
-              (Tree{{"ro_txt.kol", Kol("alleen lezen")}, {"rw_txt.kol", Kol("gewoon")}}));
+    EXPECT_EQ(Snapshot(target.path()), (Tree{{"ro_txt.kol", RefKolEntry("txt", "alleen lezen")},
+                                             {"rw_txt.kol", RefKolEntry("txt", "gewoon")}}));
     EXPECT_TRUE(ReadOnly(target / "ro_txt.kol"));
     EXPECT_EQ(Attributes(target / "rw_txt.kol") & (kept | FILE_ATTRIBUTE_READONLY), kept);
     EXPECT_EQ(Times(target / "rw_txt.kol").second, modified);
@@ -122,8 +120,9 @@ TEST(KeptFacts, ABrokenOplockGivesTheFileUp) {
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
         EXPECT_EQ(plan.oplocksGranted, 1);
         EXPECT_EQ(w.left, (c.left ? Left{{target / "log.txt", LeftReason::InUse}} : Left{}));
-        EXPECT_EQ(Snapshot(target.path()), (c.left ? Tree{{"log.txt", "file:" + content}}
-                                                   : Tree{{"log_txt.kol", Kol(content)}}));
+        EXPECT_EQ(Snapshot(target.path()),
+                  (c.left ? Tree{{"log.txt", "file:" + content}}
+                          : Tree{{"log_txt.kol", RefKolEntry("txt", content)}}));
     }
 }
 
@@ -140,8 +139,8 @@ TEST(KeptFacts, AFileOpenForWritingElsewhereIsLeftInUse) {
     w.Encrypt(target.path());
     ::CloseHandle(writer);
     EXPECT_EQ(w.left, (Left{{target / "open.txt", LeftReason::InUse}}));
-    EXPECT_EQ(Snapshot(target.path()),
-              (Tree{{"open.txt", "file:wordt geschreven"}, {"free_txt.kol", Kol("vrij")}}));
+    EXPECT_EQ(Snapshot(target.path()), (Tree{{"open.txt", "file:wordt geschreven"},
+                                             {"free_txt.kol", RefKolEntry("txt", "vrij")}}));
 }
 
 }  // namespace
