@@ -8,7 +8,19 @@
 
 namespace kolvik::test {
 
-enum class Call { Create, Write, Fsync, Syncfs, Fchmod, Futimens, Link, Rename, Unlink, Count };
+enum class Call {
+    Create,
+    Write,
+    Fsync,
+    Syncfs,
+    Fchmod,
+    Futimens,
+    Link,
+    Rename,
+    Unlink,
+    List,
+    Count
+};
 
 struct FaultPlan;
 // Installs the table that counts into plan, or the real calls again for nullptr.

@@ -154,8 +154,9 @@ struct Sweep {
 };
 
 const char* CallName(Call c) {
-    static const char* const names[] = {"create",   "write", "fsync",  "syncfs", "fchmod",
-                                        "futimens", "link",  "rename", "unlink", "none"};
+    static const char* const names[] = {"create", "write",    "fsync", "syncfs",
+                                        "fchmod", "futimens", "link",  "rename",
+                                        "unlink", "list",     "none"};
     return names[static_cast<int>(c)];
 }
 

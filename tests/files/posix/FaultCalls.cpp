@@ -79,6 +79,7 @@ const FileCalls kCounting = [] {
         return Counted<Call::Rename, &FileCalls::renameat2>(od, op, nd, np, flags);
     };
     c.unlinkat = Counted<Call::Unlink, &FileCalls::unlinkat>;
+    c.getdents64 = Counted<Call::List, &FileCalls::getdents64>;
     c.fcntl = [](int fd, int cmd, int arg) {
         const bool readLease = cmd == F_SETLEASE && arg == F_RDLCK;
         if (readLease && gPlan->leasesRefused) return errno = gPlan->leaseError, -1;
