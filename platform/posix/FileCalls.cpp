@@ -41,10 +41,10 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 #endif
 }
 
-const FileCalls kReal{OpenAt,      ::close,  CloseRange, ::read,     ::write,
-                      ::lseek,     ::pwrite, ::fstat,    FstatAt,    ::fsync,
-                      ::fdatasync, ::syncfs, ::fchown,   ::fchmod,   ::futimens,
-                      ::utimensat, ::linkat, RenameAt2,  ::unlinkat, ::sync_file_range,
+const FileCalls kReal{OpenAt,      ::close,  CloseRange,   ::read,     ::write,
+                      ::lseek,     ::pwrite, ::fstat,      FstatAt,    ::fsync,
+                      ::fdatasync, ::syncfs, ::fchown,     ::fchmod,   ::futimens,
+                      ::utimensat, ::linkat, RenameAt2,    ::unlinkat, ::sync_file_range,
                       Fcntl,       ::flock,  ::getdents64, ::fpathconf};
 const FileCalls* gActive = &kReal;
 
