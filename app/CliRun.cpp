@@ -71,6 +71,8 @@ CliOutcome CliRun::Run(
     }
 
     session_.Report = {};
+    if (!request_.passwordFile.empty() && request_.passwordFile != "-")
+        session_.ProtectInput(request_.passwordFile);
     // Before the gate, which computes the PIN's code under a key of its own and leaves this one.
     ReplaceText(session_.CipherKey, entries->password);
     if (!decrypt && !PinGate(entries->password)) {

@@ -26,6 +26,7 @@ struct CliHost {
 struct CliRunRequest {
     RunMode mode = RunMode::Encrypt;
     std::string path;
+    std::string passwordFile;  // read by the run, so never transformed by it; "" or "-": none
     bool log = false, strong = false, stopOnWrongKey = false;
 };
 

@@ -140,6 +140,7 @@ int Main(int argc, char** argv) {
     CliRunRequest request;
     request.mode = options->command == "decrypt" ? RunMode::Decrypt : RunMode::Encrypt;
     request.path = options->path;
+    request.passwordFile = options->passwordFile;
     request.log = options->log;
     request.strong = options->strong;
     request.stopOnWrongKey = options->stopOnWrongKey;

@@ -263,6 +263,12 @@ void FileTransformer::LeaveFolder(const std::string& path, LeftReason reason) {
 bool FileTransformer::PassedOver(const std::string& name, const std::string& folder,
                                  bool ofThisKind) {
     if (name == safefile::kRunLockName) return true;
+    const std::pair identity{work_->facts.device, work_->facts.inode};
+    if (std::find(settings.runInputs.begin(), settings.runInputs.end(), identity) !=
+        settings.runInputs.end()) {
+        Leave(folder, name, LeftReason::RunInput);
+        return true;
+    }
     const bool program = IsProgramFile(name, settings.exeName);
     if (program && !IsProgramFolder(folder)) {
         // Not the running program, but not protected either: the user is told.

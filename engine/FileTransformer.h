@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/RunEvents.h"
@@ -52,6 +53,9 @@ class FileTransformer {
         // Kolvik's programs here are passed over quietly; files named alike elsewhere are
         // reported as left.
         std::string programFolder;
+        // The files this run reads (its password file), by device and inode: never transformed,
+        // whatever their names, so that a tree cannot be locked with its own key inside.
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> runInputs;
         // How long a folder that another run holds is waited for before its files are left.
         std::chrono::milliseconds folderPatience{2000};
     };

@@ -8,6 +8,7 @@
 #include "engine/PathHelpers.h"
 #include "engine/TransportCode.h"
 #include "engine/Wipe.h"
+#include "platform/SafeFile.h"
 #include "session/InstalledFolders.h"
 #include "session/Registration.h"
 #include "session/SecretText.h"
@@ -79,6 +80,18 @@ bool RunSession::TargetFileThere() const {
     std::error_code ec;
     return std::filesystem::symlink_status(FsPath(TargetFile), ec).type() !=
            std::filesystem::file_type::not_found;
+}
+
+void RunSession::ProtectInput(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file = fs::canonical(FsPath(path), ec);
+    safefile::Folder folder;
+    safefile::FileFacts facts;
+    if (ec || folder.Open(Utf8Path(file.parent_path())) != safefile::Fault::None ||
+        folder.Stat(Utf8Path(file.filename()), facts) != safefile::Fault::None)
+        return;
+    runInputs_.emplace_back(facts.device, facts.inode);
 }
 
 std::string RunSession::RunFolder() const {
@@ -198,6 +211,7 @@ void RunSession::PrepareFiles() {
     files_.settings.programFolder = process_.programFolder;
     files_.settings.strong = StrongChosen;
     files_.settings.strongCost = StrongCost;
+    files_.settings.runInputs = runInputs_;
     walk_.decrypting = DecryptMode;
 }
 

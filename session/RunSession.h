@@ -5,6 +5,8 @@
 // shows nothing: every refusal comes back as a value, for each front end to word its own way.
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/FileTransformer.h"
 #include "engine/RunEvents.h"
@@ -40,6 +42,8 @@ class RunSession : public RunStats, public StopFlags {
     // Whether something still bears the name of the file named on its own: a step that said
     // nothing of it passed it over (Kolvik's own files) rather than finding it gone.
     bool TargetFileThere() const;
+    // A file the run reads (its password file) is passed over wherever the run meets it.
+    void ProtectInput(const std::string& path);
     // The file or folder named as the target.
     const std::string& TargetPath() const { return HasFileTarget ? TargetFile : TargetFolder; }
     // The folder a run works on: the target folder, or without a target the program's own.
@@ -107,6 +111,7 @@ class RunSession : public RunStats, public StopFlags {
     const ProcessFacts& process_;
     FileTransformer files_;
     TreeWalk walk_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> runInputs_;
 };
 
 }  // namespace kolvik

@@ -51,6 +51,8 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "beveiligd tegen verwijderen";
         case LeftReason::OtherMount:
             return "andere schijf, overgeslagen";
+        case LeftReason::RunInput:
+            return "het wachtwoordbestand van deze run, overgeslagen";
         case LeftReason::NotOverwritten:
             return "versleuteld, maar het origineel is niet overschreven";
         case LeftReason::NotOverwrittenInUse:

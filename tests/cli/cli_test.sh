@@ -34,6 +34,7 @@ shared_file() { root_file gedeeld.txt gedeeld 666; }  # a run as nobody gets no 
 kol_name() { plain_tree; printf 'gewoon' > "$T/data_kol"; }
 skip_word_folder() { plain_tree; mkdir "$T/photos_restored"; printf 'kiekje' > "$T/photos_restored/zee.jpg"; }
 name_taken() { plain_tree; printf 'bezet' > "$T/a_txt.kol"; }
+inner_password() { plain_tree && cp pw "$T/sub/wachtwoord.txt"; }
 registered() { plain_tree && quiet "$cli" register; }
 one_encrypted_file() { plain_tree && quiet enc "$T/a.txt" --password-file pw; }
 pin_stored() { registered && one_encrypted_file; }
@@ -92,6 +93,10 @@ round_trip() {
     [ "$(hashes | grep -v ' \./los\.txt$')" = "$(cat plain)" ] && [ "$(cat "$T/los.txt")" = gewoon ] &&
         grep -qx 'Ontsleuteld: 3 bestanden' out
 }
+password_left() {
+    cmp -s pw "$T/sub/wachtwoord.txt" && [ -f "$T/a_txt.kol" ] &&
+        [ -f "$T/sub/foto_jpg.kol" ]
+}
 future_left() { [ "$(cat "$T/later.txt")" = later ] && [ -f "$T/a_txt.kol" ] && [ ! -e "$T/later_txt.kol" ]; }
 unreadable_left() { [ -f "$T/sub/dicht.txt" ] && [ ! -e "$T/sub/dicht_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ]; }
 held_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ -f "$T/sub/foto_jpg.kol" ]; }
@@ -138,6 +143,7 @@ row "file shared, not owned"     shared_file       1 "^$T/gedeeld\.txt: kan niet
 row "plain name ending in kol"   kol_name          1 "^$T/data_kol: naam eindigt op kol, overgeslagen$" kol_name_left enc "$T" $p pw
 row "skip-word folder"           skip_word_folder  1 "^$T/photos_restored: ." skip_word_left enc "$T" $p pw
 row "single file, name taken"    name_taken        1 "^$T/a\.txt: ."        name_taken_left enc "$T/a.txt" $p pw
+row "password file in the tree"  inner_password 1 "^$T/sub/wachtwoord\.txt: het wachtwoordbestand van deze run, overgeslagen$" password_left enc "$T" $p "$T/sub/wachtwoord.txt" --strong
 row "Kolvik.log named on its own" plain_tree     1 "^$T/Kolvik\.log: bestand van Kolvik zelf, overgeslagen$" unchanged enc "$T/Kolvik.log" $p pw
 row "no command"                 plain_tree        2 "$usage"               unchanged       "$cli"
 row "unknown command"            plain_tree        2 "$usage"               unchanged       "$cli" versleutel "$T" $p pw
