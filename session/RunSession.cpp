@@ -89,7 +89,8 @@ void RunSession::ProtectInput(const std::string& path) {
     safefile::Folder folder;
     safefile::FileFacts facts;
     if (ec || folder.Open(Utf8Path(file.parent_path())) != safefile::Fault::None ||
-        folder.Stat(Utf8Path(file.filename()), facts) != safefile::Fault::None)
+        folder.Stat(Utf8Path(file.filename()), facts) != safefile::Fault::None ||
+        facts.inode == 0)  // nothing known to match against: a file described without its id
         return;
     runInputs_.emplace_back(facts.device, facts.inode);
 }
