@@ -67,6 +67,8 @@ decrypted() { [ "$(snapshot)" = "$(cat plain)" ]; }
 # Encrypted here, then decrypted by the other side: the plain tree comes back byte for byte.
 then_linux_decrypts() { all_encrypted && quiet "$linux" decrypt "$T" --password-file pw && decrypted; }
 then_exe_decrypts() { all_encrypted && quiet exe decrypt "$W" --password-file pw && decrypted; }
+inner_password() { plain_tree && cp pw "$T/wachtwoord.txt"; }
+password_left() { cmp -s pw "$T/wachtwoord.txt" && [ -f "$T/a_txt.kol" ]; }
 key() { "$wine_run" reg query "$1" >/dev/null 2>&1; }
 keys_present() { key 'HKCR\.kol' && key "HKCR\\$progid\\shell\\Open\\command" && key 'HKCR\*\shell\Besleutel met Kolvik\command'; }
 keys_absent() { ! key 'HKCR\.kol' && ! key "HKCR\\$progid" && ! key "HKCU\\Software\\Classes\\$progid" && ! key 'HKCR\*\shell\Besleutel met Kolvik'; }
@@ -88,6 +90,7 @@ row "names Windows reserves"       reserved_tree   1 "^$Wre\\\\map met spatie\\\
 # Outside the program's folder they are passed over but not protected: named, exit 1.
 row "own files in any case"        own_files_tree  1 'KOLVIK-CLI\.EXE: bestand van Kolvik zelf' own_files_named exe encrypt "$W" $p pw
 row ".kol file to encrypt"         one_encrypted_file 2 "alleen worden ontsleuteld" unchanged exe encrypt "$W\\a_txt.kol" $p pw
+row "password file in the tree"   inner_password  1 "^$Wre\\\\wachtwoord\\.txt: het wachtwoordbestand van deze run" password_left exe encrypt "$W" $p "$W\\wachtwoord.txt"
 row "missing password file"        plain_tree      2 "wachtwoordbestand" unchanged   exe encrypt "$W" $p nergens
 # Wine hands SIGINT to the program as Ctrl+C.
 row "Ctrl+C mid-file"              big_file      130 -               unchanged       mid_file INT "$wine_run" "$work/bin/kolvik-cli.exe" encrypt "$W\\groot.bin" $p pw
