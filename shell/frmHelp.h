@@ -36,7 +36,7 @@ class frmHelp : public Form {
     Control lblCopyPWToClipboard{"lblCopyPWToClipboard",
                                  ControlKind::Label,
                                  "Ctrl + c = copy encrypted password to clipboard",
-                                 {150, 1200, 2565, 390},
+                                 {150, 1200, 2550, 390},
                                  2};
     Control Label4{"Label4",
                    ControlKind::Label,

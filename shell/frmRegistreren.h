@@ -37,7 +37,7 @@ class frmRegistreren : public Form {
     Control lblContextMenu{"lblContextMenu",
                            ControlKind::Label,
                            "Add Kolvik to context (=rightclick) - menu",
-                           {900, 1350, 1665, 615},
+                           {900, 1350, 1530, 615},
                            5};
     Control lblKolExtension{"lblKolExtension",
                             ControlKind::Label,

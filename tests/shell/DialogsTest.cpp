@@ -30,6 +30,26 @@ struct Loaded {
     }
 };
 
+// A label's box that reaches into a button lets its wrapped text touch the button's edge.
+TEST(DialogLayout, NoTextLabelReachesIntoAButton) {
+    TestWindow w;
+    frmRegistreren registration{*w.form};
+    frmHelp help{*w.form};
+    for (Form* form : std::initializer_list<Form*>{&registration, &help, w.form.get()}) {
+        const auto controls = form->Controls();
+        for (const Control* label : controls) {
+            if (label->kind != ControlKind::Label || label->text.empty()) continue;
+            for (const Control* button : controls) {
+                if (button->kind != ControlKind::Button) continue;
+                const Twips a = label->place, b = button->place;
+                const bool apart = a.left + a.width <= b.left || b.left + b.width <= a.left ||
+                                   a.top + a.height <= b.top || b.top + b.height <= a.top;
+                EXPECT_TRUE(apart) << label->name << " reaches into " << button->name;
+            }
+        }
+    }
+}
+
 TEST(RegistrationBoxes, FollowTheFieldsAtLoadAndKeepTheContextMenuWithinTheAssociation) {
     const struct {
         const char *kolExt, *ctx;  // fields at load
