@@ -26,8 +26,10 @@ void frmKolvik::chkSterk_Click() {
     // counts as a new press, so that the password is checked for the format that will be used.
     if (!session.DecryptMode && cmdGoEncrypt.visible && cmdGoEncrypt.enabled && !RunBusy) {
         cmdEncrypt_Click();
+        // Refused: as if the mode had never been chosen, start button captioned as at start-up.
         if (session.Report.passwordRefused) {
             cmdGoEncrypt.enabled = false;
+            cmdGoEncrypt.text = ">-------->>>";
             cmdEncrypt.enabled = cmdDecrypt.enabled = true;
         }
     }

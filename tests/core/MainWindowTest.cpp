@@ -89,6 +89,7 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
             EXPECT_EQ(w->txtPassword_2.enabled, freed);
             EXPECT_TRUE(w->cmdEncrypt.enabled && w->cmdDecrypt.enabled);
             EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
+            EXPECT_EQ(w->cmdGoEncrypt.text, ">-------->>>");
             continue;
         }
         Control& go = c.decrypt ? w->cmdGoDecrypt : w->cmdGoEncrypt;
