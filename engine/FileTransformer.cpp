@@ -280,7 +280,7 @@ bool FileTransformer::PassedOver(const std::string& name, const std::string& fol
         events_.Skipped(name);
         return true;
     }
-    if (program) return true;
+    if (program || (IsProgramCompanion(name) && IsProgramFolder(folder))) return true;
     // The walk leaves such folders whole; a file named on its own lands here.
     if (PathHasSkipWord(folder)) {
         Leave(folder, name, LeftReason::SkipWordFolder);

@@ -30,6 +30,10 @@ bool IsProgramFile(std::string_view name, std::string_view exeName, bool windows
     return false;
 }
 
+bool IsProgramCompanion(std::string_view name) {
+    return EqualsAnyCase(name, "README.md") || EqualsAnyCase(name, "LICENSE");
+}
+
 bool IsLogFile(std::string_view name) { return EqualsAnyCase(name, "Kolvik.log"); }
 
 bool IsReservedOnWindows(std::string_view name) {

@@ -21,6 +21,8 @@ bool EndsWithAnyCase(std::string_view text, std::string_view ending);
 // Kolvik's own files, which a run on its program folder must never touch: the programs, the
 // uninstaller, the icon and the log. Letter case is ignored, as Windows ignores it.
 bool IsProgramFile(std::string_view name, std::string_view exeName, bool windows = kWindowsNames);
+// The texts that come with the program (README.md, LICENSE): its own only beside it.
+bool IsProgramCompanion(std::string_view name);
 bool IsLogFile(std::string_view name);
 
 // A name Windows takes for a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension and

@@ -46,8 +46,9 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
         TempDir elsewhere;
         Window w;
         const std::string target = home ? w.programFolder.path() : elsewhere.path();
+        // README.md and LICENSE come with the program (the portable zip): its own only beside it.
         for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "Kolvik-CLI", "mykol",
-                              "x_txt.KOL", "at.txt", "before.txt"}) {
+                              "x_txt.KOL", "at.txt", "before.txt", "README.md", "LICENSE"}) {
             // The log gets lines of its own appended after this one.
             WriteFile(target + "/" + n, n == std::string("Kolvik.log") ? "12345\r\n" : "12345");
             SetMtime(target + "/" + n, w->session.ModeTime - std::chrono::seconds(1));
@@ -57,6 +58,11 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
         auto expected = Snapshot(target);
         expected.erase("before.txt");
         expected["before_txt.kol"] = RefKolEntry("txt", "12345");
+        if (!home) {
+            expected.erase("README.md"), expected.erase("LICENSE");
+            expected["README_md.kol"] = RefKolEntry("md", "12345");
+            expected["LICENSE_.kol"] = RefKolEntry("", "12345");
+        }
         w.Encrypt(target);
         auto after = Snapshot(target);
         if (home) after.erase("Kolvik.log"), expected.erase("Kolvik.log");  // the run's own log
@@ -72,10 +78,11 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                                       {in("kolvik"), LeftReason::KolvikOwnFile},
                                       {in("mykol"), LeftReason::KolNamePassedOver}};
         EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->session.FilesDone, 1);
+        EXPECT_EQ(w->session.FilesDone, home ? 1 : 3);
         // home: Kolvik.log, mykol, at.txt and x_txt.KOL, the other kind
         EXPECT_EQ(w->session.FilesSkipped, home ? 4 : 7);
-        EXPECT_EQ(w->session.BytesDone, 15);  // mykol, x_txt.KOL and before.txt; not Kolvik.log
+        // mykol, x_txt.KOL and before.txt (elsewhere README.md and LICENSE too); not Kolvik.log
+        EXPECT_EQ(w->session.BytesDone, home ? 15 : 25);
         const std::vector<std::string> skips =
             home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol", "x_txt.KOL"}
                  : std::vector<std::string>{"Kolvik-CLI", "Kolvik.exe", "Kolvik.log", "at.txt",
