@@ -691,22 +691,6 @@ namespace {
     return Sys().unlinkat(folder.Handle(), name.c_str(), 0) == 0 ? Fault::None : LastFault();
 }
 
-// The copy that is to replace the original is still under its name, the very file that was
-// written or checked: renamed away, replaced or written to by another program, it no longer
-// stands for the original.
-[[nodiscard]] Fault CopyStillThere(const PendingOriginal& p) {
-    FileFacts now;
-    const std::uint64_t inode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
-    if (const Fault f = p.folder->Stat(p.copy, now); f != Fault::None) {
-        return f == Fault::NotFound ? Fault::Changed : f;
-    }
-    if (inode == 0 || now.inode != inode || (p.copySize >= 0 && now.size != p.copySize) ||
-        (p.earlierCopy && (now.modified != p.earlierModified || now.changed != p.earlierChanged))) {
-        return Fault::Changed;
-    }
-    return Fault::None;
-}
-
 // Unlinks the original only while it is still the file that facts describe, unchanged, and,
 // given a pending entry, while its copy still stands for it.
 [[nodiscard]] Fault RemoveChecked(const Folder& folder, const std::string& name,

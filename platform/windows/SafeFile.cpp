@@ -736,8 +736,12 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
     for (std::size_t i = first; i < last; ++i) {
         auto& p = pending[i];
         // Every copy was flushed before it was named (Copy::Publish).
-        result[i] = p.overwrite ? RemoveOverwriting(p, wiped[i])
-                                : RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
+        result[i] = CopyStillThere(p);
+        if (result[i] == Fault::None) {
+            result[i] = p.overwrite
+                            ? RemoveOverwriting(p, wiped[i])
+                            : RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
+        }
         HandleCloser::Close(p.leased);
         // The original stays; its copy is then redundant. A copy that this run did not write
         // is not ours to take away, and one whose original is gone is all that is left.
