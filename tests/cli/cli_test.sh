@@ -186,9 +186,13 @@ printf '???12345\n' > pwquery
 chmod 644 pwuni pwzhuk pwquery
 zhuk_pin_stored() { registered && quiet enc "$T/a.txt" $p pwzhuk --strong; }
 strong_tree() { plain_tree && quiet enc "$T" $p pw --strong && printf 'gewoon' > "$T/los.txt"; }
-# One byte in the middle of the photo's first chunk turned round.
+# One bit flipped in the middle of the photo's first chunk (a byte set to a fixed value may
+# already have held it).
 strong_damaged() {
-    strong_tree && printf '\xff' | dd of="$T/sub/foto_jpg.kol" bs=1 seek=5000 conv=notrunc status=none
+    local byte
+    strong_tree && byte=$(od -An -tu1 -j5000 -N1 "$T/sub/foto_jpg.kol") &&
+        printf "\\$(printf %03o $((byte ^ 1)))" |
+        dd of="$T/sub/foto_jpg.kol" bs=1 seek=5000 conv=notrunc status=none
 }
 strong_encrypted() {
     all_encrypted && for f in a_txt sub/foto_jpg sub/diep/leeg_; do
