@@ -33,6 +33,10 @@ for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
 
 fail() {
     echo "FOUT: $*" >&2
+    # What was on screen instead, for whoever reads a failed CI run without its screenshot.
+    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        echo "  venster: '$(xdotool getwindowname "$w" 2>/dev/null)'" >&2
+    done
     import -window root "$shots/failure.png" 2>/dev/null || true
     exit 1
 }
@@ -63,7 +67,8 @@ px() { echo $((($1 * dpi + 720) / 1440)); }  # twips to pixels, rounded
 # search when a window it lists is destroyed meanwhile (a message box closing), so each search
 # is tried again.
 appears() {
-    for _ in $(seq 300); do
+    # A first start of a program under a loaded Wine can take half a minute.
+    for _ in $(seq 600); do
         wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1) || true
         [ -z "$wid" ] || { sleep 0.5; return 0; }
         sleep 0.1
