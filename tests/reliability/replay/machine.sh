@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by powercut.sh and replay/replay.sh, with $cli, $fs and $name set: the small virtual
-# machine both run kolvik-cli in (qemu, TCG, the Debian cloud kernel with its own modules, an
+# Sourced by replay.sh, with $cli, $fs and $name set: the small virtual machine that runs
+# kolvik-cli (qemu, TCG, the Debian cloud kernel with its own modules, an
 # initramfs of static busybox), on a file system in a raw disk image. It gives skip, the file
 # system's tables, the initramfs ($root, add_program, add_modules, write_init), the plain tree
-# (make_tree: $plain, $work/expected, $files), image and boot. $work, $program and $pw come from
+# (make_tree: $plain, $files), image and boot. $work, $program and $pw come from
 # sandbox.sh; the machine's console words are MACHINE-START, MACHINE-NOMOUNT and MACHINE-END.
 skip() { echo "$name $fs: skipped: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "not root (the image is loop-mounted)"
@@ -18,9 +18,9 @@ busybox=$(command -v busybox)
 declare -A make=([ext4]="mkfs.ext4 -q -F" [xfs]="mkfs.xfs -q -f" [btrfs]="mkfs.btrfs -q -f")
 # mkfs.xfs refuses less than 300 MiB; the images are sparse.
 declare -A size=([ext4]=64 [xfs]=300 [btrfs]=128)
-# Metadata committed every second (XFS: its log worker, set in the machine), so that a cut finds
-# names and deletions on the disk before the data a careless program never synced: by default
-# XFS and Btrfs wait 30 s, and a cut in the first seconds finds the tree as it was.
+# Metadata committed every second (XFS: its log worker, set in the machine), so that states
+# hold names and deletions before the data a careless program never synced: by default XFS and
+# Btrfs wait 30 s, and a run of a few seconds would leave only the tree as it was.
 declare -A options=([ext4]=commit=1 [xfs]=rw [btrfs]=commit=1)
 declare -A module=([ext4]="" [xfs]=xfs [btrfs]=btrfs)
 [ -n "${make[$fs]:-}" ] || { echo "$name: unknown file system $fs"; exit 1; }
@@ -94,9 +94,7 @@ INIT
     (cd "$root" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) > "$work/initrd.gz"
 }
 
-# --- the disk images: the plain tree, and the same tree encrypted here ----------------------
-hashes() { find "$1" -type f ! -name '*.kol' ! -name '.kolvik-*' ! -name 'tijdel*' -print0 |
-           xargs -0r sha256sum | cut -d' ' -f1; }
+# --- the disk image: the plain tree ---------------------------------------------------------
 plain=$work/plain
 make_tree() {  # make_tree COUNT: COUNT files in each of four folders, and two larger ones
     local d i
@@ -105,32 +103,24 @@ make_tree() {  # make_tree COUNT: COUNT files in each of four folders, and two l
         for i in $(seq 1 "$1"); do head -c $((RANDOM % 20000)) /dev/urandom > "$plain/$d/bestand $i.txt"; done
     done
     for i in 1 2; do head -c $((RANDOM * 20)) /dev/urandom > "$plain/a/groot $i.bin"; done
-    hashes "$plain" | sort > "$work/expected"
-    files=$(wc -l < "$work/expected")
+    files=$(find "$plain" -type f | wc -l)
 }
-image() {  # image NAME [encrypt]
+image() {  # image NAME: the plain tree on a fresh file system
     truncate -s "${size[$fs]}M" "$work/$1.img"
     ${make[$fs]} "$work/$1.img" >/dev/null || { echo "$name $fs: ${make[$fs]} failed"; exit 1; }
     mount -o loop -t "$fs" "$work/$1.img" "$mnt" || skip "cannot loop-mount $fs"
     cp -a "$plain" "$mnt/boom"
-    if [ "${2:-}" = encrypt ]; then
-        # shellcheck disable=SC2086
-        "$program" encrypt "$mnt/boom" --password-file "$pw" $args >/dev/null ||
-            { echo "$name $fs: encrypting the tree failed"; exit 1; }
-    fi
     umount "$mnt"
 }
 
-# boot IMAGE MODE [DELAY_US]: runs the machine; with a delay, kills it that long after the run began
-# (with format arguments in $args: after it made its first file).
-# Sets $ran (seconds from the start of the run to its end, or to the cut) and $said (the console).
+# boot IMAGE: runs the machine to its end. Sets $said (the console's MACHINE-END line).
 # $memory (MiB, default 256) and the array $more_drives (qemu arguments) are the machine's extras.
 boot() {
     local console=$work/console
     : > "$console"
     qemu-system-x86_64 -accel tcg -m "${memory:-256}" -nodefaults -no-user-config -display none -no-reboot \
         -serial "file:$console" -kernel "$kernel" -initrd "$work/initrd.gz" \
-        -append "console=ttyS0 quiet panic=-1 pcdir=$2" \
+        -append "console=ttyS0 quiet panic=-1" \
         -drive "file=$1,if=virtio,format=raw,cache=writeback" "${more_drives[@]}" &
     qemu=$!
     local booted=$SECONDS
@@ -141,22 +131,7 @@ boot() {
         ((SECONDS - booted < 120)) || { echo "$name $fs: the machine did not start the run in 120 s"; exit 1; }
     done
     grep -q MACHINE-START "$console" || { echo "$name $fs: the machine failed:"; tail -5 "$console"; exit 1; }
-    local start
-    start=$(date +%s%N)
-    if [ -n "${args:-}" ]; then
-        # The strong format's key derivation, many seconds in the machine, changes nothing:
-        # the run is timed, and cut, from its first file (MACHINE-BEGUN, where the machine says it).
-        until grep -qE 'MACHINE-(BEGUN|END)' "$console" || ! kill -0 $qemu 2>/dev/null; do
-            sleep 0.01
-        done
-        start=$(date +%s%N)
-    fi
-    if [ -n "${3:-}" ]; then
-        sleep "$(printf '%d.%06d' $(($3 / 1000000)) $(($3 % 1000000)))"
-        kill -9 $qemu 2>/dev/null
-    fi
-    until grep -qE 'MACHINE-END [0-9]' "$console" || ! kill -0 $qemu 2>/dev/null; do sleep 0.01; done
-    ran=$((($(date +%s%N) - start) / 1000))
+    until grep -qE 'MACHINE-END' "$console" || ! kill -0 $qemu 2>/dev/null; do sleep 0.01; done
     { wait $qemu; } 2>/dev/null
     qemu=""
     said=$(grep MACHINE-END "$console" | tr -d '\r')

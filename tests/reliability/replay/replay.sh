@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Crash states beyond the one moment a power cut hits: in the power cuts' virtual machine,
-# kolvik-cli encrypts a tree and then decrypts it again while dm-log-writes records, on a second
-# disk, every write that reaches the data disk, in the order the disk completed them, with the
+# Power cuts at every moment that matters: in a small virtual machine, kolvik-cli encrypts a
+# tree and then decrypts it again while dm-log-writes records, on a second disk, every write that reaches the data disk, in the order the disk completed them, with the
 # flushes. replay.py then rebuilds here the disk as it stood at each flush and at states between
-# two flushes, and checks each as the power cuts do.
+# two flushes, and checks that every original's bytes are in a plain file or a .kol that decrypts.
 # Usage: replay.sh PATH/TO/kolvik-cli FS [SEED] [--careless]
-#   FS: ext4 or xfs. REPLAY_ARGS: more kolvik-cli arguments for the encryption run (the format).
+#   FS: ext4, xfs or btrfs. REPLAY_ARGS: more kolvik-cli arguments for the encryption run
+#   (the format).
 #   REPLAY_BETWEEN: how many states between flushes to check (default 60); REPLAY_BUDGET:
 #   the seconds after which no new state is begun (default 240).
 #   --careless: one copy-rename-delete without fsync instead (busybox cp, mv, rm); then the exit
@@ -21,7 +21,7 @@ args=${REPLAY_ARGS:-}
 here=$(dirname "$(realpath "$0")")
 
 name=replay
-source "$here/../powercut/machine.sh"
+source "$here/machine.sh"
 dmsetup=$(command -v dmsetup) || skip "dmsetup missing (package dmsetup)"
 command -v python3 >/dev/null || skip "python3 missing"
 add_program "$dmsetup" dmsetup
@@ -70,7 +70,7 @@ sync
 poweroff -f
 INIT
 
-# The power cuts' tree: its runs outlast an ext4 commit interval, so that states come between
+# The tree: its runs outlast an ext4 commit interval, so that states come between
 # commits (the careless copier's pace does that with fewer files).
 if [ $careless = 1 ]; then make_tree 12; else make_tree 100; fi
 image plain
