@@ -216,8 +216,9 @@ void CliRun::NotOverwritten(const std::string& path, LeftReason reason) {
 }
 
 // Not counted as a message: it says nothing of whether a file named on its own was done.
-void CliRun::OldBlocksKept(const std::string& folder, const std::string& fileSystem) {
-    errors_.Message(OldBlocksText(folder, fileSystem));
+void CliRun::FileSystemNoted(FileSystemNote note, const std::string& folder,
+                             const std::string& fileSystem) {
+    errors_.Message(FileSystemNoteText(note, folder, fileSystem));
 }
 
 bool CliRun::GoOnWithoutAccess() {

@@ -69,7 +69,8 @@ class CliRun : private RunEvents {
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string& newName, bool decrypted) override;
     void NotOverwritten(const std::string& path, LeftReason reason) override;
-    void OldBlocksKept(const std::string& folder, const std::string& fileSystem) override;
+    void FileSystemNoted(FileSystemNote note, const std::string& folder,
+                         const std::string& fileSystem) override;
     bool GoOnWithoutAccess() override;
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;

@@ -123,7 +123,8 @@ struct CloseOnReturn {
 // A folder the run may not change: its files are looked at and passed over as ever, and only
 // those it would have transformed are left for that reason.
 bool Unworkable(Fault folderFault) {
-    return folderFault == Fault::Held || folderFault == Fault::Undeletable;
+    return folderFault == Fault::Held || folderFault == Fault::Undeletable ||
+           folderFault == Fault::Unguarded;
 }
 
 bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
@@ -196,6 +197,11 @@ Fault FileTransformer::EnterFolder(const std::string& folder) {
     // interrupted run's and delete the originals beside them. The pending entries keep the
     // folder, and with it the claim, until their originals are gone.
     work.entered = work.folder->LockForRun(settings.folderPatience);
+    if (work.entered == Fault::Unguarded && !report_.sharedTold) {
+        report_.sharedTold = true;
+        events_.FileSystemNoted(FileSystemNote::Shared, folder,
+                                std::string(work.folder->SharedWith()));
+    }
     return work.entered;
 }
 
@@ -237,7 +243,8 @@ void FileTransformer::TellIfOldBlocksKept() {
     const std::string_view kind = work_->folder->KeepsOldBlocks();
     if (kind.empty()) return;
     report_.oldBlocksTold = true;
-    events_.OldBlocksKept(work_->folder->Path(), std::string(kind));
+    events_.FileSystemNoted(FileSystemNote::OldBlocksKept, work_->folder->Path(),
+                            std::string(kind));
 }
 
 void FileTransformer::Leave(const std::string& folder, const std::string& name, LeftReason reason) {

@@ -37,6 +37,16 @@ struct RunReport {
     bool logFailed = false;           // a line of the activity log could not be written
     std::int64_t notOverwritten = 0;  // originals deleted without their bytes overwritten
     bool oldBlocksTold = false;       // said once per run: not a failure
+    bool sharedTold = false;          // said once per run; its files count in left
+};
+
+// What a run says once of the file system it met, beside the files it names.
+enum class FileSystemNote {
+    // Writes anew rather than over old blocks (copy-on-write): overwriting an original
+    // cannot reach its bytes.
+    OldBlocksKept,
+    // Another machine or mount may change files there unseen: the run leaves them.
+    Shared,
 };
 
 enum class WrongKeyAnswer { GoOn, Stop };
@@ -64,9 +74,9 @@ class RunEvents {
     // A file encrypted in the strong format whose original is gone without its bytes
     // overwritten; reason is LeftReason::NotOverwritten or NotOverwrittenInUse.
     virtual void NotOverwritten(const std::string& path, LeftReason reason) = 0;
-    // Once per run: the originals in folder lie on a file system (fileSystem, as "btrfs") that
-    // writes anew rather than over old blocks, so overwriting them cannot reach their bytes.
-    virtual void OldBlocksKept(const std::string& folder, const std::string& fileSystem) = 0;
+    // Once per run and note: folder lies on such a file system (fileSystem, as "btrfs").
+    virtual void FileSystemNoted(FileSystemNote note, const std::string& folder,
+                                 const std::string& fileSystem) = 0;
     // The file's size could not be read for lack of rights: false ends the program.
     virtual bool GoOnWithoutAccess() = 0;
     // A folder run asks whether to go on after a file that the password did not open.

@@ -125,14 +125,16 @@ void frmKolvik::NotOverwritten(const std::string& path, LeftReason reason) {
     }
 }
 
-void frmKolvik::OldBlocksKept(const std::string& folder, const std::string& fileSystem) {
-    oldBlocksNotice_ = OldBlocksText(folder, fileSystem);
+void frmKolvik::FileSystemNoted(FileSystemNote note, const std::string& folder,
+                                const std::string& fileSystem) {
+    fileSystemNotes_.push_back(FileSystemNoteText(note, folder, fileSystem));
 }
 
-void frmKolvik::TellOldBlocksKept() {
-    if (oldBlocksNotice_.empty()) return;
-    if (LoggingOn) gLog(oldBlocksNotice_);
-    MsgBox(std::exchange(oldBlocksNotice_, {}), MsgButtons::OK, MsgIcon::Information);
+void frmKolvik::TellFileSystemNotes() {
+    for (const std::string& note : std::exchange(fileSystemNotes_, {})) {
+        if (LoggingOn) gLog(note);
+        MsgBox(note, MsgButtons::OK, MsgIcon::Information);
+    }
 }
 
 bool frmKolvik::GoOnWithoutAccess() {

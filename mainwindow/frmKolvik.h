@@ -166,8 +166,8 @@ class frmKolvik : public Form, private RunEvents {
     // Deletes the originals whose copies are named, once those copies are on disk. The runs
     // call it at the end of each pass and on Exit; a group fills up across folders.
     void FlushPendingOriginals();
-    // Once at the end of an encryption run: overwriting could not reach the old blocks.
-    void TellOldBlocksKept();
+    // At the end of a run: what it noted of the file systems it met.
+    void TellFileSystemNotes();
 
     // --- members added by the shell integration (shell/) ---
     // Windows folders, file names and "\" in paths; otherwise the Linux equivalents.
@@ -192,7 +192,8 @@ class frmKolvik : public Form, private RunEvents {
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string& newName, bool decrypted) override;
     void NotOverwritten(const std::string& path, LeftReason reason) override;
-    void OldBlocksKept(const std::string& folder, const std::string& fileSystem) override;
+    void FileSystemNoted(FileSystemNote note, const std::string& folder,
+                         const std::string& fileSystem) override;
     bool GoOnWithoutAccess() override;
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;
@@ -210,7 +211,7 @@ class frmKolvik : public Form, private RunEvents {
     int messagesShown_ = 0;
     std::string lastLeftPath_;  // the last file or folder left, and why
     LeftReason lastLeftReason_ = LeftReason::NotFound;
-    std::string oldBlocksNotice_;  // kept for the end of the run
+    std::vector<std::string> fileSystemNotes_;  // kept for the end of the run
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".

@@ -108,6 +108,10 @@ class Folder {
     // The name of the folder's file system where writing over a file's bytes leaves the old
     // blocks as they were (copy-on-write, log-structured: "btrfs", "zfs"); empty elsewhere.
     std::string_view KeepsOldBlocks() const;
+    // The name of the folder's file system where another machine or another mount may change
+    // files unseen ("nfs", "FUSE"); empty elsewhere. No run's guard holds there: LockForRun
+    // refuses the folder with Fault::Unguarded.
+    std::string_view SharedWith() const;
     // Claims the folder for this run against every other Kolvik process, waiting up to patience
     // for one that holds it (Fault::Held after that). Held until the last Folder of this
     // process on the same directory closes, so pending deletions keep it too.

@@ -87,7 +87,7 @@ class FolderRun {
         f_.chkSterk.enabled = true;
         if (decrypt_ && f_.session.StopRequested) CloseProgram();
         f_.svc.screen.SetMousePointer(MousePointer::Default);
-        f_.TellOldBlocksKept();
+        f_.TellFileSystemNotes();
         f_.LastSummary = SummaryLines(f_.session, decrypt_, Target(), e.minutes * 60 + e.seconds);
         if (f_.LoggingOn)
             for (const auto& line : f_.LastSummary) (void)f_.gLog(line);
@@ -156,7 +156,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
         const bool done = EncryptFile(name, folder);
         session.EndRun();
         if (!done) TellFileNotDone(messagesBefore);
-        TellOldBlocksKept();
+        TellFileSystemNotes();
         CloseProgram();
         session.StopRequested = true;
         return;

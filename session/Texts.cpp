@@ -77,7 +77,12 @@ std::string NoAccessText(const std::string& path) {
 
 std::string DiskFullText(const std::string& folder) { return "Schijf vol: " + folder; }
 
-std::string OldBlocksText(const std::string& folder, const std::string& fileSystem) {
+std::string FileSystemNoteText(FileSystemNote note, const std::string& folder,
+                               const std::string& fileSystem) {
+    if (note == FileSystemNote::Shared)
+        return "Let op: " + folder + " ligt op een gedeeld bestandssysteem (" + fileSystem +
+               ") waarop een andere computer of koppeling ongezien kan schrijven; Kolvik laat de "
+               "bestanden daar staan. Start Kolvik op de computer waar de schijf zit.";
     return "Let op: " + folder + " ligt op een bestandssysteem dat oude blokken bewaart (" +
            fileSystem +
            "); de oorspronkelijke bytes kunnen op de schijf achterblijven. Gebruik volledige "

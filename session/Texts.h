@@ -24,7 +24,8 @@ std::string UnusablePathText(const std::string& path, TargetRefusal refusal);
 std::string NoAccessText(const std::string& path);
 std::string DiskFullText(const std::string& folder);
 // Overwriting the originals cannot reach their bytes on this file system.
-std::string OldBlocksText(const std::string& folder, const std::string& fileSystem);
+std::string FileSystemNoteText(FileSystemNote note, const std::string& folder,
+                               const std::string& fileSystem);
 std::string LogUnwritableText(const std::string& logPath);
 // The PIN gate's words: the code was wrong; this password's first three characters are the
 // code from now on.

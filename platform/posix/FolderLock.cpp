@@ -5,9 +5,14 @@
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -137,6 +142,29 @@ Try TakeLockFile(RunLock& lock) {
 
 }  // namespace
 
+// There a lease is broken only by this kernel's writers, a flock holds within one mount, and a
+// name's inode may change with a link.
+std::string_view Folder::SharedWith() const {
+    struct statfs fs {};
+    struct stat st {};
+    // A folder that cannot tell is taken for shared: never guard on a guess.
+    if (posix::Meta().fstatfs(handle_, &fs) != 0 || Sys().fstat(handle_, &st) != 0)
+        return "onbekend";
+    // fuseblk (exfat-fuse, ntfs-3g) carries its block device's number, so this kernel is its
+    // only writer; other FUSE (sshfs, rclone, bindfs, gvfs) an anonymous one.
+    const auto type = static_cast<std::uint32_t>(fs.f_type);
+    if (type == 0x65735546) return major(st.st_dev) == 0 ? "FUSE" : "";
+    static constexpr std::pair<std::uint32_t, std::string_view> kShared[] = {
+        {0x6969, "nfs"},          {0x517B, "smb"},       {0xFF534D42, "cifs"},
+        {0xFE534D42, "smb2"},     {0x01021997, "9p"},    {0x00C36400, "ceph"},
+        {0x5346414F, "afs"},      {0x6B414653, "afs"},   {0x73757245, "coda"},
+        {0x564C, "ncp"},          {0x7461636F, "ocfs2"}, {0x01161970, "gfs2"},
+        {0x13661366, "orangefs"}, {0x0BD00BD0, "lustre"}};
+    for (const auto& [magic, name] : kShared)
+        if (type == magic) return name;
+    return {};
+}
+
 Fault Folder::LockForRun(std::chrono::milliseconds patience) {
     if (runLock_) return Fault::None;
     // chattr +a: new names can be made, none removed, so no original could ever go.
@@ -148,6 +176,7 @@ Fault Folder::LockForRun(std::chrono::milliseconds patience) {
     const auto& sys = Sys();
     struct stat st {};
     if (sys.fstat(handle_, &st) != 0) return Fault::Io;
+    if (!SharedWith().empty()) return Fault::Unguarded;
     const std::lock_guard<std::mutex> guard(gMutex);
     const auto key = std::make_pair(st.st_dev, st.st_ino);
     if (auto held = gLocks[key].lock()) {

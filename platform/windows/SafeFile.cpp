@@ -374,6 +374,9 @@ bool Folder::MayHoldClaims() const { return false; }
 // streams are on, which Windows gives no cheap way to ask.
 std::string_view Folder::KeepsOldBlocks() const { return {}; }
 
+// A network share keeps the sharing mode a file is opened with on the server.
+std::string_view Folder::SharedWith() const { return {}; }
+
 // Every copy is flushed before it is named, and NTFS writes its journal in order: once the
 // deletion of an original is on disk, the renaming of its copy before it is too. Windows has
 // no call that flushes one folder's entries for a user without write access to the volume.

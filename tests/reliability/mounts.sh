@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A run stays on the mount it started on: a bind mount of a folder elsewhere and a small
 # loop-mounted image inside the target are named and left, and nothing outside the tree
-# changes, in either direction.
+# changes, in either direction. Two FUSE mounts of one folder (bindfs), where neither lease nor
+# lock holds across the mounts: runs through both at once leave every file as it was.
 # Usage: mounts.sh PATH/TO/kolvik-cli   Exit 77: this machine cannot mount (no root, no loop).
 set -u
 cli=$(realpath "$1")
@@ -13,7 +14,7 @@ for tool in losetup mkfs.ext4 mount; do
 done
 scratch=$(mktemp -d) device=""
 release() {
-    for m in "$scratch/t/sub/usb" "$scratch/t/elders"; do
+    for m in "$scratch/t/sub/usb" "$scratch/t/elders" "$scratch/via1" "$scratch/via2"; do
         mountpoint -q "$m" && umount "$m"
     done
     [ -n "$device" ] && losetup -d "$device"
@@ -45,4 +46,30 @@ for mode in encrypt decrypt; do
 done
 check "the tree's own files went both ways" \
     [ "$(cat "$scratch/t/a.txt" "$scratch/t/sub/b.txt")" = "$(printf 'eigen\ndieper')" ]
+
+# An earlier run's pair (an original beside its finished copy) is what two runs through two
+# mounts fed on: each took the other's fresh copies for leftovers.
+if command -v bindfs >/dev/null; then
+    mkdir -p "$scratch/gedeeld/sub" "$scratch/via1" "$scratch/via2"
+    for i in 1 2 3; do printf 'inhoud %s\n' $i > "$scratch/gedeeld/sub/f$i.txt"; done
+    cp "$scratch/gedeeld/sub/f1.txt" "$scratch/gedeeld/paar.txt"
+    "$cli" encrypt "$scratch/gedeeld/paar.txt" --password-file "$scratch/pw" 2>/dev/null
+    cp "$scratch/gedeeld/sub/f1.txt" "$scratch/gedeeld/paar.txt"
+    sums() { (cd "$scratch/gedeeld" && find . -type f -exec sha256sum {} + | sort); }
+    before=$(sums)
+    bindfs "$scratch/gedeeld" "$scratch/via1" && bindfs "$scratch/gedeeld" "$scratch/via2" || {
+        echo "niet beschikbaar: bindfs"; exit 77; }
+    "$cli" encrypt "$scratch/via1" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err1" &
+    "$cli" decrypt "$scratch/via2" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err2"
+    status2=$?
+    wait $!
+    status1=$?
+    check "two mounts: both runs end with 1" [ "$status1$status2" = 11 ]
+    check "two mounts: every file as it was" [ "$(sums)" = "$before" ]
+    named() { grep -c ': kan niet bewaakt worden$' "$1"; }
+    check "two mounts: each file of the run's kind named" \
+        [ "$(named "$scratch/err1") $(named "$scratch/err2")" = "4 1" ]
+    check "two mounts: the file system named once" [ "$(grep -c "^Let op: $scratch/via2 ligt op \
+een gedeeld bestandssysteem (FUSE)" "$scratch/err2")" -eq 1 ]
+fi
 checks_end mounts
