@@ -42,8 +42,9 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         {false, kEuro, kEuro, nullptr, kEuro, kEuro, "cmdGoEncrypt"},
         {false, kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1"},
         {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
-        // An unequal pair is told as such, whatever it holds.
+        // An unequal pair is told as such, whatever it holds, an empty first entry included.
         {false, kZhong, "", kUnequal, "", "", "txtPassword_1"},
+        {false, "", "x", kUnequal, "", "", "txtPassword_1"},
         // Decryption takes any password: files made with one by earlier versions must open.
         {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
         {true, kZhong, kZhong, nullptr, kZhong, kZhong, "cmdGoDecrypt"},

@@ -188,7 +188,10 @@ TEST(Help, TellsTheRegistrationAndClosesBeforeTheDialogOpens) {
         w->session.KolRegisterd = !registered;
         frmHelp h(*w.form);
         h.Form_Load();
-        EXPECT_EQ(w->session.KolRegisterd, registered);  // its words: OpenWindowTest.cpp
+        EXPECT_EQ(w->session.KolRegisterd, registered);
+        EXPECT_EQ(h.imQuestionmark.tooltip, registered
+                                                ? " deze versie van Kolvik is geregistreerd "
+                                                : " deze versie van Kolvik is NIET geregistreerd ");
         bool helpClosedFirst = false;
         w.dialogs.onShowModal = [&](Form&) { helpClosedFirst = h.unloaded; };
         h.OnClick(h.lblRegistreren);
