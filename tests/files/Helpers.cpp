@@ -44,12 +44,14 @@ void Window::EncryptStrong(const std::string& target) {
     Run(target, false);
 }
 
-void Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
+bool Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
     form->session.HasFileTarget = true;
     form->session.DecryptMode = decrypting;
-    decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
+    const bool done =
+        decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
     form->FlushPendingOriginals();
     form->session.EndRun();
+    return done;
 }
 
 std::vector<std::string> Window::Skips() const {

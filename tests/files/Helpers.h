@@ -42,8 +42,9 @@ struct Window : ProgramFolder, TestWindow {
     void Decrypt(const std::string& target) { Run(target, true); }
     // With the "Sterk" box ticked.
     void EncryptStrong(const std::string& target);
-    // One file as the target, as when it is named on the command line.
-    void RunFile(const std::string& folder, std::string name, bool decrypting);
+    // One file as the target, as when it is named on the command line; whether the call
+    // reports success.
+    bool RunFile(const std::string& folder, std::string name, bool decrypting);
     // The names and paths of the log's SKIP lines.
     std::vector<std::string> Skips() const;
 };
@@ -68,10 +69,11 @@ bool MakeSymlink(const std::string& target, const std::string& link);
 std::uint64_t FileId(const std::string& path);
 
 // A file open for reading in another program, as a viewer opens it (on Windows sharing reading
-// and deletion), for as long as this lives.
+// and deletion), or for writing as an editor keeps it (sharing everything), for as long as this
+// lives.
 class HeldOpen {
   public:
-    explicit HeldOpen(const std::string& path);
+    explicit HeldOpen(const std::string& path, bool writing = false);
     ~HeldOpen();
     HeldOpen(const HeldOpen&) = delete;
     HeldOpen& operator=(const HeldOpen&) = delete;

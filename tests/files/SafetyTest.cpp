@@ -91,6 +91,26 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
     }
 }
 
+// Open for writing in another program all through the run: whatever it writes next would be
+// lost with a deleted original. It is left in use and not touched; the file beside it is done.
+TEST(PassOver, AFileOpenForWritingElsewhereIsLeftInUse) {
+    for (const bool decrypting : {false, true}) {
+        SCOPED_TRACE(decrypting ? "decrypting" : "encrypting");
+        TempDir target;
+        const KolPair busy = PlantOne(target.path(), "a", "wordt geschreven", decrypting);
+        const KolPair free = PlantOne(target.path(), "b", "vrij", decrypting);
+        Window w;
+        {
+            const HeldOpen writer(target / busy.name, true);
+            w.Run(target.path(), decrypting);
+        }
+        EXPECT_EQ(Snapshot(target.path()), (Tree{{busy.name, "file:" + busy.content},
+                                                 {free.copy, "file:" + free.copyContent}}));
+        EXPECT_EQ(w.left, (Left{{target / busy.name, LeftReason::InUse}}));
+        EXPECT_EQ(w->session.FilesDone, 1);
+    }
+}
+
 // Decrypting, a name that merely ends in kol and does not open is no damaged or foreign
 // encrypted file but one that never was ours: passed over and named. A .kol file too short for
 // its header is damaged, whatever the password. Neither gets the wrong-key question.

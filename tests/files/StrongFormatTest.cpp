@@ -173,44 +173,29 @@ TEST(StrongFormat, OpensWhatTheFormatAllowsAndLeavesDamageAndWrongKeys) {
 // An extension from a header is checked as strictly as any new name, on every system; the
 // header wins over the name, so the name alone proves nothing.
 TEST(StrongFormat, NamesFromTheHeaderAreCheckedStrictly) {
-    const struct {
-        std::string name, ext;
-        const char* plain;  // nullptr: left, as no usable name can be made
-    } cases[] = {
-        {"a_txt.kol", "txt", "a.txt"},
-        {"b_txt.kol", "tar.gz", "b.tar.gz"},
-        {"c_txt.kol", "\xC3\xA9", "c.\xC3\xA9"},  // "é"
-        {"d_txt.kol", "/", nullptr},
-        {"e_txt.kol", "\\", nullptr},
-        {"f_txt.kol", ":", nullptr},
-        {"g_txt.kol", "\n", nullptr},
-        {"h_txt.kol", "\x1b", nullptr},
-        {"i_txt.kol", "\x7f", nullptr},
-        {"j_txt.kol", "a\xC2\x85", nullptr},  // U+0085, a C1 control
-        {"k_txt.kol", "kol", nullptr},
-        {"l_txt.kol", "KOL", nullptr},
-        {"m_txt.kol", "x.Kol", nullptr},
-        {"n_txt.kol", "\xff", nullptr},  // not UTF-8
-        {"o.kol_.kol", "", nullptr},
-    };
     TempDir target;
-    for (const auto& c : cases) {
-        StrongFields f;
-        f.ext = c.ext;
-        WriteFile(target / c.name, WriteStrongRef("inhoud", "geheim", f));
-    }
-    Window w;
-    w.Decrypt(target.path());
     Left expected;
     Tree after;
-    for (const auto& c : cases) {
-        if (c.plain) {
-            after[c.plain] = "file:inhoud";
-            continue;
-        }
-        expected.emplace_back(target / c.name, LeftReason::NameUnusable);
-        after[c.name] = "file:" + ReadFile(target / c.name);
-    }
+    // plain nullptr: left, as no usable name can be made.
+    const auto plant = [&](const std::string& name, const std::string& ext, const char* plain) {
+        StrongFields f;
+        f.ext = ext;
+        const std::string file = WriteStrongRef("inhoud", "geheim", f);
+        WriteFile(target / name, file);
+        if (!plain) expected.emplace_back(target / name, LeftReason::NameUnusable);
+        after[plain ? plain : name] = "file:" + (plain ? "inhoud" : file);
+    };
+    plant("a_txt.kol", "txt", "a.txt");
+    plant("b_txt.kol", "tar.gz", "b.tar.gz");
+    plant("c_txt.kol", "\xC3\xA9", "c.\xC3\xA9");  // "é"
+    plant("o.kol_.kol", "", nullptr);
+    // U+0085 is a C1 control; "\xff" is not UTF-8.
+    const char* const unusable[] = {"/",   "\\",  ":",     "\n",        "\x1b", "\x7f",
+                                    "kol", "KOL", "x.Kol", "a\xC2\x85", "\xff"};
+    for (std::size_t i = 0; i < std::size(unusable); ++i)
+        plant("d" + std::to_string(i) + "_txt.kol", unusable[i], nullptr);
+    Window w;
+    w.Decrypt(target.path());
     std::sort(w.left.begin(), w.left.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(w.left, expected);

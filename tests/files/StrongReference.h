@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <tuple>
 
 #include "platform/Crypto.h"
 
@@ -22,8 +21,9 @@ inline const std::uint8_t* AsBytes(const std::string& s, std::size_t at = 0) {
 }
 
 inline std::uint32_t Be32(const std::string& s, std::size_t at) {
-    return std::uint32_t{AsBytes(s)[at]} << 24 | std::uint32_t{AsBytes(s)[at + 1]} << 16 |
-           std::uint32_t{AsBytes(s)[at + 2]} << 8 | AsBytes(s)[at + 3];
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | AsBytes(s)[at + i];
+    return v;
 }
 
 inline std::string PutBe32(std::uint32_t v) {
@@ -31,10 +31,11 @@ inline std::string PutBe32(std::uint32_t v) {
             static_cast<char>(v)};
 }
 
+using Key32 = std::array<std::uint8_t, 32>;
+
 // HKDF-SHA256 with a 32-byte output is two HMACs: PRK = HMAC(salt, IKM), OKM = HMAC(PRK, info 01).
-inline std::array<std::uint8_t, 32> Hkdf32(crypto::Bytes ikm, crypto::Bytes salt,
-                                           std::string info) {
-    std::array<std::uint8_t, 32> prk{}, okm{};
+inline Key32 Hkdf32(crypto::Bytes ikm, crypto::Bytes salt, std::string info) {
+    Key32 prk{}, okm{};
     EXPECT_TRUE(crypto::HmacSha256(salt, ikm, prk));
     info += '\x01';
     EXPECT_TRUE(crypto::HmacSha256(prk, {AsBytes(info), info.size()}, okm));
@@ -48,15 +49,21 @@ struct StrongFields {
     std::string salt = std::string(16, 's'), nonce = std::string(16, 'n'), ext = "txt";
 };
 
-// M for a header's fields, remembered: sweeps read many files made with one salt.
-inline std::array<std::uint8_t, 32> RefMasterKey(const std::string& password,
-                                                 const StrongFields& f) {
-    static std::map<std::tuple<std::string, std::string, int, std::uint32_t, std::uint32_t,
-                               std::uint32_t, std::uint32_t>,
-                    std::array<std::uint8_t, 32>>
-        known;
-    auto& m = known[{password, f.salt, f.version, f.iterations, f.memoryKiB, f.passes, f.lanes}];
-    if (m != std::array<std::uint8_t, 32>{}) return m;
+// The header up to the MAC.
+inline std::string RefUnsealedHeader(const StrongFields& f) {
+    std::string h = f.version == 1 ? std::string("\0KOLVIK-S1", 10) + PutBe32(f.iterations)
+                                   : std::string("\0KOLVIK-S2\x01", 11) + PutBe32(f.memoryKiB) +
+                                         static_cast<char>(f.passes) + static_cast<char>(f.lanes);
+    return h + f.salt + f.nonce + static_cast<char>(f.ext.size()) + f.ext;
+}
+
+// M for a header's fields, remembered: sweeps read many files made with one salt. The nonce and
+// extension do not count.
+inline Key32 RefMasterKey(const std::string& password, StrongFields f) {
+    static std::map<std::string, Key32> known;
+    f.nonce.clear(), f.ext.clear();
+    Key32& m = known[password + '\0' + RefUnsealedHeader(f)];
+    if (m != Key32{}) return m;
     const crypto::Bytes salt{AsBytes(f.salt), 16};
     EXPECT_TRUE(f.version == 1
                     ? crypto::Pbkdf2Sha256(password, salt, f.iterations, m)
@@ -65,7 +72,7 @@ inline std::array<std::uint8_t, 32> RefMasterKey(const std::string& password,
 }
 
 struct StrongKeys {
-    std::array<std::uint8_t, 32> kh{}, kd{};
+    Key32 kh{}, kd{};
 };
 
 inline StrongKeys RefKeys(const std::string& password, const StrongFields& f) {
@@ -78,18 +85,9 @@ inline StrongKeys RefKeys(const std::string& password, const StrongFields& f) {
 
 inline std::array<std::uint8_t, 12> RefChunkNonce(std::size_t i, bool final) {
     std::array<std::uint8_t, 12> iv{};
-    for (int b = 10, shift = 0; shift < 64; --b, shift += 8)
-        iv[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(i >> shift);
+    for (std::size_t b = 0; b < 8; ++b) iv[10 - b] = static_cast<std::uint8_t>(i >> 8 * b);
     iv[11] = final ? 1 : 0;
     return iv;
-}
-
-// The header up to the MAC.
-inline std::string RefUnsealedHeader(const StrongFields& f) {
-    std::string h = f.version == 1 ? std::string("\0KOLVIK-S1", 10) + PutBe32(f.iterations)
-                                   : std::string("\0KOLVIK-S2\x01", 11) + PutBe32(f.memoryKiB) +
-                                         static_cast<char>(f.passes) + static_cast<char>(f.lanes);
-    return h + f.salt + f.nonce + static_cast<char>(f.ext.size()) + f.ext;
 }
 
 // A whole strong file. emptyFinal: every data chunk is sealed as not final, and an empty final
@@ -98,27 +96,21 @@ inline std::string WriteStrongRef(const std::string& plain, const std::string& p
                                   const StrongFields& f, bool emptyFinal = false) {
     const StrongKeys k = RefKeys(password, f);
     std::string h = RefUnsealedHeader(f);
-    std::array<std::uint8_t, 32> mac{};
+    Key32 mac{};
     EXPECT_TRUE(crypto::HmacSha256(k.kh, {AsBytes(h), h.size()}, mac));
     h.append(mac.begin(), mac.end());
     crypto::AesGcm aes(k.kd);
     std::string out = h;
-    std::size_t at = 0, i = 0;
-    do {
+    bool final = false;
+    for (std::size_t at = 0, i = 0; !final; ++i) {
         const std::size_t n = std::min(kStrongChunk, plain.size() - at);
-        const bool final = !emptyFinal && at + n == plain.size();
+        final = at + n == plain.size() && (!emptyFinal || n == 0);
         std::string sealed(n + 16, '\0');
-        EXPECT_TRUE(aes.Seal(RefChunkNonce(i++, final), {AsBytes(h), h.size()},
+        EXPECT_TRUE(aes.Seal(RefChunkNonce(i, final), {AsBytes(h), h.size()},
                              {AsBytes(plain, at), n},
                              reinterpret_cast<std::uint8_t*>(sealed.data())));
         out += sealed;
         at += n;
-    } while (at < plain.size());
-    if (emptyFinal) {
-        std::string sealed(16, '\0');
-        EXPECT_TRUE(aes.Seal(RefChunkNonce(i, true), {AsBytes(h), h.size()}, {},
-                             reinterpret_cast<std::uint8_t*>(sealed.data())));
-        out += sealed;
     }
     return out;
 }
@@ -153,7 +145,7 @@ inline Reading ReadStrong(const std::string& file, const std::string& password) 
     f.ext = file.substr(at + 33, e);
     const std::size_t macAt = at + 33 + e, hSize = macAt + 32;
     const StrongKeys k = RefKeys(password, f);
-    std::array<std::uint8_t, 32> mac{};
+    Key32 mac{};
     EXPECT_TRUE(crypto::HmacSha256(k.kh, {AsBytes(file), macAt}, mac));
     EXPECT_EQ(file.substr(macAt, 32), std::string(mac.begin(), mac.end()));
     crypto::AesGcm aes(k.kd);

@@ -82,9 +82,7 @@ std::vector<std::string> StrongFiles(std::size_t count) {
         fs::create_directories(PathOf(folder / Tree()[i].plain).parent_path());
         WriteFile(folder / Tree()[i].plain, Tree()[i].content);
     }
-    Window w;
-    w->session.StrongChosen = true;
-    w.Encrypt(folder.path());
+    Window().EncryptStrong(folder.path());
     std::vector<std::string> out;
     for (std::size_t i = 0; i < count; ++i) out.push_back(ReadFile(folder / Tree()[i].encrypted));
     return out;

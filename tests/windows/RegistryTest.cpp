@@ -126,11 +126,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
     const struct {
         bool refused;
         std::string suffix;  // "Łódź" (Ł is not in Windows-1252) makes the scripts Unicode ones
-    } rows[] = {{false, ""},
-                {true, ""},
-                {true,
-                 " \xC5\x81\xC3\xB3"
-                 "d\xC5\xBA"}};
+    } rows[] = {{false, ""}, {true, ""}, {true, " \u0141\u00f3d\u017a"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.suffix + (row.refused ? " refused" : ""));
         RemoveTrees();

@@ -38,33 +38,7 @@ TEST(WindowsServices, CommandLineAfterTheProgramsName) {
     for (const auto& [line, arguments] : cases) EXPECT_EQ(ArgumentsOf(line), arguments);
 }
 
-// The user's own settings override the locale's, so the formats are set here and put back.
-class UserFormats : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        for (auto& [type, value, saved] : settings_) {
-            wchar_t buffer[80];
-            GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 80);
-            saved = buffer;
-            SetLocaleInfoW(LOCALE_USER_DEFAULT, type, value);
-        }
-    }
-    void TearDown() override {
-        for (auto& [type, value, saved] : settings_)
-            SetLocaleInfoW(LOCALE_USER_DEFAULT, type, saved.c_str());
-    }
-
-  private:
-    struct Setting {
-        LCTYPE type;
-        const wchar_t* value;
-        std::wstring saved;
-    } settings_[3] = {{LOCALE_SSHORTDATE, L"dd|MM|yyyy", {}},
-                      {LOCALE_STIMEFORMAT, L"HH.mm.ss", {}},
-                      {LOCALE_SDECIMAL, L"#", {}}};
-};
-
-TEST_F(UserFormats, TimeDateAndDecimalSeparator) {
+TEST(UserFormats, TimeDateAndDecimalSeparator) {
     // 2026-12-06 23:27:14 UTC, shown in local time; the C runtime's own conversion is the
     // expectation, so the test holds in any time zone.
     const std::time_t seconds = 1796599634;
@@ -73,11 +47,26 @@ TEST_F(UserFormats, TimeDateAndDecimalSeparator) {
     char date[32], time[32];
     std::strftime(date, sizeof date, "%d|%m|%Y", &local);
     std::strftime(time, sizeof time, "%H.%M.%S", &local);
+    // The user's own settings override the locale's: set here, and put back before any check.
+    struct Setting {
+        LCTYPE type;
+        const wchar_t* value;
+        wchar_t saved[80];
+    } settings[] = {{LOCALE_SSHORTDATE, L"dd|MM|yyyy", {}},
+                    {LOCALE_STIMEFORMAT, L"HH.mm.ss", {}},
+                    {LOCALE_SDECIMAL, L"#", {}}};
+    for (Setting& s : settings) {
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, s.type, s.saved, 80);
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, s.type, s.value);
+    }
     UserRegional regional;
     const auto t = WallClock::from_time_t(seconds) + std::chrono::milliseconds(999);
-    EXPECT_EQ(regional.ShortDate(t), date);
-    EXPECT_EQ(regional.TimeOfDay(t), time);
-    EXPECT_EQ(regional.DecimalSeparator(), "#");
+    const std::string shown[] = {regional.ShortDate(t), regional.TimeOfDay(t),
+                                 regional.DecimalSeparator()};
+    for (const Setting& s : settings) SetLocaleInfoW(LOCALE_USER_DEFAULT, s.type, s.saved);
+    EXPECT_EQ(shown[0], date);
+    EXPECT_EQ(shown[1], time);
+    EXPECT_EQ(shown[2], "#");
 }
 
 TEST(WindowsServices, ProcessFacts) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>  // RENAME_NOREPLACE
+#include <cstring>
 
 namespace kolvik::test {
 namespace {
@@ -27,10 +28,15 @@ auto Counted(Args... args) -> decltype((real.*call)(args...)) {
     return sync && gPlan->syncsFree ? 0 : (real.*call)(args...);
 }
 
+bool Denied(int dir, const char* path) {
+    return gPlan->denied != nullptr && dir != AT_FDCWD && std::strcmp(path, gPlan->denied) == 0;
+}
+
 const FileCalls kCounting = [] {
     FileCalls c = real;
     c.openat = [](int dir, const char* path, int flags, mode_t mode) {
         if (gPlan->opening) gPlan->opening(path, flags);
+        if (Denied(dir, path)) return errno = EACCES, -1;
         const bool tmpfile = (flags & O_TMPFILE) == O_TMPFILE;
         if (tmpfile && gPlan->tmpfileUnsupported) return errno = EOPNOTSUPP, -1;
         if ((tmpfile || (flags & O_CREAT)) && Fail(Call::Create)) return -1;
@@ -38,6 +44,7 @@ const FileCalls kCounting = [] {
     };
     c.fstatat = [](int dir, const char* path, struct stat* st, int flags) {
         if (gPlan->statting) gPlan->statting(path);
+        if (Denied(dir, path)) return errno = EACCES, -1;
         return real.fstatat(dir, path, st, flags);
     };
     c.read = [](int fd, void* buf, size_t count) {

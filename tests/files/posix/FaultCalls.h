@@ -29,6 +29,7 @@ struct FaultPlan {
     bool leasesRefused = false;  // F_SETLEASE fails, as where no lease is granted
     int leaseError = EACCES;     // with it: EACCES not the owner, EAGAIN a writer, EINVAL no leases
     int flockError = 0;          // flock fails with it, as on a file system without flock
+    const char* denied = nullptr;  // openat and fstatat of this name in a folder: EACCES
     int leasesGranted = 0;
     std::int64_t written = 0;      // bytes written with write
     std::int64_t overwritten = 0;  // bytes written in place (pwrite), all zeros

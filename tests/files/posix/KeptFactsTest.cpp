@@ -59,12 +59,8 @@ unsigned ModeOf(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : ~0u;
 }
 
-struct Stamp {
-    std::int64_t seconds, nanoseconds;
-};
-void SetTimes(const std::string& path, Stamp accessed, Stamp modified) {
-    const timespec times[2] = {{accessed.seconds, accessed.nanoseconds},
-                               {modified.seconds, modified.nanoseconds}};
+void SetTimes(const std::string& path, timespec accessed, timespec modified) {
+    const timespec times[2] = {accessed, modified};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
 }
 // 1902-01-01 is 24,837 days before 1970 (68 years, 17 of them leap), about as early as ext4

@@ -33,7 +33,8 @@ std::uint64_t FileId(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-HeldOpen::HeldOpen(const std::string& path) : handle_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+HeldOpen::HeldOpen(const std::string& path, bool writing)
+    : handle_(::open(path.c_str(), (writing ? O_WRONLY : O_RDONLY) | O_CLOEXEC)) {}
 
 HeldOpen::~HeldOpen() { ::close(static_cast<int>(handle_)); }
 

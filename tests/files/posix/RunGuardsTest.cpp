@@ -77,7 +77,7 @@ TEST_P(Guarded, WhatIsNotHadIsLeft) {
     Tree expected = Snapshot(target.path());
     Window w;
     WithFaults(plan, [&] {
-        c.singleFile ? w.RunFile(target.path(), pairs[0].name, decrypting)
+        c.singleFile ? (void)w.RunFile(target.path(), pairs[0].name, decrypting)
                      : w.Run(target.path(), decrypting);
     });
     if (c.flag != 0) {
@@ -239,25 +239,13 @@ INSTANTIATE_TEST_SUITE_P(
 // A file the run may not even look at is left. Only encryption asks whether to go on without
 // access, naming the target; decryption leaves the file without a word.
 TEST(NoAccess, OnlyEncryptionAsksAboutAFileItMayNotLookAt) {
-    static std::string denied;
-    posix::FileCalls failing = posix::RealFileCalls();
-    failing.openat = [](int dirfd, const char* path, int flags, mode_t mode) {
-        if (dirfd != AT_FDCWD && denied == path) return errno = EACCES, -1;
-        return posix::RealFileCalls().openat(dirfd, path, flags, mode);
-    };
-    failing.fstatat = [](int dirfd, const char* path, struct stat* st, int flags) {
-        if (dirfd != AT_FDCWD && denied == path) return errno = EACCES, -1;
-        return posix::RealFileCalls().fstatat(dirfd, path, st, flags);
-    };
     for (const bool decrypting : {false, true}) {
         TempDir target;
         const auto pairs = Plant(target.path(), decrypting);
-        denied = pairs[0].name;
+        FaultPlan plan{.denied = pairs[0].name.c_str()};
         Window w;
         w->session.TargetFolder = target.path();  // as the run's start sets it
-        posix::SetFileCalls(&failing);
-        w.Run(target.path(), decrypting);
-        posix::SetFileCalls(nullptr);
+        WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
         std::vector<std::string> asked;
         for (const auto& m : w.dialogs.shown)
             if (m.text.starts_with("Kan geen toegang")) asked.push_back(m.text);
@@ -269,51 +257,36 @@ TEST(NoAccess, OnlyEncryptionAsksAboutAFileItMayNotLookAt) {
     }
 }
 
-// A file named on its own whose original cannot be deleted stays as it was: the call reports
-// no success, and no decrypted copy, gone again with its original kept, is opened to view.
-TEST(OriginalUndeletable, ASingleFileIsNoSuccess) {
-    for (const bool decrypting : {false, true}) {
-        TempDir target;
-        const KolPair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
-        const auto before = Snapshot(target.path());
-        FaultPlan plan{.kind = Call::Unlink, .failAt = 1, .error = EIO};
-        Window w;
-        w->session.HasFileTarget = true;
-        w->session.DecryptMode = decrypting;
-        std::string name = p.name;
-        bool done = true;
-        WithFaults(plan, [&] {
-            done = decrypting ? w->DecryptFile(name, target.path())
-                              : w->EncryptFile(name, target.path());
-            w->FlushPendingOriginals();
-        });
-        w->session.ReleaseFiles();
-        EXPECT_EQ(plan.firedAt, Call::Unlink);
-        EXPECT_FALSE(done) << decrypting;
-        EXPECT_EQ(Snapshot(target.path()), before) << decrypting;
-        EXPECT_EQ(w.left, (Left{{target / p.name, LeftReason::ReadWriteError}})) << decrypting;
-        EXPECT_TRUE(w.launcher.viewed.empty()) << decrypting;
-    }
-}
-
-// A file named on its own that another program replaces, once it was looked at, by something
-// that is no file: left as changed during the run, not as one that never was a file.
-TEST(ReplacedBeforeOpening, ASingleFileIsLeftAsChanged) {
-    for (const bool decrypting : {false, true}) {
-        TempDir target;
-        const KolPair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
-        const std::string path = target / p.name;
-        FaultPlan plan;
-        plan.opening = [&](const char* name, int) {
-            if (p.name != name || fs::is_fifo(path)) return;
-            fs::remove(path);
-            ::mkfifo(path.c_str(), 0600);
-        };
-        Window w;
-        WithFaults(plan, [&] { w.RunFile(target.path(), p.name, decrypting); });
-        EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}})) << decrypting;
-        EXPECT_TRUE(fs::is_fifo(path));
-        EXPECT_FALSE(fs::exists(target / p.copy));
+// A file named on its own whose original cannot be deleted, or that another program replaces
+// once it was looked at by something that is no file, stays as it was: the call reports no
+// success, no decrypted copy is opened to view, and the replaced one is left as changed during
+// the run, not as one that never was a file.
+TEST(SingleFile, AnOriginalThatCannotGoOrWasReplacedIsNoSuccess) {
+    for (const bool replaced : {false, true}) {
+        for (const bool decrypting : {false, true}) {
+            SCOPED_TRACE(std::string(replaced ? "replaced " : "undeletable ") +
+                         (decrypting ? "decrypting" : "encrypting"));
+            TempDir target;
+            const KolPair p = PlantOne(target.path(), "a", "a inhoud", decrypting);
+            const std::string path = target / p.name;
+            const auto before = Snapshot(target.path());
+            FaultPlan plan{.kind = Call::Unlink, .failAt = replaced ? 0 : 1, .error = EIO};
+            if (replaced)
+                plan.opening = [&](const char* name, int) {
+                    if (p.name != name || fs::is_fifo(path)) return;
+                    fs::remove(path);
+                    ::mkfifo(path.c_str(), 0600);
+                };
+            Window w;
+            bool done = true;
+            WithFaults(plan, [&] { done = w.RunFile(target.path(), p.name, decrypting); });
+            EXPECT_FALSE(done);
+            const LeftReason reason =
+                replaced ? LeftReason::ChangedDuringRun : LeftReason::ReadWriteError;
+            EXPECT_EQ(w.left, (Left{{path, reason}}));
+            EXPECT_EQ(Snapshot(target.path()), (replaced ? Tree{{p.name, "other"}} : before));
+            EXPECT_TRUE(w.launcher.viewed.empty());
+        }
     }
 }
 

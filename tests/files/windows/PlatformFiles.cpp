@@ -20,10 +20,11 @@ HANDLE OpenEntry(const std::string& path, DWORD access) {
 
 }  // namespace
 
-HeldOpen::HeldOpen(const std::string& path)
-    : handle_(reinterpret_cast<std::intptr_t>(::CreateFileW(
-          windows::LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-          nullptr, OPEN_EXISTING, 0, nullptr))) {}
+HeldOpen::HeldOpen(const std::string& path, bool writing)
+    : handle_(reinterpret_cast<std::intptr_t>(
+          ::CreateFileW(windows::LongPath(path).c_str(), writing ? GENERIC_WRITE : GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_DELETE | (writing ? FILE_SHARE_WRITE : 0),
+                        nullptr, OPEN_EXISTING, 0, nullptr))) {}
 
 HeldOpen::~HeldOpen() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
 
