@@ -79,10 +79,11 @@ std::string DiskFullText(const std::string& folder) { return "Schijf vol: " + fo
 
 std::string FileSystemNoteText(FileSystemNote note, const std::string& folder,
                                const std::string& fileSystem) {
-    if (note == FileSystemNote::Shared)
+    if (note == FileSystemNote::Shared) {
         return "Let op: " + folder + " ligt op een gedeeld bestandssysteem (" + fileSystem +
                ") waarop een andere computer of koppeling ongezien kan schrijven; Kolvik laat de "
                "bestanden daar staan. Start Kolvik op de computer waar de schijf zit.";
+    }
     return "Let op: " + folder + " ligt op een bestandssysteem dat oude blokken bewaart (" +
            fileSystem +
            "); de oorspronkelijke bytes kunnen op de schijf achterblijven. Gebruik volledige "
