@@ -146,6 +146,7 @@ class Folder {
     unsigned newGroup_ = 0;               // the group a file created here gets
     mutable std::size_t nameMax_ = 0;     // asked once per folder, not once per file
     mutable int claims_ = -1;             // MayHoldClaims, once asked
+    mutable int givesAcl_ = -1;           // POSIX: whether new files take on a default ACL
     mutable std::string_view oldBlocks_;  // KeepsOldBlocks, once asked
     mutable bool oldBlocksAsked_ = false;
     std::shared_ptr<void> runLock_;  // shared by this process's Folders on the same directory
@@ -193,6 +194,7 @@ class Source {
     friend class HandleCloser;
     NativeHandle handle_ = kNoHandle;
     bool leased_ = false;
+    bool fixed_ = false;                     // POSIX: immutable or append-only when opened
     std::int64_t position_ = 0, size_ = -1;  // size_: as opened; -1 for unknown
 };
 

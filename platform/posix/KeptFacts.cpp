@@ -17,6 +17,7 @@ using posix::Meta;
 
 constexpr std::string_view kMark = "user.kolvik";  // a scratch copy's, never a user's
 constexpr std::string_view kAclAccess = "system.posix_acl_access";
+constexpr std::string_view kAclDefault = "system.posix_acl_default";
 
 // A value that changed size between asking for it and reading it is asked for again.
 bool ReadValue(int fd, const char* name, std::string& value, bool& gone) {
@@ -93,9 +94,14 @@ std::shared_ptr<const KeptExtras> Read(int fd) {
     return extras;
 }
 
-Fault Apply(int fd, const KeptExtras* extras) {
+bool GivesAcl(int folder) {
+    if (Meta().fgetxattr(folder, kAclDefault.data(), nullptr, 0) >= 0) return true;
+    // A folder that cannot tell is taken to give one: the removal is then tried.
+    return errno != ENODATA && errno != ENOTSUP;
+}
+
+Fault Apply(int fd, const KeptExtras* extras, bool folderGivesAcl) {
     if (extras != nullptr && (!extras->complete || extras->fixed)) return Fault::Unkeepable;
-    const bool privileged = ::geteuid() == 0;
     bool acl = false;
     if (extras != nullptr) {
         for (const auto& [name, value] : extras->xattrs) {
@@ -103,15 +109,15 @@ Fault Apply(int fd, const KeptExtras* extras) {
             if (Meta().fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) == 0) continue;
             const int error = errno;
             if (error == ENOTSUP) continue;
-            if ((error == EPERM || error == EACCES) && !privileged && NeedsPrivilege(name))
+            if ((error == EPERM || error == EACCES) && NeedsPrivilege(name) && ::geteuid() != 0)
                 continue;
             return Fault::Unkeepable;
         }
     }
     // A folder's default ACL reaches the copy as it is created; an original without an ACL of
     // its own must not come back with one.
-    if (!acl && Meta().fremovexattr(fd, kAclAccess.data()) != 0 && errno != ENODATA &&
-        errno != ENOTSUP) {
+    if (!acl && folderGivesAcl && Meta().fremovexattr(fd, kAclAccess.data()) != 0 &&
+        errno != ENODATA && errno != ENOTSUP) {
         return Fault::Unkeepable;
     }
     if (extras == nullptr || extras->flags == 0) return Fault::None;

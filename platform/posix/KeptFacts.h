@@ -27,9 +27,11 @@ extern const unsigned kKeptFlags;
 
 // What the open original carries; null when it carries nothing to keep.
 std::shared_ptr<const KeptExtras> Read(int fd);
+// Whether a file made in the folder takes on a default ACL.
+bool GivesAcl(int folder);
 // Gives them to the copy; Fault::Unkeepable when one cannot be given that `cp -a` would not
-// pass over in silence either.
-[[nodiscard]] Fault Apply(int fd, const KeptExtras* extras);
+// pass over in silence either. folderGivesAcl: the copy may carry an ACL its original lacks.
+[[nodiscard]] Fault Apply(int fd, const KeptExtras* extras, bool folderGivesAcl);
 
 }  // namespace kept
 }  // namespace kolvik::safefile

@@ -274,6 +274,7 @@ void Folder::Close() {
     path_.clear();
     nameMax_ = 0;
     claims_ = -1;
+    givesAcl_ = -1;
     oldBlocks_ = {};
     oldBlocksAsked_ = false;
     leftoverClaims_.clear();
@@ -342,6 +343,7 @@ Source::~Source() { Close(); }
 Source::Source(Source&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
       leased_(std::exchange(other.leased_, false)),
+      fixed_(other.fixed_),
       position_(other.position_),
       size_(other.size_) {}
 
@@ -350,6 +352,7 @@ Source& Source::operator=(Source&& other) noexcept {
         Close();
         handle_ = std::exchange(other.handle_, -1);
         leased_ = std::exchange(other.leased_, false);
+        fixed_ = other.fixed_;
         position_ = other.position_;
         size_ = other.size_;
     }
@@ -381,6 +384,7 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
     }
     FillFacts(st, facts);
     facts.extras = kept::Read(handle_);
+    fixed_ = facts.extras != nullptr && facts.extras->fixed;
     position_ = 0;
     // Where the size is the file system's own record, reading stops there rather than asking
     // once more for the end; some FUSE and network file systems report sizes that lag.
@@ -407,11 +411,9 @@ Fault Source::TakeLease() {
     MarkLeased(handle_, true);
     if (Sys().fcntl(handle_, F_SETLEASE, F_RDLCK) == 0) {
         leased_ = true;
-        // Asked here, before any copy exists: an append-only or immutable file refuses its
-        // deletion only once the copy is named.
-        unsigned flags = 0;
-        if (posix::Meta().getflags(handle_, &flags) == 0 &&
-            (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+        // Told here, before any copy exists: an append-only or immutable file refuses its
+        // deletion only once the copy is named. The flags were read when it was opened.
+        if (fixed_) {
             Close();
             return Fault::Undeletable;
         }
@@ -539,7 +541,12 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
         sys.fchown(handle_, like.owner, like.group) != 0 && ::geteuid() == 0) {
         return Fault::Unkeepable;
     }
-    if (const Fault f = kept::Apply(handle_, like.extras.get()); f != Fault::None) return f;
+    // Asked once per folder: only a folder's default ACL gives a new file one.
+    if (folder_->givesAcl_ < 0) folder_->givesAcl_ = kept::GivesAcl(folder_->Handle()) ? 1 : 0;
+    if (const Fault f = kept::Apply(handle_, like.extras.get(), folder_->givesAcl_ != 0);
+        f != Fault::None) {
+        return f;
+    }
     // An ACL sets the group bits too; they are set again whatever they are then.
     const bool remode = known || like.extras != nullptr || (st.st_mode & 07777) != like.mode;
     if (remode && sys.fchmod(handle_, like.mode) != 0) return LastFault();
