@@ -194,7 +194,7 @@ class Source {
     friend class HandleCloser;
     NativeHandle handle_ = kNoHandle;
     bool leased_ = false;
-    bool fixed_ = false;                     // POSIX: immutable or append-only when opened
+    bool fixed_ = false;  // immutable or append-only when opened (Windows: never set)
     std::int64_t position_ = 0, size_ = -1;  // size_: as opened; -1 for unknown
 };
 

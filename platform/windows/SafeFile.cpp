@@ -394,6 +394,7 @@ Source::~Source() { Close(); }
 Source::Source(Source&& other) noexcept
     : handle_(std::exchange(other.handle_, kNoHandle)),
       leased_(std::exchange(other.leased_, false)),
+      fixed_(other.fixed_),
       position_(other.position_),
       size_(other.size_) {}
 
@@ -402,6 +403,7 @@ Source& Source::operator=(Source&& other) noexcept {
         Close();
         handle_ = std::exchange(other.handle_, kNoHandle);
         leased_ = std::exchange(other.leased_, false);
+        fixed_ = other.fixed_;
         position_ = other.position_;
         size_ = other.size_;
     }
