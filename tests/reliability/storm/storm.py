@@ -373,8 +373,7 @@ def main():
     hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
     limit = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
     resource.setrlimit(resource.RLIMIT_NOFILE, (limit, limit))
-    own = tempfile.mkdtemp(prefix="storm-program-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="storm-program-", ignore_cleanup_errors=True) as own:
         program = Program(os.path.realpath(args.cli), own, args.strong)
         failed = 0
         for number in range(args.seed, args.seed + args.count):
@@ -408,8 +407,6 @@ def main():
             sys.stdout.flush()
         print("run storm: %d seeds, %d with losses" % (args.count, failed))
         return 1 if failed else 0
-    finally:
-        shutil.rmtree(own, ignore_errors=True)
 
 
 if __name__ == "__main__":
