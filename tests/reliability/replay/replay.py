@@ -17,10 +17,10 @@ Usage: replay.py LOG BASE FINAL --fs FS --cli CLI --pw FILE --plain DIR --mnt DI
   --careless   the run was a careless copier: exit 0 only when a state lost files
 """
 import argparse
+import filecmp
 import mmap
 import os
 import random
-import shutil
 import struct
 import subprocess
 import sys
@@ -28,7 +28,7 @@ import time
 from collections import Counter, namedtuple
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "storm"))
-from storm import file_sha, is_scratch, walk_files  # noqa: E402
+from storm import copy_alone, file_sha, opened_sha, survey, walk_files  # noqa: E402
 
 # The log as drivers/md/dm-log-writes.c writes it, little-endian: a super block in the first
 # sector, then per entry one sector that starts with the entry (a mark's text follows it there)
@@ -37,58 +37,47 @@ FLUSH, FUA, DISCARD, MARK = 1, 2, 4, 8
 MAGIC, VERSION = 0x6A736677736872, 1
 SUPER = struct.Struct("<QQQI")  # magic, version, nr_entries, sectorsize
 ENTRY = struct.Struct("<QQQQ")  # sector, nr_sectors, flags, data_len
-Entry = namedtuple("Entry", "sector count flags data mark")
+# offset and length in bytes on the data disk; data: a view of the log, None for a discard
+Entry = namedtuple("Entry", "offset length flags data mark")
 # A crash state: the first `prefix` entries of the run in order, then the entries `extra`.
 State = namedtuple("State", "prefix extra what")
 
 
 def read_log(path):
-    """The log's bytes, its sector size and entries; a write's data is its offset in the log."""
     with open(path, "rb") as f:
-        log = mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+        log = memoryview(mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ))
     magic, version, count, sectorsize = SUPER.unpack_from(log, 0)
     if magic != MAGIC or version != VERSION:
         raise ValueError("%s: not a dm-log-writes log" % path)
     entries, pos = [], sectorsize
     for _ in range(count):
         sector, nr, flags, data_len = ENTRY.unpack_from(log, pos)
-        mark = None
-        if flags & MARK:
-            mark = log[pos + ENTRY.size:pos + ENTRY.size + data_len].decode()
-        elif data_len:
+        if data_len and not flags & MARK:
             raise ValueError("entry at byte %d: inline data only a mark has" % pos)
+        text = log[pos + ENTRY.size:pos + ENTRY.size + data_len]
+        mark = bytes(text).decode() if flags & MARK else None
         pos += sectorsize
-        entries.append(Entry(sector, nr, flags, pos, mark))
+        length = nr * sectorsize
+        data = None if flags & DISCARD else log[pos:pos + length]
+        entries.append(Entry(sector * sectorsize, length, flags, data, mark))
         if not flags & DISCARD:
-            pos += nr * sectorsize
+            pos += length
         if pos > len(log):
             raise ValueError("%s: entry %d runs past the end" % (path, len(entries)))
-    return log, sectorsize, entries
+    return entries
 
 
 def is_write(entry):
-    return entry.count > 0 and not entry.flags & MARK
+    return entry.length > 0 and not entry.flags & MARK
 
 
-class Disk:
-    """An image file that log entries are written onto."""
-
-    def __init__(self, path, log, sectorsize):
-        self.log, self.sectorsize = log, sectorsize
-        self.fd = os.open(path, os.O_RDWR)
-
-    def apply(self, entry):
-        if not is_write(entry):
-            return
-        length = entry.count * self.sectorsize
-        if entry.flags & DISCARD:
-            data = bytes(length)  # what a discarded range reads back is not promised
-        else:
-            data = self.log[entry.data:entry.data + length]
-        os.pwrite(self.fd, data, entry.sector * self.sectorsize)
-
-    def close(self):
-        os.close(self.fd)
+def apply(image, entries):
+    """Writes the entries onto the image file."""
+    fd = os.open(image, os.O_RDWR)
+    for entry in filter(is_write, entries):
+        # What a discarded range reads back is not promised.
+        os.pwrite(fd, bytes(entry.length) if entry.data is None else entry.data, entry.offset)
+    os.close(fd)
 
 
 def plan(run, rng, between):
@@ -127,8 +116,8 @@ class Checker:
     decrypts. Every .kol content the states hold is opened once, by one kolvik-cli run after
     all states were read (one key derivation, however slow the format's)."""
 
-    def __init__(self, args, scratch):
-        self.args, self.top = args, os.path.join(scratch, "open")
+    def __init__(self, args):
+        self.args, self.top = args, os.path.join(args.scratch, "open")
         self.expected, self.origin = Counter(), {}
         for path in walk_files(args.plain):
             digest = file_sha(path)
@@ -145,22 +134,13 @@ class Checker:
                                stderr=subprocess.PIPE, text=True)
         if mount.returncode != 0:
             return "the state does not mount: " + " ".join(mount.stderr.split())
-        found, kols = Counter(), []
         try:
-            for path in walk_files(os.path.join(self.args.mnt, "boom")):
-                name = os.path.basename(path)
-                if is_scratch(name):
-                    continue
-                digest = file_sha(path)
-                if not name.endswith(".kol"):
-                    found[digest] += 1
-                    continue
-                kols.append(digest)
+            found, kol_paths, _ = survey(os.path.join(self.args.mnt, "boom"))
+            kols = [file_sha(path) for path in kol_paths]
+            for path, digest in zip(kol_paths, kols):
                 if digest not in self.copies:
-                    folder = os.path.join(self.top, str(len(self.copies)))
-                    os.makedirs(folder)
-                    shutil.copyfile(path, os.path.join(folder, name))
-                    self.copies[digest] = folder
+                    self.copies[digest] = os.path.join(self.top, str(len(self.copies)))
+                    copy_alone(path, self.copies[digest])
         finally:
             subprocess.run(["umount", self.args.mnt], check=True)
         return found, kols
@@ -169,10 +149,7 @@ class Checker:
         if self.copies:
             subprocess.run([self.args.cli, "decrypt", self.top, "--password-file", self.args.pw],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for digest, folder in self.copies.items():
-            plain = [n for n in os.listdir(folder) if not n.endswith(".kol")]
-            one = len(plain) == 1
-            self.opened[digest] = file_sha(os.path.join(folder, plain[0])) if one else None
+        self.opened = {digest: opened_sha(folder) for digest, folder in self.copies.items()}
 
     def lost(self, reading):
         """What a state read lost: the originals, sorted, or why it could not be read."""
@@ -182,16 +159,6 @@ class Checker:
         found = found + Counter(self.opened[k] for k in kols if self.opened[k])
         lost = self.expected - found
         return sorted("lost: " + self.origin[h][i] for h, n in lost.items() for i in range(n))
-
-
-def same_bytes(a, b):
-    with open(a, "rb") as fa, open(b, "rb") as fb:
-        while True:
-            x, y = fa.read(1 << 20), fb.read(1 << 20)
-            if x != y:
-                return False
-            if not x:
-                return True
 
 
 def options():
@@ -205,39 +172,31 @@ def options():
     parser.add_argument("--budget", type=float, default=float("inf"))
     parser.add_argument("--label", default="replay")
     parser.add_argument("--careless", action="store_true")
-    return parser.parse_args()
+    args = parser.parse_args()
+    args.scratch = os.path.dirname(os.path.realpath(args.final))  # the images' folder
+    return args
 
 
-def read_states(args, log, sectorsize, entries, first, last, states, checker, deadline):
+def read_states(args, entries, first, states, checker, deadline):
     """Each state built from a cursor image that the log is replayed onto, and read: (state,
     reading) for those begun before the deadline. Then the replayer's own check: the whole log
     replayed must give the disk the machine wrote, byte for byte."""
-    run = entries[first:last]
-    scratch = os.path.dirname(os.path.realpath(args.final))
-    cursor_path = os.path.join(scratch, "cursor.img")
-    state_path = os.path.join(scratch, "state.img")
-    subprocess.run(["cp", "--sparse=always", args.base, cursor_path], check=True)
-    cursor = Disk(cursor_path, log, sectorsize)
-    for e in entries[:first]:
-        cursor.apply(e)
-    applied, readings = 0, []
+    cursor = os.path.join(args.scratch, "cursor.img")
+    image = os.path.join(args.scratch, "state.img")
+    subprocess.run(["cp", "--sparse=always", args.base, cursor], check=True)
+    apply(cursor, entries[:first])
+    run, applied, readings = entries[first:], 0, []
     for state in states:
         if time.monotonic() > deadline:
             print("time budget of %.0f s reached" % args.budget)
             break
-        for e in run[applied:state.prefix]:
-            cursor.apply(e)
+        apply(cursor, run[applied:state.prefix])
         applied = max(applied, state.prefix)
-        subprocess.run(["cp", "--sparse=always", cursor_path, state_path], check=True)
-        disk = Disk(state_path, log, sectorsize)
-        for k in state.extra:
-            disk.apply(run[k])
-        disk.close()
-        readings.append((state, checker.read(state_path)))
-    for e in entries[first + applied:]:
-        cursor.apply(e)
-    cursor.close()
-    faithful = same_bytes(cursor_path, args.final)
+        subprocess.run(["cp", "--sparse=always", cursor, image], check=True)
+        apply(image, [run[k] for k in state.extra])
+        readings.append((state, checker.read(image)))
+    apply(cursor, run[applied:])
+    faithful = filecmp.cmp(cursor, args.final, shallow=False)
     if not faithful:
         print("%s: the whole log replayed differs from the disk the machine wrote" % args.label)
     return readings, faithful
@@ -246,7 +205,7 @@ def read_states(args, log, sectorsize, entries, first, last, states, checker, de
 def main():
     args = options()
     began = time.monotonic()
-    log, sectorsize, entries = read_log(args.log)
+    entries = read_log(args.log)
     marks = {e.mark: i for i, e in enumerate(entries) if e.mark}
     if "start" not in marks or "end" not in marks:
         print("%s: the log lacks the mark start or end (it has %s)" % (args.label, sorted(marks)))
@@ -255,17 +214,14 @@ def main():
     run = entries[first:last]
     writes = [e for e in run if is_write(e)]
     print("log: %d entries in the run, %d writes (%.1f MiB), %d flushes, %d FUA, %d discards" % (
-        len(run), len(writes), sum(e.count for e in writes) * sectorsize / 2**20,
+        len(run), len(writes), sum(e.length for e in writes) / 2**20,
         sum(1 for e in run if e.flags & FLUSH), sum(1 for e in run if e.flags & FUA),
         sum(1 for e in run if e.flags & DISCARD)))
-    phases, phase = [], "start"  # each entry's phase: the last mark before it
-    for e in run:
-        phase = e.mark or phase
-        phases.append(phase)
+    phase = "start"
+    phases = [phase := e.mark or phase for e in run]  # each entry's: the last mark before it
     states = plan(run, random.Random(args.seed), args.between)
-    checker = Checker(args, os.path.dirname(os.path.realpath(args.final)))
-    readings, faithful = read_states(args, log, sectorsize, entries, first, last, states, checker,
-                                     began + args.budget)
+    checker = Checker(args)
+    readings, faithful = read_states(args, entries, first, states, checker, began + args.budget)
     checker.open_copies()
     checked, bad, most = Counter(), Counter(), 0
     for state, reading in readings:
@@ -285,11 +241,8 @@ def main():
               ", ".join("%s %d" % kv for kv in sorted(checked.items())),
               sum(1 for s, _ in readings if s.what.endswith("writes")), sum(bad.values()), most,
               sum(checker.expected.values()), time.monotonic() - began))
-    if not readings:
-        return 1  # nothing checked proves nothing
-    if args.careless:
-        return 0 if faithful and bad else 1
-    return 0 if faithful and not bad else 1
+    # Nothing checked proves nothing, and the careless copier must have lost files somewhere.
+    return 0 if readings and faithful and bool(bad) == args.careless else 1
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@ Usage: storm.py CLI SEED COUNT [--root DIR] [--serial] [--keep] [--sabotage KIND
 Prints "seed N: ok" or what was lost, per seed. Exit 0 when every seed passed, 1 otherwise.
 """
 import argparse
+import contextlib
 import hashlib
 import os
 import random
@@ -27,6 +28,7 @@ import tempfile
 import threading
 import time
 from collections import Counter
+from pathlib import Path
 
 PASSWORD = "Geheim123"
 WORDS = ["rapport", "café", "notities", "foto", "begroting", "überblick", "ñandú", "brief aan oma",
@@ -42,8 +44,7 @@ def sha(data):
 
 
 def file_sha(path):
-    with open(path, "rb") as f:
-        return sha(f.read())
+    return sha(Path(path).read_bytes())
 
 
 def is_scratch(name):
@@ -52,11 +53,38 @@ def is_scratch(name):
 
 def walk_files(top):
     """Every regular file below top, links not followed."""
-    for folder, dirs, names in os.walk(top, followlinks=False):
-        for name in names:
-            path = os.path.join(folder, name)
-            if os.path.isfile(path) and not os.path.islink(path):
-                yield path
+    paths = (os.path.join(folder, name) for folder, _, names in os.walk(top) for name in names)
+    return (p for p in paths if os.path.isfile(p) and not os.path.islink(p))
+
+
+def survey(top):
+    """Below top: the sha256 of the plain files, one count each; the .kol files; scratch files."""
+    found, kols, scratch = Counter(), [], []
+    for path in walk_files(top):
+        name = os.path.basename(path)
+        if is_scratch(name):
+            scratch.append(path)
+        elif name.endswith(".kol"):
+            kols.append(path)
+        else:
+            found[file_sha(path)] += 1
+    return found, kols, scratch
+
+
+# A .kol is decrypted as a copy alone in a folder of its own, so what it opens to is known.
+def copy_alone(path, folder):
+    os.makedirs(folder)
+    shutil.copyfile(path, os.path.join(folder, os.path.basename(path)))
+
+
+def opened_sha(folder):
+    """The sha256 of what the .kol alone in folder decrypted to, or None if it did not open."""
+    plain = [n for n in os.listdir(folder) if not n.endswith(".kol")]
+    return file_sha(os.path.join(folder, plain[0])) if len(plain) == 1 else None
+
+
+def thread(function, *args):
+    return threading.Thread(target=function, args=args)
 
 
 class Program:
@@ -68,31 +96,25 @@ class Program:
         os.makedirs(os.path.dirname(self.path))
         shutil.copy2(cli, self.path)
         self.pw = os.path.join(own, "pw")
-        with open(self.pw, "w") as f:
-            f.write(PASSWORD + "\n")
+        Path(self.pw).write_text(PASSWORD + "\n")
         home = os.path.join(own, "home")
         os.makedirs(home)
         self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
                         XDG_STATE_HOME=home + "/state")
 
-    def argv(self, mode, target):
-        strong = ["--strong"] if self.strong and mode == "encrypt" else []
-        return [self.path, mode, target, "--password-file", self.pw] + strong
-
     def run(self, mode, target):
-        return subprocess.run(self.argv(mode, target), env=self.env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode
+        return self.start(mode, target, os.devnull).wait()
 
     def start(self, mode, target, log):
+        argv = [self.path, mode, target, "--password-file", self.pw]
+        argv += ["--strong"] if self.strong and mode == "encrypt" else []
         with open(log, "wb") as err:  # a file, not a pipe: a run that says much never blocks
-            return subprocess.Popen(self.argv(mode, target), env=self.env,
-                                    stdout=subprocess.DEVNULL, stderr=err)
+            return subprocess.Popen(argv, env=self.env, stdout=subprocess.DEVNULL, stderr=err)
 
 
 class Seed:
     def __init__(self, number, program, root, serial):
         self.rng = random.Random(number)
-        self.number = number
         self.program = program
         self.serial = serial
         self.base = tempfile.mkdtemp(prefix="storm-%d-" % number, dir=root)
@@ -102,6 +124,7 @@ class Seed:
         self.expected = Counter()  # sha256 of each file's plain bytes, one count per file
         self.origin = {}  # sha256 -> the relative paths it started at, for the report
         self.notes = []
+        self.statuses = []  # (mode, path, exit status) per run
 
     # --- the tree -------------------------------------------------------------------------
     def name(self, taken):
@@ -115,9 +138,7 @@ class Seed:
                 return name
 
     def size(self):
-        if self.rng.random() < 0.08:
-            return 0
-        return int(200 * 1024 * self.rng.random() ** 3)
+        return 0 if self.rng.random() < 0.08 else int(200 * 1024 * self.rng.random() ** 3)
 
     def build(self):
         rng = self.rng
@@ -130,43 +151,38 @@ class Seed:
         taken = {folder: set() for folder in folders}
         staging = os.path.join(self.scratch, "vooraf")
         staged = {}  # staging subfolder -> the tree folder its .kol goes to
-        plain_files = []
+        self.plain_files = []
         for i in range(rng.randint(20, 200)):
             folder = rng.choice(folders)
             rel = os.path.join(folder, self.name(taken[folder]))
             data = rng.randbytes(self.size())
-            digest = sha(data)
-            self.expected[digest] += 1
-            self.origin.setdefault(digest, []).append(rel)
+            self.expected[sha(data)] += 1
+            self.origin.setdefault(sha(data), []).append(rel)
             # About a quarter start as .kol made with the same password.
             if rng.random() < 0.25:
                 dest = os.path.join(staging, str(i))
                 os.makedirs(dest)
-                with open(os.path.join(dest, os.path.basename(rel)), "wb") as f:
-                    f.write(data)
                 staged[str(i)] = folder
             else:
-                with open(os.path.join(self.tree, rel), "wb") as f:
-                    f.write(data)
-                plain_files.append(rel)
-        if os.path.isdir(staging):
+                dest = os.path.join(self.tree, folder)
+                self.plain_files.append(rel)
+            Path(dest, os.path.basename(rel)).write_bytes(data)
+        if staged:
             status = self.program.run("encrypt", staging)
             if status != 0:
                 raise RuntimeError("encrypting the starting .kol files: exit %d" % status)
-            for i in os.listdir(staging):
-                folder = staged[i]
+            for i, folder in staged.items():
                 for name in os.listdir(os.path.join(staging, i)):
                     if not name.endswith(".kol"):
                         raise RuntimeError("not encrypted at the start: " + name)
                     shutil.move(os.path.join(staging, i, name), os.path.join(self.tree, folder, name))
             shutil.rmtree(staging)
         self.folders = folders[1:]
-        self.plain_files = plain_files
         # The canary, outside the tree: plain and .kol files that no run may touch.
         os.makedirs(self.canary)
         for i in range(4):
-            with open(os.path.join(self.canary, "kanarie %d.txt" % i), "wb") as f:
-                f.write(rng.randbytes(rng.randrange(1, 5000)))
+            data = rng.randbytes(rng.randrange(1, 5000))
+            Path(self.canary, "kanarie %d.txt" % i).write_bytes(data)
         shutil.copy(os.path.join(self.canary, "kanarie 0.txt"), os.path.join(self.canary, "x.txt"))
         self.program.run("encrypt", os.path.join(self.canary, "x.txt"))
         self.canary_sums = self.sums(self.canary)
@@ -190,10 +206,11 @@ class Seed:
             runs.append((mode, target, rng.uniform(0, 0.03)))
         return runs
 
-    def single_file(self, mode):
-        kol = mode == "decrypt"
-        files = [p for p in walk_files(self.tree)
-                 if p.endswith(".kol") == kol and not is_scratch(os.path.basename(p))]
+    def target_path(self, mode, target):
+        if target is not None:
+            return os.path.join(self.tree, target)
+        files = [p for p in walk_files(self.tree) if p.endswith(".kol") == (mode == "decrypt")
+                 and not is_scratch(os.path.basename(p))]
         return self.rng.choice(files) if files else self.tree
 
     def storm(self):
@@ -201,40 +218,34 @@ class Seed:
         runs = self.plan_runs()
         if self.serial:
             for mode, target, _ in runs:
-                path = self.single_file(mode) if target is None else os.path.join(self.tree, target)
-                self.statuses = [(mode, path, self.program.run(mode, path))]
+                path = self.target_path(mode, target)
+                self.statuses.append((mode, path, self.program.run(mode, path)))
             return
-        # The folder swapped for a link must lie outside every run's target: a run started on
-        # the link itself is asked to work in the canary.
-        targets = [t for _, t, _ in runs if t]
-        free = [f for f in self.folders
-                if not any(f == t or f.startswith(t + os.sep) or t.startswith(f + os.sep)
-                           for t in targets if t)]
-        if any(t is None for _, t, _ in runs):
-            free = []  # a single file may lie anywhere
+        # The folder swapped for a link must neither hold nor lie in a run's folder: a run started
+        # on the link itself is asked to work in the canary. A single file may lie anywhere.
+        targets = [t for _, t, _ in runs]
+        free = [] if None in targets else [
+            f for f in self.folders if not any(t and os.path.commonpath([f, t]) in (f, t)
+                                               for t in targets)]
         stop = threading.Event()
-        actors = [threading.Thread(target=self.renamer, args=(random.Random(rng.random()), stop))]
+        actors = [thread(self.renamer, random.Random(rng.random()), stop)]
         writer = self.open_writer()
         if writer:
-            actors.append(threading.Thread(target=self.write,
-                                           args=(writer, random.Random(rng.random()), stop)))
+            actors.append(thread(self.write, *writer, random.Random(rng.random()), stop))
         if free:
-            actors.append(threading.Thread(target=self.swap_for_link,
-                                           args=(rng.choice(free), rng.uniform(0, 0.05))))
+            actors.append(thread(self.swap_for_link, rng.choice(free), rng.uniform(0, 0.05)))
         for actor in actors:
             actor.start()
         procs = []
         begun = time.monotonic()
         for mode, target, delay in sorted(runs, key=lambda r: r[2]):
             time.sleep(max(0, begun + delay - time.monotonic()))
-            path = self.single_file(mode) if target is None else os.path.join(self.tree, target)
+            path = self.target_path(mode, target)
             log = os.path.join(self.scratch, "run %d.err" % len(procs))
             procs.append((mode, path, self.program.start(mode, path, log)))
-        paused = rng.choice(procs)[2]
-        pauser = threading.Thread(target=self.pause,
-                                  args=(paused, rng.uniform(0, 0.2), rng.uniform(0.05, 0.4)))
-        pauser.start()
-        self.statuses = []
+        actors.append(thread(self.pause, rng.choice(procs)[2], rng.uniform(0, 0.2),
+                             rng.uniform(0.05, 0.4)))
+        actors[-1].start()
         for mode, path, proc in procs:
             try:
                 proc.wait(max(1, RUN_LIMIT - (time.monotonic() - begun)))
@@ -243,7 +254,6 @@ class Seed:
                 proc.wait()
             self.statuses.append((mode, path, proc.returncode))
         stop.set()
-        pauser.join()
         for actor in actors:
             actor.join()
 
@@ -253,26 +263,23 @@ class Seed:
             return None
         rel = self.rng.choice(self.plain_files)
         path = os.path.join(self.tree, rel)
-        with open(path, "rb") as f:
-            before = f.read()
+        before = Path(path).read_bytes()
         self.expected[sha(before)] -= 1
         self.origin[sha(before)].remove(rel)
-        self.writer_rel, self.writer_before, self.writer_added = rel, before, b""
-        return os.open(path, os.O_WRONLY | os.O_APPEND)
+        return os.open(path, os.O_WRONLY | os.O_APPEND), rel, before
 
-    def write(self, fd, rng, stop):
+    def write(self, fd, rel, data, rng, stop):
         try:
             while not stop.wait(rng.uniform(0.01, 0.08)):
                 chunk = rng.randbytes(rng.randrange(1, 400))
                 os.write(fd, chunk)
-                self.writer_added += chunk
+                data += chunk
                 if rng.random() < 0.05:
                     break  # let go early: the file may then be transformed whole
         finally:
             os.close(fd)
-            data = self.writer_before + self.writer_added
             self.expected[sha(data)] += 1
-            self.origin.setdefault(sha(data), []).append(self.writer_rel + " (with the appended bytes)")
+            self.origin.setdefault(sha(data), []).append(rel + " (with the appended bytes)")
 
     def renamer(self, rng, stop):
         """Another program renames files to fresh names in their folders."""
@@ -285,11 +292,9 @@ class Seed:
             path = rng.choice(files)
             n += 1
             new = os.path.join(os.path.dirname(path), "omgedoopt %d %s" % (n, os.path.basename(path)))
-            try:
+            with contextlib.suppress(OSError):  # gone meanwhile
                 if not os.path.lexists(new):
                     os.rename(path, new)
-            except OSError:
-                pass  # gone meanwhile
 
     def swap_for_link(self, folder, delay):
         time.sleep(delay)
@@ -303,14 +308,9 @@ class Seed:
     @staticmethod
     def pause(proc, delay, length):
         time.sleep(delay)
-        try:
-            proc.send_signal(signal.SIGSTOP)
-            time.sleep(length)
-        finally:
-            try:
-                proc.send_signal(signal.SIGCONT)
-            except ProcessLookupError:
-                pass
+        proc.send_signal(signal.SIGSTOP)  # once the run has ended, send_signal sends nothing
+        time.sleep(length)
+        proc.send_signal(signal.SIGCONT)
 
     def sabotage(self, kind):
         if kind == "canary":
@@ -322,44 +322,31 @@ class Seed:
         if kind == "delete":
             os.unlink(victim)
             return
-        with open(victim, "r+b") as f:
-            f.seek(os.path.getsize(victim) // 2)
-            byte = f.read(1)
-            f.seek(-1, os.SEEK_CUR)
-            f.write(bytes([byte[0] ^ 0x40]))
+        data = bytearray(Path(victim).read_bytes())
+        data[len(data) // 2] ^= 0x40
+        Path(victim).write_bytes(data)
 
     # --- the check ------------------------------------------------------------------------
     def check(self):
-        found = Counter()
-        kols = []
-        for path in walk_files(self.tree):
-            name = os.path.basename(path)
-            if is_scratch(name):
-                self.notes.append("scratch file left: " + os.path.relpath(path, self.tree))
-            elif name.endswith(".kol"):
-                kols.append(path)
-            else:
-                found[file_sha(path)] += 1
-        # Each .kol is decrypted as a copy, alone in a folder of its own.
+        found, kols, scratch = survey(self.tree)
+        self.notes += ["scratch file left: " + os.path.relpath(p, self.tree) for p in scratch]
         opened = os.path.join(self.scratch, "open")
-        for i, path in enumerate(kols):
-            os.makedirs(os.path.join(opened, str(i)))
-            shutil.copyfile(path, os.path.join(opened, str(i), os.path.basename(path)))
+        folders = [os.path.join(opened, str(i)) for i in range(len(kols))]
+        for path, folder in zip(kols, folders):
+            copy_alone(path, folder)
         if kols:
             self.program.run("decrypt", opened)
-        for i, path in enumerate(kols):
-            folder = os.path.join(opened, str(i))
-            plain = [n for n in os.listdir(folder) if not n.endswith(".kol")]
-            if len(plain) == 1:
-                found[file_sha(os.path.join(folder, plain[0]))] += 1
+        for path, folder in zip(kols, folders):
+            digest = opened_sha(folder)
+            if digest:
+                found[digest] += 1
             else:
                 self.notes.append(".kol that does not open: " + os.path.relpath(path, self.tree))
         lost = self.expected - found
         problems = sorted("lost: " + self.origin[h][i] for h, n in lost.items() for i in range(n))
         after = self.sums(self.canary)
         if after != self.canary_sums:
-            changed = sorted(set(after.items()) ^ set(self.canary_sums.items()))
-            names = sorted({rel for rel, _ in changed})
+            names = sorted({rel for rel, _ in set(after.items()) ^ set(self.canary_sums.items())})
             problems.append("canary outside the tree changed: " + ", ".join(names))
         return problems
 
@@ -386,8 +373,7 @@ def main():
     hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
     limit = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
     resource.setrlimit(resource.RLIMIT_NOFILE, (limit, limit))
-    own = tempfile.mkdtemp(prefix="storm-program-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="storm-program-", ignore_cleanup_errors=True) as own:
         program = Program(os.path.realpath(args.cli), own, args.strong)
         failed = 0
         for number in range(args.seed, args.seed + args.count):
@@ -421,8 +407,6 @@ def main():
             sys.stdout.flush()
         print("run storm: %d seeds, %d with losses" % (args.count, failed))
         return 1 if failed else 0
-    finally:
-        shutil.rmtree(own, ignore_errors=True)
 
 
 if __name__ == "__main__":
