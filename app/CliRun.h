@@ -39,7 +39,7 @@ struct Entries {
     }
 };
 
-class CliRun : private RunEvents {
+class CliRun : private RunEvents, private RunFront {
   public:
     CliRun(CliHost host, ErrorLines& errors, CliScreen& screen, CliRunRequest request);
 
@@ -52,13 +52,6 @@ class CliRun : private RunEvents {
     void Message(const std::string& text);
     void Log(const std::string& text);
     CliOutcome Refuse(CliOutcome outcome, const std::string& line);
-    // false: the PIN was refused, and told.
-    bool PinGate(const std::string& password);
-    void RunOneFile();
-    void RunFolder();
-    // After a pass: the target folder that could not be read is named once; a script goes on.
-    void TellUnreadableTarget();
-    void TellFileNotDone(int messagesBefore);
 
     void Yield() override;
     void FileStepBegins() override {}
@@ -69,8 +62,6 @@ class CliRun : private RunEvents {
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string& newName, bool decrypted) override;
     void NotOverwritten(const std::string& path, LeftReason reason) override;
-    void FileSystemNoted(FileSystemNote note, const std::string& folder,
-                         const std::string& fileSystem) override;
     bool GoOnWithoutAccess() override;
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;
@@ -81,16 +72,16 @@ class CliRun : private RunEvents {
     void Measuring(bool) override {}
     bool PauseRequested() override;
     void Pause() override;
+    // The run's messages are lines on standard error; a script goes on without access.
+    void Tell(const std::string& text, Tone tone) override;
+    bool GoOnWithoutTargetAccess(const std::string& text) override;
+    void LogLine(const std::string& text) override;
 
     CliHost host_;
     ErrorLines& errors_;
     CliScreen& screen_;
     CliRunRequest request_;
-    int messagesShown_ = 0;
     std::string currentFile_, percent_;
-    std::string lastLeftPath_;
-    LeftReason lastLeftReason_ = LeftReason::NotFound;
-    bool toldUnreadable_ = false;
     // Last: it is gone before the fields its events write to.
     RunSession session_;
 };

@@ -75,8 +75,8 @@ class RunEvents {
     // overwritten; reason is LeftReason::NotOverwritten or NotOverwrittenInUse.
     virtual void NotOverwritten(const std::string& path, LeftReason reason) = 0;
     // Once per run and note: folder lies on such a file system (fileSystem, as "btrfs").
-    virtual void FileSystemNoted(FileSystemNote note, const std::string& folder,
-                                 const std::string& fileSystem) = 0;
+    virtual void FileSystemNoted(FileSystemNote, const std::string& /*folder*/,
+                                 const std::string& /*fileSystem*/) {}
     // The file's size could not be read for lack of rights: false ends the program.
     virtual bool GoOnWithoutAccess() = 0;
     // A folder run asks whether to go on after a file that the password did not open.

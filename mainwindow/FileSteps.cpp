@@ -1,71 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The per-file operations and the walk as the main window runs them: the engine does the
-// files, the window shows what it reports and asks what it asks.
-#include <utility>
-
-#include "engine/PathHelpers.h"
+// What the engine reports and the session's run asks, as the main window shows it: labels,
+// log lines and message boxes.
 #include "mainwindow/frmKolvik.h"
-#include "session/SecretText.h"
 #include "session/Texts.h"
 
 namespace kolvik {
-namespace {
 
-// The window offers to encrypt the same file again.
-void ReadyToEncryptAgain(frmKolvik& f) {
-    f.ResetFileProgress();
-    f.lblCopyright.visible = true;
-    f.cmdGoEncrypt.enabled = false;
-    f.cmdEncrypt.enabled = true;
-    f.cmdEncrypt.visible = true;
-    f.cmdGoDecrypt.visible = false;
-    f.cmdGoEncrypt.visible = true;
-}
-
-}  // namespace
-
-frmKolvik::~frmKolvik() { FlushPendingOriginals(); }
-
-bool frmKolvik::EncryptFile(std::string& name, const std::string& folder) {
-    if (session.HasFileTarget) {
-        session.FilesDone = 0;
-        lblCopyright.visible = false;
-    }
-    // The key is the first box's text, read for every file.
-    ReplaceText(session.CipherKey, txtPassword_1.text);
-    const FileOutcome out = session.EncryptOne(folder, name);
-    if (out.result != FileResult::Done) return false;
-    name = JoinPath(folder, out.newName);
-    return true;
-}
-
-bool frmKolvik::DecryptFile(std::string& name, const std::string& folder) {
-    if (session.HasFileTarget) {
-        ReadyToEncryptAgain(*this);
-        LastDecryptName = name;
-        LastDecryptFolder = folder;
-    }
-    const FileOutcome out = session.DecryptOne(folder, name);
-    if (out.result != FileResult::Done) return false;
-    name = out.newName;
-    if (session.HasFileTarget) {
-        ReadyToEncryptAgain(*this);
-        const std::string plainPath = JoinPath(LastDecryptFolder, LastDecryptName);
-        OpenInViewer(plainPath);
-        cmdEncrypt.tooltip = plainPath;
-    }
-    return true;
-}
-
-void frmKolvik::ProcessTarget(const std::string& target) { session.TransformTargetFiles(target); }
-
-void frmKolvik::WalkFolder(const std::string& folder) { session.TransformSubfolders(folder); }
-
-std::int64_t frmKolvik::MeasureTarget(const std::string& folder) {
-    return session.MeasureFolder(folder);
-}
-
-void frmKolvik::FlushPendingOriginals() { session.CompletePending(); }
+// The session completes them too, but by then the window that hears of them is gone.
+frmKolvik::~frmKolvik() { session.CompletePending(); }
 
 // --- what the engine reports ---
 
@@ -93,21 +35,7 @@ void frmKolvik::Skipped(const std::string& nameOrPath) {
 }
 
 void frmKolvik::Left(const std::string& path, LeftReason reason) {
-    lastLeftPath_ = path;
-    lastLeftReason_ = reason;
     if (FileLeft) FileLeft(path, reason);
-}
-
-void frmKolvik::TellFileNotDone(int messagesBefore) {
-    if (session.ExitRequested || messagesShown_ != messagesBefore) return;
-    if (lastLeftPath_.empty()) {
-        // Passed over without a word, as Kolvik's own files are: the run ends as it is.
-        if (session.TargetFileThere()) return;
-        // Gone before the step could look at it: nothing was reported, yet nothing was done.
-        Left(session.TargetFile, LeftReason::NotFound);
-        ++session.Report.left;
-    }
-    MsgBox(LeftText(lastLeftPath_, lastLeftReason_), MsgButtons::OK, MsgIcon::Exclamation);
 }
 
 void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
@@ -122,18 +50,6 @@ void frmKolvik::NotOverwritten(const std::string& path, LeftReason reason) {
         MsgBox(LeftText(path, reason), MsgButtons::OK, MsgIcon::Exclamation);
     } else if (LoggingOn) {
         gLog(LeftText(path, reason));
-    }
-}
-
-void frmKolvik::FileSystemNoted(FileSystemNote note, const std::string& folder,
-                                const std::string& fileSystem) {
-    fileSystemNotes_.push_back(FileSystemNoteText(note, folder, fileSystem));
-}
-
-void frmKolvik::TellFileSystemNotes() {
-    for (const std::string& note : std::exchange(fileSystemNotes_, {})) {
-        if (LoggingOn) gLog(note);
-        MsgBox(note, MsgButtons::OK, MsgIcon::Information);
     }
 }
 
@@ -190,5 +106,20 @@ bool frmKolvik::PauseRequested() { return SuspendRequested && SuspendRequested()
 void frmKolvik::Pause() {
     if (Suspend) Suspend();
 }
+
+// --- what the session's run asks ---
+
+void frmKolvik::Tell(const std::string& text, Tone tone) {
+    MsgBox(text, MsgButtons::OK,
+           tone == Tone::Warning  ? MsgIcon::Exclamation
+           : tone == Tone::Notice ? MsgIcon::Information
+                                  : MsgIcon::None);
+}
+
+bool frmKolvik::GoOnWithoutTargetAccess(const std::string& text) {
+    return MsgBox(text, MsgButtons::OKCancel) == MsgAnswer::OK;
+}
+
+void frmKolvik::LogLine(const std::string& text) { (void)gLog(text); }
 
 }  // namespace kolvik

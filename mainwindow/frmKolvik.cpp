@@ -138,7 +138,6 @@ void frmKolvik::UpdateCapsLockNotice() { lblCapsLock.visible = svc.keys.CapsLock
 void frmKolvik::DoEvents() { svc.screen.Yield(); }
 
 MsgAnswer frmKolvik::MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
-    ++messagesShown_;
     return svc.dialogs.MsgBox(text, buttons, icon);
 }
 

@@ -33,7 +33,7 @@ struct Services {
 
 // The run itself is the session's; the window words what it reports and asks, and keeps only
 // what it shows.
-class frmKolvik : public Form, private RunEvents {
+class frmKolvik : public Form, private RunEvents, private RunFront {
   public:
     explicit frmKolvik(Services services);
 
@@ -123,15 +123,7 @@ class frmKolvik : public Form, private RunEvents {
     void chkSterk_Click();
     void LoadStrongChoice();
 
-    // Per-file operations (mainwindow/FileSteps.cpp). name is the file name; on success it
-    // becomes the new name.
-    bool EncryptFile(std::string& name, const std::string& folder);
-    bool DecryptFile(std::string& name, const std::string& folder);
-
-    // Target walk (mainwindow/FileSteps.cpp) and viewer (mainwindow/Viewer.cpp).
-    void ProcessTarget(const std::string& target);
-    void WalkFolder(const std::string& folder);
-    std::int64_t MeasureTarget(const std::string& folder);
+    // The viewer (mainwindow/Viewer.cpp).
     void OpenInViewer(const std::string& path);
 
     // Start-up, the two runs and the PIN gate (run/).
@@ -150,7 +142,6 @@ class frmKolvik : public Form, private RunEvents {
     // would stand the run still, so they wait.
     bool RunBusy = false;
     // A run without a target works on the program's folder; never when it holds installed programs.
-    bool GuardInstalledFolder();
     void cmdGoEncrypt_Click();
     void cmdGoDecrypt_Click();
 
@@ -163,11 +154,6 @@ class frmKolvik : public Form, private RunEvents {
     ~frmKolvik() override;  // completes the deletions still pending
     frmKolvik(const frmKolvik&) = delete;
     frmKolvik& operator=(const frmKolvik&) = delete;
-    // Deletes the originals whose copies are named, once those copies are on disk. The runs
-    // call it at the end of each pass and on Exit; a group fills up across folders.
-    void FlushPendingOriginals();
-    // At the end of a run: what it noted of the file systems it met.
-    void TellFileSystemNotes();
 
     // --- members added by the shell integration (shell/) ---
     // Windows folders, file names and "\" in paths; otherwise the Linux equivalents.
@@ -192,8 +178,6 @@ class frmKolvik : public Form, private RunEvents {
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string& newName, bool decrypted) override;
     void NotOverwritten(const std::string& path, LeftReason reason) override;
-    void FileSystemNoted(FileSystemNote note, const std::string& folder,
-                         const std::string& fileSystem) override;
     bool GoOnWithoutAccess() override;
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;
@@ -204,14 +188,18 @@ class frmKolvik : public Form, private RunEvents {
     void Measuring(bool busy) override;
     bool PauseRequested() override;
     void Pause() override;
-    // A file named on its own that was not done: told, unless a message of the run already
-    // said why, so that the window never closes on a failure as it does after success.
-    void TellFileNotDone(int messagesBefore);
+    // What the session's run asks of the window.
+    void Tell(const std::string& text, Tone tone) override;
+    bool GoOnWithoutTargetAccess(const std::string& text) override;
+    void LogLine(const std::string& text) override;
+    void FilesNext() override;
 
-    int messagesShown_ = 0;
-    std::string lastLeftPath_;  // the last file or folder left, and why
-    LeftReason lastLeftReason_ = LeftReason::NotFound;
-    std::vector<std::string> fileSystemNotes_;  // kept for the end of the run
+    // A start button's run, and what the window does after it.
+    RunEnd StartRun(RunMode mode);
+    void FinishFolderRun();
+    void ReadyToEncryptAgain();
+    // The refused PIN's boxes emptied for another try.
+    void ForgetRefusedPin();
 };
 
 // Percentage text of the overall progress: seven spaces, Int(done / total * 1000) / 10, " %".

@@ -33,11 +33,12 @@ std::filesystem::path Resolved(const std::filesystem::path& path) {
 RunSession::RunSession(RunEvents& events, Clock& clock, Registry& registry,
                        const ProcessFacts& process)
     : events_(events),
+      relay_(events),
       clock_(clock),
       registry_(registry),
       process_(process),
-      files_(*this, *this, Report, events),
-      walk_(files_, *this, *this, Report, events) {}
+      files_(*this, *this, Report, relay_),
+      walk_(files_, *this, *this, Report, relay_) {}
 
 RunSession::~RunSession() {
     files_.CompletePending();

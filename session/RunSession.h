@@ -13,6 +13,8 @@
 #include "engine/TreeWalk.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "session/RunFront.h"
+#include "session/RunRelay.h"
 
 namespace kolvik {
 
@@ -22,6 +24,19 @@ enum class ModeRefusal { None, Unequal, Empty, NotStorable };
 // The PIN gate: not asked (no context menu), the code matched, the code was wrong, or no code
 // is stored yet and the first three characters of this password become it.
 enum class PinCheck { NotAsked, Matches, Refused, FirstRun };
+
+// What a run is asked to do beyond what the session already holds (target, mode, key).
+struct RunRequest {
+    RunMode mode = RunMode::Encrypt;
+    bool log = false;
+    std::string logDate;  // the log header's date, in the user's notation
+    // A single-file run on another file than the target: the file the window decrypted and
+    // offers to encrypt again.
+    std::string folder, name;
+};
+// How a run ended: refused by a guard before any file, a file named on its own done or not,
+// a folder run through to its summary or stopped before it.
+enum class RunEnd { InstalledPrograms, PinRefused, FileDone, FileNotDone, Finished, Stopped };
 
 class RunSession : public RunStats, public StopFlags {
   public:
@@ -73,6 +88,8 @@ class RunSession : public RunStats, public StopFlags {
     // The stored form of a password's first three characters, under the fixed transport key;
     // the run's key is left alone.
     std::string PinCode(const std::string& password);
+    // CheckPin and, on a first run, StorePin, with the front end told: false when refused.
+    bool PinGate(const std::string& password, RunFront& front);
 
     // The registration state as the store holds it, read under the program's registry name.
     // A value that cannot be read leaves its field as it was.
@@ -85,6 +102,13 @@ class RunSession : public RunStats, public StopFlags {
     std::string RegKolExtension, RegContextMenu, RegChecksum;
 
     RunReport Report;  // reset when a run starts
+
+    // Everything a run is, from the guards to the summary: the front end shows what it is told
+    // and answers what it is asked. The session's key becomes password.
+    RunEnd Run(const RunRequest& request, const std::string& password, RunFront& front);
+    // The summary block of the last folder run, however it ended, and its length in seconds.
+    const std::vector<std::string>& Summary() const { return summary_; }
+    std::int64_t Seconds() const { return seconds_; }
 
     // The engine's steps, with the session's key, mode and target. name is a file name in
     // folder; the outcome names the new file.
@@ -104,14 +128,24 @@ class RunSession : public RunStats, public StopFlags {
 
   private:
     void PrepareFiles();
+    RunEnd RunFile(const RunRequest& request, RunFront& front);
+    RunEnd RunFolder(const RunRequest& request, RunFront& front);
+    // The file named on its own was not done: said once, unless the step said it already.
+    void TellFileNotDone(RunFront& front);
+    bool TargetAccessAllowsGoingOn(RunFront& front);
+    void TellNotes(bool log, RunFront& front);
 
     RunEvents& events_;
+    RunRelay relay_;
     Clock& clock_;
     Registry& registry_;
     const ProcessFacts& process_;
     FileTransformer files_;
     TreeWalk walk_;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> runInputs_;
+    std::vector<std::string> summary_;
+    std::int64_t seconds_ = 0;
+    bool accessAsked_ = false;
 };
 
 }  // namespace kolvik

@@ -94,6 +94,13 @@ std::string LogUnwritableText(const std::string& logPath) {
     return "Het logboek kan niet worden geschreven: " + logPath;
 }
 
+std::string InstalledProgramsText(const std::string& programFolder) {
+    return "Kolvik is gestart zonder map of bestand en zou dan de programmamap " + programFolder +
+           " bewerken. Daar staan ge\xC3\xAFnstalleerde programma's; deze map wordt niet "
+           "aangeraakt.\r\n"
+           "Gebruik \"Besleutel met Kolvik\" op een map of een bestand.";
+}
+
 std::string_view TargetRefusalText(TargetRefusal refusal) {
     switch (refusal) {
         case TargetRefusal::None:

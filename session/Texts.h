@@ -27,6 +27,8 @@ std::string DiskFullText(const std::string& folder);
 std::string FileSystemNoteText(FileSystemNote note, const std::string& folder,
                                const std::string& fileSystem);
 std::string LogUnwritableText(const std::string& logPath);
+// A run without a target would work on the program's folder, which holds installed programs.
+std::string InstalledProgramsText(const std::string& programFolder);
 // The PIN gate's words: the code was wrong; this password's first three characters are the
 // code from now on.
 inline constexpr std::string_view kPinRefusedText = "Foute PIN-code";

@@ -33,9 +33,8 @@ Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
 
 void Window::Run(const std::string& target, bool decrypting) {
     form->session.DecryptMode = decrypting;
-    form->ProcessTarget(target);
-    form->WalkFolder(target);
-    form->FlushPendingOriginals();
+    form->session.TransformTargetFiles(target);
+    form->session.TransformSubfolders(target);
     form->session.EndRun();  // as every run ends: its folders, and their claims, let go
 }
 
@@ -47,11 +46,10 @@ void Window::EncryptStrong(const std::string& target) {
 bool Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
     form->session.HasFileTarget = true;
     form->session.DecryptMode = decrypting;
-    const bool done =
-        decrypting ? form->DecryptFile(name, folder) : form->EncryptFile(name, folder);
-    form->FlushPendingOriginals();
+    const FileOutcome out = decrypting ? form->session.DecryptOne(folder, name)
+                                       : form->session.EncryptOne(folder, name);
     form->session.EndRun();
-    return done;
+    return out.result == FileResult::Done;
 }
 
 std::vector<std::string> Window::Skips() const {

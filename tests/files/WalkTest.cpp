@@ -68,7 +68,7 @@ TEST(Walk, MeasureTargetUsesTheNameTestAndSixtyFourBits) {
     fs::resize_file(target / "big.bin", big);
     Window w;
     w->lblFiles.text = "old";
-    EXPECT_EQ(w->MeasureTarget(target.path()), big + 10 + 20 + 80 + 160);
+    EXPECT_EQ(w->session.MeasureFolder(target.path()), big + 10 + 20 + 80 + 160);
     EXPECT_EQ(w->lblFiles.text, "");
 }
 

@@ -218,9 +218,9 @@ TEST_F(RunFixture, SingleFileFailuresAreTold) {
          "/e_txt.kol: de nieuwe naam bestaat al", false, "e.txt", "bezet"},
         {"folder not readable", false, "a.txt", [](const TempDir& t) { denied = t.path(); },
          "Kan geen toegang krijgen tot: ", true, "a.txt", "alpha"},
-        // Passed over without a word, as in a folder: not "niet gevonden" for a file that is there.
-        {"Kolvik's own log", false, "Kolvik.log", [](const TempDir&) {}, nullptr, true,
-         "Kolvik.log", "log"},
+        // Passed over as in a folder, and named: not "niet gevonden" for a file that is there.
+        {"Kolvik's own log", false, "Kolvik.log", [](const TempDir&) {},
+         "/Kolvik.log: bestand van Kolvik zelf, overgeslagen", true, "Kolvik.log", "log"},
     };
     for (const auto& r : rows) {
         Start(tree / r.target);
