@@ -30,7 +30,7 @@ void frmKolvik::chkSterk_Click() {
         if (session.Report.passwordRefused) {
             cmdGoEncrypt.enabled = false;
             cmdGoEncrypt.text = ">-------->>>";
-            cmdEncrypt.enabled = cmdDecrypt.enabled = true;
+            EnableAllowedModes();
         }
     }
 }

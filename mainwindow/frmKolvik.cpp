@@ -123,9 +123,16 @@ void frmKolvik::cmdExit_Click() {
 
 void frmKolvik::BackToEntering() {
     txtPassword_1.enabled = txtPassword_2.enabled = true;
-    cmdEncrypt.enabled = cmdDecrypt.enabled = true;
+    EnableAllowedModes();
     cmdGoEncrypt.text = cmdGoDecrypt.text = ">-------->>>";
     cmdGoEncrypt.enabled = cmdGoDecrypt.enabled = false;
+}
+
+// A file named on its own has one mode only: decrypting a plain file would do nothing and say
+// it was not found.
+void frmKolvik::EnableAllowedModes() {
+    cmdEncrypt.enabled = session.ModeAllowed(RunMode::Encrypt);
+    cmdDecrypt.enabled = session.ModeAllowed(RunMode::Decrypt);
 }
 
 void frmKolvik::CloseProgram() {

@@ -96,6 +96,7 @@ class frmKolvik : public Form, private RunEvents, private RunFront {
     // Password boxes and both mode buttons open again, the start buttons closed: the user
     // chooses anew (both modes, whatever the target).
     void BackToEntering();
+    void EnableAllowedModes();
     void UpdateCapsLockNotice();
     void DoEvents();
     MsgAnswer MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK,

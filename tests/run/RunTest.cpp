@@ -283,15 +283,21 @@ TEST_F(RunFixture, ElapsedTimeComesFromTheMonotonicClock) {
 TEST_F(RunFixture, PinGuardsEncryptionButNeverDecryption) {
     Start(tree.path());
     Run(false, "abcdef", false);
-    Start(tree.path(), {},
-          {{"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext", "ja"},
-           {"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\", "C0FFEE"}});
+    const std::map<std::string, std::string> pinned = {
+        {"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\addtocontext", "ja"},
+        {"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Checksum\\", "C0FFEE"}};
+    Start(tree.path(), {}, pinned);
     Run(true, "abcdef", false);
     EXPECT_TRUE(Shown().empty());
     EXPECT_EQ(ReadFile(tree / "a.txt"), "alpha");
     Run(false, "abcdef", false);
     EXPECT_EQ(Shown(), std::vector<std::string>{"Foute PIN-code"});
     EXPECT_FALSE(fs::exists(tree / "a_txt.kol"));
+    EXPECT_TRUE(f->cmdEncrypt.enabled && f->cmdDecrypt.enabled);
+    // A plain file named on its own is offered for encryption again, never for decryption.
+    Start(tree / "a.txt", {}, pinned);
+    Run(false, "abcdef", false);
+    EXPECT_TRUE(f->cmdEncrypt.enabled && !f->cmdDecrypt.enabled);
 }
 
 // Where overwriting cannot reach the old blocks (the file system says it is Btrfs) a strong
