@@ -195,7 +195,7 @@ run_at() {
     shot registreren
     reg_x=$cx reg_y=$cy
     # A press on the context-menu text, with its box ticked, explains the PIN code.
-    click 900 1350 1530 615
+    click 810 1350 1530 615
     window '^Kolvik$' 4680 2295
     shot tooltip
     closes '^Kolvik$' "de uitleg sluit niet" click 150 150 4365 1965
