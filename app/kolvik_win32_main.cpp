@@ -5,7 +5,6 @@
 // After the views' headers, which take away winbase.h's Yield macro.
 #include <objbase.h>
 
-#include "engine/NameRules.h"
 #include "mainwindow/frmKolvik.h"
 #include "platform/windows/WindowsRegistry.h"
 #include "platform/windows/WindowsServices.h"
@@ -31,11 +30,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Closing from the frame stops a run in progress, as the exit button does.
     view.SetCloseHandler([&form] { form.cmdExit_Click(); });
     // The registered open command of .kol files names this application and topic for its DDE
-    // conversation. Only a window started on a .kol can have been started by it: one started
-    // from the context menu that answered would take the next double-clicked .kol's conversation
+    // conversation, and marks the command line. A window started otherwise, from the context
+    // menu on a .kol too, that answered would take the next double-clicked .kol's conversation
     // and leave that file unopened.
-    if (kolvik::EndsWithAnyCase(form.svc.process.commandLine, ".kol"))
-        view.AnswerDdeAs({L"Kolvik", L"System"});
+    if (kolvik::OpenCommandLine(GetCommandLineW())) view.AnswerDdeAs({L"Kolvik", L"System"});
     form.Form_Load();
     if (!form.unloaded) {
         view.Show();

@@ -34,15 +34,17 @@ class frmRegistreren : public Form {
                                   7};
     Control lblToolTipActivate{
         "lblToolTipActivate", ControlKind::Label, "", {1350, 1800, 915, 615}, 6};
+    // Both captions start 90 twips left of the first layout, where the last letter of
+    // "context" met cmdOK.
     Control lblContextMenu{"lblContextMenu",
                            ControlKind::Label,
                            "Add Kolvik to context (=rightclick) - menu",
-                           {900, 1350, 1530, 615},
+                           {810, 1350, 1530, 615},
                            5};
     Control lblKolExtension{"lblKolExtension",
                             ControlKind::Label,
                             "Associate with .KOL extension",
-                            {900, 495, 1515, 540},
+                            {810, 495, 1515, 540},
                             3};
     Control Image1{"Image1", ControlKind::Picture, "", {2475, 270, 975, 915}};
     std::array<Control, 4> lines;

@@ -65,10 +65,13 @@ std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 std::string Section(std::string_view key) { return "[" + std::string(key) + "]"; }
 
-// The quoted command value: the installed program, quoted, then the clicked path.
-std::string CommandLine(const ScriptTarget& t) {
-    const std::string exe = t.flavor == Flavor::Windows ? "\\\\Kolvik.exe" : "/kolvik";
-    return "@=\"\\\"" + EscapeRegPath(t.folder, t.flavor) + exe + "\\\" %1\"";
+// The quoted command value: the installed program, quoted, then the clicked path; on Windows
+// the open command marks it.
+std::string CommandLine(const ScriptTarget& t, bool openCommand = false) {
+    const bool windows = t.flavor == Flavor::Windows;
+    const std::string exe = windows ? "\\\\Kolvik.exe" : "/kolvik";
+    const std::string mark = windows && openCommand ? std::string(kOpenCommandMark) + " " : "";
+    return "@=\"\\\"" + EscapeRegPath(t.folder, t.flavor) + exe + "\\\" " + mark + "%1\"";
 }
 
 std::string IconLine(const ScriptTarget& t) {
@@ -127,7 +130,7 @@ std::string KolvikReg(std::string_view progId, const ScriptTarget& target,
                    Section(k.open),
                    "",
                    Section(k.command),
-                   CommandLine(target),
+                   CommandLine(target, true),
                    "",
                    Section(k.ddeexec),
                    "",

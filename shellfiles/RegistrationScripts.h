@@ -17,6 +17,11 @@ struct ScriptTarget {
     std::string iconFolder;  // holds the icon; Windows keeps it beside the program
 };
 
+// Put before the path by Windows's open command of .kol files, which the shell follows with
+// its DDE conversation: only a window started with it answers that conversation. The context
+// menu starts the same program on a .kol without it.
+constexpr std::string_view kOpenCommandMark = "/dde";
+
 // "kolvik" + major + "." + minor + "." + revision.
 std::string MakeProgId(std::string_view major, std::string_view minor, std::string_view revision);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/windows/WideText.h"
+#include "shellfiles/RegistrationScripts.h"
 
 namespace kolvik {
 namespace {
@@ -153,16 +154,49 @@ bool ShellLauncher::StartProgram(const std::string& commandLine) {
     return true;
 }
 
-std::string ArgumentsOf(const std::wstring& commandLine) {
+namespace {
+
+bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+std::size_t BlanksFrom(const std::wstring& line, std::size_t at) {
+    while (at < line.size() && Blank(line[at])) ++at;
+    return at;
+}
+
+// Where the arguments begin: after the program's name and the blanks that follow it.
+std::size_t ArgumentsStart(const std::wstring& commandLine) {
     std::size_t at = 0;
     if (!commandLine.empty() && commandLine[0] == L'"') {
         const std::size_t close = commandLine.find(L'"', 1);
         at = close == std::wstring::npos ? commandLine.size() : close + 1;
     } else {
-        while (at < commandLine.size() && commandLine[at] != L' ' && commandLine[at] != L'\t') ++at;
+        while (at < commandLine.size() && !Blank(commandLine[at])) ++at;
     }
-    while (at < commandLine.size() && (commandLine[at] == L' ' || commandLine[at] == L'\t')) ++at;
-    std::wstring rest = commandLine.substr(at);
+    return BlanksFrom(commandLine, at);
+}
+
+// Where the path after the open command's mark begins, or 0 without the mark. That command
+// always gives a path: a mark with nothing after it is taken as the path, as any other text.
+std::size_t PathAfterOpenMark(const std::wstring& commandLine) {
+    const std::size_t at = ArgumentsStart(commandLine);
+    const std::wstring mark = Wide(std::string(kOpenCommandMark));
+    const std::size_t end = at + mark.size();
+    if (commandLine.compare(at, mark.size(), mark) != 0 || end == commandLine.size() ||
+        !Blank(commandLine[end]))
+        return 0;
+    const std::size_t path = BlanksFrom(commandLine, end);
+    return path < commandLine.size() ? path : 0;
+}
+
+}  // namespace
+
+bool OpenCommandLine(const std::wstring& commandLine) {
+    return PathAfterOpenMark(commandLine) != 0;
+}
+
+std::string ArgumentsOf(const std::wstring& commandLine) {
+    const std::size_t path = PathAfterOpenMark(commandLine);
+    std::wstring rest = commandLine.substr(path != 0 ? path : ArgumentsStart(commandLine));
     // cmd, Explorer's drag and drop and shortcuts quote a path with spaces: one pair of quotes
     // around the whole (blanks after it aside) is not part of the path.
     const std::size_t last = rest.find_last_not_of(L" \t");

@@ -48,7 +48,12 @@ std::string WindowsFolder();
 // environment; Kolvik.log goes beside the program when the user may write there.
 ProcessFacts ReadProcessFacts();
 
-// The arguments of a command line as Command$ gives them: without the program's own name.
+// The arguments of a command line as Command$ gives them: without the program's own name, nor
+// the mark of the open command of .kol files before the path.
 std::string ArgumentsOf(const std::wstring& commandLine);
+
+// Whether the command line is that open command's (kOpenCommandMark first), which the shell
+// follows with a DDE conversation for the window it started.
+bool OpenCommandLine(const std::wstring& commandLine);
 
 }  // namespace kolvik

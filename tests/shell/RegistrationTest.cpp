@@ -55,7 +55,7 @@ constexpr std::string_view kKolvikSystem32 = R"(Windows Registry Editor Version 
 [HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open]
 
 [HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open\command]
-@="\"C:\\WINDOWS\\SYSTEM32\\Kolvik.exe\" %1"
+@="\"C:\\WINDOWS\\SYSTEM32\\Kolvik.exe\" /dde %1"
 
 [HKEY_CLASSES_ROOT\kolvik)" KOLVIK_VERSION R"(\shell\Open\ddeexec]
 

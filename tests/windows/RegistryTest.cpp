@@ -144,7 +144,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
         EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"), kProgId);
         // The open command names the program's copy in the system folder, letter for letter.
         EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\" + kProgId + "\\shell\\Open\\command\\"),
-                  "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" %1");
+                  "\"" + w.windows + "\\SYSTEM32\\Kolvik.exe\" /dde %1");
         EXPECT_TRUE(std::filesystem::exists(PathOf(w.windows + "\\SYSTEM32\\Kolvik.exe")));
         // Only kolvik.reg can be refused; the other scripts' keys stay where they could go.
         for (const auto& key : kKeys) {

@@ -22,7 +22,11 @@ namespace kolvik::test {
 namespace {
 
 TEST(WindowsServices, CommandLineAfterTheProgramsName) {
-    const std::pair<const wchar_t*, const char*> cases[] = {
+    const struct {
+        const wchar_t* line;
+        const char* arguments;
+        bool openCommand = false;  // the .kol open command's mark: the window answers DDE
+    } cases[] = {
         {L"kolvik.exe C:\\a.txt", "C:\\a.txt"},
         {L"\"C:\\Program Files\\Kolvik\\Kolvik.exe\" \"C:\\my d\\a.txt\"", "C:\\my d\\a.txt"},
         {L"Kolvik.exe \"C:\\Test\\Mijn documenten\"  ", "C:\\Test\\Mijn documenten"},
@@ -34,8 +38,17 @@ TEST(WindowsServices, CommandLineAfterTheProgramsName) {
         {L"Kolvik.exe", ""},
         {L"\"C:\\unclosed quote.exe x", ""},
         {L"", ""},
+        {L"\"C:\\K\\Kolvik.exe\" /dde C:\\a b_txt.kol", "C:\\a b_txt.kol", true},
+        {L"Kolvik.exe /dde  \"C:\\a b_txt.kol\"", "C:\\a b_txt.kol", true},
+        {L"\"C:\\K\\Kolvik.exe\" C:\\a b_txt.kol", "C:\\a b_txt.kol"},  // the context menu
+        {L"Kolvik.exe C:\\x /dde y.kol", "C:\\x /dde y.kol"},
+        {L"Kolvik.exe /ddex.kol", "/ddex.kol"},
+        {L"Kolvik.exe /dde  ", "/dde  "},
     };
-    for (const auto& [line, arguments] : cases) EXPECT_EQ(ArgumentsOf(line), arguments);
+    for (const auto& c : cases) {
+        EXPECT_EQ(ArgumentsOf(c.line), c.arguments);
+        EXPECT_EQ(OpenCommandLine(c.line), c.openCommand) << c.arguments;
+    }
 }
 
 TEST(UserFormats, TimeDateAndDecimalSeparator) {

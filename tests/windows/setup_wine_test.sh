@@ -96,6 +96,9 @@ for k in 'HKCR\.kol' "HKCR\\$progid" 'HKCR\*\shell\Besleutel met Kolvik' \
     'HKCU\Software\Classes\Directory\shell' 'HKCU\Software\Kolvik'; do
     check "unregistered $k" not_key "$k"
 done
+# Nor does any other key or value of this user name Kolvik: the server saves them as it ends.
+wineserver -w
+check "no user key names Kolvik" eval '[ -s "$prefix/user.reg" ] && ! grep -qi kolvik "$prefix/user.reg"'
 check ".kol file kept byte for byte" sha256sum --quiet -c "$work/kol.sha256"
 
 checks_end
