@@ -63,7 +63,8 @@ void RunSession::TellFileNotDone(RunFront& front) {
     if (relay_.leftPath.empty()) {
         // Nothing was reported, yet nothing was done: the file was gone before the step could
         // look at it, or is one of Kolvik's own that every run passes over.
-        relay_.Left(TargetFile, TargetFileThere() ? LeftReason::KolvikOwnFile : LeftReason::NotFound);
+        relay_.Left(TargetFile,
+                    TargetFileThere() ? LeftReason::KolvikOwnFile : LeftReason::NotFound);
         ++Report.left;
     }
     front.Tell(LeftText(relay_.leftPath, relay_.leftReason), Tone::Warning);
@@ -79,8 +80,8 @@ RunEnd RunSession::RunFolder(const RunRequest& request, RunFront& front) {
     const auto start = clock_.Monotonic();
     const auto finish = [&](RunEnd end) {
         EndRun();
-        seconds_ = std::chrono::duration_cast<std::chrono::seconds>(clock_.Monotonic() - start)
-                       .count();
+        seconds_ =
+            std::chrono::duration_cast<std::chrono::seconds>(clock_.Monotonic() - start).count();
         summary_ = SummaryLines(*this, decrypt, target, seconds_);
         TellNotes(request.log, front);
         if (end == RunEnd::Finished && request.log)
