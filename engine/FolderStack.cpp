@@ -68,4 +68,15 @@ std::string FolderStack::DeepestPath() const {
     return path;
 }
 
+std::vector<std::string> FolderStack::Unvisited() const {
+    std::vector<std::string> paths;
+    std::string path = levels_.front().open->Path();
+    for (const Level& level : levels_) {
+        if (&level != &levels_.front()) path = JoinPath(path, level.name);
+        for (std::size_t i = level.next; i < level.subfolders.size(); ++i)
+            paths.push_back(JoinPath(path, level.subfolders[i]));
+    }
+    return paths;
+}
+
 }  // namespace kolvik

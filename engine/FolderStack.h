@@ -37,6 +37,8 @@ class FolderStack {
     void PopTo(std::size_t depth) { levels_.resize(depth); }
     // The deepest level's path, also while it is closed.
     std::string DeepestPath() const;
+    // Every subfolder still to visit, at every level, by its path: what a stopped walk leaves.
+    std::vector<std::string> Unvisited() const;
 
   private:
     struct Level {

@@ -29,6 +29,7 @@ enum class LeftReason {
     Undeletable,        // append-only or immutable (chattr), or in such a folder
     OtherMount,         // a folder that is another mount: the run stays on its own
     RunInput,           // the file this run read its password from
+    NotReached,         // the run stopped before it came to this file or folder
     // Not left: encrypted in the strong format, but its old bytes were not overwritten.
     NotOverwritten,
     NotOverwrittenInUse,  // another program still had it open

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/TreeWalk.h"
 
+#include <utility>
+
+#include "engine/FileFormat.h"
 #include "engine/FolderStack.h"
+#include "engine/NameRules.h"
 #include "engine/PathHelpers.h"
 
 namespace kolvik {
@@ -81,14 +85,20 @@ TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder,
     if (folder->List(files, subfolders, &scratch, &regular) != Fault::None) return Pass::Unlisted;
     for (const auto& name : scratch) folder->RemoveLeftoverScratch(name);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (flags_.StopRequested || flags_.ExitRequested) return Pass::Stopped;
+        if (flags_.StopRequested || flags_.ExitRequested) {
+            LeaveUnreached(*folder, files, i);
+            return Pass::Stopped;
+        }
         files_.UseFolder(folder);
         if (decrypting)
             files_.Decrypt(folder->Path(), files[i], regular[i]);
         else
             files_.Encrypt(folder->Path(), files[i], regular[i]);
         // A full disk, or a wrong-key question answered with Cancel, stops the walk here.
-        if (flags_.StopRequested) return Pass::Stopped;
+        if (flags_.StopRequested) {
+            LeaveUnreached(*folder, files, i + 1);
+            return Pass::Stopped;
+        }
         if (events_.PauseRequested()) {
             // No lease may be held while the run is stopped: another program's write would wait.
             files_.Release();
@@ -101,6 +111,7 @@ TreeWalk::Pass TreeWalk::TransformFilesOf(const FolderPtr& folder,
 
 void TreeWalk::ProcessTarget(const std::string& target) {
     targetUnlisted_ = false;
+    unwalked_.clear();
     // Opened once for both passes: a target swapped for a link between them cannot send the
     // second pass elsewhere.
     target_ = std::make_shared<safefile::Folder>();
@@ -122,8 +133,11 @@ void TreeWalk::ProcessTarget(const std::string& target) {
     events_.Yield();
     if (flags_.StopRequested) {
         std::vector<std::string> files, folders;
-        if (folder->List(files, folders) == Fault::None && !files.empty())
-            events_.StoppedAtTargetFiles();
+        if (folder->List(files, folders) != Fault::None) return;
+        if (!files.empty()) events_.StoppedAtTargetFiles();
+        LeaveUnreached(*folder, files, 0);
+        for (const auto& name : folders) unwalked_.push_back(JoinPath(target, name));
+        LeaveUnwalked();
         return;
     }
     if (PathHasSkipWord(target)) {
@@ -133,15 +147,18 @@ void TreeWalk::ProcessTarget(const std::string& target) {
     }
     // Taken once, before any file changes: the copies keep their originals' mtimes.
     std::vector<std::string> subfolders;
-    if (TransformFilesOf(folder, subfolders) == Pass::Unlisted)
-        targetUnlisted_ = report_.targetUnreadable = true;
+    const Pass pass = TransformFilesOf(folder, subfolders);
+    if (pass == Pass::Unlisted) targetUnlisted_ = report_.targetUnreadable = true;
+    for (const auto& name : subfolders) unwalked_.push_back(JoinPath(target, name));
+    if (pass == Pass::Stopped) LeaveUnwalked();
     files_.CompletePending();
 }
 
 void TreeWalk::WalkFolder(const std::string& folder) {
     FolderPtr open = std::move(target_);
     target_.reset();
-    if (flags_.StopRequested) return;
+    if (flags_.StopRequested) return LeaveUnwalked();
+    unwalked_.clear();
     // A folder whose files could not be listed is not descended into.
     if (targetUnlisted_) return;
     if (!open || open->Path() != folder) {
@@ -164,12 +181,15 @@ void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolde
     while (!stack.Empty()) {
         if (!stack.NextName(sub)) {
             stack.Pop();
-            if (EndOfLevel()) return;
-            continue;
+            if (!EndOfLevel()) continue;
+            if (!stack.Empty()) LeaveUnentered(stack.Unvisited());
+            return;
         }
         events_.Yield();
         if (flags_.StopRequested) {
             events_.StoppedBetweenFolders();
+            LeaveUnentered({JoinPath(stack.DeepestPath(), sub)});
+            LeaveUnentered(stack.Unvisited());
             return;
         }
         FolderPtr folder;
@@ -196,6 +216,9 @@ void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolde
         std::vector<std::string> below;
         const Pass pass = TransformFilesOf(child, below);
         if (pass == Pass::Stopped) {
+            for (auto& name : below) name = JoinPath(child->Path(), name);
+            LeaveUnentered(below);
+            LeaveUnentered(stack.Unvisited());
             if (flags_.ExitRequested) {
                 EndOfLevel();
                 return;
@@ -218,6 +241,24 @@ void TreeWalk::WalkBelow(const FolderPtr& top, std::vector<std::string> subfolde
         stack.Push(child, std::move(sub), std::move(below));
     }
 }
+
+void TreeWalk::LeaveUnreached(const safefile::Folder& folder, const std::vector<std::string>& files,
+                              std::size_t first) {
+    for (std::size_t i = first; i < files.size(); ++i) {
+        // Only what the run would have transformed: a stop leaves the rest as a finished run
+        // would have.
+        const std::string& name = files[i];
+        if (EndsInKol(name) != decrypting || name == safefile::kRunLockName || IsLogFile(name))
+            continue;
+        files_.LeaveFolder(JoinPath(folder.Path(), name), LeftReason::NotReached);
+    }
+}
+
+void TreeWalk::LeaveUnentered(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) files_.LeaveFolder(path, LeftReason::NotReached);
+}
+
+void TreeWalk::LeaveUnwalked() { LeaveUnentered(std::exchange(unwalked_, {})); }
 
 bool TreeWalk::EndOfLevel() {
     events_.Yield();

@@ -28,6 +28,8 @@ class TreeWalk {
     // The size scan used when a folder's size cannot be read: the files directly in it and
     // every subfolder whose name is no skip word.
     std::int64_t MeasureTarget(const std::string& folder);
+    // The target's folders, when the run stops before its second pass walks them.
+    void LeaveUnwalked();
 
   private:
     using FolderPtr = std::shared_ptr<safefile::Folder>;
@@ -38,6 +40,11 @@ class TreeWalk {
     Pass TransformFilesOf(const FolderPtr& folder, std::vector<std::string>& subfolders);
     // True when Exit ended the run here.
     bool EndOfLevel();
+    // What a stopped walk did not reach is named: the files of the run's kind from first on,
+    // and whole folders, never entered.
+    void LeaveUnreached(const safefile::Folder& folder, const std::vector<std::string>& files,
+                        std::size_t first);
+    void LeaveUnentered(const std::vector<std::string>& paths);
     std::int64_t MeasureOpen(const FolderPtr& folder);
 
     // The target as the first pass opened it, kept for the second.
@@ -45,6 +52,8 @@ class TreeWalk {
 
     // The target's files could not be listed: the walk below it does not start either.
     bool targetUnlisted_ = false;
+    // The target's folders as the first pass listed them, until the second walks them.
+    std::vector<std::string> unwalked_;
 
     FileTransformer& files_;
     RunStats& stats_;

@@ -92,8 +92,10 @@ RunEnd RunSession::RunFolder(const RunRequest& request, RunFront& front) {
     // back now, not when the program quits.
     TransformTargetFiles(target);
     ReleaseFiles();
-    if (!TargetAccessAllowsGoingOn(front) || ExitRequested || (decrypt && StopRequested))
+    if (!TargetAccessAllowsGoingOn(front) || ExitRequested || (decrypt && StopRequested)) {
+        walk_.LeaveUnwalked();
         return finish(RunEnd::Stopped);
+    }
     TransformSubfolders(target);
     ReleaseFiles();
     if (!TargetAccessAllowsGoingOn(front) || (!decrypt && ExitRequested))

@@ -53,6 +53,8 @@ std::string_view LeftReasonText(LeftReason reason) {
             return "andere schijf, overgeslagen";
         case LeftReason::RunInput:
             return "het wachtwoordbestand van deze run, overgeslagen";
+        case LeftReason::NotReached:
+            return "niet bereikt: de run is eerder gestopt";
         case LeftReason::NotOverwritten:
             return "versleuteld, maar het origineel is niet overschreven";
         case LeftReason::NotOverwrittenInUse:

@@ -165,7 +165,11 @@ TEST(Race, ADiskThatStaysFullStopsTheRunAtTheFileThatDoesNotFit) {
     ASSERT_EQ(w.dialogs.shown.size(), 1u);
     EXPECT_EQ(w.dialogs.shown[0].text, "Schijf vol: " + target / "sub");
     EXPECT_TRUE(w->session.Report.diskFull);
-    EXPECT_EQ(w.left, (Left{{target / "sub/f3.txt", LeftReason::DiskFull}}));
+    // The rest of the folder and the folder after it are named as never reached.
+    EXPECT_EQ(w.left, (Left{{target / "sub/f3.txt", LeftReason::DiskFull},
+                            {target / "sub/f4.txt", LeftReason::NotReached},
+                            {target / "sub/f5.txt", LeftReason::NotReached},
+                            {target / "zz", LeftReason::NotReached}}));
     EXPECT_EQ(w->session.FilesDone, 2);
     EXPECT_EQ(w->session.FilesSkipped, 1);
     // f1, f2, and f3 twice: before and after its group was completed. Nothing after it.
