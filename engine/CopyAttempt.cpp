@@ -22,17 +22,17 @@ void TakeOverClaim(const safefile::Folder& folder, const std::string& newName) {
     }
 }
 
-Attempt WriteCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
-                  std::size_t preloaded) {
+CopyAttempt WriteCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
+                      std::size_t preloaded) {
     auto copy = std::make_unique<safefile::Copy>();
     // Verified chunks of a strong file that then fails to open must not stay on the device.
     if (job.sealed && !job.encrypting) copy->WipeWhenDiscarded();
     if (const Fault f = copy->Create(tools.folder, job.newName); f != Fault::None)
-        return Attempt{f};
+        return CopyAttempt{f};
     const BlockSink sink = [&copy](const std::uint8_t* data, std::size_t n) {
         return copy->Write(data, n);
     };
-    Attempt a = StreamCopy(tools, job, sink, first, preloaded);
+    CopyAttempt a = StreamCopy(tools, job, sink, first, preloaded);
     if (a.Ok()) a.fault = copy->Publish(job.newName, tools.facts, job.durableNow);
     if (a.fault == Fault::None) a.written = std::move(copy);
     return a;
@@ -44,10 +44,10 @@ Attempt WriteCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
 // compared with it instead, and any difference leaves both files. No look beforehand: a taken
 // name shows when naming the copy is refused, or when the copy failed (the comparison needs no
 // room).
-Attempt TryCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
-                std::size_t preloaded) {
+CopyAttempt TryCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
+                    std::size_t preloaded) {
     TakeOverClaim(tools.folder, job.newName);
-    Attempt a = WriteCopy(tools, job, first, preloaded);
+    CopyAttempt a = WriteCopy(tools, job, first, preloaded);
     if (a.stopped || a.damaged || a.fault == Fault::None || !tools.folder.Exists(job.newName))
         return a;
     if (const Fault f = tools.source.Seek(job.dataStart); f != Fault::None) {
@@ -57,9 +57,9 @@ Attempt TryCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
     return MatchEarlier(tools, job);
 }
 
-Attempt StreamCopy(const CopyTools& tools, const CopyJob& job, const BlockSink& sink,
-                   std::size_t first, std::size_t preloaded) {
-    Attempt a;
+CopyAttempt StreamCopy(const CopyTools& tools, const CopyJob& job, const BlockSink& sink,
+                       std::size_t first, std::size_t preloaded) {
+    CopyAttempt a;
     const StreamEnd end = job.file.Stream({.source = tools.source,
                                            .sink = sink,
                                            .encrypting = job.encrypting,
@@ -73,7 +73,7 @@ Attempt StreamCopy(const CopyTools& tools, const CopyJob& job, const BlockSink& 
     return AfterStream(end, std::move(a));
 }
 
-Attempt AfterStream(StreamEnd end, Attempt a) {
+CopyAttempt AfterStream(StreamEnd end, CopyAttempt a) {
     a.stopped = end == StreamEnd::Stopped;
     if (end == StreamEnd::Failed && a.fault == Fault::None) a.fault = Fault::Io;
     return a;

@@ -45,9 +45,9 @@ struct CopyTools {
 };
 
 // The caller decides whether to try again.
-struct Attempt {
-    Attempt() = default;
-    explicit Attempt(safefile::Fault failed) : fault(failed) {}
+struct CopyAttempt {
+    CopyAttempt() = default;
+    explicit CopyAttempt(safefile::Fault failed) : fault(failed) {}
 
     safefile::Fault fault = safefile::Fault::None;
     bool stopped = false;         // Exit was pressed: the copy is gone, the original untouched
@@ -65,15 +65,15 @@ struct Attempt {
 
 // preloaded: data bytes read with the header, [first, first + preloaded); first is 0 only when
 // nothing was (a second attempt).
-Attempt TryCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
-                std::size_t preloaded);
+CopyAttempt TryCopy(const CopyTools& tools, const CopyJob& job, std::size_t first,
+                    std::size_t preloaded);
 
 // One pass of the original's data into sink.
-Attempt StreamCopy(const CopyTools& tools, const CopyJob& job, const BlockSink& sink,
-                   std::size_t first, std::size_t preloaded);
+CopyAttempt StreamCopy(const CopyTools& tools, const CopyJob& job, const BlockSink& sink,
+                       std::size_t first, std::size_t preloaded);
 
 // How a stream ended, in the attempt that holds its fault and damage. A stream that fails always
 // names its fault; Io stands in should one not, so that Ok keeps meaning "went to its end".
-Attempt AfterStream(StreamEnd end, Attempt a);
+CopyAttempt AfterStream(StreamEnd end, CopyAttempt a);
 
 }  // namespace kolvik

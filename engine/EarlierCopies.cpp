@@ -14,9 +14,9 @@ using safefile::Fault;
 
 namespace {
 
-Attempt MatchBytes(const CopyTools& tools, const CopyJob& job, EarlierCopy& earlier) {
+CopyAttempt MatchBytes(const CopyTools& tools, const CopyJob& job, EarlierCopy& earlier) {
     if (const Fault f = earlier.Open(tools.folder, job.newName, job.copySize); f != Fault::None)
-        return Attempt{f};
+        return CopyAttempt{f};
     const BlockSink sink = [&earlier](const std::uint8_t* data, std::size_t n) {
         return earlier.Match(data, n);
     };
@@ -48,7 +48,7 @@ OpenedCopy OpenAsCopy(const CopyTools& tools, const CopyJob& job, EarlierCopy& e
 }
 
 // The copy decrypts to exactly the original's bytes, and the original ends where it does.
-Attempt SameAsOriginal(const CopyTools& tools, EarlierCopy& earlier, FormatFile& file) {
+CopyAttempt SameAsOriginal(const CopyTools& tools, EarlierCopy& earlier, FormatFile& file) {
     std::vector<std::uint8_t> original;
     const BlockSink sameAsOriginal = [&](const std::uint8_t* data, std::size_t n) {
         original.resize(n);
@@ -57,7 +57,7 @@ Attempt SameAsOriginal(const CopyTools& tools, EarlierCopy& earlier, FormatFile&
         return read == n && std::memcmp(original.data(), data, n) == 0 ? Fault::None
                                                                        : Fault::Exists;
     };
-    Attempt a;
+    CopyAttempt a;
     // Damage here is the copy's, not the original's: it is simply not this file's copy.
     bool damaged = false;
     const StreamHooks quiet{.proceed = tools.hooks.proceed, .progress = {}};
@@ -85,20 +85,20 @@ Attempt SameAsOriginal(const CopyTools& tools, EarlierCopy& earlier, FormatFile&
 // An earlier run wrote other random bytes than this one would, perhaps in an older version of
 // the format: its copy is this file's when it opens with the password and holds exactly the
 // original's bytes. Its size follows from its own header.
-Attempt MatchSealedCopy(const CopyTools& tools, const CopyJob& job, EarlierCopy& earlier) {
+CopyAttempt MatchSealedCopy(const CopyTools& tools, const CopyJob& job, EarlierCopy& earlier) {
     if (const Fault f = earlier.Open(tools.folder, job.newName, -1); f != Fault::None)
-        return Attempt{f};
+        return CopyAttempt{f};
     const OpenedCopy opened = OpenAsCopy(tools, job, earlier);
-    if (opened.fault != Fault::None) return Attempt{opened.fault};
+    if (opened.fault != Fault::None) return CopyAttempt{opened.fault};
     return SameAsOriginal(tools, earlier, *opened.file);
 }
 
 }  // namespace
 
-Attempt MatchEarlier(const CopyTools& tools, const CopyJob& job) {
+CopyAttempt MatchEarlier(const CopyTools& tools, const CopyJob& job) {
     EarlierCopy earlier;
-    Attempt a = job.sealed && job.encrypting ? MatchSealedCopy(tools, job, earlier)
-                                             : MatchBytes(tools, job, earlier);
+    CopyAttempt a = job.sealed && job.encrypting ? MatchSealedCopy(tools, job, earlier)
+                                                 : MatchBytes(tools, job, earlier);
     a.earlier = true;
     if (a.Ok()) {
         a.fault = earlier.Finish();

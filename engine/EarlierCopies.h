@@ -9,6 +9,6 @@ namespace kolvik {
 
 // The source stands at the job's dataStart. The attempt is marked earlier; on a match it is Ok,
 // with what the copy must still show when its original goes.
-Attempt MatchEarlier(const CopyTools& tools, const CopyJob& job);
+CopyAttempt MatchEarlier(const CopyTools& tools, const CopyJob& job);
 
 }  // namespace kolvik

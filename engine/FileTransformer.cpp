@@ -319,18 +319,18 @@ FileOutcome FileTransformer::Transform(const std::string& name, const std::strin
                           .hooks = hooks,
                           .formats = work.formats,
                           .key = settings.key};
-    Attempt a = WriteWithRoom(tools, job, preloadedFirst, preloadedSize);
+    CopyAttempt a = WriteWithRoom(tools, job, preloadedFirst, preloadedSize);
     if (auto unwritten = Unwritten(job, a)) return *unwritten;
-    ScheduleDeletion(job, a);
+    ScheduleDeletion(job, std::move(a));
     if (!CompleteGroupIfDue()) return {};
     events_.Transformed(newName, !encrypting);
     events_.Yield();
     return {FileResult::Done, newName};
 }
 
-Attempt FileTransformer::WriteWithRoom(const CopyTools& tools, const CopyJob& job,
-                                       std::size_t first, std::size_t preloaded) {
-    Attempt a = TryCopy(tools, job, first, preloaded);
+CopyAttempt FileTransformer::WriteWithRoom(const CopyTools& tools, const CopyJob& job,
+                                           std::size_t first, std::size_t preloaded) {
+    CopyAttempt a = TryCopy(tools, job, first, preloaded);
     if (a.fault == Fault::DiskFull && !a.stopped && !work_->groups.Empty()) {
         // The originals waiting for their group's sync hold space that their copies need no
         // more: once they are gone, this file may fit.
@@ -340,7 +340,7 @@ Attempt FileTransformer::WriteWithRoom(const CopyTools& tools, const CopyJob& jo
     return a;
 }
 
-std::optional<FileOutcome> FileTransformer::Unwritten(const CopyJob& job, const Attempt& a) {
+std::optional<FileOutcome> FileTransformer::Unwritten(const CopyJob& job, const CopyAttempt& a) {
     auto& work = *work_;
     if (a.stopped) {
         work.source.Close();
@@ -360,7 +360,7 @@ std::optional<FileOutcome> FileTransformer::Unwritten(const CopyJob& job, const 
     return std::nullopt;
 }
 
-void FileTransformer::ScheduleDeletion(const CopyJob& job, Attempt& a) {
+void FileTransformer::ScheduleDeletion(const CopyJob& job, CopyAttempt a) {
     auto& work = *work_;
     safefile::PendingOriginal entry;
     entry.folder = work.folder;

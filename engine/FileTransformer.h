@@ -15,7 +15,7 @@
 namespace kolvik {
 
 class FormatFile;
-struct Attempt;
+struct CopyAttempt;
 struct CopyJob;
 struct CopyTools;
 
@@ -92,11 +92,11 @@ class FileTransformer {
                           std::size_t preloadedSize = 0, bool ended = false);
     // Transform's steps: write the copy (making room once if the disk is full), or recognise an
     // interrupted run's finished copy under the new name; then schedule the original's deletion.
-    Attempt WriteWithRoom(const CopyTools& tools, const CopyJob& job, std::size_t first,
-                          std::size_t preloaded);
+    CopyAttempt WriteWithRoom(const CopyTools& tools, const CopyJob& job, std::size_t first,
+                              std::size_t preloaded);
     // The copy did not come about: the original stays, and the outcome says why.
-    std::optional<FileOutcome> Unwritten(const CopyJob& job, const Attempt& a);
-    void ScheduleDeletion(const CopyJob& job, Attempt& a);
+    std::optional<FileOutcome> Unwritten(const CopyJob& job, const CopyAttempt& a);
+    void ScheduleDeletion(const CopyJob& job, CopyAttempt a);
     // False when completing the group left this file's original after all.
     bool CompleteGroupIfDue();
     // A file the password did not open, or that is damaged: told, counted and left as it is.
