@@ -20,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/SafeFileRules.h"
 #include "platform/posix/Faults.h"
 #include "platform/posix/FileCalls.h"
 #include "platform/posix/KeptFacts.h"
@@ -376,13 +377,13 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
         Close();
         return f;
     }
-    const bool known = facts.inode != 0;
-    if (!S_ISREG(st.st_mode) ||
-        (known && (st.st_ino != facts.inode || st.st_dev != facts.device))) {
+    FileFacts now;
+    FillFacts(st, now);
+    if (!OpenedAsDescribed(now, facts)) {
         Close();
         return Fault::NotRegular;
     }
-    FillFacts(st, facts);
+    facts = std::move(now);
     facts.extras = kept::Read(handle_);
     fixed_ = facts.extras != nullptr && facts.extras->fixed;
     position_ = 0;
@@ -707,10 +708,7 @@ namespace {
     if (const Fault f = folder.Stat(name, now); f != Fault::None) return f;
     // Replaced (an editor saving under the same name), appended to, truncated or rewritten:
     // the copy no longer holds what the name holds.
-    if (now.inode != facts.inode || now.device != facts.device || now.size != facts.size ||
-        now.modified != facts.modified || now.changed != facts.changed) {
-        return Fault::Changed;
-    }
+    if (!UnchangedSince(now, facts)) return Fault::Changed;
     if (pending != nullptr) {
         if (const Fault f = CopyStillThere(*pending); f != Fault::None) return f;
     }
@@ -787,10 +785,7 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
         auto& p = pending[i];
         result[i] = durable ? RemoveChecked(*p.folder, p.original, p.originalFacts, p.leased, &p)
                             : Fault::Io;
-        // The original stays; its copy is then redundant, and may not even be complete. A copy
-        // that this run did not write is not ours to take away. An original that is gone (taken
-        // away by someone else meanwhile) leaves the copy as the only form of its bytes.
-        if (result[i] != Fault::None && result[i] != Fault::NotFound && !p.earlierCopy) {
+        if (CopyGoesAgain(p, result[i])) {
             (void)RemoveIfSame(*p.folder, p.copy, p.copyFile ? p.copyFile->Inode() : p.copyInode,
                                p.copySize);
         }
@@ -815,11 +810,8 @@ std::vector<const Folder*> WipeDeleted(std::vector<PendingOriginal>& pending,
         if (f->Sync() == Fault::None) synced.push_back(f);
     }
     const auto inShares = [&](const std::function<void(std::size_t)>& step) {
-        const std::size_t shares = std::clamp<std::size_t>(wipes.size() / 4, 1, 8);
-        crew.Run(shares, [&](std::size_t k) {
-            for (std::size_t j = k * wipes.size() / shares; j < (k + 1) * wipes.size() / shares;
-                 ++j)
-                step(j);
+        InShares(crew, wipes.size(), 4, [&](std::size_t first, std::size_t last) {
+            for (std::size_t j = first; j < last; ++j) step(j);
         });
     };
     std::vector<Fault> faults(wipes.size(), Fault::Io);
@@ -886,14 +878,9 @@ Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
             durable = f->SyncFileSystem() == Fault::None && durable;
         }
     }
-    // On a journalling file system each deletion may wait for the journal; several in flight
-    // share those waits, which makes a group of small files many times quicker to finish.
-    constexpr std::size_t kPerShare = 16, kMaxShares = 8;
-    const std::size_t shares = std::clamp<std::size_t>(pending.size() / kPerShare, 1, kMaxShares);
     std::vector<Fault> removals(pending.size(), Fault::Io);
-    crew.Run(shares, [&](std::size_t k) {
-        CompleteShare(pending, k * pending.size() / shares, (k + 1) * pending.size() / shares,
-                      durable, removals);
+    InShares(crew, pending.size(), kDeletionsPerShare, [&](std::size_t first, std::size_t last) {
+        CompleteShare(pending, first, last, durable, removals);
     });
     std::vector<std::size_t> wipes;
     for (std::size_t i = 0; i < pending.size(); ++i) {
@@ -927,17 +914,13 @@ Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
 
 Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& folders,
                    std::vector<std::string>* scratch, std::vector<bool>* regular) const {
-    files.clear();
-    folders.clear();
-    if (scratch != nullptr) scratch->clear();
-    if (regular != nullptr) regular->clear();
+    Listing listed(files, folders, scratch, regular);
     // A descriptor of its own, so that the folder's stays where it is; read into a large
     // buffer, a folder of a few thousand entries takes one call, and one more to see the end.
     const int listing = Sys().openat(handle_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (listing < 0) return LastFault();
     constexpr std::size_t kListBuffer = std::size_t{64} << 10;
     thread_local std::vector<char> buffer(kListBuffer);
-    std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
     for (;;) {
         const ssize_t n = Sys().getdents64(listing, buffer.data(), buffer.size());
         if (n < 0) {
@@ -961,22 +944,16 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
                 }
             }
             if (type == DT_DIR) {
-                folders.push_back(name);
+                listed.AddFolder(name);
             } else if (IsScratchName(name)) {
-                if (scratch != nullptr) scratch->push_back(name);
+                listed.AddScratch(name);
             } else {
-                found.emplace_back(name, type == DT_REG);
+                listed.AddFile(name, type == DT_REG);
             }
         }
     }
     Sys().close(listing);
-    std::sort(found.begin(), found.end());
-    std::sort(folders.begin(), folders.end());
-    files.reserve(found.size());
-    for (auto& [name, isRegular] : found) {
-        files.push_back(std::move(name));
-        if (regular != nullptr) regular->push_back(isRegular);
-    }
+    listed.Finish();
     return Fault::None;
 }
 

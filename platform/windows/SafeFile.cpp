@@ -9,6 +9,8 @@
 // target is opened by its path, in the \\?\ form that lifts the 260-character limit.
 #include "platform/SafeFile.h"
 
+#include "platform/SafeFileRules.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // winternl.h needs the types of windows.h.
@@ -169,10 +171,7 @@ bool SetAttributes(HANDLE h, DWORD attributes) {
 [[nodiscard]] Fault StillAsRead(HANDLE h, const FileFacts& facts) {
     FileFacts now;
     if (const Fault f = FactsOf(h, now); f != Fault::None) return f;
-    return now.inode != facts.inode || now.device != facts.device || now.size != facts.size ||
-                   now.modified != facts.modified || now.changed != facts.changed
-               ? Fault::Changed
-               : Fault::None;
+    return UnchangedSince(now, facts) ? Fault::None : Fault::Changed;
 }
 
 // Opens name for deletion and deletes it only while it is still the file described by inode.
@@ -440,7 +439,7 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
         Close();
         return f;
     }
-    if (!now.regular || (known && (now.inode != facts.inode || now.device != facts.device))) {
+    if (!OpenedAsDescribed(now, facts)) {
         Close();
         return Fault::NotRegular;
     }
@@ -748,11 +747,9 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
                             : RemoveUnchanged(*p.folder, p.original, p.originalFacts, p.leased);
         }
         HandleCloser::Close(p.leased);
-        // The original stays; its copy is then redundant. A copy that this run did not write
-        // is not ours to take away, and one whose original is gone is all that is left.
         if (result[i] == Fault::None && (p.originalFacts.mode & FILE_ATTRIBUTE_READONLY) != 0) {
             MarkReadOnly(p);
-        } else if (result[i] != Fault::None && result[i] != Fault::NotFound && !p.earlierCopy) {
+        } else if (CopyGoesAgain(p, result[i])) {
             const std::uint64_t copyInode = p.copyFile ? p.copyFile->Inode() : p.copyInode;
             if (!p.copyFile || !HandleCloser::RemovePublished(*p.copyFile)) {
                 (void)p.folder->Remove(p.copy, copyInode);
@@ -767,13 +764,9 @@ void CompleteShare(std::vector<PendingOriginal>& pending, std::size_t first, std
 Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
     Completion done;
     if (pending.empty()) return done;
-    // A deletion may wait for the file system's log; several in flight share those waits.
-    constexpr std::size_t kPerShare = 16, kMaxShares = 8;
-    const std::size_t shares = std::clamp<std::size_t>(pending.size() / kPerShare, 1, kMaxShares);
     std::vector<Fault> removals(pending.size(), Fault::Io), wiped(pending.size(), Fault::None);
-    crew.Run(shares, [&](std::size_t k) {
-        CompleteShare(pending, k * pending.size() / shares, (k + 1) * pending.size() / shares,
-                      removals, wiped);
+    InShares(crew, pending.size(), kDeletionsPerShare, [&](std::size_t first, std::size_t last) {
+        CompleteShare(pending, first, last, removals, wiped);
     });
     for (std::size_t i = 0; i < pending.size(); ++i) {
         if (removals[i] == Fault::None && wiped[i] != Fault::None)
@@ -788,11 +781,7 @@ Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew) {
 
 Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& folders,
                    std::vector<std::string>* scratch, std::vector<bool>* regular) const {
-    files.clear();
-    folders.clear();
-    if (scratch != nullptr) scratch->clear();
-    if (regular != nullptr) regular->clear();
-    std::vector<std::pair<std::string, bool>> found;  // files, and whether listed as regular
+    Listing listed(files, folders, scratch, regular);
     // Listed through the folder's own handle, from its start each time.
     std::vector<std::uint8_t> buffer(std::size_t{64} << 10);
     FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
@@ -811,28 +800,21 @@ Fault Folder::List(std::vector<std::string>& files, std::vector<std::string>& fo
                 const bool isFolder =
                     (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
                 if (!isFolder && IsScratchName(name)) {
-                    if (scratch != nullptr) scratch->push_back(name);
+                    listed.AddScratch(name);
                 } else if (isFolder) {
-                    folders.push_back(name);
+                    listed.AddFolder(name);
                 } else {
                     // A reparse point (link, junction, placeholder) or a device is not one.
                     constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
                                                   FILE_ATTRIBUTE_REPARSE_POINT;
-                    found.emplace_back(name, (a & kNotRegular) == 0);
+                    listed.AddFile(name, (a & kNotRegular) == 0);
                 }
             }
             if (entry->NextEntryOffset == 0) break;
             at += entry->NextEntryOffset;
         }
     }
-    // By name in the byte order of UTF-8, as on every system.
-    std::sort(found.begin(), found.end());
-    std::sort(folders.begin(), folders.end());
-    files.reserve(found.size());
-    for (auto& [name, isRegular] : found) {
-        files.push_back(std::move(name));
-        if (regular != nullptr) regular->push_back(isRegular);
-    }
+    listed.Finish();
     return Fault::None;
 }
 
