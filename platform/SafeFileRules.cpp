@@ -3,8 +3,31 @@
 #include "platform/SafeFileRules.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kolvik::safefile {
+
+// A source moves alike on every system; only how it closes differs.
+Source::~Source() { Close(); }
+
+Source::Source(Source&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)),
+      leased_(std::exchange(other.leased_, false)),
+      fixed_(other.fixed_),
+      position_(other.position_),
+      size_(other.size_) {}
+
+Source& Source::operator=(Source&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kNoHandle);
+        leased_ = std::exchange(other.leased_, false);
+        fixed_ = other.fixed_;
+        position_ = other.position_;
+        size_ = other.size_;
+    }
+    return *this;
+}
 
 bool SameFile(const FileFacts& a, const FileFacts& b) {
     return a.inode == b.inode && a.device == b.device;

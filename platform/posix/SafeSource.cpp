@@ -21,27 +21,6 @@ constexpr off_t kLargeFile = off_t{4} << 20;
 
 }  // namespace
 
-Source::~Source() { Close(); }
-
-Source::Source(Source&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      leased_(std::exchange(other.leased_, false)),
-      fixed_(other.fixed_),
-      position_(other.position_),
-      size_(other.size_) {}
-
-Source& Source::operator=(Source&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, -1);
-        leased_ = std::exchange(other.leased_, false);
-        fixed_ = other.fixed_;
-        position_ = other.position_;
-        size_ = other.size_;
-    }
-    return *this;
-}
-
 void Source::Close() {
     if (leased_) MarkLeased(handle_, false);
     CloseHandle(handle_);

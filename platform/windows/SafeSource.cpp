@@ -14,27 +14,6 @@ namespace kolvik::safefile {
 
 using windows::Sys;
 
-Source::~Source() { Close(); }
-
-Source::Source(Source&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)),
-      leased_(std::exchange(other.leased_, false)),
-      fixed_(other.fixed_),
-      position_(other.position_),
-      size_(other.size_) {}
-
-Source& Source::operator=(Source&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kNoHandle);
-        leased_ = std::exchange(other.leased_, false);
-        fixed_ = other.fixed_;
-        position_ = other.position_;
-        size_ = other.size_;
-    }
-    return *this;
-}
-
 void Source::Close() {
     auto watch = leased_ && handle_ != kNoHandle ? Unwatched(handle_) : nullptr;
     // The file first: a writer waiting for the oplock then finds it free.
