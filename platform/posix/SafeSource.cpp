@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A POSIX original, read once under a read lease.
+// A POSIX source: an original, read under a read lease, or an earlier run's copy, read as it is.
 // Every call on a file goes through the FileCalls table, where the fault tests reach it; only
 // the read-ahead hint, which changes nothing, goes to the system directly.
 #include <cerrno>

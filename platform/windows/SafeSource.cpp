@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A Windows original, read once through a handle that refuses writers, under an oplock where one
-// is granted. Calls go through the FileCalls table; the handle reopened for a flush and the move
-// of the file pointer call the system directly.
+// A Windows source: an original, read through a handle that refuses writers and under an oplock
+// where one is granted, or an earlier run's copy, read as it is. Calls go through the FileCalls
+// table; the handle reopened for a flush and the move of the file pointer call the system
+// directly.
 #include <algorithm>
 #include <string>
 #include <utility>
