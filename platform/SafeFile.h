@@ -294,10 +294,6 @@ class Crew {
 // entries are returned with the reason, and so are the originals deleted but not overwritten.
 Completion CompletePending(std::vector<PendingOriginal>& pending, Crew& crew);
 
-// Whether the copy that is to replace p's original is still under its name, the very file that
-// was written or checked: Fault::Changed if not. Asked right before the original goes.
-[[nodiscard]] Fault CopyStillThere(const PendingOriginal& p);
-
 // Unlinks name only while it is still the file that facts describe, unchanged.
 [[nodiscard]] Fault RemoveUnchanged(const Folder& folder, const std::string& name,
                                     const FileFacts& facts, const Source& leased);

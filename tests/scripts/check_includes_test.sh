@@ -21,9 +21,9 @@ expect() {  # expect pass|fail WHAT [FILE INCLUDE]: INCLUDE goes before FILE's f
     then echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 expect pass "the tree as it is"
-expect fail "file layer includes the engine" platform/posix/SafeFile.cpp engine/FileTransformer.h
+expect fail "file layer includes the engine" platform/posix/SafeCopy.cpp engine/FileTransformer.h
 expect fail "file layer includes a service" platform/posix/Overwrite.cpp platform/posix/PosixServices.h
-expect fail "Windows file layer includes a service" platform/windows/SafeFile.cpp platform/windows/WindowsServices.h
+expect fail "Windows file layer includes a service" platform/windows/SafeFolder.cpp platform/windows/WindowsServices.h
 expect fail "engine includes the session" engine/TreeWalk.cpp session/RunSession.h
 expect fail "engine reaches the form" engine/FileFormat.cpp platform/Form.h
 expect pass "a service includes the engine" platform/posix/PosixServices.cpp engine/Ansi.h
