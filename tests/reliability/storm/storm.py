@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The run storm: per seed, a small random tree, two to four kolvik-cli runs at once in both
-directions, and other programs at work in the tree meanwhile. Afterwards every original file's
+directions, and other programs at work in the tree meanwhile; as root with bindfs, some runs and
+the writer reach the tree through a second mount of it. Afterwards every original file's
 bytes (with what a writer appended) must be in a plain file or in a .kol file that decrypts, and
 the canary folder a link leads to from inside the tree must be unchanged.
 
@@ -125,6 +126,7 @@ class Seed:
         self.origin = {}  # sha256 -> the relative paths it started at, for the report
         self.notes = []
         self.statuses = []  # (mode, path, exit status) per run
+        self.via = None  # the tree through a second mount, where one can be made
 
     # --- the tree -------------------------------------------------------------------------
     def name(self, taken):
@@ -208,10 +210,24 @@ class Seed:
 
     def target_path(self, mode, target):
         if target is not None:
-            return os.path.join(self.tree, target)
+            return self.reached(os.path.join(self.tree, target))
         files = [p for p in walk_files(self.tree) if p.endswith(".kol") == (mode == "decrypt")
                  and not is_scratch(os.path.basename(p))]
-        return self.rng.choice(files) if files else self.tree
+        return self.reached(self.rng.choice(files) if files else self.tree)
+
+    def reached(self, path):
+        """Now and then the same path through the second mount, as another user would reach it."""
+        if self.via and self.rng.random() < 0.3:
+            return os.path.join(self.via, os.path.relpath(path, self.tree))
+        return path
+
+    def mount_second(self):
+        if os.geteuid() != 0 or not shutil.which("bindfs"):
+            return
+        via = os.path.join(self.base, "via")
+        os.makedirs(via)
+        if subprocess.run(["bindfs", self.tree, via], stderr=subprocess.DEVNULL).returncode == 0:
+            self.via = via
 
     def storm(self):
         rng = self.rng
@@ -227,6 +243,7 @@ class Seed:
         free = [] if None in targets else [
             f for f in self.folders if not any(t and os.path.commonpath([f, t]) in (f, t)
                                                for t in targets)]
+        self.mount_second()
         stop = threading.Event()
         actors = [thread(self.renamer, random.Random(rng.random()), stop)]
         writer = self.open_writer()
@@ -256,13 +273,14 @@ class Seed:
         stop.set()
         for actor in actors:
             actor.join()
+        self.unmount_second()
 
     def open_writer(self):
         """A plain file another program holds open from before the runs and appends to."""
         if not self.plain_files:
             return None
         rel = self.rng.choice(self.plain_files)
-        path = os.path.join(self.tree, rel)
+        path = self.reached(os.path.join(self.tree, rel))  # the second mount: a remote writer
         before = Path(path).read_bytes()
         self.expected[sha(before)] -= 1
         self.origin[sha(before)].remove(rel)
@@ -350,7 +368,17 @@ class Seed:
             problems.append("canary outside the tree changed: " + ", ".join(names))
         return problems
 
+    def unmount_second(self):
+        for _ in range(5):
+            if not self.via or subprocess.run(["umount", self.via]).returncode == 0:
+                break
+            time.sleep(1)
+        else:
+            subprocess.run(["umount", "-l", self.via])
+        self.via = None
+
     def cleanup(self):
+        self.unmount_second()
         for top in (self.base, self.scratch):
             shutil.rmtree(top, ignore_errors=True)
 
