@@ -25,7 +25,7 @@ enum class LeftReason {
     HeldByOtherRun,     // another Kolvik run works in the folder
     Unguarded,          // no lease: a writer could go unnoticed
     KolNamePassedOver,  // a name ending in kol that is no encrypted file of ours
-    KolvikOwnFile,      // named like Kolvik's own programs, outside its folder
+    KolvikOwnFile,      // named like Kolvik's own programs or log, outside their folders
     Undeletable,        // append-only or immutable (chattr), or in such a folder
     OtherMount,         // a folder that is another mount: the run stays on its own
     RunInput,           // the file this run read its password from

@@ -16,6 +16,7 @@ namespace {
 
 bool EndsWithDotKol(const std::string& name) { return EndsWithAnyCase(name, ".kol"); }
 
+// folder is home, whatever separators end either.
 bool IsProgramFolder(std::string folder, std::string home) {
     for (auto* path : {&folder, &home}) {
         while (path->size() > 1 && (path->back() == '/' || path->back() == kSeparator))
@@ -40,7 +41,10 @@ PassVerdict ByNameAndDate(const TransformSettings& settings, const std::string& 
     // Not the running program, but not protected either: the user is told.
     if (program && !IsProgramFolder(folder, settings.programFolder))
         return LeftFor(LeftReason::KolvikOwnFile);
-    if (IsLogFile(name)) return {Pass::Logged};
+    if (IsLogFile(name)) {
+        return IsProgramFolder(folder, settings.logFolder) ? PassVerdict{Pass::Logged}
+                                                           : LeftFor(LeftReason::KolvikOwnFile);
+    }
     if (program || (IsProgramCompanion(name) && IsProgramFolder(folder, settings.programFolder)))
         return {Pass::Quietly};
     // The walk leaves such folders whole; a file named on its own lands here.

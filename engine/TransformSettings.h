@@ -23,6 +23,9 @@ struct TransformSettings {
     // Kolvik's programs here are passed over quietly; files named alike elsewhere are
     // reported as left.
     std::string programFolder;
+    // Where Kolvik keeps its own log: a Kolvik.log there is passed over as described; one
+    // elsewhere is a user's file that merely bears the name, passed over and named.
+    std::string logFolder;
     // The files this run reads (its password file), by device and inode: never transformed,
     // whatever their names, so that a tree cannot be locked with its own key inside.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> runInputs;

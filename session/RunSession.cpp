@@ -211,6 +211,7 @@ void RunSession::PrepareFiles() {
     files_.settings.singleFile = HasFileTarget;
     files_.settings.exeName = process_.exeName;
     files_.settings.programFolder = process_.programFolder;
+    files_.settings.logFolder = process_.dataFolder;
     files_.settings.strong = StrongChosen;
     files_.settings.strongCost = StrongCost;
     files_.settings.runInputs = runInputs_;

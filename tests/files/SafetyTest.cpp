@@ -37,9 +37,9 @@ TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
 
 // Kolvik's programs are passed over: in the program's folder without a trace, elsewhere
 // reported as left, since nothing protects them there; letter case is ignored, as Windows
-// ignores it. Its log is passed over with a SKIP line anywhere. A plain name that merely ends
-// in kol is passed over and named; "KOL" is "kol", as Windows and its association see it; a
-// file dated at or after the mode press is left and reported, one just before is not.
+// ignores it. Its log is passed over with a SKIP line, and elsewhere named like them. A plain name
+// that merely ends in kol is passed over and named; "KOL" is "kol", as Windows and its association
+// see it; a file dated at or after the mode press is left and reported, one just before is not.
 TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
     for (const bool home : {true, false}) {
         SCOPED_TRACE(home ? "program folder" : "elsewhere");
@@ -74,6 +74,7 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                                       {in("mykol"), LeftReason::KolNamePassedOver}}
                                : Left{{in("Kolvik-CLI"), LeftReason::KolvikOwnFile},
                                       {in("Kolvik.exe"), LeftReason::KolvikOwnFile},
+                                      {in("Kolvik.log"), LeftReason::KolvikOwnFile},
                                       {in("at.txt"), LeftReason::ModifiedAfterModePress},
                                       {in("kolvik"), LeftReason::KolvikOwnFile},
                                       {in("mykol"), LeftReason::KolNamePassedOver}};
