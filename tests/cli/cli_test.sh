@@ -21,11 +21,12 @@ hashes() { (cd "$T" && find . -type f -exec sha256sum {} + | sort -k2); }
 plain_tree() {
     rm -rf "$T"; mkdir -p "$T/sub/diep"
     printf 'alpha' > "$T/a.txt"; head -c 300000 /dev/urandom > "$T/sub/foto.jpg"; : > "$T/sub/diep/leeg"
-    printf 'oud logboek' > "$T/Kolvik.log"  # the program's own log: never transformed, never counted
     hashes > plain
 }
 # A plain file does not count in a decryption run.
 encrypted_tree() { plain_tree && quiet enc "$T" --password-file pw && printf 'gewoon' > "$T/los.txt"; }
+# Only the log in Kolvik's own folder is Kolvik's: this one merely bears the name.
+user_log() { plain_tree; printf 'oud logboek' > "$T/sub/Kolvik.log"; }
 future_file() { plain_tree; printf 'later' > "$T/later.txt"; touch -d '+1 day' "$T/later.txt"; }
 # root_file NAME TEXT MODE: a file of root's in a tree, and a home, of nobody's.
 root_file() { plain_tree; printf '%s' "$2" > "$T/$1"; chown -R nobody:nogroup "$T" "$HOME"; chown root:root "$T/$1"; chmod "$3" "$T/$1"; }
@@ -97,6 +98,7 @@ password_left() {
     cmp -s pw "$T/sub/wachtwoord.txt" && [ -f "$T/a_txt.kol" ] &&
         [ -f "$T/sub/foto_jpg.kol" ]
 }
+user_log_left() { [ "$(cat "$T/sub/Kolvik.log")" = 'oud logboek' ] && all_encrypted; }
 future_left() { [ "$(cat "$T/later.txt")" = later ] && [ -f "$T/a_txt.kol" ] && [ ! -e "$T/later_txt.kol" ]; }
 unreadable_left() { [ -f "$T/sub/dicht.txt" ] && [ ! -e "$T/sub/dicht_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ]; }
 held_left() { [ "$(cat "$T/a.txt")" = alpha ] && [ -f "$T/sub/foto_jpg.kol" ]; }
@@ -144,7 +146,8 @@ row "plain name ending in kol"   kol_name          1 "^$T/data_kol: naam eindigt
 row "skip-word folder"           skip_word_folder  1 "^$T/photos_restored: ." skip_word_left enc "$T" $p pw
 row "single file, name taken"    name_taken        1 "^$T/a\.txt: ."        name_taken_left enc "$T/a.txt" $p pw
 row "password file in the tree"  inner_password 1 "^$T/sub/wachtwoord\.txt: het wachtwoordbestand van deze run, overgeslagen$" password_left enc "$T" $p "$T/sub/wachtwoord.txt" --strong
-row "Kolvik.log named on its own" plain_tree     1 "^$T/Kolvik\.log: bestand van Kolvik zelf, overgeslagen$" unchanged enc "$T/Kolvik.log" $p pw
+row "Kolvik.log named on its own" user_log       1 "^$T/sub/Kolvik\.log: bestand van Kolvik zelf, overgeslagen$" unchanged enc "$T/sub/Kolvik.log" $p pw
+row "a user's Kolvik.log in a tree" user_log     1 "^$T/sub/Kolvik\.log: bestand van Kolvik zelf, overgeslagen$" user_log_left enc "$T" $p pw
 row "no command"                 plain_tree        2 "$usage"               unchanged       "$cli"
 row "unknown command"            plain_tree        2 "$usage"               unchanged       "$cli" versleutel "$T" $p pw
 row "unknown option"             plain_tree        2 "onbekende optie: --password" unchanged enc "$T" --password Geheim123
