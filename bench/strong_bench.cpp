@@ -31,7 +31,8 @@ void BM_FileKeys(benchmark::State& state) {
     strong::Secret m;
     strong::FileKeys keys;
     const strong::Header header;
-    for (auto _ : state) benchmark::DoNotOptimize(strong::DeriveFileKeys(m, header, keys));
+    crypto::Hmac hmac;
+    for (auto _ : state) benchmark::DoNotOptimize(strong::DeriveFileKeys(hmac, m, header, keys));
 }
 BENCHMARK(BM_FileKeys)->Unit(benchmark::kMicrosecond);
 
