@@ -21,6 +21,7 @@ WrittenFormat& Formats::Writing(bool strong, WallClock::time_point modeTime,
 void Formats::EndRun() {
     shared_.keys.Forget();
     shared_.cipher.reset();  // closing the library's cipher wipes its key schedule
+    shared_.hmac.reset();    // and closing its hash the last key's pads
     WipeBytes(shared_.chunkBuffer);
     shared_.chunkBuffer.shrink_to_fit();
     classic_.Forget();

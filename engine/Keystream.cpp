@@ -26,6 +26,20 @@ std::int64_t KeystreamOffset(const KeyTable& t, std::int64_t p) {
     return A[Mod(p + 1, 8)] * Mod(p, 9) - Power(A[Mod(p + 3, 8)], Mod(p, 3)) + A[Mod(p + 5, 8)];
 }
 
+// out[i] ^= pattern[i] for i < n, eight bytes at a time; memcpy keeps it free of alignment
+// and aliasing traps.
+void XorInto(std::uint8_t* out, const std::uint8_t* pattern, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, out + i, 8);
+        std::memcpy(&b, pattern + i, 8);
+        a ^= b;
+        std::memcpy(out + i, &a, 8);
+    }
+    for (; i < n; ++i) out[i] ^= pattern[i];
+}
+
 }  // namespace
 
 KeyTable BuildKeyTable(std::string_view cipherKeyUtf8) {
@@ -63,29 +77,24 @@ Keystream::Keystream(const KeyTable& table) {
         const auto p = static_cast<std::int64_t>(j);
         period_[j] = static_cast<std::uint8_t>((offset_[p % 72] + p) & 0xFF);
     }
+    for (std::int64_t p = 0; p < periodicFrom_; ++p)
+        start_[static_cast<std::size_t>(p)] = AbsMod256(offset_[p % 72] + p);
 }
 
 void Keystream::Apply(std::uint8_t* data, std::size_t size, std::int64_t position) const {
     std::size_t k = 0;
-    // Near the start of a file c(r) + p can be negative: evaluate those bytes one by one.
-    for (; k < size && position < periodicFrom_; ++k, ++position) {
-        data[k] ^= AbsMod256(offset_[position % 72] + position);
+    // Near the start of a file c(r) + p can be negative: those bytes come from the start table.
+    if (position < periodicFrom_) {
+        k = static_cast<std::size_t>(
+            std::min<std::int64_t>(periodicFrom_ - position, static_cast<std::int64_t>(size)));
+        XorInto(data, start_.data() + position, k);
+        position += static_cast<std::int64_t>(k);
     }
     if (k == size) return;
     const std::uint8_t* pattern = period_.data() + position % static_cast<std::int64_t>(kPeriod);
     while (k < size) {
         const std::size_t n = std::min(kPeriod, size - k);
-        std::uint8_t* out = data + k;
-        // Eight bytes at a time; memcpy keeps it free of alignment and aliasing traps.
-        std::size_t i = 0;
-        for (; i + 8 <= n; i += 8) {
-            std::uint64_t a, b;
-            std::memcpy(&a, out + i, 8);
-            std::memcpy(&b, pattern + i, 8);
-            a ^= b;
-            std::memcpy(out + i, &a, 8);
-        }
-        for (; i < n; ++i) out[i] ^= pattern[i];
+        XorInto(data + k, pattern, n);
         k += n;
     }
 }

@@ -23,7 +23,9 @@ std::uint8_t TransportKeyByte(const KeyTable& t, std::int64_t i);
 
 // Combines buffers with the keystream fast. KeystreamByte(p) = |c(p mod 72) + p| mod 256;
 // once p is past every negative c the sign drops out and the bytes repeat every
-// lcm(72, 256) = 2304 positions, so one precomputed period serves the whole file.
+// lcm(72, 256) = 2304 positions, so one precomputed period serves the rest of the file. The
+// start before that, up to 255 * 255 positions and the same for every file under one key, is
+// worked out once too: a small file lies wholly inside it.
 class Keystream {
   public:
     explicit Keystream(const KeyTable& table);
@@ -31,11 +33,14 @@ class Keystream {
     void Apply(std::uint8_t* data, std::size_t size, std::int64_t firstPosition) const;
 
     static constexpr std::size_t kPeriod = 2304;
+    // c(r) is at least -(255 * 255): the power term at its largest, the others at 0.
+    static constexpr std::size_t kLongestStart = std::size_t{255} * 255;
 
   private:
-    std::array<std::int64_t, 72> offset_{};           // c(r)
-    std::int64_t periodicFrom_ = 0;                   // from here on c(r) + p >= 0 for every r
-    std::array<std::uint8_t, 2 * kPeriod> period_{};  // two periods, so any window is contiguous
+    std::array<std::int64_t, 72> offset_{};            // c(r)
+    std::int64_t periodicFrom_ = 0;                    // from here on c(r) + p >= 0 for every r
+    std::array<std::uint8_t, 2 * kPeriod> period_{};   // two periods, so any window is contiguous
+    std::array<std::uint8_t, kLongestStart> start_{};  // positions 0 .. periodicFrom_ - 1
 };
 
 }  // namespace kolvik

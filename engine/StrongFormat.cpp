@@ -35,32 +35,40 @@ struct WipeUsed {
 
 }  // namespace
 
-bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
+bool HkdfExtract(crypto::Hmac& hmac, crypto::Bytes ikm, crypto::Bytes salt, Secret& prk) {
+    // An absent salt is a string of HashLen zeros.
+    const std::array<std::uint8_t, crypto::kSha256Size> zeros{};
+    const std::array<crypto::Bytes, 1> message{ikm};
+    return hmac.Sign(salt.empty() ? crypto::Bytes(zeros) : salt, message, prk.bytes);
+}
+
+bool HkdfExpand(crypto::Hmac& hmac, const Secret& prk, std::string_view info,
                 std::span<std::uint8_t> out) {
     constexpr std::size_t kHash = crypto::kSha256Size;
     if (out.size() > 255 * kHash) return false;
-    // An absent salt is a string of HashLen zeros.
-    const std::array<std::uint8_t, kHash> zeros{};
-    Secret prk;
-    if (!crypto::HmacSha256(salt.empty() ? crypto::Bytes(zeros) : salt, ikm, prk.bytes))
-        return false;
     // T(i) = HMAC(PRK, T(i-1) | info | i)
-    std::vector<std::uint8_t> message;
     Secret t;
     std::size_t tSize = 0;
     for (std::size_t done = 0, i = 1; done < out.size(); ++i) {
-        message.assign(t.bytes.begin(), t.bytes.begin() + static_cast<std::ptrdiff_t>(tSize));
-        message.insert(message.end(), info.begin(), info.end());
-        message.push_back(static_cast<std::uint8_t>(i));
-        const bool ok = crypto::HmacSha256(prk.bytes, message, t.bytes);
-        WipeBytes(message);
-        if (!ok) return false;
+        const auto counter = static_cast<std::uint8_t>(i);
+        const std::array<crypto::Bytes, 3> message{crypto::Bytes(t.bytes.data(), tSize),
+                                                   crypto::Bytes(Raw(info), info.size()),
+                                                   crypto::Bytes(&counter, 1)};
+        if (!hmac.Sign(prk.bytes, message, t.bytes)) return false;
         tSize = kHash;
         const std::size_t n = std::min(kHash, out.size() - done);
         std::copy_n(t.bytes.begin(), n, out.begin() + static_cast<std::ptrdiff_t>(done));
         done += n;
     }
     return true;
+}
+
+bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
+                std::span<std::uint8_t> out) {
+    crypto::Hmac hmac;
+    Secret prk;
+    return out.size() <= 255 * crypto::kSha256Size && HkdfExtract(hmac, ikm, salt, prk) &&
+           HkdfExpand(hmac, prk, info, out);
 }
 
 bool MasterKey(std::string_view password, const Salt& salt, const Kdf& kdf, Secret& m) {

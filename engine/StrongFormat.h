@@ -55,6 +55,11 @@ using Kdf = std::variant<Pbkdf2Cost, Argon2Cost>;
 // RFC 5869 over the system's HMAC; out at most 255 * 32 bytes.
 [[nodiscard]] bool HkdfSha256(crypto::Bytes ikm, crypto::Bytes salt, std::string_view info,
                               std::span<std::uint8_t> out);
+// Its two steps, for keys that share one extraction: PRK from ikm and salt, then out from PRK.
+[[nodiscard]] bool HkdfExtract(crypto::Hmac& hmac, crypto::Bytes ikm, crypto::Bytes salt,
+                               Secret& prk);
+[[nodiscard]] bool HkdfExpand(crypto::Hmac& hmac, const Secret& prk, std::string_view info,
+                              std::span<std::uint8_t> out);
 // M, from the password as UTF-8.
 [[nodiscard]] bool MasterKey(std::string_view password, const Salt& salt, const Kdf& kdf,
                              Secret& m);

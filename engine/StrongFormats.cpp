@@ -60,8 +60,9 @@ Opening OpenStrong(ReadStrongHeader read, std::string_view leading, const std::s
     const strong::Secret* m = shared.keys.Get(key, header.salt, header.kdf);
     auto opened = std::make_unique<StrongFile>(std::string(leading.substr(0, header.size)),
                                                std::move(header.extension), shared);
-    if (!m || !strong::DeriveFileKeys(*m, header, opened->keys)) return Opening::Refused;
-    if (!strong::MacMatches(opened->keys, leading, header)) return Opening::WrongKey;
+    if (!m || !strong::DeriveFileKeys(shared.Mac(), *m, header, opened->keys))
+        return Opening::Refused;
+    if (!strong::MacMatches(shared.Mac(), opened->keys, leading, header)) return Opening::WrongKey;
     file = std::move(opened);
     return Opening::Opened;
 }
@@ -83,8 +84,8 @@ bool StrongFormatV2::Begin(std::string_view extUtf8, const std::string& key,
     if (!crypto::RandomBytes(header.nonce)) return false;
     const strong::Secret* m = shared_.keys.Get(key, header.salt, header.kdf);
     strong::FileKeys keys;
-    if (!m || !strong::DeriveFileKeys(*m, header, keys)) return false;
-    auto h = strong::WriteHeaderV2(keys, header);
+    if (!m || !strong::DeriveFileKeys(shared_.Mac(), *m, header, keys)) return false;
+    auto h = strong::WriteHeaderV2(shared_.Mac(), keys, header);
     if (!h) return false;
     auto made = std::make_unique<StrongFile>(std::move(*h), std::move(header.extension), shared_);
     made->keys.kh.bytes = keys.kh.bytes;

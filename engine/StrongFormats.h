@@ -13,15 +13,21 @@
 
 namespace kolvik {
 
-// What both versions keep between files: M per password, salt and cost, the chunk buffer and
-// the cipher, rekeyed for every file. All of it goes when the run ends.
+// What both versions keep between files: M per password, salt and cost, the chunk buffer, the
+// cipher, rekeyed for every file, and the HMAC of the file keys and headers. All of it goes
+// when the run ends.
 struct StrongShared {
     strong::KeyCache keys;
     std::vector<std::uint8_t> chunkBuffer;
     std::unique_ptr<crypto::AesGcm> cipher;
+    std::unique_ptr<crypto::Hmac> hmac;
     crypto::AesGcm& Cipher() {
         if (!cipher) cipher = std::make_unique<crypto::AesGcm>();
         return *cipher;
+    }
+    crypto::Hmac& Mac() {
+        if (!hmac) hmac = std::make_unique<crypto::Hmac>();
+        return *hmac;
     }
 };
 

@@ -68,7 +68,7 @@ HeaderRead ReadHeaderV2(std::string_view bytes, Header& header) {
     return ReadTail(bytes, 17, header);
 }
 
-std::optional<std::string> WriteHeaderV2(const FileKeys& keys, Header& header) {
+std::optional<std::string> WriteHeaderV2(crypto::Hmac& hmac, const FileKeys& keys, Header& header) {
     const auto* cost = std::get_if<Argon2Cost>(&header.kdf);
     if (!cost || header.extension.size() > 255) return std::nullopt;
     std::string h(kMagicV2);
@@ -81,27 +81,31 @@ std::optional<std::string> WriteHeaderV2(const FileKeys& keys, Header& header) {
     h += static_cast<char>(header.extension.size());
     h += header.extension;
     std::array<std::uint8_t, kMacSize> mac{};
-    if (!crypto::HmacSha256(keys.kh.bytes, {Raw(h), h.size()}, mac)) return std::nullopt;
+    const std::array<crypto::Bytes, 1> message{crypto::Bytes(Raw(h), h.size())};
+    if (!hmac.Sign(keys.kh.bytes, message, mac)) return std::nullopt;
     Append(h, mac);
     header.size = h.size();
     return h;
 }
 
-bool DeriveFileKeys(const Secret& m, const Header& header, FileKeys& keys) {
+bool DeriveFileKeys(crypto::Hmac& hmac, const Secret& m, const Header& header, FileKeys& keys) {
     const bool v1 = header.version == 1;
-    return HkdfSha256(m.bytes, header.nonce, v1 ? "kolvik sterk v1 kop" : "kolvik sterk v2 kop",
+    // Both keys expand from one PRK: HKDF's extraction depends only on M and the nonce.
+    Secret prk;
+    return HkdfExtract(hmac, m.bytes, header.nonce, prk) &&
+           HkdfExpand(hmac, prk, v1 ? "kolvik sterk v1 kop" : "kolvik sterk v2 kop",
                       keys.kh.bytes) &&
-           HkdfSha256(m.bytes, header.nonce, v1 ? "kolvik sterk v1 data" : "kolvik sterk v2 data",
+           HkdfExpand(hmac, prk, v1 ? "kolvik sterk v1 data" : "kolvik sterk v2 data",
                       keys.kd.bytes);
 }
 
-bool MacMatches(const FileKeys& keys, std::string_view bytes, const Header& header) {
+bool MacMatches(crypto::Hmac& hmac, const FileKeys& keys, std::string_view bytes,
+                const Header& header) {
     const std::size_t signedSize = header.size - kMacSize;
     std::array<std::uint8_t, kMacSize> mac{};
-    if (bytes.size() < header.size ||
-        !crypto::HmacSha256(keys.kh.bytes, {Raw(bytes), signedSize}, mac)) {
-        return false;
-    }
+    if (bytes.size() < header.size) return false;
+    const std::array<crypto::Bytes, 1> message{crypto::Bytes(Raw(bytes), signedSize)};
+    if (!hmac.Sign(keys.kh.bytes, message, mac)) return false;
     // Compared in full, whatever differs first.
     std::uint8_t differs = 0;
     for (std::size_t i = 0; i < kMacSize; ++i)

@@ -36,11 +36,13 @@ HeaderRead ReadHeaderV1(std::string_view bytes, Header& header);
 HeaderRead ReadHeaderV2(std::string_view bytes, Header& header);
 // H for writing: a version 2 header, its MAC under keys.kh included (header.size is set).
 // nullopt when the extension is longer than 255 bytes or the library refused.
-std::optional<std::string> WriteHeaderV2(const FileKeys& keys, Header& header);
+std::optional<std::string> WriteHeaderV2(crypto::Hmac& hmac, const FileKeys& keys, Header& header);
 
-// Kh and Kd of the header's version and nonce.
-[[nodiscard]] bool DeriveFileKeys(const Secret& m, const Header& header, FileKeys& keys);
+// Kh and Kd of the header's version and nonce. The MACs of a run share hmac.
+[[nodiscard]] bool DeriveFileKeys(crypto::Hmac& hmac, const Secret& m, const Header& header,
+                                  FileKeys& keys);
 // The header at the start of bytes carries a MAC made with keys.kh.
-bool MacMatches(const FileKeys& keys, std::string_view bytes, const Header& header);
+bool MacMatches(crypto::Hmac& hmac, const FileKeys& keys, std::string_view bytes,
+                const Header& header);
 
 }  // namespace kolvik::strong

@@ -67,12 +67,17 @@ StreamEnd Stream(const std::string& bytes, const strong::Secret& kd, std::string
                                 damaged);
 }
 
+crypto::Hmac& Mac() {
+    static crypto::Hmac hmac;
+    return hmac;
+}
+
 const strong::FileKeys& Keys() {
     static strong::FileKeys keys;
     static const bool made = [] {
         strong::Secret m;
         m.bytes.fill(0x4b);
-        return strong::DeriveFileKeys(m, strong::Header{}, keys);
+        return strong::DeriveFileKeys(Mac(), m, strong::Header{}, keys);
     }();
     if (!made) Fail("keys");
     return keys;
@@ -92,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         if (v.read(input, header) != strong::HeaderRead::Ok) continue;
         if (header.size != v.fixed + header.extension.size() + 32 || header.size > input.size())
             Fail("header size");
-        if (strong::MacMatches(Keys(), input, header)) Fail("forged header accepted");
+        if (strong::MacMatches(Mac(), Keys(), input, header)) Fail("forged header accepted");
     }
     if (size < 6) return 0;
     const unsigned op = bytes[0] % 4;
@@ -102,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     for (unsigned r = 0; r < bytes[5] % 8 && !plain.empty(); ++r) plain += plain;
 
     strong::Header written{.extension = "txt"};
-    const auto h = strong::WriteHeaderV2(Keys(), written);
+    const auto h = strong::WriteHeaderV2(Mac(), Keys(), written);
     if (!h) Fail("header");
     std::string file, back;
     bool damaged = false;

@@ -31,6 +31,23 @@ inline constexpr std::size_t kGcmTagSize = 16;
 // Not optimised away, unlike a plain memset before the memory is freed.
 void Wipe(void* data, std::size_t size);
 
+// HMAC-SHA256 on one context that is kept and keyed afresh for each message, for the few short
+// MACs every file of a run takes: no context to open, look up and free per message.
+class Hmac {
+  public:
+    Hmac();
+    ~Hmac();
+    Hmac(const Hmac&) = delete;
+    Hmac& operator=(const Hmac&) = delete;
+    // The MAC of the parts one after the other, under key.
+    [[nodiscard]] bool Sign(Bytes key, std::span<const Bytes> parts,
+                            std::span<std::uint8_t, kSha256Size> out);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // AES-256-GCM with a 12-byte nonce and a 16-byte tag. The key is set up once and used for
 // every chunk of a file. Rekey hands the next file's key to the same cipher, so a run of
 // thousands of small files opens one cipher, not one per file.

@@ -2,6 +2,7 @@
 // The strong format's primitives over libgcrypt, the same library on Linux and Windows.
 #include <gcrypt.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdint>
@@ -109,6 +110,35 @@ bool RandomBytes(std::span<std::uint8_t> out) {
 void Wipe(void* data, std::size_t size) {
     auto* bytes = static_cast<volatile std::uint8_t*>(data);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = 0;
+}
+
+struct Hmac::Impl {
+    gcry_md_hd_t md = nullptr;
+    Impl() = default;
+    ~Impl() { gcry_md_close(md); }  // wipes the pads and the state
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+};
+
+Hmac::Hmac() {
+    auto impl = std::make_unique<Impl>();
+    if (Initialised() && gcry_md_open(&impl->md, GCRY_MD_SHA256, GCRY_MD_FLAG_HMAC) == 0)
+        impl_ = std::move(impl);
+}
+
+Hmac::~Hmac() = default;
+
+bool Hmac::Sign(Bytes key, std::span<const Bytes> parts, std::span<std::uint8_t, kSha256Size> out) {
+    if (!impl_ || gcry_md_setkey(impl_->md, key.data(), key.size()) != 0) return false;
+    // Back to the state right after the key, whatever the last message left.
+    gcry_md_reset(impl_->md);
+    // A null write would flush rather than add nothing: empty parts are left out.
+    for (const Bytes part : parts)
+        if (!part.empty()) gcry_md_write(impl_->md, part.data(), part.size());
+    const unsigned char* mac = gcry_md_read(impl_->md, GCRY_MD_SHA256);
+    if (mac == nullptr) return false;
+    std::copy_n(mac, kSha256Size, out.begin());
+    return true;
 }
 
 struct AesGcm::Impl {
