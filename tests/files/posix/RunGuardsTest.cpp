@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a run must see before it changes anything: the folder to itself, a lease on the file,
-// and, right before an original goes, the copy that replaces it still in place.
+// originals it may delete, names the file system can hold, and files it may look at.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "FaultCalls.h"
 #include "Helpers.h"
@@ -126,81 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
             Held{"ImmutableFile", Guard::FlaggedFile, false, 0, kUndeletable, FS_IMMUTABLE_FL}),
         testing::Bool()),
     WithDirection);
-
-// Right before the original goes, its copy must still be under its name, the very file that
-// was written or checked. Another program moves, replaces or writes to it at that moment; or
-// takes the original away, and the copy is then the only form of those bytes and stays.
-enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched, OriginalGone };
-struct Swap {
-    const char* name;
-    Meddle meddle;
-    bool decrypting;
-};
-
-class MeddledWithBeforeTheOriginalGoes : public testing::TestWithParam<Swap> {};
-
-TEST_P(MeddledWithBeforeTheOriginalGoes, NoFormOfTheBytesIsLost) {
-    const Swap c = GetParam();
-    TempDir target;
-    const auto [name, copy, content, copyContent] =
-        PlantOne(target.path(), "a", Bytes(5000, 3), c.decrypting);
-    const bool earlier = c.meddle == Meddle::EarlierReplaced || c.meddle == Meddle::EarlierTouched;
-    if (earlier) WriteFile(target / copy, copyContent);  // finished by an interrupted run
-    const std::string other = "van een ander programma";
-    std::string leftAtCopy;  // what the copy's name holds in the end; empty for nothing
-    bool read = false, done = false;
-    FaultPlan plan;
-    plan.readToEnd = [&](int) { read = true; };
-    plan.statting = [&](const char* n) {
-        if (done || !read || n != name || !fs::exists(target / copy)) return;
-        done = true;
-        switch (c.meddle) {
-            case Meddle::Moved:
-                fs::rename(target / copy, target / "elders");
-                break;
-            case Meddle::Replaced:
-            case Meddle::EarlierReplaced:
-                // Same bytes under a new inode: still not the file that was checked.
-                fs::remove(target / copy);
-                WriteFile(target / copy, c.meddle == Meddle::Replaced ? other : copyContent);
-                leftAtCopy = c.meddle == Meddle::Replaced ? other : copyContent;
-                break;
-            case Meddle::WrittenTo:
-                std::ofstream(target / copy, std::ios::app) << other;
-                leftAtCopy = copyContent + other;
-                break;
-            case Meddle::EarlierTouched:
-                SetMtime(target / copy, std::chrono::system_clock::now() - std::chrono::hours(5));
-                leftAtCopy = copyContent;
-                break;
-            case Meddle::OriginalGone:
-                fs::remove(target / name);
-                leftAtCopy = copyContent;
-                break;
-        }
-    };
-    Window w;
-    WithFaults(plan, [&] { w.Run(target.path(), c.decrypting); });
-    ASSERT_TRUE(done);
-    Tree expected;
-    if (!leftAtCopy.empty()) expected[copy] = "file:" + leftAtCopy;
-    if (c.meddle == Meddle::Moved) expected["elders"] = "file:" + copyContent;
-    if (c.meddle != Meddle::OriginalGone) expected[name] = "file:" + content;
-    EXPECT_EQ(Snapshot(target.path()), expected);
-    if (c.meddle == Meddle::OriginalGone) return;
-    EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->session.FilesDone, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Guards, MeddledWithBeforeTheOriginalGoes,
-    testing::Values(Swap{"Moved", Meddle::Moved, false}, Swap{"Replaced", Meddle::Replaced, true},
-                    Swap{"WrittenTo", Meddle::WrittenTo, false},
-                    Swap{"EarlierCopyReplacedByTheSameBytes", Meddle::EarlierReplaced, false},
-                    Swap{"EarlierCopyTouched", Meddle::EarlierTouched, true},
-                    Swap{"OriginalGoneEncrypting", Meddle::OriginalGone, false},
-                    Swap{"OriginalGoneDecrypting", Meddle::OriginalGone, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A name the file system cannot hold (exFAT's forbidden characters, bytes it cannot read as
 // text) is refused when the copy is named: the new name is unusable, nothing is missing.

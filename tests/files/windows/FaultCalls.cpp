@@ -2,6 +2,7 @@
 #include "FaultCalls.h"
 
 #include "platform/windows/FileCalls.h"
+#include "platform/windows/Utf16.h"
 // winternl.h needs the types of windows.h, which FileCalls.h brings.
 #include <winternl.h>
 
@@ -69,10 +70,20 @@ const FileCalls kCounting = [] {
     };
     c.read = [](HANDLE h, void* buf, DWORD size, DWORD* got) -> BOOL {
         if (++gPlan->reads == gPlan->breakOplocksAtRead) BreakOplocks();
-        return real.read(h, buf, size, got);
+        if (!real.read(h, buf, size, got)) return FALSE;
+        if (size == 0 || !gPlan->readToEnd) return TRUE;
+        // The layer reads no further than the size it knows: reaching it is the end too.
+        LARGE_INTEGER at{}, length{};
+        const bool end =
+            *got == 0 || (::SetFilePointerEx(h, LARGE_INTEGER{}, &at, FILE_CURRENT) &&
+                          ::GetFileSizeEx(h, &length) && at.QuadPart >= length.QuadPart);
+        if (end) gPlan->readToEnd(reinterpret_cast<std::intptr_t>(h));
+        return TRUE;
     };
     c.openAt = [](HANDLE dir, const wchar_t* name, DWORD access, DWORD share, DWORD disposition,
                   DWORD options) -> HANDLE {
+        if (access == FILE_READ_ATTRIBUTES && disposition == FILE_OPEN && gPlan->statting)
+            gPlan->statting(windows::Utf8(name).c_str());
         if (disposition == FILE_CREATE && Fail(Call::Create)) return nullptr;
         return real.openAt(dir, name, access, share, disposition, options);
     };

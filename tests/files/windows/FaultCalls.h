@@ -5,6 +5,8 @@
 // for the POSIX layer. Errors are given as errno values and handed to the layer as the Windows
 // error codes a disk answers with.
 #include <cerrno>
+#include <cstdint>
+#include <functional>
 
 #include "FaultCore.h"
 
@@ -35,6 +37,11 @@ struct FaultPlan {
     int reads = 0;
     // Bytes written with nothing but zeros (a file overwritten in place), and all others.
     long long overwritten = 0, written = 0;
+    // Where another program steps in: before the layer looks at a name for its facts alone (an
+    // open for its attributes, as fstatat on POSIX), and after a read that reached the end of
+    // the file open as handle.
+    std::function<void(const char* name)> statting{};
+    std::function<void(std::intptr_t handle)> readToEnd{};
     int Seen(Call c) const { return seen[static_cast<int>(c)]; }
 };
 
