@@ -78,7 +78,6 @@ row "Linux tree, password on stdin" linux_encrypted 0 -              decrypted  
 row "wrong key, Linux tree"        linux_encrypted 4 "^$Wre\\\\a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W" $p wrong
 row ".KOL in capitals, folder"     caps_tree       0 -               decrypted       exe decrypt "$W" $p pw
 row ".KOL in capitals, one file"   caps_tree       0 -               -               exe decrypt "$W\\a_TXT.KOL" $p pw
-row ".KOL not encrypted again"     caps_tree       0 -               unchanged       exe encrypt "$W" $p pw
 # Below the target too, the path is joined with "\".
 row "names Windows reserves"       reserved_tree   1 "^$Wre\\\\map met spatie\\\\NUL_txt\\.kol: geen bruikbare nieuwe naam$" reserved_left exe decrypt "$W" $p pw
 # Outside the program's folder they are passed over but not protected: named, exit 1.
