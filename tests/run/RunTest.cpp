@@ -126,18 +126,32 @@ TEST_F(RunFixture, ATargetGoneWhenTheRunStartsIsReported) {
     EXPECT_TRUE(f->session.Report.targetUnreadable);
 }
 
+// Exit after a.txt, or after b.doc, the last of the target's own files, when the first pass
+// itself has nothing left to stop: either way the folder below is named as never reached.
 TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
-    Start(tree.path());
-    w->screen.onYield = [&] {
-        if (f->session.FilesDone == 1 && !f->session.ExitRequested) f->OnClick(f->cmdExit);
+    const struct {
+        std::int64_t after;                // files done when Exit is pressed
+        std::vector<std::string> skipped;  // the log after its header
+    } rows[] = {
+        {1, {"SKIP " + tree / "b.doc", "SKIP " + tree / "sub"}},
+        {2, {"SKIP " + tree / "sub"}},
     };
-    Run(false, "pw");
-    EXPECT_TRUE(f->unloaded);
-    // The header, then what the run never reached: the file after a.txt, and the folder.
-    const auto lines = LogLines();
-    EXPECT_EQ(std::vector(lines.begin() + 1, lines.end()),
-              (std::vector<std::string>{"SKIP " + tree / "b.doc", "SKIP " + tree / "sub"}));
-    EXPECT_TRUE(fs::exists(tree / "sub/c.pdf"));  // the second pass never ran
+    for (const auto& r : rows) {
+        for (const char* copy : {"a_txt.kol", "b_doc.kol"}) fs::remove(tree / copy);
+        WriteFile(tree / "a.txt", "alpha");
+        WriteFile(tree / "b.doc", std::string(5000, 'b'));
+        fs::remove(program / "Kolvik.log");
+        Start(tree.path());
+        w->screen.onYield = [&] {
+            if (f->session.FilesDone == r.after && !f->session.ExitRequested)
+                f->OnClick(f->cmdExit);
+        };
+        Run(false, "pw");
+        EXPECT_TRUE(f->unloaded) << r.after;
+        const auto lines = LogLines();
+        EXPECT_EQ(std::vector(lines.begin() + 1, lines.end()), r.skipped) << r.after;
+        EXPECT_TRUE(fs::exists(tree / "sub/c.pdf")) << "the second pass never ran";
+    }
 }
 
 // A Cancel on a wrong key ends the program; in the second pass the summary is still written.
