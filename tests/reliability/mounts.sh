@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A run stays on the mount it started on: a bind mount of a folder elsewhere and a small
 # loop-mounted image inside the target are named and left, and nothing outside the tree
-# changes, in either direction. Two FUSE mounts of one folder (bindfs), where neither lease nor
-# lock holds across the mounts: runs through both at once leave every file as it was.
+# changes, in either direction. Two FUSE mounts of one folder (bindfs; sshfs), where neither
+# lease nor lock holds across the mounts: runs through both at once leave every file as it was,
+# and what another machine writes meanwhile stays.
 # Usage: mounts.sh PATH/TO/kolvik-cli   Exit 77: this machine cannot mount (no root, no loop).
 set -u
 cli=$(realpath "$1")
@@ -47,29 +48,46 @@ done
 check "the tree's own files went both ways" \
     [ "$(cat "$scratch/t/a.txt" "$scratch/t/sub/b.txt")" = "$(printf 'eigen\ndieper')" ]
 
-# An earlier run's pair (an original beside its finished copy) is what two runs through two
-# mounts fed on: each took the other's fresh copies for leftovers.
-if command -v bindfs >/dev/null; then
-    mkdir -p "$scratch/gedeeld/sub" "$scratch/via1" "$scratch/via2"
-    for i in 1 2 3; do printf 'inhoud %s\n' $i > "$scratch/gedeeld/sub/f$i.txt"; done
-    cp "$scratch/gedeeld/sub/f1.txt" "$scratch/gedeeld/paar.txt"
-    "$cli" encrypt "$scratch/gedeeld/paar.txt" --password-file "$scratch/pw" 2>/dev/null
-    cp "$scratch/gedeeld/sub/f1.txt" "$scratch/gedeeld/paar.txt"
-    sums() { (cd "$scratch/gedeeld" && find . -type f -exec sha256sum {} + | sort); }
-    before=$(sums)
-    bindfs "$scratch/gedeeld" "$scratch/via1" && bindfs "$scratch/gedeeld" "$scratch/via2" || {
-        echo "niet beschikbaar: bindfs"; exit 77; }
+# Two mounts of one folder, through which runs go at once, over an earlier run's pair (an
+# original beside its finished copy): each run took the other's fresh copies for leftovers.
+# Meanwhile "the other machine" appends to a file in the folder itself.
+two_mounts() {  # KIND MOUNT-FUNCTION
+    local kind=$1 mount_one=$2 src="$scratch/gedeeld"
+    rm -rf "$src" && mkdir -p "$src/sub" "$scratch/via1" "$scratch/via2"
+    for i in 1 2 3; do printf 'inhoud %s\n' $i > "$src/sub/f$i.txt"; done
+    cp "$src/sub/f1.txt" "$src/paar.txt"
+    "$cli" encrypt "$src/paar.txt" --password-file "$scratch/pw" 2>/dev/null
+    cp "$src/sub/f1.txt" "$src/paar.txt"
+    sums() { (cd "$src" && find . -type f ! -name f3.txt -exec sha256sum {} + | sort); }
+    local before expected status1 status2 writer
+    before=$(sums) expected=$(printf 'inhoud 3\n'; seq -f 'regel %g' 40)
+    "$mount_one" "$src" "$scratch/via1" && "$mount_one" "$src" "$scratch/via2" || {
+        echo "niet beschikbaar: $kind"; return; }
+    (for n in $(seq 40); do echo "regel $n" >> "$src/sub/f3.txt"; sleep 0.02; done) &
+    writer=$!
     "$cli" encrypt "$scratch/via1" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err1" &
     "$cli" decrypt "$scratch/via2" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err2"
     status2=$?
     wait $!
     status1=$?
-    check "two mounts: both runs end with 1" [ "$status1$status2" = 11 ]
-    check "two mounts: every file as it was" [ "$(sums)" = "$before" ]
+    wait "$writer"
+    umount "$scratch/via1" "$scratch/via2"
+    check "$kind: both runs end with 1" [ "$status1$status2" = 11 ]
+    check "$kind: every file as it was" [ "$(sums)" = "$before" ]
+    check "$kind: the other side's writes all there" [ "$(cat "$src/sub/f3.txt")" = "$expected" ]
     named() { grep -c ': kan niet bewaakt worden$' "$1"; }
-    check "two mounts: each file of the run's kind named" \
+    check "$kind: each file of the run's kind named" \
         [ "$(named "$scratch/err1") $(named "$scratch/err2")" = "4 1" ]
-    check "two mounts: the file system named once" [ "$(grep -c "^Let op: $scratch/via2 ligt op \
+    check "$kind: the file system named once" [ "$(grep -c "^Let op: $scratch/via2 ligt op \
 een gedeeld bestandssysteem (FUSE)" "$scratch/err2")" -eq 1 ]
-fi
+}
+bindfs_mount() { command -v bindfs >/dev/null && bindfs "$1" "$2"; }
+# sshfs as over the network, its SFTP server started on this machine instead of through ssh.
+printf '#!/bin/sh\nexec /usr/lib/openssh/sftp-server\n' > "$scratch/sftp" && chmod +x "$scratch/sftp"
+sshfs_mount() {
+    command -v sshfs >/dev/null && [ -x /usr/lib/openssh/sftp-server ] &&
+        sshfs -o ssh_command="$scratch/sftp" "localhost:$1" "$2"
+}
+two_mounts bindfs bindfs_mount
+two_mounts sshfs sshfs_mount
 checks_end mounts
