@@ -163,8 +163,11 @@ bool FileTransformer::LookedAt(const std::string& folder, const std::string& nam
 
 bool FileTransformer::Sorted(const std::string& folder, const std::string& name, bool encrypting,
                              Fault entered) {
+    const bool runLock =
+        name == safefile::kRunLockName &&
+        (entered != Fault::None || work_->folder->IsRunLockFile(work_->facts.inode));
     const PassVerdict verdict =
-        JudgeFile(settings, folder, name, work_->facts, encrypting, entered);
+        JudgeFile(settings, folder, name, work_->facts, encrypting, entered, runLock);
     switch (verdict.pass) {
         case Pass::Transform:
             return true;

@@ -30,8 +30,9 @@ PassVerdict LeftFor(LeftReason reason) { return {Pass::Left, reason}; }
 // The tests both directions share, before the file's type and kind are looked at.
 PassVerdict ByNameAndDate(const TransformSettings& settings, const std::string& folder,
                           const std::string& name, const safefile::FileFacts& facts,
-                          bool ofThisKind) {
-    if (name == safefile::kRunLockName) return {Pass::Quietly};
+                          bool ofThisKind, bool runLock) {
+    if (name == safefile::kRunLockName)
+        return runLock ? PassVerdict{Pass::Quietly} : LeftFor(LeftReason::KolvikOwnFile);
     const std::pair identity{facts.device, facts.inode};
     if (std::find(settings.runInputs.begin(), settings.runInputs.end(), identity) !=
         settings.runInputs.end()) {
@@ -63,9 +64,9 @@ PassVerdict ByNameAndDate(const TransformSettings& settings, const std::string& 
 
 PassVerdict JudgeFile(const TransformSettings& settings, const std::string& folder,
                       const std::string& name, const safefile::FileFacts& facts, bool encrypting,
-                      Fault entered) {
+                      Fault entered, bool runLock) {
     const bool ofThisKind = EndsInKol(name) != encrypting;
-    if (const PassVerdict v = ByNameAndDate(settings, folder, name, facts, ofThisKind);
+    if (const PassVerdict v = ByNameAndDate(settings, folder, name, facts, ofThisKind, runLock);
         v.pass != Pass::Transform) {
         return v;
     }

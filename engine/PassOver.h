@@ -26,10 +26,12 @@ struct PassVerdict {
 };
 
 // entered: whether the folder could be claimed for the run; a file of a folder that could not
-// is still sorted as ever, and only left once it would be transformed.
+// is still sorted as ever, and only left once it would be transformed. runLock: the file is a run's
+// lock (this run's, or that of the run that kept it out), passed over without a word; any other
+// file of that name is named.
 PassVerdict JudgeFile(const TransformSettings& settings, const std::string& folder,
                       const std::string& name, const safefile::FileFacts& facts, bool encrypting,
-                      safefile::Fault entered);
+                      safefile::Fault entered, bool runLock);
 
 // Names passed over whatever the file is; such a file is never opened.
 bool PassedOverByName(const std::string& name, const std::string& exeName);

@@ -118,6 +118,9 @@ class Folder {
     // Fault::Undeletable for a folder whose entries cannot be removed: a copy made there would
     // stay beside its original.
     [[nodiscard]] Fault LockForRun(std::chrono::milliseconds patience);
+    // Whether the file of that inode (file index) is the lock file LockForRun made here; where
+    // a flock holds the folder there is none, and a file of that name is someone else's.
+    bool IsRunLockFile(std::uint64_t inode) const;
     // Makes the folder's entries durable.
     [[nodiscard]] Fault Sync() const;
     // Makes everything written on this file system durable (one sync for many files).

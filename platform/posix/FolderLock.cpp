@@ -220,4 +220,9 @@ Fault Folder::LockForRun(std::chrono::milliseconds patience) {
     return Fault::None;
 }
 
+bool Folder::IsRunLockFile(std::uint64_t inode) const {
+    const auto* lock = static_cast<const RunLock*>(runLock_.get());
+    return lock != nullptr && lock->fileInode != 0 && lock->fileInode == inode;
+}
+
 }  // namespace kolvik::safefile

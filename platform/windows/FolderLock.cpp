@@ -9,6 +9,7 @@
 #include <winternl.h>
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -35,6 +36,7 @@ struct RunLock {
     }
     Key key{};
     HANDLE file = nullptr;
+    std::uint64_t index = 0;  // of the lock file
 };
 
 std::mutex gMutex;
@@ -68,6 +70,10 @@ Fault Folder::LockForRun(std::chrono::milliseconds patience) {
     lock->key = key;
     const std::wstring name = windows::Wide(std::string(kRunLockName));
     const auto deadline = std::chrono::steady_clock::now() + patience;
+    // Ours are always empty: one a power cut left is taken over, but a user's file of that
+    // name with something in it is never deleted, and the folder is not claimed past it.
+    FileFacts slot;
+    if (Stat(std::string(kRunLockName), slot) == Fault::None && slot.size != 0) return Fault::Held;
     for (;;) {
         lock->file = Sys().openAt(handle_, name.c_str(), GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
                                   FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE);
@@ -78,9 +84,17 @@ Fault Folder::LockForRun(std::chrono::milliseconds patience) {
         if (std::chrono::steady_clock::now() >= deadline) return Fault::Held;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    BY_HANDLE_FILE_INFORMATION own{};
+    if (Sys().info(lock->file, &own))
+        lock->index = (std::uint64_t{own.nFileIndexHigh} << 32) | own.nFileIndexLow;
     Remember(key, lock);
     runLock_ = std::move(lock);
     return Fault::None;
+}
+
+bool Folder::IsRunLockFile(std::uint64_t inode) const {
+    const auto* lock = static_cast<const RunLock*>(runLock_.get());
+    return lock != nullptr && lock->file != nullptr && lock->index == inode;
 }
 
 }  // namespace kolvik::safefile

@@ -142,5 +142,34 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedAndShortFilesDamaged) {
     EXPECT_EQ(after.count("y_txt.KOL"), 0u);
 }
 
+// A file that merely bears the name of a run's lock is the user's: kept and named. On Windows,
+// where a run's lock takes that very name, an empty one is a lock a power cut left and is
+// taken over; one with something in it is kept and the folder is not claimed past it.
+TEST(PassOver, AUsersFileNamedLikeTheRunLock) {
+#ifdef _WIN32
+    constexpr bool kWindows = true;
+#else
+    constexpr bool kWindows = false;
+#endif
+    for (const std::string mine : {"", "van mij"}) {
+        SCOPED_TRACE(mine);
+        TempDir target;
+        Plant(target.path(), {{"sub/a.txt", 1}});
+        WriteFile(target / "sub/.kolvik-slot", mine);
+        Window w;
+        w.Encrypt(target.path());
+        const bool takenOver = kWindows && mine.empty(), held = kWindows && !mine.empty();
+        Tree expected{{"sub", "dir"}};
+        expected[held ? "sub/a.txt" : "sub/a_txt.kol"] = held ? "file:x" : RefKolEntry("txt", "x");
+        if (!takenOver) expected["sub/.kolvik-slot"] = "file:" + mine;
+        EXPECT_EQ(Snapshot(target.path()), expected);
+        const Left named{{target / "sub/.kolvik-slot", LeftReason::KolvikOwnFile}};
+        EXPECT_EQ(w.left,
+                  kWindows
+                      ? (held ? Left{{target / "sub/a.txt", LeftReason::HeldByOtherRun}} : Left{})
+                      : named);
+    }
+}
+
 }  // namespace
 }  // namespace kolvik::test
