@@ -222,17 +222,6 @@ TEST(KeystreamByte, MatchesHandWorkedValues) {
         EXPECT_EQ(KeystreamByte(BuildKeyTable(key), p), expected) << key << " at " << p;
 }
 
-TEST(CheckByte, MatchesHandWorkedValues) {
-    const KeyTable empty = BuildKeyTable("");
-    const int withExtension3[8] = {7, 9, 201, 23, 35, 12, 7, 18};  // positions 5 to 12
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(CheckByte(empty, 5 + k, 3), withExtension3[k]) << 5 + k;
-    EXPECT_EQ(CheckByte(empty, 6, 0), 6);  // the extension length picks the first entry
-    EXPECT_EQ(CheckByte(BuildKeyTable("abc"), 6, 3), 87);
-    EXPECT_EQ(CheckByte(BuildKeyTable("abc"), 9, 3), 131);
-    // 255 ^ 3, the largest power term: v = -16,581,357.
-    EXPECT_EQ(CheckByte(BuildKeyTable("x\xC3\xBF"), 11, 0), 237);
-}
-
 // The block function must give the per-byte function's bytes everywhere: near the start,
 // where v can be negative, far beyond it, and past the 32-bit range.
 TEST(KeystreamBlock, EqualsPerByteFunctionAtRandomPositionsAndLengths) {
