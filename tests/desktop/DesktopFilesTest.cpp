@@ -128,7 +128,7 @@ TEST(ThunarActions, MergeOnceAndUnmergeRestoresTheFile) {
 // in one): RGBA after a filter byte per row.
 using Rgba = std::array<int, 4>;
 
-Rgba PixelOf(const std::string& png, int size, int x, int y) {
+Rgba PixelOf(const std::string& png, std::size_t size, std::size_t x, std::size_t y) {
     // After the chunk type come the zlib header and the stored-block header.
     const std::size_t at = png.find("IDAT") + 4 + 2 + 5 + y * (1 + 4 * size) + 1 + 4 * x;
     Rgba rgba;
