@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parts of kolvik-cli: which fact wins the exit status when several apply, and what the
 // first line of a password file gives as the password or refuses.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <optional>
@@ -110,21 +108,6 @@ TEST(PasswordLine, TakesTheFirstLineOrRefusesWithTheReason) {
         EXPECT_EQ(got.password, c.password) << got.error;
         EXPECT_NE(got.error.find(c.errorPart), std::string::npos) << got.error;
     }
-}
-
-// A writer that never stops must not keep the reader busy: it takes the limit and no more.
-TEST(PasswordLine, ReadStopsAtTheLimit) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const std::string stream(kPasswordReadLimit + 100, 'a');
-    ASSERT_EQ(write(fds[1], stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
-    const PasswordLine got = ReadPasswordLine(fds[0], "standaardinvoer");  // fds[1] stays open
-    EXPECT_FALSE(got.password.has_value());
-    ASSERT_EQ(fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
-    char rest[512];
-    EXPECT_EQ(read(fds[0], rest, sizeof rest), 100);
-    close(fds[0]);
-    close(fds[1]);
 }
 
 }  // namespace

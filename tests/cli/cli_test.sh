@@ -69,26 +69,20 @@ suspend_mid_run() {
 }
 
 # --- checks of the files afterwards ---
-all_encrypted() {
-    [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ] && [ -f "$T/sub/diep/leeg_.kol" ] &&
-        [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ] && grep -qx 'Versleuteld: 3 bestanden' out
-}
 all_encrypted_quietly() { [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ] && [ -z "$(find "$T" -type f ! -name '*.kol' ! -name Kolvik.log)" ]; }
+all_encrypted() { all_encrypted_quietly && [ -f "$T/sub/diep/leeg_.kol" ] && grep -qx 'Versleuteld: 3 bestanden' out; }
 round_trip() {
     [ "$(hashes | grep -v ' \./los\.txt$')" = "$(cat plain)" ] && [ "$(cat "$T/los.txt")" = gewoon ] &&
         grep -qx 'Ontsleuteld: 3 bestanden' out
 }
-password_left() {
-    cmp -s pw "$T/sub/wachtwoord.txt" && [ -f "$T/a_txt.kol" ] &&
-        [ -f "$T/sub/foto_jpg.kol" ]
-}
+password_left() { cmp -s pw "$T/sub/wachtwoord.txt" && [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ]; }
 user_log_left() { [ "$(cat "$T/sub/Kolvik.log")" = 'oud logboek' ] && all_encrypted; }
 store_written() { grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
 installed() { store_written && cmp -s "$work/bin/kolvik" "$HOME/.local/bin/kolvik"; }
 no_window_program() { plain_tree && rm "$work/bin/kolvik"; }
 # The scripts still went in; the stand-in is put back for the rows after.
 store_written_anyway() { store_written; local ok=$?; printf 'venster\n' > "$work/bin/kolvik"; return $ok; }
-store_emptied() { ! grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
+store_emptied() { ! store_written; }
 a_encrypted() { [ -f "$T/a_txt.kol" ] && [ ! -e "$T/a.txt" ]; }
 mixed_keys_left() { [ "$(cat "$T/eerste.txt")" = een ] && [ -f "$T/tweede_txt.kol" ]; }
 log_link_kept() { [ "$(cat "$work/elders")" = 'van een ander' ] && [ -f "$T/a_txt.kol" ] && rm -f "$work/bin/Kolvik.log"; }

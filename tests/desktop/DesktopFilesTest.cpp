@@ -17,7 +17,6 @@ namespace {
 TEST(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"PATH=/bin", "HOME=/h"}, "/h /h/.local/share /h/.config"},
-        {{"XDG_CONFIG_HOME=/c", "HOME=/h", "XDG_DATA_HOME=/d"}, "/h /d /c"},
         {{"HOME=/h", "XDG_DATA_HOME=d", "XDG_CONFIG_HOME=~/c"}, "/h /h/.local/share /h/.config"},
         {{"HOME=/h", "", "HOME=/x", "XDG_DATA_HOME=/d"}, "/h /h/.local/share /h/.config"},
         {{"HOME=/a", "HOME=/b"}, "/b /b/.local/share /b/.config"},
@@ -34,9 +33,7 @@ TEST(UserFoldersFromEnvironment, FollowsTheBaseDirectoryRules) {
 TEST(DesktopExec, QuotesWhatTheFormatReserves) {
     using Exec = std::pair<const char*, const char*>;
     for (const auto& [program, exec] :
-         {Exec{"kolvik", "kolvik"},
-          Exec{"/home/an/.local/bin/kolvik", "/home/an/.local/bin/kolvik"},
-          Exec{"/home/an de/kolvik", R"("/home/an de/kolvik")"},
+         {Exec{"kolvik", "kolvik"}, Exec{"/home/an de/kolvik", R"("/home/an de/kolvik")"},
           Exec{"/opt/100%/kolvik", "/opt/100%%/kolvik"},
           Exec{"/opt/a$b/kolvik", R"("/opt/a\\$b/kolvik")"},
           Exec{R"(/opt/a"b/kolvik)", R"("/opt/a\\"b/kolvik")"},
@@ -131,7 +128,7 @@ TEST(ThunarActions, MergeOnceAndUnmergeRestoresTheFile) {
 // in one): RGBA after a filter byte per row.
 using Rgba = std::array<int, 4>;
 
-Rgba PixelOf(const std::string& png, int size, int x, int y) {
+Rgba PixelOf(const std::string& png, std::size_t size, std::size_t x, std::size_t y) {
     // After the chunk type come the zlib header and the stored-block header.
     const std::size_t at = png.find("IDAT") + 4 + 2 + 5 + y * (1 + 4 * size) + 1 + 4 * x;
     Rgba rgba;

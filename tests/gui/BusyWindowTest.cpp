@@ -25,15 +25,9 @@ namespace kolvik::qt {
 namespace {
 
 TEST(StartRefusalView, TheMessageStandsOverTheWindowInItsStartUpState) {
-    test::TestWindow fakes;
     QtDialogs dialogs;
-    ProcessFacts facts;
-    facts.commandLine = "/bestaat/niet/brief.txt";
-    facts.programFolder = facts.dataFolder = "/nonexistent/kolvik";
-    facts.exeName = "kolvik";
-    frmKolvik form(Services{dialogs, fakes.screen, fakes.keys, fakes.clock, fakes.regional,
-                            fakes.launcher, fakes.registry, facts});
-    FormBinder view(form);  // before start-up, as the program has it
+    test::TestWindow w("/nonexistent/kolvik", "/bestaat/niet/brief.txt", nullptr, {}, &dialogs);
+    FormBinder view(*w.form);  // before start-up, as the program has it
 
     bool seen = false;
     QTimer answer;  // stopped with the test, whatever happens
@@ -50,7 +44,7 @@ TEST(StartRefusalView, TheMessageStandsOverTheWindowInItsStartUpState) {
         box->accept();
     });
     answer.start(10);
-    form.Form_Load();
+    w->Form_Load();
     EXPECT_TRUE(seen);
 }
 

@@ -28,11 +28,8 @@ trap '[ -n "$sweeper" ] && { kill -TERM "$sweeper"; wait "$sweeper"; }; exit 130
 
 skipped=0 broken=0
 for fs in "${systems[@]}"; do
-    [ -n "${loop_size[$fs]:-}" ] || { echo "$fs: onbekend bestandssysteem"; broken=1; continue; }
-    why=$(loop_unavailable "$fs")
-    [ -z "$why" ] || { echo "$fs: niet beschikbaar: $why"; skipped=1; continue; }
     image=$scratch/$fs.img folder=$scratch/$fs
-    loop_mount "$fs" "$image" "$folder"
+    loop_try "$fs" "$image" "$folder"
     case $? in
         77) echo "$fs: $loop_why"; skipped=1 ;;
         1) echo "$fs: $loop_why"; broken=1 ;;

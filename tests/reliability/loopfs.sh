@@ -39,6 +39,15 @@ loop_mount() {
     loop_remount "$fs" "$folder"
 }
 
+# loop_try FS IMAGE FOLDER: loop_mount, once FS is known and can be tried here; as loop_mount,
+# 77 and 1 say it could not or failed.
+loop_try() {
+    [ -n "${loop_size[$1]:-}" ] || { loop_why="onbekend bestandssysteem"; return 1; }
+    loop_why=$(loop_unavailable "$1")
+    [ -z "$loop_why" ] || { loop_why="niet beschikbaar: $loop_why"; return 77; }
+    loop_mount "$@"
+}
+
 # Mounts the image attached by loop_mount again, on FOLDER.
 loop_remount() {
     local fs=$1 folder=$2

@@ -10,27 +10,23 @@ set -u
 cli=$(realpath "$1")
 source "$(dirname "$(realpath "$0")")/../support/checks.sh"
 [ "$(id -u)" -eq 0 ] || { echo "niet beschikbaar: geen root"; exit 77; }
-for tool in losetup mkfs.ext4 mount; do
-    command -v "$tool" >/dev/null || { echo "niet beschikbaar: $tool ontbreekt"; exit 77; }
-done
-scratch=$(mktemp -d) device=""
+scratch=$(mktemp -d)
+source "$(dirname "$(realpath "$0")")/loopfs.sh"
 release() {
-    for m in "$scratch/t/sub/usb" "$scratch/t/elders" "$scratch/via1" "$scratch/via2"; do
+    for m in "$scratch/t/elders" "$scratch/via1" "$scratch/via2"; do
         mountpoint -q "$m" && umount "$m"
     done
-    [ -n "$device" ] && losetup -d "$device"
+    loop_release
     rm -rf "$scratch"
 }
 trap release EXIT
-mkdir -p "$scratch/t/sub/usb" "$scratch/t/elders" "$scratch/buiten"
+mkdir -p "$scratch/t/sub" "$scratch/t/elders" "$scratch/buiten"
 printf 'geheim' > "$scratch/pw"
 printf 'eigen\n' > "$scratch/t/a.txt"
 printf 'dieper\n' > "$scratch/t/sub/b.txt"
 printf 'van buiten\n' > "$scratch/buiten/o.txt"
 mount --bind "$scratch/buiten" "$scratch/t/elders" || { echo "niet beschikbaar: bind"; exit 77; }
-truncate -s 16M "$scratch/usb.img" && mkfs.ext4 -q -F "$scratch/usb.img"
-device=$(losetup --find --show "$scratch/usb.img" 2>/dev/null) &&
-    mount "$device" "$scratch/t/sub/usb" || { echo "niet beschikbaar: loop"; exit 77; }
+loop_try ext4 "$scratch/usb.img" "$scratch/t/sub/usb" || { echo "$loop_why"; exit 77; }
 printf 'op de stick\n' > "$scratch/t/sub/usb/u.txt"
 outside() { (cd "$scratch" && cat buiten/o.txt t/sub/usb/u.txt && ls -A buiten t/sub/usb); }
 before=$(outside)

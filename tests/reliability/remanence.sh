@@ -51,11 +51,8 @@ python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(-100, 2); b = f.rea
 
 skipped=0
 for fs in "${systems[@]}"; do
-    [ -n "${loop_size[$fs]:-}" ] || { fail "$fs: onbekend bestandssysteem"; continue; }
-    why=$(loop_unavailable "$fs")
-    [ -z "$why" ] || { echo "$fs: niet beschikbaar: $why"; skipped=1; continue; }
     image=$scratch/$fs.img folder=$scratch/$fs
-    loop_mount "$fs" "$image" "$folder"
+    loop_try "$fs" "$image" "$folder"
     case $? in
         77) echo "$fs: $loop_why"; skipped=1; loop_release; continue ;;
         1) fail "$fs: $loop_why"; loop_release; continue ;;

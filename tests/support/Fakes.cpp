@@ -35,15 +35,16 @@ bool MapRegistry::RegWrite(const std::string& name, const std::string& value) {
 bool MapRegistry::RegDelete(const std::string& name) { return values.erase(name) > 0; }
 
 TestWindow::TestWindow(const std::string& programFolder, const std::string& commandLine,
-                       Registry* store, std::vector<std::string> environment) {
+                       Registry* store, std::vector<std::string> environment, Dialogs* shownBy) {
     ProcessFacts facts;
     facts.commandLine = commandLine;
     facts.programFolder = programFolder;
     facts.dataFolder = programFolder;
     facts.exeName = "kolvik";
     facts.environment = std::move(environment);
-    form = std::make_unique<frmKolvik>(Services{dialogs, screen, keys, clock, regional, launcher,
-                                                store ? *store : registry, facts});
+    form =
+        std::make_unique<frmKolvik>(Services{shownBy ? *shownBy : dialogs, screen, keys, clock,
+                                             regional, launcher, store ? *store : registry, facts});
 }
 
 }  // namespace kolvik::test

@@ -88,10 +88,11 @@ struct TestWindow {
     MapRegistry registry;
     std::unique_ptr<frmKolvik> form;
 
-    // store: a registry to use instead of the map, such as the real per-user store.
+    // store: a registry to use instead of the map, such as the real per-user store; shownBy:
+    // dialogs to use instead of the scripted ones, such as a view's.
     explicit TestWindow(const std::string& programFolder = "/nonexistent/kolvik",
                         const std::string& commandLine = "", Registry* store = nullptr,
-                        std::vector<std::string> environment = {});
+                        std::vector<std::string> environment = {}, Dialogs* shownBy = nullptr);
     frmKolvik* operator->() { return form.get(); }
 };
 

@@ -28,10 +28,6 @@ bool CanMark(const TempDir& dir) {
     return ok;
 }
 
-void Mark(const std::string& path, const std::string& value) {
-    ASSERT_TRUE(SetXattr(path, "user.kolvik", value)) << path;
-}
-
 enum class Owner { None, Gone, Live, SameIdOtherRun };  // SameIdOtherRun: this process's id
 
 struct LeftoverCase {
@@ -61,7 +57,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     const std::string path = target / name;
     WriteFile(path, c.content);
     // A mark of another token than any this process draws: with our own id, a run before us.
-    if (c.marked) Mark(path, std::to_string(pid) + "-" + kToken);
+    ASSERT_TRUE(!c.marked || SetXattr(path, "user.kolvik", std::to_string(pid) + "-" + kToken));
     if (c.published) {
         ASSERT_EQ(::link(path.c_str(), (target / "a_txt.kol").c_str()), 0);
     }
@@ -135,7 +131,7 @@ TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
         const std::string scratch =
             target / (".kolvik-tijdel-" + gone + "-" + kToken + "-" + c.scratchFor);
         WriteFile(scratch, "half af");
-        Mark(scratch, gone + "-" + kToken);
+        ASSERT_TRUE(SetXattr(scratch, "user.kolvik", gone + "-" + kToken));
     }
     FaultPlan plan{
         .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};

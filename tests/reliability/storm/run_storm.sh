@@ -12,16 +12,10 @@ storm=$(dirname "$(realpath "$0")")/storm.py
 skip() { echo "run storm on $fs: skipped: $*"; exit 77; }
 command -v python3 >/dev/null || skip "python3 missing"
 
-scratch=$(mktemp -d) device="" mounted="" stormer=""
-release() {  # undoes only what this script mounted and attached
-    if [ -n "$mounted" ]; then
-        for _ in 1 2 3 4 5; do umount "$mounted" 2>/dev/null && break; sleep 1; done
-        mountpoint -q "$mounted" && umount -l "$mounted"
-    fi
-    [ -n "$device" ] && losetup -d "$device" 2>/dev/null
-    rm -rf "$scratch"
-}
-trap release EXIT
+scratch=$(mktemp -d) stormer=""
+source "$(dirname "$(realpath "$0")")/../loopfs.sh"
+loop_size[exfat]=256
+trap 'loop_release; rm -rf "$scratch"' EXIT
 # The storm's runs are its children: a signal ends them too, so nothing keeps the mount busy.
 trap '[ -n "$stormer" ] && kill -TERM "$stormer" && wait "$stormer"; exit 130' INT TERM HUP
 
@@ -31,25 +25,19 @@ case $fs in
 tmpfs)
     if [ "$(findmnt -n -o FSTYPE --target /dev/shm 2>/dev/null)" = tmpfs ]; then
         root=$(mktemp -d -p /dev/shm)
-        mounted="" && trap 'rm -rf "$root"; release' EXIT
+        trap 'rm -rf "$root" "$scratch"' EXIT
     elif [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=256m tmpfs "$root"; then
-        mounted=$root
+        loop_mounted=$root
     else
         skip "no tmpfs at /dev/shm and not root"
     fi
     ;;
 exfat)
-    [ "$(id -u)" -eq 0 ] || skip "not root"
-    [ -c /dev/fuse ] || skip "no FUSE (/dev/fuse)"
-    for tool in losetup mkfs.exfat mount.exfat-fuse; do
-        command -v $tool >/dev/null || skip "$tool missing"
-    done
-    truncate -s 256M "$scratch/exfat.img"
-    device=$(losetup -f --show "$scratch/exfat.img") || { device=""; skip "no loop device"; }
-    mkfs.exfat "$device" >/dev/null || { echo "mkfs.exfat failed"; exit 1; }
-    mount.exfat-fuse "$device" "$root" >/dev/null 2>&1 || skip "mount.exfat-fuse failed"
-    mounted=$root
-    [ "$(findmnt -n -o FSTYPE --mountpoint "$root")" = fuseblk ] || { echo "not mounted through FUSE"; exit 1; }
+    loop_try exfat "$scratch/exfat.img" "$root"
+    case $? in
+        77) skip "$loop_why" ;;
+        1) echo "$loop_why"; exit 1 ;;
+    esac
     ;;
 *) echo "run storm: unknown file system $fs (tmpfs or exfat)"; exit 1 ;;
 esac

@@ -6,10 +6,12 @@ the writer reach the tree through a second mount of it. Afterwards every origina
 bytes (with what a writer appended) must be in a plain file or in a .kol file that decrypts, and
 the canary folder a link leads to from inside the tree must be unchanged.
 
-Usage: storm.py CLI SEED COUNT [--root DIR] [--serial] [--keep] [--sabotage KIND]
+Usage: storm.py CLI SEED COUNT [--root DIR] [--serial] [--keep] [--strong] [--sabotage KIND]
   --root DIR  where the trees are made (default: /dev/shm, else $TMPDIR)
   --serial    one run at a time and no other programs: nothing may be lost then
   --keep      leave the trees of seeds that lost something, and say where
+  --strong    every encryption in the strong format: its originals are overwritten, not only
+              unlinked
   --sabotage delete|corrupt|canary
               after the runs, delete a file, flip a byte in one, or change the canary: the
               check must then fail (it proves the check can see each kind of loss)
@@ -183,8 +185,7 @@ class Seed:
         # The canary, outside the tree: plain and .kol files that no run may touch.
         os.makedirs(self.canary)
         for i in range(4):
-            data = rng.randbytes(rng.randrange(1, 5000))
-            Path(self.canary, "kanarie %d.txt" % i).write_bytes(data)
+            Path(self.canary, "kanarie %d.txt" % i).write_bytes(rng.randbytes(rng.randrange(1, 5000)))
         shutil.copy(os.path.join(self.canary, "kanarie 0.txt"), os.path.join(self.canary, "x.txt"))
         self.program.run("encrypt", os.path.join(self.canary, "x.txt"))
         self.canary_sums = self.sums(self.canary)
@@ -389,10 +390,8 @@ def main():
     parser.add_argument("seed", type=int)
     parser.add_argument("count", type=int)
     parser.add_argument("--root", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
-    parser.add_argument("--serial", action="store_true")
-    parser.add_argument("--keep", action="store_true")
-    # Every encryption in the strong format: its originals are overwritten, not only unlinked.
-    parser.add_argument("--strong", action="store_true")
+    for flag in ("--serial", "--keep", "--strong"):
+        parser.add_argument(flag, action="store_true")
     parser.add_argument("--sabotage", choices=["delete", "corrupt", "canary"])
     args = parser.parse_args()
     # A desktop session's default (ulimit -n 1024), inherited by every run: the race between two
