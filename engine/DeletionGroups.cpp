@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/DeletionGroups.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "engine/PathHelpers.h"
@@ -10,6 +12,10 @@
 namespace kolvik {
 
 using safefile::Fault;
+
+DeletionGroups::~DeletionGroups() {
+    if (flight_.joinable()) flight_.join();
+}
 
 void DeletionGroups::Add(safefile::PendingOriginal entry) {
     ++stats_.FilesDone;
@@ -21,11 +27,57 @@ void DeletionGroups::Add(safefile::PendingOriginal entry) {
     pending_.push_back(std::move(entry));
 }
 
+void DeletionGroups::CompleteLater() {
+    Land();
+    if (pending_.empty()) return;
+    flying_ = std::exchange(pending_, {});
+    bytes_ = 0;
+    folders_ = 0;
+    for (const auto& p : flying_) {
+        if (std::find(flyingFolders_.begin(), flyingFolders_.end(), p.folder) ==
+            flyingFolders_.end())
+            flyingFolders_.push_back(p.folder);
+    }
+    try {
+        flight_ = std::thread([this] {
+            try {
+                flown_ = safefile::CompletePending(flying_, crew_);
+            } catch (...) {
+                flightError_ = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the group is completed here and now.
+        flyingFolders_.clear();
+        pending_ = std::exchange(flying_, {});
+        (void)Complete();
+    }
+}
+
+void DeletionGroups::Land() {
+    if (!flight_.joinable()) return;
+    flight_.join();
+    flyingFolders_.clear();
+    flying_.clear();
+    if (flightError_) std::rethrow_exception(std::exchange(flightError_, nullptr));
+    (void)Tell(std::exchange(flown_, {}));
+}
+
 std::size_t DeletionGroups::Complete() {
+    Land();
     if (pending_.empty()) return 0;
     const auto done = safefile::CompletePending(pending_, crew_);
     bytes_ = 0;
     folders_ = 0;
+    return Tell(done);
+}
+
+void DeletionGroups::Stop() {
+    Land();
+    crew_.Stop();
+}
+
+std::size_t DeletionGroups::Tell(const safefile::Completion& done) {
     // Those originals stay and their copies are gone: the files count as skipped after all.
     for (const auto& [entry, fault] : done.failed) {
         --stats_.FilesDone;

@@ -388,8 +388,10 @@ void FileTransformer::ScheduleDeletion(const CopyJob& job, CopyAttempt a) {
 }
 
 bool FileTransformer::CompleteGroupIfDue() {
-    if (!settings.singleFile && !work_->groups.Due()) return true;
-    return work_->groups.Complete() == 0 || !settings.singleFile;
+    if (settings.singleFile) return work_->groups.Complete() == 0;
+    // The run goes on meanwhile; what the group left is told at the next completion.
+    if (work_->groups.Due()) work_->groups.CompleteLater();
+    return true;
 }
 
 }  // namespace kolvik

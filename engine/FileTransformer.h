@@ -56,7 +56,8 @@ class FileTransformer {
     void Leave(const std::string& folder, const std::string& name, LeftReason reason);
     // Reports a folder that the run did not enter; its files are not counted one by one.
     void LeaveFolder(const std::string& path, LeftReason reason);
-    // Deletes the originals whose copies are named, once those copies are on disk.
+    // Deletes the originals whose copies are named, once those copies are on disk; a group
+    // completed in the background is waited for first, and what it left is told.
     void CompletePending();
     // Completes what is pending and closes every file and folder, so that the space of
     // deleted originals comes back at once; the deletion threads end too.
@@ -97,7 +98,8 @@ class FileTransformer {
     // The copy did not come about: the original stays, and the outcome says why.
     std::optional<FileOutcome> Unwritten(const CopyJob& job, const CopyAttempt& a);
     void ScheduleDeletion(const CopyJob& job, CopyAttempt a);
-    // False when completing the group left this file's original after all.
+    // False when completing the group left this file's original after all (single files; a
+    // full group of a walk is completed in the background).
     bool CompleteGroupIfDue();
     // A file the password did not open, or that is damaged: told, counted and left as it is.
     FileOutcome Refuse(const std::string& folder, const std::string& name, LeftReason unopenable);

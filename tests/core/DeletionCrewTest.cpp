@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The crew that deletes the originals of each group: every job exactly once, Run back only when
 // all are done, the same few threads for group after group, and a job's exception brought home.
+// And a group completed in the background: what it left is told on the run's thread.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/DeletionCrew.h"
+#include "engine/DeletionGroups.h"
+#include "support/TempDir.h"
 
 namespace kolvik {
 namespace {
@@ -42,6 +51,87 @@ TEST(DeletionCrew, AJobsExceptionComesBackOnceEveryOtherJobIsDone) {
     done = 0;
     crew.Run(40, [&](std::size_t) { ++done; });
     EXPECT_EQ(done, 40);
+}
+
+// Records what is left, and on which thread it was told.
+struct LeftEvents : RunEvents {
+    std::vector<std::pair<std::string, LeftReason>> left;
+    std::vector<std::thread::id> tellers;
+    void Left(const std::string& path, LeftReason reason) override {
+        left.emplace_back(path, reason);
+        tellers.push_back(std::this_thread::get_id());
+    }
+    void Yield() override {}
+    void FileStepBegins() override {}
+    void FileStarted(const std::string&) override {}
+    void Progress(std::int64_t) override {}
+    void CountsChanged() override {}
+    void Skipped(const std::string&) override {}
+    void Transformed(const std::string&, bool) override {}
+    void NotOverwritten(const std::string&, LeftReason) override {}
+    bool GoOnWithoutAccess() override { return true; }
+    WrongKeyAnswer AskWrongKey(const std::string&) override { return WrongKeyAnswer::GoOn; }
+    void TellUnopenable(const std::string&, LeftReason) override {}
+    void DiskFull(const std::string&) override {}
+    void Exited() override {}
+    void StoppedAtTargetFiles() override {}
+    void StoppedBetweenFolders() override {}
+    void Measuring(bool) override {}
+};
+
+// A full group goes to the background; the first of its originals changes before that, so it
+// must stay, its copy go, and the file be counted back and told when the run completes.
+TEST(DeletionGroups, WhatAGroupInFlightLeftIsToldAtTheNextCompletion) {
+    test::TempDir dir;
+    const auto folder = std::make_shared<safefile::Folder>();
+    ASSERT_EQ(folder->Open(dir.path()), safefile::Fault::None);
+    RunStats stats;
+    StopFlags flags;
+    RunReport report;
+    LeftEvents events;
+    LeftFiles left(stats, flags, report, events);
+    DeletionGroups groups(stats, report, events, left);
+    const auto name = [](std::size_t i, const char* ending) {
+        char text[32];
+        std::snprintf(text, sizeof text, "f%03zu%s", i, ending);
+        return std::string(text);
+    };
+    const std::size_t files = kPendingFiles + 1;
+    for (std::size_t i = 0; i < files; ++i) {
+        test::WriteFile(dir / name(i, ".txt"), "x");
+        test::WriteFile(dir / name(i, "_txt.kol"), "yy");
+        safefile::PendingOriginal p;
+        p.folder = folder;
+        p.original = name(i, ".txt");
+        p.copy = name(i, "_txt.kol");
+        safefile::FileFacts copy;
+        ASSERT_EQ(folder->Stat(p.original, p.originalFacts), safefile::Fault::None);
+        ASSERT_EQ(folder->Stat(p.copy, copy), safefile::Fault::None);
+        p.copyInode = copy.inode;
+        p.copySize = 2;
+        p.countedBytes = 1;
+        groups.Add(std::move(p));
+        if (i == 0) test::WriteFile(dir / name(0, ".txt"), "changed");
+        if (groups.Due()) groups.CompleteLater();
+    }
+    EXPECT_FALSE(groups.Empty());
+    EXPECT_EQ(groups.Complete(), 0u);
+    EXPECT_TRUE(groups.Empty());
+
+    EXPECT_EQ(stats.FilesDone, static_cast<std::int64_t>(files) - 1);
+    EXPECT_EQ(stats.BytesDone, static_cast<std::int64_t>(files) - 1);
+    EXPECT_EQ(stats.FilesSkipped, 1);
+    EXPECT_EQ(report.left, 1);
+    ASSERT_EQ(events.left.size(), 1u);
+    EXPECT_EQ(events.left[0].first, dir / name(0, ".txt"));
+    EXPECT_EQ(events.left[0].second, LeftReason::ChangedDuringRun);
+    EXPECT_EQ(events.tellers[0], std::this_thread::get_id());
+    EXPECT_EQ(test::ReadFile(dir / name(0, ".txt")), "changed");
+    EXPECT_FALSE(std::filesystem::exists(test::PathOf(dir / name(0, "_txt.kol"))));
+    for (std::size_t i = 1; i < files; ++i) {
+        EXPECT_FALSE(std::filesystem::exists(test::PathOf(dir / name(i, ".txt")))) << i;
+        EXPECT_EQ(test::ReadFile(dir / name(i, "_txt.kol")), "yy") << i;
+    }
 }
 
 }  // namespace
