@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -23,29 +25,36 @@ Tree Snapshot(const std::string& root) {
 }
 
 Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
-    form->txtPassword_1.text = form->txtPassword_2.text = form->session.CipherKey = key;
-    form->session.ModeTime = std::chrono::system_clock::now() + std::chrono::hours(1);
+    form->txtPassword_1.text = form->txtPassword_2.text = key;
+    clock.now = std::chrono::system_clock::now() + std::chrono::hours(1);  // the mode press
     form->LoggingOn = true;
     // The least cost a reader accepts: a strong run then takes a tenth of a second, not one.
     form->session.StrongCost = {.memoryKiB = 65'536, .passes = 1, .lanes = 1};
     form->FileLeft = [this](const std::string& path, LeftReason r) { left.emplace_back(path, r); };
 }
 
+void Window::ChooseMode(bool decrypting) {
+    EXPECT_EQ(form->session.ChooseMode(decrypting ? RunMode::Decrypt : RunMode::Encrypt,
+                                       form->txtPassword_1.text, form->txtPassword_2.text,
+                                       form->chkSterk.value == 1),
+              ModeRefusal::None);
+}
+
 void Window::Run(const std::string& target, bool decrypting) {
-    form->session.DecryptMode = decrypting;
+    ChooseMode(decrypting);
     form->session.TransformTargetFiles(target);
     form->session.TransformSubfolders(target);
     form->session.EndRun();  // as every run ends: its folders, and their claims, let go
 }
 
 void Window::EncryptStrong(const std::string& target) {
-    form->session.StrongChosen = true;
+    form->chkSterk.value = 1;
     Run(target, false);
 }
 
 bool Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
-    form->session.HasFileTarget = true;
-    form->session.DecryptMode = decrypting;
+    form->session.TakeFileTargetForTests(folder + "/" + name);
+    ChooseMode(decrypting);
     const FileOutcome out = decrypting ? form->session.DecryptOne(folder, name)
                                        : form->session.EncryptOne(folder, name);
     form->session.EndRun();
