@@ -76,8 +76,7 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
             w->OnClick(w->chkSterk);
         }
 
-        EXPECT_EQ(w->session.ModeTime(),
-                  w.clock.now);  // recorded on every press, to the nanosecond
+        EXPECT_EQ(w->session.ModeTime(), w.clock.now);  // kept from every press, to the nanosecond
         EXPECT_EQ(w->txtPassword_1.text, c.firstAfter);
         EXPECT_EQ(w->txtPassword_2.text, c.secondAfter);
         EXPECT_EQ(w->focus, c.focusAfter);

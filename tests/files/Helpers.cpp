@@ -24,6 +24,16 @@ Tree Snapshot(const std::string& root) {
     return out;
 }
 
+namespace {
+
+// Presses the mode button, with the entries and the "Sterk" box as they stand.
+void ChooseMode(frmKolvik& form, bool decrypting) {
+    decrypting ? form.cmdDecrypt_Click() : form.cmdEncrypt_Click();
+    EXPECT_FALSE(form.session.Report().passwordRefused);
+}
+
+}  // namespace
+
 Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
     form->txtPassword_1.text = form->txtPassword_2.text = key;
     clock.now = std::chrono::system_clock::now() + std::chrono::hours(1);  // the mode press
@@ -33,15 +43,8 @@ Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
     form->FileLeft = [this](const std::string& path, LeftReason r) { left.emplace_back(path, r); };
 }
 
-void Window::ChooseMode(bool decrypting) {
-    EXPECT_EQ(form->session.ChooseMode(decrypting ? RunMode::Decrypt : RunMode::Encrypt,
-                                       form->txtPassword_1.text, form->txtPassword_2.text,
-                                       form->chkSterk.value == 1),
-              ModeRefusal::None);
-}
-
 void Window::Run(const std::string& target, bool decrypting) {
-    ChooseMode(decrypting);
+    ChooseMode(*form, decrypting);
     form->session.TransformTargetFiles(target);
     form->session.TransformSubfolders(target);
     form->session.EndRun();  // as every run ends: its folders, and their claims, let go
@@ -54,7 +57,7 @@ void Window::EncryptStrong(const std::string& target) {
 
 bool Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
     form->session.TakeFileTargetForTests(folder + "/" + name);
-    ChooseMode(decrypting);
+    ChooseMode(*form, decrypting);
     const FileOutcome out = decrypting ? form->session.DecryptOne(folder, name)
                                        : form->session.EncryptOne(folder, name);
     form->session.EndRun();

@@ -47,10 +47,6 @@ struct Window : ProgramFolder, TestWindow {
     bool RunFile(const std::string& folder, std::string name, bool decrypting);
     // The names and paths of the log's SKIP lines.
     std::vector<std::string> Skips() const;
-
-  private:
-    // As the mode buttons do, with the entries and the "Sterk" box as they stand.
-    void ChooseMode(bool decrypting);
 };
 
 // A file of stem holding plain, or with decrypting its encrypted form under the key "geheim",
