@@ -82,8 +82,8 @@ CliOutcome CliRun::Run(
     // A request that came with no file boundary left to take it at.
     if (suspend::Requested()) suspend::Now();
     screen_.EndProgressLine();
-    outcome.report = session_.Report;
-    outcome.filesDone = session_.FilesDone;
+    outcome.report = session_.Report();
+    outcome.filesDone = session_.Stats().FilesDone;
     const bool folderRun = end == RunEnd::Finished || end == RunEnd::Stopped;
     if (console::StopSignal() == 0 && folderRun)
         for (const auto& line : session_.Summary()) std::cout << line << '\n';
@@ -96,16 +96,14 @@ void CliRun::Log(const std::string& text) {
     const std::string path = LogFilePathIn(host_.facts.dataFolder);
     if (AppendLogLine(path, host_.regional.TimeOfDay(host_.clock.Now()), text)) return;
     // Told once per run: a full disk would otherwise give a line per file.
-    if (session_.Report.logFailed) return;
-    session_.Report.logFailed = true;
-    Message(LogUnwritableText(path));
+    if (session_.NoteLogFailed()) Message(LogUnwritableText(path));
 }
 
 void CliRun::Yield() {
-    if (console::StopSignal() != 0) session_.ExitRequested = true;
-    if (session_.TotalBytes != 0)
-        percent_ =
-            PercentOf(session_.BytesDone, session_.TotalBytes, host_.regional.DecimalSeparator());
+    if (console::StopSignal() != 0) session_.RequestExit();
+    const RunStats& stats = session_.Stats();
+    if (stats.TotalBytes != 0)
+        percent_ = PercentOf(stats.BytesDone, stats.TotalBytes, host_.regional.DecimalSeparator());
     screen_.Draw(currentFile_, percent_);
 }
 

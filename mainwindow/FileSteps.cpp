@@ -23,11 +23,13 @@ void frmKolvik::FileStarted(const std::string& path) {
     DoEvents();
 }
 
-void frmKolvik::Progress(std::int64_t position) { ShowFileProgress(position); }
+void frmKolvik::Progress(std::int64_t position) {
+    ShowFileProgress(position, session.Stats().FileBytes);
+}
 
 void frmKolvik::CountsChanged() {
     ShowTotalFiles();
-    ShowPercentage();
+    ShowPercentage(session.Stats().BytesDone, session.Stats().TotalBytes);
 }
 
 void frmKolvik::Skipped(const std::string& nameOrPath) {
@@ -46,7 +48,7 @@ void frmKolvik::Transformed(const std::string& newName, bool decrypted) {
 // in the log of a folder run.
 void frmKolvik::NotOverwritten(const std::string& path, LeftReason reason) {
     if (FileLeft) FileLeft(path, reason);
-    if (session.HasFileTarget) {
+    if (session.HasFileTarget()) {
         MsgBox(LeftText(path, reason), MsgButtons::OK, MsgIcon::Exclamation);
     } else if (LoggingOn) {
         gLog(LeftText(path, reason));
@@ -56,7 +58,7 @@ void frmKolvik::NotOverwritten(const std::string& path, LeftReason reason) {
 bool frmKolvik::GoOnWithoutAccess() {
     if (MsgBox(NoAccessText(session.TargetPath()), MsgButtons::OKCancel) == MsgAnswer::OK)
         return true;
-    session.ExitRequested = true;
+    session.RequestExit();
     CloseProgram();
     return false;
 }

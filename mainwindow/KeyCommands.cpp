@@ -20,7 +20,7 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
         if (RunBusy) return true;
         // Registered or removed by another Kolvik since this window opened: the store decides.
         session.ReadRegistrationNow(ProgId());
-        if (ParseYesNo(session.RegContextMenu) == YesNo::Yes)
+        if (ParseYesNo(session.RegContextMenu()) == YesNo::Yes)
             MsgBox("Kolvik is al geregistreerd.");
         else
             frmRegistreren::ShowModal(*this);
@@ -29,7 +29,7 @@ bool frmKolvik::Form_KeyDown(int keyCode, int shift) {
     if (keyCode == kKeyU && shift == kCtrl) {
         // Registered or removed elsewhere since this window opened: the store has the answer.
         REG_Check();
-        if (session.KolRegisterd &&
+        if (session.KolRegisterd() &&
             MsgBox("U staat op het punt de toevoeging van\r\nKolvik aan het Windows-register te "
                    "verwijderen !",
                    MsgButtons::OKCancel) == MsgAnswer::OK) {

@@ -20,14 +20,14 @@ void frmKolvik::BuildProgressBar() {
 
 void frmKolvik::ResetFileProgress() {
     // A stopped run leaves the bar as it was.
-    if (session.StopRequested) return;
+    if (session.StopRequested()) return;
     for (auto& block : element) block.visible = false;
 }
 
-void frmKolvik::ShowFileProgress(std::int64_t position) {
-    if (session.FileBytes == 0) return;
-    const int n = static_cast<int>(std::floor(
-        static_cast<double>(position) / static_cast<double>(session.FileBytes) * (kBlocks - 1)));
+void frmKolvik::ShowFileProgress(std::int64_t position, std::int64_t fileBytes) {
+    if (fileBytes == 0) return;
+    const int n = static_cast<int>(
+        std::floor(static_cast<double>(position) / static_cast<double>(fileBytes) * (kBlocks - 1)));
     // A new file starts again at block 0.
     if (NextBlock > n) NextBlock = 0;
     for (int i = NextBlock; i <= n; ++i) {
@@ -39,14 +39,13 @@ void frmKolvik::ShowFileProgress(std::int64_t position) {
 }
 
 void frmKolvik::ShowTotalFiles() {
-    lblTotalFiles.text = "Gedaan: " + std::to_string(session.FilesDone) +
-                         "\r\nOvergeslagen: " + std::to_string(session.FilesSkipped);
+    lblTotalFiles.text = "Gedaan: " + std::to_string(session.Stats().FilesDone) +
+                         "\r\nOvergeslagen: " + std::to_string(session.Stats().FilesSkipped);
 }
 
-void frmKolvik::ShowPercentage() {
-    if (session.TotalBytes == 0) return;  // the label keeps its text
-    lblPercentage.text =
-        PercentageText(session.BytesDone, session.TotalBytes, svc.regional.DecimalSeparator());
+void frmKolvik::ShowPercentage(std::int64_t done, std::int64_t total) {
+    if (total == 0) return;  // the label keeps its text
+    lblPercentage.text = PercentageText(done, total, svc.regional.DecimalSeparator());
 }
 
 std::string PercentageText(std::int64_t done, std::int64_t total,

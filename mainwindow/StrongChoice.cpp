@@ -24,10 +24,10 @@ void frmKolvik::chkSterk_Click() {
     (void)svc.registry.RegWrite(kStrongSetting, chkSterk.value == 1 ? "1" : "0");
     // The mode button fixed the format along with the password it accepted; a change after it
     // counts as a new press, so that the password is checked for the format that will be used.
-    if (!session.DecryptMode && cmdGoEncrypt.visible && cmdGoEncrypt.enabled && !RunBusy) {
+    if (!session.DecryptMode() && cmdGoEncrypt.visible && cmdGoEncrypt.enabled && !RunBusy) {
         cmdEncrypt_Click();
         // Refused: as if the mode had never been chosen, start button captioned as at start-up.
-        if (session.Report.passwordRefused) {
+        if (session.Report().passwordRefused) {
             cmdGoEncrypt.enabled = false;
             cmdGoEncrypt.text = ">-------->>>";
             EnableAllowedModes();

@@ -117,7 +117,7 @@ void frmKolvik::cmdDecrypt_Click() {
 }
 
 void frmKolvik::cmdExit_Click() {
-    session.ExitRequested = true;
+    session.RequestExit();
     Unload();
 }
 

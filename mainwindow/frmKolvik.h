@@ -109,9 +109,9 @@ class frmKolvik : public Form, private RunEvents, private RunFront {
     // Progress display (mainwindow/Progress.cpp).
     void BuildProgressBar();
     void ResetFileProgress();
-    void ShowFileProgress(std::int64_t position);
+    void ShowFileProgress(std::int64_t position, std::int64_t fileBytes);
     void ShowTotalFiles();
-    void ShowPercentage();
+    void ShowPercentage(std::int64_t done, std::int64_t total);
 
     // Activity log (run/ActivityLog.cpp).
     void chkLoggen_Click();

@@ -16,10 +16,8 @@ std::string frmKolvik::LogFilePath() const { return LogFilePathIn(svc.process.da
 bool frmKolvik::gLog(const std::string& text) {
     if (AppendLogLine(LogFilePath(), svc.regional.TimeOfDay(svc.clock.Now()), text)) return true;
     // Told once per run: a full disk would otherwise ask for a click per file.
-    if (!session.Report.logFailed) {
-        session.Report.logFailed = true;
+    if (session.NoteLogFailed())
         MsgBox(LogUnwritableText(LogFilePath()), MsgButtons::OK, MsgIcon::Exclamation);
-    }
     return false;
 }
 

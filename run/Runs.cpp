@@ -35,7 +35,7 @@ RunEnd frmKolvik::StartRun(RunMode mode) {
     request.mode = mode;
     request.log = chkLoggen.value == 1;
     request.logDate = svc.regional.ShortDate(svc.clock.Now());
-    if (mode == RunMode::Encrypt && session.HasFileTarget && !LastDecryptName.empty()) {
+    if (mode == RunMode::Encrypt && session.HasFileTarget() && !LastDecryptName.empty()) {
         request.folder = LastDecryptFolder;
         request.name = LastDecryptName;
     }
@@ -52,10 +52,10 @@ RunEnd frmKolvik::StartRun(RunMode mode) {
 
 void frmKolvik::FilesNext() {
     lblCopyright.visible = false;
-    if (session.HasFileTarget) {
-        if (!session.DecryptMode) return;
+    if (session.HasFileTarget()) {
+        if (!session.DecryptMode()) return;
         ReadyToEncryptAgain();
-        const std::filesystem::path target = FsPath(session.TargetFile);
+        const std::filesystem::path target = FsPath(session.TargetFile());
         LastDecryptName = Utf8Path(target.filename());
         LastDecryptFolder = Utf8Path(target.parent_path());
         return;
@@ -72,7 +72,7 @@ void frmKolvik::FinishFolderRun() {
     lblPercentage.text = "       Klaar !";
     cmdExit.enabled = cmdEncrypt.enabled = cmdDecrypt.enabled = chkLoggen.enabled = true;
     chkSterk.enabled = true;
-    if (session.DecryptMode && session.StopRequested) CloseProgram();
+    if (session.DecryptMode() && session.StopRequested()) CloseProgram();
     svc.screen.SetMousePointer(MousePointer::Default);
     LastSummary = session.Summary();
     ResetFileProgress();
@@ -87,7 +87,7 @@ void frmKolvik::cmdGoEncrypt_Click() {
     const RunEnd end = StartRun(RunMode::Encrypt);
     if (end != RunEnd::FileDone && end != RunEnd::FileNotDone) return;
     CloseProgram();
-    session.StopRequested = true;
+    session.RequestStop();
 }
 
 void frmKolvik::cmdGoDecrypt_Click() {

@@ -22,7 +22,7 @@ void frmKolvik::Form_Load() {
     const std::string& programFolder = svc.process.programFolder;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = programFolder;
     REG_Check();
-    if (session.StopRequested) {
+    if (session.StopRequested()) {
         CloseProgram();
         return;
     }
@@ -62,8 +62,8 @@ void frmKolvik::Form_Load() {
 TargetRefusal frmKolvik::TakeTarget(const std::string& path, const std::string& captionStart) {
     const TargetRefusal refusal = session.TakeTarget(path);
     if (refusal != TargetRefusal::None) return refusal;
-    if (session.HasFolderTarget)
-        caption = captionStart + LastCharacters(session.TargetFolder, 25);
+    if (session.HasFolderTarget())
+        caption = captionStart + LastCharacters(session.TargetFolder(), 25);
     else
         (session.ModeAllowed(RunMode::Encrypt) ? cmdDecrypt : cmdEncrypt).enabled = false;
     cmdEncrypt.tooltip = cmdDecrypt.tooltip = path;

@@ -17,17 +17,17 @@ void RunRelay::FileSystemNoted(FileSystemNote note, const std::string& folder,
 }
 
 RunEnd RunSession::Run(const RunRequest& request, const std::string& password, RunFront& front) {
-    Report = {};
+    report_ = {};
     relay_.notes.clear();
     accessAsked_ = false;
-    if (!HasFileTarget && WouldTouchInstalledPrograms()) {
+    if (!hasFileTarget_ && WouldTouchInstalledPrograms()) {
         front.Tell(InstalledProgramsText(process_.programFolder), Tone::Warning);
         return RunEnd::InstalledPrograms;
     }
     // Before the gate, which computes the PIN's code under a key of its own.
-    ReplaceText(CipherKey, password);
+    ReplaceText(cipherKey_, password);
     if (request.mode == RunMode::Encrypt && !PinGate(password, front)) return RunEnd::PinRefused;
-    return HasFileTarget ? RunFile(request, front) : RunFolder(request, front);
+    return hasFileTarget_ ? RunFile(request, front) : RunFolder(request, front);
 }
 
 bool RunSession::PinGate(const std::string& password, RunFront& front) {
@@ -42,11 +42,11 @@ bool RunSession::PinGate(const std::string& password, RunFront& front) {
 }
 
 RunEnd RunSession::RunFile(const RunRequest& request, RunFront& front) {
-    const std::filesystem::path target = FsPath(TargetFile);
+    const std::filesystem::path target = FsPath(targetFile_);
     const std::string folder =
         request.folder.empty() ? Utf8Path(target.parent_path()) : request.folder;
     const std::string name = request.name.empty() ? Utf8Path(target.filename()) : request.name;
-    FilesDone = 0;
+    stats_.FilesDone = 0;
     front.FilesNext();
     relay_.BeginStep();
     const FileOutcome out =
@@ -59,13 +59,13 @@ RunEnd RunSession::RunFile(const RunRequest& request, RunFront& front) {
 }
 
 void RunSession::TellFileNotDone(RunFront& front) {
-    if (ExitRequested || relay_.told) return;
+    if (flags_.ExitRequested || relay_.told) return;
     if (relay_.leftPath.empty()) {
         // Nothing was reported, yet nothing was done: the file was gone before the step could
         // look at it, or is one of Kolvik's own that every run passes over.
-        relay_.Left(TargetFile,
+        relay_.Left(targetFile_,
                     TargetFileThere() ? LeftReason::KolvikOwnFile : LeftReason::NotFound);
-        ++Report.left;
+        ++report_.left;
     }
     front.Tell(LeftText(relay_.leftPath, relay_.leftReason), Tone::Warning);
 }
@@ -73,7 +73,7 @@ void RunSession::TellFileNotDone(RunFront& front) {
 RunEnd RunSession::RunFolder(const RunRequest& request, RunFront& front) {
     const bool decrypt = request.mode == RunMode::Decrypt;
     const std::string target = RunFolder();
-    FilesDone = FilesSkipped = BytesDone = 0;
+    stats_.FilesDone = stats_.FilesSkipped = stats_.BytesDone = 0;
     summary_.clear();
     front.FilesNext();
     if (request.log) front.LogLine(LogRunHeader(request.logDate));
@@ -82,7 +82,7 @@ RunEnd RunSession::RunFolder(const RunRequest& request, RunFront& front) {
         EndRun();
         seconds_ =
             std::chrono::duration_cast<std::chrono::seconds>(clock_.Monotonic() - start).count();
-        summary_ = SummaryLines(*this, decrypt, target, seconds_);
+        summary_ = SummaryLines(stats_, decrypt, target, seconds_);
         TellNotes(request.log, front);
         if (end == RunEnd::Finished && request.log)
             for (const auto& line : summary_) front.LogLine(line);
@@ -92,13 +92,14 @@ RunEnd RunSession::RunFolder(const RunRequest& request, RunFront& front) {
     // back now, not when the program quits.
     TransformTargetFiles(target);
     ReleaseFiles();
-    if (!TargetAccessAllowsGoingOn(front) || ExitRequested || (decrypt && StopRequested)) {
+    if (!TargetAccessAllowsGoingOn(front) || flags_.ExitRequested ||
+        (decrypt && flags_.StopRequested)) {
         walk_.LeaveUnwalked();
         return finish(RunEnd::Stopped);
     }
     TransformSubfolders(target);
     ReleaseFiles();
-    if (!TargetAccessAllowsGoingOn(front) || (!decrypt && ExitRequested))
+    if (!TargetAccessAllowsGoingOn(front) || (!decrypt && flags_.ExitRequested))
         return finish(RunEnd::Stopped);
     return finish(RunEnd::Finished);
 }
@@ -106,9 +107,9 @@ RunEnd RunSession::RunFolder(const RunRequest& request, RunFront& front) {
 // Asked once, and only when the target folder itself could not be opened or listed: a folder
 // of nothing but folders is no reason to ask.
 bool RunSession::TargetAccessAllowsGoingOn(RunFront& front) {
-    if (!HasFolderTarget || !Report.targetUnreadable || accessAsked_) return true;
+    if (!hasFolderTarget_ || !report_.targetUnreadable || accessAsked_) return true;
     accessAsked_ = true;
-    return front.GoOnWithoutTargetAccess(NoAccessText(TargetFolder));
+    return front.GoOnWithoutTargetAccess(NoAccessText(targetFolder_));
 }
 
 void RunSession::TellNotes(bool log, RunFront& front) {

@@ -37,12 +37,12 @@ RunSession::RunSession(RunEvents& events, Clock& clock, Registry& registry,
       clock_(clock),
       registry_(registry),
       process_(process),
-      files_(*this, *this, Report, relay_),
-      walk_(files_, *this, *this, Report, relay_) {}
+      files_(stats_, flags_, report_, relay_),
+      walk_(files_, stats_, flags_, report_, relay_) {}
 
 RunSession::~RunSession() {
     files_.CompletePending();
-    WipeText(CipherKey);
+    WipeText(cipherKey_);
     WipeText(files_.settings.key);
 }
 
@@ -54,8 +54,8 @@ TargetRefusal RunSession::TakeTarget(const std::string& path) {
     // A folder on the way may not be searched.
     if (ec) return TargetRefusal::NoAccess;
     if (type == fs::file_type::directory) {
-        TargetFolder = Utf8Path(Resolved(FsPath(path)));
-        HasFolderTarget = true;
+        targetFolder_ = Utf8Path(Resolved(FsPath(path)));
+        hasFolderTarget_ = true;
         return TargetRefusal::None;
     }
     if (type != fs::file_type::regular) return TargetRefusal::NotFileOrFolder;
@@ -66,20 +66,20 @@ TargetRefusal RunSession::TakeTarget(const std::string& path) {
     // by the run, not swapped for what it points at.
     const fs::path given = FsPath(path);
     const fs::path parent = given.has_parent_path() ? given.parent_path() : fs::path(".");
-    TargetFile = Utf8Path(Resolved(parent) / given.filename());
-    HasFileTarget = true;
+    targetFile_ = Utf8Path(Resolved(parent) / given.filename());
+    hasFileTarget_ = true;
     return TargetRefusal::None;
 }
 
 bool RunSession::ModeAllowed(RunMode mode) const {
-    if (!HasFileTarget) return true;
-    const bool encrypted = EndsWithAnyCase(Utf8Path(FsPath(TargetFile).filename()), ".kol");
+    if (!hasFileTarget_) return true;
+    const bool encrypted = EndsWithAnyCase(Utf8Path(FsPath(targetFile_).filename()), ".kol");
     return encrypted == (mode == RunMode::Decrypt);
 }
 
 bool RunSession::TargetFileThere() const {
     std::error_code ec;
-    return std::filesystem::symlink_status(FsPath(TargetFile), ec).type() !=
+    return std::filesystem::symlink_status(FsPath(targetFile_), ec).type() !=
            std::filesystem::file_type::not_found;
 }
 
@@ -97,7 +97,7 @@ void RunSession::ProtectInput(const std::string& path) {
 }
 
 std::string RunSession::RunFolder() const {
-    return HasFolderTarget ? TargetFolder : process_.programFolder;
+    return hasFolderTarget_ ? targetFolder_ : process_.programFolder;
 }
 
 namespace {
@@ -119,26 +119,27 @@ ModeRefusal RefusalOf(RunMode mode, const std::string& password, const std::stri
 
 ModeRefusal RunSession::ChooseMode(RunMode mode, const std::string& password,
                                    const std::string& confirmation, bool strong) {
-    ModeTime = clock_.Now();
+    modeTime_ = clock_.Now();
     const ModeRefusal refusal = RefusalOf(mode, password, confirmation, strong);
-    Report.passwordRefused = refusal != ModeRefusal::None;
-    if (Report.passwordRefused) return refusal;
-    DecryptMode = mode == RunMode::Decrypt;
-    if (!DecryptMode) StrongChosen = strong;
+    report_.passwordRefused = refusal != ModeRefusal::None;
+    if (report_.passwordRefused) return refusal;
+    ReplaceText(cipherKey_, password);
+    decryptMode_ = mode == RunMode::Decrypt;
+    if (!decryptMode_) strongChosen_ = strong;
     return refusal;
 }
 
 bool RunSession::WouldTouchInstalledPrograms() const {
-    return !HasFolderTarget && !HasFileTarget &&
+    return !hasFolderTarget_ && !hasFileTarget_ &&
            HoldsInstalledPrograms(process_.programFolder, process_.environment);
 }
 
 PinCheck RunSession::CheckPin(const std::string& password) {
     ReadRegistrationNow(CurrentProgId());
-    if (ParseYesNo(RegContextMenu) != YesNo::Yes) return PinCheck::NotAsked;
-    if (RegChecksum.empty()) return PinCheck::FirstRun;
-    if (PinCode(password) == RegChecksum) return PinCheck::Matches;
-    Report.pinRefused = true;
+    if (ParseYesNo(regContextMenu_) != YesNo::Yes) return PinCheck::NotAsked;
+    if (regChecksum_.empty()) return PinCheck::FirstRun;
+    if (PinCode(password) == regChecksum_) return PinCheck::Matches;
+    report_.pinRefused = true;
     return PinCheck::Refused;
 }
 
@@ -146,7 +147,7 @@ PinCheck RunSession::StorePin(const std::string& password) {
     // The front end showed the PIN notice since the check: time for another Kolvik to act.
     const PinCheck now = CheckPin(password);
     if (now != PinCheck::FirstRun) return now;
-    // RegChecksum stays as read: the next check reads the store again.
+    // The code stays as read: the next check reads the store again.
     registry_.RegWrite(DefaultValueName(RegistryKeys(CurrentProgId()).checksum), PinCode(password));
     return PinCheck::Matches;
 }
@@ -176,7 +177,7 @@ std::string PinCharacters(const std::string& password, std::size_t& count) {
 
 // The scratch file these codes were once computed through stood in the way of the events for
 // a moment per character; a front end may still act in those moments.
-std::string RunSession::PinCode(const std::string& password) {
+std::string RunSession::PinCode(const std::string& password) const {
     std::size_t count = 0;
     std::string pin = PinCharacters(password, count);
     const WipedAtExit wipePin(pin);
@@ -190,32 +191,38 @@ std::string RunSession::PinCode(const std::string& password) {
 
 void RunSession::ReadRegistration(const std::string& progId) {
     const RegistrationState state = ReadRegistrationState(registry_, progId);
-    if (state.contextMenu) RegContextMenu = *state.contextMenu;
-    if (state.kolExtension) RegKolExtension = *state.kolExtension;
-    if (state.checksum) RegChecksum = *state.checksum;
-    KolRegisterd = state.kolRegistered;
+    if (state.contextMenu) regContextMenu_ = *state.contextMenu;
+    if (state.kolExtension) regKolExtension_ = *state.kolExtension;
+    if (state.checksum) regChecksum_ = *state.checksum;
+    kolRegisterd_ = state.kolRegistered;
 }
 
 void RunSession::ReadRegistrationNow(const std::string& progId) {
     if (!registry_.Readable()) return;
     const RegistrationState state = ReadRegistrationState(registry_, progId);
-    RegContextMenu = state.contextMenu.value_or("");
-    RegKolExtension = state.kolExtension.value_or("");
-    RegChecksum = state.checksum.value_or("");
-    KolRegisterd = state.kolRegistered;
+    regContextMenu_ = state.contextMenu.value_or("");
+    regKolExtension_ = state.kolExtension.value_or("");
+    regChecksum_ = state.checksum.value_or("");
+    kolRegisterd_ = state.kolRegistered;
+}
+
+void RunSession::ChooseRegistration(const std::string& kolExtension,
+                                    const std::string& contextMenu) {
+    regKolExtension_ = kolExtension;
+    regContextMenu_ = contextMenu;
 }
 
 void RunSession::PrepareFiles() {
-    ReplaceText(files_.settings.key, CipherKey);
-    files_.settings.modeTime = ModeTime;
-    files_.settings.singleFile = HasFileTarget;
+    ReplaceText(files_.settings.key, cipherKey_);
+    files_.settings.modeTime = modeTime_;
+    files_.settings.singleFile = hasFileTarget_;
     files_.settings.exeName = process_.exeName;
     files_.settings.programFolder = process_.programFolder;
     files_.settings.logFolder = process_.dataFolder;
-    files_.settings.strong = StrongChosen;
+    files_.settings.strong = strongChosen_;
     files_.settings.strongCost = StrongCost;
     files_.settings.runInputs = runInputs_;
-    walk_.decrypting = DecryptMode;
+    walk_.decrypting = decryptMode_;
 }
 
 FileOutcome RunSession::EncryptOne(const std::string& folder, const std::string& name) {

@@ -38,7 +38,7 @@ struct RunRequest {
 // a folder run through to its summary or stopped before it.
 enum class RunEnd { InstalledPrograms, PinRefused, FileDone, FileNotDone, Finished, Stopped };
 
-class RunSession : public RunStats, public StopFlags {
+class RunSession {
   public:
     // process is read at every use: a front end may fill it in after construction.
     RunSession(RunEvents& events, Clock& clock, Registry& registry, const ProcessFacts& process);
@@ -48,10 +48,16 @@ class RunSession : public RunStats, public StopFlags {
 
     // The target: a folder, or a file with an extension. Resolved to a full path.
     [[nodiscard]] TargetRefusal TakeTarget(const std::string& path);
-    bool HasFileTarget = false;
-    std::string TargetFile;
-    bool HasFolderTarget = false;
-    std::string TargetFolder;
+    bool HasFileTarget() const { return hasFileTarget_; }
+    const std::string& TargetFile() const { return targetFile_; }
+    bool HasFolderTarget() const { return hasFolderTarget_; }
+    const std::string& TargetFolder() const { return targetFolder_; }
+    // Tests only: a file named on its own whatever its name, as a decrypted target's copy is
+    // when it is encrypted again; TakeTarget would refuse one without an extension.
+    void TakeFileTargetForTests(const std::string& path) {
+        targetFile_ = path;
+        hasFileTarget_ = true;
+    }
     // A file target allows only the mode that fits its name; a folder, or none, allows both.
     bool ModeAllowed(RunMode mode) const;
     // Whether something still bears the name of the file named on its own: a step that said
@@ -60,19 +66,20 @@ class RunSession : public RunStats, public StopFlags {
     // A file the run reads (its password file) is passed over wherever the run meets it.
     void ProtectInput(const std::string& path);
     // The file or folder named as the target.
-    const std::string& TargetPath() const { return HasFileTarget ? TargetFile : TargetFolder; }
+    const std::string& TargetPath() const { return hasFileTarget_ ? targetFile_ : targetFolder_; }
     // The folder a run works on: the target folder, or without a target the program's own.
     std::string RunFolder() const;
 
     // The moment of the choice is kept even when it is refused: files changed after it are
-    // left alone.
+    // left alone. An accepted password becomes the key.
     [[nodiscard]] ModeRefusal ChooseMode(RunMode mode, const std::string& password,
                                          const std::string& confirmation, bool strong);
-    std::string CipherKey;  // the password: set with ReplaceText (session/SecretText.h)
-    bool DecryptMode = false;
-    WallClock::time_point ModeTime{};
-    bool StrongChosen = false;
-    // What new strong files cost to open; tests choose cheaper costs that are still read.
+    const std::string& CipherKey() const { return cipherKey_; }
+    bool DecryptMode() const { return decryptMode_; }
+    WallClock::time_point ModeTime() const { return modeTime_; }
+    bool StrongChosen() const { return strongChosen_; }
+    // What new strong files cost to open: a setting, not run state; tests choose cheaper costs
+    // that are still read.
     strong::Argon2Cost StrongCost{};
 
     // A run without a target would work on the program's folder; never when that holds
@@ -86,8 +93,8 @@ class RunSession : public RunStats, public StopFlags {
     // another Kolvik since the check is never overwritten: it decides instead.
     [[nodiscard]] PinCheck StorePin(const std::string& password);
     // The stored form of a password's first three characters, under the fixed transport key;
-    // the run's key is left alone.
-    std::string PinCode(const std::string& password);
+    // the run's key, like the rest of the session, is left alone.
+    std::string PinCode(const std::string& password) const;
     // CheckPin and, on a first run, StorePin, with the front end told: false when refused.
     bool PinGate(const std::string& password, RunFront& front);
 
@@ -98,10 +105,27 @@ class RunSession : public RunStats, public StopFlags {
     // registered, stored a PIN or unregistered since the last read, so a value that is gone
     // now empties its field. A store that cannot be read at all keeps what was last read.
     void ReadRegistrationNow(const std::string& progId);
-    bool KolRegisterd = false;
-    std::string RegKolExtension, RegContextMenu, RegChecksum;
+    bool KolRegisterd() const { return kolRegisterd_; }
+    const std::string& RegKolExtension() const { return regKolExtension_; }
+    const std::string& RegContextMenu() const { return regContextMenu_; }
+    const std::string& RegChecksum() const { return regChecksum_; }
+    // The registration dialog's choice ("ja" or "nee" each), which the scripts and the
+    // registration are written from until the store is read again.
+    void ChooseRegistration(const std::string& kolExtension, const std::string& contextMenu);
+    // The dialog registered this version: said so until the store is read again.
+    void NoteRegistered() { kolRegisterd_ = true; }
 
-    RunReport Report;  // reset when a run starts
+    const RunReport& Report() const { return report_; }  // reset when a run starts
+    // A line of the activity log could not be written: whether it is the run's first such line,
+    // which alone is told.
+    bool NoteLogFailed() { return !std::exchange(report_.logFailed, true); }
+    const RunStats& Stats() const { return stats_; }
+    // Exit: the run stops between two blocks. Stop: the walk stops at its next check. Either
+    // stays requested.
+    void RequestExit() { flags_.ExitRequested = true; }
+    void RequestStop() { flags_.StopRequested = true; }
+    bool ExitRequested() const { return flags_.ExitRequested; }
+    bool StopRequested() const { return flags_.StopRequested; }
 
     // Everything a run is, from the guards to the summary: the front end shows what it is told
     // and answers what it is asked. The session's key becomes password.
@@ -134,6 +158,18 @@ class RunSession : public RunStats, public StopFlags {
     void TellFileNotDone(RunFront& front);
     bool TargetAccessAllowsGoingOn(RunFront& front);
     void TellNotes(bool log, RunFront& front);
+
+    bool hasFileTarget_ = false, hasFolderTarget_ = false;
+    std::string targetFile_, targetFolder_;
+    std::string cipherKey_;  // the password: set with ReplaceText (session/SecretText.h)
+    bool decryptMode_ = false;
+    WallClock::time_point modeTime_{};
+    bool strongChosen_ = false;
+    bool kolRegisterd_ = false;
+    std::string regKolExtension_, regContextMenu_, regChecksum_;
+    RunReport report_;
+    RunStats stats_;
+    StopFlags flags_;
 
     RunEvents& events_;
     RunRelay relay_;

@@ -27,7 +27,7 @@ Registration RegistrationOf(frmKolvik& f) {
 }
 
 RegistrationOptions OptionsOf(const frmKolvik& f) {
-    return {f.session.RegKolExtension, f.session.RegContextMenu};
+    return {f.session.RegKolExtension(), f.session.RegContextMenu()};
 }
 
 // The procedures themselves ignore a script that cannot be written: its import then finds none.
@@ -69,7 +69,7 @@ void frmKolvik::REG_Delete() {
     static_cast<void>(RegistrationOf(*this).Unregister(PlaceOf(*this)));
     // The program ends here: a run still in progress stops between two blocks, as on Exit,
     // instead of going on without a window.
-    session.ExitRequested = true;
+    session.RequestExit();
     CloseProgram();
 }
 

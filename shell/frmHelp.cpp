@@ -63,7 +63,7 @@ void frmHelp::OnControlKeyDown(Control& c, int keyCode, int shift) {
 void frmHelp::Form_Load() {
     // What the store holds now: the registration dialog opened from here starts from it too.
     main_.session.ReadRegistrationNow(main_.ProgId());
-    imQuestionmark.tooltip = main_.session.KolRegisterd
+    imQuestionmark.tooltip = main_.session.KolRegisterd()
                                  ? " deze versie van Kolvik is geregistreerd "
                                  : " deze versie van Kolvik is NIET geregistreerd ";
 }

@@ -75,9 +75,9 @@ void frmRegistreren::SetValue(Control& box, int value) {
 
 void frmRegistreren::Form_Load() {
     // With the context menu in place only Annuleren closes the dialog.
-    if (ParseYesNo(main_.session.RegContextMenu) == YesNo::Yes) cmdOK.enabled = false;
-    SetValue(chkKolExtension, ParseYesNo(main_.session.RegKolExtension) == YesNo::No ? 0 : 1);
-    SetValue(chkContextMenu, ParseYesNo(main_.session.RegContextMenu) == YesNo::No ? 0 : 1);
+    if (ParseYesNo(main_.session.RegContextMenu()) == YesNo::Yes) cmdOK.enabled = false;
+    SetValue(chkKolExtension, ParseYesNo(main_.session.RegKolExtension()) == YesNo::No ? 0 : 1);
+    SetValue(chkContextMenu, ParseYesNo(main_.session.RegContextMenu()) == YesNo::No ? 0 : 1);
     ShowRemovalLabel();
     focus = cmdOK.enabled ? cmdOK.name : cmdCancel.name;
 }
@@ -110,8 +110,8 @@ void frmRegistreren::chkContextMenu_Click() {
 }
 
 void frmRegistreren::cmdOK_Click() {
-    main_.session.RegKolExtension = YesNoText(chkKolExtension.value != 0);
-    main_.session.RegContextMenu = YesNoText(chkContextMenu.value != 0);
+    main_.session.ChooseRegistration(YesNoText(chkKolExtension.value != 0),
+                                     YesNoText(chkContextMenu.value != 0));
     if (chkKolExtension.value == 0 && chkContextMenu.value == 0) {
         if (main_.MsgBox(kRemovalQuestion, MsgButtons::OKCancel) == MsgAnswer::Cancel) return;
         main_.REG_Delete();
@@ -119,7 +119,7 @@ void frmRegistreren::cmdOK_Click() {
         return;
     }
     main_.REG_Create();
-    main_.session.KolRegisterd = true;
+    main_.session.NoteRegistered();
     Unload();
 }
 

@@ -76,11 +76,11 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
             w->OnClick(w->chkSterk);
         }
 
-        EXPECT_EQ(w->session.ModeTime, w.clock.now);  // recorded on every press, to the nanosecond
+        EXPECT_EQ(w->session.ModeTime(), w.clock.now);  // kept from every press, to the nanosecond
         EXPECT_EQ(w->txtPassword_1.text, c.firstAfter);
         EXPECT_EQ(w->txtPassword_2.text, c.secondAfter);
         EXPECT_EQ(w->focus, c.focusAfter);
-        EXPECT_EQ(w->session.Report.passwordRefused, c.refusal != nullptr);
+        EXPECT_EQ(w->session.Report().passwordRefused, c.refusal != nullptr);
         ASSERT_EQ(w.dialogs.shown.size(), c.refusal ? 1u : 0u);
         if (c.refusal) {
             EXPECT_EQ(w.dialogs.shown[0].text, c.refusal);
@@ -94,8 +94,8 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
             continue;
         }
         Control& go = c.decrypt ? w->cmdGoDecrypt : w->cmdGoEncrypt;
-        EXPECT_EQ(w->session.DecryptMode, c.decrypt);
-        EXPECT_EQ(w->session.StrongChosen, (c.boxAfter < 0 ? c.box : c.boxAfter) == 1);
+        EXPECT_EQ(w->session.DecryptMode(), c.decrypt);
+        EXPECT_EQ(w->session.StrongChosen(), (c.boxAfter < 0 ? c.box : c.boxAfter) == 1);
         EXPECT_EQ(go.text, c.decrypt ? "Decrypt" : "Encrypt");
         EXPECT_TRUE(go.visible && go.enabled);
         EXPECT_NE(w->cmdGoEncrypt.visible, w->cmdGoDecrypt.visible);  // the other one is hidden
@@ -137,35 +137,30 @@ TEST(ProgressBar, FillsInOrderRestartsForTheNextFileAndStopsAtTheLastBlock) {
     };
     const auto first = [](int n) { return std::string(n, '1') + std::string(39 - n, '0'); };
     EXPECT_EQ(w->element[38].place.left, 38 * 150);
-    w->ShowFileProgress(1001);  // an empty file shows nothing, and divides by nothing
+    w->ShowFileProgress(1001, 0);  // an empty file shows nothing, and divides by nothing
     EXPECT_EQ(shown(), first(0));
-    w->session.FileBytes = 3800;
-    w->ShowFileProgress(1001);  // 1001 / 3800 * 38 = 10.01
+    w->ShowFileProgress(1001, 3800);  // 1001 / 3800 * 38 = 10.01
     EXPECT_EQ(shown(), first(11));
-    w->ShowFileProgress(3800);
-    EXPECT_EQ(shown(), first(39));
-    w->session.StopRequested = true;  // a stopped run keeps its blocks
-    w->ResetFileProgress();
+    w->ShowFileProgress(3800, 3800);
     EXPECT_EQ(shown(), first(39));
 
     // A smaller file after a larger one: the first update finds n below NextBlock.
-    w->session.StopRequested = false;
     w->ResetFileProgress();
     EXPECT_EQ(shown(), first(0));
-    w->session.FileBytes = 2000;
-    w->ShowFileProgress(1001);  // 19.019
+    w->ShowFileProgress(1001, 2000);  // 19.019
     EXPECT_EQ(shown(), first(20));
     EXPECT_EQ(w->NextBlock, 20);
 
     // Past the last block the update stops, and NextBlock stays as it was.
-    w->session.FileBytes = 1001;
-    w->ShowFileProgress(1014);  // header included: 1014 / 1001 * 38 = 38.49, n = 38
+    w->ShowFileProgress(1014, 1001);  // header included: 1014 / 1001 * 38 = 38.49, n = 38
     EXPECT_EQ(w->NextBlock, 39);
-    w->session.FileBytes = 1000;
     w->NextBlock = 30;
-    w->ShowFileProgress(1265);  // n = 48
+    w->ShowFileProgress(1265, 1000);  // n = 48
     EXPECT_EQ(shown(), first(39));
     EXPECT_EQ(w->NextBlock, 30);
+    w->session.RequestStop();  // a stopped run keeps its blocks
+    w->ResetFileProgress();
+    EXPECT_EQ(shown(), first(39));
 }
 
 TEST(Percentage, SevenSpacesTenthsAndPercentSign) {
@@ -185,9 +180,7 @@ TEST(Percentage, SevenSpacesTenthsAndPercentSign) {
         TestWindow w;
         w.regional.separator = c.separator;
         w->lblPercentage.text = "vorige";
-        w->session.BytesDone = c.done;
-        w->session.TotalBytes = c.total;
-        w->ShowPercentage();
+        w->ShowPercentage(c.done, c.total);
         EXPECT_EQ(w->lblPercentage.text, c.text) << c.done << "/" << c.total;
     }
 }
@@ -257,8 +250,8 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         TestWindow w;
         // Registered or removed by another Kolvik after this window opened: the keys ask the
         // store.
-        w->session.RegContextMenu = std::string(c.ctx) == "ja" ? "" : "ja";
-        w->session.KolRegisterd = !c.registered;
+        w->session.ChooseRegistration("", std::string(c.ctx) == "ja" ? "" : "ja");
+        if (!c.registered) w->session.NoteRegistered();
         if (*c.ctx)
             w.registry.values["HKEY_CLASSES_ROOT\\" + w->ProgId() + "\\Options\\addtocontext"] =
                 c.ctx;
@@ -299,7 +292,7 @@ TEST(KeyCommandsCtrlU, ConfirmedDuringARunRemovesTheIntegrationAndStopsWithNothi
     ASSERT_EQ(w.dialogs.shown.size(), 1u);
     EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
     EXPECT_TRUE(w.registry.values.empty());
-    EXPECT_FALSE(w->session.KolRegisterd) << "checked again after the removal";
+    EXPECT_FALSE(w->session.KolRegisterd()) << "checked again after the removal";
     // The file in work stays as it was, and the run went no further.
     EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
     EXPECT_EQ(test::ReadFile(tree / "b.txt"), "bravo");

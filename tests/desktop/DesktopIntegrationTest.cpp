@@ -60,7 +60,7 @@ struct Desktop {
         w->WindowsShell = false;
         w->FindSystemFolders();
         if (programInPlace) w->SystemFolder = program;
-        w->session.RegKolExtension = w->session.RegContextMenu = "ja";
+        w->session.ChooseRegistration("ja", "ja");
         create ? w->REG_Create() : w->REG_Delete();
     }
     // xdg-mime answers through gio on a GNOME desktop; elsewhere it asks file(1), which

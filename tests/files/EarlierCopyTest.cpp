@@ -68,8 +68,8 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const std::map<std::string, std::string> copyOnly = {{copy, "file:" + bytes}};
     EXPECT_TRUE(Snapshot(target.path()) == (finished ? copyOnly : before));
     EXPECT_EQ(FileId(target / copy), copyInode);
-    EXPECT_EQ(w->session.FilesDone, finished ? 1 : 0);
-    EXPECT_EQ(w->session.FilesSkipped, listed + (finished ? 0 : 1));
+    EXPECT_EQ(w->session.Stats().FilesDone, finished ? 1 : 0);
+    EXPECT_EQ(w->session.Stats().FilesSkipped, listed + (finished ? 0 : 1));
     EXPECT_EQ(std::ranges::count(w.Skips(), original), finished ? 0 : 1);
     // Whatever holds the name, a link included, it is not this file's copy.
     const std::pair<std::string, LeftReason> taken{target / original, LeftReason::NameTaken};
@@ -77,8 +77,9 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     // A listed copy of the other kind counts its bytes as it is passed; a link is not read.
     const auto originalSize = static_cast<std::int64_t>(content.size());
     const auto copySize = static_cast<std::int64_t>(bytes.size());
-    EXPECT_EQ(w->session.BytesDone, (finished ? originalSize : 0) +
-                                        listed * (c.beside == Beside::Symlink ? 0 : copySize));
+    EXPECT_EQ(
+        w->session.Stats().BytesDone,
+        (finished ? originalSize : 0) + listed * (c.beside == Beside::Symlink ? 0 : copySize));
     EXPECT_EQ(ReadFile(elsewhere / "same"), linked ? bytes : "");
 }
 
@@ -107,7 +108,7 @@ TEST(EarlierCopyInLeftFolders, AreFinishedAfterThePass) {
     Window w;
     w.Encrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == expected);
-    EXPECT_EQ(w->session.FilesDone, 2);
+    EXPECT_EQ(w->session.Stats().FilesDone, 2);
 }
 
 }  // namespace

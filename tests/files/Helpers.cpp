@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -22,9 +24,19 @@ Tree Snapshot(const std::string& root) {
     return out;
 }
 
+namespace {
+
+// Presses the mode button, with the entries and the "Sterk" box as they stand.
+void ChooseMode(frmKolvik& form, bool decrypting) {
+    decrypting ? form.cmdDecrypt_Click() : form.cmdEncrypt_Click();
+    EXPECT_FALSE(form.session.Report().passwordRefused);
+}
+
+}  // namespace
+
 Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
-    form->txtPassword_1.text = form->txtPassword_2.text = form->session.CipherKey = key;
-    form->session.ModeTime = std::chrono::system_clock::now() + std::chrono::hours(1);
+    form->txtPassword_1.text = form->txtPassword_2.text = key;
+    clock.now = std::chrono::system_clock::now() + std::chrono::hours(1);  // the mode press
     form->LoggingOn = true;
     // The least cost a reader accepts: a strong run then takes a tenth of a second, not one.
     form->session.StrongCost = {.memoryKiB = 65'536, .passes = 1, .lanes = 1};
@@ -32,20 +44,20 @@ Window::Window(const std::string& key) : TestWindow(programFolder.path()) {
 }
 
 void Window::Run(const std::string& target, bool decrypting) {
-    form->session.DecryptMode = decrypting;
+    ChooseMode(*form, decrypting);
     form->session.TransformTargetFiles(target);
     form->session.TransformSubfolders(target);
     form->session.EndRun();  // as every run ends: its folders, and their claims, let go
 }
 
 void Window::EncryptStrong(const std::string& target) {
-    form->session.StrongChosen = true;
+    form->chkSterk.value = 1;
     Run(target, false);
 }
 
 bool Window::RunFile(const std::string& folder, std::string name, bool decrypting) {
-    form->session.HasFileTarget = true;
-    form->session.DecryptMode = decrypting;
+    form->session.TakeFileTargetForTests(folder + "/" + name);
+    ChooseMode(*form, decrypting);
     const FileOutcome out = decrypting ? form->session.DecryptOne(folder, name)
                                        : form->session.EncryptOne(folder, name);
     form->session.EndRun();

@@ -97,7 +97,7 @@ TEST_P(MeddledWithBeforeTheOriginalGoes, NoFormOfTheBytesIsLost) {
     EXPECT_EQ(Snapshot(target.path()), expected);
     if (c.meddle == Meddle::OriginalGone) return;
     EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->session.FilesDone, 0);
+    EXPECT_EQ(w->session.Stats().FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

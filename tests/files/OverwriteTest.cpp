@@ -38,7 +38,7 @@ TEST(Overwrite, OnlyWhatNoOtherProgramHasOpen) {
 
         FaultPlan plan;
         Window w;
-        w->session.StrongChosen = c.strong;
+        w->chkSterk.value = c.strong ? 1 : 0;
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
         // What the other program reads is still the file it opened. Windows deletes a file only
         // once that program has closed it too.
@@ -53,12 +53,12 @@ TEST(Overwrite, OnlyWhatNoOtherProgramHasOpen) {
         Tree found = Snapshot(target.path());
         for (auto& [name, content] : found) content = content == "dir" ? content : "";
         EXPECT_EQ(found, names) << c.name;
-        EXPECT_EQ(w->session.FilesDone, 3) << c.name;
+        EXPECT_EQ(w->session.Stats().FilesDone, 3) << c.name;
         const std::size_t expected = c.strong ? big.size() + (c.held ? 0 : held.size()) : 0;
         EXPECT_EQ(plan.overwritten, static_cast<std::int64_t>(expected)) << c.name;
         const Left reports = c.reported ? Left{{target / "vast.txt", *c.reported}} : Left{};
         EXPECT_EQ(w.left, reports) << c.name;
-        EXPECT_EQ(w->session.Report.notOverwritten, c.reported ? 1 : 0) << c.name;
+        EXPECT_EQ(w->session.Report().notOverwritten, c.reported ? 1 : 0) << c.name;
     }
 }
 

@@ -41,8 +41,8 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
                                            {"top/a/x_txt.kol", RefKolEntry("txt", "x")},
                                            {"top/b", "link:" + outside}}));
     EXPECT_EQ(w.left, (Left{{top + "/b", LeftReason::FolderBecameLink}}));
-    EXPECT_EQ(w->session.FilesSkipped, 0);
-    EXPECT_EQ(w->session.Report.left, 1);
+    EXPECT_EQ(w->session.Stats().FilesSkipped, 0);
+    EXPECT_EQ(w->session.Report().left, 1);
     EXPECT_EQ(w.Skips(), std::vector<std::string>{top + "/b"});
 }
 
@@ -129,8 +129,8 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     EXPECT_EQ(plan.leasesGranted, 1);
     EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{name, "file:" + content + line}}));
     EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->session.FilesSkipped, 1);
-    EXPECT_EQ(w->session.FilesDone, 0);
+    EXPECT_EQ(w->session.Stats().FilesSkipped, 1);
+    EXPECT_EQ(w->session.Stats().FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Race, ChangedDuringTheRun,
@@ -164,14 +164,14 @@ TEST(Race, ADiskThatStaysFullStopsTheRunAtTheFileThatDoesNotFit) {
     EXPECT_EQ(Snapshot(target.path()), expected);
     ASSERT_EQ(w.dialogs.shown.size(), 1u);
     EXPECT_EQ(w.dialogs.shown[0].text, "Schijf vol: " + target / "sub");
-    EXPECT_TRUE(w->session.Report.diskFull);
+    EXPECT_TRUE(w->session.Report().diskFull);
     // The rest of the folder and the folder after it are named as never reached.
     EXPECT_EQ(w.left, (Left{{target / "sub/f3.txt", LeftReason::DiskFull},
                             {target / "sub/f4.txt", LeftReason::NotReached},
                             {target / "sub/f5.txt", LeftReason::NotReached},
                             {target / "zz", LeftReason::NotReached}}));
-    EXPECT_EQ(w->session.FilesDone, 2);
-    EXPECT_EQ(w->session.FilesSkipped, 1);
+    EXPECT_EQ(w->session.Stats().FilesDone, 2);
+    EXPECT_EQ(w->session.Stats().FilesSkipped, 1);
     // f1, f2, and f3 twice: before and after its group was completed. Nothing after it.
     EXPECT_EQ(plan.Seen(Call::Create), 4);
 }

@@ -62,8 +62,8 @@ TEST(RoundTrip, TreeComesBackByteForByte) {
     Window w;
     w.Encrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == encrypted);
-    EXPECT_EQ(w->session.TotalBytes, total);
-    EXPECT_EQ(w->session.BytesDone, total);
+    EXPECT_EQ(w->session.Stats().TotalBytes, total);
+    EXPECT_EQ(w->session.Stats().BytesDone, total);
     EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 14\r\nOvergeslagen: 0");
     EXPECT_EQ(w->lblPercentage.text, "       100 %");
     EXPECT_EQ(fs::last_write_time(target / "nodot_.kol"), modified);

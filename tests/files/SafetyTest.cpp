@@ -29,9 +29,9 @@ TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     EXPECT_EQ(w.dialogs.shown[0].text, target / "a_txt.kol: Onjuiste sleutel");
     EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
     EXPECT_EQ(w.dialogs.shown[2].text, target / "sub/c_doc.kol: Onjuiste sleutel");
-    EXPECT_FALSE(w->session.StopRequested);
-    EXPECT_EQ(w->session.Report.wrongKeys, 3);
-    EXPECT_EQ(w->session.BytesDone, 0);
+    EXPECT_FALSE(w->session.StopRequested());
+    EXPECT_EQ(w->session.Report().wrongKeys, 3);
+    EXPECT_EQ(w->session.Stats().BytesDone, 0);
     EXPECT_EQ(w.Skips(), (std::vector<std::string>{"a_txt.kol", "b_txt.kol", "c_doc.kol"}));
 }
 
@@ -51,10 +51,10 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                               "x_txt.KOL", "at.txt", "before.txt", "README.md", "LICENSE"}) {
             // The log gets lines of its own appended after this one.
             WriteFile(target + "/" + n, n == std::string("Kolvik.log") ? "12345\r\n" : "12345");
-            SetMtime(target + "/" + n, w->session.ModeTime - std::chrono::seconds(1));
+            SetMtime(target + "/" + n, w.clock.now - std::chrono::seconds(1));
         }
-        SetMtime(target + "/at.txt", w->session.ModeTime);
-        SetMtime(target + "/before.txt", w->session.ModeTime - std::chrono::nanoseconds(1));
+        SetMtime(target + "/at.txt", w.clock.now);  // the mode press
+        SetMtime(target + "/before.txt", w.clock.now - std::chrono::nanoseconds(1));
         auto expected = Snapshot(target);
         expected.erase("before.txt");
         expected["before_txt.kol"] = RefKolEntry("txt", "12345");
@@ -79,11 +79,11 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                                       {in("kolvik"), LeftReason::KolvikOwnFile},
                                       {in("mykol"), LeftReason::KolNamePassedOver}};
         EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->session.FilesDone, home ? 1 : 3);
+        EXPECT_EQ(w->session.Stats().FilesDone, home ? 1 : 3);
         // home: Kolvik.log, mykol, at.txt and x_txt.KOL, the other kind
-        EXPECT_EQ(w->session.FilesSkipped, home ? 4 : 7);
+        EXPECT_EQ(w->session.Stats().FilesSkipped, home ? 4 : 7);
         // mykol, x_txt.KOL and before.txt (elsewhere README.md and LICENSE too); not Kolvik.log
-        EXPECT_EQ(w->session.BytesDone, home ? 15 : 25);
+        EXPECT_EQ(w->session.Stats().BytesDone, home ? 15 : 25);
         const std::vector<std::string> skips =
             home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol", "x_txt.KOL"}
                  : std::vector<std::string>{"Kolvik-CLI", "Kolvik.exe", "Kolvik.log", "at.txt",
@@ -108,7 +108,7 @@ TEST(PassOver, AFileOpenForWritingElsewhereIsLeftInUse) {
         EXPECT_EQ(Snapshot(target.path()), (Tree{{busy.name, "file:" + busy.content},
                                                  {free.copy, "file:" + free.copyContent}}));
         EXPECT_EQ(w.left, (Left{{target / busy.name, LeftReason::InUse}}));
-        EXPECT_EQ(w->session.FilesDone, 1);
+        EXPECT_EQ(w->session.Stats().FilesDone, 1);
     }
 }
 
@@ -132,8 +132,8 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedAndShortFilesDamaged) {
                             {target / "none_txt.kol", LeftReason::Damaged},
                             {target / "notes_kol", LeftReason::KolNamePassedOver},
                             {target / "short_txt.kol", LeftReason::Damaged}}));
-    EXPECT_EQ(w->session.FilesSkipped, 4);
-    EXPECT_EQ(w->session.Report.wrongKeys, 0);
+    EXPECT_EQ(w->session.Stats().FilesSkipped, 4);
+    EXPECT_EQ(w->session.Report().wrongKeys, 0);
     const Tree after = Snapshot(target.path());
     EXPECT_EQ(after.at("header.txt"), "file:");
     EXPECT_EQ(after.at("real.txt"), "file:echt");

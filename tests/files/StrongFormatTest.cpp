@@ -241,7 +241,7 @@ TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
         w.EncryptStrong(target.path());
         EXPECT_EQ(fs::exists(PathOf(target / "a.txt")), !c.finished);
         EXPECT_TRUE(ReadFile(target / "a_txt.kol") == copy);  // never rewritten
-        EXPECT_EQ(w->session.FilesDone, c.finished ? 1 : 0);
+        EXPECT_EQ(w->session.Stats().FilesDone, c.finished ? 1 : 0);
         const Left expected = c.finished ? Left{} : Left{{target / "a.txt", LeftReason::NameTaken}};
         EXPECT_EQ(w.left, expected);
     }

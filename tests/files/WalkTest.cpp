@@ -42,16 +42,16 @@ TEST(Walk, SkipWordFoldersAreLeftWholeWithOneLine) {
          {"$Recycle.Bin", "Old_RESTORE_copy", "RECYCLER", "System Volume Information", "recycler2"})
         left.emplace_back(root / "doel/" + f, LeftReason::SkipWordFolder);
     EXPECT_EQ(w.left, left);
-    EXPECT_EQ(w->session.FilesSkipped, 6);  // 1 + 2 + 1 + 1 + 1 files in the five folders
+    EXPECT_EQ(w->session.Stats().FilesSkipped, 6);  // 1 + 2 + 1 + 1 + 1 files in the five folders
     EXPECT_EQ(w.Skips().size(), 5u);
-    EXPECT_EQ(w->session.TotalBytes, 511);  // the folder's size covers everything below it
+    EXPECT_EQ(w->session.Stats().TotalBytes, 511);  // the folder's size covers everything below it
 
     Window t;  // a skip word in the target's own path
     fs::rename(target + "/recycler2", root / "x_RESTORE");
     t.Encrypt(root / "x_RESTORE");
     EXPECT_EQ(t.left, (Left{{root / "x_RESTORE", LeftReason::SkipWordFolder}}));
     EXPECT_TRUE(fs::exists(root / "x_RESTORE/x.txt"));
-    EXPECT_EQ(t->session.FilesSkipped, 1);
+    EXPECT_EQ(t->session.Stats().FilesSkipped, 1);
 }
 
 // The scan that stands in for an unreadable size leaves out folders named by a skip word as a
@@ -77,12 +77,12 @@ TEST(Walk, AStopBeforeTheRunTransformsNothingAndClearsCaptions) {
     Plant(target.path(), {{"a.txt", 1}, {"sub/b.txt", 1}});
     const auto before = Snapshot(target.path());
     Window w;
-    w->session.StopRequested = true;
+    w->session.RequestStop();
     w->lblTijd.text = w->lblFiles.text = w->lblTotalFiles.text = "stale";
     w.Encrypt(target.path());
     EXPECT_EQ(Snapshot(target.path()), before);
     EXPECT_EQ(w->lblTijd.text + w->lblFiles.text + w->lblTotalFiles.text, "");
-    EXPECT_EQ(w->session.TotalBytes, 2);
+    EXPECT_EQ(w->session.Stats().TotalBytes, 2);
 }
 
 // The last three characters in any case, no dot needed; anything else is not shown.

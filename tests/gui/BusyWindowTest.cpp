@@ -72,7 +72,7 @@ struct BusyWindow {
 
     // Stopped between two blocks, nothing changed on disk, and the program ends.
     void ExpectStoppedAndEnded() const {
-        EXPECT_TRUE((*w)->session.ExitRequested && (*w)->unloaded);
+        EXPECT_TRUE((*w)->session.ExitRequested() && (*w)->unloaded);
         EXPECT_TRUE(ended) << "the program would go on without a window";
         EXPECT_EQ(test::ReadFile(tree / "a.txt"), big);
         EXPECT_FALSE(std::filesystem::exists(tree / "a_txt.kol"));
@@ -148,7 +148,7 @@ TEST(X11DestroyedWindow, StopsTheRunBetweenTwoBlocksAndEndsTheProgram) {
         XDestroyWindow(other, static_cast<Window>(t.shown->view.Window()->winId()));
         XSync(other, False);
         // The notice travels through the server: wait for it, with a generous bound.
-        for (int i = 0; i < 500 && !(*t.w)->session.ExitRequested; ++i)
+        for (int i = 0; i < 500 && !(*t.w)->session.ExitRequested(); ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     });
     XCloseDisplay(other);

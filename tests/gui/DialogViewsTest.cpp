@@ -89,7 +89,7 @@ TEST(NoticeView, FitsItsTextInsideTheEdge) {
 // returns to that window, and the press that opened it is not handled a second time.
 TEST(ModalShowing, OpensTheNoticeOnceAndReturnsWhenItCloses) {
     test::TestWindow w;
-    w->session.RegContextMenu = "ja";
+    w->session.ChooseRegistration("", "ja");
     QtDialogs dialogs;
     w.dialogs.onShowModal = [&dialogs](Form& f) { dialogs.ShowModal(f); };
     frmRegistreren d(*w.form);

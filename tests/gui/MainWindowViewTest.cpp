@@ -45,8 +45,7 @@ TEST_F(MainWindowView, ShowsAStarForEachCharacterOfBothPasswords) {
 
 // Writes kolvik-main.png for a person to look at, and checks the drawn blocks by pixel.
 TEST_F(MainWindowView, DrawsTheProgressBlocksTheModelShows) {
-    w->session.FileBytes = 38000;
-    w->ShowFileProgress(5500);  // 5500 / 38000 * 38 = 5.5: blocks 0 to 5
+    w->ShowFileProgress(5500, 38000);  // 5500 / 38000 * 38 = 5.5: blocks 0 to 5
     s->view.Sync();
     const QImage shot = s->Shoot("kolvik-main.png");
     const QColor green(0x55, 0xFF, 0x00);

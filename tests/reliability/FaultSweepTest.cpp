@@ -111,7 +111,7 @@ struct Sweep {
         plan.syncsFree = true;
         FaultInjection inject(plan);
         Window w;
-        w->session.StrongChosen = s_.strong;
+        w->chkSterk.value = s_.strong ? 1 : 0;
         if (!s_.singleFiles) return w.Run(tree(), s_.decrypting);
         for (const auto& p : paths)
             w.RunFile(p.parent_path().string(), p.filename().string(), s_.decrypting);

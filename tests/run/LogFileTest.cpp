@@ -51,7 +51,7 @@ TEST(LogFile, OnlyARegularFileIsAppendedToAndARefusalIsToldOnce) {
         }
         ASSERT_EQ(w.dialogs.shown.size(), 1u) << r.name;
         EXPECT_EQ(w.dialogs.shown[0].text, kTold + (dir / "Kolvik.log")) << r.name;
-        EXPECT_TRUE(w->session.Report.logFailed) << r.name;
+        EXPECT_TRUE(w->session.Report().logFailed) << r.name;
     }
 }
 

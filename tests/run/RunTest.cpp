@@ -123,7 +123,7 @@ TEST_F(RunFixture, ATargetGoneWhenTheRunStartsIsReported) {
     fs::remove_all(tree / "weg");
     Run(false, "pw");
     EXPECT_EQ(Shown(), std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "weg"});
-    EXPECT_TRUE(f->session.Report.targetUnreadable);
+    EXPECT_TRUE(f->session.Report().targetUnreadable);
 }
 
 // Exit after a.txt, or after b.doc, the last of the target's own files, when the first pass
@@ -143,7 +143,7 @@ TEST_F(RunFixture, ExitDuringFirstPassClosesWithoutSummary) {
         fs::remove(program / "Kolvik.log");
         Start(tree.path());
         w->screen.onYield = [&] {
-            if (f->session.FilesDone == r.after && !f->session.ExitRequested)
+            if (f->session.Stats().FilesDone == r.after && !f->session.ExitRequested())
                 f->OnClick(f->cmdExit);
         };
         Run(false, "pw");
@@ -182,7 +182,7 @@ TEST_F(RunFixture, CancelOnWrongKeyEndsTheProgram) {
 TEST_F(RunFixture, SingleFileRoundTrip) {
     Start(tree / "a.txt");
     Run(false, "pw", true);
-    EXPECT_TRUE(f->unloaded && f->session.StopRequested);
+    EXPECT_TRUE(f->unloaded && f->session.StopRequested());
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol"));
     EXPECT_FALSE(fs::exists(program / "Kolvik.log"));
 
@@ -194,7 +194,7 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     EXPECT_TRUE(f->txtPassword_2.enabled && f->txtPassword_2.text.empty());
     EXPECT_TRUE(f->cmdDecrypt.enabled && !f->cmdEncrypt.enabled);
     EXPECT_EQ(f->focus, "txtPassword_1");
-    EXPECT_EQ(f->session.FilesSkipped, 0) << "a file target asks again instead of skipping";
+    EXPECT_EQ(f->session.Stats().FilesSkipped, 0) << "a file target asks again instead of skipping";
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && w->launcher.viewed.empty());
 
     Run(true, "pw");
@@ -251,7 +251,7 @@ TEST_F(RunFixture, SingleFileFailuresAreTold) {
         if (r.shown) shown = {*r.shown == '/' ? tree.path() + r.shown : r.shown + tree / "a.txt"};
         EXPECT_EQ(Shown(), shown) << r.name;
         EXPECT_EQ(f->unloaded, r.unloaded) << r.name;
-        EXPECT_EQ(f->session.Report.left, r.shown ? 1 : 0) << r.name;
+        EXPECT_EQ(f->session.Report().left, r.shown ? 1 : 0) << r.name;
         EXPECT_EQ(ReadFile(tree / r.kept), r.content) << r.name;
         EXPECT_EQ(ReadFile(tree / "e_txt.kol"), encrypted) << r.name;
         fs::remove(tree / "a_txt.kol");
@@ -375,8 +375,8 @@ TEST_F(RunFixture, AnOriginalStillOpenElsewhereIsToldAsNotOverwritten) {
         Run(false, "Geheim12");
         ::close(held);
         EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt")) << single;
-        EXPECT_EQ(f->session.Report.notOverwritten, 1) << single;
-        EXPECT_EQ(f->session.FilesDone, single ? 1 : 4) << single;
+        EXPECT_EQ(f->session.Report().notOverwritten, 1) << single;
+        EXPECT_EQ(f->session.Stats().FilesDone, single ? 1 : 4) << single;
         const auto lines = LogLines();
         const bool logged = std::count(lines.begin(), lines.end(), tree / "a.txt" + said) == 1;
         EXPECT_EQ(Shown(), single ? std::vector<std::string>{tree / "a.txt" + said}

@@ -56,8 +56,8 @@ TEST(Startup, AcceptsTargetAsDescribed) {
         w->svc.process.argumentGiven = *c.argument != '\0';
         w->Form_Load();
 
-        EXPECT_EQ(w->session.HasFileTarget, c.target == Target::File);
-        EXPECT_EQ(w->session.HasFolderTarget, c.target == Target::Folder);
+        EXPECT_EQ(w->session.HasFileTarget(), c.target == Target::File);
+        EXPECT_EQ(w->session.HasFolderTarget(), c.target == Target::Folder);
         EXPECT_EQ(w->cmdEncrypt.enabled, c.encryptEnabled);
         EXPECT_EQ(w->cmdDecrypt.enabled, c.decryptEnabled);
         EXPECT_FALSE(w->cmdGoEncrypt.enabled || w->cmdGoDecrypt.enabled);
@@ -141,8 +141,8 @@ TEST(StartupTarget, IsResolvedByTheSystemNotByItsText) {
     for (const Row& r : rows) {
         TestWindow w(dir.path(), dir / r.argument);
         w->Form_Load();
-        EXPECT_EQ(w->session.TargetFolder, *r.folder ? dir / r.folder : "") << r.argument;
-        EXPECT_EQ(w->session.TargetFile, *r.file ? dir / r.file : "") << r.argument;
+        EXPECT_EQ(w->session.TargetFolder(), *r.folder ? dir / r.folder : "") << r.argument;
+        EXPECT_EQ(w->session.TargetFile(), *r.file ? dir / r.file : "") << r.argument;
     }
 }
 
@@ -152,7 +152,7 @@ TEST(StartupWindow, ShowsTheCapsLockNoticeAtOnceOrClosesWhenAStopIsRequested) {
     caps->Form_Load();
     EXPECT_TRUE(caps->lblCapsLock.visible);
     TestWindow stopped;
-    stopped->session.StopRequested = true;
+    stopped->session.RequestStop();
     stopped->Form_Load();
     EXPECT_TRUE(stopped->unloaded);
 }

@@ -24,8 +24,7 @@ struct Loaded {
     TestWindow w;
     frmRegistreren d{*w.form};
     Loaded(const char* kolExt, const char* ctx) {
-        w->session.RegKolExtension = kolExt;
-        w->session.RegContextMenu = ctx;
+        w->session.ChooseRegistration(kolExt, ctx);
         d.Form_Load();
     }
 };
@@ -98,7 +97,7 @@ TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
         EXPECT_TRUE(d.unloaded);
     };
     frmRegistreren::ShowModal(*s.form);
-    EXPECT_TRUE(s->session.KolRegisterd);
+    EXPECT_TRUE(s->session.KolRegisterd());
     EXPECT_FALSE(s->unloaded);
     EXPECT_EQ(s.registry.RegRead(kKolKey), "kolvik" KOLVIK_VERSION);
     EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "nee");
@@ -122,7 +121,7 @@ TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
                 h.Form_Load();
                 h.OnClick(h.lblDERegistreren);
             } else {
-                s->session.RegKolExtension = s->session.RegContextMenu = "nee";
+                s->session.ChooseRegistration("nee", "nee");
                 d.Form_Load();
                 d.OnClick(d.cmdOK);
             }
@@ -185,10 +184,10 @@ TEST(Help, TellsTheRegistrationAndClosesBeforeTheDialogOpens) {
     for (const bool registered : {false, true}) {
         TestWindow w;
         if (registered) w.registry.values["HKEY_CLASSES_ROOT\\.kol\\"] = w->ProgId();
-        w->session.KolRegisterd = !registered;
+        if (!registered) w->session.NoteRegistered();
         frmHelp h(*w.form);
         h.Form_Load();
-        EXPECT_EQ(w->session.KolRegisterd, registered);
+        EXPECT_EQ(w->session.KolRegisterd(), registered);
         EXPECT_EQ(h.imQuestionmark.tooltip, registered
                                                 ? " deze versie van Kolvik is geregistreerd "
                                                 : " deze versie van Kolvik is NIET geregistreerd ");

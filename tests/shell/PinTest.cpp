@@ -104,7 +104,7 @@ TEST_F(PinGateAcrossRestarts, DemandsTheStoredPin) {
         SCOPED_TRACE(a.password);
         if (a.contextMenuOff) FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
         auto s = Open(in);  // the code is read back from the store, so a refusal kept it
-        ASSERT_EQ((*s)->session.RegChecksum, "07E42A");
+        ASSERT_EQ((*s)->session.RegChecksum(), "07E42A");
         EXPECT_EQ(Gate(*s, a.password), a.accepted);
         ASSERT_EQ(s->dialogs.shown.size(), a.accepted ? 0u : 1u);
         if (a.accepted) continue;
@@ -147,7 +147,7 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         (*s)->OnClick((*s)->cmdEncrypt);
         (*s)->OnClick((*s)->cmdGoEncrypt);
         EXPECT_EQ(std::filesystem::exists(plain), !r.encrypted);
-        EXPECT_EQ((*s)->session.Report.pinRefused, !r.encrypted);
+        EXPECT_EQ((*s)->session.Report().pinRefused, !r.encrypted);
         ASSERT_EQ(s->dialogs.shown.size(), messages + (r.message ? 1 : 0));
         if (r.message) {
             EXPECT_EQ(s->dialogs.shown[messages++].text, r.message);

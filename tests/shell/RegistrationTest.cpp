@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "ShellSession.h"
 #include "Version.h"
@@ -138,22 +139,27 @@ TEST(REG_Check, ReadsTheStoreBackAfterImport) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Install in;
+        ShellSession s(in.home, in.program);
+        // Start from values read from a store that is then gone.
+        for (const auto& [name, value] : std::map<std::string, std::string>{
+                 {"HKEY_CLASSES_ROOT\\.kol\\", "kolvik" KOLVIK_VERSION},
+                 {"HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\associatewithkol",
+                  "vooraf-ext"},
+                 {kContextMenuValue, "vooraf-ctx"},
+                 {kChecksumValue, "vooraf-pin"}})
+            ASSERT_TRUE(s.registry.RegWrite(name, value));
+        s->REG_Check();
+        std::filesystem::remove(in.store());
         if (c.kolExt) {
             ShellSession first(in.home, in.program);
             Register(first, c.kolExt, c.ctx);
             if (c.kolValue) first.registry.RegWrite("HKEY_CLASSES_ROOT\\.kol\\", c.kolValue);
         }
-        ShellSession s(in.home, in.program);
-        // Start from values no store holds.
-        s->session.RegKolExtension = "vooraf-ext";
-        s->session.RegContextMenu = "vooraf-ctx";
-        s->session.RegChecksum = "vooraf-pin";
-        s->session.KolRegisterd = true;
         s->REG_Check();
-        EXPECT_EQ(s->session.KolRegisterd, c.registered);
-        EXPECT_EQ(s->session.RegKolExtension, c.kolExt ? c.kolExt : "vooraf-ext");
-        EXPECT_EQ(s->session.RegContextMenu, c.ctx ? c.ctx : "vooraf-ctx");
-        EXPECT_EQ(s->session.RegChecksum,
+        EXPECT_EQ(s->session.KolRegisterd(), c.registered);
+        EXPECT_EQ(s->session.RegKolExtension(), c.kolExt ? c.kolExt : "vooraf-ext");
+        EXPECT_EQ(s->session.RegContextMenu(), c.ctx ? c.ctx : "vooraf-ctx");
+        EXPECT_EQ(s->session.RegChecksum(),
                   c.kolExt ? "" : "vooraf-pin");  // registered: an empty code
     }
 }

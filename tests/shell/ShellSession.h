@@ -63,8 +63,7 @@ inline std::unique_ptr<ShellSession> Open(const Install& in) {
 
 inline void Register(ShellSession& s, const std::string& kolExt, const std::string& ctx) {
     s->FindSystemFolders();
-    s->session.RegKolExtension = kolExt;
-    s->session.RegContextMenu = ctx;
+    s->session.ChooseRegistration(kolExt, ctx);
     s->REG_Create();
 }
 

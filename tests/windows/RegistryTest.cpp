@@ -139,7 +139,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
             RegCloseKey(blocker);
         }
         Installation w(row.suffix);
-        w->session.RegKolExtension = w->session.RegContextMenu = "ja";
+        w->session.ChooseRegistration("ja", "ja");
         w->REG_Create();
         EXPECT_EQ(registry.RegRead("HKEY_CLASSES_ROOT\\.kol\\"), kProgId);
         // The open command names the program's copy in the system folder, letter for letter.
@@ -159,8 +159,8 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
             EXPECT_FALSE(std::filesystem::exists(PathOf(w.program + "\\" + script))) << script;
 
         w->REG_Check();
-        EXPECT_TRUE(w->session.KolRegisterd);
-        EXPECT_EQ(w->session.RegContextMenu, "ja");
+        EXPECT_TRUE(w->session.KolRegisterd());
+        EXPECT_EQ(w->session.RegContextMenu(), "ja");
         w->txtPassword_1.text = "Geheim123";
         ASSERT_TRUE(w->PinGate());
         const std::optional<std::string> stored =
@@ -172,7 +172,7 @@ TEST_F(Registry, CreateCheckPinAndDelete) {
             row.refused);
         Installation later;
         later->REG_Check();
-        EXPECT_EQ(later->session.RegChecksum, *stored);
+        EXPECT_EQ(later->session.RegChecksum(), *stored);
         later->txtPassword_1.text = "Gex123";
         EXPECT_FALSE(later->PinGate());
         later->txtPassword_1.text = "Geheim456";

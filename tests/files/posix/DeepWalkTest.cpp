@@ -76,8 +76,8 @@ TEST(DeepWalk, FarPastAnyPathWithDescriptorsBoundedBelowTwoThousandLevels) {
     EXPECT_EQ(ReadFile(at + "bodem_txt.kol"), RefEncrypted("geheim", "txt", "bodem"));
     EXPECT_FALSE(ExistsAtDepth(root.path(), kDepth, "bodem.txt"));
     EXPECT_TRUE(w.left.empty());
-    EXPECT_EQ(w->session.FilesDone, 1);
-    EXPECT_EQ(w->session.TotalBytes, 5);
+    EXPECT_EQ(w->session.Stats().FilesDone, 1);
+    EXPECT_EQ(w->session.Stats().TotalBytes, 5);
     EXPECT_LT(most - before, kDepth / 64 + 16);
     // Every level was met once on the way down and yielded at its end.
     EXPECT_GT(most, before);

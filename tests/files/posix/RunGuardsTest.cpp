@@ -95,7 +95,7 @@ TEST_P(Guarded, WhatIsNotHadIsLeft) {
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
     EXPECT_EQ(w.left, left);
-    EXPECT_EQ(w->session.FilesDone, static_cast<std::int64_t>(named - left.size()));
+    EXPECT_EQ(w->session.Stats().FilesDone, static_cast<std::int64_t>(named - left.size()));
     // Not even a scratch copy; a lock file is tried again and again while it is held.
     if (c.guard == Guard::Lease) {
         EXPECT_EQ(plan.Seen(Call::Create), 0);
@@ -168,7 +168,7 @@ TEST(NoAccess, OnlyEncryptionAsksAboutAFileItMayNotLookAt) {
         const auto pairs = Plant(target.path(), decrypting);
         FaultPlan plan{.denied = pairs[0].name.c_str()};
         Window w;
-        w->session.TargetFolder = target.path();  // as the run's start sets it
+        ASSERT_EQ(w->session.TakeTarget(target.path()), TargetRefusal::None);
         WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
         std::vector<std::string> asked;
         for (const auto& m : w.dialogs.shown)

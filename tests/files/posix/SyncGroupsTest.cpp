@@ -31,7 +31,7 @@ TEST_P(SyncGroups, OneSyncServesManyFolders) {
     FaultInjection count(plan);
     Window w;
     w.Encrypt(target.path());
-    EXPECT_EQ(w->session.FilesDone, static_cast<std::int64_t>(files.size()));
+    EXPECT_EQ(w->session.Stats().FilesDone, static_cast<std::int64_t>(files.size()));
     EXPECT_EQ(plan.Seen(Call::Syncfs), g.syncs);
     EXPECT_EQ(plan.Seen(Call::Unlink), static_cast<int>(files.size()));
 }

@@ -70,7 +70,7 @@ TEST(KeptFacts, AttributesTimesAndReadOnlyFilesRoundTrip) {
     w.Encrypt(target.path());
     EXPECT_TRUE(one.left.empty());
     EXPECT_TRUE(w.left.empty());
-    EXPECT_EQ(one->session.FilesDone + w->session.FilesDone, 2);
+    EXPECT_EQ(one->session.Stats().FilesDone + w->session.Stats().FilesDone, 2);
     EXPECT_EQ(Snapshot(target.path()), (Tree{{"ro_txt.kol", RefKolEntry("txt", "alleen lezen")},
                                              {"rw_txt.kol", RefKolEntry("txt", "gewoon")}}));
     EXPECT_TRUE(Attributes(target / "ro_txt.kol") & FILE_ATTRIBUTE_READONLY);
