@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -92,9 +92,7 @@ TEST(DeletionGroups, WhatAGroupInFlightLeftIsToldAtTheNextCompletion) {
     LeftFiles left(stats, flags, report, events);
     DeletionGroups groups(stats, report, events, left);
     const auto name = [](std::size_t i, const char* ending) {
-        char text[32];
-        std::snprintf(text, sizeof text, "f%03zu%s", i, ending);
-        return std::string(text);
+        return "f" + std::to_string(i) + ending;
     };
     const std::size_t files = kPendingFiles + 1;
     for (std::size_t i = 0; i < files; ++i) {
@@ -118,14 +116,13 @@ TEST(DeletionGroups, WhatAGroupInFlightLeftIsToldAtTheNextCompletion) {
     EXPECT_EQ(groups.Complete(), 0u);
     EXPECT_TRUE(groups.Empty());
 
-    EXPECT_EQ(stats.FilesDone, static_cast<std::int64_t>(files) - 1);
-    EXPECT_EQ(stats.BytesDone, static_cast<std::int64_t>(files) - 1);
-    EXPECT_EQ(stats.FilesSkipped, 1);
-    EXPECT_EQ(report.left, 1);
-    ASSERT_EQ(events.left.size(), 1u);
-    EXPECT_EQ(events.left[0].first, dir / name(0, ".txt"));
-    EXPECT_EQ(events.left[0].second, LeftReason::ChangedDuringRun);
-    EXPECT_EQ(events.tellers[0], std::this_thread::get_id());
+    const auto done = static_cast<std::int64_t>(files) - 1;
+    EXPECT_EQ(std::tie(stats.FilesDone, stats.BytesDone, stats.FilesSkipped, report.left),
+              std::make_tuple(done, done, 1, 1));
+    const std::vector<std::pair<std::string, LeftReason>> told{
+        {dir / name(0, ".txt"), LeftReason::ChangedDuringRun}};
+    EXPECT_EQ(events.left, told);
+    EXPECT_EQ(events.tellers, std::vector{std::this_thread::get_id()});
     EXPECT_EQ(test::ReadFile(dir / name(0, ".txt")), "changed");
     EXPECT_FALSE(std::filesystem::exists(test::PathOf(dir / name(0, "_txt.kol"))));
     for (std::size_t i = 1; i < files; ++i) {

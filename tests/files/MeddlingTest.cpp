@@ -14,12 +14,6 @@ namespace kolvik::test {
 namespace {
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
-
 enum class Meddle { Moved, Replaced, WrittenTo, EarlierReplaced, EarlierTouched, OriginalGone };
 struct Swap {
     const char* name;

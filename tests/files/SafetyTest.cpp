@@ -146,11 +146,6 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedAndShortFilesDamaged) {
 // where a run's lock takes that very name, an empty one is a lock a power cut left and is
 // taken over; one with something in it is kept and the folder is not claimed past it.
 TEST(PassOver, AUsersFileNamedLikeTheRunLock) {
-#ifdef _WIN32
-    constexpr bool kWindows = true;
-#else
-    constexpr bool kWindows = false;
-#endif
     for (const std::string mine : {"", "van mij"}) {
         SCOPED_TRACE(mine);
         TempDir target;
