@@ -24,8 +24,6 @@ plain_tree() {
 }
 # A plain file does not count in a decryption run.
 encrypted_tree() { plain_tree && quiet enc "$T" --password-file pw && printf 'gewoon' > "$T/los.txt"; }
-# Only the log in Kolvik's own folder is Kolvik's: this one merely bears the name.
-user_log() { plain_tree; printf 'oud logboek' > "$T/sub/Kolvik.log"; }
 inner_password() { plain_tree && cp pw "$T/sub/wachtwoord.txt"; }
 registered() { plain_tree && quiet "$cli" register; }
 one_encrypted_file() { plain_tree && quiet enc "$T/a.txt" --password-file pw; }
@@ -76,7 +74,6 @@ round_trip() {
         grep -qx 'Ontsleuteld: 3 bestanden' out
 }
 password_left() { cmp -s pw "$T/sub/wachtwoord.txt" && [ -f "$T/a_txt.kol" ] && [ -f "$T/sub/foto_jpg.kol" ]; }
-user_log_left() { [ "$(cat "$T/sub/Kolvik.log")" = 'oud logboek' ] && all_encrypted; }
 store_written() { grep -q "$progid" "$XDG_CONFIG_HOME/kolvik/registry.reg"; }
 installed() { store_written && cmp -s "$work/bin/kolvik" "$HOME/.local/bin/kolvik"; }
 no_window_program() { plain_tree && rm "$work/bin/kolvik"; }
@@ -101,7 +98,6 @@ fresh_row() {
 row "encrypt a tree"             plain_tree        0 -                      all_encrypted   enc "$T" $p pw
 row "decrypt from stdin"         encrypted_tree    0 -                      round_trip      stdin_from pw dec "$T" $p -
 row "password file in the tree"  inner_password 1 "^$T/sub/wachtwoord\.txt: het wachtwoordbestand van deze run, overgeslagen$" password_left enc "$T" $p "$T/sub/wachtwoord.txt" --strong
-row "a user's Kolvik.log in a tree" user_log     1 "^$T/sub/Kolvik\.log: bestand van Kolvik zelf, overgeslagen$" user_log_left enc "$T" $p pw
 row "no command"                 plain_tree        2 "$usage"               unchanged       "$cli"
 row "unknown command"            plain_tree        2 "$usage"               unchanged       "$cli" versleutel "$T" $p pw
 row "unknown option"             plain_tree        2 "onbekende optie: --password" unchanged enc "$T" --password Geheim123
@@ -142,20 +138,9 @@ strong_encrypted() {
 }
 # Read-only and of nobody's, as a run by nobody finds it: overwritten all the same.
 read_only_owned() { plain_tree; chmod 0444 "$T/a.txt"; chown -R nobody:nogroup "$T" "$HOME"; }
-# held_open FILE COMMAND...: FILE open in this shell, not in COMMAND, for as long as it runs.
-held_open() {
-    local file=$1 held rc; shift
-    exec {held}<"$file"
-    "$@" {held}<&-
-    rc=$?
-    exec {held}<&-
-    return $rc
-}
 row "encrypt a tree --strong"    plain_tree        0 -                      strong_encrypted enc "$T" $p pw --strong
 row "decrypt a strong tree"      strong_tree       0 -                      round_trip      dec "$T" $p pw
-row "file held open, --strong"   plain_tree        1 "^$T/a\.txt: versleuteld, maar het origineel is niet overschreven: in gebruik door een ander programma$" strong_encrypted held_open "$T/a.txt" enc "$T" $p pw --strong
 row "read-only file --strong"    read_only_owned   0 -                      strong_encrypted as_nobody "$cli" encrypt "$T" $p "$PW" --strong
-row "any password for --strong"  plain_tree        0 -                      a_encrypted     enc "$T" $p pwuni --strong
 row "same password, old format"  plain_tree        2 "Windows-1252"         unchanged       enc "$T" $p pwuni
 row "--strong with decrypt"      plain_tree        2 "--strong hoort bij encrypt" unchanged dec "$T" $p pw --strong
 

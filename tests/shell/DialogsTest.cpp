@@ -126,10 +126,9 @@ TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
                 d.OnClick(d.cmdOK);
             }
             SCOPED_TRACE(std::string(fromHelp ? "help " : "dialog ") + (removes ? "OK" : "Cancel"));
-            ASSERT_EQ(s.dialogs.shown.size(), 1u);
-            EXPECT_EQ(s.dialogs.shown[0].text,
-                      "Kolvik wordt uit het Windows-register verwijderd.\r\n"
-                      "Hierna wordt het programma afgesloten.");
+            ASSERT_EQ(s.dialogs.Texts(), std::vector<std::string>{
+                                             "Kolvik wordt uit het Windows-register verwijderd.\r\n"
+                                             "Hierna wordt het programma afgesloten."});
             EXPECT_EQ(s.dialogs.shown[0].buttons, MsgButtons::OKCancel);
             EXPECT_EQ(fromHelp ? h.unloaded : d.unloaded, removes);
             EXPECT_EQ(s->unloaded, removes);

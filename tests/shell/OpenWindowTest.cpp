@@ -73,10 +73,7 @@ TEST(OpenWindow, ItsGuardsGoByTheStoreWhenUsedNotWhenItOpened) {
 
         const std::string plain = in.program + "/a.txt";
         WriteFile(plain, "data");
-        run->clock.now = WallClock::now();
-        (*run)->txtPassword_1.text = (*run)->txtPassword_2.text = c.password;
-        (*run)->OnClick((*run)->cmdEncrypt);
-        (*run)->OnClick((*run)->cmdGoEncrypt);
+        run->Press(c.password);
         EXPECT_EQ(FirstLines(run->dialogs), c.messages);
         EXPECT_EQ(std::filesystem::exists(plain), !c.encrypted);
         if (c.encrypted) {

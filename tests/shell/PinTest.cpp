@@ -106,9 +106,9 @@ TEST_F(PinGateAcrossRestarts, DemandsTheStoredPin) {
         auto s = Open(in);  // the code is read back from the store, so a refusal kept it
         ASSERT_EQ((*s)->session.RegChecksum(), "07E42A");
         EXPECT_EQ(Gate(*s, a.password), a.accepted);
-        ASSERT_EQ(s->dialogs.shown.size(), a.accepted ? 0u : 1u);
+        ASSERT_EQ(s->dialogs.Texts(),
+                  std::vector<std::string>(a.accepted ? 0 : 1, "Foute PIN-code"));
         if (a.accepted) continue;
-        EXPECT_EQ(s->dialogs.shown[0].text, "Foute PIN-code");
         EXPECT_EQ(s->dialogs.shown[0].icon, MsgIcon::Exclamation);
         // Back to entering, with both modes open whatever the target.
         const frmKolvik& w = *s->form;
@@ -137,21 +137,16 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         {"xyz123", "b.txt", false, "Foute PIN-code"},
         {"abc999", "b.txt", true, nullptr},  // the control: only the PIN kept b.txt as it was
     };
-    std::size_t messages = 0;
+    std::vector<std::string> told;
     for (const auto& r : runs) {
         SCOPED_TRACE(r.password);
         const std::string plain = in.program + "/" + r.file;
         if (!std::filesystem::exists(plain)) WriteFile(plain, "data");
-        s->clock.now = WallClock::now();  // files written before the mode press are fair game
-        (*s)->txtPassword_1.text = (*s)->txtPassword_2.text = r.password;
-        (*s)->OnClick((*s)->cmdEncrypt);
-        (*s)->OnClick((*s)->cmdGoEncrypt);
+        s->Press(r.password);
         EXPECT_EQ(std::filesystem::exists(plain), !r.encrypted);
         EXPECT_EQ((*s)->session.Report().pinRefused, !r.encrypted);
-        ASSERT_EQ(s->dialogs.shown.size(), messages + (r.message ? 1 : 0));
-        if (r.message) {
-            EXPECT_EQ(s->dialogs.shown[messages++].text, r.message);
-        }
+        if (r.message) told.push_back(r.message);
+        EXPECT_EQ(s->dialogs.Texts(), told);
         EXPECT_EQ(s->registry.RegRead(kChecksumValue), "07E42A");
     }
     // Each file under its run's password, not under the transport key of the PIN's code.

@@ -12,6 +12,12 @@ MsgAnswer FakeDialogs::MsgBox(const std::string& text, MsgButtons buttons, MsgIc
     return a;
 }
 
+std::vector<std::string> FakeDialogs::Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : shown) texts.push_back(m.text);
+    return texts;
+}
+
 void FakeDialogs::ShowModal(Form& form) {
     modalForms.push_back(form.caption);
     if (onShowModal) onShowModal(form);
@@ -45,6 +51,13 @@ TestWindow::TestWindow(const std::string& programFolder, const std::string& comm
     form =
         std::make_unique<frmKolvik>(Services{shownBy ? *shownBy : dialogs, screen, keys, clock,
                                              regional, launcher, store ? *store : registry, facts});
+}
+
+void TestWindow::Press(const std::string& password, bool decrypt) {
+    clock.now = WallClock::now();
+    form->txtPassword_1.text = form->txtPassword_2.text = password;
+    form->OnClick(decrypt ? form->cmdDecrypt : form->cmdEncrypt);
+    form->OnClick(decrypt ? form->cmdGoDecrypt : form->cmdGoEncrypt);
 }
 
 }  // namespace kolvik::test

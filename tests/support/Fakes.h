@@ -27,6 +27,7 @@ class FakeDialogs : public Dialogs {
     std::function<void(const std::string&)> onMsgBox;  // runs while the message is shown
     MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     void ShowModal(Form& form) override;
+    std::vector<std::string> Texts() const;  // of the messages shown, in order
 };
 
 class FakeScreen : public Screen {
@@ -94,6 +95,9 @@ struct TestWindow {
                         const std::string& commandLine = "", Registry* store = nullptr,
                         std::vector<std::string> environment = {}, Dialogs* shownBy = nullptr);
     frmKolvik* operator->() { return form.get(); }
+    // Both entries typed, then the mode button and the start button pressed; files written
+    // before this are fair game for the run.
+    void Press(const std::string& password, bool decrypt = false);
 };
 
 }  // namespace kolvik::test

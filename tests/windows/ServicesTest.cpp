@@ -74,12 +74,10 @@ TEST(UserFormats, TimeDateAndDecimalSeparator) {
     }
     UserRegional regional;
     const auto t = WallClock::from_time_t(seconds) + std::chrono::milliseconds(999);
-    const std::string shown[] = {regional.ShortDate(t), regional.TimeOfDay(t),
-                                 regional.DecimalSeparator()};
+    const std::vector<std::string> shown = {regional.ShortDate(t), regional.TimeOfDay(t),
+                                            regional.DecimalSeparator()};
     for (const Setting& s : settings) SetLocaleInfoW(LOCALE_USER_DEFAULT, s.type, s.saved);
-    EXPECT_EQ(shown[0], date);
-    EXPECT_EQ(shown[1], time);
-    EXPECT_EQ(shown[2], "#");
+    EXPECT_EQ(shown, (std::vector<std::string>{date, time, "#"}));
 }
 
 TEST(WindowsServices, ProcessFacts) {
