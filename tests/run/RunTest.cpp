@@ -70,6 +70,7 @@ TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
     Start(tree.path());
     Run(false, "Geheim12");
     EXPECT_EQ(f->lblPercentage.text, "       Klaar !");
+    EXPECT_EQ(f->lblTotalFiles.text, "Gedaan: 4\r\nOvergeslagen: 0");
     EXPECT_TRUE(f->cmdEncrypt.enabled && f->cmdDecrypt.enabled && f->chkLoggen.enabled);
     Start(tree.path());
     Run(true, "Geheim12");
@@ -374,6 +375,23 @@ TEST_F(RunFixture, AnOriginalStillOpenElsewhereIsToldAsNotOverwritten) {
         EXPECT_EQ(logged, !single);
         Start(tree.path());
         Run(true, "Geheim12");
+    }
+}
+
+// The last three characters in any case, no dot needed; anything else is not shown.
+TEST(Viewer, KindByTheLastThreeCharactersInAnyCase) {
+    const std::pair<std::optional<ViewKind>, std::vector<std::string>> byKind[] = {
+        {ViewKind::Text, {"/d/report.TXT", "/d/mytxt"}},
+        {ViewKind::Document, {"/d/letter.doc", "/d/nota.DoC"}},
+        {ViewKind::Pdf, {"/d/a.Pdf", "pdf"}},
+        {std::nullopt, {"/d/x.docx", "/d/a.txt.bak", "/d/a.txt ", "tx", ""}}};  // not shown
+    for (const auto& [kind, paths] : byKind) {
+        for (const std::string& path : paths) {
+            TestWindow w;
+            w->OpenInViewer(path);
+            using Viewed = std::vector<std::pair<ViewKind, std::string>>;
+            EXPECT_EQ(w.launcher.viewed, (kind ? Viewed{{*kind, path}} : Viewed{})) << path;
+        }
     }
 }
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <optional>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 #include "StrongReference.h"
 
 namespace kolvik::test {
@@ -37,8 +37,8 @@ TEST(Overwrite, OnlyWhatNoOtherProgramHasOpen) {
         auto holder = c.held ? std::make_unique<HeldOpen>(target / "vast.txt") : nullptr;
 
         FaultPlan plan;
-        Window w;
-        w->chkSterk.value = c.strong ? 1 : 0;
+        Engine w;
+        w.strong = c.strong;
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
         // What the other program reads is still the file it opened. Windows deletes a file only
         // once that program has closed it too.
@@ -53,12 +53,12 @@ TEST(Overwrite, OnlyWhatNoOtherProgramHasOpen) {
         Tree found = Snapshot(target.path());
         for (auto& [name, content] : found) content = content == "dir" ? content : "";
         EXPECT_EQ(found, names) << c.name;
-        EXPECT_EQ(w->session.Stats().FilesDone, 3) << c.name;
+        EXPECT_EQ(w.stats.FilesDone, 3) << c.name;
         const std::size_t expected = c.strong ? big.size() + (c.held ? 0 : held.size()) : 0;
         EXPECT_EQ(plan.overwritten, static_cast<std::int64_t>(expected)) << c.name;
         const Left reports = c.reported ? Left{{target / "vast.txt", *c.reported}} : Left{};
-        EXPECT_EQ(w.left, reports) << c.name;
-        EXPECT_EQ(w->session.Report().notOverwritten, c.reported ? 1 : 0) << c.name;
+        EXPECT_EQ(w.events.left, reports) << c.name;
+        EXPECT_EQ(w.report.notOverwritten, c.reported ? 1 : 0) << c.name;
     }
 }
 
@@ -70,13 +70,13 @@ TEST(Overwrite, TheCopyOfAStrongFileThatDoesNotOpen) {
     for (const bool damaged : {false, true}) {
         TempDir target;
         WriteFile(target / "a.bin", plain);
-        Window().EncryptStrong(target.path());
+        Engine().EncryptStrong(target.path());
         std::string kol = ReadFile(target / "a_bin.kol");
         if (damaged) kol.back() = static_cast<char>(kol.back() ^ 1);  // in the last tag
         WriteFile(target / "a_bin.kol", kol);
 
         FaultPlan plan;
-        Window w;
+        Engine w;
         WithFaults(plan, [&] { w.Decrypt(target.path()); });
         EXPECT_GT(plan.written, 0) << damaged;
         EXPECT_EQ(plan.overwritten, damaged ? plan.written : 0) << damaged;

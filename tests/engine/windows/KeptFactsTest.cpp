@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 #include "Reference.h"
 #include "platform/windows/Utf16.h"
 // After Helpers.h: windows.h defines Yield as a macro, which the window's Yield would meet.
@@ -58,7 +58,7 @@ TEST(KeptFacts, AttributesTimesAndReadOnlyFilesRoundTrip) {
     // Where the system cannot ignore the attribute in the deletion itself (before Windows 10
     // 1809), the attribute is taken off first; the copy still gets it. The first deletion is
     // refused for the attribute; the second asks to ignore it and is taken as not understood.
-    Window one;
+    Engine one;
     {
         FaultPlan plan{.kind = Call::Unlink, .failAt = 2, .error = EINVAL};
         FaultInjection watch(plan);
@@ -66,20 +66,20 @@ TEST(KeptFacts, AttributesTimesAndReadOnlyFilesRoundTrip) {
         EXPECT_EQ(plan.createdGiven, created);
         EXPECT_EQ(plan.Seen(Call::Unlink), 3);
     }
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
-    EXPECT_TRUE(one.left.empty());
-    EXPECT_TRUE(w.left.empty());
-    EXPECT_EQ(one->session.Stats().FilesDone + w->session.Stats().FilesDone, 2);
+    EXPECT_TRUE(one.events.left.empty());
+    EXPECT_TRUE(w.events.left.empty());
+    EXPECT_EQ(one.stats.FilesDone + w.stats.FilesDone, 2);
     EXPECT_EQ(Snapshot(target.path()), (Tree{{"ro_txt.kol", RefKolEntry("txt", "alleen lezen")},
                                              {"rw_txt.kol", RefKolEntry("txt", "gewoon")}}));
     EXPECT_TRUE(Attributes(target / "ro_txt.kol") & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(Attributes(target / "rw_txt.kol") & (kept | FILE_ATTRIBUTE_READONLY), kept);
     EXPECT_EQ(Ticks(Facts(target / "rw_txt.kol").ftLastWriteTime), modified);
 
-    Window back;
+    Engine back;
     back.Decrypt(target.path());
-    EXPECT_TRUE(back.left.empty());
+    EXPECT_TRUE(back.events.left.empty());
     EXPECT_EQ(Snapshot(target.path()),
               (Tree{{"ro.txt", "file:alleen lezen"}, {"rw.txt", "file:gewoon"}}));
     EXPECT_TRUE(Attributes(target / "ro.txt") & FILE_ATTRIBUTE_READONLY);
@@ -104,13 +104,13 @@ TEST(KeptFacts, ABrokenOplockGivesTheFileUp) {
         SCOPED_TRACE(c.when);
         TempDir target;
         WriteFile(target / "log.txt", content);
-        Window w;
+        Engine w;
         FaultPlan plan{.grantOplocks = true,
                        .breakOplocksAtRead = c.atRead,
                        .breakOplocksAtRename = c.atRename};
         WithFaults(plan, [&] { w.Encrypt(target.path()); });
         EXPECT_EQ(plan.oplocksGranted, 1);
-        EXPECT_EQ(w.left, (c.left ? Left{{target / "log.txt", LeftReason::InUse}} : Left{}));
+        EXPECT_EQ(w.events.left, (c.left ? Left{{target / "log.txt", LeftReason::InUse}} : Left{}));
         EXPECT_EQ(Snapshot(target.path()),
                   (c.left ? Tree{{"log.txt", "file:" + content}}
                           : Tree{{"log_txt.kol", RefKolEntry("txt", content)}}));

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 #include "Reference.h"
 
 namespace kolvik::test {
@@ -17,22 +17,20 @@ namespace fs = std::filesystem;
 TEST(WrongKey, FolderRunTouchesNothingAndCreatesNothing) {
     TempDir target;
     Plant(target.path(), {{"a.txt", 3000}, {"b.txt", 10}, {"sub/c.doc", 5000}});
-    Window("goed").Encrypt(target.path());
+    Engine("goed").Encrypt(target.path());
     const auto before = Snapshot(target.path());
-    Window w("fout");
+    Engine w("fout");
     FaultPlan plan;
     FaultInjection watch(plan);
     w.Decrypt(target.path());
     EXPECT_EQ(plan.Seen(Call::Create), 0);
     EXPECT_TRUE(Snapshot(target.path()) == before);
-    ASSERT_EQ(w.dialogs.shown.size(), 3u);
-    EXPECT_EQ(w.dialogs.shown[0].text, target / "a_txt.kol: Onjuiste sleutel");
-    EXPECT_EQ(w.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-    EXPECT_EQ(w.dialogs.shown[2].text, target / "sub/c_doc.kol: Onjuiste sleutel");
-    EXPECT_FALSE(w->session.StopRequested());
-    EXPECT_EQ(w->session.Report().wrongKeys, 3);
-    EXPECT_EQ(w->session.Stats().BytesDone, 0);
-    EXPECT_EQ(w.Skips(), (std::vector<std::string>{"a_txt.kol", "b_txt.kol", "c_doc.kol"}));
+    EXPECT_EQ(w.events.asked, (std::vector<std::string>{target / "a_txt.kol", target / "b_txt.kol",
+                                                        target / "sub/c_doc.kol"}));
+    EXPECT_FALSE(w.flags.StopRequested);
+    EXPECT_EQ(w.report.wrongKeys, 3);
+    EXPECT_EQ(w.stats.BytesDone, 0);
+    EXPECT_EQ(w.events.skipped, (std::vector<std::string>{"a_txt.kol", "b_txt.kol", "c_doc.kol"}));
 }
 
 // Kolvik's programs are passed over: in the program's folder without a trace, elsewhere
@@ -44,17 +42,17 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
     for (const bool home : {true, false}) {
         SCOPED_TRACE(home ? "program folder" : "elsewhere");
         TempDir elsewhere;
-        Window w;
+        Engine w;
         const std::string target = home ? w.programFolder.path() : elsewhere.path();
         // README.md and LICENSE come with the program (the portable zip): its own only beside it.
         for (const char* n : {"Kolvik.exe", "Kolvik.log", "kolvik", "Kolvik-CLI", "mykol",
                               "x_txt.KOL", "at.txt", "before.txt", "README.md", "LICENSE"}) {
             // The log gets lines of its own appended after this one.
             WriteFile(target + "/" + n, n == std::string("Kolvik.log") ? "12345\r\n" : "12345");
-            SetMtime(target + "/" + n, w.clock.now - std::chrono::seconds(1));
+            SetMtime(target + "/" + n, w.modeTime - std::chrono::seconds(1));
         }
-        SetMtime(target + "/at.txt", w.clock.now);  // the mode press
-        SetMtime(target + "/before.txt", w.clock.now - std::chrono::nanoseconds(1));
+        SetMtime(target + "/at.txt", w.modeTime);  // the mode press
+        SetMtime(target + "/before.txt", w.modeTime - std::chrono::nanoseconds(1));
         auto expected = Snapshot(target);
         expected.erase("before.txt");
         expected["before_txt.kol"] = RefKolEntry("txt", "12345");
@@ -78,17 +76,17 @@ TEST(PassOver, ProgramFilesKolNamesAndTheModeTime) {
                                       {in("at.txt"), LeftReason::ModifiedAfterModePress},
                                       {in("kolvik"), LeftReason::KolvikOwnFile},
                                       {in("mykol"), LeftReason::KolNamePassedOver}};
-        EXPECT_EQ(w.left, left);
-        EXPECT_EQ(w->session.Stats().FilesDone, home ? 1 : 3);
+        EXPECT_EQ(w.events.left, left);
+        EXPECT_EQ(w.stats.FilesDone, home ? 1 : 3);
         // home: Kolvik.log, mykol, at.txt and x_txt.KOL, the other kind
-        EXPECT_EQ(w->session.Stats().FilesSkipped, home ? 4 : 7);
+        EXPECT_EQ(w.stats.FilesSkipped, home ? 4 : 7);
         // mykol, x_txt.KOL and before.txt (elsewhere README.md and LICENSE too); not Kolvik.log
-        EXPECT_EQ(w->session.Stats().BytesDone, home ? 15 : 25);
+        EXPECT_EQ(w.stats.BytesDone, home ? 15 : 25);
         const std::vector<std::string> skips =
             home ? std::vector<std::string>{"Kolvik.log", "at.txt", "mykol", "x_txt.KOL"}
                  : std::vector<std::string>{"Kolvik-CLI", "Kolvik.exe", "Kolvik.log", "at.txt",
                                             "kolvik",     "mykol",      "x_txt.KOL"};
-        EXPECT_EQ(w.Skips(), skips);
+        EXPECT_EQ(w.events.skipped, skips);
     }
 }
 
@@ -100,15 +98,15 @@ TEST(PassOver, AFileOpenForWritingElsewhereIsLeftInUse) {
         TempDir target;
         const KolPair busy = PlantOne(target.path(), "a", "wordt geschreven", decrypting);
         const KolPair free = PlantOne(target.path(), "b", "vrij", decrypting);
-        Window w;
+        Engine w;
         {
             const HeldOpen writer(target / busy.name, true);
             w.Run(target.path(), decrypting);
         }
         EXPECT_EQ(Snapshot(target.path()), (Tree{{busy.name, "file:" + busy.content},
                                                  {free.copy, "file:" + free.copyContent}}));
-        EXPECT_EQ(w.left, (Left{{target / busy.name, LeftReason::InUse}}));
-        EXPECT_EQ(w->session.Stats().FilesDone, 1);
+        EXPECT_EQ(w.events.left, (Left{{target / busy.name, LeftReason::InUse}}));
+        EXPECT_EQ(w.stats.FilesDone, 1);
     }
 }
 
@@ -125,15 +123,15 @@ TEST(PassOver, KolNamesThatDoNotOpenAreNamedAndShortFilesDamaged) {
     WriteFile(target / "none_txt.kol", "");
     WriteFile(target / "short_txt.kol", empty.substr(0, 11));   // L + 8 bytes
     WriteFile(target / "header_txt.kol", empty.substr(0, 12));  // L + 9 bytes: empty
-    Window w;
+    Engine w;
     w.Decrypt(target.path());
-    EXPECT_TRUE(w.dialogs.shown.empty());
-    EXPECT_EQ(w.left, (Left{{target / "data_kol", LeftReason::KolNamePassedOver},
-                            {target / "none_txt.kol", LeftReason::Damaged},
-                            {target / "notes_kol", LeftReason::KolNamePassedOver},
-                            {target / "short_txt.kol", LeftReason::Damaged}}));
-    EXPECT_EQ(w->session.Stats().FilesSkipped, 4);
-    EXPECT_EQ(w->session.Report().wrongKeys, 0);
+    EXPECT_TRUE(w.events.asked.empty() && w.events.unopenable.empty());
+    EXPECT_EQ(w.events.left, (Left{{target / "data_kol", LeftReason::KolNamePassedOver},
+                                   {target / "none_txt.kol", LeftReason::Damaged},
+                                   {target / "notes_kol", LeftReason::KolNamePassedOver},
+                                   {target / "short_txt.kol", LeftReason::Damaged}}));
+    EXPECT_EQ(w.stats.FilesSkipped, 4);
+    EXPECT_EQ(w.report.wrongKeys, 0);
     const Tree after = Snapshot(target.path());
     EXPECT_EQ(after.at("header.txt"), "file:");
     EXPECT_EQ(after.at("real.txt"), "file:echt");
@@ -151,7 +149,7 @@ TEST(PassOver, AUsersFileNamedLikeTheRunLock) {
         TempDir target;
         Plant(target.path(), {{"sub/a.txt", 1}});
         WriteFile(target / "sub/.kolvik-slot", mine);
-        Window w;
+        Engine w;
         w.Encrypt(target.path());
         const bool takenOver = kWindows && mine.empty(), held = kWindows && !mine.empty();
         Tree expected{{"sub", "dir"}};
@@ -159,7 +157,7 @@ TEST(PassOver, AUsersFileNamedLikeTheRunLock) {
         if (!takenOver) expected["sub/.kolvik-slot"] = "file:" + mine;
         EXPECT_EQ(Snapshot(target.path()), expected);
         const Left named{{target / "sub/.kolvik-slot", LeftReason::KolvikOwnFile}};
-        EXPECT_EQ(w.left,
+        EXPECT_EQ(w.events.left,
                   kWindows
                       ? (held ? Left{{target / "sub/a.txt", LeftReason::HeldByOtherRun}} : Left{})
                       : named);

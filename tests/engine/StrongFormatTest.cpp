@@ -8,7 +8,7 @@
 #include <functional>
 #include <set>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "StrongReference.h"
 #include "engine/NameRules.h"
 #include "platform/Crypto.h"
@@ -20,9 +20,9 @@ namespace fs = std::filesystem;
 std::size_t Chunks(std::size_t n) { return n == 0 ? 1 : (n + kStrongChunk - 1) / kStrongChunk; }
 
 void EncryptStrong(const std::string& target, const std::string& key = "geheim") {
-    Window w(key);
+    Engine w(key);
     w.EncryptStrong(target);
-    ASSERT_TRUE(w.left.empty());
+    ASSERT_TRUE(w.events.left.empty());
 }
 
 // The reference program's word on the reader's key: argon2 zoutzoutzoutzout -id -t 3 -m 16
@@ -77,9 +77,9 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     EXPECT_EQ(nonces.size(), std::size(sizes));
     EXPECT_EQ(ReadStrong(ReadFile(target / "snow_\xE2\x98\x83.kol"), key).plain, "sneeuw");
 
-    Window w(key);  // the format is recognised, not chosen
+    Engine w(key);  // the format is recognised, not chosen
     w.Decrypt(target.path());
-    EXPECT_TRUE(w.left.empty());
+    EXPECT_TRUE(w.events.left.empty());
     EXPECT_TRUE(Snapshot(target.path()) == before);
 }
 
@@ -155,18 +155,18 @@ TEST(StrongFormat, OpensWhatTheFormatAllowsAndLeavesDamageAndWrongKeys) {
         c.change(bytes);
         WriteFile(target / "a_txt.kol", bytes);
         const auto before = Snapshot(target.path());
-        Window w(std::string(c.what) == "wrong password" ? "fout" : "geheim");
+        Engine w(std::string(c.what) == "wrong password" ? "fout" : "geheim");
         w.Decrypt(target.path());
         if (!c.reason) {
-            EXPECT_TRUE(w.left.empty());
+            EXPECT_TRUE(w.events.left.empty());
             const std::string plain = std::string(c.what) == "empty file" ? "" : kPlain;
             EXPECT_TRUE((Snapshot(target.path()) == Tree{{"a.txt", "file:" + plain}}));
             continue;
         }
         EXPECT_TRUE(Snapshot(target.path()) == before);
-        ASSERT_EQ(w.left.size(), 1u);
-        EXPECT_EQ(w.left[0].second, *c.reason);
-        EXPECT_EQ(w.dialogs.shown.size(), c.reason == kWrong ? 1u : 0u);
+        ASSERT_EQ(w.events.left.size(), 1u);
+        EXPECT_EQ(w.events.left[0].second, *c.reason);
+        EXPECT_EQ(w.events.asked.size(), c.reason == kWrong ? 1u : 0u);
     }
 }
 
@@ -194,19 +194,19 @@ TEST(StrongFormat, NamesFromTheHeaderAreCheckedStrictly) {
                                     "kol", "KOL", "x.Kol", "a\xC2\x85", "\xff"};
     for (std::size_t i = 0; i < std::size(unusable); ++i)
         plant("d" + std::to_string(i) + "_txt.kol", unusable[i], nullptr);
-    Window w;
+    Engine w;
     w.Decrypt(target.path());
-    std::sort(w.left.begin(), w.left.end());
+    std::sort(w.events.left.begin(), w.events.left.end());
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(w.left, expected);
+    EXPECT_EQ(w.events.left, expected);
     EXPECT_TRUE(Snapshot(target.path()) == after);
 
     // Nor does encryption make a file whose name could not come back.
     TempDir plain;
     WriteFile(plain / "p.b\x7f", "inhoud");
-    Window e;
+    Engine e;
     e.EncryptStrong(plain.path());
-    EXPECT_EQ(e.left, (Left{{plain / "p.b\x7f", LeftReason::NameUnusable}}));
+    EXPECT_EQ(e.events.left, (Left{{plain / "p.b\x7f", LeftReason::NameUnusable}}));
 }
 
 // A run killed after naming its copy leaves original and copy side by side. The copy holds
@@ -237,13 +237,13 @@ TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
         WriteFile(target / "a.txt", c.originalNow);
         WriteFile(target / "a_txt.kol", copy);
 
-        Window w;
+        Engine w;
         w.EncryptStrong(target.path());
         EXPECT_EQ(fs::exists(PathOf(target / "a.txt")), !c.finished);
         EXPECT_TRUE(ReadFile(target / "a_txt.kol") == copy);  // never rewritten
-        EXPECT_EQ(w->session.Stats().FilesDone, c.finished ? 1 : 0);
+        EXPECT_EQ(w.stats.FilesDone, c.finished ? 1 : 0);
         const Left expected = c.finished ? Left{} : Left{{target / "a.txt", LeftReason::NameTaken}};
-        EXPECT_EQ(w.left, expected);
+        EXPECT_EQ(w.events.left, expected);
     }
 }
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "Reference.h"
 
 namespace kolvik::test {
@@ -66,22 +66,22 @@ TEST(DeepWalk, FarPastAnyPathWithDescriptorsBoundedBelowTwoThousandLevels) {
     TempDir root;
     const DeepTree remove{root.path()};
     PlantChain(root.path(), kDepth);
-    Window w;
+    Engine w;
     const int before = OpenDescriptors();
     int most = before;
-    w.screen.onYield = [&] { most = std::max(most, OpenDescriptors()); };
+    w.events.onYield = [&] { most = std::max(most, OpenDescriptors()); };
     w.Encrypt(root.path());
     const int bottom = OpenAtDepth(root.path(), kDepth);
     const std::string at = "/proc/self/fd/" + std::to_string(bottom) + "/";
     EXPECT_EQ(ReadFile(at + "bodem_txt.kol"), RefEncrypted("geheim", "txt", "bodem"));
     EXPECT_FALSE(ExistsAtDepth(root.path(), kDepth, "bodem.txt"));
-    EXPECT_TRUE(w.left.empty());
-    EXPECT_EQ(w->session.Stats().FilesDone, 1);
-    EXPECT_EQ(w->session.Stats().TotalBytes, 5);
+    EXPECT_TRUE(w.events.left.empty());
+    EXPECT_EQ(w.stats.FilesDone, 1);
+    EXPECT_EQ(w.stats.TotalBytes, 5);
     EXPECT_LT(most - before, kDepth / 64 + 16);
     // Every level was met once on the way down and yielded at its end.
     EXPECT_GT(most, before);
-    Window().Decrypt(root.path());
+    Engine().Decrypt(root.path());
     EXPECT_EQ(ReadFile(at + "bodem.txt"), "bodem");
     ::close(bottom);
 }
@@ -95,9 +95,9 @@ TEST(DeepWalk, AClosedLevelMovedAwayIsNotEnteredAgain) {
     Plant(root / "d/z", {{"f.txt", 3}});
     Plant(root / "vreemd/z", {{"g.txt", 4}});
     PlantChain(root / "d", 70);
-    Window w;
+    Engine w;
     bool moved = false;
-    w.screen.onYield = [&] {
+    w.events.onYield = [&] {
         if (!moved && ExistsAtDepth(root / "d", 70, "bodem_txt.kol")) {
             std::filesystem::rename(root / "d", root / "weg");
             std::filesystem::rename(root / "vreemd", root / "d");
@@ -107,8 +107,8 @@ TEST(DeepWalk, AClosedLevelMovedAwayIsNotEnteredAgain) {
     w.Encrypt(root.path());
     ASSERT_TRUE(moved);
     // vreemd was listed at the start and is gone by the time its turn comes.
-    EXPECT_EQ(w.left, (Left{{root / "d", LeftReason::FolderUnreadable},
-                            {root / "vreemd", LeftReason::FolderUnreadable}}));
+    EXPECT_EQ(w.events.left, (Left{{root / "d", LeftReason::FolderUnreadable},
+                                   {root / "vreemd", LeftReason::FolderUnreadable}}));
     EXPECT_EQ(ReadFile(root / "weg/z/f.txt"), "xxx");
     EXPECT_EQ(ReadFile(root / "d/z/g.txt"), "xxxx");
 }
@@ -120,9 +120,9 @@ TEST(DeepWalk, TheSecondPassWorksInTheFolderTheFirstOpened) {
     const std::string target = root / "doel";
     Plant(target, {{"a.txt", 1}, {"sub/b.txt", 2}});
     Plant(root / "elders", {{"sub/c.txt", 3}});
-    Window w;
+    Engine w;
     bool swapped = false;
-    w.screen.onYield = [&] {
+    w.events.onYield = [&] {
         if (!swapped && std::filesystem::exists(target + "/a_txt.kol")) {
             std::filesystem::rename(target, root / "verplaatst");
             std::filesystem::create_directory_symlink(root / "elders", target);
@@ -151,9 +151,9 @@ TEST(DeepWalk, AFolderMadeUnlistableAfterItsFilesStillHasItsSubfoldersWalked) {
             if (geteuid() == 0 &&
                 (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
                 std::_Exit(2);
-            Window w;
+            Engine w;
             bool taken = false;
-            w.screen.onYield = [&] {
+            w.events.onYield = [&] {
                 if (!taken && std::filesystem::exists(target + "/sub/a_txt.kol")) {
                     taken = ::chmod((target + "/sub").c_str(), 0300) == 0;
                 }
@@ -161,7 +161,7 @@ TEST(DeepWalk, AFolderMadeUnlistableAfterItsFilesStillHasItsSubfoldersWalked) {
             w.Encrypt(target);
             const bool walked = std::filesystem::exists(target + "/sub/deeper/b_txt.kol") &&
                                 std::filesystem::exists(target + "/z/c_txt.kol");
-            std::_Exit(taken && walked && w.left.empty() ? 0 : 1);
+            std::_Exit(taken && walked && w.events.left.empty() ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
     ::chmod((target + "/sub").c_str(), 0755);

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 #include "Reference.h"
 
 namespace kolvik::test {
@@ -30,7 +30,7 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
         fs::rename(top + "/b", root / "b-weg");
         fs::create_directory_symlink(outside, top + "/b");
     };
-    Window w;
+    Engine w;
     WithFaults(plan, [&] { w.Encrypt(top); });
     EXPECT_EQ(Snapshot(root.path()), (Tree{{"outside", "dir"},
                                            {"outside/z.txt", "file:xxx"},
@@ -40,10 +40,10 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
                                            {"top/a", "dir"},
                                            {"top/a/x_txt.kol", RefKolEntry("txt", "x")},
                                            {"top/b", "link:" + outside}}));
-    EXPECT_EQ(w.left, (Left{{top + "/b", LeftReason::FolderBecameLink}}));
-    EXPECT_EQ(w->session.Stats().FilesSkipped, 0);
-    EXPECT_EQ(w->session.Report().left, 1);
-    EXPECT_EQ(w.Skips(), std::vector<std::string>{top + "/b"});
+    EXPECT_EQ(w.events.left, (Left{{top + "/b", LeftReason::FolderBecameLink}}));
+    EXPECT_EQ(w.stats.FilesSkipped, 0);
+    EXPECT_EQ(w.report.left, 1);
+    EXPECT_EQ(w.events.skipped, std::vector<std::string>{top + "/b"});
 }
 
 // Another program appending a line: it opens the file while it is made (which breaks a lease
@@ -119,7 +119,7 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
         plan.readToEnd = [&](int fd) {
             if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)) == path) write();
         };
-    Window w;
+    Engine w;
     WithFaults(plan, [&] {
         c.singleFile ? (void)w.RunFile(folder.path(), name, c.decrypting)
                      : w.Run(folder.path(), c.decrypting);
@@ -128,9 +128,9 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     writer.reset();
     EXPECT_EQ(plan.leasesGranted, 1);
     EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{name, "file:" + content + line}}));
-    EXPECT_EQ(w.left, (Left{{path, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->session.Stats().FilesSkipped, 1);
-    EXPECT_EQ(w->session.Stats().FilesDone, 0);
+    EXPECT_EQ(w.events.left, (Left{{path, LeftReason::ChangedDuringRun}}));
+    EXPECT_EQ(w.stats.FilesSkipped, 1);
+    EXPECT_EQ(w.stats.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Race, ChangedDuringTheRun,
@@ -159,19 +159,18 @@ TEST(Race, ADiskThatStaysFullStopsTheRunAtTheFileThatDoesNotFit) {
     }
     FaultPlan plan{.kind = Call::Write, .failAt = 2 + 1, .error = ENOSPC, .failOnward = true};
     FaultInjection inject(plan);
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
     EXPECT_EQ(Snapshot(target.path()), expected);
-    ASSERT_EQ(w.dialogs.shown.size(), 1u);
-    EXPECT_EQ(w.dialogs.shown[0].text, "Schijf vol: " + target / "sub");
-    EXPECT_TRUE(w->session.Report().diskFull);
+    EXPECT_EQ(w.events.fullDisks, std::vector<std::string>{target / "sub"});
+    EXPECT_TRUE(w.report.diskFull);
     // The rest of the folder and the folder after it are named as never reached.
-    EXPECT_EQ(w.left, (Left{{target / "sub/f3.txt", LeftReason::DiskFull},
-                            {target / "sub/f4.txt", LeftReason::NotReached},
-                            {target / "sub/f5.txt", LeftReason::NotReached},
-                            {target / "zz", LeftReason::NotReached}}));
-    EXPECT_EQ(w->session.Stats().FilesDone, 2);
-    EXPECT_EQ(w->session.Stats().FilesSkipped, 1);
+    EXPECT_EQ(w.events.left, (Left{{target / "sub/f3.txt", LeftReason::DiskFull},
+                                   {target / "sub/f4.txt", LeftReason::NotReached},
+                                   {target / "sub/f5.txt", LeftReason::NotReached},
+                                   {target / "zz", LeftReason::NotReached}}));
+    EXPECT_EQ(w.stats.FilesDone, 2);
+    EXPECT_EQ(w.stats.FilesSkipped, 1);
     // f1, f2, and f3 twice: before and after its group was completed. Nothing after it.
     EXPECT_EQ(plan.Seen(Call::Create), 4);
 }

@@ -4,7 +4,7 @@
 // are checked, worked by hand, on the trees of the round-trip tests.
 #include <gtest/gtest.h>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "Reference.h"
 #include "engine/FileFormat.h"
 #include "engine/NameRules.h"

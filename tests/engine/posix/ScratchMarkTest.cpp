@@ -8,8 +8,8 @@
 
 #include <string>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 #include "PosixFiles.h"
 #include "Reference.h"
 
@@ -61,7 +61,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
     if (c.published) {
         ASSERT_EQ(::link(path.c_str(), (target / "a_txt.kol").c_str()), 0);
     }
-    Window w;
+    Engine w;
     FaultPlan plan;
     {
         const FakeMetaCalls fs({.xattrError = c.xattrs ? 0 : ENOTSUP});  // or none kept here
@@ -80,7 +80,7 @@ TEST_P(Leftovers, OnlyAMarkedFileOfARunThatIsGoneIsRemoved) {
         expected[name] = "file:" + c.content;
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
-    EXPECT_TRUE(w.left.empty());
+    EXPECT_TRUE(w.events.left.empty());
     if (c.published && c.removed) {
         EXPECT_EQ(Xattr(target / "a_txt.kol", "user.kolvik"), std::nullopt);
     }
@@ -135,7 +135,7 @@ TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
     }
     FaultPlan plan{
         .tmpfileUnsupported = true, .noReplaceUnsupported = true, .hardLinksUnsupported = true};
-    Window w;
+    Engine w;
     {
         // One of those whose new names may need claiming (exFAT, NTFS through FUSE, overlayfs).
         const FakeMetaCalls fs({.fuse = true});
@@ -145,11 +145,11 @@ TEST_P(Claims, AFileAtTheNewNameIsTakenOverOnlyWhenAGoneRunClaimedIt) {
     Tree expected{{"b_txt.kol", RefKolEntry("txt", "tweede")}};
     if (c.takenOver) {
         expected["a_txt.kol"] = RefKolEntry("txt", "inhoud");
-        EXPECT_TRUE(w.left.empty());
+        EXPECT_TRUE(w.events.left.empty());
     } else {
         expected["a.txt"] = "file:inhoud";
         expected["a_txt.kol"] = "file:" + content;
-        EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameTaken}}));
+        EXPECT_EQ(w.events.left, (Left{{target / "a.txt", LeftReason::NameTaken}}));
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
     // A published copy is the user's: its scratch file's mark is gone.

@@ -6,7 +6,7 @@
 // formulas holds the program to, byte for byte.
 #include <gtest/gtest.h>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 
 namespace kolvik::test {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 std::string KolOf(const std::string& key) {
     TempDir dir;
     WriteFile(dir / "r.txt", Bytes(5000, 7));
-    Window w(key);
+    Engine w(key);
     w.Encrypt(dir.path());
     return ReadFile(dir / "r_txt.kol");
 }

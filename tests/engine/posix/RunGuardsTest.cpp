@@ -12,8 +12,8 @@
 
 #include <filesystem>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 #include "PosixFiles.h"
 #include "Reference.h"
 
@@ -74,7 +74,7 @@ TEST_P(Guarded, WhatIsNotHadIsLeft) {
         GTEST_SKIP() << "chattr needs root on a file system that keeps such flags";
     }
     Tree expected = Snapshot(target.path());
-    Window w;
+    Engine w;
     WithFaults(plan, [&] {
         c.singleFile ? (void)w.RunFile(target.path(), pairs[0].name, decrypting)
                      : w.Run(target.path(), decrypting);
@@ -94,8 +94,8 @@ TEST_P(Guarded, WhatIsNotHadIsLeft) {
         }
     }
     EXPECT_EQ(Snapshot(target.path()), expected);
-    EXPECT_EQ(w.left, left);
-    EXPECT_EQ(w->session.Stats().FilesDone, static_cast<std::int64_t>(named - left.size()));
+    EXPECT_EQ(w.events.left, left);
+    EXPECT_EQ(w.stats.FilesDone, static_cast<std::int64_t>(named - left.size()));
     // Not even a scratch copy; a lock file is tried again and again while it is held.
     if (c.guard == Guard::Lease) {
         EXPECT_EQ(plan.Seen(Call::Create), 0);
@@ -143,11 +143,11 @@ TEST_P(NameRefused, TheFileIsLeftWithAnUnusableName) {
     WriteFile(target / "a.txt", "inhoud");
     FaultPlan plan{.kind = c.kind, .failAt = c.failAt, .error = c.error};
     plan.tmpfileUnsupported = plan.noReplaceUnsupported = plan.hardLinksUnsupported = c.noLinks;
-    Window w;
+    Engine w;
     WithFaults(plan, [&] { w.Encrypt(target.path()); });
     EXPECT_EQ(plan.firedAt, c.kind);
     EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
-    EXPECT_EQ(w.left, (Left{{target / "a.txt", LeftReason::NameUnusable}}));
+    EXPECT_EQ(w.events.left, (Left{{target / "a.txt", LeftReason::NameUnusable}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,21 +161,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file the run may not even look at is left. Only encryption asks whether to go on without
-// access, naming the target; decryption leaves the file without a word.
+// access; decryption leaves the file without a word.
 TEST(NoAccess, OnlyEncryptionAsksAboutAFileItMayNotLookAt) {
     for (const bool decrypting : {false, true}) {
         TempDir target;
         const auto pairs = Plant(target.path(), decrypting);
         FaultPlan plan{.denied = pairs[0].name.c_str()};
-        Window w;
-        ASSERT_EQ(w->session.TakeTarget(target.path()), TargetRefusal::None);
+        Engine w;
         WithFaults(plan, [&] { w.Run(target.path(), decrypting); });
-        std::vector<std::string> asked;
-        for (const auto& m : w.dialogs.shown)
-            if (m.text.starts_with("Kan geen toegang")) asked.push_back(m.text);
-        const std::string question = "Kan geen toegang krijgen tot: " + target.path();
-        EXPECT_EQ(asked, decrypting ? std::vector<std::string>{} : std::vector{question});
-        EXPECT_EQ(w.left, (Left{{target / pairs[0].name, LeftReason::AccessDenied}}));
+        EXPECT_EQ(w.events.accessAsked, decrypting ? 0 : 1);
+        EXPECT_EQ(w.events.left, (Left{{target / pairs[0].name, LeftReason::AccessDenied}}));
         EXPECT_EQ(ReadFile(target / pairs[0].name), pairs[0].content);
         EXPECT_EQ(ReadFile(target / pairs[1].copy), pairs[1].copyContent);
     }
@@ -201,15 +196,14 @@ TEST(SingleFile, AnOriginalThatCannotGoOrWasReplacedIsNoSuccess) {
                     fs::remove(path);
                     ::mkfifo(path.c_str(), 0600);
                 };
-            Window w;
+            Engine w;
             bool done = true;
             WithFaults(plan, [&] { done = w.RunFile(target.path(), p.name, decrypting); });
             EXPECT_FALSE(done);
             const LeftReason reason =
                 replaced ? LeftReason::ChangedDuringRun : LeftReason::ReadWriteError;
-            EXPECT_EQ(w.left, (Left{{path, reason}}));
+            EXPECT_EQ(w.events.left, (Left{{path, reason}}));
             EXPECT_EQ(Snapshot(target.path()), (replaced ? Tree{{p.name, "other"}} : before));
-            EXPECT_TRUE(w.launcher.viewed.empty());
         }
     }
 }

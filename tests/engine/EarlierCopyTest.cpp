@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "Reference.h"
 #include "engine/Transform.h"
 
@@ -58,7 +58,7 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const auto copyInode = FileId(target / copy);
     ASSERT_NE(copyInode, 0u);
 
-    Window w;
+    Engine w;
     singleFile ? (void)w.RunFile(target.path(), original, decrypting)
                : w.Run(target.path(), decrypting);
 
@@ -68,18 +68,17 @@ TEST_P(EarlierCopy, FinishedOnlyWhenIdentical) {
     const std::map<std::string, std::string> copyOnly = {{copy, "file:" + bytes}};
     EXPECT_TRUE(Snapshot(target.path()) == (finished ? copyOnly : before));
     EXPECT_EQ(FileId(target / copy), copyInode);
-    EXPECT_EQ(w->session.Stats().FilesDone, finished ? 1 : 0);
-    EXPECT_EQ(w->session.Stats().FilesSkipped, listed + (finished ? 0 : 1));
-    EXPECT_EQ(std::ranges::count(w.Skips(), original), finished ? 0 : 1);
+    EXPECT_EQ(w.stats.FilesDone, finished ? 1 : 0);
+    EXPECT_EQ(w.stats.FilesSkipped, listed + (finished ? 0 : 1));
+    EXPECT_EQ(std::ranges::count(w.events.skipped, original), finished ? 0 : 1);
     // Whatever holds the name, a link included, it is not this file's copy.
     const std::pair<std::string, LeftReason> taken{target / original, LeftReason::NameTaken};
-    EXPECT_EQ(std::ranges::count(w.left, taken), finished ? 0 : 1);
+    EXPECT_EQ(std::ranges::count(w.events.left, taken), finished ? 0 : 1);
     // A listed copy of the other kind counts its bytes as it is passed; a link is not read.
     const auto originalSize = static_cast<std::int64_t>(content.size());
     const auto copySize = static_cast<std::int64_t>(bytes.size());
-    EXPECT_EQ(
-        w->session.Stats().BytesDone,
-        (finished ? originalSize : 0) + listed * (c.beside == Beside::Symlink ? 0 : copySize));
+    EXPECT_EQ(w.stats.BytesDone, (finished ? originalSize : 0) +
+                                     listed * (c.beside == Beside::Symlink ? 0 : copySize));
     EXPECT_EQ(ReadFile(elsewhere / "same"), linked ? bytes : "");
 }
 
@@ -105,10 +104,10 @@ TEST(EarlierCopyInLeftFolders, AreFinishedAfterThePass) {
         expected[sub] = "dir";
         expected[sub + "/a_txt.kol"] = "file:" + encrypted;
     }
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == expected);
-    EXPECT_EQ(w->session.Stats().FilesDone, 2);
+    EXPECT_EQ(w.stats.FilesDone, 2);
 }
 
 }  // namespace

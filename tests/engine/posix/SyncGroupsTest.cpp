@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 
 namespace kolvik::test {
 namespace {
@@ -29,9 +29,9 @@ TEST_P(SyncGroups, OneSyncServesManyFolders) {
     Plant(target.path(), files);
     FaultPlan plan;
     FaultInjection count(plan);
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
-    EXPECT_EQ(w->session.Stats().FilesDone, static_cast<std::int64_t>(files.size()));
+    EXPECT_EQ(w.stats.FilesDone, static_cast<std::int64_t>(files.size()));
     EXPECT_EQ(plan.Seen(Call::Syncfs), g.syncs);
     EXPECT_EQ(plan.Seen(Call::Unlink), static_cast<int>(files.size()));
 }

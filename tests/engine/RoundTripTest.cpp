@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "Reference.h"
 #include "engine/Transform.h"
 
@@ -59,16 +59,16 @@ TEST(RoundTrip, TreeComesBackByteForByte) {
     const auto modified = fs::last_write_time(target / "nodot");
     const auto before = Snapshot(target.path());
 
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == encrypted);
-    EXPECT_EQ(w->session.Stats().TotalBytes, total);
-    EXPECT_EQ(w->session.Stats().BytesDone, total);
-    EXPECT_EQ(w->lblTotalFiles.text, "Gedaan: 14\r\nOvergeslagen: 0");
-    EXPECT_EQ(w->lblPercentage.text, "       100 %");
+    EXPECT_EQ(w.stats.TotalBytes, total);
+    EXPECT_EQ(w.stats.BytesDone, total);
+    EXPECT_EQ(w.stats.FilesDone, 14);
+    EXPECT_EQ(w.stats.FilesSkipped, 0);
     EXPECT_EQ(fs::last_write_time(target / "nodot_.kol"), modified);
 
-    Window().Decrypt(target.path());
+    Engine().Decrypt(target.path());
     EXPECT_TRUE(Snapshot(target.path()) == before);
 }
 

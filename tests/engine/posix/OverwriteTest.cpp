@@ -9,8 +9,8 @@
 
 #include <filesystem>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 
 namespace kolvik::test {
 namespace {
@@ -42,11 +42,11 @@ TEST(Overwrite, NeverWhatAMappingOrAnotherNameStillShows) {
             ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
         }
         FaultPlan plan;
-        Window w;
+        Engine w;
         WithFaults(plan, [&] { w.EncryptStrong(target.path()); });
         EXPECT_EQ(fs::exists(PathOf(target / "vast_txt.kol")), c.mapped) << c.name;
         EXPECT_EQ(plan.overwritten, 0) << c.name;
-        EXPECT_EQ(w.left, (Left{{path, c.reported}})) << c.name;
+        EXPECT_EQ(w.events.left, (Left{{path, c.reported}})) << c.name;
         const std::string shown =
             c.mapped ? std::string(static_cast<const char*>(map), held.size()) : ReadFile(other);
         EXPECT_TRUE(shown == held) << c.name;
@@ -67,7 +67,7 @@ TEST(Overwrite, OnlyTheDataOfASparseFile) {
         ::close(fd);
     }
     FaultPlan plan;
-    Window w;
+    Engine w;
     WithFaults(plan, [&] { w.EncryptStrong(target.path()); });
     EXPECT_TRUE(fs::exists(PathOf(target / "schaars_img.kol")));
     EXPECT_FALSE(plan.overwroteData);

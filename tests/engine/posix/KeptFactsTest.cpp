@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "PosixFiles.h"
 
 namespace kolvik::test {
@@ -22,12 +22,12 @@ namespace fs = std::filesystem;
 TEST(KeptFacts, NothingHeldOpenOnceThePassEnds) {
     TempDir target;
     WriteFile(target / "a.txt", "inhoud");
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
     ASSERT_TRUE(fs::exists(target / "a_txt.kol"));
     // Once the pass ends nothing of the tree is held open, so the space of deleted originals
     // comes back at once: not a folder, not a leased original.
-    w->session.ReleaseFiles();
+    w.files.Release();
     for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
         std::error_code ec;
         const std::string held = fs::read_symlink(e.path(), ec).string();
@@ -70,13 +70,13 @@ constexpr std::int64_t k1902 = -24837LL * 86400, k2300 = 120530LL * 86400;
 
 // Encrypts the folder's a.txt and decrypts it again; check sees the copy, then the plain file.
 void RoundTrip(const TempDir& target, const std::function<void(const std::string&)>& check) {
-    Window w;
+    Engine w;
     w.Encrypt(target.path());
-    ASSERT_TRUE(w.left.empty());
+    ASSERT_TRUE(w.events.left.empty());
     check(target / "a_txt.kol");
-    Window back;
+    Engine back;
     back.Decrypt(target.path());
-    ASSERT_TRUE(back.left.empty());
+    ASSERT_TRUE(back.events.left.empty());
     EXPECT_EQ(ReadFile(target / "a.txt"), "inhoud");
     check(target / "a.txt");
 }
@@ -167,17 +167,17 @@ TEST_P(KeptOrLeft, WhatCannotBeKeptLeavesTheOriginal) {
     const std::string plain = target / "a.txt";
     WriteFile(plain, "inhoud");
     if (const std::string why = c.setup(target.path(), plain); !why.empty()) GTEST_SKIP() << why;
-    Window w;
+    Engine w;
     {
         const FakeMetaCalls refusing(
             {.xattrError = c.xattrError, .onlyXattr = "user.herkomst", .flagsError = c.flagsError});
         w.Encrypt(target.path());
     }
     if (c.left) {
-        EXPECT_EQ(w.left, (Left{{plain, *c.left}}));
+        EXPECT_EQ(w.events.left, (Left{{plain, *c.left}}));
         EXPECT_EQ(Snapshot(target.path()), (Tree{{"a.txt", "file:inhoud"}}));
     } else {
-        EXPECT_TRUE(w.left.empty());
+        EXPECT_TRUE(w.events.left.empty());
         EXPECT_FALSE(fs::exists(plain));
     }
 }

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
-#include "Helpers.h"
 
 namespace kolvik::test {
 namespace {
@@ -81,7 +81,7 @@ TEST_P(MeddledWithBeforeTheOriginalGoes, NoFormOfTheBytesIsLost) {
                 break;
         }
     };
-    Window w;
+    Engine w;
     WithFaults(plan, [&] { w.Run(target.path(), c.decrypting); });
     ASSERT_TRUE(done);
     Tree expected;
@@ -90,8 +90,8 @@ TEST_P(MeddledWithBeforeTheOriginalGoes, NoFormOfTheBytesIsLost) {
     if (c.meddle != Meddle::OriginalGone) expected[name] = "file:" + content;
     EXPECT_EQ(Snapshot(target.path()), expected);
     if (c.meddle == Meddle::OriginalGone) return;
-    EXPECT_EQ(w.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
-    EXPECT_EQ(w->session.Stats().FilesDone, 0);
+    EXPECT_EQ(w.events.left, (Left{{target / name, LeftReason::ChangedDuringRun}}));
+    EXPECT_EQ(w.stats.FilesDone, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "EngineKit.h"
+
+namespace kolvik::test {
+
+void RecordedEvents::Yield() {
+    if (onYield) onYield();
+}
+
+void RecordedEvents::Left(const std::string& path, LeftReason reason) {
+    left.emplace_back(path, reason);
+}
+
+// Done all the same, but named as a file left is.
+void RecordedEvents::NotOverwritten(const std::string& path, LeftReason reason) {
+    left.emplace_back(path, reason);
+}
+
+WrongKeyAnswer RecordedEvents::AskWrongKey(const std::string& path) {
+    asked.push_back(path);
+    if (answers.empty()) return WrongKeyAnswer::GoOn;
+    const WrongKeyAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void RecordedEvents::TellUnopenable(const std::string& path, LeftReason reason) {
+    unopenable.emplace_back(path, reason);
+}
+
+Engine::Engine(std::string key)
+    : modeTime(WallClock::now() + std::chrono::hours(1)), key_(std::move(key)) {}
+
+Engine::~Engine() { files.EndRun(); }
+
+void Engine::Prepare(bool singleFile) {
+    TransformSettings& s = files.settings;
+    s.key = key_;
+    s.modeTime = modeTime;
+    s.singleFile = singleFile;
+    s.exeName = "kolvik";
+    s.programFolder = s.logFolder = programFolder.path();
+    s.strong = strong;
+    // The least cost a reader accepts: a strong run then takes a tenth of a second, not one.
+    s.strongCost = {.memoryKiB = 65'536, .passes = 1, .lanes = 1};
+}
+
+void Engine::Run(const std::string& target, bool decrypting) {
+    Prepare(false);
+    walk.decrypting = decrypting;
+    walk.ProcessTarget(target);
+    walk.WalkFolder(target);
+    files.EndRun();  // as every run ends: its folders, and their claims, let go
+}
+
+void Engine::EncryptStrong(const std::string& target) {
+    strong = true;
+    Run(target, false);
+}
+
+bool Engine::RunFile(const std::string& folder, const std::string& name, bool decrypting) {
+    Prepare(true);
+    const FileOutcome out = decrypting ? files.Decrypt(folder, name) : files.Encrypt(folder, name);
+    files.EndRun();
+    return out.result == FileResult::Done;
+}
+
+}  // namespace kolvik::test
