@@ -27,7 +27,7 @@ CopyAttempt WriteCopy(const CopyTools& tools, const CopyJob& job, std::size_t fi
     auto copy = std::make_unique<safefile::Copy>();
     // Verified chunks of a strong file that then fails to open must not stay on the device.
     if (job.sealed && !job.encrypting) copy->WipeWhenDiscarded();
-    if (const Fault f = copy->Create(tools.folder, job.newName); f != Fault::None)
+    if (const Fault f = copy->Create(tools.folder, job.newName, tools.facts.mode); f != Fault::None)
         return CopyAttempt{f};
     const BlockSink sink = [&copy](const std::uint8_t* data, std::size_t n) {
         return copy->Write(data, n);

@@ -209,8 +209,10 @@ class Copy {
     Copy(const Copy&) = delete;
     Copy& operator=(const Copy&) = delete;
 
-    // newName is never used as the scratch name, so publishing cannot collide with it.
-    [[nodiscard]] Fault Create(const Folder& folder, const std::string& newName);
+    // newName is never used as the scratch name, so publishing cannot collide with it. mode:
+    // the permission bits the copy is to get; where it can be, it is made with them at once.
+    [[nodiscard]] Fault Create(const Folder& folder, const std::string& newName,
+                               std::uint32_t mode);
     [[nodiscard]] Fault Write(const void* data, std::size_t size);
     // Gives the copy the owner, permission bits and modification time of like, makes it durable
     // first when asked, then names it; an existing file of that name is never replaced
@@ -233,6 +235,7 @@ class Copy {
     const Folder* folder_ = nullptr;
     NativeHandle handle_ = kNoHandle;
     std::string tempName_;             // empty for an unnamed temporary file
+    std::uint32_t madeWith_ = 0;       // the bits an unnamed copy was asked to have
     mutable std::uint64_t inode_ = 0;  // 0 until asked, while it is open
     // A large copy goes to disk chunk by chunk while it is written: [waited, started) is under
     // way, [started, written) still only in memory.

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the file layer asks of its process, once: room for many open files, and the owner and
-// group its files get. These call the system directly; they touch no file.
+// group its files get, its umask. These call the system directly; they touch no file of the user.
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <string>
 
 #include "platform/posix/SafeFileParts.h"
 
@@ -27,6 +30,18 @@ void RaiseOpenFileLimit() {
 const Creator& ThisCreator() {
     static const Creator creator{::geteuid(), ::getegid()};
     return creator;
+}
+
+// Read where it can be read without changing it (Linux 4.7 and later).
+int ThisUmask() {
+    static const int mask = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("Umask:"))
+                return static_cast<int>(std::strtol(line.c_str() + 6, nullptr, 8));
+        return -1;
+    }();
+    return mask;
 }
 
 // A large group keeps a source and a copy open per file; with a tight limit copies are closed

@@ -39,12 +39,15 @@ constexpr std::int64_t kWritebackChunk = std::int64_t{8} << 20;
 
 }  // namespace
 
-Fault Copy::Create(const Folder& folder, const std::string& newName) {
+Fault Copy::Create(const Folder& folder, const std::string& newName, std::uint32_t mode) {
     Discard();
     folder_ = &folder;
     written_ = started_ = waited_ = 0;
     inode_ = 0;
-    handle_ = Sys().openat(folder.Handle(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+    // Nobody can open an unnamed file by name: it may have its final bits from the start, and
+    // then seldom needs a change of mode. Set-id and sticky bits are always set afterwards.
+    madeWith_ = mode & 0777;
+    handle_ = Sys().openat(folder.Handle(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, madeWith_);
     if (handle_ >= 0) return Fault::None;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return LastFault();
     // No unnamed files here: a scratch name that is unmistakably ours, created exclusively so
@@ -128,8 +131,13 @@ Fault Copy::Publish(const std::string& newName, const FileFacts& like, bool dura
         f != Fault::None) {
         return f;
     }
-    // An ACL sets the group bits too; they are set again whatever they are then.
-    const bool remode = known || like.extras != nullptr || (st.st_mode & 07777) != like.mode;
+    // An ACL sets the group bits too; they are set again whatever they are then. An unnamed copy
+    // made with like's bits has them unless the umask or a default ACL took some away.
+    const int lost = ThisUmask();
+    const bool madeRight = known && like.mode == madeWith_ && like.extras == nullptr &&
+                           folder_->givesAcl_ == 0 && lost >= 0 && (like.mode & lost) == 0;
+    const bool remode =
+        !madeRight && (known || like.extras != nullptr || (st.st_mode & 07777) != like.mode);
     if (remode && sys.fchmod(handle_, like.mode) != 0) return LastFault();
     // Both times given: some FUSE drivers (exfat-fuse) drop the modification time when the
     // access time is left out.

@@ -27,6 +27,8 @@ struct Creator {
     unsigned user = 0, group = 0;
 };
 const Creator& ThisCreator();
+// The bits a file created now loses to the process's umask; -1 where the system does not say.
+int ThisUmask();
 
 inline constexpr int kLeaseSlots = 65536;  // descriptors above it get no lease
 // Marks fd as leased, or no longer, for the handler of lease breaks.

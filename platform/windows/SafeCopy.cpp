@@ -13,7 +13,7 @@ namespace kolvik::safefile {
 
 using windows::Sys;
 
-Fault Copy::Create(const Folder& folder, const std::string& newName) {
+Fault Copy::Create(const Folder& folder, const std::string& newName, std::uint32_t) {
     Discard();
     folder_ = &folder;
     written_ = started_ = waited_ = 0;

@@ -15,14 +15,14 @@
 namespace kolvik::test {
 
 struct RecordedEvents final : RunEvents {
-    test::Left left;                       // what the run set out to transform and left, in order
-    std::vector<std::string> skipped;  // what the log's SKIP lines would name
-    std::vector<std::string> asked;    // the files a wrong-key question was about
+    test::Left left;                     // what the run set out to transform and left, in order
+    std::vector<std::string> skipped;    // what the log's SKIP lines would name
+    std::vector<std::string> asked;      // the files a wrong-key question was about
     std::deque<WrongKeyAnswer> answers;  // the next answers to it; GoOn when empty
-    test::Left unopenable;                    // files named on their own that did not open
+    test::Left unopenable;               // files named on their own that did not open
     std::vector<std::string> fullDisks;  // the folders a full disk was told for
     std::function<void()> onYield;       // runs inside a yield, as a click would
-    int accessAsked = 0;  // whether to go on without access to a file's size
+    int accessAsked = 0;                 // whether to go on without access to a file's size
     bool exited = false;
 
     void Yield() override;

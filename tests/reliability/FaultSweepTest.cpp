@@ -165,7 +165,8 @@ TEST_P(FaultSweep, EveryCallFailsOnceWithEachError) {
     sweep.ExpectIntact("clean run");
     // Every file was transformed, so each step of the publish sequence was reached.
     const int files = static_cast<int>(GetParam().files);
-    for (const Call c : {Call::Create, Call::Fchmod, Call::Futimens, Call::Unlink})
+    // A copy made with its original's permission bits needs no change of mode.
+    for (const Call c : {Call::Create, Call::Futimens, Call::Unlink})
         EXPECT_GE(clean.Seen(c), files) << CallName(c);
     EXPECT_GT(clean.Seen(Call::Fsync) + clean.Seen(Call::Syncfs), 0);
     if (GetParam().noLinks) {

@@ -68,16 +68,31 @@ TEST(Session, EndsAsItsGuardsAndStepsDecide) {
         const char* a;                  // a.txt, its copy a_txt.kol, or nothing
     } rows[] = {
         {"folder", "", {}, false, RunEnd::Finished, {}, "a_txt.kol"},
-        {"PIN refused", "", {{kMenu, "ja"}, {kPin, "C0FFEE"}}, false, RunEnd::PinRefused,
-         {"Foute PIN-code"}, "a.txt"},
+        {"PIN refused",
+         "",
+         {{kMenu, "ja"}, {kPin, "C0FFEE"}},
+         false,
+         RunEnd::PinRefused,
+         {"Foute PIN-code"},
+         "a.txt"},
         // The PIN's code is computed under a key of its own: the files are under the password.
-        {"PIN stored by the first run", "", {{kMenu, "ja"}}, false, RunEnd::Finished,
-         {std::string(kPinFirstRunText)}, "a_txt.kol"},
+        {"PIN stored by the first run",
+         "",
+         {{kMenu, "ja"}},
+         false,
+         RunEnd::Finished,
+         {std::string(kPinFirstRunText)},
+         "a_txt.kol"},
         {"file", "a.txt", {}, false, RunEnd::FileDone, {}, "a_txt.kol"},
         {"file gone", "a.txt", {}, true, RunEnd::FileNotDone, {"/a.txt: niet gevonden"}, nullptr},
         // Told in the front end's own words: the window's test reads the text.
-        {"no target, the program folder holds installed programs", nullptr, {}, false,
-         RunEnd::InstalledPrograms, {"*"}, "a.txt"},
+        {"no target, the program folder holds installed programs",
+         nullptr,
+         {},
+         false,
+         RunEnd::InstalledPrograms,
+         {"*"},
+         "a.txt"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -101,8 +116,8 @@ TEST(Session, EndsAsItsGuardsAndStepsDecide) {
         const std::string a = r.a ? r.a : "";
         EXPECT_EQ(after.count("a.txt") + after.count("a_txt.kol"), a.empty() ? 0u : 1u);
         if (!a.empty()) {
-            EXPECT_EQ(after.at(a), a == "a.txt" ? "file:alpha"
-                                                : "file:" + RefEncrypted("pw", "txt", "alpha"));
+            EXPECT_EQ(after.at(a),
+                      a == "a.txt" ? "file:alpha" : "file:" + RefEncrypted("pw", "txt", "alpha"));
         }
     }
 }
