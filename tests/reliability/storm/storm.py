@@ -91,6 +91,7 @@ def thread(function, *args):
     return threading.Thread(target=function, args=args)
 
 
+# kolvik-cli as the sandbox gives it, run with the password file, and the strong format if asked.
 class Program:
     def __init__(self, path, pw, strong):
         self.path, self.pw, self.strong = path, pw, strong
