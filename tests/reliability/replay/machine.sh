@@ -15,16 +15,15 @@ moddir=/lib/modules/$kver
 [ -f "$moddir/modules.dep" ] || skip "$moddir/modules.dep missing"
 busybox=$(command -v busybox)
 [ -n "$busybox" ] && ! ldd "$busybox" >/dev/null 2>&1 || skip "no static busybox (package busybox-static)"
-declare -A make=([ext4]="mkfs.ext4 -q -F" [xfs]="mkfs.xfs -q -f" [btrfs]="mkfs.btrfs -q -f")
-# mkfs.xfs refuses less than 300 MiB; the images are sparse.
-declare -A size=([ext4]=64 [xfs]=300 [btrfs]=128)
+# The images are made and sized as the sweep's (loop_make, loop_size).
+source "$(dirname "${BASH_SOURCE[0]}")/../loopfs.sh"
 # Metadata committed every second (XFS: its log worker, set in the machine), so that states
 # hold names and deletions before the data a careless program never synced: by default XFS and
 # Btrfs wait 30 s, and a run of a few seconds would leave only the tree as it was.
 declare -A options=([ext4]=commit=1 [xfs]=rw [btrfs]=commit=1)
 declare -A module=([ext4]="" [xfs]=xfs [btrfs]=btrfs)
-[ -n "${make[$fs]:-}" ] || { echo "replay: unknown file system $fs"; exit 1; }
-command -v "${make[$fs]%% *}" >/dev/null || skip "${make[$fs]%% *} missing"
+[ -n "${options[$fs]:-}" ] || { echo "replay: unknown file system $fs"; exit 1; }
+command -v "${loop_make[$fs]%% *}" >/dev/null || skip "${loop_make[$fs]%% *} missing"
 
 source "$(dirname "${BASH_SOURCE[0]}")/../sandbox.sh"
 mnt=$work/mnt qemu=""
@@ -106,8 +105,8 @@ make_tree() {  # make_tree COUNT: COUNT files in each of four folders, and two l
     files=$(find "$plain" -type f | wc -l)
 }
 image() {  # image NAME: the plain tree on a fresh file system
-    truncate -s "${size[$fs]}M" "$work/$1.img"
-    ${make[$fs]} "$work/$1.img" >/dev/null || { echo "replay $fs: ${make[$fs]} failed"; exit 1; }
+    truncate -s "${loop_size[$fs]}M" "$work/$1.img"
+    ${loop_make[$fs]} "$work/$1.img" >/dev/null || { echo "replay $fs: ${loop_make[$fs]} failed"; exit 1; }
     mount -o loop -t "$fs" "$work/$1.img" "$mnt" || skip "cannot loop-mount $fs"
     cp -a "$plain" "$mnt/boom"
     umount "$mnt"
