@@ -28,11 +28,12 @@ namespace fs = std::filesystem;
 
 struct Planted {
     std::string plain, encrypted;  // relative paths
-    std::string content, encryptedContent;
+    std::string content, encryptedContent, strongContent;
 };
 
 // 50 files in three folders: mostly small, sizes around the progress step, and one larger than
-// a stream block so that its copy takes several writes.
+// a stream block so that its copy takes several writes. The strong form is written from the
+// layout at the least cost the test window reads, with one salt: one key derivation for all.
 const std::vector<Planted>& Tree() {
     static const std::vector<Planted> tree = [] {
         std::vector<Planted> out;
@@ -42,7 +43,8 @@ const std::vector<Planted>& Tree() {
             // The encrypted name worked by hand from the name rule.
             out.push_back({folder + stem + (ext.empty() ? "" : "." + ext),
                            folder + stem + "_" + ext + ".kol", content,
-                           RefEncrypted("geheim", ext, content)});
+                           RefEncrypted("geheim", ext, content),
+                           WriteStrongRef(content, "geheim", {.ext = ext})});
         };
         const std::size_t sizes[] = {0, 1, 999, 1000, 1001, 4096, 77};
         for (int i = 0; i < 30; ++i)
@@ -62,7 +64,7 @@ std::map<std::string, std::string> Beside(const std::string& folder) {
     auto out = Snapshot(folder);
     for (auto& [path, entry] : out)
         entry += " " + std::to_string(
-                           fs::last_write_time(folder + "/" + path).time_since_epoch().count());
+                           fs::last_write_time(fs::path(folder) / path).time_since_epoch().count());
     return out;
 }
 
@@ -74,23 +76,8 @@ std::string Contents(const std::string& path) {
     return out;
 }
 
-// The first count files of Tree() in the strong format, made once by the engine: strong files
-// hold random bytes, so there is no formula to plant them from.
-std::vector<std::string> StrongFiles(std::size_t count) {
-    TempDir folder;
-    for (std::size_t i = 0; i < count; ++i) {
-        fs::create_directories(PathOf(folder / Tree()[i].plain).parent_path());
-        WriteFile(folder / Tree()[i].plain, Tree()[i].content);
-    }
-    Window().EncryptStrong(folder.path());
-    std::vector<std::string> out;
-    for (std::size_t i = 0; i < count; ++i) out.push_back(ReadFile(folder / Tree()[i].encrypted));
-    return out;
-}
-
 struct Sweep {
     explicit Sweep(const Scene& s) : s_(s) {
-        if (s.strong) strongFiles_ = StrongFiles(s.files);
         fs::create_directory(root_ / "beside");
         WriteFile(root_ / "beside/near.txt", "next to the tree");
         WriteFile(root_ / "beside/near_txt.kol", Tree()[1].encryptedContent);
@@ -142,11 +129,10 @@ struct Sweep {
 
     std::string tree() const { return root_ / "tree"; }
     const std::string& Encrypted(std::size_t i) const {
-        return s_.strong ? strongFiles_[i] : Tree()[i].encryptedContent;
+        return s_.strong ? Tree()[i].strongContent : Tree()[i].encryptedContent;
     }
 
     Scene s_;
-    std::vector<std::string> strongFiles_;
     TempDir root_;
     std::map<std::string, std::string> beside_;
 };

@@ -32,5 +32,4 @@ kcli encrypt || fail "encryption ended with $?: $(cat "$work/out")"
 kcli decrypt || fail "decryption ended with $?: $(cat "$work/out")"
 [ "$(hashes "$disk")" = "$(cat "$work/before")" ] || fail "the tree did not come back byte for byte"
 
-echo "full disk: $failed failed"
-[ $failed -eq 0 ]
+fails_end "full disk"

@@ -32,7 +32,7 @@ left_alone=(link_in.txt link_out.txt dirlink dangling loop_a loop_b fifo socket 
             inside.txt "$long")
 # Bytes worked by hand: encrypting counts the three plain files; decrypting their encrypted sizes
 # (N + L + 10 each) and the sizes of the regular files it leaves alone.
-total_encrypt=$((6 + 5 + 5)) total_decrypt=$((19 + 18 + 18 + 7 + 7 + 7 + 12 + 4))
+declare -A total=([encrypt]=$((6 + 5 + 5)) [decrypt]=$((19 + 18 + 18 + 7 + 7 + 7 + 12 + 4)))
 # The runner owns the tree, and the program's folder too: Kolvik.log is written beside it.
 if [ ${#runner[@]} -gt 0 ]; then chown -R -h nobody:nogroup "$work/bin" "$work/home" "$t" "$work/pw"; fi
 chmod 000 "$t/locked.txt"
@@ -50,23 +50,20 @@ tree_before=$(state "$t" %m)
 log=$work/bin/Kolvik.log
 crlf_only() { ! grep -av $'\r$' "$1" | grep -q .; }
 
-run() {  # run MODE: one run through timeout; its summary lands in $work/out
-    timeout 10 "${runner[@]}" "$work/bin/kolvik-cli" "$1" "$t" --password-file "$work/pw" --log \
-        >"$work/out" 2>"$work/err"
-}
-
 for mode in encrypt decrypt; do
     : > "$log"
     [ ${#runner[@]} -gt 0 ] && chown nobody:nogroup "$log"
-    run $mode; rc=$?
+    # One run through timeout; its summary lands in $work/out.
+    timeout 10 "${runner[@]}" "$work/bin/kolvik-cli" $mode "$t" --password-file "$work/pw" --log \
+        >"$work/out" 2>"$work/err"
+    rc=$?
     # Entries were left in their old form: the run finished, and says so.
     check "$mode ends in time with exit 1 (got $rc)" [ $rc -eq 1 ]
     check "$mode names the folder it could not list" grep -aqF "$t/unlisted: " "$work/err"
     word=$([ $mode = encrypt ] && echo Versleuteld || echo Ontsleuteld)
     check "$mode transforms the three plain names" grep -qx "$word: 3 bestanden" "$work/out"
     check "$mode counts every entry left alone" grep -qx "Overgeslagen: ${#left_alone[@]} bestanden" "$work/out"
-    total=total_$mode
-    check "$mode counts the bytes" grep -qx "Totaal: ${!total} bytes" "$work/out"
+    check "$mode counts the bytes" grep -qx "Totaal: ${total[$mode]} bytes" "$work/out"
     for name in "${left_alone[@]}"; do
         check "$mode logs $name" grep -aqF "SKIP $name\"" "$log"
         [ $mode = encrypt ] && check "encrypt names $name with its reason" grep -aqF "/$name: " "$work/err"

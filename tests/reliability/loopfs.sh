@@ -2,7 +2,7 @@
 # Sourced by the scripts that try a file system in a small sparse image on a loop device: ext4,
 # XFS and Btrfs through the kernel, NTFS through ntfs-3g and exFAT through exfat-fuse (FUSE,
 # never the kernel's own exFAT driver). Needs $scratch; loop_release undoes only what
-# loop_mount attached and mounted.
+# loop_try attached and mounted.
 
 # Image size in MiB (sparse; mkfs.xfs refuses less than 300 MiB, Btrfs wants about 110), the
 # tools that make and mount it, and the type the mount must show.
@@ -14,20 +14,20 @@ declare -A loop_mounter=([ext4]="mount -t ext4" [xfs]="mount -t xfs" [btrfs]="mo
 declare -A loop_type=([ext4]=ext4 [xfs]=xfs [btrfs]=btrfs [ntfs-3g]=fuseblk [exfat]=fuseblk)
 loop_device="" loop_mounted="" loop_why=""
 
-loop_unavailable() {  # why FS cannot be tried on this machine, or nothing
-    [ "$(id -u)" -eq 0 ] || { echo "geen root"; return; }
-    for tool in losetup ${loop_make[$1]%% *} ${loop_mounter[$1]%% *}; do
-        command -v "$tool" >/dev/null || { echo "$tool ontbreekt"; return; }
-    done
-    [ "${loop_type[$1]}" = fuseblk ] && [ ! -c /dev/fuse ] && echo "geen FUSE"
-}
-
 loop_first_line() { tr '\n' ' ' < "$scratch/loop.err" | cut -c1-160; }
 
-# loop_mount FS IMAGE FOLDER: a fresh file system of FS in IMAGE, mounted on FOLDER. Returns 0,
-# 77 when it cannot be made here, 1 when it failed; loop_why says why.
-loop_mount() {
-    local fs=$1 image=$2 folder=$3
+# loop_try FS IMAGE FOLDER: a fresh file system of FS in IMAGE, mounted on FOLDER. Returns 0,
+# 77 when it cannot be made here (no root, tools, loop device or FUSE), 1 when it failed;
+# loop_why says why.
+loop_try() {
+    local fs=$1 image=$2 folder=$3 tool
+    [ -n "${loop_size[$fs]:-}" ] || { loop_why="onbekend bestandssysteem"; return 1; }
+    [ "$(id -u)" -eq 0 ] || { loop_why="niet beschikbaar: geen root"; return 77; }
+    for tool in losetup ${loop_make[$fs]%% *} ${loop_mounter[$fs]%% *}; do
+        command -v "$tool" >/dev/null || { loop_why="niet beschikbaar: $tool ontbreekt"; return 77; }
+    done
+    [ "${loop_type[$fs]}" != fuseblk ] || [ -c /dev/fuse ] ||
+        { loop_why="niet beschikbaar: geen FUSE"; return 77; }
     mkdir -p "$folder"
     truncate -s "${loop_size[$fs]}M" "$image"
     if ! loop_device=$(losetup -f --show "$image" 2>"$scratch/loop.err"); then
@@ -39,16 +39,7 @@ loop_mount() {
     loop_remount "$fs" "$folder"
 }
 
-# loop_try FS IMAGE FOLDER: loop_mount, once FS is known and can be tried here; as loop_mount,
-# 77 and 1 say it could not or failed.
-loop_try() {
-    [ -n "${loop_size[$1]:-}" ] || { loop_why="onbekend bestandssysteem"; return 1; }
-    loop_why=$(loop_unavailable "$1")
-    [ -z "$loop_why" ] || { loop_why="niet beschikbaar: $loop_why"; return 77; }
-    loop_mount "$@"
-}
-
-# Mounts the image attached by loop_mount again, on FOLDER.
+# Mounts the image attached by loop_try again, on FOLDER.
 loop_remount() {
     local fs=$1 folder=$2
     if ! { ${loop_mounter[$fs]} "$loop_device" "$folder" >"$scratch/loop.err" 2>&1 &&

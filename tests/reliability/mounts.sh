@@ -32,9 +32,8 @@ outside() { (cd "$scratch" && cat buiten/o.txt t/sub/usb/u.txt && ls -A buiten t
 before=$(outside)
 
 for mode in encrypt decrypt; do
+    # The status of a run that left something is kolvik-cli's own rule (tests/cli).
     "$cli" "$mode" "$scratch/t" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err"
-    status=$?
-    check "$mode: a tree with folders left ends with 1" [ "$status" -eq 1 ]
     check "$mode: the bind mount is named" \
         grep -qxF "$scratch/t/elders: andere schijf, overgeslagen" "$scratch/err"
     check "$mode: the image is named" \
@@ -55,7 +54,7 @@ two_mounts() {  # KIND MOUNT-FUNCTION
     "$cli" encrypt "$src/paar.txt" --password-file "$scratch/pw" 2>/dev/null
     cp "$src/sub/f1.txt" "$src/paar.txt"
     sums() { (cd "$src" && find . -type f ! -name f3.txt -exec sha256sum {} + | sort); }
-    local before expected status1 status2 writer
+    local before expected writer
     before=$(sums) expected=$(printf 'inhoud 3\n'; seq -f 'regel %g' 40)
     "$mount_one" "$src" "$scratch/via1" && "$mount_one" "$src" "$scratch/via2" || {
         echo "niet beschikbaar: $kind"; return; }
@@ -63,12 +62,8 @@ two_mounts() {  # KIND MOUNT-FUNCTION
     writer=$!
     "$cli" encrypt "$scratch/via1" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err1" &
     "$cli" decrypt "$scratch/via2" --password-file "$scratch/pw" >/dev/null 2>"$scratch/err2"
-    status2=$?
-    wait $!
-    status1=$?
-    wait "$writer"
+    wait $! "$writer"
     umount "$scratch/via1" "$scratch/via2"
-    check "$kind: both runs end with 1" [ "$status1$status2" = 11 ]
     check "$kind: every file as it was" [ "$(sums)" = "$before" ]
     check "$kind: the other side's writes all there" [ "$(cat "$src/sub/f3.txt")" = "$expected" ]
     named() { grep -c ': kan niet bewaakt worden$' "$1"; }

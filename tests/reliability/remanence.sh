@@ -34,9 +34,15 @@ marked() {
 }
 # The distinct markers of TAG on the raw image.
 on_image() { grep -a -o "KOLVIK-MARKER-$1-[0-9]\{6\}" "$image" | sort -u | wc -l; }
-# Writes what is cached to the image and takes the file system off it, so that the image is
-# read as the device holds it; then mounts it again.
-settle() { sync; loop_unmount; }
+# settled NAME PATTERN: NAME set to the distinct markers of PATTERN on the image as the device
+# holds it (what is cached written out, the file system taken off it); then mounted again, or
+# failed and released.
+settled() {
+    sync
+    loop_unmount
+    printf -v "$1" %s "$(on_image "$2")"
+    loop_remount "$fs" "$folder" || { fail "$fs: $loop_why"; loop_release; return 1; }
+}
 kcli() { "$program" "$@" --password-file "$pw" >"$scratch/out" 2>"$scratch/err"; }
 told() { grep -q "ligt op een bestandssysteem dat oude blokken bewaart ($1)" "$scratch/err"; }
 
@@ -62,40 +68,32 @@ for fs in "${systems[@]}"; do
     for f in 1 2 3 4; do marked "$folder/sterk/s$f.txt" "S$f" 256; done
     for f in 1 2; do marked "$folder/beschreven/b$f.txt" "B$f" 256; done
     cp "$kol" "$folder/kapot/"
-    settle
+    settled before '[SB][1-4]' || continue
     # The check checks: every marker is on the device before a run.
-    [ "$(on_image 'S[1-4]')/$(on_image 'B[12]')" = 1024/512 ] ||
-        fail "$fs: not every marker reached the image: $(on_image 'S[1-4]')/$(on_image 'B[12]')"
-    loop_remount "$fs" "$folder" || { fail "$fs: $loop_why"; loop_release; continue; }
+    ((before == 1024 + 512)) || fail "$fs: not every marker reached the image: $before of 1536"
 
     # Each run's markers are counted before the next run, whose copies could reuse the blocks.
     kcli decrypt "$folder/kapot" && fail "$fs: the damaged file was decrypted"
     [ -f "$folder/kapot/groot_txt.kol" ] && [ ! -e "$folder/kapot/groot.txt" ] ||
         fail "$fs: the damaged file did not stay as it was"
-    settle
-    damaged=$(on_image D)
+    settled damaged D || continue
     # Nor can the scratch copy be overwritten in place where old blocks are kept.
     ((keeps || damaged == 0)) || fail "$fs: $damaged markers of a damaged strong file's plain text left"
-    loop_remount "$fs" "$folder" || { fail "$fs: $loop_why"; loop_release; continue; }
 
     kcli encrypt "$folder/sterk" --strong || fail "$fs: strong encryption ended with $?: $(head -3 "$scratch/err")"
     [ "$(find "$folder/sterk" -name '*.kol' | wc -l)" = 4 ] || fail "$fs: not every file encrypted"
     if ((keeps)); then told "$fs" || fail "$fs: no notice of the old blocks"
     else ! told '.*' || fail "$fs: a notice where old blocks are overwritten"; fi
-    settle
-    strong=$(on_image 'S[1-4]')
+    settled strong 'S[1-4]' || continue
     if ((keeps)); then ((strong > 0)) || fail "$fs: old blocks kept, yet no marker: the check sees nothing"
     else ((strong == 0)) || fail "$fs: $strong markers of strong originals left"; fi
-    loop_remount "$fs" "$folder" || { fail "$fs: $loop_why"; loop_release; continue; }
 
     kcli encrypt "$folder/beschreven" || fail "$fs: described encryption ended with $?"
-    settle
-    described=$(on_image 'B[12]')
+    settled described 'B[12]' || continue
     ((described > 0)) || fail "$fs: the described format's originals were overwritten"
     echo "$fs: markers left: damaged strong $damaged, strong $strong of 1024, described $described of 512"
     loop_release; rm -f "$image"
 done
-echo "remanence: $failed failed"
-((failed)) && exit 1
+fails_end remanence || exit 1
 ((skipped)) && exit 77
 exit 0

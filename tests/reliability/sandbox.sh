@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the reliability scripts, with $cli set: a scratch folder $work with its own home,
 # a private copy of kolvik-cli $program (its log then lands beside that copy, never in the
-# build folder) and the password file $pw. Everything goes when the script ends. Then fail and
-# hashes, below.
+# build folder) and the password file $pw. Everything goes when the script ends. Then fail,
+# fails_end and hashes, below.
 # $work is made in $TMPDIR. With KOLVIK_PROGRAM_TMPDIR set, the program, its home and $pw go to
 # a folder of their own there instead: a file system under test (a FUSE mount, noexec, no
 # permission bits) then holds only the trees, as it would a user's folder.
@@ -16,7 +16,9 @@ mkdir -p "$HOME" "$own/bin"
 program=$own/bin/kolvik-cli pw=$own/pw
 cp "$cli" "$program"
 printf 'Geheim123\n' > "$pw"
-# A failure is counted and named on standard error; a tree's files by content, in path order.
+# A failure is counted and named on standard error; fails_end NAME says how many, and its status
+# whether there were none. A tree's files by content, in path order.
 failed=0
 fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
+fails_end() { echo "$1: $failed failed"; [ "$failed" -eq 0 ]; }
 hashes() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }

@@ -6,19 +6,18 @@ set -u
 src=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
+. "$src/tests/support/checks.sh"
 fresh() {
     rm -rf "$work/t" && mkdir -p "$work/t/scripts"
     cp "$src/scripts/check-includes" "$work/t/scripts/"
     (cd "$src" && cp -r --parents engine shellfiles platform session mainwindow run shell "$work/t")
 }
 expect() {  # expect pass|fail WHAT [FILE INCLUDE]: INCLUDE goes before FILE's first include
-    local want=$1 what=$2 status=0
+    local got=pass
     fresh
     [ $# -eq 4 ] && sed -i "0,/^#include \"/s||#include \"$4\"\n#include \"|" "$work/t/$3"
-    bash "$work/t/scripts/check-includes" 2>/dev/null || status=1
-    if { [ "$want" = pass ] && [ $status -ne 0 ]; } || { [ "$want" = fail ] && [ $status -eq 0 ]; }
-    then echo "FAIL: $what"; failures=$((failures + 1)); fi
+    bash "$work/t/scripts/check-includes" 2>/dev/null || got=fail
+    check "$2" [ "$got" = "$1" ]
 }
 expect pass "the tree as it is"
 expect fail "file layer includes the engine" platform/posix/SafeCopy.cpp engine/FileTransformer.h
@@ -27,5 +26,4 @@ expect fail "Windows file layer includes a service" platform/windows/SafeFolder.
 expect fail "engine includes the session" engine/TreeWalk.cpp session/RunSession.h
 expect fail "engine reaches the form" engine/FileFormat.cpp platform/Form.h
 expect pass "a service includes the engine" platform/posix/PosixServices.cpp engine/Ansi.h
-[ $failures -eq 0 ] && echo "check-includes: every plant refused, the tree passes"
-exit $((failures != 0))
+checks_end check-includes

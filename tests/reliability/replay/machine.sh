@@ -1,11 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by replay.sh, with $cli, $fs and $name set: the small virtual machine that runs
+# Sourced by replay.sh, with $cli and $fs set: the small virtual machine that runs
 # kolvik-cli (qemu, TCG, the Debian cloud kernel with its own modules, an
 # initramfs of static busybox), on a file system in a raw disk image. It gives skip, the file
 # system's tables, the initramfs ($root, add_program, add_modules, write_init), the plain tree
 # (make_tree: $plain, $files), image and boot. $work, $program and $pw come from
 # sandbox.sh; the machine's console words are MACHINE-START, MACHINE-NOMOUNT and MACHINE-END.
-skip() { echo "$name $fs: skipped: $*"; exit 77; }
+skip() { echo "replay $fs: skipped: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "not root (the image is loop-mounted)"
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 missing (package qemu-system-x86)"
 kernel=$(ls /boot/vmlinuz-*-cloud-amd64 2>/dev/null | sort -V | tail -1)
@@ -15,16 +15,15 @@ moddir=/lib/modules/$kver
 [ -f "$moddir/modules.dep" ] || skip "$moddir/modules.dep missing"
 busybox=$(command -v busybox)
 [ -n "$busybox" ] && ! ldd "$busybox" >/dev/null 2>&1 || skip "no static busybox (package busybox-static)"
-declare -A make=([ext4]="mkfs.ext4 -q -F" [xfs]="mkfs.xfs -q -f" [btrfs]="mkfs.btrfs -q -f")
-# mkfs.xfs refuses less than 300 MiB; the images are sparse.
-declare -A size=([ext4]=64 [xfs]=300 [btrfs]=128)
+# The images are made and sized as the sweep's (loop_make, loop_size).
+source "$(dirname "${BASH_SOURCE[0]}")/../loopfs.sh"
 # Metadata committed every second (XFS: its log worker, set in the machine), so that states
 # hold names and deletions before the data a careless program never synced: by default XFS and
 # Btrfs wait 30 s, and a run of a few seconds would leave only the tree as it was.
 declare -A options=([ext4]=commit=1 [xfs]=rw [btrfs]=commit=1)
 declare -A module=([ext4]="" [xfs]=xfs [btrfs]=btrfs)
-[ -n "${make[$fs]:-}" ] || { echo "$name: unknown file system $fs"; exit 1; }
-command -v "${make[$fs]%% *}" >/dev/null || skip "${make[$fs]%% *} missing"
+[ -n "${options[$fs]:-}" ] || { echo "replay: unknown file system $fs"; exit 1; }
+command -v "${loop_make[$fs]%% *}" >/dev/null || skip "${loop_make[$fs]%% *} missing"
 
 source "$(dirname "${BASH_SOURCE[0]}")/../sandbox.sh"
 mnt=$work/mnt qemu=""
@@ -106,34 +105,35 @@ make_tree() {  # make_tree COUNT: COUNT files in each of four folders, and two l
     files=$(find "$plain" -type f | wc -l)
 }
 image() {  # image NAME: the plain tree on a fresh file system
-    truncate -s "${size[$fs]}M" "$work/$1.img"
-    ${make[$fs]} "$work/$1.img" >/dev/null || { echo "$name $fs: ${make[$fs]} failed"; exit 1; }
+    truncate -s "${loop_size[$fs]}M" "$work/$1.img"
+    ${loop_make[$fs]} "$work/$1.img" >/dev/null || { echo "replay $fs: ${loop_make[$fs]} failed"; exit 1; }
     mount -o loop -t "$fs" "$work/$1.img" "$mnt" || skip "cannot loop-mount $fs"
     cp -a "$plain" "$mnt/boom"
     umount "$mnt"
 }
 
-# boot IMAGE: runs the machine to its end. Sets $said (the console's MACHINE-END line).
-# $memory (MiB, default 256) and the array $more_drives (qemu arguments) are the machine's extras.
+# boot IMAGE LOG: runs the machine on the data disk IMAGE and the log disk LOG to its end. Sets
+# $said (the console's MACHINE-END line). The strong format's key derivation may take a quarter
+# of a GiB.
 boot() {
     local console=$work/console
     : > "$console"
-    qemu-system-x86_64 -accel tcg -m "${memory:-256}" -nodefaults -no-user-config -display none -no-reboot \
+    qemu-system-x86_64 -accel tcg -m 1024 -nodefaults -no-user-config -display none -no-reboot \
         -serial "file:$console" -kernel "$kernel" -initrd "$work/initrd.gz" \
         -append "console=ttyS0 quiet panic=-1" \
-        -drive "file=$1,if=virtio,format=raw,cache=writeback" "${more_drives[@]}" &
+        -drive "file=$1,if=virtio,format=raw,cache=writeback" \
+        -drive "file=$2,if=virtio,format=raw,cache=writeback" &
     qemu=$!
     local booted=$SECONDS
     # The console is written a character at a time: wait for whole words.
     until grep -qE 'MACHINE-(START|NOMOUNT)' "$console"; do
         kill -0 $qemu 2>/dev/null || break
         sleep 0.02
-        ((SECONDS - booted < 120)) || { echo "$name $fs: the machine did not start the run in 120 s"; exit 1; }
+        ((SECONDS - booted < 120)) || { echo "replay $fs: the machine did not start the run in 120 s"; exit 1; }
     done
-    grep -q MACHINE-START "$console" || { echo "$name $fs: the machine failed:"; tail -5 "$console"; exit 1; }
+    grep -q MACHINE-START "$console" || { echo "replay $fs: the machine failed:"; tail -5 "$console"; exit 1; }
     until grep -qE 'MACHINE-END' "$console" || ! kill -0 $qemu 2>/dev/null; do sleep 0.01; done
     { wait $qemu; } 2>/dev/null
     qemu=""
     said=$(grep MACHINE-END "$console" | tr -d '\r')
 }
-more_drives=()

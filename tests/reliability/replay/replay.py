@@ -167,10 +167,9 @@ def options():
         parser.add_argument(name)
     for name in ("--fs", "--cli", "--pw", "--plain", "--mnt"):
         parser.add_argument(name, required=True)
-    parser.add_argument("--seed", type=int, default=0)
-    parser.add_argument("--between", type=int, default=60)
-    parser.add_argument("--budget", type=float, default=float("inf"))
-    parser.add_argument("--label", default="replay")
+    for name, kind, default in (("--seed", int, 0), ("--between", int, 60),
+                                ("--budget", float, float("inf")), ("--label", str, "replay")):
+        parser.add_argument(name, type=kind, default=default)
     parser.add_argument("--careless", action="store_true")
     args = parser.parse_args()
     args.scratch = os.path.dirname(os.path.realpath(args.final))  # the images' folder

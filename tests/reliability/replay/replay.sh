@@ -4,8 +4,8 @@
 # tree and then decrypts it again while dm-log-writes records, on a second disk, every write that reaches the data disk, in the order the disk completed them, with the
 # flushes. replay.py then rebuilds here the disk as it stood at each flush and at states between
 # two flushes, and checks that every original's bytes are in a plain file or a .kol that decrypts.
-# Usage: replay.sh PATH/TO/kolvik-cli FS [SEED] [--careless]
-#   FS: ext4, xfs or btrfs. REPLAY_ARGS: more kolvik-cli arguments for the encryption run
+# Usage: replay.sh PATH/TO/kolvik-cli FS [SEED [--careless | ARGUMENTS...]]
+#   FS: ext4, xfs or btrfs. ARGUMENTS: more kolvik-cli arguments for the encryption run
 #   (the format).
 #   REPLAY_BETWEEN: how many states between flushes to check (default 60); REPLAY_BUDGET:
 #   the seconds after which no new state is begun (default 240).
@@ -15,12 +15,11 @@
 set -u
 cli=$(realpath "$1") fs=$2 seed=${3:-$$}
 RANDOM=$seed
-careless=0
-[ "${4:-}" = --careless ] && careless=1
-args=${REPLAY_ARGS:-}
+shift $(($# < 3 ? $# : 3))
+careless=0 args=$*
+[ "$args" = --careless ] && careless=1 args=
 here=$(dirname "$(realpath "$0")")
 
-name=replay
 source "$here/machine.sh"
 dmsetup=$(command -v dmsetup) || skip "dmsetup missing (package dmsetup)"
 command -v python3 >/dev/null || skip "python3 missing"
@@ -34,9 +33,12 @@ export DM_DISABLE_UDEV=1
 echo "0 $(cat /sys/block/vda/size) log-writes /dev/vda /dev/vdb" | dmsetup create log ||
     { echo MACHINE-NOMOUNT; poweroff -f; }
 mark() { dmsetup message log 0 mark "$1"; }
-# run PROGRAM...: one run on the tree, mounted through the log; the statuses gather in $said.
+# run PHASE PROGRAM...: the phase marked in the log, then one run on the tree, mounted through
+# the log; the statuses gather in $said.
 said=
 run() {
+    mark "$1"
+    shift
     mount -t $FS -o $OPTIONS /dev/mapper/log /mnt || { echo MACHINE-NOMOUNT; poweroff -f; }
     "$@" >/dev/null 2>>/tmp/err
     said="$said $?"
@@ -54,13 +56,10 @@ careless() {
 echo MACHINE-START
 mark start
 if [ "$CARELESS" = 1 ]; then
-    mark copy
-    run careless
+    run copy careless
 else
-    mark encrypt
-    run kolvik-cli encrypt /mnt/boom --password-file /pw $ARGS
-    mark decrypt
-    run kolvik-cli decrypt /mnt/boom --password-file /pw
+    run encrypt kolvik-cli encrypt /mnt/boom --password-file /pw $ARGS
+    run decrypt kolvik-cli decrypt /mnt/boom --password-file /pw
 fi
 mark end
 echo "MACHINE-END$said"
@@ -76,11 +75,8 @@ if [ $careless = 1 ]; then make_tree 12; else make_tree 100; fi
 image plain
 cp --sparse=always "$work/plain.img" "$work/run.img"
 truncate -s 512M "$work/log.img"
-# The strong format's key derivation may take a quarter of a GiB.
-memory=1024
-more_drives=(-drive "file=$work/log.img,if=virtio,format=raw,cache=writeback")
 started=$SECONDS
-boot "$work/run.img" -
+boot "$work/run.img" "$work/log.img"
 expect="MACHINE-END 0 0"; [ $careless = 1 ] && expect="MACHINE-END 0"
 [ "$said" = "$expect" ] || { echo "replay $fs: the recorded run failed: ${said:-no end}"; tail -5 "$work/console"; exit 1; }
 echo "recorded in $((SECONDS - started)) s: $files files, statuses${said#MACHINE-END}"

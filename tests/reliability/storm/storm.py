@@ -6,7 +6,9 @@ the writer reach the tree through a second mount of it. Afterwards every origina
 bytes (with what a writer appended) must be in a plain file or in a .kol file that decrypts, and
 the canary folder a link leads to from inside the tree must be unchanged.
 
-Usage: storm.py CLI SEED COUNT [--root DIR] [--serial] [--keep] [--strong] [--sabotage KIND]
+Usage: storm.py CLI PW SEED COUNT [--root DIR] [--serial] [--keep] [--strong] [--sabotage KIND]
+  CLI, PW     a private copy of kolvik-cli with its own home in the environment, and the
+              password file, as sandbox.sh makes them: the runs' log and settings stay ours
   --root DIR  where the trees are made (default: /dev/shm, else $TMPDIR)
   --serial    one run at a time and no other programs: nothing may be lost then
   --keep      leave the trees of seeds that lost something, and say where
@@ -33,7 +35,6 @@ import time
 from collections import Counter
 from pathlib import Path
 
-PASSWORD = "Geheim123"
 WORDS = ["rapport", "café", "notities", "foto", "begroting", "überblick", "ñandú", "brief aan oma",
          "plan B", "été", "Ærø kaart", "data", "jaar 2024", "smörgås"]
 EXTS = ["txt", "pdf", "jpg", "csv", "tar.gz", "dat", "md", ""]  # "" gives README_.kol
@@ -90,20 +91,10 @@ def thread(function, *args):
     return threading.Thread(target=function, args=args)
 
 
+# kolvik-cli as the sandbox gives it, run with the password file, and the strong format if asked.
 class Program:
-    """A private copy of kolvik-cli with its own home, so its log and settings stay ours."""
-
-    def __init__(self, cli, own, strong=False):
-        self.strong = strong
-        self.path = os.path.join(own, "bin", "kolvik-cli")
-        os.makedirs(os.path.dirname(self.path))
-        shutil.copy2(cli, self.path)
-        self.pw = os.path.join(own, "pw")
-        Path(self.pw).write_text(PASSWORD + "\n")
-        home = os.path.join(own, "home")
-        os.makedirs(home)
-        self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
-                        XDG_STATE_HOME=home + "/state")
+    def __init__(self, path, pw, strong):
+        self.path, self.pw, self.strong = path, pw, strong
 
     def run(self, mode, target):
         return self.start(mode, target, os.devnull).wait()
@@ -112,7 +103,7 @@ class Program:
         argv = [self.path, mode, target, "--password-file", self.pw]
         argv += ["--strong"] if self.strong and mode == "encrypt" else []
         with open(log, "wb") as err:  # a file, not a pipe: a run that says much never blocks
-            return subprocess.Popen(argv, env=self.env, stdout=subprocess.DEVNULL, stderr=err)
+            return subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=err)
 
 
 class Seed:
@@ -153,33 +144,28 @@ class Seed:
         for folder in folders:
             os.makedirs(os.path.join(self.tree, folder), exist_ok=True)
         taken = {folder: set() for folder in folders}
+        # About a quarter start as .kol made with the same password: encrypted in a tree of the
+        # same folders beside, by one run, then copied in.
         staging = os.path.join(self.scratch, "vooraf")
-        staged = {}  # staging subfolder -> the tree folder its .kol goes to
         self.plain_files = []
-        for i in range(rng.randint(20, 200)):
+        for _ in range(rng.randint(20, 200)):
             folder = rng.choice(folders)
             rel = os.path.join(folder, self.name(taken[folder]))
             data = rng.randbytes(self.size())
             self.expected[sha(data)] += 1
             self.origin.setdefault(sha(data), []).append(rel)
-            # About a quarter start as .kol made with the same password.
-            if rng.random() < 0.25:
-                dest = os.path.join(staging, str(i))
-                os.makedirs(dest)
-                staged[str(i)] = folder
-            else:
-                dest = os.path.join(self.tree, folder)
+            staged = rng.random() < 0.25
+            if not staged:
                 self.plain_files.append(rel)
-            Path(dest, os.path.basename(rel)).write_bytes(data)
-        if staged:
+            path = Path(staging if staged else self.tree, rel)
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(data)
+        if os.path.isdir(staging):
             status = self.program.run("encrypt", staging)
-            if status != 0:
-                raise RuntimeError("encrypting the starting .kol files: exit %d" % status)
-            for i, folder in staged.items():
-                for name in os.listdir(os.path.join(staging, i)):
-                    if not name.endswith(".kol"):
-                        raise RuntimeError("not encrypted at the start: " + name)
-                    shutil.move(os.path.join(staging, i, name), os.path.join(self.tree, folder, name))
+            plain = [p for p in walk_files(staging) if not p.endswith(".kol")]
+            if status != 0 or plain:
+                raise RuntimeError("the starting .kol files: exit %d, not encrypted %s" % (status, plain))
+            shutil.copytree(staging, self.tree, dirs_exist_ok=True)
             shutil.rmtree(staging)
         self.folders = folders[1:]
         # The canary, outside the tree: plain and .kol files that no run may touch.
@@ -387,6 +373,7 @@ class Seed:
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("cli")
+    parser.add_argument("pw")
     parser.add_argument("seed", type=int)
     parser.add_argument("count", type=int)
     parser.add_argument("--root", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
@@ -400,40 +387,39 @@ def main():
     hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
     limit = 1024 if hard == resource.RLIM_INFINITY else min(1024, hard)
     resource.setrlimit(resource.RLIMIT_NOFILE, (limit, limit))
-    with tempfile.TemporaryDirectory(prefix="storm-program-", ignore_cleanup_errors=True) as own:
-        program = Program(os.path.realpath(args.cli), own, args.strong)
-        failed = 0
-        for number in range(args.seed, args.seed + args.count):
-            seed = Seed(number, program, args.root, args.serial)
-            problems = ["unfinished"]
-            try:
-                seed.build()
-                seed.storm()
-                if args.sabotage:
-                    seed.sabotage(args.sabotage)
-                problems = seed.check()
-            finally:
-                if not (args.keep and problems):
-                    seed.cleanup()
-            runs = ", ".join("%s %s: %s" % (mode, os.path.relpath(path, seed.tree), status)
-                             for mode, path, status in seed.statuses)
-            if problems:
-                failed += 1
-                print("seed %d: %d lost or changed (runs: %s)" % (number, len(problems), runs))
-                if len(problems) > 12:
-                    problems[10:] = ["... %d more" % (len(problems) - 10)]
-                if all(status == 0 for _, _, status in seed.statuses):
-                    problems.append("and every run exited 0")
-                for line in problems + seed.notes:
-                    print("  " + line)
-                if args.keep:
-                    print("  kept: %s (decrypted copies in %s)" % (seed.base, seed.scratch))
-            else:
-                notes = " (%s)" % "; ".join(seed.notes) if seed.notes else ""
-                print("seed %d: ok%s" % (number, notes))
-            sys.stdout.flush()
-        print("run storm: %d seeds, %d with losses" % (args.count, failed))
-        return 1 if failed else 0
+    program = Program(os.path.realpath(args.cli), args.pw, args.strong)
+    failed = 0
+    for number in range(args.seed, args.seed + args.count):
+        seed = Seed(number, program, args.root, args.serial)
+        problems = ["unfinished"]
+        try:
+            seed.build()
+            seed.storm()
+            if args.sabotage:
+                seed.sabotage(args.sabotage)
+            problems = seed.check()
+        finally:
+            if not (args.keep and problems):
+                seed.cleanup()
+        runs = ", ".join("%s %s: %s" % (mode, os.path.relpath(path, seed.tree), status)
+                         for mode, path, status in seed.statuses)
+        if problems:
+            failed += 1
+            print("seed %d: %d lost or changed (runs: %s)" % (number, len(problems), runs))
+            if len(problems) > 12:
+                problems[10:] = ["... %d more" % (len(problems) - 10)]
+            if all(status == 0 for _, _, status in seed.statuses):
+                problems.append("and every run exited 0")
+            for line in problems + seed.notes:
+                print("  " + line)
+            if args.keep:
+                print("  kept: %s (decrypted copies in %s)" % (seed.base, seed.scratch))
+        else:
+            notes = " (%s)" % "; ".join(seed.notes) if seed.notes else ""
+            print("seed %d: ok%s" % (number, notes))
+        sys.stdout.flush()
+    print("run storm: %d seeds, %d with losses" % (args.count, failed))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -5,14 +5,14 @@
 # even when the storm itself passes).
 # Usage: storm_checks.sh PATH/TO/kolvik-cli
 set -u
-cli=$1 storm=$(dirname "$(realpath "$0")")/storm.py failed=0
-out=$(python3 "$storm" "$cli" 100 8 --serial) || { echo "false alarm with single runs:"; echo "$out"; failed=1; }
+cli=$1 storm=$(dirname "$(realpath "$0")")/storm.py
+source "$(dirname "$(realpath "$0")")/../sandbox.sh"
+out=$(python3 "$storm" "$program" "$pw" 100 8 --serial) || { fail "false alarm with single runs:"; echo "$out"; }
 # KIND and the line each seed must then report.
 for row in "delete|lost: " "corrupt|lost: " "canary|canary outside the tree changed: "; do
     kind=${row%%|*} says=${row#*|}
-    out=$(python3 "$storm" "$cli" 200 3 --serial --sabotage "$kind")
+    out=$(python3 "$storm" "$program" "$pw" 200 3 --serial --sabotage "$kind")
     seen=$(grep -c "^  $says" <<< "$out")
-    [ "$seen" -eq 3 ] || { echo "sabotage $kind seen in $seen of 3 seeds:"; echo "$out"; failed=1; }
+    [ "$seen" -eq 3 ] || { fail "sabotage $kind seen in $seen of 3 seeds:"; echo "$out"; }
 done
-[ $failed -eq 0 ] && echo "storm checks: single runs lose nothing; deletion, corruption and a changed canary are seen"
-exit $failed
+fails_end "storm checks"
