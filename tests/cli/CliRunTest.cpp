@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 
-struct Ran {
-    int exit;
-    std::string err, out;
-};
-
 // The tree "boom" holds a.txt and sub/b.txt; Kolvik.log goes beside it. "@" in a path or an
 // expected text stands for the tree.
 struct Tree {
@@ -33,6 +28,7 @@ struct Tree {
     test::FakeRegional regional;
     test::MapRegistry registry;
     ProcessFacts facts;
+    std::string err, out;  // of the last run
     Tree() {
         clock.now += std::chrono::hours(1);  // the mode time follows every file written here
         facts.programFolder = facts.dataFolder = dir.path();
@@ -46,21 +42,24 @@ struct Tree {
             text.replace(at, 1, root);
         return text;
     }
-    Ran Run(CliRunRequest request, const char* password) {
-        std::ostringstream err, out;
-        std::streambuf* const oldErr = std::cerr.rdbuf(err.rdbuf());
-        std::streambuf* const oldOut = std::cout.rdbuf(out.rdbuf());
+    // The exit status.
+    int Run(CliRunRequest request, const char* password) {
+        std::ostringstream errors, output;
+        std::streambuf* const oldErr = std::cerr.rdbuf(errors.rdbuf());
+        std::streambuf* const oldOut = std::cout.rdbuf(output.rdbuf());
         request.path = In(request.path);
         request.passwordFile = In(request.passwordFile);
         CliScreen screen(false);
-        ErrorLines errors(screen);
-        CliRun run({clock, regional, registry, facts}, errors, screen, request);
+        ErrorLines lines(screen);
+        CliRun run({clock, regional, registry, facts}, lines, screen, request);
         const int exit = ExitStatus(run.Run([password](std::string&) {
             return std::optional<Entries>({password, password});
         }));
         std::cerr.rdbuf(oldErr);
         std::cout.rdbuf(oldOut);
-        return {exit, err.str(), out.str()};
+        err = errors.str();
+        out = output.str();
+        return exit;
     }
     // Every entry below the tree; a plain file with its content.
     std::vector<std::string> Listing() const {
@@ -150,16 +149,15 @@ TEST(CliRun, RefusalsLinesStatusAndTree) {
         SCOPED_TRACE(&row - rows);
         Tree t;
         for (const auto& [path, password] : row.given.before)
-            ASSERT_EQ(t.Run(Enc(path), password).exit, 0);
-        const Ran ran = t.Run(row.given.request, row.given.password);
+            ASSERT_EQ(t.Run(Enc(path), password), 0);
         const Expected& want = row.expected;
-        EXPECT_EQ(ran.exit, want.exit);
-        EXPECT_EQ(ran.err, t.In(row.err));
+        EXPECT_EQ(t.Run(row.given.request, row.given.password), want.exit);
+        EXPECT_EQ(t.err, t.In(row.err));
         EXPECT_EQ(t.Listing(), want.files);
         if (*want.done)
-            EXPECT_NE(ran.out.find(std::string("\n") + want.done + "\n"), std::string::npos);
+            EXPECT_NE(t.out.find(std::string("\n") + want.done + "\n"), std::string::npos);
         else
-            EXPECT_EQ(ran.out, "");
+            EXPECT_EQ(t.out, "");
         EXPECT_FALSE(fs::exists(t.log));
     }
 }
@@ -176,15 +174,15 @@ TEST(CliRun, LogsTheSummaryOrSaysOnceThatItCannot) {
         }
         CliRunRequest request = Enc("@");
         request.log = true;
-        const Ran ran = t.Run(request, kPw);
+        const int exit = t.Run(request, kPw);
         EXPECT_EQ(t.Listing(), kEncrypted);
         std::string logged =
             "\"12:34:56 " + std::string(25, '-') + "06-12-2026" + std::string(25, '-') + "\"\r\n";
-        std::istringstream out(ran.out);
+        std::istringstream out(t.out);
         for (std::string line; std::getline(out, line);) logged += "\"12:34:56 " + line + "\"\r\n";
         EXPECT_EQ(ReadFile(link ? elsewhere : t.log), link ? "van een ander" : logged);
-        EXPECT_EQ(ran.err, link ? "Het logboek kan niet worden geschreven: " + t.log + "\n" : "");
-        EXPECT_EQ(ran.exit, link ? 1 : 0);
+        EXPECT_EQ(t.err, link ? "Het logboek kan niet worden geschreven: " + t.log + "\n" : "");
+        EXPECT_EQ(exit, link ? 1 : 0);
     }
 }
 
