@@ -64,10 +64,7 @@ check "metainfo validates" appstreamcli validate --no-net --strict "$metainfo"
 launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
 check "metainfo launches the desktop entry" [ -f "$root/usr/share/applications/$launchable" ]
 check "unpacked cli runs" bash -c "'$root/usr/bin/kolvik-cli' --version | grep -qx 'kolvik-cli $version'"
-hints=$(desktop-file-validate "$root/usr/share/applications/kolvik.desktop" 2>&1) ||
-    hints="exit status $?: $hints"
-[ -n "$hints" ] && echo "$hints" >&2
-check "desktop entry validates without a hint" [ -z "$hints" ]
+# The entry is DesktopEntry's, which DesktopIntegrationTest validates; here it names the program.
 check "desktop entry runs kolvik" grep -qx 'Exec=kolvik %f' "$root/usr/share/applications/kolvik.desktop"
 check "icons are PNGs of their size" bash -c "
     for s in 16 24 32 48 64 128 256; do

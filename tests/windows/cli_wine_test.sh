@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # kolvik-cli.exe under Wine against the Linux kolvik-cli: trees go both ways byte for byte, and
 # the statuses and messages are those of the Linux table (tests/cli/cli_test.sh), which alone
-# goes through the argument parsing both share.
+# goes through the argument parsing both share. register and unregister under Wine are the
+# setup's (setup_wine_test.sh), the registry's keys and PIN code RegistryTest.cpp's.
 # Usage: cli_wine_test.sh PATH/TO/kolvik-cli.exe PATH/TO/linux/kolvik-cli
 # WINEPREFIX names the prefix (the build's own); the caller creates it and stops its server.
 set -u
@@ -32,9 +33,7 @@ plain_tree() {
     snapshot > plain
 }
 linux_encrypted() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw; }
-registered() { plain_tree && quiet exe register; }
 big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 100M /dev/zero > "$T/groot.bin"; }
-pin_stored() { registered && quiet exe encrypt "$W\\a.txt" --password-file pw; }
 # ".KOL" as a Windows user may have renamed it; the ending counts in any case.
 caps_tree() { linux_encrypted && mv "$T/a_txt.kol" "$T/a_TXT.KOL"; }
 # Made on Linux, where these names are ordinary; on Windows they name devices.
@@ -66,9 +65,6 @@ decrypted() { [ "$(snapshot)" = "$(cat plain)" ]; }
 then_linux_decrypts() { all_encrypted && quiet "$linux" decrypt "$T" --password-file pw && decrypted; }
 inner_password() { plain_tree && cp pw "$T/wachtwoord.txt"; }
 password_left() { cmp -s pw "$T/wachtwoord.txt" && [ -f "$T/a_txt.kol" ]; }
-key() { "$wine_run" reg query "$1" >/dev/null 2>&1; }
-keys_present() { key 'HKCR\.kol' && key "HKCR\\$progid\\shell\\Open\\command" && key 'HKCR\*\shell\Besleutel met Kolvik\command'; }
-keys_absent() { ! key 'HKCR\.kol' && ! key "HKCR\\$progid" && ! key "HKCU\\Software\\Classes\\$progid" && ! key 'HKCR\*\shell\Besleutel met Kolvik'; }
 
 Wre=${W//\\/\\\\}  # the Windows path as an extended regular expression
 # The password file as Notepad saves it: a BOM and CR LF, neither part of the password.
@@ -85,9 +81,6 @@ row "password file in the tree"   inner_password  1 "^$Wre\\\\wachtwoord\\.txt: 
 row "missing password file"        plain_tree      2 "wachtwoordbestand" unchanged   exe encrypt "$W" $p nergens
 # Wine hands SIGINT to the program as Ctrl+C.
 row "Ctrl+C mid-file"              big_file      130 -               unchanged       mid_file INT "$wine_run" "$work/bin/kolvik-cli.exe" encrypt "$W\\groot.bin" $p pw
-row "register"                     plain_tree      0 -               keys_present    exe register
-row "PIN refused"                  pin_stored      3 "^Foute PIN-code$" unchanged    exe encrypt "$W\\map met spatie\\café é.txt" $p pw2
-row "unregister"                   pin_stored      0 -               keys_absent     exe unregister
 
 # --- the strong format, both ways ---
 linux_strong() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw --strong; }

@@ -12,9 +12,11 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 [ -f "$setup" ] || { echo "FAILED: no setup at $setup" >&2; exit 1; }
+# settled PROGRAM ARGUMENTS...: run under Wine, then wait for every process of the prefix (an
+# uninstaller copies itself away and returns at once).
+settled() { "$wine_run" "$@"; wineserver -w; }
 rm -rf "$prefix"
-"$wine_run" wineboot -i >/dev/null 2>&1
-wineserver -w
+settled wineboot -i >/dev/null 2>&1
 
 . "$(dirname "$0")/../support/checks.sh"
 # A folder as the prefix's programs see it, and where it lies on this machine.
@@ -34,8 +36,7 @@ progid="kolvik$version"
 cli() { "$wine_run" "$install/kolvik-cli.exe" "$@"; }
 
 # Installed silently, for this user only.
-"$wine_run" "$setup" /S
-wineserver -w
+settled "$setup" /S
 for file in Kolvik.exe kolvik-cli.exe README.md LICENSE Uninstall.exe; do
     check "installed $file" [ -f "$install/$file" ]
 done
@@ -49,14 +50,12 @@ check "kolvik-cli.exe --version" version_line
 # A second install in a folder of its own (/D) has an Apps entry of its own, and its uninstall
 # leaves the first install's entry alone.
 other_win="$profile_win\\Tweede\\Kolvik"  # without a blank, which Wine would quote
-"$wine_run" "$setup" /S "/D=$other_win"
-wineserver -w
+settled "$setup" /S "/D=$other_win"
 other=$(unix_path "$other_win")
 other_key="HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kolvik (${other_win//\\//})"
 check "second install" [ -f "$other/Kolvik.exe" ]
 check "second Apps entry" key "$other_key"
-"$wine_run" "$other/Uninstall.exe" /S
-wineserver -w
+settled "$other/Uninstall.exe" /S
 check "second Apps entry removed" not_key "$other_key"
 check "first Apps entry kept" key "$uninstall_key"
 
@@ -77,10 +76,8 @@ sha256sum "$kol" >"$work/kol.sha256" 2>/dev/null
 "$wine_run" reg add 'HKCU\Software\Kolvik' /v Sterk /d 1 /f >/dev/null 2>&1
 check "Sterk choice stored" key 'HKCU\Software\Kolvik'
 
-# Uninstalled silently: the uninstaller copies itself away and returns at once, so wait for
-# the prefix's processes.
-"$wine_run" "$install/Uninstall.exe" /S
-wineserver -w
+# Uninstalled silently.
+settled "$install/Uninstall.exe" /S
 for file in Kolvik.exe kolvik-cli.exe README.md LICENSE Uninstall.exe; do
     check "removed $file" absent "$install/$file"
 done
