@@ -24,6 +24,11 @@ void RegisterWithPin(const Install& in) {
     Register(other, "ja", "ja");
     StorePin(in);
 }
+// The context menu switched off by hand: the stored code stays but is not asked for.
+void StorePinContextMenuOff(const Install& in) {
+    StorePin(in);
+    FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
+}
 void Unregister(const Install& in) {
     ShellSession other(in.home, in.program);
     other->FindSystemFolders();
@@ -57,6 +62,7 @@ TEST(OpenWindow, ItsGuardsGoByTheStoreWhenUsedNotWhenItOpened) {
         {"PIN stored while the notice is up", true, StorePin, true, "xyz123",
          kNotice + " / Foute PIN-code", false, "07E42A"},
         {"unregistered", true, Unregister, false, "xyz123", "", true, std::nullopt},
+        {"context menu off", true, StorePinContextMenuOff, false, "xyz123", "", true, "07E42A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
