@@ -192,7 +192,6 @@ TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
     EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "ja");
     EXPECT_TRUE(registration.unloaded);
     EXPECT_TRUE(s->unloaded);
-    EXPECT_TRUE(fs::exists(in.home + "/.local/bin/kolvik")) << "the installed copy stays";
 }
 
 // Runs body in a child process without root's privileges; its answer comes back as the exit
@@ -235,45 +234,35 @@ TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
 }
 
 // The writer behind the program copy, the icon and the scripts: whatever fails, the name keeps
-// its earlier file and the folder holds nothing else. FileError::Denied is what sends the
-// registration to the program folder.
+// its earlier file and the folder holds nothing else. FileError::Denied, which sends the
+// registration to the program folder, is seen to come in the test after this one.
 TEST(AtomicWrite, AFailureLeavesTheEarlierFileAndNoTemporary) {
     struct Row {
         const char* what;
-        bool asNobody;         // in a folder of root's, closed to others
         bool nameIsFolder;     // a folder with a file in it stands at the name
         const char* copyFrom;  // copies this file of the folder instead of writing bytes
         FileError expected;
     };
     const Row rows[] = {
-        {"replaced", false, false, nullptr, FileError::None},
-        {"copied", false, false, "bron", FileError::None},
-        {"folder refused", true, false, nullptr, FileError::Denied},
-        {"a folder at the name", false, true, nullptr, FileError::Other},
-        {"copy of a missing file", false, false, "weg", FileError::PathNotFound},
+        {"replaced", false, nullptr, FileError::None},
+        {"copied", false, "bron", FileError::None},
+        {"a folder at the name", true, nullptr, FileError::Other},
+        {"copy of a missing file", false, "weg", FileError::PathNotFound},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TempDir dir;
-        fs::permissions(dir.path(), fs::perms(0755));
         const std::string name = dir / "doel";
         WriteFile(dir / "bron", "nieuw");
         if (row.nameIsFolder) fs::create_directory(name);
         const std::string old = row.nameIsFolder ? name + "/binnen" : name;
         WriteFile(old, "oud");
-        const auto replace = [&] {
-            return row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
-                                : AtomicWrite(name, "nieuw", FileUse::Program);
-        };
-        const FileError got = row.asNobody
-                                  ? FileError(AsNobody([&] { return static_cast<int>(replace()); }))
-                                  : replace();
-        EXPECT_EQ(got, row.expected);
+        EXPECT_EQ(row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
+                               : AtomicWrite(name, "nieuw", FileUse::Program),
+                  row.expected);
         const bool replaced = row.expected == FileError::None;
         EXPECT_EQ(ReadFile(old), replaced ? "nieuw" : "oud");
-        if (replaced) {
-            EXPECT_EQ(fs::status(name).permissions(), fs::perms(0755));
-        }
+        EXPECT_TRUE(!replaced || fs::status(name).permissions() == fs::perms(0755));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 2)
             << "only the name and the source";
     }
