@@ -169,8 +169,7 @@ TEST(Percentage, SevenSpacesTenthsAndPercentSign) {
         const char* separator;
         const char* text;
     } cases[] = {
-        {123, 1000, ",", "       12,3 %"},
-        {500, 1000, ",", "       50 %"},
+        {123, 1000, ",", "       12,3 %"},  // whole numbers without tenths: RoundTripTest.cpp
         {1, 3, ".", "       33.3 %"},
         {3, 4000, ",", "       0 %"},  // 0.075 %: cut off, not rounded
         {6'000'000'000, 8'000'000'000, ",", "       75 %"},
