@@ -25,6 +25,7 @@ TEST(Startup, AcceptsTargetAsDescribed) {
         Target target;
         bool encryptEnabled, decryptEnabled;
         const char* refusal = "";  // why the path cannot be used: nothing may run then
+        const char *exe = "kolvik", *named = "kolvik";  // the program's file, and its caption
     } cases[] = {
         {"", Target::None, true, true},
         {"rapport.kol", Target::File, false, true},
@@ -39,6 +40,10 @@ TEST(Startup, AcceptsTargetAsDescribed) {
         // An extension is not enough: reading a pipe or a device would never end.
         {"pijp.txt", Target::None, false, false, kNotPlain},
         {"@/dev/null", Target::None, false, false, kNotPlain},
+        // Windows names the program's file with its extension; the caption names the program.
+        {"", Target::None, true, true, "", "Kolvik.exe", "Kolvik"},
+        {"", Target::None, true, true, "", "KOLVIK.EXE", "KOLVIK"},
+        {"", Target::None, true, true, "", "kolvik.exe.oud", "kolvik.exe.oud"},
     };
     TempDir dir;
     for (const char* file : {"rapport.kol", "RAPPORT.KOL", "brief.txt", "LEESMIJ", "notities."})
@@ -46,7 +51,7 @@ TEST(Startup, AcceptsTargetAsDescribed) {
     std::filesystem::create_directory(dir / "map");
     ASSERT_EQ(mkfifo((dir / "pijp.txt").c_str(), 0600), 0);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.argument);
+        SCOPED_TRACE(std::string(c.argument) + " " + c.exe);
         std::string argument = c.argument;
         if (argument.rfind("@", 0) == 0)
             argument = argument.substr(1);
@@ -54,6 +59,7 @@ TEST(Startup, AcceptsTargetAsDescribed) {
             argument = dir / argument;
         TestWindow w(dir.path(), argument);
         w->svc.process.argumentGiven = *c.argument != '\0';
+        w->svc.process.exeName = c.exe;
         w->Form_Load();
 
         EXPECT_EQ(w->session.HasFileTarget(), c.target == Target::File);
@@ -65,7 +71,7 @@ TEST(Startup, AcceptsTargetAsDescribed) {
                   "Loggen uitgeschakeldLoggen uitgeschakeld");
         const std::string shown = argument.empty() ? dir.path() : argument;
         const std::string tail = shown.size() > 25 ? shown.substr(shown.size() - 25) : shown;
-        EXPECT_EQ(w->caption, "kolvik v" KOLVIK_VERSION ": ... " + tail);
+        EXPECT_EQ(w->caption, c.named + std::string(" v" KOLVIK_VERSION ": ... ") + tail);
         // The tooltips name what a run would work on: the target, or else the program's folder.
         const std::string tip = c.target == Target::None ? dir.path() : argument;
         EXPECT_EQ(w->cmdEncrypt.tooltip, tip);
@@ -74,18 +80,6 @@ TEST(Startup, AcceptsTargetAsDescribed) {
         EXPECT_EQ(w.dialogs.Texts(),
                   std::vector<std::string>(*c.refusal ? 1 : 0, told + c.refusal));
         EXPECT_TRUE(w->shown || !*c.refusal) << "the message stands over the window";
-    }
-}
-
-// Windows names the program's file with its extension; the caption names the program alone.
-TEST(StartupCaption, NamesTheProgramWithoutItsExtension) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"Kolvik.exe", "Kolvik"}, {"KOLVIK.EXE", "KOLVIK"}, {"kolvik.exe.oud", "kolvik.exe.oud"}};
-    for (const auto& [file, shown] : rows) {
-        TestWindow w("/programma", "");
-        w->svc.process.exeName = file;
-        w->Form_Load();
-        EXPECT_EQ(w->caption, std::string(shown) + " v" KOLVIK_VERSION ": ... /programma") << file;
     }
 }
 
