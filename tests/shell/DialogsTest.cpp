@@ -106,18 +106,35 @@ TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
         EXPECT_EQ(s.registry.RegRead(key), std::nullopt) << key;
 }
 
-// OK in the dialog with both boxes off, and the removal line in the help window, both ask.
+// OK in the dialog with both boxes off, and the removal line in the help window, both ask. OK
+// removes every key of ours but one that has a subkey of someone else's, closes the program and
+// the registration dialog, whether or not the main window knows it; Cancel changes nothing.
 TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
+    // Options keeps its subkey, and so the ProgID key keeps Options. The shared parents were
+    // never ours to remove.
+    const std::vector<std::string> kept = {
+        "HKEY_CLASSES_ROOT",
+        "HKEY_CLASSES_ROOT\\*",
+        "HKEY_CLASSES_ROOT\\*\\shell",
+        "HKEY_CLASSES_ROOT\\Directory",
+        "HKEY_CLASSES_ROOT\\Directory\\shell",
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
+    };
     for (const bool fromHelp : {false, true}) {
         for (const bool removes : {false, true}) {
             Installed in;
             ShellSession& s = in.s;
             Register(s, "ja", "ja");
+            ASSERT_TRUE(s.registry.RegWrite(
+                "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\", "van iemand"));
             const std::string before = ReadFile(in.store());
             s.dialogs.answers = {removes ? MsgAnswer::OK : MsgAnswer::Cancel};
-            frmRegistreren d(*s.form);  // not known to the main window: OK must close it itself
+            frmRegistreren d(*s.form);
             frmHelp h(*s.form);
             if (fromHelp) {
+                s->registrationDialog = &d;
                 h.Form_Load();
                 h.OnClick(h.lblDERegistreren);
             } else {
@@ -130,10 +147,16 @@ TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
                                              "Kolvik wordt uit het Windows-register verwijderd.\r\n"
                                              "Hierna wordt het programma afgesloten."});
             EXPECT_EQ(s.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-            EXPECT_EQ(fromHelp ? h.unloaded : d.unloaded, removes);
+            EXPECT_EQ(std::pair(d.unloaded, h.unloaded), std::pair(removes, fromHelp && removes));
             EXPECT_EQ(s->unloaded, removes);
-            EXPECT_EQ(s.registry.RegRead(kKolKey).has_value(), !removes);
-            EXPECT_TRUE(removes || ReadFile(in.store()) == before) << "Cancel changed the store";
+            if (!removes) {
+                EXPECT_EQ(ReadFile(in.store()), before) << "Cancel changed the store";
+                continue;
+            }
+            RegTree stored;  // the file as it lies, read with the store's own parser
+            ASSERT_TRUE(MergeScript(ReadFile(in.store()), stored, true));
+            EXPECT_EQ(stored.KeyPaths(), kept);
+            EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "ja");
         }
     }
 }

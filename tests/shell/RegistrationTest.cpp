@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The registry scripts byte for byte against texts written out by hand, and registering,
-// checking and removing the shell integration against the real store.
+// The registry scripts byte for byte against texts written out by hand, and registering and
+// checking the shell integration against the real store (removing it: DialogsTest.cpp).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include "Version.h"
 #include "platform/AtomicFile.h"
 #include "session/Registration.h"
-#include "shell/frmTooltip.h"
 #include "shellfiles/KolvikIcon.h"
 #include "shellfiles/RegistrationScripts.h"
 
@@ -162,36 +161,6 @@ TEST(REG_Check, ReadsTheStoreBackAfterImport) {
         EXPECT_EQ(s->session.RegChecksum(),
                   c.kolExt ? "" : "vooraf-pin");  // registered: an empty code
     }
-}
-
-TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
-    Install in;
-    ShellSession s(in.home, in.program);
-    Register(s, "ja", "ja");
-    ASSERT_TRUE(s.registry.RegWrite("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\",
-                                    "van iemand"));
-    frmTooltip registration;  // any form will do
-    s->registrationDialog = &registration;
-    s->REG_Delete();
-
-    // Options keeps its subkey, and so the ProgID key keeps Options; every other key of ours
-    // goes. The shared parents were never ours to remove.
-    RegTree stored;  // the file as it lies, read with the store's own parser
-    ASSERT_TRUE(MergeScript(ReadFile(in.store()), stored, true));
-    const std::vector<std::string> expected = {
-        "HKEY_CLASSES_ROOT",
-        "HKEY_CLASSES_ROOT\\*",
-        "HKEY_CLASSES_ROOT\\*\\shell",
-        "HKEY_CLASSES_ROOT\\Directory",
-        "HKEY_CLASSES_ROOT\\Directory\\shell",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
-    };
-    EXPECT_EQ(stored.KeyPaths(), expected);
-    EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "ja");
-    EXPECT_TRUE(registration.unloaded);
-    EXPECT_TRUE(s->unloaded);
 }
 
 // Runs body in a child process without root's privileges; its answer comes back as the exit
