@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The PIN code: its transport code worked out by hand, and the gate across restarts.
+// The PIN code: its transport code worked out by hand, and the gate, which goes by the store as
+// it is when used: in the window whose first run stored the PIN, and in a window that has been
+// open a while, when another Kolvik may have registered, stored a PIN or unregistered since.
+// That Ctrl+R and the help window ask the store afresh is shown in MainWindowTest.cpp and
+// DialogsTest.cpp.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "ShellSession.h"
 #include "Version.h"
@@ -10,6 +15,10 @@
 
 namespace kolvik::test {
 namespace {
+
+const std::string kNotice =
+    "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
+    "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)";
 
 // Cyrillic, outside Windows-1252: "Zhuk", and the small letters "zhe" and "che".
 const std::string kZhuk = "\xD0\x96\xD1\x83\xD0\xBA", kZhe = "\xD0\xB6", kChe = "\xD1\x87";
@@ -67,9 +76,6 @@ TEST(TransportCode, MatchesHandWorkedCodesAndNoTwoPinsPassAsOne) {
 
 // The first run stores the PIN and tells so; the runs after it in the same window demand it.
 TEST(PinGate, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
-    const std::string notice =
-        "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
-        "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)";
     Install in;
     Register(*Open(in), "ja", "ja");
     auto s = Open(in);
@@ -79,7 +85,7 @@ TEST(PinGate, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         bool encrypted;
         const char* message;  // shown by this run, or nullptr
     } runs[] = {
-        {"abcdef", "a.txt", true, notice.c_str()},
+        {"abcdef", "a.txt", true, kNotice.c_str()},
         {"xyz123", "b.txt", false, "Foute PIN-code"},
         {"abc999", "b.txt", true, nullptr},  // the control: only the PIN kept b.txt as it was
     };
@@ -107,6 +113,70 @@ TEST(PinGate, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
     }
     // Under the run's password, not under the transport key of the PIN's code.
     EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted("abcdef", "txt", "data"));
+}
+
+// What the other Kolvik does. "07E42A" is the code of "abc".
+void StorePin(const Install& in) { FileRegistry(in.store()).RegWrite(kChecksumValue, "07E42A"); }
+void RegisterWithPin(const Install& in) {
+    ShellSession other(in.home, in.program);
+    Register(other, "ja", "ja");
+    StorePin(in);
+}
+// The context menu switched off by hand: the stored code stays but is not asked for.
+void StorePinContextMenuOff(const Install& in) {
+    StorePin(in);
+    FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
+}
+void Unregister(const Install& in) {
+    ShellSession other(in.home, in.program);
+    other->FindSystemFolders();
+    other->REG_Delete();
+}
+
+TEST(OpenWindow, ItsGuardsGoByTheStoreWhenUsedNotWhenItOpened) {
+    const struct {
+        const char* what;
+        bool registeredAtOpen;
+        void (*meanwhile)(const Install&);
+        bool duringNotice;  // the other Kolvik acts while the run shows the PIN notice
+        const char* password;
+        bool encrypted;                     // else the run says "Foute PIN-code"
+        std::optional<std::string> stored;  // the PIN code in the store afterwards
+    } cases[] = {
+        {"registered with a PIN, another PIN", false, RegisterWithPin, false, "xyz123", false,
+         "07E42A"},
+        {"registered with a PIN, that PIN", false, RegisterWithPin, false, "abc999", true,
+         "07E42A"},
+        {"PIN stored", true, StorePin, false, "xyz123", false, "07E42A"},
+        {"PIN stored while the notice is up", true, StorePin, true, "xyz123", false, "07E42A"},
+        {"unregistered", true, Unregister, false, "xyz123", true, std::nullopt},
+        {"context menu off", true, StorePinContextMenuOff, false, "xyz123", true, "07E42A"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Install in;
+        if (c.registeredAtOpen) Register(*Open(in), "ja", "ja");
+        auto run = Open(in);
+        if (c.duringNotice) {
+            run->dialogs.onMsgBox = [&](const std::string& text) {
+                if (text == kNotice) c.meanwhile(in);
+            };
+        } else {
+            c.meanwhile(in);
+        }
+
+        const std::string plain = in.program + "/a.txt";
+        WriteFile(plain, "data");
+        run->Press(c.password);
+        std::vector<std::string> told(c.duringNotice ? 1 : 0, kNotice);
+        if (!c.encrypted) told.push_back("Foute PIN-code");
+        EXPECT_EQ(run->dialogs.Texts(), told);
+        EXPECT_EQ(std::filesystem::exists(plain), !c.encrypted);
+        if (c.encrypted) {
+            EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted(c.password, "txt", "data"));
+        }
+        EXPECT_EQ(FileRegistry(in.store()).RegRead(kChecksumValue), c.stored);
+    }
 }
 
 }  // namespace
