@@ -92,10 +92,11 @@ TEST(RegistrationBoxes, FollowTheFieldsAtLoadKeepTheContextMenuWithinTheAssociat
         for (Control* label : {&l.d.lblContextMenu, &l.d.lblToolTipActivate, &l.d.lblKolExtension})
             l.d.OnMouseDown(label);
         EXPECT_EQ(notices.size(), c.ctxBox == 1 ? 2u : 0u);
-        for (const std::string& text : notices)
+        for (const std::string& text : notices) {
             EXPECT_TRUE(
                 text.starts_with("NB!   U werkt in dit geval met een PIN-code.\r\nDeze ") &&
                 text.ends_with("\r\nweer verwijderd worden door Kolvik te de-registreren."));
+        }
     }
 }
 

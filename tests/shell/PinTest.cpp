@@ -136,21 +136,21 @@ void Unregister(const Install& in) {
 TEST(OpenWindow, ItsGuardsGoByTheStoreWhenUsedNotWhenItOpened) {
     const struct {
         const char* what;
-        bool registeredAtOpen;
         void (*meanwhile)(const Install&);
-        bool duringNotice;  // the other Kolvik acts while the run shows the PIN notice
         const char* password;
-        bool encrypted;                     // else the run says "Foute PIN-code"
         std::optional<std::string> stored;  // the PIN code in the store afterwards
+        bool registeredAtOpen;
+        bool duringNotice;  // the other Kolvik acts while the run shows the PIN notice
+        bool encrypted;     // else the run says "Foute PIN-code"
     } cases[] = {
-        {"registered with a PIN, another PIN", false, RegisterWithPin, false, "xyz123", false,
-         "07E42A"},
-        {"registered with a PIN, that PIN", false, RegisterWithPin, false, "abc999", true,
-         "07E42A"},
-        {"PIN stored", true, StorePin, false, "xyz123", false, "07E42A"},
-        {"PIN stored while the notice is up", true, StorePin, true, "xyz123", false, "07E42A"},
-        {"unregistered", true, Unregister, false, "xyz123", true, std::nullopt},
-        {"context menu off", true, StorePinContextMenuOff, false, "xyz123", true, "07E42A"},
+        {"registered with a PIN, another PIN", RegisterWithPin, "xyz123", "07E42A", false, false,
+         false},
+        {"registered with a PIN, that PIN", RegisterWithPin, "abc999", "07E42A", false, false,
+         true},
+        {"PIN stored", StorePin, "xyz123", "07E42A", true, false, false},
+        {"PIN stored while the notice is up", StorePin, "xyz123", "07E42A", true, true, false},
+        {"unregistered", Unregister, "xyz123", std::nullopt, true, false, true},
+        {"context menu off", StorePinContextMenuOff, "xyz123", "07E42A", true, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -193,15 +193,15 @@ TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
 TEST(AtomicWrite, AFailureLeavesTheEarlierFileAndNoTemporary) {
     struct Row {
         const char* what;
-        bool nameIsFolder;     // a folder with a file in it stands at the name
         const char* copyFrom;  // copies this file of the folder instead of writing bytes
         FileError expected;
+        bool nameIsFolder;  // a folder with a file in it stands at the name
     };
     const Row rows[] = {
-        {"replaced", false, nullptr, FileError::None},
-        {"copied", false, "bron", FileError::None},
-        {"a folder at the name", true, nullptr, FileError::Other},
-        {"copy of a missing file", false, "weg", FileError::PathNotFound},
+        {"replaced", nullptr, FileError::None, false},
+        {"copied", "bron", FileError::None, false},
+        {"a folder at the name", nullptr, FileError::Other, true},
+        {"copy of a missing file", "weg", FileError::PathNotFound, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
