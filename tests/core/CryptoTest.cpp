@@ -191,15 +191,6 @@ TEST(Argon2id, RefusesWhatRfc9106DoesNotAllow) {
     }
 }
 
-// Salts and nonces: a generator that fills nothing, or repeats itself, must show.
-TEST(RandomBytes, TwoDrawsDifferAndAreNotZero) {
-    std::array<std::uint8_t, 32> a{}, b{};
-    ASSERT_TRUE(crypto::RandomBytes(a));
-    ASSERT_TRUE(crypto::RandomBytes(b));
-    EXPECT_NE(a, b);
-    EXPECT_NE(a, decltype(a){});
-}
-
 // The described format's keystream: expected bytes were worked out by hand from
 // v = F*m - B^e + D + p and |v| mod 256.
 using At = std::tuple<const char*, std::int64_t, int>;  // key, position, byte

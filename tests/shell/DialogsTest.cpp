@@ -49,7 +49,7 @@ TEST(DialogLayout, NoTextLabelReachesIntoAButton) {
     }
 }
 
-TEST(RegistrationBoxes, FollowTheFieldsAtLoadAndKeepTheContextMenuWithinTheAssociation) {
+TEST(RegistrationBoxes, FollowTheFieldsAtLoadKeepTheContextMenuWithinTheAssociationAndExplainIt) {
     const struct {
         const char *kolExt, *ctx;  // fields at load
         char click;                // then a click: 'e' association, 'c' context menu, 0 none
@@ -84,6 +84,19 @@ TEST(RegistrationBoxes, FollowTheFieldsAtLoadAndKeepTheContextMenuWithinTheAssoc
         EXPECT_EQ(l.d.cmdOK.enabled, c.okEnabled);
         EXPECT_EQ(l.d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
         EXPECT_FALSE(l.d.Busy);  // else the next click would be swallowed
+        // A press on either context-menu text explains the PIN code, while that box is checked.
+        std::vector<std::string> notices;
+        l.w.dialogs.onShowModal = [&](Form& f) {
+            notices.push_back(dynamic_cast<frmTooltip&>(f).lblTooltip.text);
+        };
+        for (Control* label : {&l.d.lblContextMenu, &l.d.lblToolTipActivate, &l.d.lblKolExtension})
+            l.d.OnMouseDown(label);
+        EXPECT_EQ(notices.size(), c.ctxBox == 1 ? 2u : 0u);
+        for (const std::string& text : notices) {
+            EXPECT_TRUE(
+                text.starts_with("NB!   U werkt in dit geval met een PIN-code.\r\nDeze ") &&
+                text.ends_with("\r\nweer verwijderd worden door Kolvik te de-registreren."));
+        }
     }
 }
 
@@ -106,18 +119,35 @@ TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
         EXPECT_EQ(s.registry.RegRead(key), std::nullopt) << key;
 }
 
-// OK in the dialog with both boxes off, and the removal line in the help window, both ask.
+// OK in the dialog with both boxes off, and the removal line in the help window, both ask. OK
+// removes every key of ours but one that has a subkey of someone else's, closes the program and
+// the registration dialog, whether or not the main window knows it; Cancel changes nothing.
 TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
+    // Options keeps its subkey, and so the ProgID key keeps Options. The shared parents were
+    // never ours to remove.
+    const std::vector<std::string> kept = {
+        "HKEY_CLASSES_ROOT",
+        "HKEY_CLASSES_ROOT\\*",
+        "HKEY_CLASSES_ROOT\\*\\shell",
+        "HKEY_CLASSES_ROOT\\Directory",
+        "HKEY_CLASSES_ROOT\\Directory\\shell",
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
+        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
+    };
     for (const bool fromHelp : {false, true}) {
         for (const bool removes : {false, true}) {
             Installed in;
             ShellSession& s = in.s;
             Register(s, "ja", "ja");
+            ASSERT_TRUE(s.registry.RegWrite(
+                "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\", "van iemand"));
             const std::string before = ReadFile(in.store());
             s.dialogs.answers = {removes ? MsgAnswer::OK : MsgAnswer::Cancel};
-            frmRegistreren d(*s.form);  // not known to the main window: OK must close it itself
+            frmRegistreren d(*s.form);
             frmHelp h(*s.form);
             if (fromHelp) {
+                s->registrationDialog = &d;
                 h.Form_Load();
                 h.OnClick(h.lblDERegistreren);
             } else {
@@ -130,37 +160,17 @@ TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
                                              "Kolvik wordt uit het Windows-register verwijderd.\r\n"
                                              "Hierna wordt het programma afgesloten."});
             EXPECT_EQ(s.dialogs.shown[0].buttons, MsgButtons::OKCancel);
-            EXPECT_EQ(fromHelp ? h.unloaded : d.unloaded, removes);
+            EXPECT_EQ(std::pair(d.unloaded, h.unloaded), std::pair(removes, fromHelp && removes));
             EXPECT_EQ(s->unloaded, removes);
-            EXPECT_EQ(s.registry.RegRead(kKolKey).has_value(), !removes);
-            EXPECT_TRUE(removes || ReadFile(in.store()) == before) << "Cancel changed the store";
+            if (!removes) {
+                EXPECT_EQ(ReadFile(in.store()), before) << "Cancel changed the store";
+                continue;
+            }
+            RegTree stored;  // the file as it lies, read with the store's own parser
+            ASSERT_TRUE(MergeScript(ReadFile(in.store()), stored, true));
+            EXPECT_EQ(stored.KeyPaths(), kept);
+            EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "ja");
         }
-    }
-}
-
-TEST(RegistrationNotice, ShowsOnlyWhileTheContextMenuIsChecked) {
-    const struct {
-        const char* ctx;
-        const char* control;
-        bool shown;
-    } cases[] = {
-        {"ja", "lblContextMenu", true},   {"ja", "lblToolTipActivate", true},
-        {"nee", "lblContextMenu", false}, {"nee", "lblToolTipActivate", false},
-        {"ja", "lblKolExtension", false},
-    };
-    for (const auto& c : cases) {
-        Loaded l("", c.ctx);
-        std::string text;
-        l.w.dialogs.onShowModal = [&](Form& f) {
-            text = dynamic_cast<frmTooltip&>(f).lblTooltip.text;
-        };
-        for (Control* ctl : l.d.Controls())
-            if (ctl->name == c.control) l.d.OnMouseDown(ctl);
-        SCOPED_TRACE(std::string(c.ctx) + " " + c.control);
-        EXPECT_EQ(l.w.dialogs.modalForms.size(), c.shown ? 1u : 0u);
-        EXPECT_TRUE(!c.shown ||
-                    (text.starts_with("NB!   U werkt in dit geval met een PIN-code.\r\nDeze ") &&
-                     text.ends_with("\r\nweer verwijderd worden door Kolvik te de-registreren.")));
     }
 }
 

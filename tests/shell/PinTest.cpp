@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The PIN code: its transport code worked out by hand, and the gate across restarts.
+// The PIN code: its transport code worked out by hand, and the gate, which goes by the store as
+// it is when used: in the window whose first run stored the PIN, and in a window that has been
+// open a while, when another Kolvik may have registered, stored a PIN or unregistered since.
+// That Ctrl+R and the help window ask the store afresh is shown in MainWindowTest.cpp and
+// DialogsTest.cpp.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "ShellSession.h"
 #include "Version.h"
@@ -10,6 +15,10 @@
 
 namespace kolvik::test {
 namespace {
+
+const std::string kNotice =
+    "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
+    "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)";
 
 // Cyrillic, outside Windows-1252: "Zhuk", and the small letters "zhe" and "che".
 const std::string kZhuk = "\xD0\x96\xD1\x83\xD0\xBA", kZhe = "\xD0\xB6", kChe = "\xD1\x87";
@@ -22,12 +31,17 @@ const std::string kZhuk = "\xD0\x96\xD1\x83\xD0\xBA", kZhe = "\xD0\xB6", kChe = 
 //   t(4) = 111*4 - 86 + 86 + 4        = 448        -> 192 = 0xC0
 //   t(5) = 114*5 - 101^2 + 101 + 5    = -9525      -> 9525 mod 256 = 53 = 0x35
 //   t(6) = 97*6 - 108^0 + 108 + 6     = 695        -> 183 = 0xB7
-TEST(TransportCode, MatchesHandWorkedCodes) {
+// Every character outside Windows-1252 once became "?": any three such letters, and "???",
+// then passed as one PIN. With a row's code stored, its tries must get what they are given.
+TEST(TransportCode, MatchesHandWorkedCodesAndNoTwoPinsPassAsOne) {
+    using Tries = std::vector<std::pair<std::string, PinCheck>>;
+    const auto ok = PinCheck::Matches, no = PinCheck::Refused;
     const struct {
         std::string password;
         const char* code;
         const char* refused;  // a stored code that must not match: the same in lower case
         std::size_t yields;   // the events get their turn once per PIN character
+        Tries tries = {};
     } cases[] = {
         {"abcdef", "07E42A", "07e42a", 3},      // 61^66, 62^86, 63^49; only three characters count
         {"Abc", "27E42A", "27e42a", 3},         // 41^66
@@ -35,97 +49,35 @@ TEST(TransportCode, MatchesHandWorkedCodes) {
         {"", "", "00", 0},                      // none give none
         {"C\xC3\xA9z", "256F33", "256f33", 3},  // é is E9 in Windows-1252: 43^66, E9^86, 7A^49
         // Outside Windows-1252: "U", then the code of the UTF-8 bytes D0 96 D1 83 D0 BA:
-        // D0^66, 96^86, D1^49, 83^C0, D0^35, BA^B7.
-        {kZhuk + "12345", "UB6109843E50D", "ub6109843e50d", 3},
-        {"A" + kZhe + "1", "U2756FFF1", "u2756fff1", 3},  // 41 D0 B6 31
+        // D0^66, 96^86, D1^49, 83^C0, D0^35, BA^B7. Its first two characters are not it.
+        {kZhuk + "12345", "UB6109843E50D", "ub6109843e50d", 3,
+         Tries{{kZhuk + "99", ok},
+               {kZhuk.substr(0, 4) + kChe + "12345", no},
+               {"???12345", no},
+               {kZhuk.substr(0, 4), no}}},
+        {"A" + kZhe + "1", "U2756FFF1", "u2756fff1", 3,  // 41 D0 B6 31
+         Tries{{"A?1", no}, {"A" + kZhe + "1xyz", ok}}},
+        {"???xyz", "59B976", "59b976", 3, Tries{{kZhuk + "xyz", no}}},  // 3F^66, 3F^86, 3F^49
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.password);
         TestWindow w;
-        EXPECT_EQ(w->session.PinCode(c.password), c.code) << c.password;
-        EXPECT_EQ(w.screen.yields, c.yields) << c.password;
+        EXPECT_EQ(w->session.PinCode(c.password), c.code);
+        EXPECT_EQ(w.screen.yields, c.yields);
         w.registry.values[kContextMenuValue] = "ja";
         w.registry.values[kChecksumValue] = c.refused;
-        EXPECT_EQ(w->session.CheckPin(c.password), PinCheck::Refused) << c.password;
-    }
-}
-
-// Every character outside Windows-1252 once became "?": any three such letters, and "???",
-// then passed as one PIN.
-TEST(TransportCode, NoTwoPinsPassAsOne) {
-    const struct {
-        std::string stored, tried;
-        PinCheck check;
-    } cases[] = {
-        {kZhuk + "12345", kZhuk + "99", PinCheck::Matches},
-        {kZhuk + "12345", kZhuk.substr(0, 4) + kChe + "12345", PinCheck::Refused},
-        {kZhuk + "12345", "???12345", PinCheck::Refused},
-        {kZhuk + "12345", kZhuk.substr(0, 4), PinCheck::Refused},  // its first two characters
-        {"???xyz", kZhuk + "xyz", PinCheck::Refused},
-        {"A" + kZhe + "1", "A?1", PinCheck::Refused},
-        {"A" + kZhe + "1", "A" + kZhe + "1xyz", PinCheck::Matches},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored + " then " + c.tried);
-        TestWindow w;
-        w.registry.values[kContextMenuValue] = "ja";
-        ASSERT_EQ(w->session.StorePin(c.stored), PinCheck::Matches);
-        EXPECT_EQ(w->session.CheckPin(c.tried), c.check);
-    }
-}
-
-// Each session is one start of the program on the same store, registered with the context
-// menu.
-class PinGateAcrossRestarts : public ::testing::Test {
-  protected:
-    Install in;
-
-    void SetUp() override { Register(*Open(in), "ja", "ja"); }
-    static bool Gate(ShellSession& s, const std::string& password) {
-        s->txtPassword_1.text = s->txtPassword_2.text = password;
-        s->cmdEncrypt_Click();
-        return s->PinGate();
-    }
-};
-
-// The code of "abc" stored by an earlier start, as the test below has a run store it.
-TEST_F(PinGateAcrossRestarts, DemandsTheStoredPin) {
-    FileRegistry(in.store()).RegWrite(kChecksumValue, "07E42A");
-    const struct {
-        const char* password;
-        bool accepted, contextMenuOff = false;
-    } attempts[] = {
-        {"abcXYZ", true},   // another tail
-        {"abd123", false},  // another PIN
-        {"ABCdef", false},  // letter case differs
-        // The context menu switched off by hand: the stored code stays but is not asked for.
-        {"xyz", true, true},
-    };
-    for (const auto& a : attempts) {
-        SCOPED_TRACE(a.password);
-        if (a.contextMenuOff) FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
-        auto s = Open(in);  // the code is read back from the store, so a refusal kept it
-        ASSERT_EQ((*s)->session.RegChecksum(), "07E42A");
-        EXPECT_EQ(Gate(*s, a.password), a.accepted);
-        ASSERT_EQ(s->dialogs.Texts(),
-                  std::vector<std::string>(a.accepted ? 0 : 1, "Foute PIN-code"));
-        if (a.accepted) continue;
-        EXPECT_EQ(s->dialogs.shown[0].icon, MsgIcon::Exclamation);
-        // Back to entering, with both modes open whatever the target.
-        const frmKolvik& w = *s->form;
-        EXPECT_EQ(w.txtPassword_1.text + w.txtPassword_2.text, "");
-        EXPECT_TRUE(w.txtPassword_1.enabled && w.txtPassword_2.enabled);
-        EXPECT_TRUE(w.cmdEncrypt.enabled && w.cmdDecrypt.enabled);
-        EXPECT_FALSE(w.cmdGoEncrypt.enabled || w.cmdGoDecrypt.enabled);
-        EXPECT_EQ(w.cmdGoEncrypt.text, ">-------->>>");
-        EXPECT_EQ(w.focus, "txtPassword_1");
+        EXPECT_EQ(w->session.CheckPin(c.password), PinCheck::Refused);
+        if (c.tries.empty()) continue;
+        w.registry.values[kChecksumValue] = c.code;  // as a run stores it: PinGate's test below
+        for (const auto& [tried, check] : c.tries)
+            EXPECT_EQ(w->session.CheckPin(tried), check) << tried;
     }
 }
 
 // The first run stores the PIN and tells so; the runs after it in the same window demand it.
-TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
-    const std::string notice =
-        "Onthoud de eerste drie tekens van het zojuist door u ingevoerde wachtwoord.\r\n"
-        "Dit is voortaan uw PIN-code. ( Verwijderen PIN-code = CTRL + u , F1 = Help)";
+TEST(PinGate, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
+    Install in;
+    Register(*Open(in), "ja", "ja");
     auto s = Open(in);
     const struct {
         const char* password;
@@ -133,7 +85,7 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         bool encrypted;
         const char* message;  // shown by this run, or nullptr
     } runs[] = {
-        {"abcdef", "a.txt", true, notice.c_str()},
+        {"abcdef", "a.txt", true, kNotice.c_str()},
         {"xyz123", "b.txt", false, "Foute PIN-code"},
         {"abc999", "b.txt", true, nullptr},  // the control: only the PIN kept b.txt as it was
     };
@@ -148,10 +100,83 @@ TEST_F(PinGateAcrossRestarts, TheRunsAfterTheFirstInTheSameWindowDemandItsPin) {
         if (r.message) told.push_back(r.message);
         EXPECT_EQ(s->dialogs.Texts(), told);
         EXPECT_EQ(s->registry.RegRead(kChecksumValue), "07E42A");
+        if (r.encrypted) continue;
+        EXPECT_EQ(s->dialogs.shown.back().icon, MsgIcon::Exclamation);
+        // Back to entering, with both modes open.
+        const frmKolvik& w = *s->form;
+        EXPECT_EQ(w.txtPassword_1.text + w.txtPassword_2.text, "");
+        EXPECT_TRUE(w.txtPassword_1.enabled && w.txtPassword_2.enabled);
+        EXPECT_TRUE(w.cmdEncrypt.enabled && w.cmdDecrypt.enabled);
+        EXPECT_FALSE(w.cmdGoEncrypt.enabled || w.cmdGoDecrypt.enabled);
+        EXPECT_EQ(w.cmdGoEncrypt.text, ">-------->>>");
+        EXPECT_EQ(w.focus, "txtPassword_1");
     }
-    // Each file under its run's password, not under the transport key of the PIN's code.
+    // Under the run's password, not under the transport key of the PIN's code.
     EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted("abcdef", "txt", "data"));
-    EXPECT_EQ(ReadFile(in.program + "/b_txt.kol"), RefEncrypted("abc999", "txt", "data"));
+}
+
+// What the other Kolvik does. "07E42A" is the code of "abc".
+void StorePin(const Install& in) { FileRegistry(in.store()).RegWrite(kChecksumValue, "07E42A"); }
+void RegisterWithPin(const Install& in) {
+    ShellSession other(in.home, in.program);
+    Register(other, "ja", "ja");
+    StorePin(in);
+}
+// The context menu switched off by hand: the stored code stays but is not asked for.
+void StorePinContextMenuOff(const Install& in) {
+    StorePin(in);
+    FileRegistry(in.store()).RegWrite(kContextMenuValue, "nee");
+}
+void Unregister(const Install& in) {
+    ShellSession other(in.home, in.program);
+    other->FindSystemFolders();
+    other->REG_Delete();
+}
+
+TEST(OpenWindow, ItsGuardsGoByTheStoreWhenUsedNotWhenItOpened) {
+    const struct {
+        const char* what;
+        void (*meanwhile)(const Install&);
+        const char* password;
+        std::optional<std::string> stored;  // the PIN code in the store afterwards
+        bool registeredAtOpen;
+        bool duringNotice;  // the other Kolvik acts while the run shows the PIN notice
+        bool encrypted;     // else the run says "Foute PIN-code"
+    } cases[] = {
+        {"registered with a PIN, another PIN", RegisterWithPin, "xyz123", "07E42A", false, false,
+         false},
+        {"registered with a PIN, that PIN", RegisterWithPin, "abc999", "07E42A", false, false,
+         true},
+        {"PIN stored", StorePin, "xyz123", "07E42A", true, false, false},
+        {"PIN stored while the notice is up", StorePin, "xyz123", "07E42A", true, true, false},
+        {"unregistered", Unregister, "xyz123", std::nullopt, true, false, true},
+        {"context menu off", StorePinContextMenuOff, "xyz123", "07E42A", true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Install in;
+        if (c.registeredAtOpen) Register(*Open(in), "ja", "ja");
+        auto run = Open(in);
+        if (c.duringNotice) {
+            run->dialogs.onMsgBox = [&](const std::string& text) {
+                if (text == kNotice) c.meanwhile(in);
+            };
+        } else {
+            c.meanwhile(in);
+        }
+
+        const std::string plain = in.program + "/a.txt";
+        WriteFile(plain, "data");
+        run->Press(c.password);
+        std::vector<std::string> told(c.duringNotice ? 1 : 0, kNotice);
+        if (!c.encrypted) told.push_back("Foute PIN-code");
+        EXPECT_EQ(run->dialogs.Texts(), told);
+        EXPECT_EQ(std::filesystem::exists(plain), !c.encrypted);
+        if (c.encrypted) {
+            EXPECT_EQ(ReadFile(in.program + "/a_txt.kol"), RefEncrypted(c.password, "txt", "data"));
+        }
+        EXPECT_EQ(FileRegistry(in.store()).RegRead(kChecksumValue), c.stored);
+    }
 }
 
 }  // namespace

@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The registry scripts byte for byte against texts written out by hand, and registering,
-// checking and removing the shell integration against the real store.
+// The registry scripts byte for byte against texts written out by hand, and registering and
+// checking the shell integration against the real store (removing it: DialogsTest.cpp).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <map>
 
 #include "ShellSession.h"
 #include "Version.h"
 #include "platform/AtomicFile.h"
 #include "session/Registration.h"
-#include "shell/frmTooltip.h"
 #include "shellfiles/KolvikIcon.h"
 #include "shellfiles/RegistrationScripts.h"
 
@@ -164,50 +161,6 @@ TEST(REG_Check, ReadsTheStoreBackAfterImport) {
     }
 }
 
-TEST(REG_Delete, RemovesTheKeysInOrderAndKeepsOneThatHasAnExtraSubkey) {
-    Install in;
-    ShellSession s(in.home, in.program);
-    Register(s, "ja", "ja");
-    ASSERT_TRUE(s.registry.RegWrite("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\",
-                                    "van iemand"));
-    frmTooltip registration;  // any form will do
-    s->registrationDialog = &registration;
-    s->REG_Delete();
-
-    // Options keeps its subkey, and so the ProgID key keeps Options; every other key of ours
-    // goes. The shared parents were never ours to remove.
-    RegTree stored;  // the file as it lies, read with the store's own parser
-    ASSERT_TRUE(MergeScript(ReadFile(in.store()), stored, true));
-    const std::vector<std::string> expected = {
-        "HKEY_CLASSES_ROOT",
-        "HKEY_CLASSES_ROOT\\*",
-        "HKEY_CLASSES_ROOT\\*\\shell",
-        "HKEY_CLASSES_ROOT\\Directory",
-        "HKEY_CLASSES_ROOT\\Directory\\shell",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
-    };
-    EXPECT_EQ(stored.KeyPaths(), expected);
-    EXPECT_EQ(s.registry.RegRead(kContextMenuValue), "ja");
-    EXPECT_TRUE(registration.unloaded);
-    EXPECT_TRUE(s->unloaded);
-    EXPECT_TRUE(fs::exists(in.home + "/.local/bin/kolvik")) << "the installed copy stays";
-}
-
-// Runs body in a child process without root's privileges; its answer comes back as the exit
-// code, -1 if it never ended.
-int AsNobody(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The scripts name the folder that holds the installed copy. Only a 32-bit program on 64-bit
 // Windows finds its SYSTEM32 copy in SysWOW64; after a refused copy the program folder holds it.
 TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
@@ -235,45 +188,35 @@ TEST(REG_Create, ScriptsNameTheFolderThatHoldsTheCopy) {
 }
 
 // The writer behind the program copy, the icon and the scripts: whatever fails, the name keeps
-// its earlier file and the folder holds nothing else. FileError::Denied is what sends the
-// registration to the program folder.
+// its earlier file and the folder holds nothing else. FileError::Denied, which sends the
+// registration to the program folder, is seen to come in the test after this one.
 TEST(AtomicWrite, AFailureLeavesTheEarlierFileAndNoTemporary) {
     struct Row {
         const char* what;
-        bool asNobody;         // in a folder of root's, closed to others
-        bool nameIsFolder;     // a folder with a file in it stands at the name
         const char* copyFrom;  // copies this file of the folder instead of writing bytes
         FileError expected;
+        bool nameIsFolder;  // a folder with a file in it stands at the name
     };
     const Row rows[] = {
-        {"replaced", false, false, nullptr, FileError::None},
-        {"copied", false, false, "bron", FileError::None},
-        {"folder refused", true, false, nullptr, FileError::Denied},
-        {"a folder at the name", false, true, nullptr, FileError::Other},
-        {"copy of a missing file", false, false, "weg", FileError::PathNotFound},
+        {"replaced", nullptr, FileError::None, false},
+        {"copied", "bron", FileError::None, false},
+        {"a folder at the name", nullptr, FileError::Other, true},
+        {"copy of a missing file", "weg", FileError::PathNotFound, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TempDir dir;
-        fs::permissions(dir.path(), fs::perms(0755));
         const std::string name = dir / "doel";
         WriteFile(dir / "bron", "nieuw");
         if (row.nameIsFolder) fs::create_directory(name);
         const std::string old = row.nameIsFolder ? name + "/binnen" : name;
         WriteFile(old, "oud");
-        const auto replace = [&] {
-            return row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
-                                : AtomicWrite(name, "nieuw", FileUse::Program);
-        };
-        const FileError got = row.asNobody
-                                  ? FileError(AsNobody([&] { return static_cast<int>(replace()); }))
-                                  : replace();
-        EXPECT_EQ(got, row.expected);
+        EXPECT_EQ(row.copyFrom ? AtomicCopy(dir / row.copyFrom, name, FileUse::Program)
+                               : AtomicWrite(name, "nieuw", FileUse::Program),
+                  row.expected);
         const bool replaced = row.expected == FileError::None;
         EXPECT_EQ(ReadFile(old), replaced ? "nieuw" : "oud");
-        if (replaced) {
-            EXPECT_EQ(fs::status(name).permissions(), fs::perms(0755));
-        }
+        EXPECT_TRUE(!replaced || fs::status(name).permissions() == fs::perms(0755));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 2)
             << "only the name and the source";
     }
@@ -289,11 +232,15 @@ TEST(REG_Create, FallsBackToTheProgramFolderWhenRefused) {
         fs::create_directories(d);
         fs::permissions(d, fs::perms(0777));
     }
-    ASSERT_EQ(0, AsNobody([&] {
-                  ShellSession s(in.home, in.program);
-                  Register(s, "ja", "ja");
-                  return 0;
-              }));
+    // Root may write anywhere, so the registration runs as nobody, in a child process.
+    EXPECT_EXIT(
+        {
+            if (setgid(65534) != 0 || setuid(65534) != 0) std::_Exit(2);
+            ShellSession s(in.home, in.program);
+            Register(s, "ja", "ja");
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "");
     FileRegistry store(in.store());
     EXPECT_EQ(store.RegRead("HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\shell\\Open\\command\\"),
               "\"" + in.program + "/kolvik\" %1");
