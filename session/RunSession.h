@@ -52,12 +52,6 @@ class RunSession {
     const std::string& TargetFile() const { return targetFile_; }
     bool HasFolderTarget() const { return hasFolderTarget_; }
     const std::string& TargetFolder() const { return targetFolder_; }
-    // Tests only: a file named on its own whatever its name, as a decrypted target's copy is
-    // when it is encrypted again; TakeTarget would refuse one without an extension.
-    void TakeFileTargetForTests(const std::string& path) {
-        targetFile_ = path;
-        hasFileTarget_ = true;
-    }
     // A file target allows only the mode that fits its name; a folder, or none, allows both.
     bool ModeAllowed(RunMode mode) const;
     // Whether something still bears the name of the file named on its own: a step that said

@@ -46,12 +46,13 @@ struct RecordedEvents final : RunEvents {
 
 // A run's engine in a program folder of its own, with the key given and a mode time after
 // every file the test writes (an hour ahead).
-struct Engine : ProgramFolder {
+struct Engine {
     explicit Engine(std::string key = "geheim");
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
+    TempDir programFolder;
     RunStats stats;
     StopFlags flags;
     RunReport report;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Trees on disk, their snapshots, and a window ready to run over them.
+// Trees on disk and their snapshots, files planted and held open as other programs do.
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/Fakes.h"
+#include "engine/LeftReason.h"
 #include "support/TempDir.h"
 
 namespace kolvik::test {
@@ -33,27 +33,6 @@ using Tree = std::map<std::string, std::string>;
 Tree Snapshot(const std::string& root);
 
 using Left = std::vector<std::pair<std::string, LeftReason>>;
-
-// A window in a program folder of its own (which holds Kolvik.log), with the key typed, the
-// log on, and a mode time after every file the test writes.
-struct ProgramFolder {
-    TempDir programFolder;
-};
-struct Window : ProgramFolder, TestWindow {
-    explicit Window(const std::string& key = "geheim");
-    Left left;  // what the run set out to transform and left, in order
-    // A folder run: the target's own files, then every folder below it.
-    void Run(const std::string& target, bool decrypting);
-    void Encrypt(const std::string& target) { Run(target, false); }
-    void Decrypt(const std::string& target) { Run(target, true); }
-    // With the "Sterk" box ticked.
-    void EncryptStrong(const std::string& target);
-    // One file as the target, as when it is named on the command line; whether the call
-    // reports success.
-    bool RunFile(const std::string& folder, std::string name, bool decrypting);
-    // The names and paths of the log's SKIP lines.
-    std::vector<std::string> Skips() const;
-};
 
 // A file of stem holding plain, or with decrypting its encrypted form under the key "geheim",
 // planted in dir: its name and content, and the name and content of the copy a run makes of it.

@@ -7,7 +7,7 @@
 
 #include "FaultCalls.h"
 #include "FaultSweep.h"
-#include "Helpers.h"
+#include "EngineKit.h"
 #include "Reference.h"
 #include "StrongReference.h"
 
@@ -97,8 +97,8 @@ struct Sweep {
         AsOnFileSystem(plan, s_);
         plan.syncsFree = true;
         FaultInjection inject(plan);
-        Window w;
-        w->chkSterk.value = s_.strong ? 1 : 0;
+        Engine w;
+        w.strong = s_.strong;
         if (!s_.singleFiles) return w.Run(tree(), s_.decrypting);
         for (const auto& p : paths)
             w.RunFile(p.parent_path().string(), p.filename().string(), s_.decrypting);

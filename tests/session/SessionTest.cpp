@@ -12,6 +12,7 @@
 #include "Version.h"
 #include "session/RunSession.h"
 #include "session/Texts.h"
+#include "support/Fakes.h"
 
 namespace kolvik::test {
 namespace {
