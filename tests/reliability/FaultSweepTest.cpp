@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "EngineKit.h"
 #include "FaultCalls.h"
 #include "FaultSweep.h"
-#include "EngineKit.h"
 #include "Reference.h"
 #include "StrongReference.h"
 
