@@ -66,7 +66,9 @@ two_mounts() {  # KIND MOUNT-FUNCTION
     umount "$scratch/via1" "$scratch/via2"
     check "$kind: every file as it was" [ "$(sums)" = "$before" ]
     check "$kind: the other side's writes all there" [ "$(cat "$src/sub/f3.txt")" = "$expected" ]
-    named() { grep -c ': kan niet bewaakt worden$' "$1"; }
+    # The file being written to may be left as changed since the run began, whichever check
+    # comes to it first.
+    named() { grep -cE ': (kan niet bewaakt worden|gewijzigd na het kiezen van de modus)$' "$1"; }
     check "$kind: each file of the run's kind named" \
         [ "$(named "$scratch/err1") $(named "$scratch/err2")" = "4 1" ]
     check "$kind: the file system named once" [ "$(grep -c "^Let op: $scratch/via2 ligt op \
