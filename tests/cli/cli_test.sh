@@ -31,6 +31,7 @@ big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 200M /dev/zero > "$T/groot.bin"
 # Kolvik.log beside the program is a link to a file of someone else's.
 log_is_link() { plain_tree; rm -f "$work/bin/Kolvik.log"; printf 'van een ander' > "$work/elders"; ln -s "$work/elders" "$work/bin/Kolvik.log"; }
 home_not_writable() { plain_tree; chmod 0555 "$HOME"; }
+modes_tree() { plain_tree && chmod 0644 "$T/a.txt" && chmod 0600 "$T/sub/foto.jpg"; }
 many_files() { rm -rf "$T"; mkdir -p "$T"; for i in $(seq 1 400); do head -c 200000 /dev/urandom > "$T/f$i.bin"; done; hashes > plain; }
 
 # --- command wrappers ---
@@ -43,6 +44,7 @@ r, w = os.pipe(); os.close(r); os.dup2(w, 1); os.dup2(w, 2)
 signal.signal(signal.SIGPIPE, signal.SIG_DFL)
 os.execvp(sys.argv[1], sys.argv[1:])' "$@"
 }
+with_umask() { local mask=$1; shift; (umask "$mask" && exec "$@"); }
 size_limited() { bash -c 'ulimit -f 100 && exec "$@"' - "$@"; }
 # Ctrl+Z in the middle of a run: the run must stop holding no lease, and go on when continued.
 suspend_mid_run() {
@@ -78,6 +80,7 @@ a_encrypted() { [ -f "$T/a_txt.kol" ] && [ ! -e "$T/a.txt" ]; }
 log_link_kept() { [ "$(cat "$work/elders")" = 'van een ander' ] && [ -f "$T/a_txt.kol" ] && rm -f "$work/bin/Kolvik.log"; }
 nothing_registered() { [ ! -e "$XDG_CONFIG_HOME/kolvik/registry.reg" ]; }
 foto_kept() { [ "$(hashes | grep foto)" = "$(grep foto plain)" ] && [ ! -e "$T/sub/foto_jpg.kol" ]; }
+modes_kept() { [ "$(stat -c %a "$T/a_txt.kol" "$T/sub/foto_jpg.kol")" = "$(printf '644\n600')" ]; }
 resumed_clean() { [ -s suspended_clean ] && [ -z "$(find "$T" -type f ! -name '*.kol')" ] && [ "$(find "$T" -name '*.kol' | wc -l)" -eq 400 ]; }
 # Without the stop the next file would be tried and named instead.
 stopped_with_summary() { unchanged && grep -qx 'Ontsleuteld: 0 bestanden' out && grep -qxF "$T/sub: niet bereikt: de run is eerder gestopt" err; }
@@ -111,6 +114,8 @@ row "register, home not writable" home_not_writable 1 "registreren is niet geluk
 # A store it may not read reads as empty; that proves nothing was removed.
 row "unregister, store not readable" registered 1 "afmelden is niet gelukt" store_written as_nobody "$cli" unregister
 row "stdout and stderr closed"   plain_tree        0 -                      all_encrypted_quietly closed_pipe "$cli" encrypt "$T" $p pw
+# The copies get their originals' bits whatever the umask would take away.
+row "umask 077"                  modes_tree        0 -                      modes_kept      with_umask 077 "$cli" encrypt "$T" $p pw
 row "file size limit"            plain_tree        1 "foto\.jpg"            foto_kept       size_limited "$cli" encrypt "$T" $p pw
 row "Ctrl+Z mid-run, continued"  many_files        0 -                      resumed_clean   suspend_mid_run
 
