@@ -245,10 +245,6 @@ void RunSession::TransformSubfolders(const std::string& folder) {
     walk_.WalkFolder(folder);
 }
 
-std::int64_t RunSession::MeasureFolder(const std::string& folder) {
-    return walk_.MeasureTarget(folder);
-}
-
 void RunSession::CompletePending() { files_.CompletePending(); }
 
 void RunSession::ReleaseFiles() { files_.Release(); }

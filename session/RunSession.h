@@ -128,6 +128,9 @@ class RunSession {
     const std::vector<std::string>& Summary() const { return summary_; }
     std::int64_t Seconds() const { return seconds_; }
 
+    // Deletes the originals whose copies are named, once those copies are on disk.
+    void CompletePending();
+  private:
     // The engine's steps, with the session's key, mode and target. name is a file name in
     // folder; the outcome names the new file.
     FileOutcome EncryptOne(const std::string& folder, const std::string& name);
@@ -135,16 +138,12 @@ class RunSession {
     // The two passes of a folder run: the files directly in the target, then every folder below.
     void TransformTargetFiles(const std::string& target);
     void TransformSubfolders(const std::string& folder);
-    std::int64_t MeasureFolder(const std::string& folder);
-    // Deletes the originals whose copies are named, once those copies are on disk.
-    void CompletePending();
     // Completes what is pending and closes every file and folder, so that the space of deleted
     // originals comes back at once.
     void ReleaseFiles();
     // ReleaseFiles at the end of a run, however it ended: the engine's keys are wiped too.
     void EndRun();
 
-  private:
     void PrepareFiles();
     RunEnd RunFile(const RunRequest& request, RunFront& front);
     RunEnd RunFolder(const RunRequest& request, RunFront& front);

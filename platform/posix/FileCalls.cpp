@@ -41,11 +41,12 @@ int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpa
 #endif
 }
 
-const FileCalls kReal{OpenAt,      ::close,  CloseRange,   ::read,     ::write,
-                      ::lseek,     ::pwrite, ::fstat,      FstatAt,    ::fsync,
-                      ::fdatasync, ::syncfs, ::fchown,     ::fchmod,   ::futimens,
-                      ::utimensat, ::linkat, RenameAt2,    ::unlinkat, ::sync_file_range,
-                      Fcntl,       ::flock,  ::getdents64, ::fpathconf};
+const FileCalls kReal{
+    OpenAt,       ::close,    CloseRange,        ::read,          ::write,     ::lseek,
+    ::pwrite,     ::pread,    ::fstat,           FstatAt,         ::fsync,     ::fdatasync,
+    ::syncfs,     ::fchown,   ::fchmod,          ::futimens,      ::utimensat, ::linkat,
+    RenameAt2,    ::unlinkat, ::sync_file_range, ::posix_fadvise, Fcntl,       ::flock,
+    ::getdents64, ::fpathconf};
 const FileCalls* gActive = &kReal;
 
 }  // namespace

@@ -19,6 +19,8 @@ struct FileCalls {
     // Overwriting a file in place: its data ranges (SEEK_DATA, SEEK_HOLE) and writes at them.
     off_t (*lseek)(int fd, off_t offset, int whence);
     ssize_t (*pwrite)(int fd, const void* buf, size_t count, off_t offset);
+    // A claim file's few bytes, read without moving the offset.
+    ssize_t (*pread)(int fd, void* buf, size_t count, off_t offset);
     int (*fstat)(int fd, struct stat* st);
     int (*fstatat)(int dirfd, const char* path, struct stat* st, int flags);
     int (*fsync)(int fd);
@@ -34,6 +36,8 @@ struct FileCalls {
     int (*unlinkat)(int dirfd, const char* path, int flags);
     // Only a hint to start or wait for writeback; durability still comes from fsync.
     int (*sync_file_range)(int fd, off_t offset, off_t nbytes, unsigned flags);
+    // Only a hint on how a large original will be read.
+    int (*posix_fadvise)(int fd, off_t offset, off_t len, int advice);
     // Leases only: F_SETLEASE and F_GETLEASE.
     int (*fcntl)(int fd, int cmd, int arg);
     // Whole-folder locks between runs.

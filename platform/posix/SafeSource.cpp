@@ -56,7 +56,7 @@ Fault Source::Open(const Folder& folder, const std::string& name, FileFacts& fac
     }
 #ifdef POSIX_FADV_SEQUENTIAL
     // Worth a call only where read-ahead has room to grow.
-    if (st.st_size >= kLargeFile) ::posix_fadvise(handle_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (st.st_size >= kLargeFile) Sys().posix_fadvise(handle_, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     return Fault::None;
 }

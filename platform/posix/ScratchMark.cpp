@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/SafeFile.h"
+#include "platform/posix/FileCalls.h"
 #include "platform/posix/MetaCalls.h"
 
 namespace kolvik::safefile::mark {
@@ -174,7 +175,7 @@ bool LeftoverClaim(int fd, const struct stat& st) {
     if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_size > off_t{kLongest}) return false;
     if (const int tracked = Tracked(st); tracked >= 0) return tracked == 0;
     char content[kLongest + 1] = {};
-    const ssize_t n = ::pread(fd, content, sizeof content, 0);
+    const ssize_t n = posix::Sys().pread(fd, content, sizeof content, 0);
     if (n <= 0) return false;
     std::string_view claim(content, static_cast<std::size_t>(n));
     if (!claim.starts_with(kClaimPrefix) || !claim.ends_with('\n')) return false;
