@@ -130,6 +130,7 @@ class RunSession {
 
     // Deletes the originals whose copies are named, once those copies are on disk.
     void CompletePending();
+
   private:
     // The engine's steps, with the session's key, mode and target. name is a file name in
     // folder; the outcome names the new file.
