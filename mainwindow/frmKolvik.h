@@ -93,8 +93,8 @@ class frmKolvik : public Form, private RunEvents, private RunFront {
     void cmdExit_Click();
     // The registration dialog, if loaded, and the main window close: the program ends.
     void CloseProgram();
-    // Password boxes and both mode buttons open again, the start buttons closed: the user
-    // chooses anew (both modes, whatever the target).
+    // Password boxes and the mode buttons the target allows open again, the start buttons
+    // closed: the user chooses anew.
     void BackToEntering();
     void EnableAllowedModes();
     void UpdateCapsLockNotice();
