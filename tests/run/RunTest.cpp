@@ -12,7 +12,6 @@
 
 #include "Version.h"
 #include "platform/posix/FileCalls.h"
-#include "platform/posix/MetaCalls.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
@@ -85,39 +84,27 @@ TEST_F(RunFixture, EncryptThenDecryptFolderCountsAndLogs) {
             "Totaal: 5064 bytes", "Verstreken tijd: 0 min 0 sec"}));
 }
 
-// A tree without files of its own, or an empty one, is no reason to ask; a target that cannot
-// be opened is, once, after the first pass; Cancel ends the program.
-TEST_F(RunFixture, AccessQuestionOnlyWhenTheTargetCannotBeRead) {
-    fs::create_directories(tree / "only/sub");
-    WriteFile(tree / "only/sub/x.txt", "x");
-    TempDir empty;
-    for (const std::string& target : {tree / "only", empty.path()}) {
-        Start(target);
-        Run(false, "pw");
-        EXPECT_TRUE(Shown().empty());
-    }
-    EXPECT_TRUE(fs::exists(tree / "only/sub/x_txt.kol"));
+// The session asks once whether to go on without the target (tests/session): the window asks
+// with OK and Cancel, and Cancel ends the program. The engine asks when a file's folder cannot
+// be read, naming the file; for a file named on its own that is the only message.
+TEST_F(RunFixture, AccessQuestionsAreAskedWithOKAndCancel) {
     for (const MsgAnswer answer : {MsgAnswer::OK, MsgAnswer::Cancel}) {
-        Start(tree / "only");
+        Start(tree.path());
         w->dialogs.answers = {answer};
-        denied = tree / "only";
+        denied = tree.path();
         Run(true, "pw");
         ASSERT_EQ(Shown(),
-                  std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "only"});
+                  std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree.path()});
         EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OKCancel);
         EXPECT_EQ(f->unloaded, answer == MsgAnswer::Cancel);
     }
-}
-
-// Gone between start-up and the run: the run says so and reports it, rather than end as if a
-// folder of nothing had been done.
-TEST_F(RunFixture, ATargetGoneWhenTheRunStartsIsReported) {
-    fs::create_directories(tree / "weg/sub");
-    Start(tree / "weg");
-    fs::remove_all(tree / "weg");
+    Start(tree / "a.txt");
+    denied = tree.path();
     Run(false, "pw");
-    EXPECT_EQ(Shown(), std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "weg"});
-    EXPECT_TRUE(f->session.Report().targetUnreadable);
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Kan geen toegang krijgen tot: " + tree / "a.txt"});
+    EXPECT_EQ(f->session.Report().left, 1);
+    EXPECT_TRUE(f->unloaded) << "a file not encrypted closes the window as one encrypted does";
+    EXPECT_EQ(ReadFile(tree / "a.txt"), "alpha");
 }
 
 // Exit after a.txt, or after b.doc, the last of the target's own files, when the first pass
@@ -186,7 +173,7 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     EXPECT_EQ(w->dialogs.shown[0].buttons, MsgButtons::OK);
     EXPECT_TRUE(f->txtPassword_1.enabled && f->txtPassword_1.text.empty());
     EXPECT_TRUE(f->txtPassword_2.enabled && f->txtPassword_2.text.empty());
-    EXPECT_TRUE(f->cmdDecrypt.enabled && !f->cmdEncrypt.enabled);
+    EXPECT_TRUE(f->cmdDecrypt.enabled && !f->cmdEncrypt.enabled && !f->unloaded);
     EXPECT_EQ(f->focus, "txtPassword_1");
     EXPECT_EQ(f->session.Stats().FilesSkipped, 0) << "a file target asks again instead of skipping";
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && w->launcher.viewed.empty());
@@ -203,53 +190,6 @@ TEST_F(RunFixture, SingleFileRoundTrip) {
     Run(false, "pw");  // the window offered to encrypt the same file again
     EXPECT_TRUE(fs::exists(tree / "a_txt.kol") && !fs::exists(tree / "a.txt"));
     EXPECT_TRUE(f->unloaded);
-}
-
-// One file that fails is told and never closes the window as after success; the message names
-// the file, also where the only failure is that it cannot be reached.
-TEST_F(RunFixture, SingleFileFailuresAreTold) {
-    WriteFile(tree / "e.txt", "e");
-    WriteFile(tree / "Kolvik.log", "log");
-    Start(tree / "e.txt");
-    Run(false, "pw");
-    const std::string encrypted = ReadFile(tree / "e_txt.kol");
-    ASSERT_FALSE(encrypted.empty());
-    const struct {
-        const char* name;
-        bool decrypt;
-        const char* target;
-        void (*prepare)(const TempDir& tree);  // after start-up, before the run
-        const char* shown;  // "/...": after the tree's path; nullptr: nothing, nothing left
-        bool unloaded;
-        const char *kept, *content;  // a file that must stay as it was
-    } rows[] = {
-        {"name taken", false, "a.txt",
-         [](const TempDir& t) { WriteFile(t / "a_txt.kol", "bezet"); },
-         "/a.txt: de nieuwe naam bestaat al", true, "a.txt", "alpha"},
-        {"decrypted name taken", true, "e_txt.kol",
-         [](const TempDir& t) { WriteFile(t / "e.txt", "bezet"); },
-         "/e_txt.kol: de nieuwe naam bestaat al", false, "e.txt", "bezet"},
-        {"folder not readable", false, "a.txt", [](const TempDir& t) { denied = t.path(); },
-         "Kan geen toegang krijgen tot: ", true, "a.txt", "alpha"},
-        // Passed over as in a folder, and named: not "niet gevonden" for a file that is there.
-        {"Kolvik's own log", false, "Kolvik.log", [](const TempDir&) {},
-         "/Kolvik.log: bestand van Kolvik zelf, overgeslagen", true, "Kolvik.log", "log"},
-    };
-    for (const auto& r : rows) {
-        Start(tree / r.target);
-        r.prepare(tree);
-        Run(r.decrypt, "pw");
-        std::vector<std::string> shown;
-        if (r.shown) shown = {*r.shown == '/' ? tree.path() + r.shown : r.shown + tree / "a.txt"};
-        EXPECT_EQ(Shown(), shown) << r.name;
-        EXPECT_EQ(f->unloaded, r.unloaded) << r.name;
-        EXPECT_EQ(f->session.Report().left, r.shown ? 1 : 0) << r.name;
-        EXPECT_EQ(ReadFile(tree / r.kept), r.content) << r.name;
-        EXPECT_EQ(ReadFile(tree / "e_txt.kol"), encrypted) << r.name;
-        fs::remove(tree / "a_txt.kol");
-        fs::remove(tree / "e.txt");
-        WriteFile(tree / "a.txt", "alpha");
-    }
 }
 
 // An earlier version took 😀 and turned it into the key "?": such a file still opens. That the
@@ -302,46 +242,6 @@ TEST_F(RunFixture, APinRefusalOffersOnlyTheModeTheFileAllows) {
     Start(tree / "a.txt", {}, pinned);
     Run(false, "abcdef", false);
     EXPECT_TRUE(f->cmdEncrypt.enabled && !f->cmdDecrypt.enabled);
-}
-
-// Where overwriting cannot reach the old blocks (the file system says it is Btrfs) a strong
-// run says so once, at its end, and in the log right before its summary. A decryption and the
-// described format overwrite nothing and say nothing of it.
-TEST_F(RunFixture, OldBlocksKeptAreToldOncePerStrongRun) {
-    posix::MetaCalls meta = posix::RealMetaCalls();
-    meta.fstatfs = [](int fd, struct statfs* fs) {
-        const int result = posix::RealMetaCalls().fstatfs(fd, fs);
-        fs->f_type = 0x9123683E;  // BTRFS_SUPER_MAGIC
-        return result;
-    };
-    posix::SetMetaCalls(&meta);
-    const struct {
-        const char* name;
-        bool decrypt, strong;
-        const char* target;  // in the tree; the tree itself when empty
-        long told;
-    } rows[] = {
-        {"strong folder run", false, true, "", 1},       {"its decryption", true, false, "", 0},
-        {"described folder run", false, false, "", 0},   {"back again", true, false, "", 0},
-        {"strong single file", false, true, "a.txt", 1},
-    };
-    const auto notice = [](const std::string& s) {
-        return s.find("ligt op een bestandssysteem dat oude blokken bewaart (btrfs)") !=
-               std::string::npos;
-    };
-    for (const auto& r : rows) {
-        Start(*r.target ? tree / r.target : tree.path());
-        f->chkSterk.value = r.strong ? 1 : 0;
-        Run(r.decrypt, "Geheim12");
-        const auto shown = Shown();
-        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), notice), r.told) << r.name;
-    }
-    posix::SetMetaCalls(nullptr);
-    const auto lines = LogLines();
-    const auto at = std::find_if(lines.begin(), lines.end(), notice);
-    ASSERT_NE(at, lines.end());
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), notice), 1);
-    EXPECT_EQ(at[1], "  ") << "the summary follows";
 }
 
 // A file another program still has open is encrypted, but its bytes cannot be overwritten:
