@@ -88,7 +88,6 @@ TEST(CliRun, RefusalsLinesAndStatus) {
         {kAll, Dec("@"), kPw, 0, "Ontsleuteld: 2 bestanden", ""},
         // A file named on its own: no summary.
         {kNone, Enc("@/a.txt"), kPw, 0, "", ""},
-        {kAll, Dec("@/a_txt.kol"), kPw, 0, "", ""},
         // The run's own password file is read by it, so it is left.
         {kNone, Enc("@", "@/sub/b.txt"), kPw, 1, "Versleuteld: 1 bestanden",
          "@/sub/b.txt: het wachtwoordbestand van deze run, overgeslagen\n"},

@@ -28,8 +28,6 @@ registered() { plain_tree && quiet "$cli" register; }
 one_encrypted_file() { plain_tree && quiet enc "$T/a.txt" --password-file pw; }
 pin_stored() { registered && one_encrypted_file; }
 big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 200M /dev/zero > "$T/groot.bin"; }
-# Kolvik.log beside the program is a link to a file of someone else's.
-log_is_link() { plain_tree; rm -f "$work/bin/Kolvik.log"; printf 'van een ander' > "$work/elders"; ln -s "$work/elders" "$work/bin/Kolvik.log"; }
 home_not_writable() { plain_tree; chmod 0555 "$HOME"; }
 modes_tree() { plain_tree && chmod 0644 "$T/a.txt" && chmod 0600 "$T/sub/foto.jpg"; }
 many_files() { rm -rf "$T"; mkdir -p "$T"; for i in $(seq 1 400); do head -c 200000 /dev/urandom > "$T/f$i.bin"; done; hashes > plain; }
@@ -77,7 +75,6 @@ no_window_program() { plain_tree && rm "$work/bin/kolvik"; }
 store_written_anyway() { store_written; local ok=$?; printf 'venster\n' > "$work/bin/kolvik"; return $ok; }
 store_emptied() { ! store_written; }
 a_encrypted() { [ -f "$T/a_txt.kol" ] && [ ! -e "$T/a.txt" ]; }
-log_link_kept() { [ "$(cat "$work/elders")" = 'van een ander' ] && [ -f "$T/a_txt.kol" ] && rm -f "$work/bin/Kolvik.log"; }
 nothing_registered() { [ ! -e "$XDG_CONFIG_HOME/kolvik/registry.reg" ]; }
 foto_kept() { [ "$(hashes | grep foto)" = "$(grep foto plain)" ] && [ ! -e "$T/sub/foto_jpg.kol" ]; }
 modes_kept() { [ "$(stat -c %a "$T/a_txt.kol" "$T/sub/foto_jpg.kol")" = "$(printf '644\n600')" ]; }
@@ -109,7 +106,6 @@ row "unregister"                 pin_stored        0 -                      stor
 row "--stop-on-wrong-key"        encrypted_tree    4 "^$T/a_txt\.kol: Onjuiste sleutel$" stopped_with_summary dec "$T" $p wrong --stop-on-wrong-key
 row "SIGTERM mid-file"           big_file        143 -                      unchanged       mid_file TERM "$cli" encrypt "$T/groot.bin" $p pw
 row "SIGINT mid-file"            big_file        130 -                      unchanged       mid_file INT "$cli" encrypt "$T/groot.bin" $p pw
-row "--log, Kolvik.log is a link" log_is_link     1 "^Het logboek kan niet worden geschreven: " log_link_kept enc "$T" $p pw --log
 row "register, home not writable" home_not_writable 1 "registreren is niet gelukt" nothing_registered as_nobody "$cli" register
 # A store it may not read reads as empty; that proves nothing was removed.
 row "unregister, store not readable" registered 1 "afmelden is niet gelukt" store_written as_nobody "$cli" unregister
@@ -120,7 +116,6 @@ row "file size limit"            plain_tree        1 "foto\.jpg"            foto
 row "Ctrl+Z mid-run, continued"  many_files        0 -                      resumed_clean   suspend_mid_run
 
 # --- the strong format ---
-strong_tree() { plain_tree && quiet enc "$T" $p pw --strong && printf 'gewoon' > "$T/los.txt"; }
 strong_encrypted() {
     all_encrypted && for f in a_txt sub/foto_jpg sub/diep/leeg_; do
         strong_file "$T/$f.kol" || return 1
@@ -129,7 +124,6 @@ strong_encrypted() {
 # Read-only and of nobody's, as a run by nobody finds it: overwritten all the same. The
 # whole tree is checked, so this is also the row of an ordinary tree encrypted --strong.
 read_only_owned() { plain_tree; chmod 0444 "$T/a.txt"; chown -R nobody:nogroup "$T" "$HOME"; }
-row "decrypt a strong tree"      strong_tree       0 -                      round_trip      dec "$T" $p pw
 row "read-only file --strong"    read_only_owned   0 -                      strong_encrypted as_nobody "$cli" encrypt "$T" $p "$PW" --strong
 row "--strong with decrypt"      plain_tree        2 "--strong hoort bij encrypt" unchanged dec "$T" $p pw --strong
 
