@@ -73,9 +73,7 @@ void ProgramsInTree(Session& s) {
     s.facts.environment = {"PATH=/usr/bin:" + s.tree.path()};
 }
 void NameTaken(Session& s) { WriteFile(s.tree / "a_txt.kol", "bezet"); }
-void DecryptedNameTaken(Session& s) {
-    WriteFile(s.tree / "a_txt.kol", RefEncrypted("pw", "txt", "ander"));
-}
+void KolTaken(Session& s) { WriteFile(s.tree / "a_txt.kol", RefEncrypted("pw", "txt", "ander")); }
 void OwnLog(Session& s) { WriteFile(s.tree / "Kolvik.log", "log"); }
 void NoOwnFiles(Session& s) { fs::remove(s.tree / "a.txt"); }
 void EmptySub(Session& s) { fs::remove(s.tree / "sub/b.txt"); }
@@ -93,7 +91,6 @@ TEST(Session, EndsAsItsGuardsAndStepsDecide) {
         const char* told;       // the one message, "@" for the tree's path; "*": installed programs
         const char* encrypted;  // the files now under the password, all else as it was
     } rows[] = {
-        {"folder", "", Encrypt, Finished, nullptr, nullptr, "", "a.txt sub/b.txt"},
         {"PIN refused", "", Encrypt, PinRefused, Pinned, nullptr, "Foute PIN-code", ""},
         // The PIN's code is computed under a key of its own: the files are under the password.
         {"PIN stored by the first run", "", Encrypt, Finished, MenuOnly, nullptr,
@@ -104,7 +101,7 @@ TEST(Session, EndsAsItsGuardsAndStepsDecide) {
          ""},
         {"name taken", "a.txt", Encrypt, FileNotDone, NameTaken, nullptr,
          "@/a.txt: de nieuwe naam bestaat al", ""},
-        {"decrypted name taken", "a_txt.kol", Decrypt, FileNotDone, DecryptedNameTaken, nullptr,
+        {"decrypted name taken", "a_txt.kol", Decrypt, FileNotDone, KolTaken, nullptr,
          "@/a_txt.kol: de nieuwe naam bestaat al", ""},
         // Passed over as in a folder, and named: not "niet gevonden" for a file that is there.
         {"Kolvik's own log", "Kolvik.log", Encrypt, FileNotDone, OwnLog, nullptr,
