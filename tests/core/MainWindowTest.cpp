@@ -30,7 +30,6 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
         bool locked = false;         // the boxes as one decrypted file leaves them
         int box = 0, boxAfter = -1;  // chkSterk at the press, and clicked to after it (or -1)
     } cases[] = {
-        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt"},
         {true, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt"},
         // Letter case counts.
         {false, "Geheim", "geheim", kUnequal, "", "", "txtPassword_1"},

@@ -40,7 +40,6 @@ TEST(RegistrationView, DrawsAndRoutesMouseAndClicksToTheModel) {
     EXPECT_FALSE(s.view.Window()->windowIcon().isNull());
 
     QTest::mouseClick(s.W(d.chkKolExtension), Qt::LeftButton);
-    EXPECT_EQ(d.chkContextMenu.value, 0);
     EXPECT_TRUE(s.W(d.lblRemoveFromRegister)->isVisibleTo(s.view.Window()));
 
     Send(QEvent::MouseMove, s.W(d.lblToolTipActivate), QPoint(5, 5));

