@@ -115,23 +115,23 @@ TEST(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
 TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
     // Options keeps its subkey, and so the ProgID key keeps Options. The shared parents were
     // never ours to remove.
+    const std::string ours = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION;
     const std::vector<std::string> kept = {
         "HKEY_CLASSES_ROOT",
         "HKEY_CLASSES_ROOT\\*",
         "HKEY_CLASSES_ROOT\\*\\shell",
         "HKEY_CLASSES_ROOT\\Directory",
         "HKEY_CLASSES_ROOT\\Directory\\shell",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
+        ours,
+        ours + "\\Options",
+        ours + "\\Options\\Extra",
     };
     for (const bool fromHelp : {false, true}) {
         for (const bool removes : {false, true}) {
             Install in;
             ShellSession s(in.home, in.program);
             Register(s, "ja", "ja");
-            ASSERT_TRUE(s.registry.RegWrite(
-                "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\", "van iemand"));
+            ASSERT_TRUE(s.registry.RegWrite(ours + "\\Options\\Extra\\", "van iemand"));
             const std::string before = ReadFile(in.store());
             s.dialogs.answers = {removes ? MsgAnswer::OK : MsgAnswer::Cancel};
             frmRegistreren d(*s.form);
