@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Published vectors through the crypto seam: RFC 5869 appendix A.1 to A.3 (HKDF-SHA256),
-// RFC 7914 section 11 (PBKDF2-HMAC-SHA256), test cases 13 to 16 of the GCM submission
-// (McGrew and Viega) for 256-bit keys, and RFC 9106 section 5.3 (Argon2id). Each but the last
-// was also recomputed with Python's hashlib and the cryptography package before it went in;
-// further Argon2id tags come from the reference program, argon2.
+// Published vectors through the crypto seam, one for each property that can fail on its own:
+// RFC 5869 appendix A.2 and A.3 (HKDF-SHA256), RFC 7914 section 11 (PBKDF2-HMAC-SHA256), test
+// cases 13, 15 and 16 of the GCM submission (McGrew and Viega) for 256-bit keys, and RFC 9106
+// section 5.3 (Argon2id). Each but the last was also recomputed with Python's hashlib and the
+// cryptography package before it went in; further Argon2id tags come from the reference program,
+// argon2.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,6 +27,10 @@ std::vector<std::uint8_t> Hex(std::string_view hex) {
     return out;
 }
 
+crypto::Bytes Raw(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
 std::vector<std::uint8_t> Bytes(std::uint8_t from, std::uint8_t to) {
     std::vector<std::uint8_t> out;
     for (int b = from; b <= to; ++b) out.push_back(static_cast<std::uint8_t>(b));
@@ -33,19 +38,16 @@ std::vector<std::uint8_t> Bytes(std::uint8_t from, std::uint8_t to) {
 }
 
 TEST(Hkdf, Rfc5869Sha256Cases) {
-    const auto ikm22 = Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b");
     const struct {
         std::vector<std::uint8_t> ikm, salt, info;
         std::string okm;
     } cases[] = {
-        {ikm22, Hex("000102030405060708090a0b0c"), Hex("f0f1f2f3f4f5f6f7f8f9"),
-         "3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5b887185865"},
-        // Longer inputs, and an output that spans three HMAC blocks.
+        // Inputs longer than an HMAC block, and an output that spans three hashes.
         {Bytes(0x00, 0x4f), Bytes(0x60, 0xaf), Bytes(0xb0, 0xff),
          "b11e398dc80327a1c8e7f78c596a49344f012eda2d4efad8a050cc4c19afa97c59045a99cac7827271cb41c6"
          "5e590e09da3275600c2f09b8367793a9aca3db71cc30c58179ec3e87c14c01d5c1f3434f1d87"},
         // No salt and no info.
-        {ikm22,
+        {Hex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"),
          {},
          {},
          "8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d201395faa4b61a96c8"},
@@ -59,31 +61,16 @@ TEST(Hkdf, Rfc5869Sha256Cases) {
     }
 }
 
-TEST(Pbkdf2, Rfc7914Sha256Cases) {
-    const struct {
-        const char* password;
-        const char* salt;
-        std::uint32_t iterations;
-        const char* dk;
-    } cases[] = {
-        {"passwd", "salt", 1,
-         "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc49ca9cccf179b645991664b3"
-         "9d77ef317c71b845b1e30bd509112041d3a19783"},
-        {"Password", "NaCl", 80000,
-         "4ddcd8f60b98be21830cee5ef22701f9641a4418d04c0414aeff08876b34ab56a1d425a1225833549adb841b"
-         "51c9b3176a272bdebba1d078478f62b397f33c8d"},
-    };
-    for (const auto& c : cases) {
-        const std::string salt = c.salt;
-        std::vector<std::uint8_t> dk(64);
-        ASSERT_TRUE(crypto::Pbkdf2Sha256(
-            c.password, {reinterpret_cast<const std::uint8_t*>(salt.data()), salt.size()},
-            c.iterations, dk));
-        EXPECT_EQ(dk, Hex(c.dk)) << c.password;
-    }
+// RFC 7914's second vector: whatever fails its first, of one iteration, fails this one too.
+TEST(Pbkdf2, Rfc7914Sha256) {
+    std::vector<std::uint8_t> dk(64);
+    ASSERT_TRUE(crypto::Pbkdf2Sha256("Password", Raw("NaCl"), 80000, dk));
+    EXPECT_EQ(dk, Hex("4ddcd8f60b98be21830cee5ef22701f9641a4418d04c0414aeff08876b34ab56a1d425a12258"
+                      "33549adb841b"
+                      "51c9b3176a272bdebba1d078478f62b397f33c8d"));
 }
 
-TEST(AesGcm, GcmSubmissionCases13To16) {
+TEST(AesGcm, GcmSubmissionCases) {
     const char* k = "feffe9928665731c6d6a8f9467308308feffe9928665731c6d6a8f9467308308";
     const char* iv = "cafebabefacedbaddecaf888";
     const char* p15 =
@@ -99,14 +86,12 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
         const char *key, *iv, *plain, *aad, *cipher, *tag;
     } cases[] = {
         {13, zeroKey.c_str(), zeroIv.c_str(), "", "", "", "530f8afbc74536b9a963b4f1c4cb738b"},
-        {14, zeroKey.c_str(), zeroIv.c_str(), "00000000000000000000000000000000", "",
-         "cea7403d4d606b6e074ec5d3baf39d18", "d0d1c8a799996bf0265b98b5d48ab919"},
         {15, k, iv, p15, "", c15, "b094dac5d93471bdec1a502270e3cc6c"},
         // A plain text that is not a whole number of blocks, with additional data.
         {16, k, iv, p16.c_str(), "feedfacedeadbeeffeedfacedeadbeefabaddad2", c16.c_str(),
          "76fc6ece0f4e1768cddf8853bb2d551b"},
     };
-    // One cipher for all four cases, rekeyed for each: case 15 fails if a new key is ignored.
+    // One cipher for all three cases, rekeyed for each: case 15 fails if a new key is ignored.
     crypto::AesGcm aes;
     const std::array<std::uint8_t, crypto::kGcmNonceSize> zeros{};
     std::array<std::uint8_t, crypto::kGcmTagSize> tagOnly{};
@@ -133,10 +118,6 @@ TEST(AesGcm, GcmSubmissionCases13To16) {
         longerAad.push_back(0);
         EXPECT_FALSE(aes.Open(n, longerAad, sealed, back.data())) << c.number;
     }
-}
-
-crypto::Bytes Raw(std::string_view s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
 TEST(Argon2id, Rfc9106Section53) {

@@ -23,44 +23,43 @@ const char* const kNotCp1252 =
 
 TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) {
     const struct {
-        bool decrypt;
         const char *first, *second;
         const char* refusal;  // the message, or nullptr when the mode is chosen
         const char *firstAfter, *secondAfter, *focusAfter;  // the boxes' texts, the focus
+        bool decrypt;
         bool locked = false;         // the boxes as one decrypted file leaves them
         int box = 0, boxAfter = -1;  // chkSterk at the press, and clicked to after it (or -1)
     } cases[] = {
-        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt"},
-        {true, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt"},
+        {"Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoDecrypt", true},
         // Letter case counts.
-        {false, "Geheim", "geheim", kUnequal, "", "", "txtPassword_1"},
+        {"Geheim", "geheim", kUnequal, "", "", "txtPassword_1", false},
         // Decryption asks only for the confirmation again.
-        {true, "Geheim", "GEHEIM", kUnequal, "Geheim", "", "txtPassword_2"},
+        {"Geheim", "GEHEIM", kUnequal, "Geheim", "", "txtPassword_2", true},
         // The key is the password in Windows-1252: € is 80 there; a byte that is no UTF-8 has
         // no code, nor has 中 (U+4E2D, below with the box), and each would become "?". A typed
         // "?" is a character.
-        {false, "", "", kEmpty, "", "", "txtPassword_1"},
-        {false, "?", "?", nullptr, "?", "?", "cmdGoEncrypt"},
-        {false, kEuro, kEuro, nullptr, kEuro, kEuro, "cmdGoEncrypt"},
-        {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1"},
+        {"", "", kEmpty, "", "", "txtPassword_1", false},
+        {"?", "?", nullptr, "?", "?", "cmdGoEncrypt", false},
+        {kEuro, kEuro, nullptr, kEuro, kEuro, "cmdGoEncrypt", false},
+        {"caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1", false},
         // An unequal pair is told as such, whatever it holds, an empty first entry included.
-        {false, kZhong, "", kUnequal, "", "", "txtPassword_1"},
-        {false, "", "x", kUnequal, "", "", "txtPassword_1"},
+        {kZhong, "", kUnequal, "", "", "txtPassword_1", false},
+        {"", "x", kUnequal, "", "", "txtPassword_1", false},
         // Decryption takes any password: files made with one by earlier versions must open (one
         // outside Windows-1252: RunTest.cpp).
-        {true, "", "", nullptr, "", "", "cmdGoDecrypt"},
+        {"", "", nullptr, "", "", "cmdGoDecrypt", true},
         // Locked boxes holding a password encryption refuses are freed, or no other could be
         // typed; an unequal pair leaves them locked, as a mismatch always has.
-        {false, "", "", kEmpty, "", "", "txtPassword_1", true},
-        {false, "caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1", true},
-        {false, "a", "b", kUnequal, "", "", "txtPassword_1", true},
+        {"", "", kEmpty, "", "", "txtPassword_1", false, true},
+        {"caf\xE9", "caf\xE9", kNotCp1252, "", "", "txtPassword_1", false, true},
+        {"a", "b", kUnequal, "", "", "txtPassword_1", false, true},
         // The box picks the strong format, which takes any password but an empty one (one outside
         // Windows-1252: StrongFormatTest.cpp); a click on it while the mode is chosen is judged as
         // a new press.
-        {false, "", "", kEmpty, "", "", "txtPassword_1", false, 1},
-        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 0, 1},
-        {false, "Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, 1, 0},
-        {false, kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1", false, 1, 0},
+        {"", "", kEmpty, "", "", "txtPassword_1", false, false, 1},
+        {"Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, false, 0, 1},
+        {"Geheim", "Geheim", nullptr, "Geheim", "Geheim", "cmdGoEncrypt", false, false, 1, 0},
+        {kZhong, kZhong, kNotCp1252, "", "", "txtPassword_1", false, false, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.decrypt ? "decrypt " : "encrypt ") + c.first + "/" + c.second);
@@ -210,25 +209,25 @@ TEST(KeyCommands, DoWhatTheirKeyAndShiftStateAskFor) {
         const char* what;
         int key, shift;
         const char* ctx;      // the context-menu option in the store, "" for none
-        bool registered;      // in the store; the window's fields hold the opposite until read
         const char* window;   // caption of the window shown modally, or ""
         const char* message;  // text of the message shown, or ""
+        bool registered;      // in the store; the window's fields hold the opposite until read
         bool own;             // kept from the focused control
         bool busy = false;    // a run is going on
     } cases[] = {
-        {"Shift+F1", F1, Shift, "", false, "", "", false},
-        {"Ctrl+R, context menu nee", R, Ctrl, "nee", true, "Kolvik registreren", "", true},
-        {"Ctrl+R, context menu ja", R, Ctrl, "ja", true, "", "Kolvik is al geregistreerd.", true},
-        {"Ctrl+Shift+R", R, Ctrl | Shift, "", false, "", "", false},
-        {"Ctrl+U, not registered", U, Ctrl, "ja", false, "", "", true},
-        {"Ctrl+Alt+U", U, Ctrl | Alt, "ja", true, "", "", false},
-        {"Ctrl+D", D, Ctrl, "ja", true, "", "", false},
-        {"Escape", 27, 0, "ja", true, "", "", false},
+        {"Shift+F1", F1, Shift, "", "", "", false, false},
+        {"Ctrl+R, context menu nee", R, Ctrl, "nee", "Kolvik registreren", "", true, true},
+        {"Ctrl+R, context menu ja", R, Ctrl, "ja", "", "Kolvik is al geregistreerd.", true, true},
+        {"Ctrl+Shift+R", R, Ctrl | Shift, "", "", "", false, false},
+        {"Ctrl+U, not registered", U, Ctrl, "ja", "", "", false, true},
+        {"Ctrl+Alt+U", U, Ctrl | Alt, "ja", "", "", true, false},
+        {"Ctrl+D", D, Ctrl, "ja", "", "", true, false},
+        {"Escape", 27, 0, "ja", "", "", true, false},
         // A modal window would stand a run still and keep Exit from being pressed; the key
         // still goes no further. Ctrl+U asks first and stops the run on OK.
-        {"F1 during a run", F1, 0, "", false, "", "", true, true},
-        {"Ctrl+R during a run", R, Ctrl, "", false, "", "", true, true},
-        {"Ctrl+U during a run, Cancel", U, Ctrl, "ja", true, "", kRemoveQuestion, true, true},
+        {"F1 during a run", F1, 0, "", "", "", false, true, true},
+        {"Ctrl+R during a run", R, Ctrl, "", "", "", false, true, true},
+        {"Ctrl+U during a run, Cancel", U, Ctrl, "ja", "", kRemoveQuestion, true, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

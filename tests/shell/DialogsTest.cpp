@@ -13,22 +13,6 @@ namespace {
 
 const char* const kKolKey = "HKEY_CLASSES_ROOT\\.kol\\";
 
-// A session on the real store in a test home.
-struct Installed : Install {
-    ShellSession s{home, program};
-};
-struct RegistrationOK : testing::Test, Installed {};
-
-// The dialog loaded over a main window whose fields say what is registered.
-struct Loaded {
-    TestWindow w;
-    frmRegistreren d{*w.form};
-    Loaded(const char* kolExt, const char* ctx) {
-        w->session.ChooseRegistration(kolExt, ctx);
-        d.Form_Load();
-    }
-};
-
 // A label's box that reaches into a button lets its wrapped text touch the button's edge.
 TEST(DialogLayout, NoTextLabelReachesIntoAButton) {
     TestWindow w;
@@ -72,25 +56,29 @@ TEST(RegistrationBoxes, FollowTheFieldsAtLoadKeepTheContextMenuWithinTheAssociat
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kolExt) + "/" + c.ctx + " " + (c.click ? c.click : '-'));
-        Loaded l(c.kolExt, c.ctx);
+        // Loaded over a main window whose fields say what is registered.
+        TestWindow w;
+        w->session.ChooseRegistration(c.kolExt, c.ctx);
+        frmRegistreren d(*w.form);
+        d.Form_Load();
         if (c.click) {
-            Control& box = c.click == 'c' ? l.d.chkContextMenu : l.d.chkKolExtension;
+            Control& box = c.click == 'c' ? d.chkContextMenu : d.chkKolExtension;
             box.value = 1 - box.value;  // as the check box widget does before its click
-            l.d.OnClick(box);
+            d.OnClick(box);
         }
-        EXPECT_EQ(l.d.chkKolExtension.value, c.ext);
-        EXPECT_EQ(l.d.chkContextMenu.value, c.ctxBox);
-        EXPECT_EQ(l.d.lblRemoveFromRegister.visible, c.removalShown);
-        EXPECT_EQ(l.d.cmdOK.enabled, c.okEnabled);
-        EXPECT_EQ(l.d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
-        EXPECT_FALSE(l.d.Busy);  // else the next click would be swallowed
+        EXPECT_EQ(d.chkKolExtension.value, c.ext);
+        EXPECT_EQ(d.chkContextMenu.value, c.ctxBox);
+        EXPECT_EQ(d.lblRemoveFromRegister.visible, c.removalShown);
+        EXPECT_EQ(d.cmdOK.enabled, c.okEnabled);
+        EXPECT_EQ(d.focus, c.okEnabled ? "cmdOK" : "cmdCancel");
+        EXPECT_FALSE(d.Busy);  // else the next click would be swallowed
         // A press on either context-menu text explains the PIN code, while that box is checked.
         std::vector<std::string> notices;
-        l.w.dialogs.onShowModal = [&](Form& f) {
+        w.dialogs.onShowModal = [&](Form& f) {
             notices.push_back(dynamic_cast<frmTooltip&>(f).lblTooltip.text);
         };
-        for (Control* label : {&l.d.lblContextMenu, &l.d.lblToolTipActivate, &l.d.lblKolExtension})
-            l.d.OnMouseDown(label);
+        for (Control* label : {&d.lblContextMenu, &d.lblToolTipActivate, &d.lblKolExtension})
+            d.OnMouseDown(label);
         EXPECT_EQ(notices.size(), c.ctxBox == 1 ? 2u : 0u);
         for (const std::string& text : notices) {
             EXPECT_TRUE(
@@ -100,7 +88,9 @@ TEST(RegistrationBoxes, FollowTheFieldsAtLoadKeepTheContextMenuWithinTheAssociat
     }
 }
 
-TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
+TEST(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
+    Install in;  // a session on the real store in a test home
+    ShellSession s(in.home, in.program);
     s->FindSystemFolders();
     s.dialogs.onShowModal = [](Form& f) {
         auto& d = dynamic_cast<frmRegistreren&>(f);
@@ -125,23 +115,23 @@ TEST_F(RegistrationOK, WithOnlyTheAssociationRegistersItAndCloses) {
 TEST(Removal, CancelLeavesTheStoreByteForByteAndOKRemovesAndCloses) {
     // Options keeps its subkey, and so the ProgID key keeps Options. The shared parents were
     // never ours to remove.
+    const std::string ours = "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION;
     const std::vector<std::string> kept = {
         "HKEY_CLASSES_ROOT",
         "HKEY_CLASSES_ROOT\\*",
         "HKEY_CLASSES_ROOT\\*\\shell",
         "HKEY_CLASSES_ROOT\\Directory",
         "HKEY_CLASSES_ROOT\\Directory\\shell",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION,
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options",
-        "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra",
+        ours,
+        ours + "\\Options",
+        ours + "\\Options\\Extra",
     };
     for (const bool fromHelp : {false, true}) {
         for (const bool removes : {false, true}) {
-            Installed in;
-            ShellSession& s = in.s;
+            Install in;
+            ShellSession s(in.home, in.program);
             Register(s, "ja", "ja");
-            ASSERT_TRUE(s.registry.RegWrite(
-                "HKEY_CLASSES_ROOT\\kolvik" KOLVIK_VERSION "\\Options\\Extra\\", "van iemand"));
+            ASSERT_TRUE(s.registry.RegWrite(ours + "\\Options\\Extra\\", "van iemand"));
             const std::string before = ReadFile(in.store());
             s.dialogs.answers = {removes ? MsgAnswer::OK : MsgAnswer::Cancel};
             frmRegistreren d(*s.form);

@@ -42,12 +42,8 @@ bool MapRegistry::RegDelete(const std::string& name) { return values.erase(name)
 
 TestWindow::TestWindow(const std::string& programFolder, const std::string& commandLine,
                        Registry* store, std::vector<std::string> environment, Dialogs* shownBy) {
-    ProcessFacts facts;
-    facts.commandLine = commandLine;
-    facts.programFolder = programFolder;
-    facts.dataFolder = programFolder;
-    facts.exeName = "kolvik";
-    facts.environment = std::move(environment);
+    const ProcessFacts facts{commandLine, programFolder, "kolvik", programFolder,
+                             std::move(environment)};
     form =
         std::make_unique<frmKolvik>(Services{shownBy ? *shownBy : dialogs, screen, keys, clock,
                                              regional, launcher, store ? *store : registry, facts});
