@@ -2,7 +2,6 @@
 // WindowsRegistry and the registration procedures against Wine's real registry.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "Version.h"
@@ -36,11 +35,6 @@ void RemoveTrees() {
             RegDeleteTreeW(root, (prefix + key).c_str());
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KolvikProef");
-}
-
-std::string Backslashes(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
 }
 
 class Registry : public ::testing::Test {
@@ -94,8 +88,7 @@ struct Installation {
     std::unique_ptr<TestWindow> window;
     // suffix ends the folders' names: letters Windows-1252 lacks make the scripts Unicode ones.
     explicit Installation(const std::string& suffix = "")
-        : program(Backslashes(dir.path()) + "\\programma map" + suffix),
-          windows(Backslashes(dir.path()) + "\\WINDOWS" + suffix) {
+        : program(dir / ("programma map" + suffix)), windows(dir / ("WINDOWS" + suffix)) {
         std::filesystem::create_directories(PathOf(program));
         std::filesystem::create_directories(PathOf(windows + "\\SYSTEM32"));
         WriteFile(program + "\\Kolvik.exe", "MZ");
