@@ -34,8 +34,9 @@ plain_tree() {
 }
 linux_encrypted() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw; }
 big_file() { rm -rf "$T"; mkdir -p "$T"; head -c 100M /dev/zero > "$T/groot.bin"; }
+linux_strong() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw --strong; }
 # ".KOL" as a Windows user may have renamed it; the ending counts in any case.
-caps_tree() { linux_encrypted && mv "$T/a_txt.kol" "$T/a_TXT.KOL"; }
+caps_tree() { linux_strong && mv "$T/a_txt.kol" "$T/a_TXT.KOL"; }
 
 all_encrypted() {
     [ -f "$T/map met spatie/café é_txt.kol" ] && [ -f "$T/map met spatie/sub/foto_jpg.kol" ] &&
@@ -52,17 +53,15 @@ Wre=${W//\\/\\\\}  # the Windows path as an extended regular expression
 row "exe encrypts, Linux decrypts" plain_tree      0 -               then_linux_decrypts exe encrypt "$W" $p pw_bom
 row "Linux tree, password on stdin" linux_encrypted 0 -              decrypted       exe_stdin decrypt "$W" $p -
 row "wrong key, Linux tree"        linux_encrypted 4 "^$Wre\\\\a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W" $p wrong
-row "Linux encrypts, exe decrypts, one .KOL" caps_tree 0 -          decrypted       exe decrypt "$W" $p pw
+row "strong: Linux encrypts, exe decrypts, one .KOL" caps_tree 0 -  decrypted       exe decrypt "$W" $p pw
 row ".KOL in capitals, one file"   caps_tree       0 -               -               exe decrypt "$W\\a_TXT.KOL" $p pw
 row "password file in the tree"   inner_password  1 "^$Wre\\\\wachtwoord\\.txt: het wachtwoordbestand van deze run" password_left exe encrypt "$W" $p "$W\\wachtwoord.txt"
 row "missing password file"        plain_tree      2 "wachtwoordbestand" unchanged   exe encrypt "$W" $p nergens
 # Wine hands SIGINT to the program as Ctrl+C.
 row "Ctrl+C mid-file"              big_file      130 -               unchanged       mid_file INT "$wine_run" "$work/bin/kolvik-cli.exe" encrypt "$W\\groot.bin" $p pw
 
-# --- the strong format, both ways ---
-linux_strong() { plain_tree && quiet "$linux" encrypt "$T" --password-file pw --strong; }
+# --- the strong format the other way (Linux's strong files are the .KOL rows above) ---
 strong_then_linux_decrypts() { strong_file "$T/a_txt.kol" && then_linux_decrypts; }
 row "strong: exe encrypts, Linux decrypts" plain_tree 0 -         strong_then_linux_decrypts exe encrypt "$W" $p pw --strong
-row "strong: Linux encrypts, exe decrypts" linux_strong 0 -       decrypted       exe decrypt "$W" $p pw
 
 checks_end
