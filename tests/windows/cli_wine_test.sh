@@ -52,16 +52,11 @@ Wre=${W//\\/\\\\}  # the Windows path as an extended regular expression
 # The password file as Notepad saves it: a BOM and CR LF, neither part of the password.
 row "exe encrypts, Linux decrypts" plain_tree      0 -               then_linux_decrypts exe encrypt "$W" $p pw_bom
 row "Linux tree, password on stdin" linux_encrypted 0 -              decrypted       exe_stdin decrypt "$W" $p -
-row "wrong key, Linux tree"        linux_encrypted 4 "^$Wre\\\\a_txt\\.kol: Onjuiste sleutel$" unchanged exe decrypt "$W" $p wrong
 row "strong: Linux encrypts, exe decrypts, one .KOL" caps_tree 0 -  decrypted       exe decrypt "$W" $p pw
 row ".KOL in capitals, one file"   caps_tree       0 -               -               exe decrypt "$W\\a_TXT.KOL" $p pw
 row "password file in the tree"   inner_password  1 "^$Wre\\\\wachtwoord\\.txt: het wachtwoordbestand van deze run" password_left exe encrypt "$W" $p "$W\\wachtwoord.txt"
 row "missing password file"        plain_tree      2 "wachtwoordbestand" unchanged   exe encrypt "$W" $p nergens
 # Wine hands SIGINT to the program as Ctrl+C.
 row "Ctrl+C mid-file"              big_file      130 -               unchanged       mid_file INT "$wine_run" "$work/bin/kolvik-cli.exe" encrypt "$W\\groot.bin" $p pw
-
-# --- the strong format the other way (Linux's strong files are the .KOL rows above) ---
-strong_then_linux_decrypts() { strong_file "$T/a_txt.kol" && then_linux_decrypts; }
-row "strong: exe encrypts, Linux decrypts" plain_tree 0 -         strong_then_linux_decrypts exe encrypt "$W" $p pw --strong
 
 checks_end
