@@ -27,7 +27,6 @@ TEST(WindowsServices, CommandLineAfterTheProgramsName) {
         const char* arguments;
         bool openCommand = false;  // the .kol open command's mark: the window answers DDE
     } cases[] = {
-        {L"kolvik.exe C:\\a.txt", "C:\\a.txt"},
         {L"\"C:\\Program Files\\Kolvik\\Kolvik.exe\" \"C:\\my d\\a.txt\"", "C:\\my d\\a.txt"},
         {L"Kolvik.exe \"C:\\Test\\Mijn documenten\"  ", "C:\\Test\\Mijn documenten"},
         {L"Kolvik.exe \"\"C:\\twee\"\"", "\"C:\\twee\""},  // one pair only
@@ -37,7 +36,6 @@ TEST(WindowsServices, CommandLineAfterTheProgramsName) {
         {L"Kolvik.exe \t  C:\\caf\u00e9 \u00e9.txt  ", "C:\\caf\xc3\xa9 \xc3\xa9.txt  "},
         {L"Kolvik.exe", ""},
         {L"\"C:\\unclosed quote.exe x", ""},
-        {L"", ""},
         {L"\"C:\\K\\Kolvik.exe\" /dde C:\\a b_txt.kol", "C:\\a b_txt.kol", true},
         {L"Kolvik.exe /dde  \"C:\\a b_txt.kol\"", "C:\\a b_txt.kol", true},
         {L"\"C:\\K\\Kolvik.exe\" C:\\a b_txt.kol", "C:\\a b_txt.kol"},  // the context menu
