@@ -25,12 +25,13 @@ TEST(Win32Layout, TwipsAtADpi) {
 
 TEST(Win32Layout, ControlsThatTouchInTwipsTouchOnScreen) {
     // txtPassword_1 (1800, 240, 2895, 375): its right edge 4695 twips is 313 px at 96 dpi and
-    // 469.5 -> 470 at 144; a size rounded alone would be 193 and 434 (the right edge 614).
+    // 469.5 -> 470 at 144.
     const Twips box{1800, 240, 2895, 375};
     EXPECT_EQ(ControlRect(box, 96), (PixelRect{120, 16, 313, 41}));
     EXPECT_EQ(ControlRect(box, 144), (PixelRect{180, 24, 470, 62}));
-    // cmdEncrypt ends at 4695 twips too; at 144 dpi 3960+735 must meet the next edge exactly.
-    for (int dpi : {96, 120, 144, 168}) {
+    // cmdEncrypt ends at 4695 twips too and must meet the next edge exactly; at 150 dpi its
+    // rounded left and size (413 + 77) would overshoot that edge (489.06 -> 489).
+    for (int dpi : {96, 120, 144, 150, 168}) {
         const PixelRect a = ControlRect({3960, 1200, 735, 375}, dpi);
         const PixelRect b = ControlRect({4695, 1200, 105, 375}, dpi);
         EXPECT_EQ(a.right, b.left) << dpi;
