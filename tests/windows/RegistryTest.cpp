@@ -2,7 +2,6 @@
 // WindowsRegistry and the registration procedures against Wine's real registry.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "Version.h"
@@ -38,11 +37,6 @@ void RemoveTrees() {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KolvikProef");
 }
 
-std::string Backslashes(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 class Registry : public ::testing::Test {
   protected:
     void SetUp() override { RemoveTrees(); }
@@ -59,7 +53,6 @@ TEST_F(Registry, ReadWriteDeleteAsTheScriptHostDoes) {
         std::optional<std::string> value;  // written, or expected from a read
         bool succeeds = true;
     } const steps[] = {
-        {Read, key + "a\\", std::nullopt},
         {Write, key + "a\\", "standaard"},
         {Read, key + "a\\", "standaard"},
         {Read, key + "a\\naam", std::nullopt},  // a named value is not the default one
@@ -68,7 +61,6 @@ TEST_F(Registry, ReadWriteDeleteAsTheScriptHostDoes) {
         {Read, key + "a", std::nullopt},     // the value "a" of KolvikProef, not the key
         {Delete, key, std::nullopt, false},  // it has the subkey a
         {Delete, key + "a\\naam", std::nullopt},
-        {Read, key + "a\\naam", std::nullopt},
         {Delete, key + "a\\naam", std::nullopt, false},
         {Delete, key + "a\\", std::nullopt},
         {Delete, key, std::nullopt},
@@ -94,8 +86,7 @@ struct Installation {
     std::unique_ptr<TestWindow> window;
     // suffix ends the folders' names: letters Windows-1252 lacks make the scripts Unicode ones.
     explicit Installation(const std::string& suffix = "")
-        : program(Backslashes(dir.path()) + "\\programma map" + suffix),
-          windows(Backslashes(dir.path()) + "\\WINDOWS" + suffix) {
+        : program(dir / ("programma map" + suffix)), windows(dir / ("WINDOWS" + suffix)) {
         std::filesystem::create_directories(PathOf(program));
         std::filesystem::create_directories(PathOf(windows + "\\SYSTEM32"));
         WriteFile(program + "\\Kolvik.exe", "MZ");
