@@ -47,17 +47,16 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
 }
 
 // Another program appending a line: it opens the file while it is made (which breaks a lease
-// the run holds and waits until the run gives it up), and writes at once or when told to.
+// the run holds and waits until the run gives it up), and writes when let, at once or later.
 class Writer {
   public:
-    Writer(const std::string& path, const std::string& line, bool atOnce) : atOnce_(atOnce) {
+    Writer(const std::string& path, const std::string& line, bool atOnce) {
         int opened[2], go[2];
         if (::pipe(opened) != 0 || ::pipe(go) != 0) throw std::runtime_error("pipe");
         if ((child_ = ::fork()) == 0) {
             const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
             char c = 0;
-            bool ok = fd >= 0 && ::write(opened[1], "o", 1) == 1;
-            if (ok && !atOnce) ok = ::read(go[0], &c, 1) == 1;
+            const bool ok = fd >= 0 && ::write(opened[1], "o", 1) == 1 && ::read(go[0], &c, 1) == 1;
             ::_exit(ok && ::write(fd, line.data(), line.size()) == ssize_t(line.size()) ? 0 : 1);
         }
         ::close(opened[1]);
@@ -71,7 +70,7 @@ class Writer {
     ~Writer() { Finish(); }
     void Finish() {  // lets it write, and waits until it has
         if (child_ <= 0) return;
-        if (!atOnce_) (void)!::write(go_, "g", 1);  // one that wrote at once may be gone
+        (void)!::write(go_, "g", 1);
         ::close(go_);
         int status = 0;
         while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
@@ -81,7 +80,6 @@ class Writer {
     }
 
   private:
-    bool atOnce_;
     pid_t child_ = 0;
     int go_ = -1;
 };
