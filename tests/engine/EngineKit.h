@@ -23,7 +23,6 @@ struct RecordedEvents final : RunEvents {
     std::vector<std::string> fullDisks;  // the folders a full disk was told for
     std::function<void()> onYield;       // runs inside a yield, as a click would
     int accessAsked = 0;                 // whether to go on without access to a file's size
-    bool exited = false;
 
     void Yield() override;
     void FileStepBegins() override {}
@@ -38,7 +37,7 @@ struct RecordedEvents final : RunEvents {
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;
     void DiskFull(const std::string& folder) override { fullDisks.push_back(folder); }
-    void Exited() override { exited = true; }
+    void Exited() override {}
     void StoppedAtTargetFiles() override {}
     void StoppedBetweenFolders() override {}
     void Measuring(bool) override {}
