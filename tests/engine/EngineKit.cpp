@@ -3,16 +3,7 @@
 
 namespace kolvik::test {
 
-void RecordedEvents::Yield() {
-    if (onYield) onYield();
-}
-
 void RecordedEvents::Left(const std::string& path, LeftReason reason) {
-    left.emplace_back(path, reason);
-}
-
-// Done all the same, but named as a file left is.
-void RecordedEvents::NotOverwritten(const std::string& path, LeftReason reason) {
     left.emplace_back(path, reason);
 }
 

@@ -24,7 +24,9 @@ struct RecordedEvents final : RunEvents {
     std::function<void()> onYield;       // runs inside a yield, as a click would
     int accessAsked = 0;                 // whether to go on without access to a file's size
 
-    void Yield() override;
+    void Yield() override {
+        if (onYield) onYield();
+    }
     void FileStepBegins() override {}
     void FileStarted(const std::string&) override {}
     void Progress(std::int64_t) override {}
@@ -32,7 +34,8 @@ struct RecordedEvents final : RunEvents {
     void Skipped(const std::string& nameOrPath) override { skipped.push_back(nameOrPath); }
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string&, bool) override {}
-    void NotOverwritten(const std::string& path, LeftReason reason) override;
+    // Done all the same, but named as a file left is.
+    void NotOverwritten(const std::string& path, LeftReason r) override { Left(path, r); }
     bool GoOnWithoutAccess() override { return ++accessAsked, true; }
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;
