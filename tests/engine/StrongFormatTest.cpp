@@ -19,12 +19,6 @@ namespace fs = std::filesystem;
 
 std::size_t Chunks(std::size_t n) { return n == 0 ? 1 : (n + kStrongChunk - 1) / kStrongChunk; }
 
-void EncryptStrong(const std::string& target, const std::string& key = "geheim") {
-    Engine w(key);
-    w.EncryptStrong(target);
-    ASSERT_TRUE(w.events.left.empty());
-}
-
 // The reference program's word on the reader's key: argon2 zoutzoutzoutzout -id -t 3 -m 16
 // -p 1 -l 32, given "wachtwoord" on its input.
 TEST(StrongFormat, ReferenceMasterKeyIsTheArgon2Programs) {
@@ -54,7 +48,7 @@ TEST(StrongFormat, IndependentReaderAndRoundTripAtChunkEdges) {
     const std::string key = "w\xC3\xA1\x63htw\xE2\x82\xAC\xE2\x98\x83";  // "wáchtw€☃"
     WriteFile(target / "snow.\xE2\x98\x83", "sneeuw");
     const auto before = Snapshot(target.path());
-    EncryptStrong(target.path(), key);
+    Engine(key).EncryptStrong(target.path());
 
     std::set<std::string> salts, nonces;
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
@@ -228,7 +222,7 @@ TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
         std::string copy;
         if (c.version == 0) {
             WriteFile(earlier / "a.txt", "inhoud");
-            EncryptStrong(earlier.path(), c.copyKey);
+            Engine(c.copyKey).EncryptStrong(earlier.path());
             copy = ReadFile(earlier / "a_txt.kol");
         } else {
             copy = WriteStrongRef("inhoud", c.copyKey, {.version = 1, .iterations = 100'000});
