@@ -2,7 +2,6 @@
 #pragma once
 // The engine alone: a FileTransformer and a TreeWalk over events that are written down, with
 // no session and no window between them and the test.
-#include <deque>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,7 +17,6 @@ struct RecordedEvents final : RunEvents {
     test::Left left;                     // what the run set out to transform and left, in order
     std::vector<std::string> skipped;    // what the log's SKIP lines would name
     std::vector<std::string> asked;      // the files a wrong-key question was about
-    std::deque<WrongKeyAnswer> answers;  // the next answers to it; GoOn when empty
     test::Left unopenable;               // files named on their own that did not open
     std::vector<std::string> fullDisks;  // the folders a full disk was told for
     std::function<void()> onYield;       // runs inside a yield, as a click would
