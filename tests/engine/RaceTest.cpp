@@ -101,31 +101,29 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     const Change c = GetParam();
     TempDir folder;
     const std::string plain = Bytes(3 << 20, 11), line = "nog een regel\n";
-    const auto [name, copy, content, copyContent] =
-        PlantOne(folder.path(), "groot", plain, c.decrypting);
-    const std::string path = folder / name;
+    const KolPair p = PlantOne(folder.path(), "groot", plain, c.decrypting);
+    const std::string path = folder / p.name;
     std::unique_ptr<Writer> writer;
     const auto write = [&] {
         if (!writer) writer = std::make_unique<Writer>(path, line, c.writes == Writes::AtOnce);
     };
     FaultPlan plan;
-    if (c.atLastLook)
-        plan.statting = [&](const char* n) {
-            if (n == name && fs::exists(folder / copy)) write();
-        };
-    else
-        plan.readToEnd = [&](int fd) {
-            if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)) == path) write();
-        };
+    plan.statting = [&](const char* n) {
+        if (c.atLastLook && n == p.name && fs::exists(folder / p.copy)) write();
+    };
+    plan.readToEnd = [&](int fd) {
+        const bool ours = fs::read_symlink("/proc/self/fd/" + std::to_string(fd)) == path;
+        if (!c.atLastLook && ours) write();
+    };
     Engine w;
     WithFaults(plan, [&] {
-        c.singleFile ? (void)w.RunFile(folder.path(), name, c.decrypting)
+        c.singleFile ? (void)w.RunFile(folder.path(), p.name, c.decrypting)
                      : w.Run(folder.path(), c.decrypting);
     });
     ASSERT_TRUE(writer);
     writer.reset();
     EXPECT_EQ(plan.leasesGranted, 1);
-    EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{name, "file:" + content + line}}));
+    EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{p.name, "file:" + p.content + line}}));
     EXPECT_EQ(w.events.left, (Left{{path, LeftReason::ChangedDuringRun}}));
     EXPECT_EQ(w.stats.FilesSkipped, 1);
     EXPECT_EQ(w.stats.FilesDone, 0);
