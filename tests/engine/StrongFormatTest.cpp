@@ -86,11 +86,11 @@ struct Damage {
     std::optional<LeftReason> reason;  // none: it opens
 };
 
-std::function<void(std::string&)> Set(std::size_t at, std::string bytes) {
+std::function<void(std::string&)> Set(std::size_t at, const std::string& bytes) {
     return [at, bytes](std::string& f) { f.replace(at, bytes.size(), bytes); };
 }
 
-std::function<void(std::string&)> Replace(std::string by) {
+std::function<void(std::string&)> Replace(const std::string& by) {
     return [by](std::string& f) { f = by; };
 }
 
@@ -206,14 +206,14 @@ TEST(StrongFormat, NamesFromTheHeaderAreCheckedStrictly) {
 // this password lets the next run finish the work, whichever version wrote it.
 TEST(StrongFormat, EarlierRunsCopyIsRecognisedByItsContent) {
     const struct {
-        int version;  // of the earlier copy; 0: made by Kolvik
         const char* copyKey;
         const char* originalNow;  // the original's content when the next run comes
+        int version;              // of the earlier copy; 0: made by Kolvik
         bool finished;
     } cases[] = {
-        {0, "geheim", "inhoud", true}, {0, "geheim", "anders", false},  // same size, other bytes
-        {0, "ander", "inhoud", false}, {1, "geheim", "inhoud", true},
-        {1, "geheim", "inhou", false},
+        {"geheim", "inhoud", 0, true}, {"geheim", "anders", 0, false},  // same size, other bytes
+        {"ander", "inhoud", 0, false}, {"geheim", "inhoud", 1, true},
+        {"geheim", "inhou", 1, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.version) + " " + c.copyKey + " " + c.originalNow);
