@@ -3,25 +3,13 @@
 
 namespace kolvik::test {
 
-void RecordedEvents::Yield() {
-    if (onYield) onYield();
-}
-
 void RecordedEvents::Left(const std::string& path, LeftReason reason) {
-    left.emplace_back(path, reason);
-}
-
-// Done all the same, but named as a file left is.
-void RecordedEvents::NotOverwritten(const std::string& path, LeftReason reason) {
     left.emplace_back(path, reason);
 }
 
 WrongKeyAnswer RecordedEvents::AskWrongKey(const std::string& path) {
     asked.push_back(path);
-    if (answers.empty()) return WrongKeyAnswer::GoOn;
-    const WrongKeyAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return WrongKeyAnswer::GoOn;
 }
 
 void RecordedEvents::TellUnopenable(const std::string& path, LeftReason reason) {

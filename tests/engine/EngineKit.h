@@ -2,7 +2,6 @@
 #pragma once
 // The engine alone: a FileTransformer and a TreeWalk over events that are written down, with
 // no session and no window between them and the test.
-#include <deque>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,14 +17,14 @@ struct RecordedEvents final : RunEvents {
     test::Left left;                     // what the run set out to transform and left, in order
     std::vector<std::string> skipped;    // what the log's SKIP lines would name
     std::vector<std::string> asked;      // the files a wrong-key question was about
-    std::deque<WrongKeyAnswer> answers;  // the next answers to it; GoOn when empty
     test::Left unopenable;               // files named on their own that did not open
     std::vector<std::string> fullDisks;  // the folders a full disk was told for
     std::function<void()> onYield;       // runs inside a yield, as a click would
     int accessAsked = 0;                 // whether to go on without access to a file's size
-    bool exited = false;
 
-    void Yield() override;
+    void Yield() override {
+        if (onYield) onYield();
+    }
     void FileStepBegins() override {}
     void FileStarted(const std::string&) override {}
     void Progress(std::int64_t) override {}
@@ -33,12 +32,13 @@ struct RecordedEvents final : RunEvents {
     void Skipped(const std::string& nameOrPath) override { skipped.push_back(nameOrPath); }
     void Left(const std::string& path, LeftReason reason) override;
     void Transformed(const std::string&, bool) override {}
-    void NotOverwritten(const std::string& path, LeftReason reason) override;
+    // Done all the same, but named as a file left is.
+    void NotOverwritten(const std::string& path, LeftReason r) override { Left(path, r); }
     bool GoOnWithoutAccess() override { return ++accessAsked, true; }
     WrongKeyAnswer AskWrongKey(const std::string& path) override;
     void TellUnopenable(const std::string& path, LeftReason reason) override;
     void DiskFull(const std::string& folder) override { fullDisks.push_back(folder); }
-    void Exited() override { exited = true; }
+    void Exited() override {}
     void StoppedAtTargetFiles() override {}
     void StoppedBetweenFolders() override {}
     void Measuring(bool) override {}

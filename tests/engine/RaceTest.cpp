@@ -47,17 +47,16 @@ TEST(Race, AFolderSwappedForALinkBetweenListingAndDescentIsNotEntered) {
 }
 
 // Another program appending a line: it opens the file while it is made (which breaks a lease
-// the run holds and waits until the run gives it up), and writes at once or when told to.
+// the run holds and waits until the run gives it up), and writes when let, at once or later.
 class Writer {
   public:
-    Writer(const std::string& path, const std::string& line, bool atOnce) : atOnce_(atOnce) {
+    Writer(const std::string& path, const std::string& line, bool atOnce) {
         int opened[2], go[2];
         if (::pipe(opened) != 0 || ::pipe(go) != 0) throw std::runtime_error("pipe");
         if ((child_ = ::fork()) == 0) {
             const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
             char c = 0;
-            bool ok = fd >= 0 && ::write(opened[1], "o", 1) == 1;
-            if (ok && !atOnce) ok = ::read(go[0], &c, 1) == 1;
+            const bool ok = fd >= 0 && ::write(opened[1], "o", 1) == 1 && ::read(go[0], &c, 1) == 1;
             ::_exit(ok && ::write(fd, line.data(), line.size()) == ssize_t(line.size()) ? 0 : 1);
         }
         ::close(opened[1]);
@@ -71,7 +70,7 @@ class Writer {
     ~Writer() { Finish(); }
     void Finish() {  // lets it write, and waits until it has
         if (child_ <= 0) return;
-        if (!atOnce_) (void)!::write(go_, "g", 1);  // one that wrote at once may be gone
+        (void)!::write(go_, "g", 1);
         ::close(go_);
         int status = 0;
         while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
@@ -81,7 +80,6 @@ class Writer {
     }
 
   private:
-    bool atOnce_;
     pid_t child_ = 0;
     int go_ = -1;
 };
@@ -103,31 +101,29 @@ TEST_P(ChangedDuringTheRun, TheOriginalKeepsWhatWasWrittenAndItsCopyGoes) {
     const Change c = GetParam();
     TempDir folder;
     const std::string plain = Bytes(3 << 20, 11), line = "nog een regel\n";
-    const auto [name, copy, content, copyContent] =
-        PlantOne(folder.path(), "groot", plain, c.decrypting);
-    const std::string path = folder / name;
+    const KolPair p = PlantOne(folder.path(), "groot", plain, c.decrypting);
+    const std::string path = folder / p.name;
     std::unique_ptr<Writer> writer;
     const auto write = [&] {
         if (!writer) writer = std::make_unique<Writer>(path, line, c.writes == Writes::AtOnce);
     };
     FaultPlan plan;
-    if (c.atLastLook)
-        plan.statting = [&](const char* n) {
-            if (n == name && fs::exists(folder / copy)) write();
-        };
-    else
-        plan.readToEnd = [&](int fd) {
-            if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd)) == path) write();
-        };
+    plan.statting = [&](const char* n) {
+        if (c.atLastLook && n == p.name && fs::exists(folder / p.copy)) write();
+    };
+    plan.readToEnd = [&](int fd) {
+        const bool ours = fs::read_symlink("/proc/self/fd/" + std::to_string(fd)) == path;
+        if (!c.atLastLook && ours) write();
+    };
     Engine w;
     WithFaults(plan, [&] {
-        c.singleFile ? (void)w.RunFile(folder.path(), name, c.decrypting)
+        c.singleFile ? (void)w.RunFile(folder.path(), p.name, c.decrypting)
                      : w.Run(folder.path(), c.decrypting);
     });
     ASSERT_TRUE(writer);
     writer.reset();
     EXPECT_EQ(plan.leasesGranted, 1);
-    EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{name, "file:" + content + line}}));
+    EXPECT_TRUE(Snapshot(folder.path()) == (Tree{{p.name, "file:" + p.content + line}}));
     EXPECT_EQ(w.events.left, (Left{{path, LeftReason::ChangedDuringRun}}));
     EXPECT_EQ(w.stats.FilesSkipped, 1);
     EXPECT_EQ(w.stats.FilesDone, 0);

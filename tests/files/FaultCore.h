@@ -42,9 +42,10 @@ void WithFaults(FaultPlan& plan, F&& f) {
 }
 
 // Counts a call of kind; true when it is the one to fail (plan.failAt-th of plan.kind, or of
-// all for Call::Count, and every later one with failOnward). Calls come from several threads.
-template <typename Plan>
-bool CountCall(Plan& plan, Call kind) {
+// all for Call::Count, and every later one with failOnward), after fail has set the system's
+// error. Calls come from several threads.
+template <typename Plan, typename SetError>
+bool CountCall(Plan& plan, Call kind, SetError fail) {
     static std::mutex counting;
     const std::lock_guard<std::mutex> lock(counting);
     const int ofKind = ++plan.seen[static_cast<int>(kind)];
@@ -52,6 +53,7 @@ bool CountCall(Plan& plan, Call kind) {
     const int n = plan.kind == Call::Count ? ofAll : kind == plan.kind ? ofKind : 0;
     if (n == 0 || plan.failAt == 0 || n < plan.failAt) return false;
     if (n > plan.failAt && !plan.failOnward) return false;
+    fail(plan.error);
     plan.firedAt = kind;
     return true;
 }

@@ -116,7 +116,6 @@ inline std::string WriteStrongRef(const std::string& plain, const std::string& p
 struct Reading {
     StrongFields fields;
     std::string plain;
-    std::size_t chunks = 0;
 };
 
 // Reads a strong file of either version the way the layout describes it; any deviation fails
@@ -146,7 +145,7 @@ inline Reading ReadStrong(const std::string& file, const std::string& password) 
     EXPECT_TRUE(crypto::HmacSha256(kh, {AsBytes(file), macAt}, mac));
     EXPECT_EQ(file.substr(macAt, 32), std::string(mac.begin(), mac.end()));
     crypto::AesGcm aes(kd);
-    for (std::size_t pos = hSize, i = 0; pos < file.size(); ++i, ++r.chunks) {
+    for (std::size_t pos = hSize, i = 0; pos < file.size(); ++i) {
         const bool final = file.size() - pos <= kStrongChunk + 16;
         const std::size_t n = final ? file.size() - pos : kStrongChunk + 16;
         std::string plain(n - 16, '\0');

@@ -81,8 +81,7 @@ for k in $(seq 1 "$count"); do
     while IFS= read -r rel; do fail "$label: scratch file $rel left"; done < <(cd "$work/tree" &&
         find . \( -name 'tijdel*' ! -path ./a/tijdel.enc ! -path ./a/tijdel_enc.kol \) -o -name '*kolvik-tijdel-*')
     # Whatever is left in the form the run started from stands beside its finished copy.
-    if [ $mode = encrypt ]; then left=$(find "$work/tree" -type f ! -name '*.kol' | wc -l)
-    else left=$(find "$work/tree" -type f -name '*.kol' | wc -l); fi
+    left=$(find "$work/tree" -type f $([ $mode = encrypt ] && echo '!') -name '*.kol' | wc -l)
     ((left == 0)) || { fail "$label: $left originals beside their copies"; pairs=$((pairs + left)); }
     [ $mode = encrypt ] && { kcli decrypt "$work/tree" || fail "$label: final decryption"; }
     # Every original back, byte for byte, and nothing else.

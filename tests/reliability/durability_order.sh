@@ -18,8 +18,7 @@ for i in $(seq 1 5); do head -c $((i * 7)) /dev/urandom > "$t/sub/g$i"; done
 # Enough small files in one group for their originals to be deleted by several threads, and
 # files of at least 8 MiB, synced on their own, alone in a folder and beside small files.
 for i in $(seq 1 60); do head -c $((i * 50)) /dev/urandom > "$t/many/m$i.txt"; done
-head -c $((9 << 20)) /dev/urandom > "$t/alone/big.bin"
-head -c $((9 << 20)) /dev/urandom > "$t/big.iso"
+for f in alone/big.bin big.iso; do head -c $((9 << 20)) /dev/urandom > "$t/$f"; done
 printf 'los' > "$work/single.txt"
 
 # check_order LABEL EXPECTED-DELETIONS EXPECTED-RESUMED ARGS...

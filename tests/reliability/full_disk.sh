@@ -17,8 +17,7 @@ mount -t tmpfs -o size=1500k kolvik-vol "$disk" || { echo "cannot mount a tmpfs"
 trap 'umount "$disk"; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
 mkdir "$disk/sub"
-for i in 1 2 3; do head -c 204800 /dev/urandom > "$disk/f$i.bin"; done
-for i in 4 5 6; do head -c 204800 /dev/urandom > "$disk/sub/f$i.bin"; done
+for f in f1 f2 f3 sub/f4 sub/f5 sub/f6; do head -c 204800 /dev/urandom > "$disk/$f.bin"; done
 hashes "$disk" > "$work/before"
 # A copy is 204800 + 14 bytes: 51 pages of 4 KiB. One fits in what is free, two do not.
 free_kib=$(df -k --output=avail "$disk" | tail -1)

@@ -50,8 +50,7 @@ told() { grep -q "ligt op een bestandssysteem dat oude blokken bewaart ($1)" "$s
 damaged=$scratch/damaged
 mkdir -p "$damaged"
 marked "$damaged/groot.txt" D 6144  # 24 MiB: most of it reaches the disk before the damage
-"$program" encrypt "$damaged/groot.txt" --strong --password-file "$pw" >/dev/null 2>&1 ||
-    fail "the damaged file could not be made"
+kcli encrypt "$damaged/groot.txt" --strong || fail "the damaged file could not be made"
 kol=$damaged/groot_txt.kol
 python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(-100, 2); b = f.read(1); f.seek(-100, 2); f.write(bytes([b[0] ^ 0xFF]))' "$kol"
 

@@ -129,10 +129,10 @@ TEST(KeptFacts, TimesBefore1970AndAfter2262ToTheNanosecond) {
     });
 }
 
-// A folder and a file in it; setup returns why it cannot run here, or nothing.
-using Setup = std::function<std::string(const std::string& folder, const std::string& file)>;
+// What is done to the file first: why it cannot be done here, or nothing.
+using Setup = std::function<std::string(const std::string& file)>;
 
-std::string WithUserXattr(const std::string&, const std::string& f) {
+std::string WithUserXattr(const std::string& f) {
     return SetXattr(f, "user.herkomst", "x") ? "" : Refused("user xattrs");
 }
 
@@ -150,7 +150,7 @@ TEST_P(KeptOrLeft, WhatCannotBeKeptLeavesTheOriginal) {
     TempDir target;
     const std::string plain = target / "a.txt";
     WriteFile(plain, "inhoud");
-    if (const std::string why = c.setup(target.path(), plain); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = c.setup(plain); !why.empty()) GTEST_SKIP() << why;
     Engine w;
     {
         const FakeMetaCalls refusing(
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Clamped, not wrapped to 1677: still after the mode was chosen.
         LeftCase{"ModifiedIn2300",
-                 [](const std::string&, const std::string& f) {
+                 [](const std::string& f) {
                      SetTimes(f, {0, UTIME_OMIT}, {k2300, 0});
                      return std::string();
                  },
@@ -180,11 +180,10 @@ INSTANTIATE_TEST_SUITE_P(
         LeftCase{"UserXattrNotPermitted", WithUserXattr, EPERM, 0, LeftReason::PropertiesNotKept},
         // As `cp -a` does, an attribute the file system does not take is passed over.
         LeftCase{"XattrTheFileSystemDoesNotTake", WithUserXattr, ENOTSUP, 0, std::nullopt},
-        LeftCase{"FlagRefused",
-                 [](const std::string&, const std::string& f) {
-                     return Flags(f, FS_NODUMP_FL) ? "" : Refused("flags");
-                 },
-                 0, EPERM, LeftReason::PropertiesNotKept}),
+        LeftCase{
+            "FlagRefused",
+            [](const std::string& f) { return Flags(f, FS_NODUMP_FL) ? "" : Refused("flags"); }, 0,
+            EPERM, LeftReason::PropertiesNotKept}),
     [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

@@ -15,9 +15,7 @@ const FileCalls& real = posix::RealFileCalls();
 
 // True when this call is the one to fail; errno is then set.
 bool Fail(Call kind) {
-    if (!CountCall(*gPlan, kind)) return false;
-    errno = gPlan->error;
-    return true;
+    return CountCall(*gPlan, kind, [](int error) { errno = error; });
 }
 
 // The real call, unless it is the one to fail or a sync the plan lets pass at once.

@@ -28,9 +28,7 @@ DWORD WindowsError(int error) {
 
 // True when this call is the one to fail; the last error is then set.
 bool Fail(Call kind) {
-    if (!CountCall(*gPlan, kind)) return false;
-    ::SetLastError(WindowsError(gPlan->error));
-    return true;
+    return CountCall(*gPlan, kind, [](int error) { ::SetLastError(WindowsError(error)); });
 }
 
 Call KindOf(FILE_INFO_BY_HANDLE_CLASS info) {
