@@ -108,9 +108,13 @@ TEST(ModeButtons, CompareEntriesAndTakeOnlyPasswordsTheKeyCanHoldForEncryption) 
     }
 }
 
-TEST(MainWindow, CapsLockNoticeFollowsKeyOnReleaseAndResize) {
+// Shown at once when the window loads with Caps Lock on, then as the key is.
+TEST(MainWindow, CapsLockNoticeAtLoadOnReleaseAndResize) {
     TestWindow w;
-    for (const bool on : {true, false}) {
+    w.keys.capsLock = true;
+    w->Form_Load();
+    EXPECT_TRUE(w->lblCapsLock.visible);
+    for (const bool on : {false, true}) {
         w.keys.capsLock = on;
         on ? w->OnKeyUp(20, 0) : w->OnResize();
         EXPECT_EQ(w->lblCapsLock.visible, on);

@@ -1,20 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineKit.h"
 
+#include <utility>
+
 namespace kolvik::test {
-
-void RecordedEvents::Left(const std::string& path, LeftReason reason) {
-    left.emplace_back(path, reason);
-}
-
-WrongKeyAnswer RecordedEvents::AskWrongKey(const std::string& path) {
-    asked.push_back(path);
-    return WrongKeyAnswer::GoOn;
-}
-
-void RecordedEvents::TellUnopenable(const std::string& path, LeftReason reason) {
-    unopenable.emplace_back(path, reason);
-}
 
 Engine::Engine(std::string key)
     : modeTime(WallClock::now() + std::chrono::hours(1)), key_(std::move(key)) {}

@@ -4,7 +4,6 @@
 // no session and no window between them and the test.
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "Helpers.h"
@@ -30,13 +29,20 @@ struct RecordedEvents final : RunEvents {
     void Progress(std::int64_t) override {}
     void CountsChanged() override {}
     void Skipped(const std::string& nameOrPath) override { skipped.push_back(nameOrPath); }
-    void Left(const std::string& path, LeftReason reason) override;
+    void Left(const std::string& path, LeftReason reason) override {
+        left.emplace_back(path, reason);
+    }
     void Transformed(const std::string&, bool) override {}
     // Done all the same, but named as a file left is.
     void NotOverwritten(const std::string& path, LeftReason r) override { Left(path, r); }
     bool GoOnWithoutAccess() override { return ++accessAsked, true; }
-    WrongKeyAnswer AskWrongKey(const std::string& path) override;
-    void TellUnopenable(const std::string& path, LeftReason reason) override;
+    WrongKeyAnswer AskWrongKey(const std::string& path) override {
+        asked.push_back(path);
+        return WrongKeyAnswer::GoOn;
+    }
+    void TellUnopenable(const std::string& path, LeftReason reason) override {
+        unopenable.emplace_back(path, reason);
+    }
     void DiskFull(const std::string& folder) override { fullDisks.push_back(folder); }
     void Exited() override {}
     void StoppedAtTargetFiles() override {}

@@ -3,7 +3,6 @@
 // sequence: every original stays intact or its new copy round-trips to it, no temporary file is
 // left, and nothing beside the tree changes.
 #include <filesystem>
-#include <fstream>
 
 #include "EngineKit.h"
 #include "FaultCalls.h"
@@ -69,13 +68,6 @@ std::map<std::string, std::string> Beside(const std::string& folder) {
 }
 
 // A whole file in one read: the sweep reads a megabyte after every run.
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string out(fs::file_size(path), '\0');
-    in.read(out.data(), static_cast<std::streamsize>(out.size()));
-    return out;
-}
-
 struct Sweep {
     explicit Sweep(const Scene& s) : s_(s) {
         fs::create_directory(root_ / "beside");
@@ -114,7 +106,7 @@ struct Sweep {
             const bool plain = fs::exists(tree() + "/" + f.plain);
             ASSERT_NE(plain, fs::exists(tree() + "/" + f.encrypted)) << what << " " << f.plain;
             const std::string& name = plain ? f.plain : f.encrypted;
-            const std::string now = Contents(tree() + "/" + name);
+            const std::string now = ReadFile(tree() + "/" + name);
             // A strong copy that this run wrote is random but must open to the original.
             if (!plain && s_.strong && !s_.decrypting) {
                 EXPECT_TRUE(ReadStrong(now, "geheim").plain == f.content) << what << " " << name;

@@ -7,7 +7,6 @@
 set -u
 cli=$1
 source "$(dirname "$0")/sandbox.sh"
-. "$(dirname "$0")/../support/checks.sh"
 
 # Root passes every permission check, so the locked file and the read-only folder would mean
 # nothing: the runs go as nobody, who owns the tree.

@@ -16,9 +16,6 @@ mkdir -p "$HOME" "$own/bin"
 program=$own/bin/kolvik-cli pw=$own/pw
 cp "$cli" "$program"
 printf 'Geheim123\n' > "$pw"
-# A failure is counted and named on standard error; fails_end NAME says how many, and its status
-# whether there were none. A tree's files by content, in path order.
-failed=0
-fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
-fails_end() { echo "$1: $failed failed"; [ "$failed" -eq 0 ]; }
+. "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
+# A tree's files by content, in path order.
 hashes() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }

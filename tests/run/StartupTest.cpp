@@ -128,11 +128,8 @@ TEST(StartupRefusal, APathBelowAFolderThatMayNotBeSearchedIsNotCalledMissing) {
     std::filesystem::permissions(dir / "dicht", std::filesystem::perms::owner_all);  // to clean up
 }
 
-TEST(StartupWindow, ShowsTheCapsLockNoticeAtOnceOrClosesWhenAStopIsRequested) {
-    TestWindow caps;
-    caps.keys.capsLock = true;
-    caps->Form_Load();
-    EXPECT_TRUE(caps->lblCapsLock.visible);
+// The Caps Lock notice at start-up: MainWindowTest.cpp.
+TEST(StartupWindow, ClosesWhenAStopIsRequested) {
     TestWindow stopped;
     stopped->session.RequestStop();
     stopped->Form_Load();

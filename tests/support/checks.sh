@@ -7,3 +7,6 @@ check() {  # check NAME CONDITION...
     if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
 }
 checks_end() { echo "${1:+$1: }$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }
+# For scripts that only count failures: fail names one, fails_end NAME says how many.
+fail() { echo "FAILED: $*" >&2; failed=$((failed + 1)); }
+fails_end() { echo "$1: $failed failed"; [ "$failed" -eq 0 ]; }

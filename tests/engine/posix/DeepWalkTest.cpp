@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The walk on trees that only the POSIX layer can build or guard: folders deeper than any path
 // may name, and a folder whose listing is taken away while the walk is in it.
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>

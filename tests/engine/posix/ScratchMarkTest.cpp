@@ -2,7 +2,6 @@
 // Kolvik removes only what carries its mark and was left by a run that is gone: a file of the
 // user's is never taken for a scratch copy or for a claim of a new name.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 

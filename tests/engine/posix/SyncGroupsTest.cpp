@@ -2,8 +2,6 @@
 // How the POSIX layer groups the syncs that make copies durable before their originals go.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "EngineKit.h"
 #include "FaultCalls.h"
 

@@ -3,8 +3,6 @@
 // does to other programs.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "EngineKit.h"
 #include "FaultCalls.h"
 #include "Reference.h"
