@@ -47,14 +47,16 @@ void WithFaults(FaultPlan& plan, F&& f) {
 template <typename Plan, typename SetError>
 bool CountCall(Plan& plan, Call kind, SetError fail) {
     static std::mutex counting;
-    const std::lock_guard<std::mutex> lock(counting);
+    std::unique_lock<std::mutex> lock(counting);
     const int ofKind = ++plan.seen[static_cast<int>(kind)];
     const int ofAll = ++plan.total;
     const int n = plan.kind == Call::Count ? ofAll : kind == plan.kind ? ofKind : 0;
     if (n == 0 || plan.failAt == 0 || n < plan.failAt) return false;
     if (n > plan.failAt && !plan.failOnward) return false;
-    fail(plan.error);
     plan.firedAt = kind;
+    // Last, once the lock is let go: nothing may change the error before the call returns.
+    lock.unlock();
+    fail(plan.error);
     return true;
 }
 
